@@ -1,0 +1,18 @@
+// The program's command line: what a user may ask for when starting Cavewing.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CommandLine {
+  enum class Action { Play, Help, Version, Error };
+  Action action = Action::Play;
+  bool wide = false;                   // open the window at the wide layout's outer width
+  std::optional<std::uint64_t> seed;   // the same seed gives the same cave
+  std::string error;                   // what was wrong, for Action::Error
+
+  static CommandLine parse(const std::vector<std::string>& args);
+  static std::string usage(const std::string& program);
+};

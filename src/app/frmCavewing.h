@@ -1,0 +1,125 @@
+// frmCavewing: the game window, its controls, its game state and every event handler.
+//
+// One class, many files: each section below is implemented in the folder of its subsystem.
+//
+//   section                     holds                                             folder
+//   --------------------------  ------------------------------------------------  -----------
+//   Runtime                     host, random numbers, clock                        src/form
+//   Controls                    every control, in creation order; the menu bar     src/app
+//   Game state                  the shared fields and flags                        src/app
+//   Window and game control     load, unload, Exit, New Game, START                src/app
+//   High-score list             showing and hiding the list                        src/scores
+//   Help and About              the two information boxes                          src/help
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "form/Clock.h"
+#include "form/Controls.h"
+#include "form/Host.h"
+#include "form/Random.h"
+
+class frmCavewing {
+public:
+  frmCavewing(form::Host& host, form::Random& random,
+              std::int64_t systemTickUs = form::Clock::defaultSystemTickUs);
+  frmCavewing(const frmCavewing&) = delete;
+  frmCavewing& operator=(const frmCavewing&) = delete;
+
+  // ---- Runtime -------------------------------------------------------------------------------
+  form::Host& host;
+  form::Random& rnd;
+  form::Clock clock;
+
+  // ---- Controls ------------------------------------------------------------------------------
+  // The client area, in twips; and the one outer width that selects the wide layout.
+  static constexpr float ScaleWidth = 15240;
+  static constexpr float ScaleHeight = 10830;
+  static constexpr float WideOuterWidth = 19290;
+
+  form::CommandButton cmdStart;
+  form::ControlArray<form::Label, 1, 6> lblPause;
+  form::ControlArray<form::Shape, 1, 6> shpPause;
+  form::Label lblPizzle;
+  form::Label lblCRASH;
+  form::Image imgCopter;
+  form::Image imgExplosion;
+  form::ControlArray<form::Shape, 0, 39> shptunnel;
+  form::ControlArray<form::Image, 0, 4> imgHeli;
+  form::ControlArray<form::Label, 1, 15> lblName;
+  form::Label lblTitle;
+  form::ControlArray<form::Label, 1, 15> lblNumber;
+  form::ControlArray<form::Label, 1, 15> lblScores;
+  form::Label lblTitleThingy;
+  form::Label lblScore;
+  form::Shape shpTunnelM;
+
+  // Timers, in creation order: at a grid point where several are due, they fire in this order.
+  form::Timer tmrCRASH{clock, 600, false};
+  form::Timer tmrPause{clock, 10000, false};
+  form::Timer tmrcheck{clock, 1, true};
+  form::Timer tmrScore{clock, 50, true};
+  form::Timer tmrshrink{clock, 750, false};
+  form::Timer tmrCopter{clock, 10, true};
+  form::Timer tmrMoveTunnel{clock, 1, false};
+  form::Timer tmrUp{clock, 30, false};
+  form::Timer tmrDown{clock, 30, false};
+
+  form::MenuItem mnuFile, mnuNew, mnuSpace1, mnuExit;
+  form::MenuItem mnuHelp, mnuHow, mnuSpace2, mnuAbout;
+  form::MenuItem mnuScores;
+  std::vector<form::MenuItem*> menuBar;  // left to right
+
+  // What the front end paints, in this order: rectangles (the cave, then the pause meter in
+  // front of it), pictures, then labels, so that the pause digits sit on their boxes and the
+  // banner over the cave. Otherwise each list keeps creation order.
+  std::vector<const form::Shape*> paintShapes;
+  std::vector<const form::Image*> paintImages;
+  std::vector<const form::Label*> paintLabels;
+
+  // ---- Game state ----------------------------------------------------------------------------
+  bool gameOver = false;
+  bool crashed = false;
+  bool halted = false;
+  bool gameRunning = false;
+  std::int16_t climbSpeed = 0;
+  std::int32_t climbAccel = 0;
+  std::int32_t rotorFrame = 0;
+  std::int32_t gapHeight = 0;
+  std::int32_t floorLimitMode = 0;
+  std::int32_t tunnelRoll = 0;
+  bool ceilingStepUp = false;
+  std::int64_t score = 0;
+  std::int32_t pausesLeft = 0;
+  bool crashArmed = false;
+  std::int32_t highScoreCount = 0;
+  std::string userName;
+  int loopIndex = 0;
+
+  // ---- Window and game control (src/app) -----------------------------------------------------
+  void Form_Load();
+  void Form_Unload();
+  void mnuExit_Click();
+  void mnuNew_Click();
+  void cmdStart_Click();
+  // The File, Help and High Scores menus go off during flight and on in every other phase.
+  void setMenusEnabled(bool enabled);
+
+  // ---- High-score list (src/scores) ----------------------------------------------------------
+  void HideHighScores();
+
+  // ---- Help and About (src/help) -------------------------------------------------------------
+  void mnuHow_Click();
+  void mnuAbout_Click();
+
+private:
+  void applyWideLayout();
+  void resetGameState();
+  void flattenCave();
+  void layOutControls();
+  void buildMenus();
+  void bindHandlers();
+  void listPaintOrder();
+};

@@ -1,0 +1,70 @@
+// Grid-point timer delivery: enabling, re-timing and firing of the form's timers.
+#include "form/Clock.h"
+
+#include <algorithm>
+
+namespace form {
+
+Clock::Clock(std::int64_t systemTickUs) : systemTick_(systemTickUs > 0 ? systemTickUs : 1) {}
+
+void Clock::advanceTo(std::int64_t us) {
+  if (delivering()) return;
+  Delivery delivery(*this);
+  while (now_ + systemTick_ <= us) {
+    now_ += systemTick_;
+    fireDueTimers();
+  }
+}
+
+std::int64_t Clock::followRealTime(std::int64_t realUs) {
+  if (delivering()) return 0;
+  std::int64_t target = realUs - droppedUs_;
+  const std::int64_t behind = target - now_;
+  std::int64_t lost = 0;
+  if (behind > stallGridPoints * systemTick_) {
+    lost = behind / systemTick_ - 1;
+    droppedUs_ += behind - systemTick_;
+    target = now_ + systemTick_;
+  }
+  advanceTo(target);
+  return lost;
+}
+
+void Clock::fireDueTimers() {
+  due_.clear();
+  for (Timer* t : timers_)
+    // An interval of 0 keeps a timer from running, as on the classic desktop.
+    if (t->enabled_ && t->intervalMs_ > 0 && t->due_ <= now_) due_.push_back(t);
+  // Stable: ties keep creation order.
+  std::stable_sort(due_.begin(), due_.end(),
+                   [](const Timer* a, const Timer* b) { return a->due_ < b->due_; });
+  for (Timer* t : due_) {
+    // An earlier handler at this grid point may have switched it off or re-timed it.
+    if (!t->enabled_ || t->due_ > now_) continue;
+    const auto changesBefore = t->changes_;
+    if (t->onTimer) t->onTimer();
+    if (t->changes_ != changesBefore || !t->enabled_) continue;
+    t->due_ += t->intervalUs();
+    if (t->due_ <= now_) t->due_ = now_ + t->intervalUs();
+  }
+}
+
+Timer::Timer(Clock& clock, int intervalMs, bool enabled) : clock_(clock), intervalMs_(intervalMs) {
+  clock_.timers_.push_back(this);
+  setEnabled(enabled);
+}
+
+void Timer::setEnabled(bool on) {
+  if (on == enabled_) return;
+  enabled_ = on;
+  ++changes_;
+  if (on) due_ = clock_.now_ + intervalUs();
+}
+
+void Timer::setInterval(int ms) {
+  intervalMs_ = ms;
+  ++changes_;
+  if (enabled_) due_ = clock_.now_ + intervalUs();
+}
+
+}  // namespace form

@@ -1,0 +1,36 @@
+// Everything the game needs from the world outside the form: message boxes, ending the
+// program, the program's folder, the environment, the window's outer width, keyboard focus,
+// the mouse pointer and the time of day. The Qt front end implements it; tests use a fake.
+#pragma once
+
+#include <string>
+
+namespace form {
+
+struct CommandButton;
+
+enum class MousePointer { Default = 0, Custom = 99 };
+
+class Host {
+public:
+  virtual ~Host() = default;
+
+  // A modal box with one OK button and no icon; returns when the player closes it.
+  virtual void MsgBox(const std::string& prompt, const std::string& title) = 0;
+  // Ends the program at once: no more events reach the form.
+  virtual void End() = 0;
+  // The folder that holds the program, without a trailing separator.
+  virtual std::string AppPath() = 0;
+  // The value of an environment variable, empty when it is not set.
+  virtual std::string Environ(const std::string& name) = 0;
+  // Shows the window (brings it up if it is already shown).
+  virtual void Show() = 0;
+  // The window's outer width in twips, frame included.
+  virtual float OuterWidth() = 0;
+  virtual void SetFocus(const CommandButton& button) = 0;
+  virtual void SetMousePointer(MousePointer pointer) = 0;
+  // Seconds since midnight, with fractions.
+  virtual double Timer() = 0;
+};
+
+}  // namespace form

@@ -1,0 +1,25 @@
+// splitmix64: tiny, well mixed, and identical on every platform.
+#include "form/Random.h"
+
+#include <bit>
+
+namespace form {
+
+Random::Random(std::optional<std::uint64_t> fixedSeed) : fixedSeed_(fixedSeed) {
+  seed(fixedSeed.value_or(0));
+}
+
+void Random::Randomize(double secondsSinceMidnight) {
+  seed(fixedSeed_.value_or(std::bit_cast<std::uint64_t>(secondsSinceMidnight)));
+}
+
+float Random::Rnd() {
+  std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  z ^= z >> 31;
+  // 24 bits fill a float's mantissa exactly, so the value is strictly below 1.
+  return static_cast<float>(z >> 40) * (1.0f / 16777216.0f);
+}
+
+}  // namespace form

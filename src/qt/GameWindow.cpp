@@ -1,0 +1,138 @@
+// The host side of the form: Qt widgets, dialogs and time, translated to and from the form.
+#include "qt/GameWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QTime>
+
+GameWindow::GameWindow(const CommandLine& options)
+    : random_(options.seed), form_(std::make_unique<frmCavewing>(*this, random_)) {
+  setWindowTitle(" Cavewing");
+  setWindowIcon(QIcon(":/assets/icon.png"));
+  const QPixmap cursor(":/assets/cursor.png");
+  customCursor_ = QCursor(cursor, cursor.width() / 2, cursor.height() / 2);
+
+  const float fieldWidth = options.wide ? frmCavewing::WideOuterWidth : frmCavewing::ScaleWidth;
+  playfield_ = new Playfield(*form_, fieldWidth, this);
+  setCentralWidget(playfield_);
+  buildMenuBar();
+  playfield_->startButton()->installEventFilter(this);
+  connect(playfield_->startButton(), &QPushButton::clicked, this,
+          [this] { deliver([this] { form_->cmdStart_Click(); }); });
+  resize(playfield_->sizeHint().width(), playfield_->sizeHint().height() + menuBar()->sizeHint().height());
+
+  pump_ = std::make_unique<RealTimePump>(form_->clock, [this] { syncWithForm(); });
+  deliver([this] { form_->Form_Load(); });
+  if (!ended_) pump_->start();
+}
+
+GameWindow::~GameWindow() = default;
+
+void GameWindow::buildMenuBar() {
+  for (form::MenuItem* entry : form_->menuBar) {
+    auto addAction = [this, entry](QWidget* owner, form::MenuItem* item) {
+      QAction* action = new QAction(QString::fromStdString(item->Caption), owner);
+      if (!item->Shortcut.empty()) {
+        action->setShortcut(QKeySequence(QString::fromStdString(item->Shortcut)));
+        action->setShortcutContext(Qt::WindowShortcut);
+      }
+      connect(action, &QAction::triggered, this, [this, item] {
+        deliver([item] {
+          if (item->onClick) item->onClick();
+        });
+      });
+      owner->addAction(action);
+      menuActions_.push_back({action, item, entry});
+    };
+    if (entry->Items.empty()) {
+      addAction(menuBar(), entry);
+      continue;
+    }
+    QMenu* menu = menuBar()->addMenu(QString::fromStdString(entry->Caption));
+    menuActions_.push_back({menu->menuAction(), entry, entry});
+    for (form::MenuItem* item : entry->Items) {
+      if (item->IsSeparator())
+        menu->addSeparator();
+      else
+        addAction(menu, item);
+    }
+  }
+}
+
+QAction* GameWindow::actionFor(const form::MenuItem& item) const {
+  for (const auto& m : menuActions_)
+    if (m.item == &item) return m.action;
+  return nullptr;
+}
+
+void GameWindow::deliver(const std::function<void()>& handler) {
+  if (ended_) return;
+  {
+    form::Clock::Delivery delivery(form_->clock);
+    handler();
+  }
+  syncWithForm();
+}
+
+void GameWindow::syncWithForm() {
+  if (ended_) return;
+  // A disabled menu disables its items, and with them their shortcuts.
+  for (const auto& m : menuActions_) m.action->setEnabled(m.item->Enabled && m.menu->Enabled);
+  playfield_->syncWithForm();
+}
+
+void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
+                  QString::fromStdString(prompt), QMessageBox::Ok, this);
+  box.exec();
+}
+
+void GameWindow::End() {
+  ended_ = true;
+  if (pump_) pump_->stop();
+  QCoreApplication::exit(0);
+}
+
+std::string GameWindow::AppPath() { return QCoreApplication::applicationDirPath().toStdString(); }
+
+std::string GameWindow::Environ(const std::string& name) {
+  return qEnvironmentVariable(name.c_str()).toStdString();
+}
+
+void GameWindow::Show() {
+  show();
+  raise();
+}
+
+float GameWindow::OuterWidth() { return float(frameGeometry().width()) * 15; }
+
+void GameWindow::SetFocus(const form::CommandButton&) { playfield_->startButton()->setFocus(); }
+
+void GameWindow::SetMousePointer(form::MousePointer pointer) {
+  if (pointer == form::MousePointer::Custom)
+    playfield_->setCursor(customCursor_);
+  else
+    playfield_->unsetCursor();
+}
+
+double GameWindow::Timer() { return QTime::currentTime().msecsSinceStartOfDay() / 1000.0; }
+
+void GameWindow::closeEvent(QCloseEvent* event) {
+  if (!ended_) deliver([this] { form_->Form_Unload(); });
+  event->accept();
+}
+
+bool GameWindow::eventFilter(QObject* watched, QEvent* event) {
+  // Enter clicks the focused START button, as Space does.
+  if (watched == playfield_->startButton() && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      playfield_->startButton()->click();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,65 @@
+// The game's main window: the real menu bar built from the form's menu items, the playfield,
+// message boxes, the cursor, and the real-time pump. It is the form's host; it holds no rule.
+#pragma once
+
+#include <QAction>
+#include <QCursor>
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "app/frmCavewing.h"
+#include "form/Host.h"
+#include "form/Random.h"
+#include "qt/Playfield.h"
+#include "qt/RealTimePump.h"
+
+class GameWindow : public QMainWindow, public form::Host {
+  Q_OBJECT
+public:
+  explicit GameWindow(const CommandLine& options);
+  ~GameWindow() override;
+
+  frmCavewing& form() { return *form_; }
+  Playfield* playfield() const { return playfield_; }
+  RealTimePump& pump() { return *pump_; }
+  QAction* actionFor(const form::MenuItem& item) const;
+
+  // Runs one form event handler: time stands still while it runs, and the window catches up
+  // with what it changed afterwards.
+  void deliver(const std::function<void()>& handler);
+
+  // form::Host
+  void MsgBox(const std::string& prompt, const std::string& title) override;
+  void End() override;
+  std::string AppPath() override;
+  std::string Environ(const std::string& name) override;
+  void Show() override;
+  float OuterWidth() override;
+  void SetFocus(const form::CommandButton& button) override;
+  void SetMousePointer(form::MousePointer pointer) override;
+  double Timer() override;
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+  void buildMenuBar();
+  void syncWithForm();
+
+  form::Random random_;
+  std::unique_ptr<frmCavewing> form_;
+  Playfield* playfield_;
+  std::unique_ptr<RealTimePump> pump_;
+  struct MenuAction {
+    QAction* action;
+    const form::MenuItem* item;
+    const form::MenuItem* menu;  // the menu bar entry that holds it
+  };
+  std::vector<MenuAction> menuActions_;
+  QCursor customCursor_;
+  bool ended_ = false;
+};

@@ -1,0 +1,178 @@
+// Painting of the form's controls: rectangles, then pictures, then labels, on a black field.
+// Twips map to logical pixels at 15 twips a pixel, and the field is scaled to fit the widget.
+#include "qt/Playfield.h"
+
+#include <QPainter>
+#include <cmath>
+#include <functional>
+
+#include "qt/Pictures.h"
+
+namespace {
+
+constexpr float TwipsPerPixel = 15;
+
+QColor toQColor(form::Color c) { return QColor(c.r, c.g, c.b); }
+
+QRectF rectOf(const form::Control& c) { return QRectF(c.Left, c.Top, c.Width, c.Height); }
+
+Qt::Alignment toQt(form::Alignment a) {
+  switch (a) {
+    case form::Alignment::RightJustify:
+      return Qt::AlignRight;
+    case form::Alignment::Center:
+      return Qt::AlignHCenter;
+    case form::Alignment::LeftJustify:
+      break;
+  }
+  return Qt::AlignLeft;
+}
+
+// Font sizes in points, at 96 dots an inch: the same layout on every screen.
+int pixelSize(float points) { return int(std::lround(points * 20 / TwipsPerPixel)); }
+
+template <class T>
+void mix(std::size_t& h, const T& value) {
+  h ^= std::hash<T>{}(value) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+}
+
+void mixControl(std::size_t& h, const form::Control& c) {
+  mix(h, c.Visible);
+  if (!c.Visible) return;
+  mix(h, c.Left);
+  mix(h, c.Top);
+  mix(h, c.Width);
+  mix(h, c.Height);
+}
+
+}  // namespace
+
+Playfield::Playfield(frmCavewing& form, float fieldWidthTwips, QWidget* parent)
+    : QWidget(parent), form_(form), fieldWidth_(fieldWidthTwips), start_(new QPushButton(this)) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(false);
+  start_->setObjectName("cmdStart");
+  const auto& c = form.cmdStart.BackColor;
+  start_->setStyleSheet(QString("QPushButton { background-color: rgb(%1,%2,%3); color: black;"
+                                " border: 3px outset rgb(255,150,150); }"
+                                "QPushButton:pressed { border-style: inset; }"
+                                "QPushButton:focus { outline: 1px dotted black; }")
+                            .arg(c.r)
+                            .arg(c.g)
+                            .arg(c.b));
+  syncWithForm();
+}
+
+QSize Playfield::sizeHint() const {
+  return QSize(int(std::lround(fieldWidth_ / TwipsPerPixel)),
+               int(std::lround(frmCavewing::ScaleHeight / TwipsPerPixel)));
+}
+
+QTransform Playfield::twipsToWidget() const {
+  const QSizeF field(fieldWidth_ / TwipsPerPixel, frmCavewing::ScaleHeight / TwipsPerPixel);
+  const qreal scale = std::min(width() / field.width(), height() / field.height());
+  const qreal dx = (width() - field.width() * scale) / 2;
+  const qreal dy = (height() - field.height() * scale) / 2;
+  return QTransform::fromScale(scale / TwipsPerPixel, scale / TwipsPerPixel) *
+         QTransform::fromTranslate(dx, dy);
+}
+
+void Playfield::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), Qt::black);
+  const QTransform toWidget = twipsToWidget();
+  p.setClipRect(toWidget.mapRect(QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight)));
+  p.setTransform(toWidget);
+  const qreal onePixel = TwipsPerPixel;  // a border line, one logical pixel wide
+
+  for (const form::Shape* s : form_.paintShapes) {
+    if (!s->Visible) continue;
+    const QRectF r = rectOf(*s);
+    p.fillRect(r, toQColor(s->BorderColor));
+    if (s->FillColor != s->BorderColor)
+      p.fillRect(r.adjusted(onePixel, onePixel, -onePixel, -onePixel), toQColor(s->FillColor));
+  }
+
+  for (const form::Image* i : form_.paintImages) {
+    if (!i->Visible || i->Picture == form::Picture::None) continue;
+    const QPixmap& pixmap = pixmapFor(i->Picture);
+    // The picture keeps its own size, as a classic unstretched image does.
+    p.drawPixmap(QRectF(i->Left, i->Top, pixmap.width() * onePixel, pixmap.height() * onePixel),
+                 pixmap, QRectF(pixmap.rect()));
+  }
+
+  // Text is laid out in logical pixels so that fonts keep their pixel sizes.
+  p.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * toWidget);
+  const qreal px = 1 / TwipsPerPixel;
+  for (const form::Label* l : form_.paintLabels) {
+    if (!l->Visible) continue;
+    QRectF r(l->Left * px, l->Top * px, l->Width * px, l->Height * px);
+    if (l->Boxed) {
+      p.fillRect(r, Qt::white);
+      p.setPen(Qt::black);
+      p.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
+      r.adjust(2, 1, -2, -1);
+    }
+    p.setFont(fontFor(l->Font));
+    p.setPen(toQColor(l->ForeColor));
+    p.drawText(r, int(toQt(l->Alignment) | Qt::AlignTop | Qt::TextWordWrap),
+               QString::fromStdString(l->Caption));
+  }
+}
+
+const QFont& Playfield::fontFor(const form::Font& font) {
+  auto key = std::make_tuple(font.Name, font.Size, font.Bold, font.Underline);
+  auto it = fonts_.find(key);
+  if (it != fonts_.end()) return it->second;
+  QFont f(QString::fromStdString(font.Name));
+  f.setPixelSize(pixelSize(font.Size));
+  f.setBold(font.Bold);
+  f.setUnderline(font.Underline);
+  f.setStyleStrategy(QFont::PreferAntialias);
+  return fonts_.emplace(key, f).first->second;
+}
+
+void Playfield::resizeEvent(QResizeEvent*) { placeStartButton(); }
+
+void Playfield::placeStartButton() {
+  const form::CommandButton& b = form_.cmdStart;
+  placedButton_ = rectOf(b);
+  const QTransform toWidget = twipsToWidget();
+  start_->setGeometry(toWidget.mapRect(QRectF(b.Left, b.Top, b.Width, b.Height)).toRect());
+  QFont f(QString::fromStdString(b.Font.Name));
+  f.setBold(b.Font.Bold);
+  f.setPixelSize(std::max(1, int(std::lround(pixelSize(b.Font.Size) * toWidget.m11() *
+                                             TwipsPerPixel))));
+  start_->setFont(f);
+}
+
+void Playfield::syncWithForm() {
+  const form::CommandButton& b = form_.cmdStart;
+  const QString caption = QString::fromStdString(b.Caption);
+  if (start_->text() != caption) start_->setText(caption);
+  start_->setEnabled(b.Enabled);
+  if (rectOf(b) != placedButton_) placeStartButton();
+  start_->setVisible(b.Visible);
+  const std::size_t hash = visibleStateHash();
+  if (hash == lastHash_) return;
+  lastHash_ = hash;
+  update();
+}
+
+std::size_t Playfield::visibleStateHash() const {
+  std::size_t h = 0;
+  for (const form::Shape* s : form_.paintShapes) {
+    mixControl(h, *s);
+    if (s->Visible) mix(h, (s->FillColor.r << 16) | (s->FillColor.g << 8) | s->FillColor.b);
+  }
+  for (const form::Image* i : form_.paintImages) {
+    mixControl(h, *i);
+    if (i->Visible) mix(h, int(i->Picture));
+  }
+  for (const form::Label* l : form_.paintLabels) {
+    mixControl(h, *l);
+    if (l->Visible) mix(h, l->Caption);
+  }
+  return h;
+}
