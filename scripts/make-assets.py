@@ -88,14 +88,6 @@ class Canvas:
         for x, y in hits:
             self.put(x, y, c)
 
-    def paste(self, other, ox, oy, scale=1):
-        """Draw another canvas over this one, enlarged by an integer scale."""
-        for y in range(other.h * scale):
-            for x in range(other.w * scale):
-                c = other.get(x // scale, y // scale)
-                if c[3]:
-                    self.put(ox + x, oy + y, c)
-
     def shrink(self, k):
         """Box-filter down by an integer factor (for anti-aliasing)."""
         out = Canvas(self.w // k, self.h // k)
@@ -104,8 +96,8 @@ class Canvas:
                 r = g = b = a = 0
                 for yy in range(y * k, y * k + k):
                     for xx in range(x * k, x * k + k):
-                        p = self.px[yy * self.w + xx]
-                        r += p[0] * p[3]; g += p[1] * p[3]; b += p[2] * p[3]; a += p[3]
+                        pr, pg, pb, pa = self.px[yy * self.w + xx]
+                        r, g, b, a = r + pr * pa, g + pg * pa, b + pb * pa, a + pa
                 if a:
                     out.px[y * out.w + x] = (round(r / a), round(g / a), round(b / a),
                                              round(a / (k * k)))
@@ -159,17 +151,15 @@ GLASS_HI = rgb(225, 247, 255)
 GLASS_SH = rgb(52, 120, 200)
 METAL = rgb(186, 190, 200)
 METAL_SH = rgb(104, 108, 122)
-BLADE_FRONT = rgb(240, 242, 248)
 BLADE_BACK = rgb(150, 154, 168)
 BLADE_SIDE = rgb(200, 204, 216)
 BLADE_TIP = rgb(255, 70, 50)
-BLUR = rgb(210, 215, 230, 60)
-TAIL_BLADE = rgb(70, 74, 88)
-TAIL_BLUR = rgb(60, 64, 80, 70)
+BLUR = rgb(210, 215, 230, 45)
+TAIL_BLADE = rgb(120, 124, 140)
+TAIL_RIM = rgb(200, 206, 224, 120)
+TAIL_BLUR = rgb(200, 206, 224, 40)
 
-GREEN = rgb(0, 255, 0)
-GREEN_SH = rgb(0, 150, 30)
-GREEN_DK = rgb(0, 80, 24)
+GREEN = rgb(0, 255, 0)           # the cave walls in the game
 
 
 # --------------------------------------------------------------------------
@@ -177,7 +167,7 @@ GREEN_DK = rgb(0, 80, 24)
 # --------------------------------------------------------------------------
 HELI_W, HELI_H = 107, 27
 ROTOR_X, ROTOR_LEN = 64, 41          # main rotor hub x and blade length
-TAIL_X, TAIL_Y, TAIL_R = 9.5, 8.5, 5.6  # tail rotor centre and radius
+TAIL_X, TAIL_Y, TAIL_R = 10.5, 12.5, 5.2  # tail rotor centre and radius
 
 
 def heli_body():
@@ -185,76 +175,89 @@ def heli_body():
     c = Canvas(HELI_W, HELI_H)
     paint = (BODY,)
     # tail boom, tapering to the fin
-    c.poly([(52, 9.5), (52, 16.5), (14, 13.4), (14, 9.6)], BODY)
+    c.poly([(52, 10.5), (52, 17.5), (14, 14.4), (14, 10.6)], BODY)
     # tail fin, swept back, and the small stabiliser
-    c.poly([(3, 2.5), (8.5, 2.5), (18, 10), (18, 13.5), (7, 13.5), (3.5, 9)], BODY)
-    c.poly([(22, 13), (30, 13), (29, 15.5), (21, 15.5)], BODY)
+    c.poly([(3, 3.5), (8.5, 3.5), (18, 11), (18, 14.5), (10, 14.5), (4, 9)], BODY)
+    c.poly([(22, 14), (30, 14), (29, 16.5), (21, 16.5)], BODY)
     # cabin: flat belly, rounded nose at the right
-    c.poly([(48, 9), (55, 7), (82, 7), (90, 7.8), (96, 10), (100.5, 13.5),
-            (101.5, 16.5), (100, 19.5), (95, 21.5), (58, 21.5), (51, 19.5), (47, 16)], BODY)
+    c.poly([(48, 10), (55, 8), (82, 8), (90, 8.8), (96, 11), (100.5, 14.5),
+            (101.5, 17.5), (100, 20.5), (95, 22.5), (58, 22.5), (51, 20.5), (47, 17)], BODY)
     # engine cowling on the roof
-    c.poly([(53, 7.5), (57, 4), (78, 4), (82, 7.5)], BODY)
+    c.poly([(53, 8.5), (57, 5), (78, 5), (82, 8.5)], BODY)
     # shading: sunlit top, darker belly
-    c.poly([(0, 0), (107, 0), (107, 8.6), (0, 8.6)], BODY_HI, paint)
-    c.rect(0, 4, 18, 5, BODY_HI, paint)
-    c.rect(0, 10, 52, 10, BODY_HI, paint)
-    c.poly([(0, 19.5), (107, 19.5), (107, 27), (0, 27)], BODY_SH, paint)
-    c.poly([(0, 12.5), (50, 14.6), (50, 27), (0, 27)], BODY_SH, paint)
-    # racing stripe along the side
-    c.poly([(20, 11.6), (52, 13.5), (98, 16), (101, 16), (101, 17.6), (52, 16.2), (20, 12.6)],
+    c.poly([(0, 0), (107, 0), (107, 9.6), (0, 9.6)], BODY_HI, paint)
+    c.rect(0, 5, 18, 6, BODY_HI, paint)
+    c.rect(0, 11, 52, 11, BODY_HI, paint)
+    c.poly([(0, 20.5), (107, 20.5), (107, 27), (0, 27)], BODY_SH, paint)
+    c.poly([(0, 13.5), (50, 15.6), (50, 27), (0, 27)], BODY_SH, paint)
+    # red stripe: straight along the boom, stepping down onto the cabin
+    c.poly([(15, 13), (48, 13), (56, 16), (102, 16), (102, 18), (55, 18), (47, 14), (15, 14)],
            STRIPE, (BODY, BODY_SH, BODY_HI))
     # cockpit glass at the front, with a bright glint
-    c.poly([(84, 8.6), (90.5, 8.8), (96, 11), (99.6, 15.2), (84, 15.2)], GLASS)
-    c.poly([(84, 12.8), (99, 12.8), (99.8, 15.2), (84, 15.2)], GLASS_SH, (GLASS,))
-    c.line(88, 9.6, 92.5, 13.8, 1.2, GLASS_HI, (GLASS, GLASS_SH))
-    c.rect(83, 8, 83, 15, INK)                 # window pillar
+    c.poly([(84, 9.6), (90.5, 9.8), (96, 12), (99.6, 16.2), (84, 16.2)], GLASS)
+    c.poly([(84, 13.8), (99, 13.8), (99.8, 16.2), (84, 16.2)], GLASS_SH, (GLASS,))
+    c.line(88, 10.6, 92.5, 14.8, 1.2, GLASS_HI, (GLASS, GLASS_SH))
+    c.rect(83, 9, 83, 16, INK)                 # window pillar
     # side window of the door
-    c.poly([(70, 8.6), (81, 8.6), (81, 15.2), (70, 15.2)], GLASS)
-    c.rect(70, 13, 81, 14, GLASS_SH, (GLASS,))
-    c.line(72, 9.2, 75.5, 12.8, 1.1, GLASS_HI, (GLASS, GLASS_SH))
+    c.poly([(70, 9.6), (81, 9.6), (81, 16.2), (70, 16.2)], GLASS)
+    c.rect(70, 14, 81, 15, GLASS_SH, (GLASS,))
+    c.line(72, 10.2, 75.5, 13.8, 1.1, GLASS_HI, (GLASS, GLASS_SH))
     # door seam, handle, engine intake and exhaust
-    c.rect(67, 8, 67, 20, BODY_SH, (BODY, BODY_HI))
-    c.rect(78, 17, 80, 17, INK)
-    c.rect(60, 5, 66, 6, METAL_SH)
-    c.rect(49, 5, 53, 7, METAL_SH)
-    c.rect(49, 5, 52, 5, METAL)
-    # mast
-    c.rect(ROTOR_X - 1, 2, ROTOR_X + 1, 3, METAL_SH)
+    c.rect(67, 9, 67, 21, BODY_SH, (BODY, BODY_HI))
+    c.rect(78, 19, 80, 19, INK)
+    c.rect(60, 6, 66, 7, METAL_SH)
+    c.rect(49, 6, 53, 8, METAL_SH)
+    c.rect(49, 6, 52, 6, METAL)
     # skids on two struts, front curling up
-    c.line(62, 21, 60, 24, 1.4, METAL_SH)
-    c.line(89, 21, 91, 24, 1.4, METAL_SH)
-    c.rect(52, 24, 96, 24, METAL)
-    c.rect(97, 23, 98, 23, METAL)
-    c.rect(99, 22, 99, 22, METAL)
+    c.line(62, 22, 60, 25, 1.4, METAL_SH)
+    c.line(89, 22, 91, 25, 1.4, METAL_SH)
+    c.rect(52, 25, 96, 25, METAL)
+    c.rect(97, 24, 98, 24, METAL)
+    c.rect(99, 23, 99, 23, METAL)
     c.outline(INK)
     return c
+
+
+# blade colours (top row, lower row) for the far, sideways and near blade
+BLADE_SHADES = {-1: (rgb(132, 136, 150), rgb(92, 96, 110)),
+                0: (rgb(205, 208, 220), rgb(150, 154, 168)),
+                1: (rgb(245, 246, 252), rgb(184, 188, 200))}
 
 
 def heli(frame, frames=5):
     """A finished frame: body plus both rotors at phase frame/frames.
 
     The two-bladed rotor looks the same after half a turn, so five frames
-    cover half a revolution and loop seamlessly.
+    cover half a revolution and loop seamlessly.  Seen slightly from above,
+    the near blade sits lower than the far one; the length of each blade
+    shrinks as it swings towards or away from us.
     """
     c = Canvas(HELI_W, HELI_H)
     c.px = list(heli_body().px)
     turn = math.pi * frame / frames
-    # main rotor: a faint blur line, then each blade from the hub to its tip;
-    # the blade nearer to us sits one row lower, the far one one row higher
-    c.rect(ROTOR_X - ROTOR_LEN, 1, ROTOR_X + ROTOR_LEN, 1, BLUR)
+    c.rect(ROTOR_X - 1, 3, ROTOR_X + 1, 4, METAL_SH)      # mast
+    c.rect(ROTOR_X - ROTOR_LEN, 1, ROTOR_X + ROTOR_LEN, 2, BLUR)
     blades = [(math.sin(a), ROTOR_X + ROTOR_LEN * math.cos(a))
               for a in (turn, turn + math.pi)]
     for depth, tip in sorted(blades):          # far blade first
-        y = 1 + round(depth)
-        colour = BLADE_FRONT if depth > 0.3 else BLADE_BACK if depth < -0.3 else BLADE_SIDE
+        d = round(depth * 1.4) if abs(depth) < 0.7 else sign(depth)
+        top, low = BLADE_SHADES[max(-1, min(1, d))]
+        y = 1 + d
         t = round(tip)
-        c.rect(min(ROTOR_X, t), y, max(ROTOR_X, t), y, colour)
-        if abs(t - ROTOR_X) > 5:               # red tip marker
-            c.rect(min(t, t - 2 * sign(t - ROTOR_X)), y, max(t, t - 2 * sign(t - ROTOR_X)), y, BLADE_TIP)
-    c.rect(ROTOR_X - 2, 1, ROTOR_X + 2, 2, METAL_SH)      # hub
-    c.rect(ROTOR_X - 1, 1, ROTOR_X + 1, 1, METAL)
+        x0, x1 = min(ROTOR_X, t), max(ROTOR_X, t)
+        c.rect(x0, y, x1, y, top)
+        c.rect(x0, y + 1, x1, y + 1, low)
+        if x1 - x0 > 5:                        # red tip marker
+            tx = x0 if t < ROTOR_X else x1 - 2
+            c.rect(tx, y, tx + 2, y + 1, BLADE_TIP)
+    c.rect(ROTOR_X - 2, 2, ROTOR_X + 2, 3, METAL_SH)      # hub
+    c.rect(ROTOR_X - 1, 2, ROTOR_X + 1, 2, METAL)
     # tail rotor: faint disc and two blades turning in the picture plane
-    c.ellipse(TAIL_X, TAIL_Y, TAIL_R, TAIL_R, TAIL_BLUR)
+    for y in range(HELI_H):
+        for x in range(30):
+            r = math.hypot(x + 0.5 - TAIL_X, y + 0.5 - TAIL_Y)
+            if r <= TAIL_R:
+                c.put(x, y, TAIL_RIM if r > TAIL_R - 1 else TAIL_BLUR)
     a = 2 * turn + 0.3
     dx, dy = TAIL_R * math.cos(a), TAIL_R * math.sin(a)
     c.line(TAIL_X - dx, TAIL_Y - dy, TAIL_X + dx, TAIL_Y + dy, 1.5, TAIL_BLADE)
@@ -270,38 +273,48 @@ FIRE = [rgb(255, 255, 225), rgb(255, 240, 120), rgb(255, 196, 40), rgb(255, 130,
 
 
 def explosion():
+    """Fireball over dark smoke, with debris; fixed seed, so always the same."""
     rnd = random.Random(7)
     c = Canvas(HELI_W, HELI_H)
-    cx, cy = 60, 13.5
-    # smoke puffs around the fireball
-    for _ in range(16):
+    cx, cy = 58, 13.5
+    # dark smoke billowing behind the fire
+    for _ in range(18):
         a = rnd.uniform(0, 2 * math.pi)
-        x, y = cx + math.cos(a) * rnd.uniform(18, 34), cy + math.sin(a) * rnd.uniform(5, 9)
-        shade = rnd.randint(60, 105)
-        c.ellipse(x, y, rnd.uniform(4, 7), rnd.uniform(2.5, 4), rgb(shade, shade - 6, shade - 12, 200))
-    # fireball: several blobs, heat from each, banded into the fire palette
-    blobs = [(cx, cy, 22, 11)] + [(cx + rnd.uniform(-26, 26), cy + rnd.uniform(-6, 6),
-                                   rnd.uniform(7, 12), rnd.uniform(4, 7)) for _ in range(9)]
+        x, y = cx + math.cos(a) * rnd.uniform(20, 36), cy + math.sin(a) * rnd.uniform(4, 9)
+        grey = rnd.randint(58, 96)
+        c.ellipse(x, y, rnd.uniform(4, 7), rnd.uniform(2.5, 4), rgb(grey, grey - 6, grey - 12, 215))
+    # fireball: a big core, lumpy side blobs and flame tongues shooting out;
+    # the heat at each pixel is banded into the fire palette (pixel-art look)
+    blobs = [(cx, cy, 20, 10)]
+    blobs += [(cx + rnd.uniform(-24, 24), cy + rnd.uniform(-5, 5),
+               rnd.uniform(7, 11), rnd.uniform(4, 6.5)) for _ in range(8)]
+    for k in range(9):
+        a = 2 * math.pi * (k + rnd.uniform(-0.3, 0.3)) / 9
+        d = rnd.uniform(24, 34)
+        blobs.append((cx + math.cos(a) * d, cy + math.sin(a) * d * 0.3,
+                      rnd.uniform(4, 6), rnd.uniform(2, 3)))
     for y in range(HELI_H):
         for x in range(HELI_W):
             heat = max(1 - math.hypot((x + .5 - bx) / rx, (y + .5 - by) / ry)
                        for bx, by, rx, ry in blobs)
-            heat += rnd.uniform(-0.08, 0.08)
+            heat += rnd.uniform(-0.06, 0.06)
             if heat > 0:
-                band = min(len(FIRE) - 1, int(max(0.0, 1 - heat) ** 1.6 * len(FIRE) * 1.05))
+                band = min(len(FIRE) - 1, int((1 - min(heat, 1)) ** 1.2 * len(FIRE)))
                 c.put(x, y, FIRE[band])
     # debris: dark shards and glowing sparks flung outwards
-    for _ in range(26):
+    for _ in range(30):
         a = rnd.uniform(0, 2 * math.pi)
-        d = rnd.uniform(0.75, 1.0)
-        x, y = round(cx + math.cos(a) * 50 * d), round(cy + math.sin(a) * 13 * d)
+        d = rnd.uniform(0.7, 1.0)
+        x, y = round(cx + math.cos(a) * 52 * d), round(cy + math.sin(a) * 14 * d)
         if rnd.random() < 0.5:
             c.rect(x, y, x + rnd.randint(0, 2), y + rnd.randint(0, 1), rgb(54, 44, 40))
         else:
             c.put(x, y, FIRE[rnd.randint(0, 2)])
-    # a broken rotor blade and a bit of orange fuselage
-    c.line(14, 4, 25, 7, 1.2, BLADE_BACK)
-    c.poly([(91, 20), (96, 19), (97, 22), (92, 23)], BODY_SH)
+    # a broken rotor blade spinning away and a scrap of orange fuselage
+    c.line(6, 3, 18, 6.5, 1.3, BLADE_BACK)
+    c.rect(5, 2, 7, 3, BLADE_TIP)
+    c.poly([(93, 20), (98, 19), (99, 22), (94, 23)], BODY_SH)
+    c.outline(rgb(30, 12, 6, 160), diagonal=False)
     return c
 
 
@@ -357,6 +370,7 @@ def heli_shape(c, u, small=False):
     Small icons skip the ink and the fine details, and get thicker rods.
     """
     t = 1.5 if small else 1.0
+
     def P(pts):
         return [(x * u, y * u) for x, y in pts]
 
@@ -409,14 +423,14 @@ def icon_pixels(rows, legend):
 
 
 ICON_LEGEND = {".": CLEAR, " ": NIGHT, "G": GREEN, "d": ROCK, "o": BODY, "h": BODY_HI,
-               "s": BODY_SH, "k": INK, "b": GLASS, "w": BLADE_SIDE, "m": METAL,
+               "s": BODY_SH, "b": GLASS, "w": BLADE_SIDE, "m": METAL,
                "r": STRIPE, "t": BLADE_TIP}
 
 ICON_16 = [
     ".dddddddddddddd.",
     "dddddddddddddddd",
-    "ddGGGdddGGGddGGd",
-    "GG   GGG   GG  G",
+    "dddGGGGddddGGGGd",
+    "GGG    GGGG    G",
     "   twwwwwwwwwwt ",
     " h       m      ",
     " hh    hhhhh    ",
@@ -426,8 +440,8 @@ ICON_16 = [
     "        sssss   ",
     "        m   m   ",
     "       mmmmmmm  ",
-    "G  GGG   GG   GG",
-    "dGGdddGGGddGGGdd",
+    "GGGG    GGGG  GG",
+    "ddddGGGGddddGGdd",
     ".dddddddddddddd.",
 ]
 
@@ -436,6 +450,7 @@ ICON_16 = [
 # Cursor: 32 x 32 crosshair; hotspot is the centre pixel (16, 16)
 # --------------------------------------------------------------------------
 def cursor():
+    """White ring and ticks with a dark rim, so it shows on black and on green."""
     c = Canvas(32, 32)
     cx = cy = 16.5                             # centre of pixel (16, 16)
     white = rgb(255, 255, 255)

@@ -1,0 +1,46 @@
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CommandLine, PlaysWithNoOptions) {
+  const auto c = CommandLine::parse({});
+  EXPECT_EQ(c.action, CommandLine::Action::Play);
+  EXPECT_FALSE(c.wide);
+  EXPECT_FALSE(c.seed);
+}
+
+TEST(CommandLine, WideAndSeedInBothSpellings) {
+  auto c = CommandLine::parse({"--wide", "--seed", "42"});
+  EXPECT_EQ(c.action, CommandLine::Action::Play);
+  EXPECT_TRUE(c.wide);
+  EXPECT_EQ(c.seed, 42u);
+  c = CommandLine::parse({"--seed=18446744073709551615"});
+  EXPECT_EQ(c.seed, 18446744073709551615u);
+}
+
+TEST(CommandLine, HelpAndVersionWinOverEverythingAfterThem) {
+  EXPECT_EQ(CommandLine::parse({"--help", "--bogus"}).action, CommandLine::Action::Help);
+  EXPECT_EQ(CommandLine::parse({"-h"}).action, CommandLine::Action::Help);
+  EXPECT_EQ(CommandLine::parse({"--version"}).action, CommandLine::Action::Version);
+}
+
+TEST(CommandLine, BadInputIsAnErrorWithAClearMessage) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--bogus"}, {"--seed"}, {"--seed", "x"}, {"--seed", "-1"}, {"--seed=12abc"},
+           {"--seed", "99999999999999999999999"}, {"wide"}}) {
+    const auto c = CommandLine::parse(args);
+    EXPECT_EQ(c.action, CommandLine::Action::Error) << args[0];
+    EXPECT_FALSE(c.error.empty());
+  }
+  EXPECT_NE(CommandLine::parse({"--bogus"}).error.find("--bogus"), std::string::npos);
+}
+
+TEST(CommandLine, UsageNamesEveryOption) {
+  const auto usage = CommandLine::usage("cavewing");
+  for (const char* option : {"--wide", "--seed", "--help", "--version"})
+    EXPECT_NE(usage.find(option), std::string::npos) << option;
+}
+
+}  // namespace
