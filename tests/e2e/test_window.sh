@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# The game window in a real X server: START by its pixels, a click starts a flight, Ctrl+X ends.
+source "$(dirname "$0")/lib.sh"
+start_xvfb
+
+start_game
+expect_pixel 6720 4900 "255,0,0"      # the red START button
+expect_pixel 600 1500 "0,255,0"       # the ceiling
+expect_pixel 7440 850 "216,0,0"       # the first box of the pause meter
+xdotool key ctrl+x
+expect_exit
+
+start_game --seed 7
+expect_pixel 6720 4900 "255,0,0"
+click_at 7600 5150
+# START goes, and the helicopter shows where it starts: somewhere in its box, not black.
+heli_shows() {
+  shoot && ! "$CONVERT" "$WORK/shot.png" -crop "107x27+$((1000 / 15))+$((5000 / 15 + MENU_H))" \
+    -format '%[fx:maxima.r+maxima.g+maxima.b==0]' info: | grep -q 1
+}
+wait_until 10 heli_shows || fail "the helicopter did not show"
+[ "$(pixel_at 6720 4900)" != "255,0,0" ] || fail "START still shows"
