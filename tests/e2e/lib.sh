@@ -19,7 +19,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*" >&2; [ -f "$WORK/shot.png" ] && cp "$WORK/shot.png" "/tmp/e2e-fail-$(basename "$0" .sh).png"; exit 1; }
+fail() { echo "FAIL: $*" >&2; [ -f "$WORK/game.log" ] && sed "s/^/  game: /" "$WORK/game.log" >&2; [ -f "$WORK/shot.png" ] && cp "$WORK/shot.png" "/tmp/e2e-fail-$(basename "$0" .sh).png"; exit 1; }
 
 # wait_until SECONDS COMMAND...: retries COMMAND until it succeeds or the deadline passes.
 wait_until() {
@@ -30,13 +30,20 @@ wait_until() {
   done
 }
 
-# Starts Xvfb on a display it picks itself (no clash with other servers).
+# Starts Xvfb on a free display of its own (tests and other servers may run side by side).
 start_xvfb() {
-  exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null & echo "pid $!"; wait)
-  read -r _ XVFB_PID <&3
-  local display; read -r -t 20 display <&3 || fail "Xvfb did not start"
-  export DISPLAY=":$display"
+  local n
+  for n in $(seq $(( 100 + RANDOM % 400 )) 600); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    if wait_until 10 xvfb_answers; then return 0; fi
+    kill "$XVFB_PID" 2>/dev/null || true   # lost the race for this display: try the next
+  done
+  fail "no display for Xvfb"
 }
+xvfb_answers() { kill -0 "$XVFB_PID" 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1; }
 
 # Starts the game with the given arguments and waits for its window.
 start_game() {

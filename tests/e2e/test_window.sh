@@ -20,3 +20,9 @@ heli_shows() {
 }
 wait_until 10 heli_shows || fail "the helicopter did not show"
 [ "$(pixel_at 6720 4900)" != "255,0,0" ] || fail "START still shows"
+kill "$GAME_PID"; wait "$GAME_PID" 2>/dev/null || true
+
+# The wide window gets the wide layout: START stands further right.
+start_game --wide
+[ "$WIDTH" -eq 1286 ] || fail "the wide window is $WIDTH pixels wide"
+expect_pixel 8550 4900 "255,0,0"
