@@ -1,0 +1,271 @@
+// Writing and strict reading of recorded games. A recording that is damaged, hostile or from an
+// incompatible version is refused with a message; it is never replayed wrongly.
+#include "replay/Recording.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <istream>
+#include <ostream>
+#include <sstream>
+
+namespace replay {
+
+namespace {
+
+constexpr std::size_t MaxLineLength = 4096;
+constexpr std::size_t MaxEvents = 10'000'000;
+constexpr std::int64_t MaxGrid = std::int64_t{1} << 40;
+
+struct KindName {
+  Event::Kind kind;
+  const char* name;
+};
+constexpr std::array<KindName, 10> KindNames = {{
+    {Event::Kind::Start, "start"},
+    {Event::Kind::Down, "down"},
+    {Event::Kind::Up, "up"},
+    {Event::Kind::Release, "release"},
+    {Event::Kind::DblClick, "dblclick"},
+    {Event::Kind::KeyDown, "keydown"},
+    {Event::Kind::KeyPress, "keypress"},
+    {Event::Kind::Menu, "menu"},
+    {Event::Kind::Label, "label"},
+    {Event::Kind::Close, "close"},
+}};
+
+const char* nameOf(Event::Kind kind) {
+  for (const auto& k : KindNames)
+    if (k.kind == kind) return k.name;
+  return "?";
+}
+
+std::string quoted(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + '"';
+}
+
+// Splits a line into words; a word in double quotes may hold blanks, \" and \\.
+std::optional<std::vector<std::string>> words(const std::string& line) {
+  std::vector<std::string> out;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    if (line[i] == ' ') {
+      ++i;
+      continue;
+    }
+    std::string word;
+    if (line[i] == '"') {
+      ++i;
+      bool closed = false;
+      while (i < line.size()) {
+        char c = line[i++];
+        if (c == '"') {
+          closed = true;
+          break;
+        }
+        if (c == '\\') {
+          if (i >= line.size()) return std::nullopt;
+          c = line[i++];
+        }
+        word += c;
+      }
+      if (!closed) return std::nullopt;
+    } else {
+      while (i < line.size() && line[i] != ' ') word += line[i++];
+    }
+    out.push_back(std::move(word));
+  }
+  return out;
+}
+
+template <class T>
+bool number(const std::string& text, T& value) {
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return !text.empty() && ec == std::errc() && ptr == end;
+}
+
+bool twips(const std::string& text, float& value) {
+  return number(text, value) && std::isfinite(value) && std::fabs(value) <= 1e7f;
+}
+
+bool smallInt(const std::string& text, int& value, int lo, int hi) {
+  return number(text, value) && value >= lo && value <= hi;
+}
+
+class Reader {
+public:
+  explicit Reader(std::istream& in) : in_(in) {}
+
+  ReadResult run() {
+    Recording r;
+    std::vector<std::string> w;
+    if (!next(w) || w.size() != 2 || w[0] != "cavewing-replay")
+      return fail("not a Cavewing recording");
+    int version = 0;
+    if (!number(w[1], version) || version != Recording::version)
+      return fail("recording version " + w[1] +
+                  " cannot be replayed by this version (it plays version " +
+                  std::to_string(Recording::version) + ")");
+    if (!field(w, "system-tick-us", 2) || !number(w[1], r.systemTickUs) || r.systemTickUs < 1000 ||
+        r.systemTickUs > 1'000'000)
+      return fail("expected 'system-tick-us' with a tick from 1000 to 1000000");
+    if (!field(w, "generator", 3) || w[1] != Recording::generator || !number(w[2], r.seed))
+      return fail(std::string("expected 'generator ") + Recording::generator + " SEED'");
+    int wide = 0;
+    if (!field(w, "wide", 2) || !smallInt(w[1], wide, 0, 1))
+      return fail("expected 'wide 0' or 'wide 1'");
+    r.wide = wide == 1;
+    if (!field(w, "player", 2)) return fail("expected 'player \"NAME\"'");
+    r.player = w[1];
+    if (!field(w, "events", 1)) return fail("expected 'events'");
+    for (;;) {
+      if (!next(w)) return fail("the recording ends without 'end'");
+      if (w.size() == 1 && w[0] == "end") break;
+      Event e;
+      if (!event(w, e)) return fail("bad event");
+      if (!r.events.empty() && e.grid < r.events.back().grid)
+        return fail("events out of order: grid point " + std::to_string(e.grid) + " after " +
+                    std::to_string(r.events.back().grid));
+      if (r.events.size() >= MaxEvents) return fail("too many events");
+      r.events.push_back(std::move(e));
+    }
+    if (next(w) || !error_.empty()) return fail("text after 'end'");
+    return {std::move(r), {}};
+  }
+
+private:
+  bool next(std::vector<std::string>& w) {
+    std::string line;
+    for (;;) {
+      if (!std::getline(in_, line)) return false;
+      ++lineNo_;
+      if (line.size() > MaxLineLength) {
+        error_ = "line too long";
+        return false;
+      }
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      for (unsigned char c : line)
+        if (c < 0x20 && c != '\t') {
+          error_ = "control character in the recording";
+          return false;
+        }
+      if (line.empty() || line[0] == '#') continue;
+      auto split = words(line);
+      if (!split) {
+        error_ = "unterminated quote";
+        return false;
+      }
+      w = std::move(*split);
+      return true;
+    }
+  }
+
+  bool field(std::vector<std::string>& w, const char* name, std::size_t size) {
+    return next(w) && w.size() == size && w[0] == name;
+  }
+
+  bool event(const std::vector<std::string>& w, Event& e) {
+    if (w.size() < 2 || !number(w[0], e.grid) || e.grid < 0 || e.grid > MaxGrid) {
+      error_ = "expected an event: GRID KIND ...";
+      return false;
+    }
+    const KindName* kind = nullptr;
+    for (const auto& k : KindNames)
+      if (w[1] == k.name) kind = &k;
+    if (!kind) {
+      error_ = "unknown event '" + w[1] + "'";
+      return false;
+    }
+    e.kind = kind->kind;
+    const std::size_t args = w.size() - 2;
+    switch (e.kind) {
+      case Event::Kind::Down:
+      case Event::Kind::Up:
+        if (args != 5 || (w[2] != "form" && w[2] != "copter")) return false;
+        e.onCopter = w[2] == "copter";
+        return smallInt(w[3], e.button, 0, 7) && smallInt(w[4], e.shift, 0, 7) &&
+               twips(w[5], e.x) && twips(w[6], e.y);
+      case Event::Kind::KeyDown:
+        return args == 2 && smallInt(w[2], e.code, 0, 255) && smallInt(w[3], e.shift, 0, 7);
+      case Event::Kind::KeyPress:
+        return args == 1 && smallInt(w[2], e.code, 0, 255);
+      case Event::Kind::Menu:
+        e.name = args == 1 ? w[2] : "";
+        return args == 1 && (e.name == "mnuNew" || e.name == "mnuExit" || e.name == "mnuHow" ||
+                             e.name == "mnuAbout" || e.name == "mnuScores");
+      case Event::Kind::Label:
+        if (args == 2) e.name = w[2];
+        return args == 2 &&
+               (e.name == "lblName" || e.name == "lblNumber" || e.name == "lblScores" ||
+                e.name == "lblTitle") &&
+               smallInt(w[3], e.code, 0, 15);
+      case Event::Kind::Start:
+      case Event::Kind::Release:
+      case Event::Kind::DblClick:
+      case Event::Kind::Close:
+        return args == 0;
+    }
+    return false;
+  }
+
+  // A damaged line says what is wrong with it, before what was expected there.
+  ReadResult fail(const std::string& what) {
+    return {std::nullopt,
+            "line " + std::to_string(lineNo_) + ": " + (error_.empty() ? what : error_)};
+  }
+
+  std::istream& in_;
+  int lineNo_ = 0;
+  std::string error_;
+};
+
+}  // namespace
+
+void write(std::ostream& out, const Recording& r) {
+  out << "cavewing-replay " << Recording::version << "\n"
+      << "system-tick-us " << r.systemTickUs << "\n"
+      << "generator " << Recording::generator << " " << r.seed << "\n"
+      << "wide " << (r.wide ? 1 : 0) << "\n"
+      << "player " << quoted(r.player) << "\n"
+      << "events\n";
+  for (const Event& e : r.events) {
+    out << e.grid << " " << nameOf(e.kind);
+    switch (e.kind) {
+      case Event::Kind::Down:
+      case Event::Kind::Up: {
+        std::ostringstream xy;
+        xy.precision(9);
+        xy << e.x << " " << e.y;
+        out << " " << (e.onCopter ? "copter" : "form") << " " << e.button << " " << e.shift << " "
+            << xy.str();
+        break;
+      }
+      case Event::Kind::KeyDown:
+        out << " " << e.code << " " << e.shift;
+        break;
+      case Event::Kind::KeyPress:
+        out << " " << e.code;
+        break;
+      case Event::Kind::Menu:
+        out << " " << e.name;
+        break;
+      case Event::Kind::Label:
+        out << " " << e.name << " " << e.code;
+        break;
+      default:
+        break;
+    }
+    out << "\n";
+  }
+  out << "end\n";
+}
+
+ReadResult read(std::istream& in) { return Reader(in).run(); }
+
+}  // namespace replay

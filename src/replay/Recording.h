@@ -1,0 +1,71 @@
+// A recorded game: everything that determines it (the clock's system tick, the generator and its
+// seed, the layout, the player's name) and the player's input events with their grid points.
+// Kept in a small line-based text format:
+//
+//   cavewing-replay 1
+//   system-tick-us 15625
+//   generator splitmix64 1234
+//   wide 0
+//   player "JANE"
+//   events
+//   12 start
+//   40 down form 1 0 3000 5200
+//   ...
+//   end
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace replay {
+
+// One input event, in the window's own event vocabulary.
+struct Event {
+  enum class Kind {
+    Start,     // START clicked
+    Down,      // a mouse button pressed: on the window, or on the helicopter
+    Up,        // a mouse button let go
+    Release,   // a release the window lost while it had no focus
+    DblClick,  // the second press of a double click
+    KeyDown,   // a key went down: key code and shift state
+    KeyPress,  // a key produced a character
+    Menu,      // a menu command, by its control name
+    Label,     // a click on a label of the high-score list, by control name and index
+    Close,     // the window's close box
+  };
+  std::int64_t grid = 0;  // the grid point at which it happened
+  Kind kind = Kind::Start;
+  bool onCopter = false;  // Down and Up: pressed on the helicopter rather than the window
+  int button = 0, shift = 0;
+  float x = 0, y = 0;  // twips
+  int code = 0;        // key code, character code, or label index
+  std::string name;    // menu or label control name
+
+  friend bool operator==(const Event&, const Event&) = default;
+};
+
+struct Recording {
+  static constexpr int version = 1;
+  static constexpr const char* generator = "splitmix64";
+  std::int64_t systemTickUs = 15625;
+  std::uint64_t seed = 0;
+  bool wide = false;
+  std::string player;
+  std::vector<Event> events;
+
+  friend bool operator==(const Recording&, const Recording&) = default;
+};
+
+void write(std::ostream& out, const Recording& recording);
+
+struct ReadResult {
+  std::optional<Recording> recording;
+  std::string error;  // "line N: what is wrong", when there is no recording
+};
+// Reads a recording; refuses anything it cannot replay exactly, with a clear message.
+ReadResult read(std::istream& in);
+
+}  // namespace replay
