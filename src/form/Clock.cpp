@@ -16,12 +16,12 @@ void Clock::advanceTo(std::int64_t us) {
   }
 }
 
-std::int64_t Clock::followRealTime(std::int64_t realUs) {
+std::int64_t Clock::followRealTime(std::int64_t realUs, int allowedLag) {
   if (delivering()) return 0;
   std::int64_t target = realUs - droppedUs_;
   const std::int64_t behind = target - now_;
   std::int64_t lost = 0;
-  if (behind > stallGridPoints * systemTick_) {
+  if (behind > allowedLag * systemTick_) {
     lost = behind / systemTick_ - 1;
     droppedUs_ += behind - systemTick_;
     target = now_ + systemTick_;

@@ -30,10 +30,11 @@ public:
   void advance(int ms) { advanceTo(now_ + std::int64_t{ms} * 1000); }
 
   // Follows real time (microseconds since the front end started its pump). After a stall, when
-  // the game fell behind by more than `stallGridPoints`, the missed time is dropped instead of
-  // replayed in a burst; returns how many grid points were dropped.
+  // the game fell behind by more than `allowedLag` grid points (the front end may sleep longer on
+  // purpose while nothing changes), the missed time is dropped instead of replayed in a burst;
+  // returns how many grid points were dropped.
   static constexpr int stallGridPoints = 4;
-  std::int64_t followRealTime(std::int64_t realUs);
+  std::int64_t followRealTime(std::int64_t realUs, int allowedLag = stallGridPoints);
 
   // While a delivery is open (a handler runs, or waits in a message box), time stands still:
   // advancing is ignored and nothing fires.

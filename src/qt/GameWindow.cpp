@@ -24,7 +24,7 @@ GameWindow::GameWindow(const CommandLine& options)
           [this] { deliver([this] { form_->cmdStart_Click(); }); });
   resize(playfield_->sizeHint().width(), playfield_->sizeHint().height() + menuBar()->sizeHint().height());
 
-  pump_ = std::make_unique<RealTimePump>(form_->clock, [this] { syncWithForm(); });
+  pump_ = std::make_unique<RealTimePump>(form_->clock, [this] { return syncWithForm(); });
   deliver([this] { form_->Form_Load(); });
   if (!ended_) pump_->start();
 }
@@ -70,6 +70,7 @@ QAction* GameWindow::actionFor(const form::MenuItem& item) const {
 
 void GameWindow::deliver(const std::function<void()>& handler) {
   if (ended_) return;
+  if (pump_) pump_->catchUp();
   {
     form::Clock::Delivery delivery(form_->clock);
     handler();
@@ -77,11 +78,11 @@ void GameWindow::deliver(const std::function<void()>& handler) {
   syncWithForm();
 }
 
-void GameWindow::syncWithForm() {
-  if (ended_) return;
+bool GameWindow::syncWithForm() {
+  if (ended_) return false;
   // A disabled menu disables its items, and with them their shortcuts.
   for (const auto& m : menuActions_) m.action->setEnabled(m.item->Enabled && m.menu->Enabled);
-  playfield_->syncWithForm();
+  return playfield_->syncWithForm();
 }
 
 void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {

@@ -48,7 +48,7 @@ protected:
 
 private:
   void buildMenuBar();
-  void syncWithForm();
+  bool syncWithForm();  // whether anything visible changed
 
   form::Random random_;
   std::unique_ptr<frmCavewing> form_;

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "qt/Pictures.h"
+#include "qt/TimingReport.h"
 
 namespace {
 
@@ -119,6 +120,8 @@ void Playfield::paintEvent(QPaintEvent*) {
     p.drawText(r, int(toQt(l->Alignment) | Qt::AlignTop | Qt::TextWordWrap),
                QString::fromStdString(l->Caption));
   }
+  if (!paintedOnce_ && timing_report::enabled()) timing_report::firstFrame();
+  paintedOnce_ = true;
 }
 
 const QFont& Playfield::fontFor(const form::Font& font) {
@@ -147,17 +150,22 @@ void Playfield::placeStartButton() {
   start_->setFont(f);
 }
 
-void Playfield::syncWithForm() {
+bool Playfield::syncWithForm() {
   const form::CommandButton& b = form_.cmdStart;
+  bool changed = false;
   const QString caption = QString::fromStdString(b.Caption);
   if (start_->text() != caption) start_->setText(caption);
   start_->setEnabled(b.Enabled);
   if (rectOf(b) != placedButton_) placeStartButton();
-  start_->setVisible(b.Visible);
+  if (start_->isVisibleTo(this) != b.Visible) {
+    start_->setVisible(b.Visible);
+    changed = true;
+  }
   const std::size_t hash = visibleStateHash();
-  if (hash == lastHash_) return;
+  if (hash == lastHash_) return changed;
   lastHash_ = hash;
   update();
+  return true;
 }
 
 std::size_t Playfield::visibleStateHash() const {

@@ -20,7 +20,8 @@ public:
   // Twips to widget pixels and back, for painting and for mapping the mouse.
   QTransform twipsToWidget() const;
   // Brings the START button and the repaint in step with the form; cheap when nothing changed.
-  void syncWithForm();
+  // Returns whether anything visible changed.
+  bool syncWithForm();
 
 protected:
   void paintEvent(QPaintEvent*) override;
@@ -36,5 +37,6 @@ private:
   QPushButton* start_;
   std::size_t lastHash_ = 0;
   QRectF placedButton_;
+  bool paintedOnce_ = false;
   std::map<std::tuple<std::string, float, bool, bool>, QFont> fonts_;
 };

@@ -1,6 +1,12 @@
 #include "qt/RealTimePump.h"
 
-RealTimePump::RealTimePump(form::Clock& clock, std::function<void()> afterAdvance, QObject* parent)
+#include "qt/TimingReport.h"
+
+namespace {
+constexpr int QuietWakesBeforeSleeping = 8;
+}
+
+RealTimePump::RealTimePump(form::Clock& clock, AfterAdvance afterAdvance, QObject* parent)
     : QObject(parent), clock_(clock), afterAdvance_(std::move(afterAdvance)) {
   timer_.setSingleShot(true);
   timer_.setTimerType(Qt::PreciseTimer);
@@ -13,17 +19,37 @@ void RealTimePump::start() {
   scheduleNext();
 }
 
+bool RealTimePump::advance() {
+  const std::int64_t lost =
+      clock_.followRealTime(realUs(), form::Clock::stallGridPoints + sleepGridPoints_ - 1);
+  if (lost > 0 && timing_report::enabled()) timing_report::stall(lost);
+  lostTicks_ += lost;
+  return afterAdvance_();
+}
+
+void RealTimePump::catchUp() {
+  if (!timer_.isActive() || clock_.delivering()) return;
+  advance();
+  sleepGridPoints_ = 1;
+  quietWakes_ = 0;
+  scheduleNext();
+}
+
 void RealTimePump::wake() {
   // A handler is running (waiting in a message box): time stands still until it returns.
   if (!clock_.delivering()) {
-    lostTicks_ += clock_.followRealTime(realUs());
-    afterAdvance_();
+    if (advance()) {
+      sleepGridPoints_ = 1;
+      quietWakes_ = 0;
+    } else if (++quietWakes_ >= QuietWakesBeforeSleeping) {
+      sleepGridPoints_ = std::min(sleepGridPoints_ * 2, maxSleepGridPoints);
+    }
   }
   scheduleNext();
 }
 
 void RealTimePump::scheduleNext() {
-  const std::int64_t next = clock_.now() + clock_.systemTick();
+  const std::int64_t next = clock_.now() + sleepGridPoints_ * clock_.systemTick();
   const std::int64_t waitUs = std::max<std::int64_t>(0, next - (realUs() - clock_.droppedUs()));
   timer_.start(int((waitUs + 999) / 1000));
 }

@@ -1,5 +1,8 @@
 // Drives the form's clock from real time: wakes at the next grid point, lets the clock follow
-// real time (it drops the time missed in a stall), and lets the window catch up.
+// real time (it drops the time missed in a stall), and lets the window catch up. While nothing
+// visible changes (the ready phase, a pause, the high-score list) it wakes less often and
+// catches up on the grid points it slept through, so a game standing still costs next to no CPU;
+// before any input it catches up, so the input lands at the grid point it would anyway.
 #pragma once
 
 #include <QElapsedTimer>
@@ -13,21 +16,30 @@
 class RealTimePump : public QObject {
   Q_OBJECT
 public:
-  RealTimePump(form::Clock& clock, std::function<void()> afterAdvance, QObject* parent = nullptr);
+  // Returns whether anything visible changed.
+  using AfterAdvance = std::function<bool()>;
+  static constexpr int maxSleepGridPoints = 8;  // 125 ms at the default tick
+
+  RealTimePump(form::Clock& clock, AfterAdvance afterAdvance, QObject* parent = nullptr);
   void start();
   void stop() { timer_.stop(); }
+  // Brings the clock up to real time now, and wakes at every grid point again.
+  void catchUp();
   // Grid points dropped after stalls since start.
   std::int64_t lostTicks() const { return lostTicks_; }
 
 private:
   void wake();
+  bool advance();
   void scheduleNext();
   std::int64_t realUs() const { return startUs_ + elapsed_.nsecsElapsed() / 1000; }
 
   form::Clock& clock_;
-  std::function<void()> afterAdvance_;
+  AfterAdvance afterAdvance_;
   QTimer timer_;
   QElapsedTimer elapsed_;
   std::int64_t startUs_ = 0;
   std::int64_t lostTicks_ = 0;
+  int sleepGridPoints_ = 1;
+  int quietWakes_ = 0;
 };

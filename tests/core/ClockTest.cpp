@@ -126,6 +126,11 @@ TEST(Clock, ShortDelaysAreCaughtUpNotDropped) {
   r.bind(fast, "fast");
   EXPECT_EQ(r.clock.followRealTime(4 * Tick), 0);
   EXPECT_EQ(r.count("fast"), 4);
+  // A front end that slept on purpose for eight grid points gets every one of them delivered.
+  EXPECT_EQ(r.clock.followRealTime(12 * Tick, 8), 0);
+  EXPECT_EQ(r.count("fast"), 12);
+  EXPECT_EQ(r.clock.followRealTime(21 * Tick + 1, 8), 8);
+  EXPECT_EQ(r.count("fast"), 13);
 }
 
 TEST(Clock, TimerEnabledByAHandlerFiresAtALaterGridPoint) {
