@@ -126,7 +126,13 @@ public:
     if (!field(w, "events", 1)) return fail("expected 'events'");
     for (;;) {
       if (!next(w)) return fail("the recording ends without 'end'");
-      if (w.size() == 1 && w[0] == "end") break;
+      if (!w.empty() && w[0] == "end") {
+        if (w.size() != 2 || !number(w[1], r.endGrid) || r.endGrid > MaxGrid)
+          return fail("expected 'end GRID'");
+        if (!r.events.empty() && r.endGrid < r.events.back().grid)
+          return fail("the recording ends before its last event");
+        break;
+      }
       Event e;
       if (!event(w, e)) return fail("bad event");
       if (!r.events.empty() && e.grid < r.events.back().grid)
@@ -263,7 +269,7 @@ void write(std::ostream& out, const Recording& r) {
     }
     out << "\n";
   }
-  out << "end\n";
+  out << "end " << r.endGrid << "\n";
 }
 
 ReadResult read(std::istream& in) { return Reader(in).run(); }

@@ -11,7 +11,7 @@
 //   12 start
 //   40 down form 1 0 3000 5200
 //   ...
-//   end
+//   end 950
 #pragma once
 
 #include <cstdint>
@@ -55,6 +55,7 @@ struct Recording {
   bool wide = false;
   std::string player;
   std::vector<Event> events;
+  std::int64_t endGrid = 0;  // the grid point at which the recording stopped
 
   friend bool operator==(const Recording&, const Recording&) = default;
 };

@@ -43,6 +43,7 @@ replay::Recording sample() {
   label.name = "lblName";
   label.code = 15;
   ev(99, Kind::Close);
+  r.endGrid = 120;
   return r;
 }
 
@@ -100,6 +101,8 @@ TEST(Recording, RefusesWhatItCannotReplayWithAClearMessage) {
       {replaced("99 close", "99 teleport"), "unknown event 'teleport'"},
       {replaced("player \"JANE \\\"JJ\\\" DOE\\\\\"", "player \"JANE"), "quote"},
       {good + "99 start\n", "after 'end'"},
+      {replaced("end 120", "end"), "expected 'end GRID'"},
+      {replaced("end 120", "end 98"), "ends before its last event"},
       {std::string("cavewing-replay 1\n\x01\x02\xff\xfe garbage\0\n", 40), "control character"},
       {"cavewing-replay 1\n" + std::string(100000, 'x') + "\n", "line too long"},
   };
