@@ -114,73 +114,41 @@ struct RankingCase {
 TEST(Ranking, EdgeCases) {
   const std::vector<Row> table = {
       {"A", "900"}, {"B", "600"}, {"C", "400"}, {"ME", "300"}, {"D", "200"}};
-  std::vector<Row> full;
+  const std::vector<Row> moved = {{"A", "900"}, {"B", "600"}, {"ME", "500"},
+                                  {"C", "400"}, {"D", "200"}, {"", ""}};
+  std::vector<Row> full;  // P1 1500 .. P15 100
   for (int i = 1; i <= 15; ++i)
     full.emplace_back("P" + std::to_string(i), std::to_string(1600 - 100 * i));
+  std::vector<Row> belowRow5(full.begin(), full.begin() + 5);  // P15 drops off
+  belowRow5.emplace_back("NEWCOMER", "1100");
+  belowRow5.insert(belowRow5.end(), full.begin() + 5, full.begin() + 14);
+  const std::vector<Row> emptyNameRow = {{"A", "900"}, {"", "500"}, {"B", "80"}};
+  const std::vector<Row> emptyNameLow = {{"A", "900"}, {"", "200"}, {"B", "80"}};
+  const std::vector<Row> emptyNameUp = {{"A", "900"}, {"", "300"}, {"B", "80"}, {"", ""}};
+  const std::vector<Row> oddScores = {{"A", "99999999999999999999999"},
+                                      {"B", " 12abc"},
+                                      {"C", "-99999999999999999999"},
+                                      {"D", "x"}};
+  const std::vector<Row> oddScoresAfter = {{"A", "99999999999999999999999"},
+                                           {"ME", "20"},
+                                           {"B", " 12abc"},
+                                           {"C", "-99999999999999999999"},
+                                           {"D", "x"}};
+  constexpr bool Crash = true, Menu = false, Saved = true, Unchanged = false;
+  // clang-format off
   const RankingCase cases[] = {
-      {"empty table: any score above 0 goes to row 1",
-       {},
-       "me",
-       "120",
-       true,
-       {{"ME", "120"}, {"", ""}},
-       true},
-      {"empty table: a score of 0 is not recorded", {}, "me", "0", true, {{"", ""}}, false},
-      {"own row moved up, the old entry gone",
-       table,
-       "me",
-       "500",
-       true,
-       {{"A", "900"}, {"B", "600"}, {"ME", "500"}, {"C", "400"}, {"D", "200"}, {"", ""}},
-       true},
-      {"lower own score ignored, though it beats other rows", table, "me", "250", true, table,
-       false},
-      {"new name equal to the last row is not recorded", full, "newcomer", "100", true, full,
-       false},
-      {"equal to row 5 goes below row 5, the last row drops",
-       full,
-       "newcomer",
-       "1100",
-       true,
-       {{"P1", "1500"},
-        {"P2", "1400"},
-        {"P3", "1300"},
-        {"P4", "1200"},
-        {"P5", "1100"},
-        {"NEWCOMER", "1100"},
-        {"P6", "1000"},
-        {"P7", "900"}},
-       true},
-      {"menu with no crash only reloads the table", table, "me", "5000", false, table, false},
-      {"empty user name matches the empty-name row",
-       {{"A", "900"}, {"", "500"}, {"B", "80"}},
-       nullptr,
-       "300",
-       true,
-       {{"A", "900"}, {"", "500"}, {"B", "80"}},
-       false},
-      {"empty user name is recorded as a name",
-       {{"A", "900"}, {"", "200"}, {"B", "80"}},
-       nullptr,
-       "300",
-       true,
-       {{"A", "900"}, {"", "300"}, {"B", "80"}, {"", ""}},
-       true},
-      {"score text: leading number, else 0, no overflow",
-       {{"A", "99999999999999999999999"},
-        {"B", " 12abc"},
-        {"C", "-99999999999999999999"},
-        {"D", "x"}},
-       "me",
-       "20",
-       true,
-       {{"A", "99999999999999999999999"},
-        {"ME", "20"},
-        {"B", " 12abc"},
-        {"C", "-99999999999999999999"},
-        {"D", "x"}},
-       true},
+      {"empty table: any score above 0 goes to row 1",   {},    "me", "120", Crash, {{"ME", "120"}, {"", ""}}, Saved},
+      {"empty table: a score of 0 is not recorded",      {},    "me", "0",   Crash, {{"", ""}},               Unchanged},
+      {"own row moved up, the old entry gone",           table, "me", "500", Crash, moved,                    Saved},
+      {"lower own score ignored, though it beats others", table, "me", "250", Crash, table,                   Unchanged},
+      {"new name equal to the last row: not recorded",   full,  "newcomer", "100",  Crash, full,              Unchanged},
+      {"equal to row 5 goes below row 5",                full,  "newcomer", "1100", Crash, belowRow5,         Saved},
+      {"menu with no crash only reloads the table",      table, "me", "5000", Menu, table,                    Unchanged},
+      {"empty user name matches the empty-name row",     emptyNameRow, nullptr, "300", Crash, emptyNameRow,   Unchanged},
+      {"empty user name is recorded as a name",          emptyNameLow, nullptr, "300", Crash, emptyNameUp,    Saved},
+      {"score text: leading number, else 0, no overflow", oddScores, "me", "20", Crash, oddScoresAfter,       Saved},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ScoresGame g;
