@@ -108,7 +108,7 @@ public:
   // The File, Help and High Scores menus go off during flight and on in every other phase.
   void setMenusEnabled(bool enabled);
 
-  // ---- Crash sequence (src/flight) ----------------------------------------------------------
+  // ---- Crash sequence (src/flight) -----------------------------------------------------------
   void tmrCRASH_Timer();
 
   // ---- Scores and high-score list (src/scores) -----------------------------------------------
