@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: setup build run test check-asan bench clean
+.PHONY: setup build run test check-asan fuzz bench clean
 
 setup:
 	@bash scripts/setup
@@ -27,5 +27,15 @@ check-asan: setup
 	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# Fuzzes the high-score file reader with libFuzzer for FUZZ_TIME seconds. New findings go to
+# $(BUILD)-fuzz/corpus; copy the ones worth keeping into tests/fuzz/corpus, which `make test` replays.
+FUZZ_TIME ?= 60
+fuzz: setup
+	mkdir -p $(BUILD)-fuzz/corpus
+	clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Isrc \
+	  tests/fuzz/QuotedRecordsFuzz.cpp src/form/QuotedRecords.cpp -o $(BUILD)-fuzz/records_fuzz
+	$(BUILD)-fuzz/records_fuzz -max_total_time=$(FUZZ_TIME) -max_len=8192 -timeout=5 \
+	  $(BUILD)-fuzz/corpus tests/fuzz/corpus
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz

@@ -46,6 +46,14 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
       }
       result.seed = parseSeed(value);
       if (!result.seed) return failure("--seed takes a whole number from 0 to 2^64-1, not '" + value + "'");
+    } else if (arg == "--scores" || arg.rfind("--scores=", 0) == 0) {
+      if (arg == "--scores") {
+        if (i + 1 >= args.size()) return failure("option --scores needs a file name");
+        result.scoresFile = args[++i];
+      } else {
+        result.scoresFile = arg.substr(9);
+      }
+      if (result.scoresFile.empty()) return failure("option --scores needs a file name");
     } else {
       return failure("unknown option '" + arg + "'");
     }
@@ -61,6 +69,10 @@ std::string CommandLine::usage(const std::string& program) {
          "\n"
          "  --wide        open the wide window, with the layout made for it\n"
          "  --seed N      start the random cave from seed N (the same seed gives the same cave)\n"
+         "  --scores FILE keep the high scores in FILE\n"
          "  -h, --help    show this help and exit\n"
-         "  --version     show the version and exit\n";
+         "  --version     show the version and exit\n"
+         "\n"
+         "The high scores are kept in Cavewing.txt beside the program, or, when the program's\n"
+         "folder cannot be written, in the player's data folder (~/.local/share/Cavewing).\n";
 }

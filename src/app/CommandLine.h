@@ -11,6 +11,7 @@ struct CommandLine {
   Action action = Action::Play;
   bool wide = false;                   // open the window at the wide layout's outer width
   std::optional<std::uint64_t> seed;   // the same seed gives the same cave
+  std::string scoresFile;              // the high-score file; empty for the usual place
   std::string error;                   // what was wrong, for Action::Error
 
   static CommandLine parse(const std::vector<std::string>& args);

@@ -131,6 +131,9 @@ void frmCavewing::bindHandlers() {
   mnuExit.onClick = [this] { mnuExit_Click(); };
   mnuHow.onClick = [this] { mnuHow_Click(); };
   mnuAbout.onClick = [this] { mnuAbout_Click(); };
+  tmrScore.onTimer = [this] { tmrScore_Timer(); };
+  tmrCRASH.onTimer = [this] { tmrCRASH_Timer(); };
+  mnuScores.onClick = [this] { mnuScores_Click(); };
 }
 
 void frmCavewing::listPaintOrder() {

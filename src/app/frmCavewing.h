@@ -8,7 +8,8 @@
 //   Controls                    every control, in creation order; the menu bar     src/app
 //   Game state                  the shared fields and flags                        src/app
 //   Window and game control     load, unload, Exit, New Game, START                src/app
-//   High-score list             showing and hiding the list                        src/scores
+//   Crash sequence              the banner's two ticks, then the high-score list   src/flight
+//   Scores and high-score list  score counter, high-score file, ranking, the list  src/scores
 //   Help and About              the two information boxes                          src/help
 #pragma once
 
@@ -107,8 +108,27 @@ public:
   // The File, Help and High Scores menus go off during flight and on in every other phase.
   void setMenusEnabled(bool enabled);
 
-  // ---- High-score list (src/scores) ----------------------------------------------------------
+  // ---- Crash sequence (src/flight) -----------------------------------------------------------
+  void tmrCRASH_Timer();
+
+  // ---- Scores and high-score list (src/scores) -----------------------------------------------
+  // The high-score file named on the command line; empty for the usual place (highScorePath).
+  std::string scoresFile;
+  void tmrScore_Timer();
+  void GetUsername();
+  void ReadScores();
+  void WriteScores();
+  void CalculateHighScores();
+  void ShowHighScores();
   void HideHighScores();
+  void mnuScores_Click();
+  void lblName_Click(int Index);
+  void lblNumber_Click(int Index);
+  void lblScores_Click(int Index);
+  void lblTitle_Click();
+  // "Cavewing.txt" in the program's folder, or in the player's data folder when the program's
+  // folder cannot be written; the file named on the command line wins.
+  std::string highScorePath();
 
   // ---- Help and About (src/help) -------------------------------------------------------------
   void mnuHow_Click();

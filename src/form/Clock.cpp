@@ -13,6 +13,7 @@ void Clock::advanceTo(std::int64_t us) {
   while (now_ + systemTick_ <= us) {
     now_ += systemTick_;
     fireDueTimers();
+    if (afterGridPoint) afterGridPoint();
   }
 }
 

@@ -50,6 +50,10 @@ public:
   };
   bool delivering() const { return deliveries_ > 0; }
 
+  // Runs after the timers of each grid point: where a replay delivers the recorded input of that
+  // grid point, and a trace looks at the state.
+  std::function<void()> afterGridPoint;
+
 private:
   friend class Timer;
   void fireDueTimers();

@@ -1,6 +1,7 @@
 // Everything the game needs from the world outside the form: message boxes, ending the
-// program, the program's folder, the environment, the window's outer width, keyboard focus,
-// the mouse pointer and the time of day. The Qt front end implements it; tests use a fake.
+// program, the program's folder and the player's data folder, the environment, the window's
+// outer width, keyboard focus, the mouse pointer and the time of day. The Qt front end
+// implements it; tests use a fake.
 #pragma once
 
 #include <string>
@@ -21,6 +22,8 @@ public:
   virtual void End() = 0;
   // The folder that holds the program, without a trailing separator.
   virtual std::string AppPath() = 0;
+  // The player's own folder for the program's data, for when the program's folder is read-only.
+  virtual std::string UserDataPath() = 0;
   // The value of an environment variable, empty when it is not set.
   virtual std::string Environ(const std::string& name) = 0;
   // Shows the window (brings it up if it is already shown).

@@ -6,10 +6,12 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QTime>
 
 GameWindow::GameWindow(const CommandLine& options)
     : random_(options.seed), form_(std::make_unique<frmCavewing>(*this, random_)) {
+  form_->scoresFile = options.scoresFile;
   setWindowTitle(" Cavewing");
   setWindowIcon(QIcon(":/assets/icon.png"));
   const QPixmap cursor(":/assets/cursor.png");
@@ -98,6 +100,10 @@ void GameWindow::End() {
 }
 
 std::string GameWindow::AppPath() { return QCoreApplication::applicationDirPath().toStdString(); }
+
+std::string GameWindow::UserDataPath() {
+  return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+}
 
 std::string GameWindow::Environ(const std::string& name) {
   return qEnvironmentVariable(name.c_str()).toStdString();

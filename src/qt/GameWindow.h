@@ -35,6 +35,7 @@ public:
   void MsgBox(const std::string& prompt, const std::string& title) override;
   void End() override;
   std::string AppPath() override;
+  std::string UserDataPath() override;
   std::string Environ(const std::string& name) override;
   void Show() override;
   float OuterWidth() override;

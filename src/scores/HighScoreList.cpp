@@ -1,5 +1,36 @@
-// The high-score list: shown in place of the cave, hidden to bring the cave back.
+// The high-score list: shown in place of the cave (which is when a finished game is ranked),
+// hidden to bring the cave back; the menu toggles it, and a click on it hides it, or after a
+// crash starts the next game.
 #include "app/frmCavewing.h"
+
+namespace {
+
+// Every label of the list answers a click alike.
+void clickOnList(frmCavewing& f) {
+  if (f.gameOver)
+    f.mnuNew_Click();
+  else
+    f.HideHighScores();
+}
+
+}  // namespace
+
+void frmCavewing::ShowHighScores() {
+  lblTitle.Visible = true;
+  imgCopter.Visible = false;
+  mnuHelp.Enabled = true;
+  mnuFile.Enabled = true;
+  mnuScores.Enabled = false;
+  if (!gameRunning) cmdStart.Visible = false;
+  for (loopIndex = 1; loopIndex <= 15; ++loopIndex) {
+    lblNumber[loopIndex].Visible = true;
+    lblName[loopIndex].Visible = true;
+    lblScores[loopIndex].Visible = true;
+  }
+  for (loopIndex = 0; loopIndex <= 39; ++loopIndex) shptunnel[loopIndex].Visible = false;
+  shpTunnelM.Visible = false;
+  CalculateHighScores();
+}
 
 void frmCavewing::HideHighScores() {
   lblTitle.Visible = false;
@@ -14,3 +45,15 @@ void frmCavewing::HideHighScores() {
   shpTunnelM.Visible = true;
   mnuScores.Enabled = true;
 }
+
+void frmCavewing::mnuScores_Click() {
+  if (lblTitle.Visible)
+    HideHighScores();
+  else
+    ShowHighScores();
+}
+
+void frmCavewing::lblName_Click(int) { clickOnList(*this); }
+void frmCavewing::lblNumber_Click(int) { clickOnList(*this); }
+void frmCavewing::lblScores_Click(int) { clickOnList(*this); }
+void frmCavewing::lblTitle_Click() { clickOnList(*this); }

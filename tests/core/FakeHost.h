@@ -18,6 +18,9 @@ struct FakeHost : form::Host {
   bool ended = false;
   int shown = 0;
   std::string appPath = "/tmp/cavewing-test";
+  // No one can create this folder, root included: a test that does not set its own folders
+  // always finds an empty high-score table and never leaves a file behind.
+  std::string userDataPath = "/proc/cavewing-test-user";
   std::map<std::string, std::string> environment;
   float outerWidth = 15240 + 2 * 60;
   const form::CommandButton* focus = nullptr;
@@ -30,6 +33,7 @@ struct FakeHost : form::Host {
   }
   void End() override { ended = true; }
   std::string AppPath() override { return appPath; }
+  std::string UserDataPath() override { return userDataPath; }
   std::string Environ(const std::string& name) override {
     auto it = environment.find(name);
     return it == environment.end() ? std::string() : it->second;

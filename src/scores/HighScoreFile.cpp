@@ -1,0 +1,79 @@
+// The high-score file and the player's name: where the table is kept, reading it into the list's
+// labels and writing it back. A damaged or missing file never stops the game: errors leave the
+// labels as far as they were filled and earn one line on standard error, nothing more.
+#include <unistd.h>
+
+#include <cctype>
+#include <filesystem>
+#include <iostream>
+
+#include "app/frmCavewing.h"
+#include "form/QuotedRecords.h"
+
+namespace {
+
+void warn(const std::string& message) { std::cerr << "cavewing: high scores: " << message << '\n'; }
+
+// Upper case, no blanks around it, and nothing that could break a line of the file.
+std::string playerName(const std::string& raw) {
+  std::string name = form::records::plainField(raw);
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const auto first = name.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return name.substr(first, name.find_last_not_of(' ') - first + 1);
+}
+
+bool canWriteIn(const std::string& folder) {
+  std::error_code ec;
+  return std::filesystem::is_directory(folder, ec) && ::access(folder.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+std::string frmCavewing::highScorePath() {
+  namespace fs = std::filesystem;
+  if (!scoresFile.empty()) return scoresFile;
+  const std::string programFolder = host.AppPath();
+  if (canWriteIn(programFolder)) return (fs::path(programFolder) / "Cavewing.txt").string();
+  // An installed copy: the table lives with the player's own data.
+  const fs::path userFolder = host.UserDataPath();
+  std::error_code ec;
+  fs::create_directories(userFolder, ec);
+  return (userFolder / "Cavewing.txt").string();
+}
+
+void frmCavewing::GetUsername() {
+  userName.clear();
+  for (const char* variable : {"NWUSERNAME", "LOGIN", "USERNAME"}) {
+    userName = playerName(host.Environ(variable));
+    if (!userName.empty()) return;
+  }
+}
+
+void frmCavewing::ReadScores() {
+  const std::string path = highScorePath();
+  std::string error;
+  // A first run finds an empty table, and leaves the empty file for the next one.
+  form::records::touchFile(path, error);
+  const auto fields =
+      form::records::readFile(path, 2 * static_cast<std::size_t>(highScoreCount), error);
+  if (!fields) {
+    warn(error);
+    return;
+  }
+  // Rows the file does not hold keep their captions; an odd field out names a row with no score.
+  for (std::size_t i = 0; i < fields->size(); ++i) {
+    const int row = static_cast<int>(i / 2) + 1;
+    (i % 2 == 0 ? lblName[row] : lblScores[row]).Caption = (*fields)[i];
+  }
+}
+
+void frmCavewing::WriteScores() {
+  std::vector<std::string> fields;
+  for (loopIndex = 1; loopIndex <= highScoreCount; ++loopIndex) {
+    fields.push_back(lblName[loopIndex].Caption);
+    fields.push_back(lblScores[loopIndex].Caption);
+  }
+  std::string error;
+  if (!form::records::writeFile(highScorePath(), fields, error)) warn(error);
+}

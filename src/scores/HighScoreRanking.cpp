@@ -1,0 +1,60 @@
+// The ranking of a finished game: the table is reloaded from the file, and after a crash a score
+// that beats the player's own entry (or, for a new name, the last row) takes its place, keeping
+// one row per name. The table is then saved and the player congratulated.
+#include <cstdint>
+#include <limits>
+#include <string_view>
+
+#include "app/frmCavewing.h"
+
+namespace {
+
+// The numeric value of a score's text: the whole number it starts with (after blanks, with an
+// optional sign), else 0. Numbers beyond the range hold at its ends instead of wrapping.
+std::int64_t scoreValue(std::string_view text) {
+  std::size_t p = text.find_first_not_of(" \t");
+  if (p == std::string_view::npos) return 0;
+  const bool negative = text[p] == '-';
+  if (text[p] == '-' || text[p] == '+') ++p;
+  constexpr std::int64_t limit = std::numeric_limits<std::int64_t>::max();
+  std::int64_t value = 0;
+  for (; p < text.size() && text[p] >= '0' && text[p] <= '9'; ++p) {
+    const int digit = text[p] - '0';
+    if (value > (limit - digit) / 10) return negative ? -limit : limit;
+    value = value * 10 + digit;
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+void frmCavewing::CalculateHighScores() {
+  const std::int64_t newScore = scoreValue(lblScore.Caption);
+  GetUsername();
+  ReadScores();
+
+  // The player's own best entry if there is one, else the last row.
+  std::int64_t reference = 0;
+  for (loopIndex = 1; loopIndex <= highScoreCount; ++loopIndex) {
+    reference = scoreValue(lblScores[loopIndex].Caption);
+    if (lblName[loopIndex].Caption == userName) break;
+  }
+  if (!(reference < newScore && crashed)) return;
+
+  // Equal scores stay above the new entry.
+  int insertAt = 1;
+  while (insertAt < highScoreCount && scoreValue(lblScores[insertAt].Caption) >= newScore)
+    ++insertAt;
+  // The player's older entry makes room; without one, the last row drops off.
+  int source = insertAt;
+  while (source < highScoreCount && lblName[source].Caption != userName) ++source;
+  for (loopIndex = source; loopIndex > insertAt; --loopIndex) {
+    lblScores[loopIndex].Caption = lblScores[loopIndex - 1].Caption;
+    lblName[loopIndex].Caption = lblName[loopIndex - 1].Caption;
+  }
+  lblScores[insertAt].Caption = std::to_string(newScore);
+  lblName[insertAt].Caption = userName;
+
+  WriteScores();
+  host.MsgBox("You have a new high score!!!", "New High Score");
+}

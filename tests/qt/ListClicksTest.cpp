@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include "qt/GameWindow.h"
+#include "qt/ListClicks.h"
+
+namespace {
+
+struct ListWindow {
+  QTemporaryDir folder;
+  std::unique_ptr<GameWindow> window;
+
+  ListWindow() {
+    CommandLine options;
+    options.scoresFile = folder.filePath("Cavewing.txt").toStdString();
+    window = std::make_unique<GameWindow>(options);
+    window->show();
+    window->resize(1400, 1000);  // scaled and centred: the press maps back through the scaling
+  }
+  frmCavewing& form() { return window->form(); }
+  // Where a press at the middle of `label` lands in the playfield, in its pixels.
+  QPointF middleOf(const form::Label& label) {
+    return window->playfield()->twipsToWidget().map(
+        QPointF(label.Left + label.Width / 2, label.Top + label.Height / 2));
+  }
+  std::function<void()> clickAt(QPointF at) {
+    return listLabelClickAt(form(), window->playfield()->twipsToWidget(), at);
+  }
+};
+
+TEST(ListClicks, PressOnEachKindOfLabelGoesToItsHandler) {
+  ListWindow w;
+  frmCavewing& f = w.form();
+  for (const form::Label* label : {&f.lblName[3], &f.lblNumber[15], &f.lblScores[1], &f.lblTitle}) {
+    w.window->deliver([&] { f.mnuScores_Click(); });
+    ASSERT_TRUE(f.lblTitle.Visible);
+    const auto click = w.clickAt(w.middleOf(*label));
+    ASSERT_TRUE(click) << label->Caption;
+    w.window->deliver(click);
+    EXPECT_FALSE(f.lblTitle.Visible);  // not after a crash: the click hides the list
+    EXPECT_TRUE(f.cmdStart.Visible);
+  }
+}
+
+TEST(ListClicks, PressesOffTheListOrOnAHiddenListGoElsewhere) {
+  ListWindow w;
+  frmCavewing& f = w.form();
+  const QPointF onName = w.middleOf(f.lblName[3]);
+  EXPECT_FALSE(w.clickAt(onName));  // the list is hidden
+  w.window->deliver([&] { f.mnuScores_Click(); });
+  EXPECT_TRUE(w.clickAt(onName));
+  const auto toWidget = w.window->playfield()->twipsToWidget();
+  // Between a rank and its name, above the heading, and on the score counter.
+  const float gap = (f.lblNumber[3].Left + f.lblNumber[3].Width + f.lblName[3].Left) / 2;
+  EXPECT_FALSE(w.clickAt(toWidget.map(QPointF(gap, f.lblName[3].Top + 100))));
+  EXPECT_FALSE(w.clickAt(toWidget.map(QPointF(f.lblTitle.Left + 100, f.lblTitle.Top - 100))));
+  EXPECT_FALSE(w.clickAt(w.middleOf(f.lblScore)));
+}
+
+}  // namespace
