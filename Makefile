@@ -2,8 +2,9 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=Release
+PREFIX ?= /usr/local
 
-.PHONY: setup build run test bench clean
+.PHONY: setup build run test install package bench clean
 
 setup:
 	@bash scripts/setup
@@ -19,6 +20,14 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# DESTDIR, if set, is honoured as usual: make install DESTDIR=/tmp/stage PREFIX=/usr
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A .deb for Debian 12, in $(BUILD)/.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

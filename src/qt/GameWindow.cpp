@@ -8,6 +8,8 @@
 #include <QMessageBox>
 #include <QTime>
 
+#include "qt/WindowState.h"
+
 GameWindow::GameWindow(const CommandLine& options)
     : random_(options.seed), form_(std::make_unique<frmCavewing>(*this, random_)) {
   setWindowTitle(" Cavewing");
@@ -22,10 +24,13 @@ GameWindow::GameWindow(const CommandLine& options)
   playfield_->startButton()->installEventFilter(this);
   connect(playfield_->startButton(), &QPushButton::clicked, this,
           [this] { deliver([this] { form_->cmdStart_Click(); }); });
-  resize(playfield_->sizeHint().width(), playfield_->sizeHint().height() + menuBar()->sizeHint().height());
+  resize(playfield_->sizeHint().width(),
+         playfield_->sizeHint().height() + menuBar()->sizeHint().height());
 
   pump_ = std::make_unique<RealTimePump>(form_->clock, [this] { syncWithForm(); });
   deliver([this] { form_->Form_Load(); });
+  // After loading, so that the wide layout is chosen by the window's first width alone.
+  new WindowState(*this, options.wide);
   if (!ended_) pump_->start();
 }
 
