@@ -1,24 +1,21 @@
 # Shared by the real-window tests: an X server of our own on a free display, and waiting with a
-# deadline instead of sleeping. Source it; it cleans up after itself when the test exits.
+# deadline instead of sleeping. Source it; the test calls stop_xvfb when it exits (in its trap).
 
-# Starts Xvfb on the first free display from :90 up and exports DISPLAY.
+# Starts Xvfb on a display it finds free by itself (no race with other servers starting at the
+# same time) and exports DISPLAY.
 start_xvfb() {
-  local size=${1:-1600x1200x24} n
-  for n in $(seq 90 190); do
-    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-    Xvfb :$n -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    if wait_for 10 xdpyinfo_ok :$n; then
-      export DISPLAY=:$n
-      return 0
-    fi
-    kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null
-  done
-  echo "no free display for Xvfb" >&2
-  return 1
+  local size=${1:-1600x1200x24} number
+  XVFB_DISPLAY_FILE=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$XVFB_DISPLAY_FILE" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  if ! wait_for 10 test -s "$XVFB_DISPLAY_FILE"; then
+    echo "Xvfb did not start" >&2
+    return 1
+  fi
+  number=$(head -1 "$XVFB_DISPLAY_FILE")
+  export DISPLAY=:$number
+  wait_for 10 xdotool getdisplaygeometry >/dev/null 2>&1
 }
-
-xdpyinfo_ok() { DISPLAY=$1 xdotool getdisplaygeometry >/dev/null 2>&1; }
 
 # wait_for SECONDS COMMAND...: retries COMMAND until it succeeds or the deadline passes.
 wait_for() {
@@ -38,6 +35,10 @@ pixel_at() {
 }
 
 stop_xvfb() {
-  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+  if [ -n "${XVFB_PID:-}" ]; then
+    kill "$XVFB_PID" 2>/dev/null
+    wait "$XVFB_PID" 2>/dev/null || true
+  fi
+  rm -f "${XVFB_DISPLAY_FILE:-}"
   XVFB_PID=
 }
