@@ -6,7 +6,14 @@ set(CAVEWING_APP_ID org.cavewing.Cavewing)
 install(TARGETS cavewing RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES data/${CAVEWING_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/${CAVEWING_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES data/cavewing.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+
+# Man pages are installed compressed, as Debian keeps them.
+set(man_page ${CMAKE_BINARY_DIR}/cavewing.6.gz)
+add_custom_command(OUTPUT ${man_page}
+  COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/data/cavewing.6 > ${man_page}
+  DEPENDS ${CMAKE_SOURCE_DIR}/data/cavewing.6 VERBATIM)
+add_custom_target(man_page ALL DEPENDS ${man_page})
+install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 
 # The icon in the hicolor theme. Each size has its own hand-tuned picture in assets/; a size
 # without one is scaled down from the 256-pixel icon at build time.

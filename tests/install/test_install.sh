@@ -14,7 +14,7 @@ cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 cd "$tmp/prefix"
 
 [ -x bin/cavewing ] || fail "bin/cavewing missing or not executable"
-for f in share/applications/$id.desktop share/metainfo/$id.metainfo.xml share/man/man6/cavewing.6; do
+for f in share/applications/$id.desktop share/metainfo/$id.metainfo.xml share/man/man6/cavewing.6.gz; do
   [ -s "$f" ] || fail "$f missing"
 done
 
@@ -42,12 +42,13 @@ grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" share/metainf
 version=$(bin/cavewing --version | awk '{ print $2 }')
 grep -q "<release version=\"$version\"" share/metainfo/$id.metainfo.xml ||
   fail "metainfo has no release $version"
-grep -q "^\.TH CAVEWING 6 .*\"Cavewing $version\"" share/man/man6/cavewing.6 ||
+man_page=$(zcat share/man/man6/cavewing.6.gz)
+grep -q "^\.TH CAVEWING 6 .*\"Cavewing $version\"" <<<"$man_page" ||
   fail "man page is not for version $version"
 
 # Every option that --help lists has its own entry among the man page's options (the line after
 # each .TP).
-described=$(awk '/^\.TP/ { getline; print }' share/man/man6/cavewing.6 | sed 's/\\-/-/g' |
+described=$(awk '/^\.TP/ { getline; print }' <<<"$man_page" | sed 's/\\-/-/g' |
   grep -oE -- '(^|[ "])-[-a-z]+' | tr -d ' "')
 options=$(bin/cavewing --help | grep -oE '^ +-[-a-z]+(, --[a-z]+)?' | grep -oE -- '-[-a-z]+')
 [ -n "$options" ] || fail "no options found in --help"

@@ -34,7 +34,7 @@ dpkg-deb -x "$deb" "$tmp/root"
 program=$tmp/root/usr/bin/cavewing
 [ -x "$program" ] || fail "usr/bin/cavewing not in the package"
 for f in applications/org.cavewing.Cavewing.desktop metainfo/org.cavewing.Cavewing.metainfo.xml \
-         icons/hicolor/256x256/apps/org.cavewing.Cavewing.png man/man6/cavewing.6; do
+         icons/hicolor/256x256/apps/org.cavewing.Cavewing.png man/man6/cavewing.6.gz; do
   [ -s "$tmp/root/usr/share/$f" ] || fail "usr/share/$f not in the package"
 done
 
@@ -45,6 +45,10 @@ unset QT_SCALE_FACTOR
 wait_for 20 find_window Cavewing >/dev/null || fail "no window within 20 s"
 window=$(find_window Cavewing)
 eval "$(xdotool getwindowgeometry --shell "$window")"
+# Desktops group the window under the menu entry by its class.
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$tmp/root/usr/share/applications/org.cavewing.Cavewing.desktop")
+xprop -id "$window" WM_CLASS | grep -q ", \"$wm_class\"$" ||
+  fail "$(xprop -id "$window" WM_CLASS) does not match StartupWMClass=$wm_class"
 # The playfield fills the window under the menu bar at 15 twips a pixel; START spans twips
 # 6600..8600 x 4650..5655, its caption in the middle: look above the caption, inside the border.
 x=$((X + 6900 / 15)) y=$((Y + HEIGHT - 722 + 4800 / 15))
