@@ -10,7 +10,8 @@ tmp=$(mktemp -d)
 app=
 stop_app() {
   [ -n "$app" ] || return 0
-  kill "$app" 2>/dev/null; wait "$app" 2>/dev/null || true
+  kill "$app" 2>/dev/null || true
+  wait "$app" 2>/dev/null || true
   app=
 }
 trap 'stop_app; stop_xvfb; rm -rf "$tmp"' EXIT

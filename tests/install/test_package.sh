@@ -10,7 +10,7 @@ tmp=$(mktemp -d)
 app=
 cleanup() {
   if [ -n "$app" ]; then
-    kill "$app" 2>/dev/null
+    kill "$app" 2>/dev/null || true
     wait "$app" 2>/dev/null || true
   fi
   stop_xvfb
