@@ -2,8 +2,9 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=Release
+PREFIX ?= /usr/local
 
-.PHONY: setup build run test check-asan fuzz bench clean
+.PHONY: setup build run test check-asan fuzz install package bench clean
 
 setup:
 	@bash scripts/setup
@@ -36,6 +37,14 @@ fuzz: setup
 	  tests/fuzz/QuotedRecordsFuzz.cpp src/form/QuotedRecords.cpp -o $(BUILD)-fuzz/records_fuzz
 	$(BUILD)-fuzz/records_fuzz -max_total_time=$(FUZZ_TIME) -max_len=8192 -timeout=5 \
 	  $(BUILD)-fuzz/corpus tests/fuzz/corpus
+
+# DESTDIR, if set, is honoured as usual: make install DESTDIR=/tmp/stage PREFIX=/usr
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A .deb for Debian 12, in $(BUILD)/.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz

@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QTime>
 
+#include "qt/WindowState.h"
+
 GameWindow::GameWindow(const CommandLine& options)
     : random_(options.seed), form_(std::make_unique<frmCavewing>(*this, random_)) {
   form_->scoresFile = options.scoresFile;
@@ -24,10 +26,13 @@ GameWindow::GameWindow(const CommandLine& options)
   playfield_->startButton()->installEventFilter(this);
   connect(playfield_->startButton(), &QPushButton::clicked, this,
           [this] { deliver([this] { form_->cmdStart_Click(); }); });
-  resize(playfield_->sizeHint().width(), playfield_->sizeHint().height() + menuBar()->sizeHint().height());
+  resize(playfield_->sizeHint().width(),
+         playfield_->sizeHint().height() + menuBar()->sizeHint().height());
 
   pump_ = std::make_unique<RealTimePump>(form_->clock, [this] { return syncWithForm(); });
   deliver([this] { form_->Form_Load(); });
+  // After loading, so that the wide layout is chosen by the window's first width alone.
+  new WindowState(*this, options.wide);
   if (!ended_) pump_->start();
 }
 

@@ -28,7 +28,8 @@ int main(int argc, char* argv[]) {
       std::cout << "cavewing " CAVEWING_VERSION "\n";
       return 0;
     case CommandLine::Action::Error:
-      std::cerr << "cavewing: " << options.error << "\nTry 'cavewing --help' for more information.\n";
+      std::cerr << "cavewing: " << options.error
+                << "\nTry 'cavewing --help' for more information.\n";
       return 2;
     case CommandLine::Action::Play:
       break;
@@ -37,6 +38,7 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Cavewing");
   QApplication::setApplicationVersion(CAVEWING_VERSION);
+  QApplication::setDesktopFileName("org.cavewing.Cavewing");
   substituteFonts();
   GameWindow window(options);
   return app.exec();

@@ -18,8 +18,8 @@ heli_shows() {
   shoot && ! "$CONVERT" "$WORK/shot.png" -crop "107x27+$((1000 / 15))+$((5000 / 15 + MENU_H))" \
     -format '%[fx:maxima.r+maxima.g+maxima.b==0]' info: | grep -q 1
 }
-wait_until 10 heli_shows || fail "the helicopter did not show"
-[ "$(pixel_at 6720 4900)" != "255,0,0" ] || fail "START still shows"
+wait_for 10 heli_shows || fail "the helicopter did not show"
+[ "$(field_pixel 6720 4900)" != "255,0,0" ] || fail "START still shows"
 kill "$GAME_PID"; wait "$GAME_PID" 2>/dev/null || true
 
 # The wide window gets the wide layout: START stands further right.

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The .deb that `make package` builds: its dependencies name the Debian 12 libraries the program
+# needs, and the program unpacked from it (dpkg-deb -x, no installing) starts under Xvfb and paints
+# the red START button at its place.
+# Usage: test_package.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+source "$(dirname "$0")/../e2e/xvfb.sh"
+tmp=$(mktemp -d)
+app=
+cleanup() {
+  if [ -n "$app" ]; then
+    kill "$app" 2>/dev/null || true
+    wait "$app" 2>/dev/null || true
+  fi
+  stop_xvfb
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+(cd "$tmp" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/out" >"$tmp/cpack.log" 2>&1) ||
+  { cat "$tmp/cpack.log"; fail "cpack"; }
+deb=$(ls "$tmp"/out/cavewing_*_amd64.deb 2>/dev/null | head -1) || true
+[ -n "$deb" ] || fail "no .deb built"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 fonts-liberation; do
+  grep -qE "(^|, |\| )${lib//+/\\+}( |,|$)" <<<"$depends" || fail "Depends lacks $lib: $depends"
+done
+[ "$(dpkg-deb -f "$deb" Section)" = games ] || fail "section is not games"
+
+dpkg-deb -x "$deb" "$tmp/root"
+program=$tmp/root/usr/bin/cavewing
+[ -x "$program" ] || fail "usr/bin/cavewing not in the package"
+for f in applications/org.cavewing.Cavewing.desktop metainfo/org.cavewing.Cavewing.metainfo.xml \
+         icons/hicolor/256x256/apps/org.cavewing.Cavewing.png man/man6/cavewing.6.gz; do
+  [ -s "$tmp/root/usr/share/$f" ] || fail "usr/share/$f not in the package"
+done
+
+start_xvfb 1280x1024x24
+export XDG_CONFIG_HOME=$tmp/config QT_QPA_PLATFORM=xcb
+unset QT_SCALE_FACTOR
+"$program" --seed 1 & app=$!
+wait_for 20 find_window Cavewing >/dev/null || fail "no window within 20 s"
+window=$(find_window Cavewing)
+eval "$(xdotool getwindowgeometry --shell "$window")"
+# Desktops group the window under the menu entry by its class.
+wm_class=$(sed -n 's/^StartupWMClass=//p' "$tmp/root/usr/share/applications/org.cavewing.Cavewing.desktop")
+xprop -id "$window" WM_CLASS | grep -q ", \"$wm_class\"$" ||
+  fail "$(xprop -id "$window" WM_CLASS) does not match StartupWMClass=$wm_class"
+# The playfield fills the window under the menu bar at 15 twips a pixel; START spans twips
+# 6600..8600 x 4650..5655, its caption in the middle: look above the caption, inside the border.
+x=$((X + 6900 / 15)) y=$((Y + HEIGHT - 722 + 4800 / 15))
+red() { read -r r g b <<<"$(pixel_at "$x" "$y")"; [ "${r:-0}" -gt 200 ] && [ "${g:-255}" -lt 60 ] && [ "${b:-255}" -lt 60 ]; }
+wait_for 20 red || fail "START is not painted red at ($x, $y): $(pixel_at "$x" "$y")"
+xdotool windowfocus --sync "$window" key ctrl+x
+wait_for 20 eval '! kill -0 "$app" 2>/dev/null' || fail "the program did not end on Ctrl+X"
+wait "$app" || fail "the program ended with status $?"
+app=
+echo "package ok: $(basename "$deb"); Depends: $depends; START painted at ($x, $y)"
