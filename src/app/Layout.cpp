@@ -13,8 +13,8 @@ constexpr form::Color Green = RGB(0, 255, 0);
 constexpr form::Color Blue = RGB(0, 0, 255);
 constexpr form::Color Black = RGB(0, 0, 0);
 
-constexpr form::Color PauseBoxColors[] = {RGB(216, 0, 0),   RGB(255, 128, 0),   RGB(255, 255, 0),
-                                          RGB(0, 192, 0),   RGB(128, 128, 255), RGB(255, 0, 255)};
+constexpr form::Color PauseBoxColors[] = {RGB(216, 0, 0), RGB(255, 128, 0),   RGB(255, 255, 0),
+                                          RGB(0, 192, 0), RGB(128, 128, 255), RGB(255, 0, 255)};
 
 void place(form::Control& c, float left, float top, float width, float height, bool visible) {
   c.Left = left;
@@ -131,6 +131,12 @@ void frmCavewing::bindHandlers() {
   mnuExit.onClick = [this] { mnuExit_Click(); };
   mnuHow.onClick = [this] { mnuHow_Click(); };
   mnuAbout.onClick = [this] { mnuAbout_Click(); };
+  tmrMoveTunnel.onTimer = [this] { tmrMoveTunnel_Timer(); };
+  tmrshrink.onTimer = [this] { tmrshrink_Timer(); };
+  tmrUp.onTimer = [this] { tmrUp_Timer(); };
+  tmrDown.onTimer = [this] { tmrDown_Timer(); };
+  tmrCopter.onTimer = [this] { tmrCopter_Timer(); };
+  tmrcheck.onTimer = [this] { tmrcheck_Timer(); };
 }
 
 void frmCavewing::listPaintOrder() {
