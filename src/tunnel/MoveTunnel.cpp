@@ -74,17 +74,15 @@ void scrollFloor(frmCavewing& f, int i) {
 
 // Step 4: once the obstacle has left on the left, it comes back with column 11 as soon as that
 // column stands beyond the window's right edge, so it never pops up in sight. It is at least
-// 1800 shorter than the opening, its Top is drawn at random below the ceiling of its column, and
-// it is kept above that column's floor, which may stand 360 nearer after a band correction.
+// 1800 shorter than the opening, and its Top is drawn at random below the ceiling of its column.
+// (A floor that stands nearer after a band correction is moved clear by the passage below.)
 void replaceObstacle(frmCavewing& f) {
   form::Shape& m = f.shpTunnelM;
   const form::Shape& ceiling = f.shptunnel[ObstacleColumn];
-  const form::Shape& floor = f.shptunnel[ObstacleColumn + 20];
   if (!(m.Left + m.Width < 0 && ceiling.Left >= f.host.OuterWidth())) return;
   m.Left = ceiling.Left;
   if (float(f.gapHeight) - ObstacleRoom < m.Height) m.Height = float(f.gapHeight) - ObstacleRoom;
-  const float drop = std::trunc((float(f.gapHeight) - m.Height) * f.rnd.Rnd());
-  m.Top = std::min(ceiling.Top + ceiling.Height + drop, floor.Top - m.Height);
+  m.Top = ceiling.Top + ceiling.Height + std::trunc((float(f.gapHeight) - m.Height) * f.rnd.Rnd());
 }
 
 // Step 5: the passage beside the obstacle. An obstacle in the lower half of the cave is passed
