@@ -26,7 +26,7 @@ bool touchesObstacle(const form::Image& h, const form::Shape& m) {
 void frmCavewing::tmrcheck_Timer() {
   if (gameOver || halted) return;
 
-  // Block 21 is compared with block 19 of the ceiling, as it always was; they never meet.
+  // Two places before block 21 is ceiling block 19, which no floor block ever meets.
   for (loopIndex = 20; loopIndex <= 39; ++loopIndex) {
     const int before = loopIndex == 20 ? 39 : loopIndex - 2;
     if (shptunnel[loopIndex].Top == shptunnel[before].Top)
