@@ -20,5 +20,11 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Google Benchmark, in its own optimised build folder.
+bench: setup
+	cmake -S . -B build-bench $(CMAKE_FLAGS) -DCAVEWING_BENCH=ON -DBUILD_TESTING=OFF
+	cmake --build build-bench -j $(JOBS) --target cavewing_bench
+	build-bench/bench/cavewing_bench
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-bench
