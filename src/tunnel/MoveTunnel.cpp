@@ -14,9 +14,12 @@ namespace {
 constexpr float ScrollStep = 120;
 constexpr float CeilingStep = 240;
 constexpr float BandCorrection = 360;
-constexpr float CeilingTopLowest = -7800;  // at or above this the ceiling is lowered again
-constexpr float CeilingTopHighest = -240;  // at or below this it is raised again
-constexpr float FloorLimit = 10500;        // no regenerated floor lies lower than this
+// The ceiling's band: a Top at or below -7800 holds the ceiling too high and moves it 360 down;
+// one at or above -240 too low, and moves it 360 up.
+constexpr float CeilingTooHigh = -7800;
+constexpr float CeilingTooLow = -240;
+constexpr float FloorLimit = 10500;  // no regenerated floor lies lower than this
+// The old floor of a column, one step lower, is tested against this before a step down.
 constexpr float WideFloorTest = 10500;
 constexpr float NarrowFloorTest = 14000;
 
@@ -28,10 +31,11 @@ constexpr float ObstacleRoom = 1800;
 constexpr float PassageHeight = 900;
 constexpr float PassageReach = 2;  // columns either side of the obstacle's own
 constexpr float WallShift = 1080;
-constexpr float CeilingTopLimit = -7680;  // the highest ceiling the generator itself makes
-constexpr float CaveMiddle = (CeilingTopLimit + 8100 + FloorLimit) / 2;
+constexpr float HighestCeiling = -7680;  // the highest ceiling Top the generator itself makes
+// Halfway between the highest ceiling edge (-7680 + 8100 = 420) and the lowest floor.
+constexpr float CaveMiddle = (HighestCeiling + 8100 + FloorLimit) / 2;
 
-// Step 2: a ceiling block that left the window takes the right end of the row and a new height.
+// A ceiling block that left the window takes the right end of the row and a new height.
 void regenerateCeiling(frmCavewing& f, int i) {
   form::Shape& block = f.shptunnel[i];
   form::Shape& floor = f.shptunnel[i + 20];
@@ -52,17 +56,17 @@ void regenerateCeiling(frmCavewing& f, int i) {
   floor.Top = block.Top + block.Height + float(f.gapHeight);
 
   // The floor keeps its place; only the ceiling is pulled back into its band.
-  if (block.Top <= CeilingTopLowest) {
+  if (block.Top <= CeilingTooHigh) {
     block.Top = block.Top + BandCorrection;
     f.ceilingStepUp = false;
   }
-  if (block.Top >= CeilingTopHighest) {
+  if (block.Top >= CeilingTooLow) {
     block.Top = block.Top - BandCorrection;
     f.ceilingStepUp = true;
   }
 }
 
-// Step 3: floor blocks only move; their heights were set with their ceiling.
+// Floor blocks only move; their heights were set with their ceiling.
 void scrollFloor(frmCavewing& f, int i) {
   form::Shape& block = f.shptunnel[i];
   block.Left = block.Left - ScrollStep;
@@ -72,7 +76,7 @@ void scrollFloor(frmCavewing& f, int i) {
   }
 }
 
-// Step 4: once the obstacle has left on the left, it comes back with column 11 as soon as that
+// Once the obstacle has left on the left, it comes back with column 11 as soon as that
 // column stands beyond the window's right edge, so it never pops up in sight. It is at least
 // 1800 shorter than the opening, and its Top is drawn at random below the ceiling of its column.
 // (A floor that stands nearer after a band correction is moved clear by the passage below.)
@@ -85,7 +89,7 @@ void replaceObstacle(frmCavewing& f) {
   m.Top = ceiling.Top + ceiling.Height + std::trunc((float(f.gapHeight) - m.Height) * f.rnd.Rnd());
 }
 
-// Step 5: the passage beside the obstacle. An obstacle in the lower half of the cave is passed
+// The passage beside the obstacle. An obstacle in the lower half of the cave is passed
 // over, one in the upper half under; on that side the passage (900 high, over twice the
 // helicopter) always fits between the limits the generator keeps the walls in. In the obstacle's
 // own column and two columns either side, everything the helicopter can touch while it is level
@@ -106,8 +110,8 @@ void clearPassage(frmCavewing& f) {
     // The band no wall may enter in this column.
     const float clearFrom = over ? top - PassageHeight : (own ? top : bottom);
     const float clearTo = over ? (own ? bottom : top) : bottom + PassageHeight;
-    while (ceiling.Top + ceiling.Height > clearFrom && ceiling.Top > CeilingTopLimit)
-      ceiling.Top = std::max(ceiling.Top - WallShift, CeilingTopLimit);
+    while (ceiling.Top + ceiling.Height > clearFrom && ceiling.Top > HighestCeiling)
+      ceiling.Top = std::max(ceiling.Top - WallShift, HighestCeiling);
     while (floor.Top < clearTo && floor.Top < FloorLimit)
       floor.Top = std::min(floor.Top + WallShift, FloorLimit);
   }
