@@ -9,7 +9,7 @@
 //   Game state                  the shared fields and flags                        src/app
 //   Window and game control     load, unload, Exit, New Game, START                src/app
 //   Tunnel                      scrolling, regenerating and narrowing the cave     src/tunnel
-//   Flight                      climb and fall, rotor, collision test, crash start src/flight
+//   Flight                      climb and fall, rotor, collision, crash start      src/flight
 //   High-score list             showing and hiding the list                        src/scores
 //   Help and About              the two information boxes                          src/help
 #pragma once
@@ -109,11 +109,11 @@ public:
   // The File, Help and High Scores menus go off during flight and on in every other phase.
   void setMenusEnabled(bool enabled);
 
-  // ---- Tunnel (src/tunnel) ------------------------------------------------------------------
+  // ---- Tunnel (src/tunnel) -------------------------------------------------------------------
   void tmrMoveTunnel_Timer();
   void tmrshrink_Timer();
 
-  // ---- Flight (src/flight) ------------------------------------------------------------------
+  // ---- Flight (src/flight) -------------------------------------------------------------------
   void tmrUp_Timer();
   void tmrDown_Timer();
   void tmrCopter_Timer();
