@@ -46,5 +46,12 @@ install: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 
+# Google Benchmark, in its own optimised build folder.
+bench: setup
+	cmake -S . -B $(BUILD)-bench $(CMAKE_FLAGS) -DCAVEWING_BENCH=ON -DBUILD_TESTING=OFF
+	cmake --build $(BUILD)-bench -j $(JOBS) --target cavewing_bench
+	$(BUILD)-bench/bench/cavewing_bench
+
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz $(BUILD)-bench

@@ -131,6 +131,12 @@ void frmCavewing::bindHandlers() {
   mnuExit.onClick = [this] { mnuExit_Click(); };
   mnuHow.onClick = [this] { mnuHow_Click(); };
   mnuAbout.onClick = [this] { mnuAbout_Click(); };
+  tmrMoveTunnel.onTimer = [this] { tmrMoveTunnel_Timer(); };
+  tmrshrink.onTimer = [this] { tmrshrink_Timer(); };
+  tmrUp.onTimer = [this] { tmrUp_Timer(); };
+  tmrDown.onTimer = [this] { tmrDown_Timer(); };
+  tmrCopter.onTimer = [this] { tmrCopter_Timer(); };
+  tmrcheck.onTimer = [this] { tmrcheck_Timer(); };
   tmrScore.onTimer = [this] { tmrScore_Timer(); };
   tmrCRASH.onTimer = [this] { tmrCRASH_Timer(); };
   mnuScores.onClick = [this] { mnuScores_Click(); };

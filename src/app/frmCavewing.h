@@ -8,6 +8,8 @@
 //   Controls                    every control, in creation order; the menu bar     src/app
 //   Game state                  the shared fields and flags                        src/app
 //   Window and game control     load, unload, Exit, New Game, START                src/app
+//   Tunnel                      scrolling, regenerating and narrowing the cave     src/tunnel
+//   Flight                      climb and fall, rotor, collision, crash start      src/flight
 //   Crash sequence              the banner's two ticks, then the high-score list   src/flight
 //   Scores and high-score list  score counter, high-score file, ranking, the list  src/scores
 //   Help and About              the two information boxes                          src/help
@@ -107,6 +109,16 @@ public:
   void cmdStart_Click();
   // The File, Help and High Scores menus go off during flight and on in every other phase.
   void setMenusEnabled(bool enabled);
+
+  // ---- Tunnel (src/tunnel) -------------------------------------------------------------------
+  void tmrMoveTunnel_Timer();
+  void tmrshrink_Timer();
+
+  // ---- Flight (src/flight) -------------------------------------------------------------------
+  void tmrUp_Timer();
+  void tmrDown_Timer();
+  void tmrCopter_Timer();
+  void tmrcheck_Timer();
 
   // ---- Crash sequence (src/flight) -----------------------------------------------------------
   void tmrCRASH_Timer();
