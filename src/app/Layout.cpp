@@ -131,6 +131,7 @@ void frmCavewing::bindHandlers() {
   mnuExit.onClick = [this] { mnuExit_Click(); };
   mnuHow.onClick = [this] { mnuHow_Click(); };
   mnuAbout.onClick = [this] { mnuAbout_Click(); };
+  tmrPause.onTimer = [this] { tmrPause_Timer(); };
 }
 
 void frmCavewing::listPaintOrder() {

@@ -8,6 +8,8 @@
 #include <QMessageBox>
 #include <QTime>
 
+#include "qt/PlayerInput.h"
+
 GameWindow::GameWindow(const CommandLine& options)
     : random_(options.seed), form_(std::make_unique<frmCavewing>(*this, random_)) {
   setWindowTitle(" Cavewing");
@@ -19,6 +21,7 @@ GameWindow::GameWindow(const CommandLine& options)
   playfield_ = new Playfield(*form_, fieldWidth, this);
   setCentralWidget(playfield_);
   buildMenuBar();
+  input_ = std::make_unique<PlayerInput>(*this);
   playfield_->startButton()->installEventFilter(this);
   connect(playfield_->startButton(), &QPushButton::clicked, this,
           [this] { deliver([this] { form_->cmdStart_Click(); }); });
