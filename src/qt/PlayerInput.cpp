@@ -58,11 +58,11 @@ void PlayerInput::mouse(const QMouseEvent& event) {
   const QPointF at = twips(event.position());
   switch (event.type()) {
     case QEvent::MouseButtonPress:
-      // Qt sends the second press of a double click and then the double click itself; the
-      // double click stands for that press.
-      if (!event.flags().testFlag(Qt::MouseEventCreatedDoubleClick)) press(button, shift, at);
+      press(button, shift, at);
       break;
     case QEvent::MouseButtonDblClick:
+      // Qt reports the second press of a quick double click as the double click alone. Only
+      // the left button's is the window's double click; any other stays a press.
       if (button != frmCavewing::LeftButton) {
         press(button, shift, at);
         break;
