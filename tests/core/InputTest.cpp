@@ -140,16 +140,6 @@ TEST(InputFlying, ReleasingAnyButtonStopsTheClimb) {
   }
 }
 
-TEST(InputFlying, ALostReleaseStopsTheClimbAsARealOneDoes) {
-  Player p;
-  p.start();
-  p.press(Left);
-  p.form.ReleaseButton();
-  EXPECT_FALSE(p.form.tmrUp.Enabled);
-  EXPECT_TRUE(p.form.tmrDown.Enabled);
-  EXPECT_TRUE(p.flying());
-}
-
 TEST(InputFlying, MiddleButtonNeitherClimbsNorPauses) {
   Player p;
   p.start();
@@ -184,15 +174,6 @@ TEST(InputFlying, RightButtonAndPauseKeysPause) {
     EXPECT_TRUE(p.form.tmrDown.Enabled);
     EXPECT_EQ(p.form.climbSpeed, 0);
   }
-}
-
-TEST(InputFlying, APauseWithoutClimbLeavesTheFallTimerAlone) {
-  Player p;
-  p.start();
-  p.form.tmrDown.Enabled = false;  // as if a climb had just been let go and not yet handed back
-  p.press(Right);
-  EXPECT_TRUE(p.paused());
-  EXPECT_FALSE(p.form.tmrDown.Enabled);
 }
 
 TEST(InputFlying, NoChargeLeftKeepsTheGameFlying) {
