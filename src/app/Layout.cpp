@@ -140,6 +140,7 @@ void frmCavewing::bindHandlers() {
   tmrScore.onTimer = [this] { tmrScore_Timer(); };
   tmrCRASH.onTimer = [this] { tmrCRASH_Timer(); };
   mnuScores.onClick = [this] { mnuScores_Click(); };
+  tmrPause.onTimer = [this] { tmrPause_Timer(); };
 }
 
 void frmCavewing::listPaintOrder() {

@@ -11,6 +11,7 @@
 //   Tunnel                      scrolling, regenerating and narrowing the cave     src/tunnel
 //   Flight                      climb and fall, rotor, collision, crash start      src/flight
 //   Crash sequence              the banner's two ticks, then the high-score list   src/flight
+//   Input and pause             mouse buttons, keys, pausing and the pause meter   src/input
 //   Scores and high-score list  score counter, high-score file, ranking, the list  src/scores
 //   Help and About              the two information boxes                          src/help
 #pragma once
@@ -122,6 +123,32 @@ public:
 
   // ---- Crash sequence (src/flight) -----------------------------------------------------------
   void tmrCRASH_Timer();
+
+  // ---- Input and pause (src/input) ----------------------------------------------------------
+  // The window's event vocabulary: buttons 1 left, 2 right, 4 middle (0: no button, when a key
+  // resumes a pause); shift state 1 Shift, 2 Ctrl, 4 Alt; classic key codes and character
+  // codes; positions in twips.
+  static constexpr int NoButton = 0, LeftButton = 1, RightButton = 2, MiddleButton = 4;
+  static constexpr int ShiftMask = 1, CtrlMask = 2, AltMask = 4;
+  static constexpr int KeyF4 = 115, KeyX = 88;
+  static constexpr int AsciiSpace = 32, AsciiEscape = 27, AsciiReturn = 13;
+
+  void PressButton(int button);
+  // A button let go, or a release the window lost because it lost the focus meanwhile.
+  void ReleaseButton();
+  void Form_MouseDown(int Button, int Shift, float X, float Y);
+  void Form_MouseUp(int Button, int Shift, float X, float Y);
+  // Pressing on the helicopter steers just as pressing on the window does.
+  void imgCopter_MouseDown(int Button, int Shift, float X, float Y);
+  void imgCopter_MouseUp(int Button, int Shift, float X, float Y);
+  void Form_DblClick();
+  void Form_KeyPress(int KeyAscii);
+  void Form_KeyDown(int KeyCode, int Shift);
+  // Spends one charge of the pause meter and stops the flight; refused when none is left.
+  void PauseGame();
+  // Lifts a pause (and, while flying, repeats the flying state).
+  void ResumeGame();
+  void tmrPause_Timer();
 
   // ---- Scores and high-score list (src/scores) -----------------------------------------------
   // The high-score file named on the command line; empty for the usual place (highScorePath).

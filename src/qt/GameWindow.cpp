@@ -9,6 +9,7 @@
 #include <QStandardPaths>
 #include <QTime>
 
+#include "qt/PlayerInput.h"
 #include "qt/WindowState.h"
 
 GameWindow::GameWindow(const CommandLine& options)
@@ -23,6 +24,7 @@ GameWindow::GameWindow(const CommandLine& options)
   playfield_ = new Playfield(*form_, fieldWidth, this);
   setCentralWidget(playfield_);
   buildMenuBar();
+  input_ = std::make_unique<PlayerInput>(*this);
   playfield_->startButton()->installEventFilter(this);
   connect(playfield_->startButton(), &QPushButton::clicked, this,
           [this] { deliver([this] { form_->cmdStart_Click(); }); });
@@ -101,7 +103,8 @@ void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
 void GameWindow::End() {
   ended_ = true;
   if (pump_) pump_->stop();
-  QCoreApplication::exit(0);
+  // The last window closing ends the application's event loop.
+  close();
 }
 
 std::string GameWindow::AppPath() { return QCoreApplication::applicationDirPath().toStdString(); }

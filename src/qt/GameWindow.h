@@ -16,6 +16,8 @@
 #include "qt/Playfield.h"
 #include "qt/RealTimePump.h"
 
+class PlayerInput;
+
 class GameWindow : public QMainWindow, public form::Host {
   Q_OBJECT
 public:
@@ -55,6 +57,7 @@ private:
   std::unique_ptr<frmCavewing> form_;
   Playfield* playfield_;
   std::unique_ptr<RealTimePump> pump_;
+  std::unique_ptr<PlayerInput> input_;  // declared after the form: destroyed before it
   struct MenuAction {
     QAction* action;
     const form::MenuItem* item;

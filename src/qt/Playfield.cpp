@@ -51,7 +51,8 @@ void mixControl(std::size_t& h, const form::Control& c) {
 Playfield::Playfield(frmCavewing& form, float fieldWidthTwips, QWidget* parent)
     : QWidget(parent), form_(form), fieldWidth_(fieldWidthTwips), start_(new QPushButton(this)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
-  setFocusPolicy(Qt::StrongFocus);
+  // The field takes the keys once START is gone, but a click on it leaves START its focus.
+  setFocusPolicy(Qt::TabFocus);
   setMouseTracking(false);
   start_->setObjectName("cmdStart");
   const auto& c = form.cmdStart.BackColor;

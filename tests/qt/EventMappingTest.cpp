@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTest>
+
+#include "qt/EventMapping.h"
+#include "qt/GameWindow.h"
+
+namespace {
+
+using namespace eventmapping;
+
+TEST(EventMapping, CodesTheFormDoesNotKnowAreLeftOut) {
+  EXPECT_EQ(buttonCode(Qt::BackButton), 0);
+  EXPECT_EQ(shiftState(Qt::KeypadModifier | Qt::MetaModifier | Qt::ShiftModifier), 1);
+  EXPECT_EQ(keyCode(Qt::Key_F1), 112);
+  EXPECT_EQ(keyCode(Qt::Key_F12), 123);
+  EXPECT_EQ(keyCode(Qt::Key_Percent), std::nullopt);
+}
+
+TEST(EventMapping, CharacterCodesOnlyForKeysThatMakeOne) {
+  const auto none = Qt::NoModifier;
+  EXPECT_EQ(keyAscii(Qt::Key_Escape, none, QString(QChar(27))), 27);
+  EXPECT_EQ(keyAscii(Qt::Key_X, Qt::ControlModifier, QString(QChar(24))), 24);
+  // Events made up without their text still carry the character.
+  EXPECT_EQ(keyAscii(Qt::Key_Escape, none, ""), 27);
+  EXPECT_EQ(keyAscii(Qt::Key_Enter, none, ""), 13);
+  EXPECT_EQ(keyAscii(Qt::Key_Space, none, ""), 32);
+  EXPECT_EQ(keyAscii(Qt::Key_Q, none, ""), 'q');
+  EXPECT_EQ(keyAscii(Qt::Key_Q, Qt::ShiftModifier, ""), 'Q');
+  EXPECT_EQ(keyAscii(Qt::Key_X, Qt::ControlModifier, ""), 24);
+  // Keys that make no character.
+  EXPECT_EQ(keyAscii(Qt::Key_F4, Qt::AltModifier, ""), std::nullopt);
+  EXPECT_EQ(keyAscii(Qt::Key_Shift, Qt::ShiftModifier, ""), std::nullopt);
+  EXPECT_EQ(keyAscii(Qt::Key_Delete, none, QString(QChar(127))), std::nullopt);
+  EXPECT_EQ(keyAscii(Qt::Key_unknown, none, QString(QChar(0x263A))), std::nullopt);
+}
+
+// A real window, offscreen, with its clock held still: the tests look at what the events did.
+class PlayerInputTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    window.pump().stop();
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  }
+  // QTest remembers the buttons a test left held and would pass them on to the next test.
+  void TearDown() override {
+    for (Qt::MouseButton b : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton})
+      QTest::mouseRelease(field, b, {}, open);
+  }
+
+  // A widget position over the given point of the playfield, in twips.
+  QPoint at(float x, float y) const { return field->twipsToWidget().map(QPointF(x, y)).toPoint(); }
+  // The same point for events sent to the window as a whole, as the platform sends them.
+  QPoint inWindow(float x, float y) const { return field->mapTo(&window, at(x, y)); }
+  void start() {
+    QTest::mouseClick(field->startButton(), Qt::LeftButton);
+    ASSERT_TRUE(form.gameRunning);
+  }
+  void press(Qt::MouseButton button, QPoint pos = {}) {
+    QTest::mousePress(field, button, {}, pos.isNull() ? open : pos);
+  }
+  void release(Qt::MouseButton button, QPoint pos = {}) {
+    QTest::mouseRelease(field, button, {}, pos.isNull() ? open : pos);
+  }
+  void key(Qt::Key k, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(field, k, modifiers);
+  }
+  bool flying() const { return form.gameRunning && !form.halted && !form.gameOver; }
+  bool paused() const { return form.gameRunning && form.halted && !form.gameOver; }
+  // Waits, with a deadline, for what the event loop should bring about.
+  template <class F>
+  bool eventually(F condition) {
+    QDeadlineTimer deadline(2000);
+    while (!condition() && !deadline.hasExpired()) QTest::qWait(5);
+    return condition();
+  }
+
+  GameWindow window{CommandLine{}};
+  frmCavewing& form = window.form();
+  Playfield* field = window.playfield();
+  const QPoint open = at(7000, 3000);  // open cave, clear of the helicopter and of START
+};
+
+TEST_F(PlayerInputTest, LeftButtonClimbsWhileHeldAndRightButtonPauses) {
+  start();
+  EXPECT_TRUE(field->hasFocus());  // START is gone: the keys are the playfield's now
+  press(Qt::LeftButton);
+  EXPECT_TRUE(form.tmrUp.Enabled);
+  release(Qt::LeftButton);
+  EXPECT_FALSE(form.tmrUp.Enabled);
+  EXPECT_TRUE(form.tmrDown.Enabled);
+  press(Qt::RightButton);
+  release(Qt::RightButton);
+  EXPECT_TRUE(paused());
+  EXPECT_EQ(form.pausesLeft, 5);
+  EXPECT_TRUE(window.actionFor(form.mnuNew)->isEnabled());  // the menus come back while paused
+  press(Qt::MiddleButton);
+  EXPECT_TRUE(flying());
+  EXPECT_FALSE(form.tmrUp.Enabled);
+  EXPECT_FALSE(window.actionFor(form.mnuNew)->isEnabled());
+}
+
+TEST_F(PlayerInputTest, APressOnTheHelicopterSteers) {
+  start();
+  ASSERT_TRUE(form.imgCopter.Visible);
+  const QPoint copter = at(form.imgCopter.Left + form.imgCopter.Width / 2,
+                           form.imgCopter.Top + form.imgCopter.Height / 2);
+  press(Qt::LeftButton, copter);
+  EXPECT_TRUE(form.tmrUp.Enabled);
+  release(Qt::LeftButton, at(7000, 3000));  // let go elsewhere: the helicopter still gets it
+  EXPECT_FALSE(form.tmrUp.Enabled);
+  press(Qt::RightButton, copter);
+  EXPECT_TRUE(paused());
+}
+
+TEST_F(PlayerInputTest, PauseKeysReachTheFormAndExactShiftStatesEndTheProgram) {
+  start();
+  key(Qt::Key_Space);
+  EXPECT_TRUE(paused());
+  key(Qt::Key_Escape);
+  EXPECT_TRUE(flying());
+  key(Qt::Key_Return);
+  EXPECT_TRUE(paused());
+  key(Qt::Key_Enter);
+  EXPECT_TRUE(flying());
+  EXPECT_EQ(form.pausesLeft, 4);
+
+  key(Qt::Key_X, Qt::ControlModifier | Qt::ShiftModifier);
+  key(Qt::Key_F4, Qt::AltModifier | Qt::ControlModifier);
+  key(Qt::Key_X);
+  press(Qt::RightButton);  // still running: the press pauses
+  EXPECT_TRUE(paused());
+  press(Qt::RightButton);
+  ASSERT_TRUE(flying());
+
+  key(Qt::Key_X, Qt::ControlModifier);
+  EXPECT_FALSE(window.isVisible());
+  press(Qt::RightButton);  // the program has ended: nothing reaches the form any more
+  EXPECT_TRUE(flying());
+}
+
+TEST_F(PlayerInputTest, AltF4EndsTheProgramDuringFlight) {
+  start();
+  key(Qt::Key_F4, Qt::AltModifier);
+  EXPECT_FALSE(window.isVisible());
+  press(Qt::RightButton);
+  EXPECT_TRUE(flying());
+}
+
+TEST_F(PlayerInputTest, StartKeepsItsKeysAndAClickOnTheFieldLeavesItTheFocus) {
+  ASSERT_TRUE(field->startButton()->hasFocus());
+  form.lblTitle.Visible = true;  // a press or a pause key reaching the form would close it
+  QTest::keyClick(field->startButton(), Qt::Key_Escape);
+  QTest::keyClick(field->startButton(), Qt::Key_A);
+  EXPECT_TRUE(form.lblTitle.Visible);
+  form.lblTitle.Visible = false;
+
+  press(Qt::LeftButton);
+  release(Qt::LeftButton);
+  EXPECT_FALSE(form.gameRunning);
+  EXPECT_TRUE(field->startButton()->hasFocus());
+  QTest::keyClick(field->startButton(), Qt::Key_Space);
+  EXPECT_TRUE(flying());
+}
+
+TEST_F(PlayerInputTest, ADoubleClickIsTheWindowsDoubleClick) {
+  start();
+  press(Qt::RightButton);
+  release(Qt::RightButton);
+  form.lblTitle.Visible = true;  // the list, opened from the menu during the pause
+  // A press would only close the list; the double click resumes and climbs.
+  QTest::mouseDClick(field, Qt::LeftButton, {}, open);
+  EXPECT_FALSE(form.lblTitle.Visible);
+  EXPECT_TRUE(flying());
+  EXPECT_TRUE(form.tmrUp.Enabled);
+}
+
+TEST_F(PlayerInputTest, AfterARealDoubleClickTheReleaseStopsTheClimb) {
+  start();
+  QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, inWindow(7000, 3000));
+  EXPECT_TRUE(flying());
+  EXPECT_FALSE(form.tmrUp.Enabled);
+  EXPECT_TRUE(form.tmrDown.Enabled);
+  EXPECT_EQ(form.pausesLeft, 6);
+}
+
+TEST_F(PlayerInputTest, AQuickSecondPressOfTheRightButtonStaysAPress) {
+  start();
+  // Qt reports the second press as a double click; it must count once, as a press: pause, then
+  // resume.
+  QTest::mouseDClick(window.windowHandle(), Qt::RightButton, {}, inWindow(7000, 3000));
+  EXPECT_TRUE(flying());
+  EXPECT_EQ(form.pausesLeft, 5);
+}
+
+TEST_F(PlayerInputTest, LosingTheWindowWhileHoldingTheButtonLetsItGo) {
+  start();
+  press(Qt::LeftButton);
+  ASSERT_TRUE(form.tmrUp.Enabled);
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  EXPECT_FALSE(form.tmrUp.Enabled);
+  EXPECT_TRUE(form.tmrDown.Enabled);
+  EXPECT_TRUE(flying());
+
+  // The release that arrives late counts for nothing; the next press climbs again.
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  form.tmrDown.Enabled = false;
+  release(Qt::LeftButton);
+  EXPECT_FALSE(form.tmrDown.Enabled);
+  press(Qt::LeftButton);
+  EXPECT_TRUE(form.tmrUp.Enabled);
+}
+
+TEST_F(PlayerInputTest, AFocusChangeInsideTheWindowKeepsTheButtonHeld) {
+  start();
+  press(Qt::LeftButton);
+  QFocusEvent focusOut(QEvent::FocusOut, Qt::OtherFocusReason);
+  QCoreApplication::sendEvent(field, &focusOut);
+  EXPECT_TRUE(form.tmrUp.Enabled);
+  QFocusEvent windowGone(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+  QCoreApplication::sendEvent(field, &windowGone);
+  EXPECT_FALSE(form.tmrUp.Enabled);
+}
+
+TEST_F(PlayerInputTest, AReleaseLostDuringAHandlerFollowsItsReturn) {
+  start();
+  press(Qt::LeftButton);
+  {
+    // As when a message box is open inside a handler and takes the focus.
+    form::Clock::Delivery handlerRunning(form.clock);
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QCoreApplication::sendEvent(&window, &deactivate);
+    EXPECT_TRUE(form.tmrUp.Enabled);
+  }
+  EXPECT_TRUE(eventually([&] { return !form.tmrUp.Enabled; }));
+  EXPECT_TRUE(form.tmrDown.Enabled);
+}
+
+}  // namespace
