@@ -38,7 +38,8 @@ void paint(form::Shape& s, form::Color color) {
   s.BorderColor = color;
 }
 
-void item(form::MenuItem& m, std::string caption, std::string shortcut = {}) {
+void item(form::MenuItem& m, std::string name, std::string caption, std::string shortcut = {}) {
+  m.Name = std::move(name);
   m.Caption = std::move(caption);
   m.Shortcut = std::move(shortcut);
 }
@@ -112,17 +113,17 @@ void frmCavewing::layOutControls() {
 }
 
 void frmCavewing::buildMenus() {
-  item(mnuFile, "&File");
-  item(mnuNew, "&New Game", "Ctrl+N");
-  item(mnuSpace1, "-");
-  item(mnuExit, "E&xit", "Ctrl+X");
+  item(mnuFile, "mnuFile", "&File");
+  item(mnuNew, "mnuNew", "&New Game", "Ctrl+N");
+  item(mnuSpace1, "mnuSpace1", "-");
+  item(mnuExit, "mnuExit", "E&xit", "Ctrl+X");
   mnuFile.Items = {&mnuNew, &mnuSpace1, &mnuExit};
-  item(mnuHelp, "&Help");
-  item(mnuHow, "&How to Play", "Ctrl+H");
-  item(mnuSpace2, "-");
-  item(mnuAbout, "&About", "Ctrl+A");
+  item(mnuHelp, "mnuHelp", "&Help");
+  item(mnuHow, "mnuHow", "&How to Play", "Ctrl+H");
+  item(mnuSpace2, "mnuSpace2", "-");
+  item(mnuAbout, "mnuAbout", "&About", "Ctrl+A");
   mnuHelp.Items = {&mnuHow, &mnuSpace2, &mnuAbout};
-  item(mnuScores, "High Sc&ores");
+  item(mnuScores, "mnuScores", "High Sc&ores");
   menuBar = {&mnuFile, &mnuHelp, &mnuScores};
 }
 

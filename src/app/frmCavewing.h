@@ -155,6 +155,8 @@ public:
   std::string scoresFile;
   void tmrScore_Timer();
   void GetUsername();
+  // The player's name as GetUsername finds it in the environment, without setting userName.
+  static std::string UserNameFrom(form::Host& host);
   void ReadScores();
   void WriteScores();
   void CalculateHighScores();

@@ -16,11 +16,14 @@ public:
   void Randomize(double secondsSinceMidnight);
   // The next value in [0, 1).
   virtual float Rnd();
+  // The seed in use: what a recording needs to draw the same values again.
+  std::uint64_t Seed() const { return seed_; }
 
 private:
-  void seed(std::uint64_t value) { state_ = value; }
+  void seed(std::uint64_t value) { seed_ = state_ = value; }
 
   std::optional<std::uint64_t> fixedSeed_;
+  std::uint64_t seed_ = 0;
   std::uint64_t state_ = 0;
 };
 

@@ -42,12 +42,14 @@ std::string frmCavewing::highScorePath() {
   return (userFolder / "Cavewing.txt").string();
 }
 
-void frmCavewing::GetUsername() {
-  userName.clear();
+void frmCavewing::GetUsername() { userName = UserNameFrom(host); }
+
+std::string frmCavewing::UserNameFrom(form::Host& host) {
   for (const char* variable : {"NWUSERNAME", "LOGIN", "USERNAME"}) {
-    userName = playerName(host.Environ(variable));
-    if (!userName.empty()) return;
+    std::string name = playerName(host.Environ(variable));
+    if (!name.empty()) return name;
   }
+  return {};
 }
 
 void frmCavewing::ReadScores() {

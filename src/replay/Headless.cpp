@@ -1,0 +1,140 @@
+// The headless host answers like a window that nobody looks at: message boxes close at once,
+// the player's name is the recorded one, and the high-score table lives in a folder of its own
+// that is removed afterwards.
+#include "replay/Headless.h"
+
+#include <filesystem>
+#include <ostream>
+#include <random>
+
+#include "app/frmCavewing.h"
+#include "replay/Replayer.h"
+
+namespace replay {
+
+namespace {
+
+class HeadlessHost : public form::Host {
+public:
+  HeadlessHost(const Recording& r, std::filesystem::path folder)
+      : recording_(r), folder_(std::move(folder)) {}
+
+  void MsgBox(const std::string&, const std::string&) override {}
+  void End() override { ended = true; }
+  std::string AppPath() override { return folder_.string(); }
+  std::string UserDataPath() override { return folder_.string(); }
+  std::string Environ(const std::string& name) override {
+    return name == "NWUSERNAME" ? recording_.player : std::string();
+  }
+  void Show() override {}
+  float OuterWidth() override {
+    // The normal window is never exactly as wide as the wide layout asks.
+    return recording_.wide ? frmCavewing::WideOuterWidth : frmCavewing::ScaleWidth + 120;
+  }
+  void SetFocus(const form::CommandButton&) override {}
+  void SetMousePointer(form::MousePointer) override {}
+  double Timer() override { return 0; }
+
+  bool ended = false;
+
+private:
+  const Recording& recording_;
+  std::filesystem::path folder_;
+};
+
+// A folder of its own for the throwaway high-score table, removed when the replay is done.
+struct ScratchFolder {
+  std::filesystem::path path;
+  ScratchFolder() {
+    std::random_device entropy;
+    path = std::filesystem::temp_directory_path() /
+           ("cavewing-replay-" + std::to_string(entropy()) + std::to_string(entropy()));
+    std::filesystem::create_directories(path);
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+  }
+};
+
+void writeJsonString(std::ostream& out, const std::string& text) {
+  out << '"';
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\')
+      out << '\\' << c;
+    else if (c < 0x20)
+      out << "\\u00"
+          << "0123456789abcdef"[c >> 4] << "0123456789abcdef"[c & 15];
+    else
+      out << c;
+  }
+  out << '"';
+}
+
+}  // namespace
+
+float TracingRandom::Rnd() {
+  const float value = form::Random::Rnd();
+  drawn.push_back(value);
+  return value;
+}
+
+void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
+                const std::vector<float>& drawn) {
+  auto flag = [](bool b) { return b ? "true" : "false"; };
+  out << "{\"grid\":" << grid << ",\"shptunnel\":[";
+  for (int i = 0; i <= 39; ++i) {
+    const auto& b = f.shptunnel[i];
+    out << (i ? "," : "") << "[" << b.Left << "," << b.Top << "," << b.Height << "]";
+  }
+  const auto& m = f.shpTunnelM;
+  out << "],\"shpTunnelM\":[" << m.Left << "," << m.Top << "," << m.Height << "]"
+      << ",\"imgCopter\":{\"Top\":" << f.imgCopter.Top
+      << ",\"Picture\":" << int(f.imgCopter.Picture) << ",\"Visible\":" << flag(f.imgCopter.Visible)
+      << "}"
+      << ",\"climbSpeed\":" << f.climbSpeed << ",\"score\":" << f.score << ",\"lblScore\":";
+  writeJsonString(out, f.lblScore.Caption);
+  out << ",\"gapHeight\":" << f.gapHeight << ",\"pausesLeft\":" << f.pausesLeft
+      << ",\"gameRunning\":" << flag(f.gameRunning) << ",\"halted\":" << flag(f.halted)
+      << ",\"gameOver\":" << flag(f.gameOver) << ",\"crashed\":" << flag(f.crashed)
+      << ",\"crashArmed\":" << flag(f.crashArmed) << ",\"rotorFrame\":" << f.rotorFrame
+      << ",\"timers\":{\"tmrCRASH\":" << flag(f.tmrCRASH.Enabled)
+      << ",\"tmrPause\":" << flag(f.tmrPause.Enabled)
+      << ",\"tmrcheck\":" << flag(f.tmrcheck.Enabled)
+      << ",\"tmrScore\":" << flag(f.tmrScore.Enabled)
+      << ",\"tmrshrink\":" << flag(f.tmrshrink.Enabled)
+      << ",\"tmrCopter\":" << flag(f.tmrCopter.Enabled)
+      << ",\"tmrMoveTunnel\":" << flag(f.tmrMoveTunnel.Enabled)
+      << ",\"tmrUp\":" << flag(f.tmrUp.Enabled) << ",\"tmrDown\":" << flag(f.tmrDown.Enabled) << "}"
+      << ",\"lblCRASH\":" << flag(f.lblCRASH.Visible)
+      << ",\"lblTitle\":" << flag(f.lblTitle.Visible)
+      << ",\"cmdStart\":" << flag(f.cmdStart.Visible)
+      << ",\"menus\":{\"mnuFile\":" << flag(f.mnuFile.Enabled)
+      << ",\"mnuHelp\":" << flag(f.mnuHelp.Enabled)
+      << ",\"mnuScores\":" << flag(f.mnuScores.Enabled) << "},\"random\":[";
+  for (std::size_t i = 0; i < drawn.size(); ++i) out << (i ? "," : "") << drawn[i];
+  out << "]}\n";
+}
+
+Outcome replayHeadless(const Recording& recording, std::ostream* trace) {
+  ScratchFolder scratch;
+  HeadlessHost host(recording, scratch.path);
+  TracingRandom random(recording.seed);
+  frmCavewing form(host, random, recording.systemTickUs);
+  form.scoresFile = (scratch.path / "Cavewing.txt").string();
+  if (trace) trace->precision(9);
+
+  Replayer replayer(form, recording);
+  form.Form_Load();
+  replayer.deliverDue();
+  random.drawn.clear();
+  while (!host.ended && !replayer.finished()) {
+    form.clock.advanceTo(form.clock.now() + form.clock.systemTick());
+    replayer.deliverDue();
+    if (trace) writeTrace(*trace, form, replayer.grid(), random.drawn);
+    random.drawn.clear();
+  }
+  return {form.score, form.lblScore.Caption, phaseName(form), replayer.grid()};
+}
+
+}  // namespace replay

@@ -1,0 +1,41 @@
+// Replays a recording without a window, as fast as the machine allows: the final score and
+// phase, and on request a trace of one JSON object per grid point with the observable state.
+#pragma once
+
+#include <iosfwd>
+
+#include <vector>
+
+#include "form/Random.h"
+#include "replay/Recording.h"
+
+class frmCavewing;
+
+namespace replay {
+
+struct Outcome {
+  std::int64_t score = 0;
+  std::string scoreCaption;
+  std::string phase;
+  std::int64_t grid = 0;
+};
+
+// Draws like the game's generator, and remembers what each grid point drew.
+class TracingRandom : public form::Random {
+public:
+  using form::Random::Random;
+  float Rnd() override;
+  std::vector<float> drawn;
+};
+
+// One JSON object, on one line, with the observable state of the game at a grid point under the
+// rules' own names, and the random values drawn at that grid point in order.
+void writeTrace(std::ostream& out, const frmCavewing& form, std::int64_t grid,
+                const std::vector<float>& drawn);
+
+// Plays `recording` to its end (or to the program's end, if it ends on the way). The high-score
+// file is a throwaway one: a replay never writes the player's. With `trace`, writes a JSON line
+// per grid point.
+Outcome replayHeadless(const Recording& recording, std::ostream* trace = nullptr);
+
+}  // namespace replay

@@ -1,0 +1,130 @@
+// Recorded games replay exactly: the same state at every grid point as when they were played.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "FakeHost.h"
+#include "replay/Deliver.h"
+#include "replay/Headless.h"
+#include "replay/Replayer.h"
+
+namespace {
+
+using replay::Event;
+using Kind = replay::Event::Kind;
+
+// Plays a game through the core's events, as the window would, recording it and tracing it.
+struct RecordedGame {
+  FakeHost host;
+  replay::TracingRandom random{std::uint64_t{20261208}};
+  frmCavewing form{host, random};
+  replay::Recording recording;
+  std::ostringstream trace;
+
+  RecordedGame() {
+    form.Form_Load();
+    recording.seed = random.Seed();
+    recording.player = frmCavewing::UserNameFrom(host);
+    trace.precision(9);
+  }
+  std::int64_t grid() const { return form.clock.now() / form.clock.systemTick(); }
+  void input(Event e) {
+    e.grid = grid();
+    recording.events.push_back(e);
+    replay::deliver(form, e);
+  }
+  void tick() {
+    form.clock.advanceTo(form.clock.now() + form.clock.systemTick());
+  }
+  void traceTick() {
+    replay::writeTrace(trace, form, grid(), random.drawn);
+    random.drawn.clear();
+  }
+};
+
+Event event(Kind kind, int button = 0, int code = 0, std::string name = {}) {
+  Event e;
+  e.kind = kind;
+  e.button = button;
+  e.code = code;
+  e.name = std::move(name);
+  e.x = 3000;
+  e.y = 5000;
+  return e;
+}
+
+TEST(Replay, AGamePlayedThroughEventsReplaysTheSameAtEveryGridPoint) {
+  RecordedGame g;
+  // A script of presses: climb and fall in turns, pause twice, crash, leave the list, start again.
+  int held = 0;
+  for (int step = 0; step < 4000; ++step) {
+    g.tick();
+    if (step == 3) g.input(event(Kind::Start));
+    if (step > 3 && step % 23 == 0) {
+      held = !held;
+      g.input(event(held ? Kind::Down : Kind::Up, 1));
+    }
+    if (step == 200 || step == 260) g.input(event(Kind::Down, 2));
+    if (step == 300) g.input(event(Kind::KeyPress, 0, 32));
+    if (step == 330) g.input(event(Kind::KeyPress, 0, 27));
+    if (g.form.gameOver && g.form.lblTitle.Visible) g.input(event(Kind::Down, 1));
+    if (step > 3 && !g.form.gameRunning && g.form.cmdStart.Visible) g.input(event(Kind::Start));
+    g.traceTick();
+  }
+  g.recording.endGrid = g.grid();
+  ASSERT_GE(g.host.boxes.size(), 1u) << "the script should crash at least once and rank it";
+
+  std::ostringstream replayed;
+  const replay::Outcome outcome = replay::replayHeadless(g.recording, &replayed);
+  EXPECT_EQ(outcome.grid, g.grid());
+  EXPECT_EQ(outcome.score, g.form.score);
+  EXPECT_EQ(outcome.scoreCaption, g.form.lblScore.Caption);
+
+  // Line by line, so that a failure names the first grid point that differs.
+  std::istringstream live(g.trace.str()), again(replayed.str());
+  std::string a, b;
+  int line = 0;
+  while (std::getline(live, a)) {
+    ASSERT_TRUE(std::getline(again, b)) << "the replay stopped at line " << line;
+    ASSERT_EQ(a, b) << "first difference at grid point " << line + 1;
+    ++line;
+  }
+  EXPECT_FALSE(std::getline(again, b));
+  EXPECT_EQ(line, 4000);
+}
+
+TEST(Replay, ARecordingSurvivesItsTextForm) {
+  RecordedGame g;
+  for (int step = 0; step < 600; ++step) {
+    g.tick();
+    if (step == 1) g.input(event(Kind::Start));
+    if (step == 40) g.input(event(Kind::Down, 1));
+    if (step == 70) g.input(event(Kind::Up, 1));
+  }
+  g.recording.endGrid = g.grid();
+  std::stringstream text;
+  replay::write(text, g.recording);
+  const auto back = replay::read(text);
+  ASSERT_TRUE(back.recording) << back.error;
+  const auto a = replay::replayHeadless(g.recording);
+  const auto b = replay::replayHeadless(*back.recording);
+  EXPECT_EQ(a.score, b.score);
+  EXPECT_EQ(a.phase, b.phase);
+  EXPECT_EQ(a.score, g.form.score);
+  EXPECT_EQ(a.phase, replay::phaseName(g.form));
+}
+
+TEST(Replay, CommandsThePlayerCouldNotGiveAreNotDelivered) {
+  Game g;
+  g.start();
+  replay::deliver(g.form, event(Kind::Menu, 0, 0, "mnuNew"));  // File is off during flight
+  EXPECT_TRUE(g.form.gameRunning);
+  replay::deliver(g.form, event(Kind::Label, 0, 3, "lblName"));  // the list is hidden
+  EXPECT_TRUE(g.form.gameRunning);
+  replay::deliver(g.form, event(Kind::KeyPress, 0, 32));  // a pause brings the menus back
+  replay::deliver(g.form, event(Kind::Menu, 0, 0, "mnuNew"));
+  EXPECT_FALSE(g.form.gameRunning);
+  EXPECT_TRUE(g.form.cmdStart.Visible);
+}
+
+}  // namespace
