@@ -20,6 +20,19 @@ std::optional<std::uint64_t> parseSeed(const std::string& text) {
   return value;
 }
 
+// The value of an option that takes one, given as "--name VALUE" or "--name=VALUE".
+std::optional<std::string> optionValue(const std::vector<std::string>& args, std::size_t& i,
+                                       const std::string& name) {
+  const std::string& arg = args[i];
+  if (arg == name) return i + 1 < args.size() ? std::optional(args[++i]) : std::nullopt;
+  if (arg.rfind(name + "=", 0) == 0) return arg.substr(name.size() + 1);
+  return std::nullopt;
+}
+
+bool takesValue(const std::string& arg, const std::string& name) {
+  return arg == name || arg.rfind(name + "=", 0) == 0;
+}
+
 }  // namespace
 
 CommandLine CommandLine::parse(const std::vector<std::string>& args) {
@@ -36,28 +49,32 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
     }
     if (arg == "--wide") {
       result.wide = true;
-    } else if (arg == "--seed" || arg.rfind("--seed=", 0) == 0) {
-      std::string value;
-      if (arg == "--seed") {
-        if (i + 1 >= args.size()) return failure("option --seed needs a number");
-        value = args[++i];
-      } else {
-        value = arg.substr(7);
-      }
-      result.seed = parseSeed(value);
-      if (!result.seed) return failure("--seed takes a whole number from 0 to 2^64-1, not '" + value + "'");
-    } else if (arg == "--scores" || arg.rfind("--scores=", 0) == 0) {
-      if (arg == "--scores") {
-        if (i + 1 >= args.size()) return failure("option --scores needs a file name");
-        result.scoresFile = args[++i];
-      } else {
-        result.scoresFile = arg.substr(9);
-      }
-      if (result.scoresFile.empty()) return failure("option --scores needs a file name");
+    } else if (arg == "--headless") {
+      result.headless = true;
+    } else if (arg == "--trace") {
+      result.trace = true;
+    } else if (takesValue(arg, "--seed")) {
+      const auto value = optionValue(args, i, "--seed");
+      if (!value) return failure("option --seed needs a number");
+      result.seed = parseSeed(*value);
+      if (!result.seed)
+        return failure("--seed takes a whole number from 0 to 2^64-1, not '" + *value + "'");
+    } else if (takesValue(arg, "--scores") || takesValue(arg, "--record") ||
+               takesValue(arg, "--replay")) {
+      const std::string name = arg.substr(0, arg.find('='));
+      const auto value = optionValue(args, i, name);
+      if (!value || value->empty()) return failure("option " + name + " needs a file name");
+      (name == "--scores"   ? result.scoresFile
+       : name == "--record" ? result.recordFile
+                            : result.replayFile) = *value;
     } else {
       return failure("unknown option '" + arg + "'");
     }
   }
+  if (result.headless && result.replayFile.empty())
+    return failure("--headless goes with --replay FILE");
+  if (result.trace && !result.headless)
+    return failure("--trace goes with --replay FILE --headless");
   return result;
 }
 
@@ -70,9 +87,15 @@ std::string CommandLine::usage(const std::string& program) {
          "  --wide        open the wide window, with the layout made for it\n"
          "  --seed N      start the random cave from seed N (the same seed gives the same cave)\n"
          "  --scores FILE keep the high scores in FILE\n"
+         "  --record FILE record the games played in FILE (instead of the usual last-game)\n"
+         "  --replay FILE play a recorded game back in the window; a key or click stops it\n"
+         "  --headless    with --replay: play it back without a window, print the outcome\n"
+         "  --trace       with --headless: print the state at every grid point, as JSON\n"
          "  -h, --help    show this help and exit\n"
          "  --version     show the version and exit\n"
          "\n"
          "The high scores are kept in Cavewing.txt beside the program, or, when the program's\n"
-         "folder cannot be written, in the player's data folder (~/.local/share/Cavewing).\n";
+         "folder cannot be written, in the player's data folder (~/.local/share/Cavewing).\n"
+         "Every game is recorded there too: the last one as last-game, the one that set the\n"
+         "best score as best-game.\n";
 }

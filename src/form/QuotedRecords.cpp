@@ -151,6 +151,10 @@ bool touchFile(const std::string& path, std::string& error) {
 
 bool writeFile(const std::string& path, const std::vector<std::string>& fields,
                std::string& error) {
+  return replaceFile(path, format(fields), error);
+}
+
+bool replaceFile(const std::string& path, const std::string& contents, std::string& error) {
   namespace fs = std::filesystem;
   std::error_code ec;
   fs::path target(path);
@@ -181,7 +185,7 @@ bool writeFile(const std::string& path, const std::vector<std::string>& fields,
   // The new file keeps the old one's permissions; a first one is readable by all.
   if (::fchmod(fd, exists ? (old.st_mode & 07777) : 0644) != 0)
     return fail("cannot set permissions of " + temp);
-  if (!writeAll(fd, format(fields))) return fail("cannot write " + temp);
+  if (!writeAll(fd, contents)) return fail("cannot write " + temp);
   if (::fsync(fd) != 0) return fail("cannot flush " + temp);
   if (::close(fd) != 0) {
     error = systemError("cannot close " + temp);

@@ -36,10 +36,13 @@ std::optional<std::vector<std::string>> readFile(const std::string& path, std::s
 // Creates the file empty when there is none; leaves an existing one untouched.
 bool touchFile(const std::string& path, std::string& error);
 
-// Replaces the file with one holding `fields`, atomically: the new contents go to a temporary
+// Replaces the file with one holding `fields`: see replaceFile.
+bool writeFile(const std::string& path, const std::vector<std::string>& fields, std::string& error);
+
+// Replaces the file with `contents`, atomically: the new contents go to a temporary
 // file in the same folder, are flushed to disk, and the temporary file is renamed over the old
 // one. Any failure on the way leaves the old file whole. A symbolic link is followed, so that the
 // file it points to is replaced and the link stays. A read-only file is not replaced.
-bool writeFile(const std::string& path, const std::vector<std::string>& fields, std::string& error);
+bool replaceFile(const std::string& path, const std::string& contents, std::string& error);
 
 }  // namespace form::records

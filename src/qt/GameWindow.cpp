@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -11,31 +12,88 @@
 
 #include "qt/PlayerInput.h"
 #include "qt/WindowState.h"
+#include "replay/Deliver.h"
 
-GameWindow::GameWindow(const CommandLine& options)
-    : random_(options.seed), form_(std::make_unique<frmCavewing>(*this, random_)) {
-  form_->scoresFile = options.scoresFile;
+GameWindow::GameWindow(const CommandLine& options, const replay::Recording* replay)
+    : replay_(replay),
+      random_(replay ? std::optional(replay->seed) : options.seed),
+      form_(std::make_unique<frmCavewing>(
+          *this, random_, replay ? replay->systemTickUs : form::Clock::defaultSystemTickUs)) {
+  // A replay never writes the player's high-score table.
+  form_->scoresFile =
+      replay ? replayScores_.filePath("Cavewing.txt").toStdString() : options.scoresFile;
+  const bool wide = replay ? replay->wide : options.wide;
   setWindowTitle(" Cavewing");
   setWindowIcon(QIcon(":/assets/icon.png"));
   const QPixmap cursor(":/assets/cursor.png");
   customCursor_ = QCursor(cursor, cursor.width() / 2, cursor.height() / 2);
 
-  const float fieldWidth = options.wide ? frmCavewing::WideOuterWidth : frmCavewing::ScaleWidth;
+  const float fieldWidth = wide ? frmCavewing::WideOuterWidth : frmCavewing::ScaleWidth;
   playfield_ = new Playfield(*form_, fieldWidth, this);
   setCentralWidget(playfield_);
   buildMenuBar();
   input_ = std::make_unique<PlayerInput>(*this);
   playfield_->startButton()->installEventFilter(this);
   connect(playfield_->startButton(), &QPushButton::clicked, this,
-          [this] { deliver([this] { form_->cmdStart_Click(); }); });
+          [this] { deliver(replay::Event{.kind = replay::Event::Kind::Start}); });
   resize(playfield_->sizeHint().width(),
          playfield_->sizeHint().height() + menuBar()->sizeHint().height());
 
   pump_ = std::make_unique<RealTimePump>(form_->clock, [this] { return syncWithForm(); });
   deliver([this] { form_->Form_Load(); });
   // After loading, so that the wide layout is chosen by the window's first width alone.
-  new WindowState(*this, options.wide);
+  new WindowState(*this, wide);
+  if (replay)
+    startReplay();
+  else
+    startRecording(options);
   if (!ended_) pump_->start();
+}
+
+void GameWindow::startRecording(const CommandLine& options) {
+  replay::Recording header;
+  header.systemTickUs = form_->clock.systemTick();
+  header.seed = random_.Seed();
+  header.wide = options.wide;
+  header.player = frmCavewing::UserNameFrom(*this);
+  const QString folder = QString::fromStdString(UserDataPath());
+  QDir().mkpath(folder);
+  const std::string last =
+      options.recordFile.empty() ? (folder + "/last-game").toStdString() : options.recordFile;
+  recorder_ = std::make_unique<replay::Recorder>(std::move(header), last,
+                                                 (folder + "/best-game").toStdString());
+}
+
+void GameWindow::startReplay() {
+  replayer_ = std::make_unique<replay::Replayer>(*form_, *replay_);
+  auto feed = [this] {
+    replayer_->deliverDue([this](const replay::Event& e) { showReplayed(e); });
+    if (replayer_->finished()) form_->clock.afterGridPoint = nullptr;
+  };
+  feed();
+  form_->clock.afterGridPoint = feed;
+  playfield_->showReplayBadge(true);
+  syncWithForm();
+}
+
+void GameWindow::stopReplay() {
+  form_->clock.afterGridPoint = nullptr;
+  replayer_.reset();
+  playfield_->showReplayPress(std::nullopt);
+  playfield_->showReplayBadge(false);
+  deliver([this] { form_->mnuNew_Click(); });
+}
+
+void GameWindow::showReplayed(const replay::Event& e) {
+  using Kind = replay::Event::Kind;
+  if (e.kind == Kind::Down) {
+    const form::Image& copter = form_->imgCopter;
+    // A press on the helicopter was recorded where it lay on the helicopter.
+    playfield_->showReplayPress(e.onCopter ? QPointF(copter.Left + e.x, copter.Top + e.y)
+                                           : QPointF(e.x, e.y));
+  } else if (e.kind == Kind::Up || e.kind == Kind::Release) {
+    playfield_->showReplayPress(std::nullopt);
+  }
 }
 
 GameWindow::~GameWindow() = default;
@@ -49,9 +107,7 @@ void GameWindow::buildMenuBar() {
         action->setShortcutContext(Qt::WindowShortcut);
       }
       connect(action, &QAction::triggered, this, [this, item] {
-        deliver([item] {
-          if (item->onClick) item->onClick();
-        });
+        deliver(replay::Event{.kind = replay::Event::Kind::Menu, .name = item->Name});
       });
       owner->addAction(action);
       menuActions_.push_back({action, item, entry});
@@ -77,6 +133,18 @@ QAction* GameWindow::actionFor(const form::MenuItem& item) const {
   return nullptr;
 }
 
+void GameWindow::deliver(replay::Event event) {
+  if (ended_) return;
+  if (replayer_) {
+    stopReplay();
+    return;
+  }
+  if (pump_) pump_->catchUp();
+  event.grid = grid();
+  if (recorder_) recorder_->record(event);
+  deliver([&] { replay::deliver(*form_, event); });
+}
+
 void GameWindow::deliver(const std::function<void()>& handler) {
   if (ended_) return;
   if (pump_) pump_->catchUp();
@@ -91,6 +159,7 @@ bool GameWindow::syncWithForm() {
   if (ended_) return false;
   // A disabled menu disables its items, and with them their shortcuts.
   for (const auto& m : menuActions_) m.action->setEnabled(m.item->Enabled && m.menu->Enabled);
+  if (recorder_) recorder_->observe(*form_, grid());
   return playfield_->syncWithForm();
 }
 
@@ -101,6 +170,7 @@ void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
 }
 
 void GameWindow::End() {
+  if (recorder_) recorder_->save(grid());
   ended_ = true;
   if (pump_) pump_->stop();
   // The last window closing ends the application's event loop.
@@ -114,6 +184,8 @@ std::string GameWindow::UserDataPath() {
 }
 
 std::string GameWindow::Environ(const std::string& name) {
+  // A replay plays as the recorded player.
+  if (replay_) return name == "NWUSERNAME" ? replay_->player : std::string();
   return qEnvironmentVariable(name.c_str()).toStdString();
 }
 
@@ -136,7 +208,11 @@ void GameWindow::SetMousePointer(form::MousePointer pointer) {
 double GameWindow::Timer() { return QTime::currentTime().msecsSinceStartOfDay() / 1000.0; }
 
 void GameWindow::closeEvent(QCloseEvent* event) {
-  if (!ended_) deliver([this] { form_->Form_Unload(); });
+  if (!ended_) {
+    deliver(replay::Event{.kind = replay::Event::Kind::Close});
+    // A close during a replay stops the replay first; the window goes all the same.
+    if (!ended_) deliver([this] { form_->Form_Unload(); });
+  }
   event->accept();
 }
 

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCursor>
 #include <QMainWindow>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -15,13 +16,16 @@
 #include "form/Random.h"
 #include "qt/Playfield.h"
 #include "qt/RealTimePump.h"
+#include "replay/Recorder.h"
+#include "replay/Replayer.h"
 
 class PlayerInput;
 
 class GameWindow : public QMainWindow, public form::Host {
   Q_OBJECT
 public:
-  explicit GameWindow(const CommandLine& options);
+  // With a recording, the window plays it back instead of recording a new one.
+  explicit GameWindow(const CommandLine& options, const replay::Recording* replay = nullptr);
   ~GameWindow() override;
 
   frmCavewing& form() { return *form_; }
@@ -29,9 +33,14 @@ public:
   RealTimePump& pump() { return *pump_; }
   QAction* actionFor(const form::MenuItem& item) const;
 
+  // Hands the player's input to the form, at the grid point reached, and records it. During a
+  // replay, the player's input stops the replay instead.
+  void deliver(replay::Event event);
   // Runs one form event handler: time stands still while it runs, and the window catches up
   // with what it changed afterwards.
   void deliver(const std::function<void()>& handler);
+  bool replaying() const { return replayer_ != nullptr; }
+  const replay::Recorder* recorder() const { return recorder_.get(); }
 
   // form::Host
   void MsgBox(const std::string& prompt, const std::string& title) override;
@@ -51,8 +60,14 @@ protected:
 
 private:
   void buildMenuBar();
+  void startRecording(const CommandLine& options);
+  void startReplay();
+  void stopReplay();
+  void showReplayed(const replay::Event& event);
+  std::int64_t grid() const { return form_->clock.now() / form_->clock.systemTick(); }
   bool syncWithForm();  // whether anything visible changed
 
+  const replay::Recording* replay_;  // the recording being played back, if any
   form::Random random_;
   std::unique_ptr<frmCavewing> form_;
   Playfield* playfield_;
@@ -65,5 +80,8 @@ private:
   };
   std::vector<MenuAction> menuActions_;
   QCursor customCursor_;
+  std::unique_ptr<replay::Recorder> recorder_;
+  std::unique_ptr<replay::Replayer> replayer_;
+  QTemporaryDir replayScores_;  // a replay's throwaway high-score table
   bool ended_ = false;
 };

@@ -1,5 +1,5 @@
-// Hit-testing of the high-score list: a press on a visible rank, name, score or the heading goes
-// to that label's click handler; the labels painted last are tested first.
+// Hit-testing of the high-score list: a press on a visible rank, name, score or the heading is a
+// click on that label; the labels painted last are tested first.
 #include "qt/ListClicks.h"
 
 #include <QRectF>
@@ -10,20 +10,24 @@ bool hits(const form::Label& label, QPointF twips) {
   return label.Visible && QRectF(label.Left, label.Top, label.Width, label.Height).contains(twips);
 }
 
+replay::Event click(std::string label, int index) {
+  return replay::Event{.kind = replay::Event::Kind::Label, .code = index, .name = std::move(label)};
+}
+
 }  // namespace
 
-std::function<void()> listLabelClickAt(frmCavewing& form, const QTransform& twipsToWidget,
-                                       QPointF widgetPos) {
+std::optional<replay::Event> listLabelClickAt(const frmCavewing& form,
+                                              const QTransform& twipsToWidget, QPointF widgetPos) {
   bool invertible = false;
   const QTransform toTwips = twipsToWidget.inverted(&invertible);
   if (!invertible) return {};
   const QPointF at = toTwips.map(widgetPos);
   for (int i = 1; i <= 15; ++i) {
-    if (hits(form.lblScores[i], at)) return [&form, i] { form.lblScores_Click(i); };
-    if (hits(form.lblNumber[i], at)) return [&form, i] { form.lblNumber_Click(i); };
+    if (hits(form.lblScores[i], at)) return click("lblScores", i);
+    if (hits(form.lblNumber[i], at)) return click("lblNumber", i);
   }
-  if (hits(form.lblTitle, at)) return [&form] { form.lblTitle_Click(); };
+  if (hits(form.lblTitle, at)) return click("lblTitle", 0);
   for (int i = 1; i <= 15; ++i)
-    if (hits(form.lblName[i], at)) return [&form, i] { form.lblName_Click(i); };
-  return {};
+    if (hits(form.lblName[i], at)) return click("lblName", i);
+  return std::nullopt;
 }

@@ -4,11 +4,12 @@
 
 #include <QPointF>
 #include <QTransform>
-#include <functional>
+#include <optional>
 
 #include "app/frmCavewing.h"
+#include "replay/Recording.h"
 
-// The click handler of the visible list label under `widgetPos` (playfield pixels, mapped to
-// twips through the inverse of `twipsToWidget`); empty when the press is not on the list.
-std::function<void()> listLabelClickAt(frmCavewing& form, const QTransform& twipsToWidget,
-                                       QPointF widgetPos);
+// A click on the visible list label under `widgetPos` (playfield pixels, mapped to twips through
+// the inverse of `twipsToWidget`); nothing when the press is not on the list.
+std::optional<replay::Event> listLabelClickAt(const frmCavewing& form,
+                                              const QTransform& twipsToWidget, QPointF widgetPos);

@@ -62,7 +62,7 @@ void PlayerInput::mouse(const QMouseEvent& event) {
   if (pressing && held_ == 0) {
     if (auto click = listLabelClickAt(window_.form(), window_.playfield()->twipsToWidget(),
                                       event.position())) {
-      if (button == frmCavewing::LeftButton) window_.deliver(click);
+      if (button == frmCavewing::LeftButton) window_.deliver(*click);
       return;
     }
   }
@@ -79,7 +79,7 @@ void PlayerInput::mouse(const QMouseEvent& event) {
       }
       if (held_ == 0) copterHolds_ = false;
       held_ |= button;
-      window_.deliver([this] { window_.form().Form_DblClick(); });
+      window_.deliver(replay::Event{.kind = replay::Event::Kind::DblClick});
       break;
     case QEvent::MouseButtonRelease:
       release(button, shift, at);
@@ -92,38 +92,37 @@ void PlayerInput::mouse(const QMouseEvent& event) {
 void PlayerInput::press(int button, int shift, QPointF at) {
   if (held_ == 0) copterHolds_ = onCopter(at);
   held_ |= button;
-  frmCavewing& form = window_.form();
-  if (copterHolds_)
-    window_.deliver([&] {
-      form.imgCopter_MouseDown(button, shift, float(at.x()) - form.imgCopter.Left,
-                               float(at.y()) - form.imgCopter.Top);
-    });
-  else
-    window_.deliver([&] { form.Form_MouseDown(button, shift, float(at.x()), float(at.y())); });
+  window_.deliver(mouseEvent(replay::Event::Kind::Down, button, shift, at));
 }
 
 void PlayerInput::release(int button, int shift, QPointF at) {
   // A release whose press the window never saw, or that was already let go when the focus went.
   if (!(held_ & button)) return;
   held_ &= ~button;
-  frmCavewing& form = window_.form();
-  if (copterHolds_)
-    window_.deliver([&] {
-      form.imgCopter_MouseUp(button, shift, float(at.x()) - form.imgCopter.Left,
-                             float(at.y()) - form.imgCopter.Top);
-    });
-  else
-    window_.deliver([&] { form.Form_MouseUp(button, shift, float(at.x()), float(at.y())); });
+  window_.deliver(mouseEvent(replay::Event::Kind::Up, button, shift, at));
+}
+
+// The helicopter hears of a press at a point of its own picture, the window at a point of its.
+replay::Event PlayerInput::mouseEvent(replay::Event::Kind kind, int button, int shift,
+                                      QPointF at) const {
+  const form::Image& copter = window_.form().imgCopter;
+  const QPointF origin = copterHolds_ ? QPointF(copter.Left, copter.Top) : QPointF();
+  return replay::Event{.kind = kind,
+                       .onCopter = copterHolds_,
+                       .button = button,
+                       .shift = shift,
+                       .x = float(at.x() - origin.x()),
+                       .y = float(at.y() - origin.y())};
 }
 
 void PlayerInput::key(const QKeyEvent& event) {
   const std::optional<int> code = eventmapping::keyCode(event.key());
   const std::optional<int> ascii =
       eventmapping::keyAscii(event.key(), event.modifiers(), event.text());
-  frmCavewing& form = window_.form();
   const int shift = shiftState(event.modifiers());
-  if (code) window_.deliver([&] { form.Form_KeyDown(*code, shift); });
-  if (ascii) window_.deliver([&] { form.Form_KeyPress(*ascii); });
+  using Kind = replay::Event::Kind;
+  if (code) window_.deliver(replay::Event{.kind = Kind::KeyDown, .shift = shift, .code = *code});
+  if (ascii) window_.deliver(replay::Event{.kind = Kind::KeyPress, .code = *ascii});
 }
 
 void PlayerInput::releaseLostButtons() {
@@ -134,7 +133,7 @@ void PlayerInput::releaseLostButtons() {
     return;
   }
   held_ = 0;
-  window_.deliver([this] { window_.form().ReleaseButton(); });
+  window_.deliver(replay::Event{.kind = replay::Event::Kind::Release});
 }
 
 QPointF PlayerInput::twips(QPointF widgetPos) const {

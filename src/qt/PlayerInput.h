@@ -7,6 +7,8 @@
 #include <QPointF>
 #include <QTimer>
 
+#include "replay/Recording.h"
+
 class GameWindow;
 class QKeyEvent;
 class QMouseEvent;
@@ -24,6 +26,7 @@ private:
   void mouse(const QMouseEvent& event);
   void press(int button, int shift, QPointF at);
   void release(int button, int shift, QPointF at);
+  replay::Event mouseEvent(replay::Event::Kind kind, int button, int shift, QPointF at) const;
   void key(const QKeyEvent& event);
   void releaseLostButtons();
   QPointF twips(QPointF widgetPos) const;

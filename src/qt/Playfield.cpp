@@ -121,8 +121,33 @@ void Playfield::paintEvent(QPaintEvent*) {
     p.drawText(r, int(toQt(l->Alignment) | Qt::AlignTop | Qt::TextWordWrap),
                QString::fromStdString(l->Caption));
   }
+  if (replayBadge_) paintReplay(p);
   if (!paintedOnce_ && timing_report::enabled()) timing_report::firstFrame();
   paintedOnce_ = true;
+}
+
+void Playfield::showReplayBadge(bool on) {
+  replayBadge_ = on;
+  update();
+}
+
+void Playfield::showReplayPress(std::optional<QPointF> at) {
+  replayPress_ = at;
+  update();
+}
+
+// Drawn in logical pixels over everything else: a badge in the corner, and a ring where the
+// recorded player holds a button down.
+void Playfield::paintReplay(QPainter& p) {
+  p.setFont(fontFor(form::Font{"Arial", 12, true}));
+  p.setPen(QColor(255, 255, 0));
+  p.drawText(QRectF(8, 4, 200, 24), Qt::AlignLeft | Qt::AlignTop, "REPLAY");
+  if (!replayPress_) return;
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(255, 255, 0), 3));
+  p.setBrush(Qt::NoBrush);
+  p.drawEllipse(*replayPress_ / TwipsPerPixel, 14, 14);
+  p.setRenderHint(QPainter::Antialiasing, false);
 }
 
 const QFont& Playfield::fontFor(const form::Font& font) {
@@ -146,8 +171,8 @@ void Playfield::placeStartButton() {
   start_->setGeometry(toWidget.mapRect(QRectF(b.Left, b.Top, b.Width, b.Height)).toRect());
   QFont f(QString::fromStdString(b.Font.Name));
   f.setBold(b.Font.Bold);
-  f.setPixelSize(std::max(1, int(std::lround(pixelSize(b.Font.Size) * toWidget.m11() *
-                                             TwipsPerPixel))));
+  f.setPixelSize(
+      std::max(1, int(std::lround(pixelSize(b.Font.Size) * toWidget.m11() * TwipsPerPixel))));
   start_->setFont(f);
 }
 

@@ -2,9 +2,12 @@
 // incompatible version is refused with a message; it is never replayed wrongly.
 #include "replay/Recording.h"
 
+#include "form/QuotedRecords.h"
+
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <fstream>
 #include <istream>
 #include <ostream>
 #include <sstream>
@@ -14,8 +17,10 @@ namespace replay {
 namespace {
 
 constexpr std::size_t MaxLineLength = 4096;
-constexpr std::size_t MaxEvents = 10'000'000;
+constexpr std::size_t MaxEvents = 1'000'000;
 constexpr std::int64_t MaxGrid = std::int64_t{1} << 40;
+// A recording covers one sitting: a day at the most.
+constexpr std::int64_t MaxDurationUs = std::int64_t{86'400} * 1'000'000;
 
 struct KindName {
   Event::Kind kind;
@@ -131,6 +136,8 @@ public:
           return fail("expected 'end GRID'");
         if (!r.events.empty() && r.endGrid < r.events.back().grid)
           return fail("the recording ends before its last event");
+        if (r.endGrid > MaxDurationUs / r.systemTickUs)
+          return fail("the recording is longer than a day");
         break;
       }
       Event e;
@@ -273,5 +280,19 @@ void write(std::ostream& out, const Recording& r) {
 }
 
 ReadResult read(std::istream& in) { return Reader(in).run(); }
+
+ReadResult readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {std::nullopt, "cannot open the file"};
+  return read(in);
+}
+
+bool writeFile(const std::string& path, const Recording& recording, const std::string& comment) {
+  std::ostringstream text;
+  if (!comment.empty()) text << "# " << comment << "\n";
+  write(text, recording);
+  std::string error;
+  return form::records::replaceFile(path, text.str(), error);
+}
 
 }  // namespace replay

@@ -68,5 +68,8 @@ struct ReadResult {
 };
 // Reads a recording; refuses anything it cannot replay exactly, with a clear message.
 ReadResult read(std::istream& in);
+ReadResult readFile(const std::string& path);
+// Writes beside the file and replaces it whole, so that a reader never finds half a recording.
+bool writeFile(const std::string& path, const Recording& recording, const std::string& comment = {});
 
 }  // namespace replay

@@ -37,9 +37,23 @@ TEST(CommandLine, BadInputIsAnErrorWithAClearMessage) {
   EXPECT_NE(CommandLine::parse({"--bogus"}).error.find("--bogus"), std::string::npos);
 }
 
+TEST(CommandLine, ReplayOptionsGoTogether) {
+  auto c = CommandLine::parse({"--replay", "a.replay", "--headless", "--trace"});
+  EXPECT_EQ(c.action, CommandLine::Action::Play);
+  EXPECT_EQ(c.replayFile, "a.replay");
+  EXPECT_TRUE(c.headless && c.trace);
+  c = CommandLine::parse({"--record=games.txt"});
+  EXPECT_EQ(c.recordFile, "games.txt");
+  EXPECT_EQ(CommandLine::parse({"--headless"}).action, CommandLine::Action::Error);
+  EXPECT_EQ(CommandLine::parse({"--replay", "a", "--trace"}).action, CommandLine::Action::Error);
+  EXPECT_EQ(CommandLine::parse({"--replay"}).action, CommandLine::Action::Error);
+  EXPECT_EQ(CommandLine::parse({"--record="}).action, CommandLine::Action::Error);
+}
+
 TEST(CommandLine, UsageNamesEveryOption) {
   const auto usage = CommandLine::usage("cavewing");
-  for (const char* option : {"--wide", "--seed", "--help", "--version"})
+  for (const char* option : {"--wide", "--seed", "--scores", "--record", "--replay", "--headless",
+                             "--trace", "--help", "--version"})
     EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

@@ -24,7 +24,7 @@ struct ListWindow {
     return window->playfield()->twipsToWidget().map(
         QPointF(label.Left + label.Width / 2, label.Top + label.Height / 2));
   }
-  std::function<void()> clickAt(QPointF at) {
+  std::optional<replay::Event> clickAt(QPointF at) {
     return listLabelClickAt(form(), window->playfield()->twipsToWidget(), at);
   }
 };
@@ -32,12 +32,22 @@ struct ListWindow {
 TEST(ListClicks, PressOnEachKindOfLabelGoesToItsHandler) {
   ListWindow w;
   frmCavewing& f = w.form();
-  for (const form::Label* label : {&f.lblName[3], &f.lblNumber[15], &f.lblScores[1], &f.lblTitle}) {
+  const struct {
+    const form::Label* label;
+    const char* name;
+    int index;
+  } cases[] = {{&f.lblName[3], "lblName", 3},
+               {&f.lblNumber[15], "lblNumber", 15},
+               {&f.lblScores[1], "lblScores", 1},
+               {&f.lblTitle, "lblTitle", 0}};
+  for (const auto& c : cases) {
     w.window->deliver([&] { f.mnuScores_Click(); });
     ASSERT_TRUE(f.lblTitle.Visible);
-    const auto click = w.clickAt(w.middleOf(*label));
-    ASSERT_TRUE(click) << label->Caption;
-    w.window->deliver(click);
+    const auto click = w.clickAt(w.middleOf(*c.label));
+    ASSERT_TRUE(click) << c.name;
+    EXPECT_EQ(click->name, c.name);
+    EXPECT_EQ(click->code, c.index);
+    w.window->deliver(*click);
     EXPECT_FALSE(f.lblTitle.Visible);  // not after a crash: the click hides the list
     EXPECT_TRUE(f.cmdStart.Visible);
   }

@@ -1,0 +1,62 @@
+#include "replay/Recorder.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+#include "app/frmCavewing.h"
+
+namespace replay {
+
+namespace {
+
+constexpr const char* ScoreNote = "score ";
+
+// The best game carries its score in its first line: "# score 1234".
+std::int64_t keptScore(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  if (!std::getline(in, line) || line.rfind(std::string("# ") + ScoreNote, 0) != 0) return -1;
+  return std::strtoll(line.c_str() + 2 + std::char_traits<char>::length(ScoreNote), nullptr, 10);
+}
+
+void keep(const std::string& path, const Recording& r, const std::string& note = {}) {
+  if (path.empty()) return;
+  if (!writeFile(path, r, note))
+    std::cerr << "cavewing: cannot keep the recording in " << path << "\n";
+}
+
+}  // namespace
+
+Recorder::Recorder(Recording header, std::string lastGamePath, std::string bestGamePath)
+    : recording_(std::move(header)),
+      lastGamePath_(std::move(lastGamePath)),
+      bestGamePath_(std::move(bestGamePath)),
+      bestScore_(keptScore(bestGamePath_)) {}
+
+void Recorder::observe(const frmCavewing& f, std::int64_t grid) {
+  if (!f.gameOver) {
+    savedThisGame_ = false;
+    return;
+  }
+  if (savedThisGame_ || !f.lblTitle.Visible) return;
+  savedThisGame_ = true;
+  save(grid);
+  // The score the high-score list ranks is the one shown at the crash.
+  const std::int64_t score = std::strtoll(f.lblScore.Caption.c_str(), nullptr, 10);
+  if (score > bestScore_) {
+    bestScore_ = score;
+    keep(bestGamePath_, recording_, ScoreNote + std::to_string(score));
+  }
+}
+
+void Recorder::save(std::int64_t grid) {
+  const bool started = std::any_of(recording_.events.begin(), recording_.events.end(),
+                                   [](const Event& e) { return e.kind == Event::Kind::Start; });
+  if (!started) return;
+  recording_.endGrid = grid;
+  keep(lastGamePath_, recording_);
+}
+
+}  // namespace replay
