@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "qt/GameWindow.h"
+#include "replay/Headless.h"
 
 namespace {
 
@@ -35,11 +36,27 @@ int main(int argc, char* argv[]) {
       break;
   }
 
+  std::optional<replay::Recording> recording;
+  if (!options.replayFile.empty()) {
+    replay::ReadResult read = replay::readFile(options.replayFile);
+    if (!read.recording) {
+      std::cerr << "cavewing: " << options.replayFile << ": " << read.error << "\n";
+      return 2;
+    }
+    recording = std::move(read.recording);
+  }
+  if (options.headless) {
+    const replay::Outcome outcome =
+        replay::replayHeadless(*recording, options.trace ? &std::cout : nullptr);
+    std::cout << "score " << outcome.score << "\nphase " << outcome.phase << "\n";
+    return 0;
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName("Cavewing");
   QApplication::setApplicationVersion(CAVEWING_VERSION);
   QApplication::setDesktopFileName("org.cavewing.Cavewing");
   substituteFonts();
-  GameWindow window(options);
+  GameWindow window(options, recording ? &*recording : nullptr);
   return app.exec();
 }

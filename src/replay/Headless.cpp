@@ -116,7 +116,8 @@ void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
   out << "]}\n";
 }
 
-Outcome replayHeadless(const Recording& recording, std::ostream* trace) {
+Outcome replayHeadless(const Recording& recording, std::ostream* trace,
+                       const std::function<void(const frmCavewing&)>& atEnd) {
   ScratchFolder scratch;
   HeadlessHost host(recording, scratch.path);
   TracingRandom random(recording.seed);
@@ -134,6 +135,7 @@ Outcome replayHeadless(const Recording& recording, std::ostream* trace) {
     if (trace) writeTrace(*trace, form, replayer.grid(), random.drawn);
     random.drawn.clear();
   }
+  if (atEnd) atEnd(form);
   return {form.score, form.lblScore.Caption, phaseName(form), replayer.grid()};
 }
 

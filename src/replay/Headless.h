@@ -2,6 +2,7 @@
 // phase, and on request a trace of one JSON object per grid point with the observable state.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 
 #include <vector>
@@ -36,6 +37,8 @@ void writeTrace(std::ostream& out, const frmCavewing& form, std::int64_t grid,
 // Plays `recording` to its end (or to the program's end, if it ends on the way). The high-score
 // file is a throwaway one: a replay never writes the player's. With `trace`, writes a JSON line
 // per grid point.
-Outcome replayHeadless(const Recording& recording, std::ostream* trace = nullptr);
+// `atEnd`, if given, looks at the whole game as the replay leaves it.
+Outcome replayHeadless(const Recording& recording, std::ostream* trace = nullptr,
+                       const std::function<void(const frmCavewing&)>& atEnd = {});
 
 }  // namespace replay
