@@ -50,3 +50,12 @@ click_at() {
 
 game_has_ended() { ! kill -0 "$GAME_PID" 2>/dev/null; }
 expect_exit() { wait_for "${1:-10}" game_has_ended || fail "the program did not end"; GAME_PID=; }
+
+# The helicopter's top edge in the last shot, in playfield pixels (its column range, anything that
+# is neither the black of the cave nor the green of the walls); fails when it is not in sight.
+copter_top() {
+  local x=$(( 1000 / 15 + 10 )) top
+  top=$("$CONVERT" "$WORK/shot.png" -crop "80x722+$x+$MENU_H" +repage -fill black -opaque '#00ff00' \
+    -fuzz 10% -trim -format '%[fx:page.y]' info: 2>/dev/null) || return 1
+  [ -n "$top" ] && echo "$top"
+}

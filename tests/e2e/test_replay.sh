@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# A recorded game played back in the real window: the replay presses START by itself, the
+# helicopter climbs as recorded until it meets the ceiling, and a click stops the replay.
+source "$(dirname "$0")/lib.sh"
+REPLAYS=$(cd "$(dirname "$0")/../replays" && pwd)
+start_xvfb
+
+start_game --replay "$REPLAYS/long-climb.replay"
+start_gone() { shoot && [ "$(field_pixel 6720 4900)" != "255,0,0" ]; }
+wait_for 10 start_gone || fail "the replay did not press START"
+copter_in_sight() { shoot && first=$(copter_top); }
+wait_for 10 copter_in_sight || fail "no helicopter in sight"
+climbed() { shoot && now=$(copter_top) && [ "$now" -lt $(( first - 10 )) ]; }
+wait_for 10 climbed || fail "the helicopter did not climb as recorded ($first, then ${now:-none})"
+banner_text() {
+  shoot && "$CONVERT" "$WORK/shot.png" -crop "977x305+33+$(( 200 + MENU_H ))" +repage \
+    -fill white -fuzz 5% +opaque '#ff0000' -format '%[fx:mean<0.99]' info: | grep -q 1
+}
+wait_for 10 banner_text || fail "the recorded crash into the ceiling did not show YOU CRASHED"
+
+# The player's click ends the replay: back to the ready phase.
+click_at 7600 8000
+wait_for 10 pixel_becomes 6720 4900 "255,0,0" || fail "a click did not stop the replay"
