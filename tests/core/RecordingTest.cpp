@@ -82,6 +82,7 @@ TEST(Recording, RefusesWhatItCannotReplayWithAClearMessage) {
     s.replace(s.find(from), from.size(), to);
     return s;
   };
+  static const char garbage[] = "cavewing-replay 1\n\x01\x02\xff\xfe garbage\0\n";
   const struct {
     std::string file, says;
   } cases[] = {
@@ -104,7 +105,7 @@ TEST(Recording, RefusesWhatItCannotReplayWithAClearMessage) {
       {replaced("end 120", "end"), "expected 'end GRID'"},
       {replaced("end 120", "end 98"), "ends before its last event"},
       {replaced("end 120", "end 5529601"), "longer than a day"},
-      {std::string("cavewing-replay 1\n\x01\x02\xff\xfe garbage\0\n", 40), "control character"},
+      {std::string(garbage, sizeof garbage - 1), "control character"},
       {"cavewing-replay 1\n" + std::string(100000, 'x') + "\n", "line too long"},
   };
   ASSERT_NE(good.find("player \"JANE \\\"JJ\\\" DOE\\\\\""), std::string::npos) << good;
