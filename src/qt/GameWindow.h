@@ -27,6 +27,7 @@ public:
   frmCavewing& form() { return *form_; }
   Playfield* playfield() const { return playfield_; }
   RealTimePump& pump() { return *pump_; }
+  PlayerInput& input() { return *input_; }
   QAction* actionFor(const form::MenuItem& item) const;
 
   // Runs one form event handler: time stands still while it runs, and the window catches up

@@ -4,17 +4,17 @@
 source "$(dirname "$0")/lib.sh"
 start_xvfb
 
-# The helicopter's top edge in playfield pixels, from the last shot: the first row of its column
+# The helicopter's top edge in playfield pixels, from a fresh grab: the first row of its column
 # range (Left 1000 twips, 107 pixels wide) holding anything but black or the green of the walls.
+# No file between grab and measure, so that the climb is seen early, well before the ceiling.
 COPTER_Y=
-copter_found() {
+copter_shows() {
   local box
-  box=$("$CONVERT" "$WORK/shot.png" -crop "107x722+$((1000 / 15))+$MENU_H" +repage \
-    -fill black -opaque '#00FF00' -format '%@' info: 2>/dev/null)
+  box=$("$IMPORT" -window "$WID" miff:- 2>/dev/null | "$CONVERT" - -crop "107x722+$((1000 / 15))+$MENU_H" \
+    +repage -fill black -opaque '#00FF00' -format '%@' info: 2>/dev/null)
   [[ $box =~ ^[0-9]+x[0-9]+\+[0-9]+\+([0-9]+)$ ]] && [ "${box%%x*}" -gt 0 ] || return 1
   COPTER_Y=${BASH_REMATCH[1]}
 }
-copter_shows() { shoot && copter_found; }
 copter_above() { copter_shows && [ "$COPTER_Y" -lt "$1" ]; }
 # Falling: a fresh position below the highest one seen since the button was let go.
 HIGHEST=
@@ -22,6 +22,13 @@ copter_falls() {
   copter_shows || return 1
   [ "$COPTER_Y" -lt "$HIGHEST" ] && HIGHEST=$COPTER_Y
   [ "$COPTER_Y" -gt $((HIGHEST + 4)) ]
+}
+# Like wait_for, without a pause between tries: each try is a grab, and a climb is quick.
+watch_for() {
+  local deadline=$((SECONDS + $1)); shift
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || return 1
+  done
 }
 
 # Nothing on the field changes for a while: every shot over 0.6 s matches the first.
@@ -60,10 +67,10 @@ field_stands_still || fail "the field still moves after the pause"
 copter_shows || fail "no helicopter during the pause"
 PAUSED_Y=$COPTER_Y
 xdotool mousemove --window "$WID" $((7000 / 15)) $((7500 / 15 + MENU_H)) mousedown 1
-wait_for 5 copter_above $((PAUSED_Y - 4)) || fail "the helicopter did not rise from $PAUSED_Y (at $COPTER_Y)"
+watch_for 5 copter_above $((PAUSED_Y - 3)) || fail "the helicopter did not rise from $PAUSED_Y (at $COPTER_Y)"
 xdotool mouseup 1
 HIGHEST=$COPTER_Y
-wait_for 5 copter_falls || fail "the helicopter did not fall after the release (at $COPTER_Y)"
+watch_for 5 copter_falls || fail "the helicopter did not fall after the release (at $COPTER_Y)"
 
 # Left alone, it falls into the floor: the banner.
 wait_for 10 banner_shows || fail "no YOU CRASHED banner"
