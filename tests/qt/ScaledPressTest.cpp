@@ -28,9 +28,7 @@ protected:
     QTest::mouseClick(field->startButton(), Qt::LeftButton);
     ASSERT_TRUE(form.gameRunning && form.imgCopter.Visible);
   }
-  void TearDown() override {
-    QTest::mouseRelease(field, Qt::LeftButton, {}, QPoint(1, 1));
-  }
+  void TearDown() override { QTest::mouseRelease(field, Qt::LeftButton, {}, QPoint(1, 1)); }
 
   // The helicopter's rectangle in widget pixels, worked out here from the view alone: the field
   // scaled to fit and centred.
@@ -76,12 +74,11 @@ TEST_P(ScaledPress, OnTheHelicopterWhereItShowsAndNowhereElse) {
 
   // The helicopter's edges, a pixel inside and a pixel outside.
   const QRectF shown = copterShown();
-  for (const auto& [at, on] :
-       {std::pair{QPointF(shown.left() + 1, shown.center().y()), true},
-        std::pair{QPointF(shown.right() - 1, shown.center().y()), true},
-        std::pair{QPointF(shown.left() - 1, shown.center().y()), false},
-        std::pair{QPointF(shown.center().x(), shown.top() - 1), false},
-        std::pair{QPointF(shown.center().x(), shown.bottom() + 1), false}}) {
+  for (const auto& [at, on] : {std::pair{QPointF(shown.left() + 1, shown.center().y()), true},
+                               std::pair{QPointF(shown.right() - 1, shown.center().y()), true},
+                               std::pair{QPointF(shown.left() - 1, shown.center().y()), false},
+                               std::pair{QPointF(shown.center().x(), shown.top() - 1), false},
+                               std::pair{QPointF(shown.center().x(), shown.bottom() + 1), false}}) {
     QTest::mousePress(field, Qt::LeftButton, {}, at.toPoint());
     EXPECT_EQ(window.input().helicopterHolds(), on) << "a press at " << at.x() << "," << at.y();
     QTest::mouseRelease(field, Qt::LeftButton, {}, at.toPoint());
