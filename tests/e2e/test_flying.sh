@@ -6,14 +6,19 @@ start_xvfb
 
 # The helicopter's top edge in playfield pixels, from a fresh grab: the first row of its column
 # range (Left 1000 twips, 107 pixels wide) holding anything but black or the green of the walls.
-# No file between grab and measure, so that the climb is seen early, well before the ceiling.
+# Only that strip is grabbed, as raw bytes, so that a climb is seen early, well below the ceiling.
 COPTER_Y=
 copter_shows() {
-  local box
-  box=$("$IMPORT" -window "$WID" miff:- 2>/dev/null | "$CONVERT" - -crop "107x722+$((1000 / 15))+$MENU_H" \
-    +repage -fill black -opaque '#00FF00' -format '%@' info: 2>/dev/null)
-  [[ $box =~ ^[0-9]+x[0-9]+\+[0-9]+\+([0-9]+)$ ]] && [ "${box%%x*}" -gt 0 ] || return 1
-  COPTER_Y=${BASH_REMATCH[1]}
+  local row
+  row=$("$IMPORT" -window root -crop "107x722+$((X + 1000 / 15))+$((Y + MENU_H))" -depth 8 rgb:- 2>/dev/null |
+    od -An -tu1 -v -w321 | awk '{
+      for (i = 1; i < NF; i += 3)
+        if ($i + $(i + 1) + $(i + 2) > 0 && !($i == 0 && $(i + 1) == 255 && $(i + 2) == 0)) {
+          print NR - 1; exit
+        }
+    }')
+  [ -n "$row" ] || return 1
+  COPTER_Y=$row
 }
 copter_above() { copter_shows && [ "$COPTER_Y" -lt "$1" ]; }
 # Falling: a fresh position below the highest one seen since the button was let go.
