@@ -103,7 +103,7 @@ TEST(Recording, RefusesWhatItCannotReplayWithAClearMessage) {
       {good + "99 start\n", "after 'end'"},
       {replaced("end 120", "end"), "expected 'end GRID'"},
       {replaced("end 120", "end 98"), "ends before its last event"},
-      {std::string("cavewing-replay 1\n\x01\x02\xff\xfe garbage\0\n", 32), "control character"},
+      {std::string("cavewing-replay 1\n\x01\x02\xff\xfe garbage\0\n", 40), "control character"},
       {"cavewing-replay 1\n" + std::string(100000, 'x') + "\n", "line too long"},
   };
   ASSERT_NE(good.find("player \"JANE \\\"JJ\\\" DOE\\\\\""), std::string::npos) << good;

@@ -24,7 +24,7 @@ start_xvfb() {
 
 # Our server holds the display's lock and answers; or it has given up.
 xvfb_ours() {
-  kill -0 "$XVFB_PID" 2>/dev/null && [ "$(tr -d ' ' 2>/dev/null <"/tmp/.X$1-lock")" = "$XVFB_PID" ] &&
+  kill -0 "$XVFB_PID" 2>/dev/null && [ "$(tr -d ' ' <"/tmp/.X$1-lock" 2>/dev/null)" = "$XVFB_PID" ] &&
     DISPLAY=:$1 xdotool getdisplaygeometry >/dev/null 2>&1
 }
 xvfb_settled() { ! kill -0 "$XVFB_PID" 2>/dev/null || xvfb_ours "$1"; }
