@@ -31,6 +31,7 @@ public:
   frmCavewing& form() { return *form_; }
   Playfield* playfield() const { return playfield_; }
   RealTimePump& pump() { return *pump_; }
+  PlayerInput& input() { return *input_; }
   QAction* actionFor(const form::MenuItem& item) const;
 
   // Hands the player's input to the form, at the grid point reached, and records it. During a

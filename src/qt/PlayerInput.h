@@ -18,6 +18,8 @@ class PlayerInput : public QObject {
 public:
   // Watches the window and its playfield from now on.
   explicit PlayerInput(GameWindow& window);
+  // Whether the buttons held now were pressed on the helicopter, which then gets their releases.
+  bool helicopterHolds() const { return held_ != 0 && copterHolds_; }
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

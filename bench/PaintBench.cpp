@@ -1,0 +1,48 @@
+// The cost of painting: one frame of the playfield during flight, rendered offscreen into an
+// image at the natural size, on a screen of device pixel ratio 1 and of ratio 2. Between frames
+// the game flies on by one system tick, steered by the demo's pilot through the same presses and
+// releases a player makes, so every frame shows a moving cave and a turning rotor.
+#include <benchmark/benchmark.h>
+
+#include <QImage>
+
+#include "FakeHost.h"
+#include "autopilot/Autopilot.h"
+#include "qt/Playfield.h"
+
+namespace {
+
+void flyOneTick(Game& g) {
+  frmCavewing& f = g.form;
+  const bool climb = autopilot::wantsClimb(f);
+  if (climb && !f.tmrUp.Enabled) f.Form_MouseDown(frmCavewing::LeftButton, 0, 0, 0);
+  if (!climb && f.tmrUp.Enabled) f.Form_MouseUp(frmCavewing::LeftButton, 0, 0, 0);
+  f.clock.advanceTo(f.clock.now() + f.clock.systemTick());
+  if (f.gameOver) {
+    f.lblCRASH.Visible = false;  // as the end of the crash sequence leaves it
+    f.mnuNew_Click();
+    f.cmdStart_Click();
+  }
+}
+
+void BM_PaintFlyingFrame(benchmark::State& state) {
+  const qreal ratio = qreal(state.range(0));
+  Game g;
+  g.start();
+  Playfield field(g.form, frmCavewing::ScaleWidth);
+  field.resize(field.sizeHint());
+  QImage image(field.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+  image.setDevicePixelRatio(ratio);
+  field.render(&image);  // the first frame loads the fonts
+  for (auto _ : state) {
+    state.PauseTiming();
+    flyOneTick(g);
+    field.syncWithForm();
+    state.ResumeTiming();
+    field.render(&image);
+  }
+  state.counters["flying"] = g.form.gameRunning && !g.form.halted;
+}
+BENCHMARK(BM_PaintFlyingFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
