@@ -42,7 +42,7 @@ struct Event {
   int button = 0, shift = 0;
   float x = 0, y = 0;  // twips
   int code = 0;        // key code, character code, or label index
-  std::string name;    // menu or label control name
+  std::string name = {};  // menu or label control name
 
   friend bool operator==(const Event&, const Event&) = default;
 };
