@@ -36,6 +36,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
     }
     if (arg == "--wide") {
       result.wide = true;
+    } else if (arg == "--demo") {
+      result.demo = true;
     } else if (arg == "--seed" || arg.rfind("--seed=", 0) == 0) {
       std::string value;
       if (arg == "--seed") {
@@ -45,7 +47,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
         value = arg.substr(7);
       }
       result.seed = parseSeed(value);
-      if (!result.seed) return failure("--seed takes a whole number from 0 to 2^64-1, not '" + value + "'");
+      if (!result.seed)
+        return failure("--seed takes a whole number from 0 to 2^64-1, not '" + value + "'");
     } else if (arg == "--scores" || arg.rfind("--scores=", 0) == 0) {
       if (arg == "--scores") {
         if (i + 1 >= args.size()) return failure("option --scores needs a file name");
@@ -70,6 +73,7 @@ std::string CommandLine::usage(const std::string& program) {
          "  --wide        open the wide window, with the layout made for it\n"
          "  --seed N      start the random cave from seed N (the same seed gives the same cave)\n"
          "  --scores FILE keep the high scores in FILE\n"
+         "  --demo        play by itself until a click or a key; the demo keeps no high scores\n"
          "  -h, --help    show this help and exit\n"
          "  --version     show the version and exit\n"
          "\n"

@@ -95,6 +95,7 @@ bool GameWindow::syncWithForm() {
 }
 
 void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
+  if (unattended) return;
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                   QString::fromStdString(prompt), QMessageBox::Ok, this);
   box.exec();

@@ -28,6 +28,9 @@ public:
   Playfield* playfield() const { return playfield_; }
   RealTimePump& pump() { return *pump_; }
   QAction* actionFor(const form::MenuItem& item) const;
+  // No one is at the window (the demo plays): message boxes are not shown, since no one would
+  // close them and time stands still while one is open.
+  bool unattended = false;
 
   // Runs one form event handler: time stands still while it runs, and the window catches up
   // with what it changed afterwards.

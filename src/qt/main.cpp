@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/CommandLine.h"
+#include "qt/Demo.h"
 #include "qt/GameWindow.h"
 
 namespace {
@@ -41,5 +42,6 @@ int main(int argc, char* argv[]) {
   QApplication::setDesktopFileName("org.cavewing.Cavewing");
   substituteFonts();
   GameWindow window(options);
+  if (options.demo) new Demo(window);  // owned by the window
   return app.exec();
 }
