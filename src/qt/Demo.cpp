@@ -15,11 +15,9 @@ Demo::Demo(GameWindow& window) : QObject(&window), window_(window) {
   form.scoresFile = scoresFolder_.filePath("Cavewing.txt").toStdString();
   window_.unattended = true;
   qApp->installEventFilter(this);
-  // The demo decides once per system tick, as the headless pilot does.
-  timer_.setTimerType(Qt::PreciseTimer);
-  timer_.setInterval(int(form.clock.systemTick() / 1000));
-  connect(&timer_, &QTimer::timeout, this, &Demo::tick);
-  timer_.start();
+  // The demo decides each time the clock has caught up, once per system tick in flight, as the
+  // headless pilot does.
+  connect(&window_.pump(), &RealTimePump::advanced, this, &Demo::tick);
   tick();
 }
 
@@ -43,7 +41,7 @@ void Demo::tick() {
 
 void Demo::stop() {
   playing_ = false;
-  timer_.stop();
+  disconnect(&window_.pump(), &RealTimePump::advanced, this, &Demo::tick);
   window_.unattended = false;
   frmCavewing& form = window_.form();
   form.scoresFile = playerScores_;
@@ -56,10 +54,12 @@ bool Demo::eventFilter(QObject*, QEvent* event) {
   const bool keyDown = type == QEvent::ShortcutOverride || type == QEvent::KeyPress;
   if (!playing_) {
     // The rest of the key that ended the demo: no shortcut, no key press, nothing.
+    if (type == QEvent::Shortcut) return true;
     if (!keyDown && type != QEvent::KeyRelease) return false;
     const auto& key = static_cast<const QKeyEvent&>(*event);
     if (key.key() != endingKey_) return false;
     if (type == QEvent::KeyRelease && !key.isAutoRepeat()) qApp->removeEventFilter(this);
+    event->accept();  // an accepted shortcut override keeps the shortcut from firing
     return true;
   }
   const bool click = (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&

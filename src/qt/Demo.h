@@ -7,7 +7,6 @@
 
 #include <QObject>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <cstdint>
 #include <string>
 
@@ -33,7 +32,6 @@ private:
 
   GameWindow& window_;
   autopilot::Pilot pilot_;
-  QTimer timer_;
   QTemporaryDir scoresFolder_;
   std::string playerScores_;     // the table the player's own games use
   std::int64_t listSince_ = -1;  // when the list came up after a crash, in game time
