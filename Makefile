@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=Release
 PREFIX ?= /usr/local
 
-.PHONY: setup build run test check-asan fuzz install package bench clean
+.PHONY: setup build run test soak check-asan fuzz install package bench clean
 
 setup:
 	@bash scripts/setup
@@ -20,6 +20,11 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The long soak: SOAK_GAMES random games (`make test` plays a few hundred).
+SOAK_GAMES ?= 10000
+soak: build
+	CAVEWING_SOAK_GAMES=$(SOAK_GAMES) $(BUILD)/tests/core_tests --gtest_filter='Soak.*'
 
 # Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 check-asan: setup

@@ -49,6 +49,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
     }
     if (arg == "--wide") {
       result.wide = true;
+    } else if (arg == "--demo") {
+      result.demo = true;
     } else if (arg == "--headless") {
       result.headless = true;
     } else if (arg == "--trace") {
@@ -71,6 +73,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
       return failure("unknown option '" + arg + "'");
     }
   }
+  if (result.demo && !result.replayFile.empty())
+    return failure("--demo and --replay do not go together");
   if (result.headless && result.replayFile.empty())
     return failure("--headless goes with --replay FILE");
   if (result.trace && !result.headless)
@@ -91,6 +95,7 @@ std::string CommandLine::usage(const std::string& program) {
          "  --replay FILE play a recorded game back in the window; a key or click stops it\n"
          "  --headless    with --replay: play it back without a window, print the outcome\n"
          "  --trace       with --headless: print the state at every grid point, as JSON\n"
+         "  --demo        play by itself until a click or a key; the demo keeps no high scores\n"
          "  -h, --help    show this help and exit\n"
          "  --version     show the version and exit\n"
          "\n"

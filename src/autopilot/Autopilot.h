@@ -1,6 +1,6 @@
 // The demo's pilot: looks at the cave ahead of the helicopter and decides whether the left button
-// should be held. It only decides; the demo turns its decisions into the same press and release
-// events a player makes, so the autopilot never moves the helicopter itself.
+// should be held. It plays through the same press and release events a player makes; it never
+// moves the helicopter itself.
 #pragma once
 
 class frmCavewing;
@@ -12,5 +12,18 @@ float targetHeight(const frmCavewing& form);
 
 // Whether the left button should be held down now.
 bool wantsClimb(const frmCavewing& form);
+
+// The pilot's hand on the left button.
+class Pilot {
+public:
+  // Whether steering now would press or release the button.
+  bool wouldChange(const frmCavewing& form) const;
+  // While the game flies, presses or releases the button on the window as the pilot wants it;
+  // otherwise lets go of it, so that a press never starts a new game or resumes a pause.
+  void steer(frmCavewing& form);
+
+private:
+  bool held_ = false;
+};
 
 }  // namespace autopilot

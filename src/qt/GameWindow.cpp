@@ -43,9 +43,10 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   deliver([this] { form_->Form_Load(); });
   // After loading, so that the wide layout is chosen by the window's first width alone.
   new WindowState(*this, wide);
+  // The demo's games are not the player's: they are not recorded.
   if (replay)
     startReplay();
-  else
+  else if (!options.demo)
     startRecording(options);
   if (!ended_) pump_->start();
 }
@@ -164,6 +165,7 @@ bool GameWindow::syncWithForm() {
 }
 
 void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
+  if (unattended) return;
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                   QString::fromStdString(prompt), QMessageBox::Ok, this);
   box.exec();

@@ -33,6 +33,9 @@ public:
   RealTimePump& pump() { return *pump_; }
   PlayerInput& input() { return *input_; }
   QAction* actionFor(const form::MenuItem& item) const;
+  // No one is at the window (the demo plays): message boxes are not shown, since no one would
+  // close them and time stands still while one is open.
+  bool unattended = false;
 
   // Hands the player's input to the form, at the grid point reached, and records it. During a
   // replay, the player's input stops the replay instead.

@@ -2,7 +2,9 @@
 // Twips map to logical pixels at 15 twips a pixel, and the field is scaled to fit the widget.
 #include "qt/Playfield.h"
 
+#include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -46,6 +48,16 @@ void mixControl(std::size_t& h, const form::Control& c) {
   mix(h, c.Height);
 }
 
+// The pixels a rectangle fills: the painter rounds each edge to a pixel boundary as qRound does.
+QRect pixelsOf(const QTransform& toWidget, const QRectF& twips) {
+  const QRectF r = toWidget.mapRect(twips);
+  return QRect(QPoint(qRound(r.left()), qRound(r.top())),
+               QPoint(qRound(r.right()) - 1, qRound(r.bottom()) - 1));
+}
+
+// Text may reach a little past its label's box (italics, descenders, the box's own border).
+constexpr int TextMargin = 4;
+
 }  // namespace
 
 Playfield::Playfield(frmCavewing& form, float fieldWidthTwips, QWidget* parent)
@@ -80,7 +92,7 @@ QTransform Playfield::twipsToWidget() const {
          QTransform::fromTranslate(dx, dy);
 }
 
-void Playfield::paintEvent(QPaintEvent*) {
+void Playfield::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   p.fillRect(rect(), Qt::black);
   const QTransform toWidget = twipsToWidget();
@@ -107,8 +119,13 @@ void Playfield::paintEvent(QPaintEvent*) {
   // Text is laid out in logical pixels so that fonts keep their pixel sizes.
   p.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * toWidget);
   const qreal px = 1 / TwipsPerPixel;
+  const QRegion& damaged = event->region();
   for (const form::Label* l : form_.paintLabels) {
     if (!l->Visible) continue;
+    // Laying out text is the dearest part of a frame: only where the frame changed.
+    if (!damaged.intersects(pixelsOf(toWidget, rectOf(*l))
+                                .adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin)))
+      continue;
     QRectF r(l->Left * px, l->Top * px, l->Width * px, l->Height * px);
     if (l->Boxed) {
       p.fillRect(r, Qt::white);
@@ -162,7 +179,10 @@ const QFont& Playfield::fontFor(const form::Font& font) {
   return fonts_.emplace(key, f).first->second;
 }
 
-void Playfield::resizeEvent(QResizeEvent*) { placeStartButton(); }
+void Playfield::resizeEvent(QResizeEvent*) {
+  placeStartButton();
+  shown_ = scene();  // a resize repaints everything anyway
+}
 
 void Playfield::placeStartButton() {
   const form::CommandButton& b = form_.cmdStart;
@@ -187,11 +207,56 @@ bool Playfield::syncWithForm() {
     start_->setVisible(b.Visible);
     changed = true;
   }
+  // The hash is cheap; the scene, with its regions, only when something changed.
   const std::size_t hash = visibleStateHash();
   if (hash == lastHash_) return changed;
   lastHash_ = hash;
-  update();
+  Scene now = scene();
+  if (now == shown_) return changed;
+  const QRegion damaged = damage(shown_, now);
+  shown_ = std::move(now);
+  update(damaged);
   return true;
+}
+
+Playfield::Scene Playfield::scene() const {
+  const QTransform toWidget = twipsToWidget();
+  Scene scene;
+  for (const form::Shape* s : form_.paintShapes)
+    if (s->Visible)
+      scene.shapes[{toQColor(s->FillColor).rgb(), toQColor(s->BorderColor).rgb()}] +=
+          pixelsOf(toWidget, rectOf(*s));
+  for (const form::Image* i : form_.paintImages)
+    if (i->Visible && i->Picture != form::Picture::None)
+      scene.images.emplace_back(pixelsOf(toWidget, rectOf(*i)), int(i->Picture));
+  for (const form::Label* l : form_.paintLabels)
+    if (l->Visible)
+      scene.labels.emplace_back(pixelsOf(toWidget, rectOf(*l)), l->Caption,
+                                toQColor(l->ForeColor).rgb(), l->Boxed);
+  return scene;
+}
+
+QRegion Playfield::damage(const Scene& was, const Scene& is) {
+  // Rectangles of one colour pair: the pixels that left or joined them.
+  QRegion changed;
+  for (const auto& [colours, region] : was.shapes) {
+    const auto it = is.shapes.find(colours);
+    changed += it == is.shapes.end() ? region : region.xored(it->second);
+  }
+  for (const auto& [colours, region] : is.shapes)
+    if (!was.shapes.contains(colours)) changed += region;
+  // A picture or a label that changed at all: where it was and where it is.
+  const auto items = [&changed](const auto& before, const auto& after, int margin) {
+    for (const auto& item : before)
+      if (std::find(after.begin(), after.end(), item) == after.end())
+        changed += std::get<0>(item).adjusted(-margin, -margin, margin, margin);
+    for (const auto& item : after)
+      if (std::find(before.begin(), before.end(), item) == before.end())
+        changed += std::get<0>(item).adjusted(-margin, -margin, margin, margin);
+  };
+  items(was.images, is.images, 1);
+  items(was.labels, is.labels, TextMargin);
+  return changed;
 }
 
 std::size_t Playfield::visibleStateHash() const {

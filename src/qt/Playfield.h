@@ -3,11 +3,13 @@
 #pragma once
 
 #include <QPushButton>
+#include <QRegion>
 #include <QTransform>
 #include <QWidget>
 #include <map>
 #include <optional>
 #include <tuple>
+#include <vector>
 
 #include "app/frmCavewing.h"
 
@@ -26,7 +28,7 @@ public:
   void showReplayBadge(bool on);
   void showReplayPress(std::optional<QPointF> at);
   // Brings the START button and the repaint in step with the form; cheap when nothing changed.
-  // Returns whether anything visible changed.
+  // Only what changed on screen is repainted. Returns whether anything visible changed.
   bool syncWithForm();
 
 protected:
@@ -37,12 +39,23 @@ private:
   const QFont& fontFor(const form::Font& font);
   void paintReplay(QPainter& p);
   void placeStartButton();
+  // What a frame shows, in widget pixels: the rectangles as one region per pair of colours (a
+  // scrolling cave changes only at its steps), the pictures and labels one by one.
+  struct Scene {
+    std::map<std::pair<QRgb, QRgb>, QRegion> shapes;
+    std::vector<std::tuple<QRect, int>> images;                      // where, which picture
+    std::vector<std::tuple<QRect, std::string, QRgb, bool>> labels;  // where, text, colour, box
+    bool operator==(const Scene&) const = default;
+  };
+  Scene scene() const;
   std::size_t visibleStateHash() const;
+  static QRegion damage(const Scene& was, const Scene& is);
 
   frmCavewing& form_;
   float fieldWidth_;
   QPushButton* start_;
   std::size_t lastHash_ = 0;
+  Scene shown_;
   QRectF placedButton_;
   bool paintedOnce_ = false;
   bool replayBadge_ = false;

@@ -44,6 +44,7 @@ void RealTimePump::wake() {
     } else if (++quietWakes_ >= QuietWakesBeforeSleeping) {
       sleepGridPoints_ = std::min(sleepGridPoints_ * 2, maxSleepGridPoints);
     }
+    emit advanced();
   }
   scheduleNext();
 }

@@ -28,6 +28,11 @@ public:
   // Grid points dropped after stalls since start.
   std::int64_t lostTicks() const { return lostTicks_; }
 
+signals:
+  // The clock has just caught up with real time: input delivered now lands at this grid point,
+  // without waking the program a second time.
+  void advanced();
+
 private:
   void wake();
   bool advance();

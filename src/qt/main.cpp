@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/CommandLine.h"
+#include "qt/Demo.h"
 #include "qt/GameWindow.h"
 #include "replay/Headless.h"
 
@@ -58,5 +59,6 @@ int main(int argc, char* argv[]) {
   QApplication::setDesktopFileName("org.cavewing.Cavewing");
   substituteFonts();
   GameWindow window(options, recording ? &*recording : nullptr);
+  if (options.demo) new Demo(window);  // owned by the window
   return app.exec();
 }

@@ -1,6 +1,6 @@
-#include "app/CommandLine.h"
-
 #include <gtest/gtest.h>
+
+#include "app/CommandLine.h"
 
 namespace {
 
@@ -8,13 +8,15 @@ TEST(CommandLine, PlaysWithNoOptions) {
   const auto c = CommandLine::parse({});
   EXPECT_EQ(c.action, CommandLine::Action::Play);
   EXPECT_FALSE(c.wide);
+  EXPECT_FALSE(c.demo);
   EXPECT_FALSE(c.seed);
 }
 
-TEST(CommandLine, WideAndSeedInBothSpellings) {
-  auto c = CommandLine::parse({"--wide", "--seed", "42"});
+TEST(CommandLine, WideDemoAndSeedInBothSpellings) {
+  auto c = CommandLine::parse({"--wide", "--demo", "--seed", "42"});
   EXPECT_EQ(c.action, CommandLine::Action::Play);
   EXPECT_TRUE(c.wide);
+  EXPECT_TRUE(c.demo);
   EXPECT_EQ(c.seed, 42u);
   c = CommandLine::parse({"--seed=18446744073709551615"});
   EXPECT_EQ(c.seed, 18446744073709551615u);
@@ -27,9 +29,14 @@ TEST(CommandLine, HelpAndVersionWinOverEverythingAfterThem) {
 }
 
 TEST(CommandLine, BadInputIsAnErrorWithAClearMessage) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"--bogus"}, {"--seed"}, {"--seed", "x"}, {"--seed", "-1"}, {"--seed=12abc"},
-           {"--seed", "99999999999999999999999"}, {"wide"}}) {
+  for (const auto& args :
+       std::vector<std::vector<std::string>>{{"--bogus"},
+                                             {"--seed"},
+                                             {"--seed", "x"},
+                                             {"--seed", "-1"},
+                                             {"--seed=12abc"},
+                                             {"--seed", "99999999999999999999999"},
+                                             {"wide"}}) {
     const auto c = CommandLine::parse(args);
     EXPECT_EQ(c.action, CommandLine::Action::Error) << args[0];
     EXPECT_FALSE(c.error.empty());
@@ -52,7 +59,7 @@ TEST(CommandLine, ReplayOptionsGoTogether) {
 
 TEST(CommandLine, UsageNamesEveryOption) {
   const auto usage = CommandLine::usage("cavewing");
-  for (const char* option : {"--wide", "--seed", "--scores", "--record", "--replay", "--headless",
+  for (const char* option : {"--wide", "--demo", "--seed", "--scores", "--record", "--replay", "--headless",
                              "--trace", "--help", "--version"})
     EXPECT_NE(usage.find(option), std::string::npos) << option;
 }

@@ -1,0 +1,93 @@
+// The demo in the real window, offscreen: it plays, crashes, shows the list and starts the next
+// game without a box waiting for anyone or a word written to the player's table; a real click or
+// key ends it, does nothing else, and leaves the game ready to play.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "qt/Demo.h"
+#include "qt/GameWindow.h"
+
+namespace {
+
+struct DemoWindow {
+  QTemporaryDir folder;
+  QString playerTable = folder.filePath("Cavewing.txt");
+  GameWindow window{options()};
+  Demo* demo = new Demo(window);  // owned by the window
+  frmCavewing& form = window.form();
+
+  DemoWindow() {
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+  }
+  CommandLine options() const {
+    CommandLine c;
+    c.demo = true;
+    c.scoresFile = playerTable.toStdString();
+    return c;
+  }
+  bool flying() const { return form.gameRunning && !form.halted && !form.gameOver; }
+  bool ready() const {
+    return !form.gameRunning && !form.gameOver && window.playfield()->startButton()->isVisible();
+  }
+};
+
+TEST(QtDemo, PlaysCrashesAndStartsTheNextGameLeavingThePlayersTableAlone) {
+  DemoWindow d;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return d.flying(); }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return d.form.score > 20; }, 3000));
+  // A box that waited for a player would stop the demo here; close it, and count it.
+  bool boxWaited = false;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      boxWaited = true;
+      box->close();
+    }
+  });
+  closer.start(500);
+  d.form.imgCopter.Top = 0;  // into the ceiling, rather than waiting minutes for a crash
+  ASSERT_TRUE(QTest::qWaitFor([&] { return d.form.gameOver; }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return d.form.lblTitle.Visible; }, 3000));
+  // The demo's score made its own table; the ranking's congratulations found no one to wait for.
+  EXPECT_FALSE(boxWaited);
+  EXPECT_FALSE(QFile::exists(d.playerTable));
+  EXPECT_NE(d.form.lblScores[1].Caption, "");
+  // The list stays up a few seconds, then a click and START begin the next game.
+  EXPECT_FALSE(QTest::qWaitFor([&] { return !d.form.gameOver; }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return d.flying(); }, 6000));
+  EXPECT_LT(d.form.score, 64);  // a new game, counting from 0
+}
+
+TEST(QtDemo, ARealClickEndsItAndLeavesTheGameReady) {
+  DemoWindow d;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return d.flying(); }, 2000));
+  QTest::mouseClick(d.window.playfield(), Qt::LeftButton, {}, QPoint(300, 300));
+  EXPECT_TRUE(d.ready());
+  EXPECT_FALSE(d.demo->playing());
+  EXPECT_FALSE(d.form.tmrUp.Enabled);  // the click did not climb either
+  EXPECT_EQ(d.form.scoresFile, d.playerTable.toStdString());
+  // Nobody clicks START for the player any more.
+  EXPECT_FALSE(QTest::qWaitFor([&] { return !d.ready(); }, 300));
+  // The player's own game from here on.
+  QTest::mouseClick(d.window.playfield()->startButton(), Qt::LeftButton);
+  EXPECT_TRUE(d.flying());
+}
+
+TEST(QtDemo, AKeyEndsItEvenCtrlXWhichDoesNothingElse) {
+  DemoWindow d;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return d.flying(); }, 2000));
+  QTest::keyClick(d.window.playfield(), Qt::Key_X, Qt::ControlModifier);
+  EXPECT_TRUE(d.ready());
+  EXPECT_TRUE(d.window.isVisible());
+  // The next key is the player's again: Ctrl+X quits.
+  QTest::keyClick(d.window.playfield(), Qt::Key_X, Qt::ControlModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !d.window.isVisible(); }, 1000));
+}
+
+}  // namespace
