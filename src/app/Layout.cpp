@@ -13,8 +13,8 @@ constexpr form::Color Green = RGB(0, 255, 0);
 constexpr form::Color Blue = RGB(0, 0, 255);
 constexpr form::Color Black = RGB(0, 0, 0);
 
-constexpr form::Color PauseBoxColors[] = {RGB(216, 0, 0),   RGB(255, 128, 0),   RGB(255, 255, 0),
-                                          RGB(0, 192, 0),   RGB(128, 128, 255), RGB(255, 0, 255)};
+constexpr form::Color PauseBoxColors[] = {RGB(216, 0, 0), RGB(255, 128, 0),   RGB(255, 255, 0),
+                                          RGB(0, 192, 0), RGB(128, 128, 255), RGB(255, 0, 255)};
 
 void place(form::Control& c, float left, float top, float width, float height, bool visible) {
   c.Left = left;

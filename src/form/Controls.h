@@ -64,11 +64,11 @@ struct CommandButton : Control {
 };
 
 struct MenuItem {
-  std::string Name;     // the control's name, "mnuNew": how recorded games name a command
-  std::string Caption;  // '&' marks the access letter, "-" is a separator line
+  std::string Name;      // the control's name, "mnuNew": how recorded games name a command
+  std::string Caption;   // '&' marks the access letter, "-" is a separator line
   std::string Shortcut;  // "Ctrl+N", or empty
   bool Enabled = true;
-  std::vector<MenuItem*> Items;  // a menu on the menu bar holds its items here
+  std::vector<MenuItem*> Items;   // a menu on the menu bar holds its items here
   std::function<void()> onClick;  // the form's click handler, for a command
 
   bool IsSeparator() const { return Caption == "-"; }

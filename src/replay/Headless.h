@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <iosfwd>
-
 #include <vector>
 
 #include "form/Random.h"

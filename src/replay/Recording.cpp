@@ -2,8 +2,6 @@
 // incompatible version is refused with a message; it is never replayed wrongly.
 #include "replay/Recording.h"
 
-#include "form/QuotedRecords.h"
-
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -11,6 +9,8 @@
 #include <istream>
 #include <ostream>
 #include <sstream>
+
+#include "form/QuotedRecords.h"
 
 namespace replay {
 

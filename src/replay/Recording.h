@@ -40,8 +40,8 @@ struct Event {
   Kind kind = Kind::Start;
   bool onCopter = false;  // Down and Up: pressed on the helicopter rather than the window
   int button = 0, shift = 0;
-  float x = 0, y = 0;  // twips
-  int code = 0;        // key code, character code, or label index
+  float x = 0, y = 0;     // twips
+  int code = 0;           // key code, character code, or label index
   std::string name = {};  // menu or label control name
 
   friend bool operator==(const Event&, const Event&) = default;
@@ -70,6 +70,7 @@ struct ReadResult {
 ReadResult read(std::istream& in);
 ReadResult readFile(const std::string& path);
 // Writes beside the file and replaces it whole, so that a reader never finds half a recording.
-bool writeFile(const std::string& path, const Recording& recording, const std::string& comment = {});
+bool writeFile(const std::string& path, const Recording& recording,
+               const std::string& comment = {});
 
 }  // namespace replay

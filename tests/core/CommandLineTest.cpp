@@ -59,8 +59,8 @@ TEST(CommandLine, ReplayOptionsGoTogether) {
 
 TEST(CommandLine, UsageNamesEveryOption) {
   const auto usage = CommandLine::usage("cavewing");
-  for (const char* option : {"--wide", "--demo", "--seed", "--scores", "--record", "--replay", "--headless",
-                             "--trace", "--help", "--version"})
+  for (const char* option : {"--wide", "--demo", "--seed", "--scores", "--record", "--replay",
+                             "--headless", "--trace", "--help", "--version"})
     EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

@@ -33,9 +33,7 @@ struct RecordedGame {
     recording.events.push_back(e);
     replay::deliver(form, e);
   }
-  void tick() {
-    form.clock.advanceTo(form.clock.now() + form.clock.systemTick());
-  }
+  void tick() { form.clock.advanceTo(form.clock.now() + form.clock.systemTick()); }
   void traceTick() {
     replay::writeTrace(trace, form, grid(), random.drawn);
     random.drawn.clear();

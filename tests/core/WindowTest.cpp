@@ -266,8 +266,10 @@ TEST(HelpAndAbout, BoxesHaveTheirTitlesAndTexts) {
   g.form.mnuAbout_Click();
   ASSERT_EQ(g.host.boxes.size(), 2u);
   EXPECT_EQ(g.host.boxes[0].title, "How to Play the Cavewing");
-  EXPECT_EQ(g.host.boxes[0].prompt.rfind("The purpose of this game is to keep the helicopter", 0), 0u);
-  EXPECT_NE(g.host.boxes[0].prompt.find("crashing into anything.  Use the LEFT"), std::string::npos);
+  EXPECT_EQ(g.host.boxes[0].prompt.rfind("The purpose of this game is to keep the helicopter", 0),
+            0u);
+  EXPECT_NE(g.host.boxes[0].prompt.find("crashing into anything.  Use the LEFT"),
+            std::string::npos);
   EXPECT_NE(g.host.boxes[0].prompt.find("to pause/unpause the game."), std::string::npos);
   EXPECT_EQ(g.host.boxes[1].title, "About the Cavewing");
   EXPECT_NE(g.host.boxes[1].prompt.find("Cavewing team"), std::string::npos);

@@ -35,8 +35,8 @@ TEST(QtWindow, PaintsTheReadyPhase) {
   EXPECT_EQ(pixelAtTwips(w, 600, 10000), QColor(0, 255, 0));   // floor
   EXPECT_EQ(pixelAtTwips(w, 600, 5000), QColor(0, 0, 0));      // the open cave
   EXPECT_EQ(pixelAtTwips(w, 13900, 5400), QColor(0, 255, 0));  // the obstacle
-  const QColor meter[] = {{216, 0, 0},   {255, 128, 0},   {255, 255, 0},
-                          {0, 192, 0},   {128, 128, 255}, {255, 0, 255}};
+  const QColor meter[] = {{216, 0, 0}, {255, 128, 0},   {255, 255, 0},
+                          {0, 192, 0}, {128, 128, 255}, {255, 0, 255}};
   for (int i = 1; i <= 6; ++i)
     EXPECT_EQ(pixelAtTwips(w, 7080 + 600 * (i - 1) + 60, 850), meter[i - 1]) << "box " << i;
   EXPECT_EQ(pixelAtTwips(w, 13395 + 60, 360 + 60), QColor(255, 255, 255));  // boxed score
@@ -55,7 +55,8 @@ TEST(QtWindow, StartShowsTheHelicopterAndHidesTheButton) {
   const QRect heli = w.playfield()->twipsToWidget().mapRect(QRectF(1000, 5000, 1605, 405)).toRect();
   bool painted = false;
   for (int y = heli.top(); y <= heli.bottom(); ++y)
-    for (int x = heli.left(); x <= heli.right(); ++x) painted |= image.pixelColor(x, y) != Qt::black;
+    for (int x = heli.left(); x <= heli.right(); ++x)
+      painted |= image.pixelColor(x, y) != Qt::black;
   EXPECT_TRUE(painted);
 }
 
@@ -87,8 +88,8 @@ TEST(QtWindow, FlightDisablesTheMenusAndTheirShortcuts) {
   GameWindow& w = o.window;
   auto& f = w.form();
   w.deliver([&] { f.cmdStart_Click(); });
-  for (const form::MenuItem* m : {&f.mnuFile, &f.mnuNew, &f.mnuExit, &f.mnuHelp, &f.mnuHow,
-                                  &f.mnuAbout, &f.mnuScores})
+  for (const form::MenuItem* m :
+       {&f.mnuFile, &f.mnuNew, &f.mnuExit, &f.mnuHelp, &f.mnuHow, &f.mnuAbout, &f.mnuScores})
     EXPECT_FALSE(w.actionFor(*m)->isEnabled()) << m->Caption;
   QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
   EXPECT_TRUE(f.gameRunning) << "Ctrl+N must do nothing during flight";

@@ -1,6 +1,7 @@
 // Qt tests run offscreen with one application object for all of them.
-#include <QApplication>
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
