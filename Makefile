@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=Release
 PREFIX ?= /usr/local
 
-.PHONY: setup build run test soak check-asan fuzz install package bench clean
+.PHONY: measure setup build run test soak check-asan fuzz install package bench clean
 
 setup:
 	@bash scripts/setup
@@ -64,6 +64,10 @@ bench: setup
 	cmake --build $(BUILD)-bench -j $(JOBS) --target cavewing_bench
 	$(BUILD)-bench/bench/cavewing_bench
 
+
+# Speed and memory of the real program under Xvfb, against the goals (about 7 minutes).
+measure: build
+	scripts/measure $(BUILD)/cavewing
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz $(BUILD)-bench
