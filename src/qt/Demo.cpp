@@ -25,7 +25,7 @@ void Demo::tick() {
   frmCavewing& form = window_.form();
   if (pilot_.wouldChange(form)) window_.deliver([&] { pilot_.steer(form); });
   if (!form.gameRunning && !form.gameOver) {
-    window_.deliver([&] { form.cmdStart_Click(); });
+    window_.deliver(replay::Event{.kind = replay::Event::Kind::Start});
     return;
   }
   if (!form.gameOver || !form.lblTitle.Visible) return;
@@ -35,8 +35,9 @@ void Demo::tick() {
   if (now - listSince_ < ListShownUs) return;
   listSince_ = -1;
   constexpr float X = frmCavewing::ScaleWidth / 2, Y = frmCavewing::ScaleHeight / 2;
-  window_.deliver([&] { form.Form_MouseDown(frmCavewing::LeftButton, 0, X, Y); });
-  window_.deliver([&] { form.Form_MouseUp(frmCavewing::LeftButton, 0, X, Y); });
+  // A click, as a player makes it: the same events the window hands on.
+  for (auto kind : {replay::Event::Kind::Down, replay::Event::Kind::Up})
+    window_.deliver(replay::Event{.kind = kind, .button = frmCavewing::LeftButton, .x = X, .y = Y});
 }
 
 void Demo::stop() {
