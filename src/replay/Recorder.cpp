@@ -66,8 +66,11 @@ void Recorder::record(const Event& event) {
     return save(event.grid);
   }
   recording_.events.push_back(event);
-  if (event.kind == Event::Kind::Start) started_ = true;
-  save(event.grid);
+  // The first START puts the recording on disk; observe keeps it up to date from then on.
+  if (event.kind == Event::Kind::Start && !started_) {
+    started_ = true;
+    save(event.grid);
+  }
 }
 
 void Recorder::observe(const frmCavewing& f, std::int64_t grid) {

@@ -1,7 +1,7 @@
 // Records the games played in the window: every input event with its grid point, from start-up
 // on, so that the recording replays the whole sitting exactly. From the first START on, the
-// recording is kept on disk as the last game as the sitting goes (events as they come, the end
-// brought up to date at least once a second and whenever a game ends), so that a program ended
+// recording is kept on disk as the last game as the sitting goes (brought up to date once a second
+// of game time and whenever a game ends), so that a program ended
 // by a signal or by its display going away still leaves a playable last game. A game that beat
 // the best score kept so far is kept as the best game as well. A recording stops growing at the
 // bounds the reader accepts.

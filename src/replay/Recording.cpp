@@ -180,8 +180,9 @@ private:
   bool next(std::vector<std::string>& w) {
     std::string line;
     for (;;) {
-      if (!boundedLine(line)) return false;
-      ++lineNo_;
+      const bool read = boundedLine(line);
+      if (read || !error_.empty()) ++lineNo_;  // a line too long is the next line
+      if (!read) return false;
       if (!line.empty() && line.back() == '\r') line.pop_back();
       for (unsigned char c : line)
         if (c < 0x20 && c != '\t') {
