@@ -16,12 +16,14 @@
 #include <sstream>
 
 #include "form/KeptFile.h"
+#include "form/QuotedRecords.h"
 
 namespace replay {
 
 namespace {
 
-constexpr std::size_t MaxLineLength = 4096;
+// Room for the longest player name the table keeps, every character of it escaped.
+constexpr std::size_t MaxLineLength = 2 * form::records::maxFieldBytes + 64;
 constexpr std::size_t MaxEvents = Recording::maxEvents;
 constexpr std::int64_t MaxGrid = std::int64_t{1} << 40;
 constexpr std::int64_t MaxDurationUs = Recording::maxDurationUs;

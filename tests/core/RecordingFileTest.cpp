@@ -8,6 +8,7 @@
 #include <streambuf>
 
 #include "ScoresFixture.h"
+#include "form/QuotedRecords.h"
 #include "replay/Headless.h"
 #include "replay/Recorder.h"
 #include "replay/Recording.h"
@@ -105,6 +106,15 @@ TEST(Recorder, KeepsAPlayableRecordingOnDiskAsTheSittingGoes) {
 }
 
 TEST(Recorder, StopsAtTheBoundsTheReaderAccepts) {
+  {
+    // The longest name the table keeps, all of it to be escaped, still reads back.
+    RecorderInFolder r;
+    replay::Recording header = RecorderInFolder::header();
+    header.player = std::string(form::records::maxFieldBytes, '"');
+    replay::Recorder recorder(header, r.last.string(), {});
+    recorder.record(Event{.grid = 1, .kind = Kind::Start});
+    EXPECT_EQ(r.onDisk().player, header.player);
+  }
   const std::int64_t lastGrid = replay::Recording::maxDurationUs / 15625;
   {
     // Regression: a window left open more than a day left a last game the reader refused.
