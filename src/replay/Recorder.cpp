@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <string_view>
 
 #include "app/frmCavewing.h"
 
@@ -19,9 +20,11 @@ static_assert(Recording::maxEvents * LongestEventLine + 64 * 1024 <= Recording::
 // The best game carries its score in its first line: "# score 1234".
 std::int64_t keptScore(const std::string& path) {
   std::ifstream in(path);
-  std::string line;
-  if (!std::getline(in, line) || line.rfind(std::string("# ") + ScoreNote, 0) != 0) return -1;
-  return std::strtoll(line.c_str() + 2 + std::char_traits<char>::length(ScoreNote), nullptr, 10);
+  // The note is short: no more of the first line is read, whatever the file holds.
+  char line[64] = {};
+  in.getline(line, sizeof line);
+  if (std::string_view(line).rfind(std::string("# ") + ScoreNote, 0) != 0) return -1;
+  return std::strtoll(line + 2 + std::char_traits<char>::length(ScoreNote), nullptr, 10);
 }
 
 void warn(const std::string& path, const std::string& error) {
