@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -282,11 +283,13 @@ void KeptFile::clearStaleCopies() {
   const std::string folder = folderOf(target_);
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) return;
-  const std::string prefix = tempPrefix(target_);
+  // The file's own copies, and those of its backup.
+  const std::string prefixes[] = {tempPrefix(target_), tempPrefix(backupPath(target_))};
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name.rfind(prefix, 0) == 0 && name.size() == prefix.size() + 6)
-      ::unlink((fs::path(folder) / name).c_str());
+    for (const std::string& prefix : prefixes)
+      if (name.rfind(prefix, 0) == 0 && name.size() == prefix.size() + 6)
+        ::unlink((fs::path(folder) / name).c_str());
   }
   ::closedir(dir);
 }

@@ -1,3 +1,5 @@
+// SIGTERM, SIGHUP and SIGINT read from a signalfd by the event loop, and the program's end by the
+// same signal once the window has closed.
 #include "qt/EndSignals.h"
 
 #include <sys/signalfd.h>

@@ -1,3 +1,5 @@
+// The recorder: events into the recording in memory, and the recording onto disk as the sitting
+// goes, by rewriting only its tail (the new event lines and the end line) in place.
 #include "replay/Recorder.h"
 
 #include <cstdlib>

@@ -192,11 +192,14 @@ TEST(KeptFile, TemporaryCopiesLeftByAKilledSaveAreClearedByTheNext) {
   writeText(g.scoresFile(), tableText(Fifteen));
   // What a save killed between writing its copy and renaming it leaves behind.
   const fs::path debris = g.programFolder / ".Cavewing.txt.cavewing-tmp-k1LLed";
+  const fs::path backupDebris = g.programFolder / ".Cavewing.txt.backup.cavewing-tmp-abc123";
   const fs::path other = g.programFolder / ".notes.txt.cavewing-tmp-x";
   writeText(debris, "half a ta");
+  writeText(backupDebris, "half a ba");
   writeText(other, "someone else's");
   rank(g.form, g.host, "ME", 5000);
   EXPECT_FALSE(fs::exists(debris));
+  EXPECT_FALSE(fs::exists(backupDebris));
   EXPECT_TRUE(fs::exists(other));
   EXPECT_EQ(g.table()[0], Row("ME", "5000"));
 }
