@@ -28,7 +28,7 @@ for signal in TERM HUP; do
   kill -s "$signal" "$pid"
   expect_exit
   wait "$pid" && status=0 || status=$?
-  [ "$status" -eq $((128 + $(kill -l "$signal"))) ] || fail "SIGTERM ended the program with status $status"
+  [ "$status" -eq $((128 + $(kill -l "$signal"))) ] || fail "SIG$signal ended the program with status $status"
   expect_playable "$WORK/$signal.replay" "SIG$signal"
   stop_xvfb
 done
