@@ -36,18 +36,19 @@ check-asan: setup
 # Fuzzes the high-score file reader, then the recorded-game reader, with libFuzzer for FUZZ_TIME
 # seconds each. New findings go to $(BUILD)-fuzz/corpus and $(BUILD)-fuzz/recording-corpus; copy the
 # ones worth keeping into tests/fuzz/corpus or tests/fuzz/recording-corpus, which `make test` replays.
+# Inputs reach well past one line's bound (4096 bytes) and one field's.
 FUZZ_TIME ?= 60
 fuzz: setup
 	mkdir -p $(BUILD)-fuzz/corpus
 	clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Isrc \
 	  tests/fuzz/QuotedRecordsFuzz.cpp src/form/QuotedRecords.cpp -o $(BUILD)-fuzz/records_fuzz
-	$(BUILD)-fuzz/records_fuzz -max_total_time=$(FUZZ_TIME) -max_len=8192 -timeout=5 \
+	$(BUILD)-fuzz/records_fuzz -max_total_time=$(FUZZ_TIME) -max_len=65536 -timeout=5 \
 	  $(BUILD)-fuzz/corpus tests/fuzz/corpus
 	mkdir -p $(BUILD)-fuzz/recording-corpus
 	clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Isrc \
-	  tests/fuzz/RecordingFuzz.cpp src/replay/Recording.cpp src/form/QuotedRecords.cpp \
+	  tests/fuzz/RecordingFuzz.cpp src/replay/Recording.cpp src/form/KeptFile.cpp \
 	  -o $(BUILD)-fuzz/recording_fuzz
-	$(BUILD)-fuzz/recording_fuzz -max_total_time=$(FUZZ_TIME) -max_len=8192 -timeout=5 \
+	$(BUILD)-fuzz/recording_fuzz -max_total_time=$(FUZZ_TIME) -max_len=65536 -timeout=5 \
 	  $(BUILD)-fuzz/recording-corpus tests/fuzz/recording-corpus
 
 # DESTDIR, if set, is honoured as usual: make install DESTDIR=/tmp/stage PREFIX=/usr

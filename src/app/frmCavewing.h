@@ -17,12 +17,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "form/Clock.h"
 #include "form/Controls.h"
 #include "form/Host.h"
+#include "form/KeptFile.h"
 #include "form/Random.h"
 
 class frmCavewing {
@@ -153,6 +156,9 @@ public:
   // ---- Scores and high-score list (src/scores) -----------------------------------------------
   // The high-score file named on the command line; empty for the usual place (highScorePath).
   std::string scoresFile;
+  // A throw-away table for replays and the demo: while set, the table is read from and saved to
+  // this text and no file is touched, so that their games never reach the player's table.
+  std::optional<std::string> throwAwayTable;
   void tmrScore_Timer();
   void GetUsername();
   // The player's name as GetUsername finds it in the environment, without setting userName.
@@ -176,6 +182,10 @@ public:
   void mnuAbout_Click();
 
 private:
+  // The table file, held (locked) by the ranking from reading it to saving it; null otherwise.
+  std::unique_ptr<form::KeptFile> heldTable;
+  std::unique_ptr<form::KeptFile> openTable();
+
   void applyWideLayout();
   void resetGameState();
   void flattenCave();

@@ -1,15 +1,7 @@
-// Quoted-field text records: parsing and formatting of the fields, and the file side: bounded
-// reading that never blocks on a strange file, and saving by write-beside-and-rename so that a
-// failed save never costs the old file.
+// Quoted-field text records: parsing and formatting of the fields, within fixed bounds.
 #include "form/QuotedRecords.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
+#include <algorithm>
 
 namespace form::records {
 
@@ -18,34 +10,10 @@ namespace {
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string systemError(const std::string& what) { return what + ": " + std::strerror(errno); }
-
 // Appends text[from, to) to `field`, up to the field's bound.
 void appendBounded(std::string& field, std::string_view text, std::size_t from, std::size_t to) {
   if (field.size() >= maxFieldBytes) return;
   field.append(text.substr(from, std::min(to - from, maxFieldBytes - field.size())));
-}
-
-// Writes all of `data` to `fd`; false (with errno set) when the disk refuses part of it.
-bool writeAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = EIO;
-      return false;
-    }
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
-
-// Makes the rename itself durable; a folder that cannot be synced is no reason to fail.
-void syncFolder(const std::filesystem::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
 }
 
 }  // namespace
@@ -104,101 +72,6 @@ std::string format(const std::vector<std::string>& fields) {
     text += "\"\r\n";
   }
   return text;
-}
-
-std::optional<std::vector<std::string>> readFile(const std::string& path, std::size_t maxFields,
-                                                 std::string& error) {
-  // Non-blocking, so that a pipe in the file's place cannot hang the game.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    error = systemError("cannot open " + path);
-    return std::nullopt;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    error = path + " is not a regular file";
-    ::close(fd);
-    return std::nullopt;
-  }
-  std::string text;
-  text.resize(maxFileBytes);
-  std::size_t got = 0;
-  while (got < text.size()) {
-    const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = systemError("cannot read " + path);
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  text.resize(got);
-  return parse(text, maxFields);
-}
-
-bool touchFile(const std::string& path, std::string& error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error = systemError("cannot create " + path);
-    return false;
-  }
-  ::close(fd);
-  return true;
-}
-
-bool writeFile(const std::string& path, const std::vector<std::string>& fields,
-               std::string& error) {
-  return replaceFile(path, format(fields), error);
-}
-
-bool replaceFile(const std::string& path, const std::string& contents, std::string& error) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::path target(path);
-  if (fs::is_symlink(target, ec)) {
-    const fs::path resolved = fs::weakly_canonical(target, ec);
-    if (!ec) target = resolved;
-  }
-  struct stat old {};
-  const bool exists = ::stat(target.c_str(), &old) == 0;
-  if (exists && ::access(target.c_str(), W_OK) != 0) {
-    error = systemError(target.string() + " is not writable");
-    return false;
-  }
-
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    error = systemError("cannot write in " + folder.string());
-    return false;
-  }
-  const auto fail = [&](const std::string& what) {
-    error = systemError(what);
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return false;
-  };
-  // The new file keeps the old one's permissions; a first one is readable by all.
-  if (::fchmod(fd, exists ? (old.st_mode & 07777) : 0644) != 0)
-    return fail("cannot set permissions of " + temp);
-  if (!writeAll(fd, contents)) return fail("cannot write " + temp);
-  if (::fsync(fd) != 0) return fail("cannot flush " + temp);
-  if (::close(fd) != 0) {
-    error = systemError("cannot close " + temp);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    error = systemError("cannot replace " + target.string());
-    ::unlink(temp.c_str());
-    return false;
-  }
-  syncFolder(folder);
-  return true;
 }
 
 }  // namespace form::records

@@ -11,8 +11,7 @@
 
 Demo::Demo(GameWindow& window) : QObject(&window), window_(window) {
   frmCavewing& form = window_.form();
-  playerScores_ = form.scoresFile;
-  form.scoresFile = scoresFolder_.filePath("Cavewing.txt").toStdString();
+  form.throwAwayTable = std::string();
   window_.unattended = true;
   qApp->installEventFilter(this);
   // The demo decides each time the clock has caught up, once per system tick in flight, as the
@@ -23,7 +22,13 @@ Demo::Demo(GameWindow& window) : QObject(&window), window_(window) {
 
 void Demo::tick() {
   frmCavewing& form = window_.form();
-  if (pilot_.wouldChange(form)) window_.deliver([&] { pilot_.steer(form); });
+  // Pressed in the middle of the window, as a player's hand would rest.
+  constexpr float X = frmCavewing::ScaleWidth / 2, Y = frmCavewing::ScaleHeight / 2;
+  // The pilot's hand goes through the window's events, so that a recording keeps it.
+  if (const auto press = pilot_.nextHand(form)) {
+    const auto kind = *press ? replay::Event::Kind::Down : replay::Event::Kind::Up;
+    window_.deliver(replay::Event{.kind = kind, .button = frmCavewing::LeftButton, .x = X, .y = Y});
+  }
   if (!form.gameRunning && !form.gameOver) {
     window_.deliver(replay::Event{.kind = replay::Event::Kind::Start});
     return;
@@ -34,7 +39,6 @@ void Demo::tick() {
   if (listSince_ < 0) listSince_ = now;
   if (now - listSince_ < ListShownUs) return;
   listSince_ = -1;
-  constexpr float X = frmCavewing::ScaleWidth / 2, Y = frmCavewing::ScaleHeight / 2;
   // A click, as a player makes it: the same events the window hands on.
   for (auto kind : {replay::Event::Kind::Down, replay::Event::Kind::Up})
     window_.deliver(replay::Event{.kind = kind, .button = frmCavewing::LeftButton, .x = X, .y = Y});
@@ -45,7 +49,7 @@ void Demo::stop() {
   disconnect(&window_.pump(), &RealTimePump::advanced, this, &Demo::tick);
   window_.unattended = false;
   frmCavewing& form = window_.form();
-  form.scoresFile = playerScores_;
+  form.throwAwayTable.reset();
   window_.deliver([&] { form.mnuNew_Click(); });
 }
 

@@ -1,12 +1,11 @@
 // The demo: Cavewing plays by itself, as arcade machines do between players. START is clicked for
 // it, the autopilot holds and lets go of the left button through the window's own mouse events,
 // and after a crash the high-score list shows for a few seconds before a click starts the next
-// game. The demo keeps its scores in a table of its own that is thrown away, and no message box
-// waits for a player. A real click or key ends it and leaves the game ready to play.
+// game. The demo keeps its scores in a throw-away table in memory, and no message box waits for a
+// player. A real click or key ends it and leaves the game ready to play.
 #pragma once
 
 #include <QObject>
-#include <QTemporaryDir>
 #include <cstdint>
 #include <string>
 
@@ -32,8 +31,6 @@ private:
 
   GameWindow& window_;
   autopilot::Pilot pilot_;
-  QTemporaryDir scoresFolder_;
-  std::string playerScores_;     // the table the player's own games use
   std::int64_t listSince_ = -1;  // when the list came up after a crash, in game time
   bool playing_ = true;
   int endingKey_ = 0;  // the key that ended the demo does nothing else until it is let go

@@ -19,9 +19,9 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
       random_(replay ? std::optional(replay->seed) : options.seed),
       form_(std::make_unique<frmCavewing>(
           *this, random_, replay ? replay->systemTickUs : form::Clock::defaultSystemTickUs)) {
-  // A replay never writes the player's high-score table.
-  form_->scoresFile =
-      replay ? replayScores_.filePath("Cavewing.txt").toStdString() : options.scoresFile;
+  // A replay never touches the player's high-score table.
+  form_->scoresFile = options.scoresFile;
+  if (replay) form_->throwAwayTable = std::string();
   const bool wide = replay ? replay->wide : options.wide;
   setWindowTitle(" Cavewing");
   setWindowIcon(QIcon(":/assets/icon.png"));
@@ -43,10 +43,10 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   deliver([this] { form_->Form_Load(); });
   // After loading, so that the wide layout is chosen by the window's first width alone.
   new WindowState(*this, wide);
-  // The demo's games are not the player's: they are not recorded.
+  // The demo's games are not the player's: they are recorded only in the file asked for.
   if (replay)
     startReplay();
-  else if (!options.demo)
+  else if (!options.demo || !options.recordFile.empty())
     startRecording(options);
   if (!ended_) pump_->start();
 }
@@ -61,8 +61,8 @@ void GameWindow::startRecording(const CommandLine& options) {
   QDir().mkpath(folder);
   const std::string last =
       options.recordFile.empty() ? (folder + "/last-game").toStdString() : options.recordFile;
-  recorder_ = std::make_unique<replay::Recorder>(std::move(header), last,
-                                                 (folder + "/best-game").toStdString());
+  const std::string best = options.demo ? std::string() : (folder + "/best-game").toStdString();
+  recorder_ = std::make_unique<replay::Recorder>(std::move(header), last, best);
 }
 
 void GameWindow::startReplay() {

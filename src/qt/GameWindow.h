@@ -5,7 +5,6 @@
 #include <QAction>
 #include <QCursor>
 #include <QMainWindow>
-#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -86,6 +85,5 @@ private:
   QCursor customCursor_;
   std::unique_ptr<replay::Recorder> recorder_;
   std::unique_ptr<replay::Replayer> replayer_;
-  QTemporaryDir replayScores_;  // a replay's throwaway high-score table
   bool ended_ = false;
 };

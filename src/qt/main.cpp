@@ -1,10 +1,13 @@
 // Cavewing: keep the helicopter aloft in a cave that scrolls from right to left.
 #include <QApplication>
 #include <QFont>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 #include "app/CommandLine.h"
 #include "qt/Demo.h"
+#include "qt/EndSignals.h"
 #include "qt/GameWindow.h"
 #include "replay/Headless.h"
 
@@ -17,6 +20,14 @@ void substituteFonts() {
   QFont::insertSubstitutions("Comic Sans MS", {"Comic Neue", "DejaVu Sans"});
 }
 
+// What was printed must have reached its reader: a failed write is an error, not a success.
+int printed(std::ostream& out, const char* what) {
+  out.flush();
+  if (out) return 0;
+  std::cerr << "cavewing: cannot write the " << what << ": " << std::strerror(errno) << "\n";
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -25,10 +36,10 @@ int main(int argc, char* argv[]) {
   switch (options.action) {
     case CommandLine::Action::Help:
       std::cout << CommandLine::usage("cavewing");
-      return 0;
+      return printed(std::cout, "help");
     case CommandLine::Action::Version:
       std::cout << "cavewing " CAVEWING_VERSION "\n";
-      return 0;
+      return printed(std::cout, "version");
     case CommandLine::Action::Error:
       std::cerr << "cavewing: " << options.error
                 << "\nTry 'cavewing --help' for more information.\n";
@@ -50,8 +61,10 @@ int main(int argc, char* argv[]) {
     const replay::Outcome outcome =
         replay::replayHeadless(*recording, options.trace ? &std::cout : nullptr);
     std::cout << "score " << outcome.score << "\nphase " << outcome.phase << "\n";
-    return 0;
+    return printed(std::cout, "outcome");
   }
+
+  EndSignals::block();
 
   // Qt's own event dispatcher wakes the 64 Hz clock more cheaply than GLib's (a fifth less CPU in
   // flight, measured), and nothing in the game needs GLib's loop.
@@ -63,5 +76,17 @@ int main(int argc, char* argv[]) {
   substituteFonts();
   GameWindow window(options, recording ? &*recording : nullptr);
   if (options.demo) new Demo(window);  // owned by the window
-  return app.exec();
+  // Ended from outside: the window keeps the recording and goes, as on Exit, even from within a
+  // message box (exit leaves every event loop).
+  int endedBy = 0;
+  new EndSignals(
+      [&](int signal) {
+        endedBy = signal;
+        window.End();
+        QCoreApplication::exit(128 + signal);
+      },
+      &app);
+  const int status = app.exec();
+  if (endedBy) EndSignals::endBy(endedBy);
+  return status;
 }

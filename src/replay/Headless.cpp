@@ -1,11 +1,8 @@
 // The headless host answers like a window that nobody looks at: message boxes close at once,
-// the player's name is the recorded one, and the high-score table lives in a folder of its own
-// that is removed afterwards.
+// the player's name is the recorded one, and the high-score table is a throw-away one in memory.
 #include "replay/Headless.h"
 
-#include <filesystem>
 #include <ostream>
-#include <random>
 
 #include "app/frmCavewing.h"
 #include "replay/Replayer.h"
@@ -16,13 +13,13 @@ namespace {
 
 class HeadlessHost : public form::Host {
 public:
-  HeadlessHost(const Recording& r, std::filesystem::path folder)
-      : recording_(r), folder_(std::move(folder)) {}
+  explicit HeadlessHost(const Recording& r) : recording_(r) {}
 
   void MsgBox(const std::string&, const std::string&) override {}
   void End() override { ended = true; }
-  std::string AppPath() override { return folder_.string(); }
-  std::string UserDataPath() override { return folder_.string(); }
+  // No folder at all: the table is a throw-away one in memory.
+  std::string AppPath() override { return {}; }
+  std::string UserDataPath() override { return {}; }
   std::string Environ(const std::string& name) override {
     return name == "NWUSERNAME" ? recording_.player : std::string();
   }
@@ -39,22 +36,6 @@ public:
 
 private:
   const Recording& recording_;
-  std::filesystem::path folder_;
-};
-
-// A folder of its own for the throwaway high-score table, removed when the replay is done.
-struct ScratchFolder {
-  std::filesystem::path path;
-  ScratchFolder() {
-    std::random_device entropy;
-    path = std::filesystem::temp_directory_path() /
-           ("cavewing-replay-" + std::to_string(entropy()) + std::to_string(entropy()));
-    std::filesystem::create_directories(path);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
 };
 
 void writeJsonString(std::ostream& out, const std::string& text) {
@@ -118,11 +99,10 @@ void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
 
 Outcome replayHeadless(const Recording& recording, std::ostream* trace,
                        const std::function<void(const frmCavewing&)>& atEnd) {
-  ScratchFolder scratch;
-  HeadlessHost host(recording, scratch.path);
+  HeadlessHost host(recording);
   TracingRandom random(recording.seed);
   frmCavewing form(host, random, recording.systemTickUs);
-  form.scoresFile = (scratch.path / "Cavewing.txt").string();
+  form.throwAwayTable = std::string();
   if (trace) trace->precision(9);
 
   Replayer replayer(form, recording);

@@ -34,9 +34,8 @@ void writeTrace(std::ostream& out, const frmCavewing& form, std::int64_t grid,
                 const std::vector<float>& drawn);
 
 // Plays `recording` to its end (or to the program's end, if it ends on the way). The high-score
-// file is a throwaway one: a replay never writes the player's. With `trace`, writes a JSON line
-// per grid point.
-// `atEnd`, if given, looks at the whole game as the replay leaves it.
+// table is a throw-away one in memory: a replay never touches the player's. With `trace`, writes a
+// JSON line per grid point. `atEnd`, if given, looks at the whole game as the replay leaves it.
 Outcome replayHeadless(const Recording& recording, std::ostream* trace = nullptr,
                        const std::function<void(const frmCavewing&)>& atEnd = {});
 

@@ -2,25 +2,31 @@
 // incompatible version is refused with a message; it is never replayed wrongly.
 #include "replay/Recording.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fstream>
+#include <cstring>
 #include <istream>
 #include <ostream>
 #include <sstream>
 
+#include "form/KeptFile.h"
 #include "form/QuotedRecords.h"
 
 namespace replay {
 
 namespace {
 
-constexpr std::size_t MaxLineLength = 4096;
-constexpr std::size_t MaxEvents = 1'000'000;
+// Room for the longest player name the table keeps, every character of it escaped.
+constexpr std::size_t MaxLineLength = 2 * form::records::maxFieldBytes + 64;
+constexpr std::size_t MaxEvents = Recording::maxEvents;
 constexpr std::int64_t MaxGrid = std::int64_t{1} << 40;
-// A recording covers one sitting: a day at the most.
-constexpr std::int64_t MaxDurationUs = std::int64_t{86'400} * 1'000'000;
+constexpr std::int64_t MaxDurationUs = Recording::maxDurationUs;
 
 struct KindName {
   Event::Kind kind;
@@ -153,15 +159,32 @@ public:
   }
 
 private:
-  bool next(std::vector<std::string>& w) {
-    std::string line;
+  // One line, read no further than its bound: an endless line must not fill the memory.
+  bool boundedLine(std::string& line) {
+    line.clear();
+    std::streambuf& text = *in_.rdbuf();
     for (;;) {
-      if (!std::getline(in_, line)) return false;
-      ++lineNo_;
-      if (line.size() > MaxLineLength) {
+      const int c = text.sbumpc();
+      if (c == std::char_traits<char>::eof()) return !line.empty();
+      if (++bytes_ > Recording::maxBytes) {
+        error_ = "the recording is larger than " + std::to_string(Recording::maxBytes) + " bytes";
+        return false;
+      }
+      if (c == '\n') return true;
+      if (line.size() == MaxLineLength) {
         error_ = "line too long";
         return false;
       }
+      line += static_cast<char>(c);
+    }
+  }
+
+  bool next(std::vector<std::string>& w) {
+    std::string line;
+    for (;;) {
+      const bool read = boundedLine(line);
+      if (read || !error_.empty()) ++lineNo_;  // a line too long is the next line
+      if (!read) return false;
       if (!line.empty() && line.back() == '\r') line.pop_back();
       for (unsigned char c : line)
         if (c < 0x20 && c != '\t') {
@@ -234,6 +257,7 @@ private:
   }
 
   std::istream& in_;
+  std::size_t bytes_ = 0;
   int lineNo_ = 0;
   std::string error_;
 };
@@ -282,17 +306,42 @@ void write(std::ostream& out, const Recording& r) {
 ReadResult read(std::istream& in) { return Reader(in).run(); }
 
 ReadResult readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {std::nullopt, "cannot open the file"};
+  const auto refuse = [](const std::string& why) { return ReadResult{std::nullopt, why}; };
+  // Non-blocking, so that a pipe in the file's place cannot hang the program.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return refuse(std::string("cannot open the file: ") + std::strerror(errno));
+  struct stat st {};
+  std::string text;
+  std::string error;
+  if (::fstat(fd, &st) != 0)
+    error = std::string("cannot read the file: ") + std::strerror(errno);
+  else if (S_ISDIR(st.st_mode))
+    error = "it is a directory, not a recording";
+  else if (!S_ISREG(st.st_mode))
+    error = "it is not a regular file";
+  else if (static_cast<std::uint64_t>(st.st_size) > Recording::maxBytes)
+    error = "the recording is larger than " + std::to_string(Recording::maxBytes) + " bytes";
+  for (char buffer[65536]; error.empty();) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = std::string("cannot read the file: ") + std::strerror(errno);
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+    // A file that grows while it is read is still bounded.
+    if (text.size() > Recording::maxBytes) break;
+  }
+  ::close(fd);
+  if (!error.empty()) return refuse(error);
+  std::istringstream in(std::move(text));
   return read(in);
 }
 
-bool writeFile(const std::string& path, const Recording& recording, const std::string& comment) {
+bool writeFile(const std::string& path, const Recording& recording, const std::string& comment,
+               std::string& error) {
   std::ostringstream text;
   if (!comment.empty()) text << "# " << comment << "\n";
   write(text, recording);
-  std::string error;
-  return form::records::replaceFile(path, text.str(), error);
+  return form::keepFile(path, text.str(), error);
 }
 
 }  // namespace replay

@@ -14,6 +14,7 @@
 //   end 950
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -49,6 +50,11 @@ struct Event {
 
 struct Recording {
   static constexpr int version = 1;
+  // What the reader accepts, and so what the recorder keeps to: a sitting of a day at the most,
+  // a million events, and a file of at most maxBytes.
+  static constexpr std::size_t maxEvents = 1'000'000;
+  static constexpr std::int64_t maxDurationUs = std::int64_t{86'400} * 1'000'000;
+  static constexpr std::size_t maxBytes = 128u << 20;
   static constexpr const char* generator = "splitmix64";
   std::int64_t systemTickUs = 15625;
   std::uint64_t seed = 0;
@@ -68,9 +74,11 @@ struct ReadResult {
 };
 // Reads a recording; refuses anything it cannot replay exactly, with a clear message.
 ReadResult read(std::istream& in);
+// The same from a file: only a regular one, of at most maxBytes; the error says why it is not.
 ReadResult readFile(const std::string& path);
-// Writes beside the file and replaces it whole, so that a reader never finds half a recording.
-bool writeFile(const std::string& path, const Recording& recording,
-               const std::string& comment = {});
+// Replaces the file whole (as every file the game keeps), so that a reader never finds half a
+// recording; false with the reason in `error`.
+bool writeFile(const std::string& path, const Recording& recording, const std::string& comment,
+               std::string& error);
 
 }  // namespace replay

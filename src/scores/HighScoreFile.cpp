@@ -1,6 +1,7 @@
 // The high-score file and the player's name: where the table is kept, reading it into the list's
 // labels and writing it back. A damaged or missing file never stops the game: errors leave the
-// labels as far as they were filled and earn one line on standard error, nothing more.
+// labels as far as they were filled and earn one line on standard error, nothing more. The file's
+// safety (regular files only, locks, atomic saves) is form::KeptFile's.
 #include <unistd.h>
 
 #include <cctype>
@@ -52,21 +53,28 @@ std::string frmCavewing::UserNameFrom(form::Host& host) {
   return {};
 }
 
+std::unique_ptr<form::KeptFile> frmCavewing::openTable() {
+  return std::make_unique<form::KeptFile>(highScorePath(), form::records::maxFileBytes);
+}
+
 void frmCavewing::ReadScores() {
-  const std::string path = highScorePath();
-  std::string error;
-  // A first run finds an empty table, and leaves the empty file for the next one.
-  form::records::touchFile(path, error);
-  const auto fields =
-      form::records::readFile(path, 2 * static_cast<std::size_t>(highScoreCount), error);
-  if (!fields) {
-    warn(error);
-    return;
+  std::string text;
+  if (throwAwayTable) {
+    text = *throwAwayTable;
+  } else {
+    // Outside the ranking, the table is locked just for this read. A first run creates an empty
+    // table and leaves the empty file for the next one.
+    const std::unique_ptr<form::KeptFile> ownRead = heldTable ? nullptr : openTable();
+    const form::KeptFile& file = heldTable ? *heldTable : *ownRead;
+    if (file.state() != form::KeptFile::State::Read) warn(file.error());
+    if (file.state() == form::KeptFile::State::Failed) return;
+    text = file.text();
   }
+  const auto fields = form::records::parse(text, 2 * static_cast<std::size_t>(highScoreCount));
   // Rows the file does not hold keep their captions; an odd field out names a row with no score.
-  for (std::size_t i = 0; i < fields->size(); ++i) {
+  for (std::size_t i = 0; i < fields.size(); ++i) {
     const int row = static_cast<int>(i / 2) + 1;
-    (i % 2 == 0 ? lblName[row] : lblScores[row]).Caption = (*fields)[i];
+    (i % 2 == 0 ? lblName[row] : lblScores[row]).Caption = fields[i];
   }
 }
 
@@ -76,6 +84,13 @@ void frmCavewing::WriteScores() {
     fields.push_back(lblName[loopIndex].Caption);
     fields.push_back(lblScores[loopIndex].Caption);
   }
-  std::string error;
-  if (!form::records::writeFile(highScorePath(), fields, error)) warn(error);
+  const std::string text = form::records::format(fields);
+  if (throwAwayTable) {
+    *throwAwayTable = text;
+    return;
+  }
+  // A table that could not be read, or is read-only, is not written over (KeptFile says why).
+  const std::unique_ptr<form::KeptFile> ownSave = heldTable ? nullptr : openTable();
+  form::KeptFile& file = heldTable ? *heldTable : *ownSave;
+  if (!file.save(text)) warn(file.error());
 }
