@@ -22,7 +22,11 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   // A replay never writes the player's high-score table.
   form_->scoresFile =
       replay ? replayScores_.filePath("Cavewing.txt").toStdString() : options.scoresFile;
-  const bool wide = replay ? replay->wide : options.wide;
+  const bool wide = replay ? replay->wide() : options.wide;
+  // The rules read the layout's width, never the window's: a replay plays at the recorded one.
+  outerWidth_ = replay         ? replay->outerWidth
+                : options.wide ? frmCavewing::WideOuterWidth
+                               : frmCavewing::NormalOuterWidth;
   setWindowTitle(" Cavewing");
   setWindowIcon(QIcon(":/assets/icon.png"));
   const QPixmap cursor(":/assets/cursor.png");
@@ -55,7 +59,7 @@ void GameWindow::startRecording(const CommandLine& options) {
   replay::Recording header;
   header.systemTickUs = form_->clock.systemTick();
   header.seed = random_.Seed();
-  header.wide = options.wide;
+  header.outerWidth = form_->outerWidth;
   header.player = frmCavewing::UserNameFrom(*this);
   const QString folder = QString::fromStdString(UserDataPath());
   QDir().mkpath(folder);
@@ -66,7 +70,7 @@ void GameWindow::startRecording(const CommandLine& options) {
 }
 
 void GameWindow::startReplay() {
-  replayer_ = std::make_unique<replay::Replayer>(*form_, *replay_);
+  replayer_ = std::make_unique<replay::Replayer>(*form_, *replay_, [this] { return ended_; });
   auto feed = [this] {
     replayer_->deliverDue([this](const replay::Event& e) { showReplayed(e); });
     if (replayer_->finished()) form_->clock.afterGridPoint = nullptr;
@@ -196,7 +200,7 @@ void GameWindow::Show() {
   raise();
 }
 
-float GameWindow::OuterWidth() { return float(frameGeometry().width()) * 15; }
+float GameWindow::OuterWidth() { return outerWidth_; }
 
 void GameWindow::SetFocus(const form::CommandButton&) { playfield_->startButton()->setFocus(); }
 

@@ -87,5 +87,6 @@ private:
   std::unique_ptr<replay::Recorder> recorder_;
   std::unique_ptr<replay::Replayer> replayer_;
   QTemporaryDir replayScores_;  // a replay's throwaway high-score table
+  float outerWidth_;  // what the rules read at load: the layout's width, whatever the frame
   bool ended_ = false;
 };
