@@ -170,6 +170,10 @@ bool GameWindow::syncWithForm() {
 
 void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
   if (unattended) return;
+  // The picture is brought up to date before the box opens, whether the window is active or
+  // not: the new high score's list is on screen under its box, not the crash banner.
+  playfield_->syncWithForm();
+  playfield_->repaint();
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                   QString::fromStdString(prompt), QMessageBox::Ok, this);
   box.exec();
