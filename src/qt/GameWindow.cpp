@@ -162,16 +162,21 @@ void GameWindow::deliver(const std::function<void()>& handler) {
 
 bool GameWindow::syncWithForm() {
   if (ended_) return false;
-  // A disabled menu disables its items, and with them their shortcuts.
-  for (const auto& m : menuActions_) m.action->setEnabled(m.item->Enabled && m.menu->Enabled);
+  syncMenus();
   if (recorder_) recorder_->observe(*form_, grid());
   return playfield_->syncWithForm();
+}
+
+void GameWindow::syncMenus() {
+  // A disabled menu disables its items, and with them their shortcuts.
+  for (const auto& m : menuActions_) m.action->setEnabled(m.item->Enabled && m.menu->Enabled);
 }
 
 void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
   if (unattended) return;
   // The picture is brought up to date before the box opens, whether the window is active or
   // not: the new high score's list is on screen under its box, not the crash banner.
+  syncMenus();
   playfield_->syncWithForm();
   playfield_->repaint();
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),

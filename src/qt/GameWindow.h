@@ -70,6 +70,7 @@ private:
   void showReplayed(const replay::Event& event);
   std::int64_t grid() const { return form_->clock.now() / form_->clock.systemTick(); }
   bool syncWithForm();  // whether anything visible changed
+  void syncMenus();
 
   const replay::Recording* replay_;  // the recording being played back, if any
   form::Random random_;
