@@ -99,6 +99,7 @@ std::vector<std::string> parse(std::string_view text, std::size_t maxFields) {
       while (end > start && isBlank(text[end - 1])) --end;
       appendBounded(field, text, start, end);
       field = decimalForm(std::move(field));
+      field.resize(std::min(field.size(), maxFieldBytes));  // ".5" grows by its leading zero
     }
     fields.push_back(std::move(field));
     if (p < n && text[p] == ',') {

@@ -115,7 +115,7 @@ public:
     int version = 0;
     if (!number(w[1], version) || version < 1 || version > Recording::version)
       return fail("recording version " + w[1] +
-                  " cannot be replayed by this version (it plays version " +
+                  " cannot be replayed by this version (it plays versions 1 to " +
                   std::to_string(Recording::version) + ")");
     if (!field(w, "system-tick-us", 2) || !number(w[1], r.systemTickUs) || r.systemTickUs < 1000 ||
         r.systemTickUs > 1'000'000)
