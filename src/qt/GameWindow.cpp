@@ -45,7 +45,7 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
 
   pump_ = std::make_unique<RealTimePump>(form_->clock, [this] { return syncWithForm(); });
   deliver([this] { form_->Form_Load(); });
-  // After loading, so that the wide layout is chosen by the window's first width alone.
+  // The remembered size and place only scale the picture: the rules read outerWidth_ alone.
   new WindowState(*this, wide);
   // The demo's games are not the player's: they are not recorded.
   if (replay)
