@@ -115,5 +115,8 @@ std::string CommandLine::usage(const std::string& program) {
          "The high scores are kept in Cavewing.txt beside the program, or, when the program's\n"
          "folder cannot be written, in the player's data folder (~/.local/share/Cavewing).\n"
          "Every game is recorded there too: the last one as last-game, the one that set the\n"
-         "best score as best-game.\n";
+         "best score as best-game.\n"
+         "\n"
+         "The player's name in the table is the first of NWUSERNAME, LOGIN, USERNAME, USER and\n"
+         "LOGNAME that is set and not blank.\n";
 }

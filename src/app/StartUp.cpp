@@ -17,7 +17,8 @@ void frmCavewing::Form_Load() {
   host.Show();
   cmdStart.Visible = true;
   host.SetFocus(cmdStart);
-  if (host.OuterWidth() == WideOuterWidth) applyWideLayout();
+  outerWidth = host.OuterWidth();
+  if (outerWidth == WideOuterWidth) applyWideLayout();
 }
 
 void frmCavewing::applyWideLayout() {

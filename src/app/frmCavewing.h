@@ -41,9 +41,11 @@ public:
   form::Clock clock;
 
   // ---- Controls ------------------------------------------------------------------------------
-  // The client area, in twips; and the one outer width that selects the wide layout.
+  // The client area, in twips; the normal window's outer width, and the one outer width that
+  // selects the wide layout. Every machine plays with one of these two, whatever its frame.
   static constexpr float ScaleWidth = 15240;
   static constexpr float ScaleHeight = 10830;
+  static constexpr float NormalOuterWidth = 15360;
   static constexpr float WideOuterWidth = 19290;
 
   form::CommandButton cmdStart;
@@ -104,6 +106,9 @@ public:
   std::int32_t highScoreCount = 0;
   std::string userName;
   int loopIndex = 0;
+  // The window's outer width as read at load. Resizing the window later scales the picture and
+  // never changes the cave: the obstacle comes back by this width for the whole sitting.
+  float outerWidth = NormalOuterWidth;
 
   // ---- Window and game control (src/app) -----------------------------------------------------
   void Form_Load();

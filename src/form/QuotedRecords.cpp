@@ -16,10 +16,38 @@ void appendBounded(std::string& field, std::string_view text, std::size_t from, 
   field.append(text.substr(from, std::min(to - from, maxFieldBytes - field.size())));
 }
 
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A field written as a plain decimal number (an optional sign, digits, an optional fraction) in
+// its decimal form: no plus sign, no leading zeros, no trailing zeros in the fraction. Any other
+// text stays as it is.
+std::string decimalForm(std::string field) {
+  std::string_view t = field;
+  const bool negative = !t.empty() && t[0] == '-';
+  if (!t.empty() && (t[0] == '-' || t[0] == '+')) t.remove_prefix(1);
+  const std::size_t point = t.find('.');
+  std::string_view whole = t.substr(0, point);
+  std::string_view fraction = point == std::string_view::npos ? "" : t.substr(point + 1);
+  const auto allDigits = [](std::string_view s) {
+    return std::all_of(s.begin(), s.end(), isDigit);
+  };
+  if (whole.size() + fraction.size() == 0 || !allDigits(whole) || !allDigits(fraction))
+    return field;
+  while (!whole.empty() && whole.front() == '0') whole.remove_prefix(1);
+  while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
+  std::string number = whole.empty() ? "0" : std::string(whole);
+  if (!fraction.empty()) number += "." + std::string(fraction);
+  return negative && number != "0" ? "-" + number : number;
+}
+
 }  // namespace
 
 std::vector<std::string> parse(std::string_view text, std::size_t maxFields) {
   std::vector<std::string> fields;
+  // Some editors start a file with a byte order mark: it is not part of the first name.
+  constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+  if (text.substr(0, byteOrderMark.size()) == byteOrderMark)
+    text.remove_prefix(byteOrderMark.size());
   std::size_t p = 0;
   const std::size_t n = text.size();
   while (p < n && fields.size() < maxFields) {
@@ -37,6 +65,8 @@ std::vector<std::string> parse(std::string_view text, std::size_t maxFields) {
       std::size_t end = p;
       while (end > start && isBlank(text[end - 1])) --end;
       appendBounded(field, text, start, end);
+      field = decimalForm(std::move(field));
+      field.resize(std::min(field.size(), maxFieldBytes));  // ".5" grows by its leading zero
     }
     fields.push_back(std::move(field));
     if (p < n && text[p] == ',') {

@@ -18,7 +18,9 @@ inline constexpr std::size_t maxFileBytes = 1024 * 1024;  // the rest of a bigge
 // The fields of `text`, at most `maxFields` of them. A quoted field is the text between its
 // quotes; a quote left open ends with its line, so it harms only its own field; text after the
 // closing quote up to the next separator is dropped. An unquoted field is its text with the blanks
-// around it trimmed. A line break at the very end of the text starts no further field.
+// around it trimmed; a number among them is given in its decimal form ("0200" is "200"). A line
+// break at the very end of the text starts no further field, and a UTF-8 byte order mark at its
+// start is skipped.
 std::vector<std::string> parse(std::string_view text, std::size_t maxFields);
 
 // The file form of `fields`: each one quoted on its own CR LF line, made plain first.

@@ -22,7 +22,11 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   // A replay never touches the player's high-score table.
   form_->scoresFile = options.scoresFile;
   if (replay) form_->throwAwayTable = std::string();
-  const bool wide = replay ? replay->wide : options.wide;
+  const bool wide = replay ? replay->wide() : options.wide;
+  // The rules read the layout's width, never the window's: a replay plays at the recorded one.
+  outerWidth_ = replay         ? replay->outerWidth
+                : options.wide ? frmCavewing::WideOuterWidth
+                               : frmCavewing::NormalOuterWidth;
   setWindowTitle(" Cavewing");
   setWindowIcon(QIcon(":/assets/icon.png"));
   const QPixmap cursor(":/assets/cursor.png");
@@ -41,7 +45,7 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
 
   pump_ = std::make_unique<RealTimePump>(form_->clock, [this] { return syncWithForm(); });
   deliver([this] { form_->Form_Load(); });
-  // After loading, so that the wide layout is chosen by the window's first width alone.
+  // The remembered size and place only scale the picture: the rules read outerWidth_ alone.
   new WindowState(*this, wide);
   // The demo's games are not the player's: they are recorded only in the file asked for.
   if (replay)
@@ -55,7 +59,7 @@ void GameWindow::startRecording(const CommandLine& options) {
   replay::Recording header;
   header.systemTickUs = form_->clock.systemTick();
   header.seed = random_.Seed();
-  header.wide = options.wide;
+  header.outerWidth = form_->outerWidth;
   header.player = frmCavewing::UserNameFrom(*this);
   const QString folder = QString::fromStdString(UserDataPath());
   QDir().mkpath(folder);
@@ -66,7 +70,7 @@ void GameWindow::startRecording(const CommandLine& options) {
 }
 
 void GameWindow::startReplay() {
-  replayer_ = std::make_unique<replay::Replayer>(*form_, *replay_);
+  replayer_ = std::make_unique<replay::Replayer>(*form_, *replay_, [this] { return ended_; });
   auto feed = [this] {
     replayer_->deliverDue([this](const replay::Event& e) { showReplayed(e); });
     if (replayer_->finished()) form_->clock.afterGridPoint = nullptr;
@@ -158,14 +162,23 @@ void GameWindow::deliver(const std::function<void()>& handler) {
 
 bool GameWindow::syncWithForm() {
   if (ended_) return false;
-  // A disabled menu disables its items, and with them their shortcuts.
-  for (const auto& m : menuActions_) m.action->setEnabled(m.item->Enabled && m.menu->Enabled);
+  syncMenus();
   if (recorder_) recorder_->observe(*form_, grid());
   return playfield_->syncWithForm();
 }
 
+void GameWindow::syncMenus() {
+  // A disabled menu disables its items, and with them their shortcuts.
+  for (const auto& m : menuActions_) m.action->setEnabled(m.item->Enabled && m.menu->Enabled);
+}
+
 void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
   if (unattended) return;
+  // The picture is brought up to date before the box opens, whether the window is active or
+  // not: the new high score's list is on screen under its box, not the crash banner.
+  syncMenus();
+  playfield_->syncWithForm();
+  playfield_->repaint();
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                   QString::fromStdString(prompt), QMessageBox::Ok, this);
   box.exec();
@@ -196,7 +209,7 @@ void GameWindow::Show() {
   raise();
 }
 
-float GameWindow::OuterWidth() { return float(frameGeometry().width()) * 15; }
+float GameWindow::OuterWidth() { return outerWidth_; }
 
 void GameWindow::SetFocus(const form::CommandButton&) { playfield_->startButton()->setFocus(); }
 

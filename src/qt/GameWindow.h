@@ -69,6 +69,7 @@ private:
   void showReplayed(const replay::Event& event);
   std::int64_t grid() const { return form_->clock.now() / form_->clock.systemTick(); }
   bool syncWithForm();  // whether anything visible changed
+  void syncMenus();
 
   const replay::Recording* replay_;  // the recording being played back, if any
   form::Random random_;
@@ -85,5 +86,6 @@ private:
   QCursor customCursor_;
   std::unique_ptr<replay::Recorder> recorder_;
   std::unique_ptr<replay::Replayer> replayer_;
+  float outerWidth_;  // what the rules read at load: the layout's width, whatever the frame
   bool ended_ = false;
 };

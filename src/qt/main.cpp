@@ -60,7 +60,7 @@ int main(int argc, char* argv[]) {
   if (options.headless) {
     const replay::Outcome outcome =
         replay::replayHeadless(*recording, options.trace ? &std::cout : nullptr);
-    std::cout << "score " << outcome.score << "\nphase " << outcome.phase << "\n";
+    replay::writeOutcome(std::cout, outcome);
     return printed(std::cout, "outcome");
   }
 

@@ -24,10 +24,7 @@ public:
     return name == "NWUSERNAME" ? recording_.player : std::string();
   }
   void Show() override {}
-  float OuterWidth() override {
-    // The normal window is never exactly as wide as the wide layout asks.
-    return recording_.wide ? frmCavewing::WideOuterWidth : frmCavewing::ScaleWidth + 120;
-  }
+  float OuterWidth() override { return recording_.outerWidth; }
   void SetFocus(const form::CommandButton&) override {}
   void SetMousePointer(form::MousePointer) override {}
   double Timer() override { return 0; }
@@ -105,7 +102,9 @@ Outcome replayHeadless(const Recording& recording, std::ostream* trace,
   form.throwAwayTable = std::string();
   if (trace) trace->precision(9);
 
-  Replayer replayer(form, recording);
+  // Once the program has ended, nothing more reaches the form: not even the events recorded
+  // later in the same grid point.
+  Replayer replayer(form, recording, [&host] { return host.ended; });
   form.Form_Load();
   replayer.deliverDue();
   random.drawn.clear();
@@ -117,6 +116,10 @@ Outcome replayHeadless(const Recording& recording, std::ostream* trace,
   }
   if (atEnd) atEnd(form);
   return {form.score, form.lblScore.Caption, phaseName(form), replayer.grid()};
+}
+
+void writeOutcome(std::ostream& out, const Outcome& outcome) {
+  out << "score " << outcome.scoreCaption << "\nphase " << outcome.phase << "\n";
 }
 
 }  // namespace replay

@@ -14,8 +14,8 @@ class frmCavewing;
 namespace replay {
 
 struct Outcome {
-  std::int64_t score = 0;
-  std::string scoreCaption;
+  std::int64_t score = 0;    // the counter, one ahead of the label after a crash
+  std::string scoreCaption;  // the score as the player saw it and the table ranked it
   std::string phase;
   std::int64_t grid = 0;
 };
@@ -38,5 +38,8 @@ void writeTrace(std::ostream& out, const frmCavewing& form, std::int64_t grid,
 // JSON line per grid point. `atEnd`, if given, looks at the whole game as the replay leaves it.
 Outcome replayHeadless(const Recording& recording, std::ostream* trace = nullptr,
                        const std::function<void(const frmCavewing&)>& atEnd = {});
+
+// The final score (as the player saw it) and phase, as `--replay --headless` prints them.
+void writeOutcome(std::ostream& out, const Outcome& outcome);
 
 }  // namespace replay

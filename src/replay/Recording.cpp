@@ -119,19 +119,24 @@ public:
     if (!next(w) || w.size() != 2 || w[0] != "cavewing-replay")
       return fail("not a Cavewing recording");
     int version = 0;
-    if (!number(w[1], version) || version != Recording::version)
+    if (!number(w[1], version) || version < 1 || version > Recording::version)
       return fail("recording version " + w[1] +
-                  " cannot be replayed by this version (it plays version " +
+                  " cannot be replayed by this version (it plays versions 1 to " +
                   std::to_string(Recording::version) + ")");
     if (!field(w, "system-tick-us", 2) || !number(w[1], r.systemTickUs) || r.systemTickUs < 1000 ||
         r.systemTickUs > 1'000'000)
       return fail("expected 'system-tick-us' with a tick from 1000 to 1000000");
     if (!field(w, "generator", 3) || w[1] != Recording::generator || !number(w[2], r.seed))
       return fail(std::string("expected 'generator ") + Recording::generator + " SEED'");
-    int wide = 0;
-    if (!field(w, "wide", 2) || !smallInt(w[1], wide, 0, 1))
-      return fail("expected 'wide 0' or 'wide 1'");
-    r.wide = wide == 1;
+    if (version == 1) {
+      // Version 1 knew only the two windows: the normal one and the wide one.
+      int wide = 0;
+      if (!field(w, "wide", 2) || !smallInt(w[1], wide, 0, 1))
+        return fail("expected 'wide 0' or 'wide 1'");
+      r.outerWidth = wide == 1 ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth;
+    } else if (!field(w, "outer-width", 2) || !twips(w[1], r.outerWidth) || r.outerWidth <= 0) {
+      return fail("expected 'outer-width' with a width in twips");
+    }
     if (!field(w, "player", 2)) return fail("expected 'player \"NAME\"'");
     r.player = w[1];
     if (!field(w, "events", 1)) return fail("expected 'events'");
@@ -262,27 +267,31 @@ private:
   std::string error_;
 };
 
+// A width or a position in twips, with every digit it needs to read back the same.
+std::string exact(float value) {
+  std::ostringstream text;
+  text.precision(9);
+  text << value;
+  return text.str();
+}
+
 }  // namespace
 
 void write(std::ostream& out, const Recording& r) {
   out << "cavewing-replay " << Recording::version << "\n"
       << "system-tick-us " << r.systemTickUs << "\n"
       << "generator " << Recording::generator << " " << r.seed << "\n"
-      << "wide " << (r.wide ? 1 : 0) << "\n"
+      << "outer-width " << exact(r.outerWidth) << "\n"
       << "player " << quoted(r.player) << "\n"
       << "events\n";
   for (const Event& e : r.events) {
     out << e.grid << " " << nameOf(e.kind);
     switch (e.kind) {
       case Event::Kind::Down:
-      case Event::Kind::Up: {
-        std::ostringstream xy;
-        xy.precision(9);
-        xy << e.x << " " << e.y;
+      case Event::Kind::Up:
         out << " " << (e.onCopter ? "copter" : "form") << " " << e.button << " " << e.shift << " "
-            << xy.str();
+            << exact(e.x) << " " << exact(e.y);
         break;
-      }
       case Event::Kind::KeyDown:
         out << " " << e.code << " " << e.shift;
         break;

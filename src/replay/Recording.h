@@ -1,17 +1,20 @@
 // A recorded game: everything that determines it (the clock's system tick, the generator and its
-// seed, the layout, the player's name) and the player's input events with their grid points.
-// Kept in a small line-based text format:
+// seed, the window's outer width at load, the player's name) and the player's input events with
+// their grid points. Kept in a small line-based text format:
 //
-//   cavewing-replay 1
+//   cavewing-replay 2
 //   system-tick-us 15625
 //   generator splitmix64 1234
-//   wide 0
+//   outer-width 15360
 //   player "JANE"
 //   events
 //   12 start
 //   40 down form 1 0 3000 5200
 //   ...
 //   end 950
+//
+// Version 1 held `wide 0` or `wide 1` in place of the outer width: the normal window's width or
+// the wide one's. Such recordings are still read and play as before.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +23,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "app/frmCavewing.h"
 
 namespace replay {
 
@@ -49,7 +54,7 @@ struct Event {
 };
 
 struct Recording {
-  static constexpr int version = 1;
+  static constexpr int version = 2;
   // What the reader accepts, and so what the recorder keeps to: a sitting of a day at the most,
   // a million events, and a file of at most maxBytes.
   static constexpr std::size_t maxEvents = 1'000'000;
@@ -58,7 +63,8 @@ struct Recording {
   static constexpr const char* generator = "splitmix64";
   std::int64_t systemTickUs = 15625;
   std::uint64_t seed = 0;
-  bool wide = false;
+  float outerWidth = frmCavewing::NormalOuterWidth;  // the window's, as the game read it at load
+  bool wide() const { return outerWidth == frmCavewing::WideOuterWidth; }
   std::string player;
   std::vector<Event> events;
   std::int64_t endGrid = 0;  // the grid point at which the recording stopped

@@ -14,7 +14,8 @@ namespace replay {
 
 class Replayer {
 public:
-  Replayer(frmCavewing& form, const Recording& recording);
+  // `ended`, if given, tells when the program has ended: no event is delivered after that.
+  Replayer(frmCavewing& form, const Recording& recording, std::function<bool()> ended = {});
 
   // Delivers every event recorded for the grid points reached so far; `shown` learns of each.
   void deliverDue(const std::function<void(const Event&)>& shown = {});
@@ -24,6 +25,7 @@ public:
 private:
   frmCavewing& form_;
   const Recording& recording_;
+  std::function<bool()> ended_;
   std::size_t next_ = 0;
 };
 

@@ -4,21 +4,22 @@
 // safety (regular files only, locks, atomic saves) is form::KeptFile's.
 #include <unistd.h>
 
-#include <cctype>
 #include <filesystem>
 #include <iostream>
 
 #include "app/frmCavewing.h"
 #include "form/QuotedRecords.h"
+#include "form/Utf8Text.h"
 
 namespace {
 
 void warn(const std::string& message) { std::cerr << "cavewing: high scores: " << message << '\n'; }
 
-// Upper case, no blanks around it, and nothing that could break a line of the file.
+// Upper case, no blanks around it, and nothing that could break a line of the file. No longer
+// than a field the file keeps, so that the name read back matches its player's row.
 std::string playerName(const std::string& raw) {
-  std::string name = form::records::plainField(raw);
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string upper = form::utf8::upperCase(form::records::plainField(raw));
+  const std::string name(form::utf8::cut(upper, form::records::maxFieldBytes));
   const auto first = name.find_first_not_of(' ');
   if (first == std::string::npos) return {};
   return name.substr(first, name.find_last_not_of(' ') - first + 1);
@@ -46,7 +47,8 @@ std::string frmCavewing::highScorePath() {
 void frmCavewing::GetUsername() { userName = UserNameFrom(host); }
 
 std::string frmCavewing::UserNameFrom(form::Host& host) {
-  for (const char* variable : {"NWUSERNAME", "LOGIN", "USERNAME"}) {
+  // After the game's own three, the login name as Linux desktops set it.
+  for (const char* variable : {"NWUSERNAME", "LOGIN", "USERNAME", "USER", "LOGNAME"}) {
     std::string name = playerName(host.Environ(variable));
     if (!name.empty()) return name;
   }

@@ -4,8 +4,11 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <optional>
 
 #include "qt/GameWindow.h"
 
@@ -101,6 +104,41 @@ TEST(QtWindow, FlightDisablesTheMenusAndTheirShortcuts) {
   w.deliver([&] { f.setMenusEnabled(true); });
   QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
   EXPECT_FALSE(f.gameRunning) << "Ctrl+N starts a new game once the menus are back";
+}
+
+// Keeps out: the new high score's box opening over the old "YOU CRASHED" picture while the
+// window was not the active one, the list under it painted only once the box was closed.
+TEST(QtWindow, TheListIsOnScreenBeforeTheNewHighScoreBoxOpens) {
+  QTemporaryDir folder;
+  CommandLine options;
+  options.scoresFile = folder.filePath("Cavewing.txt").toStdString();
+  GameWindow w(options);
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::mouseClick(w.playfield()->startButton(), Qt::LeftButton);
+  QWidget other;  // the player looks elsewhere while the helicopter falls
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+
+  // What the screen shows of the ceiling (green in the cave, black under the list) once the box
+  // is up. The box is watched for, not waited for blindly.
+  std::optional<QColor> ceiling;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    const QImage shown = w.screen()->grabWindow(w.winId()).toImage();
+    const QPoint p =
+        w.playfield()->mapTo(&w, w.playfield()->twipsToWidget().map(QPointF(600, 1500)).toPoint());
+    ceiling = shown.pixelColor(p * shown.devicePixelRatio());
+    box->accept();
+  });
+  watch.start(5);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ceiling.has_value(); }, 20000));
+  EXPECT_TRUE(w.form().lblTitle.Visible);
+  EXPECT_EQ(*ceiling, QColor(0, 0, 0)) << "the cave, not the list, was on screen under the box";
 }
 
 TEST(QtWindow, AboutAndHowToPlayAreModalBoxesWithOneOkButtonAndNoIcon) {
