@@ -1,7 +1,15 @@
 // splitmix64: tiny, well mixed, and identical on every platform.
 #include "form/Random.h"
 
+#include <cfloat>
 #include <cstring>
+
+// The rules' single-precision arithmetic comes out the same on every platform only while each
+// operation rounds to float at once: no excess precision (x87), no fast-math.
+static_assert(FLT_EVAL_METHOD == 0, "floats must be computed in their own precision");
+#ifdef __FAST_MATH__
+#error "fast-math changes the rules' arithmetic"
+#endif
 
 namespace form {
 
