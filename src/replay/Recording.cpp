@@ -5,13 +5,13 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <istream>
 #include <limits>
 #include <locale>
 #include <ostream>
 #include <sstream>
+#include <string_view>
 
 #include "form/QuotedRecords.h"
 
@@ -110,8 +110,8 @@ bool decimal(const std::string& text, float& value) {
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) nonzero |= text[i] != '0';
     return i - from;
   };
-  auto skip = [&](const char* chars) {
-    if (i < text.size() && std::strchr(chars, text[i])) ++i;
+  auto skip = [&](std::string_view chars) {
+    if (i < text.size() && chars.find(text[i]) != chars.npos) ++i;
   };
   skip("-");
   std::size_t mantissa = digits();
