@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=Release
 PREFIX ?= /usr/local
 
-.PHONY: measure setup build run test soak check-asan fuzz install package bench clean
+.PHONY: measure setup build run test soak check-asan fuzz install package bench web web-headless clean
 
 setup:
 	@bash scripts/setup
@@ -18,7 +18,7 @@ build: setup $(BUILD)/build.ninja
 run: build
 	$(BUILD)/cavewing $(ARGS)
 
-test: build
+test: build web-headless
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The long soak: SOAK_GAMES random games (`make test` plays a few hundred).
@@ -26,8 +26,23 @@ SOAK_GAMES ?= 10000
 soak: build
 	CAVEWING_SOAK_GAMES=$(SOAK_GAMES) $(BUILD)/tests/core_tests --gtest_filter='Soak.*'
 
+# The WebAssembly build, with Debian's emscripten, from the same Qt-free sources in $(WEB)/.
+# Its tools find their own JavaScript modules only through NODE_PATH.
+WEB ?= build-web
+EMSDK_ENV = NODE_PATH=/usr/share/nodejs
+
+$(WEB)/build.ninja:
+	$(EMSDK_ENV) emcmake cmake -S . -B $(WEB) -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel -DCAVEWING_DESKTOP=OFF
+
+web: setup $(WEB)/build.ninja
+	$(EMSDK_ENV) cmake --build $(WEB) -j $(JOBS)
+
+# Only what the tests take from it: the headless replay for Node.
+web-headless: setup $(WEB)/build.ninja
+	$(EMSDK_ENV) cmake --build $(WEB) -j $(JOBS) --target cavewing-headless
+
 # Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
-check-asan: setup
+check-asan: setup web-headless
 	cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCAVEWING_SANITIZE=ON
 	cmake --build $(BUILD)-asan -j $(JOBS)
 	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
@@ -71,4 +86,4 @@ measure: build
 	scripts/measure $(BUILD)/cavewing
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz $(BUILD)-bench
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz $(BUILD)-bench $(WEB)

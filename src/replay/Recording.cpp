@@ -12,8 +12,11 @@
 #include <cmath>
 #include <cstring>
 #include <istream>
+#include <limits>
+#include <locale>
 #include <ostream>
 #include <sstream>
+#include <string_view>
 
 #include "form/KeptFile.h"
 #include "form/QuotedRecords.h"
@@ -101,8 +104,43 @@ bool number(const std::string& text, T& value) {
   return !text.empty() && ec == std::errc() && ptr == end;
 }
 
+// A decimal number as the writer writes it: an optional minus, digits with an optional point, an
+// optional exponent. Read in the classic locale, whatever the player's, and by the same code on
+// every platform (the WebAssembly build's library has no from_chars for float). A number too small
+// for a normal float is refused, as some libraries do and others do not.
+bool decimal(const std::string& text, float& value) {
+  std::size_t i = 0;
+  bool nonzero = false;
+  auto digits = [&] {
+    const std::size_t from = i;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) nonzero |= text[i] != '0';
+    return i - from;
+  };
+  auto skip = [&](std::string_view chars) {
+    if (i < text.size() && chars.find(text[i]) != chars.npos) ++i;
+  };
+  skip("-");
+  std::size_t mantissa = digits();
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    mantissa += digits();
+  }
+  const bool significant = nonzero;
+  if (mantissa == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    skip("+-");
+    if (digits() == 0) return false;
+  }
+  if (i != text.size()) return false;
+  std::istringstream in(text);
+  in.imbue(std::locale::classic());
+  if (!(in >> value)) return false;
+  return !significant || std::fabs(value) >= std::numeric_limits<float>::min();
+}
+
 bool twips(const std::string& text, float& value) {
-  return number(text, value) && std::isfinite(value) && std::fabs(value) <= 1e7f;
+  return decimal(text, value) && std::isfinite(value) && std::fabs(value) <= 1e7f;
 }
 
 bool smallInt(const std::string& text, int& value, int lo, int hi) {

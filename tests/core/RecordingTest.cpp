@@ -1,6 +1,7 @@
 // The recorded-game format: what is written reads back the same; what is damaged is refused.
 #include <gtest/gtest.h>
 
+#include <locale>
 #include <sstream>
 
 #include "replay/Recording.h"
@@ -98,6 +99,15 @@ TEST(Recording, RefusesWhatItCannotReplayWithAClearMessage) {
       {replaced("10 down", "99999999999999999999999 down"), "GRID KIND"},
       {replaced("form 1 0 1234.5", "form 1 0 1e39"), "bad event"},
       {replaced("form 1 0 1234.5", "form 1 0 nan"), "bad event"},
+      // Numbers that one platform's library reads and another's refuses are refused everywhere.
+      {replaced("form 1 0 1234.5", "form 1 0 1e-50"), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 1e-40"), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 0x10"), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 +5"), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 1e"), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 ."), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 1.5.2"), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 inf"), "bad event"},
       {replaced("keypress 27", "keypress 2700"), "bad event"},
       {replaced("menu mnuScores", "menu mnuSelfDestruct"), "bad event"},
       {replaced("label lblName 15", "label lblName 16"), "bad event"},
@@ -132,6 +142,31 @@ TEST(Recording, VersionOneStillReadsWithTheNormalOrTheWideWidth) {
   EXPECT_FALSE(parse("cavewing-replay 1\nsystem-tick-us 15625\ngenerator splitmix64 7\n"
                      "outer-width 15360\nplayer \"P\"\nevents\nend 9\n")
                    .recording);
+}
+
+// A decimal comma where the program's locale has one.
+struct CommaPoint : std::numpunct<char> {
+  char do_decimal_point() const override { return ','; }
+};
+
+TEST(Recording, ReadsTwipsInEveryWayTheyAreWrittenWhateverTheLocale) {
+  const std::string s = text(sample());
+  struct CommaLocale {
+    std::locale before = std::locale::global(std::locale(std::locale::classic(), new CommaPoint));
+    ~CommaLocale() { std::locale::global(before); }
+  } commaLocale;
+  const std::pair<const char*, float> numbers[] = {
+      {"1234.5", 1234.5f}, {"-0", 0.0f},
+      {".5", 0.5f},        {"5.", 5.0f},
+      {"1e3", 1000.0f},    {"2.5E-3", 0.0025f},
+      {"0.000", 0.0f},     {"1.00000001e-05", 1.00000001e-05f}};
+  for (const auto& [written, value] : numbers) {
+    std::string file = s;
+    file.replace(file.find("1234.5"), 6, written);
+    const auto back = parse(file);
+    ASSERT_TRUE(back.recording) << written << ": " << back.error;
+    EXPECT_EQ(back.recording->events[1].x, value) << written;
+  }
 }
 
 }  // namespace
