@@ -79,6 +79,7 @@ bench: setup
 	cmake -S . -B $(BUILD)-bench $(CMAKE_FLAGS) -DCAVEWING_BENCH=ON -DBUILD_TESTING=OFF
 	cmake --build $(BUILD)-bench -j $(JOBS) --target cavewing_bench
 	$(BUILD)-bench/bench/cavewing_bench
+	QT_SCALE_FACTOR=2 $(BUILD)-bench/bench/cavewing_bench --benchmark_filter=ShownFlyingFrame
 
 
 # Speed and memory of the real program under Xvfb, against the goals (about 7 minutes).

@@ -55,6 +55,17 @@ QRect pixelsOf(const QTransform& toWidget, const QRectF& twips) {
                QPoint(qRound(r.right()) - 1, qRound(r.bottom()) - 1));
 }
 
+// The logical pixels that cover the given device pixels.
+QRegion logicalPixelsOver(const QRegion& device, qreal ratio) {
+  if (ratio == 1) return device;
+  QRegion logical;
+  for (const QRect& r : device)
+    logical += QRect(QPoint(int(std::floor(r.left() / ratio)), int(std::floor(r.top() / ratio))),
+                     QPoint(int(std::ceil((r.right() + 1) / ratio)) - 1,
+                            int(std::ceil((r.bottom() + 1) / ratio)) - 1));
+  return logical;
+}
+
 // Text may reach a little past its label's box (italics, descenders, the box's own border).
 constexpr int TextMargin = 4;
 
@@ -215,24 +226,32 @@ bool Playfield::syncWithForm() {
   if (now == shown_) return changed;
   const QRegion damaged = damage(shown_, now);
   shown_ = std::move(now);
-  update(damaged);
+  update(logicalPixelsOver(damaged, devicePixelRatioF()));
   return true;
 }
 
+// Device pixels, since the painter rounds each edge there: at a ratio of 2 an edge on half a
+// logical pixel changes a row that rounding in logical pixels would miss.
 Playfield::Scene Playfield::scene() const {
-  const QTransform toWidget = twipsToWidget();
+  const qreal ratio = devicePixelRatioF();
+  const QTransform toDevice = twipsToWidget() * QTransform::fromScale(ratio, ratio);
+  // Where a picture or a label may leave pixels: text may reach past its box.
+  const auto around = [&](const form::Control& c, int margin) {
+    const int m = int(std::ceil(margin * ratio));
+    return pixelsOf(toDevice, rectOf(c)).adjusted(-m, -m, m, m);
+  };
   Scene scene;
   for (const form::Shape* s : form_.paintShapes)
     if (s->Visible)
       scene.shapes[{toQColor(s->FillColor).rgb(), toQColor(s->BorderColor).rgb()}] +=
-          pixelsOf(toWidget, rectOf(*s));
+          pixelsOf(toDevice, rectOf(*s));
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
-      scene.images.emplace_back(pixelsOf(toWidget, rectOf(*i)), int(i->Picture));
+      scene.images.emplace_back(around(*i, 1), int(i->Picture));
   for (const form::Label* l : form_.paintLabels)
     if (l->Visible)
-      scene.labels.emplace_back(pixelsOf(toWidget, rectOf(*l)), l->Caption,
-                                toQColor(l->ForeColor).rgb(), l->Boxed);
+      scene.labels.emplace_back(around(*l, TextMargin), l->Caption, toQColor(l->ForeColor).rgb(),
+                                l->Boxed);
   return scene;
 }
 
@@ -246,16 +265,15 @@ QRegion Playfield::damage(const Scene& was, const Scene& is) {
   for (const auto& [colours, region] : is.shapes)
     if (!was.shapes.contains(colours)) changed += region;
   // A picture or a label that changed at all: where it was and where it is.
-  const auto items = [&changed](const auto& before, const auto& after, int margin) {
+  const auto items = [&changed](const auto& before, const auto& after) {
     for (const auto& item : before)
-      if (std::find(after.begin(), after.end(), item) == after.end())
-        changed += std::get<0>(item).adjusted(-margin, -margin, margin, margin);
+      if (std::find(after.begin(), after.end(), item) == after.end()) changed += std::get<0>(item);
     for (const auto& item : after)
       if (std::find(before.begin(), before.end(), item) == before.end())
-        changed += std::get<0>(item).adjusted(-margin, -margin, margin, margin);
+        changed += std::get<0>(item);
   };
-  items(was.images, is.images, 1);
-  items(was.labels, is.labels, TextMargin);
+  items(was.images, is.images);
+  items(was.labels, is.labels);
   return changed;
 }
 

@@ -39,7 +39,7 @@ private:
   const QFont& fontFor(const form::Font& font);
   void paintReplay(QPainter& p);
   void placeStartButton();
-  // What a frame shows, in widget pixels: the rectangles as one region per pair of colours (a
+  // What a frame shows, in device pixels: the rectangles as one region per pair of colours (a
   // scrolling cave changes only at its steps), the pictures and labels one by one.
   struct Scene {
     std::map<std::pair<QRgb, QRgb>, QRegion> shapes;
