@@ -35,13 +35,15 @@ public:
         form_(host_, random_, number % 7 == 4 ? 10'000 : 15'625) {
     recording_.systemTickUs = form_.clock.systemTick();
     recording_.seed = random_.Seed();
-    recording_.wide = number % 4 == 1;
+    // Now and then a window resized before load: the width the rules read is whatever was recorded.
+    recording_.outerWidth = number % 4 == 1    ? frmCavewing::WideOuterWidth
+                            : number % 11 == 3 ? 24'000.0f
+                                               : frmCavewing::NormalOuterWidth;
     recording_.player = Players[static_cast<std::size_t>(number) % Players.size()];
     // The host answers as the headless replay's does, so that the sitting replays as it was made.
     host_.appPath = host_.userDataPath = scores.string();
     host_.environment["NWUSERNAME"] = recording_.player;
-    host_.outerWidth =
-        recording_.wide ? frmCavewing::WideOuterWidth : frmCavewing::ScaleWidth + 120;
+    host_.outerWidth = recording_.outerWidth;
     form_.scoresFile = (scores / "Cavewing.txt").string();
     form_.Form_Load();
   }
@@ -183,8 +185,8 @@ int main(int argc, char* argv[]) {
     std::filesystem::remove_all(scores);
     const std::string file =
         (folder / ("generated-" + std::to_string(number) + ".replay")).string();
-    if (!replay::writeFile(file, recording)) {
-      std::cerr << "make_recordings: cannot write " << file << "\n";
+    if (std::string error; !replay::writeFile(file, recording, "", error)) {
+      std::cerr << "make_recordings: cannot write " << file << ": " << error << "\n";
       return 1;
     }
   }
