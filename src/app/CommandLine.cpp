@@ -88,7 +88,7 @@ std::string CommandLine::usage(const std::string& program) {
          "Keep the helicopter aloft in a cave that scrolls from right to left.\n"
          "Hold the left mouse button to climb; the right button, Esc, Enter or Space pause.\n"
          "\n"
-         "  --wide        open the wide window, with the layout made for it\n"
+         "  --wide        open the wide window (1286 pixels across), with the layout made for it\n"
          "  --seed N      start the random cave from seed N (the same seed gives the same cave)\n"
          "  --scores FILE keep the high scores in FILE\n"
          "  --record FILE record the games played in FILE (instead of the usual last-game)\n"
@@ -99,8 +99,11 @@ std::string CommandLine::usage(const std::string& program) {
          "  -h, --help    show this help and exit\n"
          "  --version     show the version and exit\n"
          "\n"
-         "The high scores are kept in Cavewing.txt beside the program, or, when the program's\n"
-         "folder cannot be written, in the player's data folder (~/.local/share/Cavewing).\n"
-         "Every game is recorded there too: the last one as last-game, the one that set the\n"
-         "best score as best-game.\n";
+         "The high scores are kept in Cavewing.txt beside the program; an installed copy, or one\n"
+         "whose folder cannot be written, keeps them in the player's data folder\n"
+         "(~/.local/share/Cavewing). Wherever the table is, the games are recorded in that data\n"
+         "folder: the whole sitting as last-game, the one that set the best score as best-game.\n"
+         "\n"
+         "F11 toggles full screen. In flight, the game stands still while its window is not in\n"
+         "front; a click or a key goes on.\n";
 }

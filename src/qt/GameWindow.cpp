@@ -9,8 +9,10 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTime>
+#include <QTimer>
 
 #include "qt/PlayerInput.h"
+#include "qt/StandStill.h"
 #include "qt/WindowState.h"
 #include "replay/Deliver.h"
 
@@ -43,6 +45,7 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   deliver([this] { form_->Form_Load(); });
   // After loading, so that the wide layout is chosen by the window's first width alone.
   new WindowState(*this, wide);
+  standStill_ = new StandStill(*this);
   // The demo's games are not the player's: they are not recorded.
   if (replay)
     startReplay();
@@ -73,7 +76,7 @@ void GameWindow::startReplay() {
   };
   feed();
   form_->clock.afterGridPoint = feed;
-  playfield_->showReplayBadge(true);
+  playfield_->showBadge("REPLAY");
   syncWithForm();
 }
 
@@ -81,7 +84,7 @@ void GameWindow::stopReplay() {
   form_->clock.afterGridPoint = nullptr;
   replayer_.reset();
   playfield_->showReplayPress(std::nullopt);
-  playfield_->showReplayBadge(false);
+  playfield_->showBadge({});
   deliver([this] { form_->mnuNew_Click(); });
 }
 
@@ -118,6 +121,9 @@ void GameWindow::buildMenuBar() {
       continue;
     }
     QMenu* menu = menuBar()->addMenu(QString::fromStdString(entry->Caption));
+    // Once the menu has closed, by Esc too: the menu bar would keep the keys otherwise.
+    connect(menu, &QMenu::aboutToHide, this,
+            [this] { QTimer::singleShot(0, this, &GameWindow::returnKeyboard); });
     menuActions_.push_back({menu->menuAction(), entry, entry});
     for (form::MenuItem* item : entry->Items) {
       if (item->IsSeparator())
@@ -169,6 +175,12 @@ void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                   QString::fromStdString(prompt), QMessageBox::Ok, this);
   box.exec();
+  returnKeyboard();
+}
+
+void GameWindow::returnKeyboard() {
+  QPushButton* start = playfield_->startButton();
+  (start->isVisible() ? static_cast<QWidget*>(start) : playfield_)->setFocus(Qt::OtherFocusReason);
 }
 
 void GameWindow::End() {

@@ -27,7 +27,10 @@ int main(int argc, char* argv[]) {
       std::cout << CommandLine::usage("cavewing");
       return 0;
     case CommandLine::Action::Version:
-      std::cout << "cavewing " CAVEWING_VERSION "\n";
+      std::cout
+          << "cavewing " CAVEWING_VERSION
+             "\nCopyright (c) 2026 The Cavewing developers\n"
+             "MIT licence: free to use, copy, change and pass on; no warranty (see LICENSE).\n";
       return 0;
     case CommandLine::Action::Error:
       std::cerr << "cavewing: " << options.error

@@ -48,6 +48,17 @@ field_pixel() {
 pixel_becomes() { local want=$3; shoot && [ "$(field_pixel "$1" "$2")" = "$want" ]; }
 expect_pixel() { wait_for "${4:-10}" pixel_becomes "$1" "$2" "$3" || fail "pixel at $1,$2 twips is $(field_pixel "$1" "$2"), not $3"; }
 
+# Nothing on the field changes for a while: every shot over 0.6 s matches the first.
+field_stands_still() {
+  shoot && cp "$WORK/shot.png" "$WORK/still.png"
+  local until=$(($(date +%s%N) + 600000000))
+  while [ "$(date +%s%N)" -lt $until ]; do
+    shoot
+    [ "$("$CONVERT" "$WORK/still.png" "$WORK/shot.png" -compose difference -composite \
+      -format '%[fx:maxima]' info:)" = 0 ] || return 1
+  done
+}
+
 # Clicks at a playfield position given in twips.
 click_at() {
   xdotool mousemove --window "$WID" $(( $1 / 15 )) $(( $2 / 15 + MENU_H )) click "${3:-1}"

@@ -39,7 +39,8 @@ grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" share/metainf
   fail "metainfo does not launch $id.desktop"
 
 # The release in the metainfo and the man page is the program's own version.
-version=$(bin/cavewing --version | awk '{ print $2 }')
+version=$(bin/cavewing --version | awk 'NR == 1 { print $2 }')
+bin/cavewing --version | grep -q 'MIT licence' || fail "--version does not name the MIT licence"
 grep -q "<release version=\"$version\"" share/metainfo/$id.metainfo.xml ||
   fail "metainfo has no release $version"
 man_page=$(zcat share/man/man6/cavewing.6.gz)
