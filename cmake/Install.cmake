@@ -53,9 +53,10 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME cavewing)
 set(CPACK_PACKAGE_VENDOR "The Cavewing developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "arcade game: keep a helicopter aloft in an endless cave")
-set(CPACK_PACKAGE_DESCRIPTION "A helicopter flies through a cave that scrolls from right to \
-left: hold the left mouse button to climb, let go to fall. The cave narrows as the flight goes \
-on, and the best fifteen flights go into the high-score list.")
+# Lines short enough for package managers to show as they are.
+set(CPACK_PACKAGE_DESCRIPTION "A helicopter flies through a cave that scrolls from right to left:
+hold the left mouse button to climb, let go to fall. The cave narrows as the
+flight goes on, and the best fifteen flights go into the high-score list.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
