@@ -30,8 +30,10 @@ fail() { echo "FAIL: $*" >&2; [ -f "$WORK/game.log" ] && sed "s/^/  game: /" "$W
 start_game() {
   "$CAVEWING" "$@" >"$WORK/game.log" 2>&1 &
   GAME_PID=$!
-  wait_for 20 find_window '^ Cavewing$' >/dev/null || fail "the window did not map"
-  WID=$(find_window '^ Cavewing$')
+  # This game's window, not one of a game that has just ended.
+  game_window() { xdotool search --onlyvisible --pid "$GAME_PID" --name '^ Cavewing$' 2>/dev/null | head -1 | grep .; }
+  wait_for 20 game_window >/dev/null || fail "the window did not map"
+  WID=$(game_window)
   eval "$(xdotool getwindowgeometry --shell "$WID")"
   MENU_H=$(( HEIGHT - 722 ))
   xdotool windowfocus --sync "$WID" >/dev/null 2>&1 || true

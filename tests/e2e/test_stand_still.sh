@@ -18,12 +18,12 @@ meter_crop() { crop "200x20+$((7440 / 15))+$((800 / 15 + MENU_H))"; }
 score_crop() { crop "100x30+$((13395 / 15))+$((360 / 15 + MENU_H))"; }
 score_counts() { shoot && [ "$(score_crop)" != "$1" ]; }
 recording=$XDG_DATA_HOME/Cavewing/last-game
-# Takes off and climbs: the left button is held on the field.
+# Takes off, then at once, in the same go (a busy machine must not let the helicopter crash
+# first), the xdotool commands given, if any.
 take_off() {
   start_game --seed "$1"
   expect_pixel 6720 4900 "255,0,0"
-  click_at 7600 5150
-  xdotool mousemove --window "$WID" 300 $((300 + MENU_H)) mousedown 1
+  xdotool mousemove --window "$WID" $((7600 / 15)) $((5150 / 15 + MENU_H)) click 1 "${@:2}"
 }
 # Ends the game with Ctrl+X, so that the sitting is saved, and counts the recording's lines that
 # hold the words given.
@@ -37,8 +37,8 @@ end_and_count() {
 xlogo -geometry 100x100+0+0 & other=$!
 wait_for 10 eval 'other_wid=$(xdotool search --onlyvisible --class xlogo | head -1); [ -n "$other_wid" ]' ||
   fail "no other window"
-take_off 3
-xdotool windowfocus --sync "$other_wid"
+# The left button is held on the field when the focus goes.
+take_off 3 mousemove --window "$WID" 300 $((300 + MENU_H)) mousedown 1 windowfocus --sync "$other_wid"
 wait_for 10 paused_shows || fail "no PAUSED overlay after the focus went"
 xdotool mouseup 1
 meter=$(meter_crop) score=$(score_crop)
@@ -53,7 +53,6 @@ wait_for 5 score_counts "$score" || fail "the flight did not go on after the cli
 
 # Minimised (unmapped) and mapped again: the same, and a key lifts it.
 take_off 4
-xdotool mouseup 1
 xdotool windowunmap --sync "$WID"
 xdotool windowmap --sync "$WID"
 xdotool windowfocus --sync "$WID"

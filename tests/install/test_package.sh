@@ -69,7 +69,7 @@ wait "$app" || fail "the program ended with status $?"
 app=
 # An installed copy keeps the scores in the player's data folder, never beside the program: for
 # root, who may write there, as for an ordinary player, who may not.
-as_player() { if [ "$(id -u)" = 0 ]; then runuser -u "$1" -- "${@:2}"; else "${@:2}"; fi; }
+as_player() { if [ "$1" = "$(id -un)" ]; then "${@:2}"; else runuser -u "$1" -- "${@:2}"; fi; }
 play_to_a_high_score() {
   local player=$1 player_home=$tmp/home-$1
   mkdir -p "$player_home" && chown "$player" "$player_home"
@@ -84,8 +84,13 @@ play_to_a_high_score() {
   [ "$(grep -c $'\r$' "$scores" 2>/dev/null)" = 30 ] || fail "$player's table is not in $scores"
   grep -q '^"PLAYER"' "$scores" || fail "$player's row is not in $scores"
   [ ! -e "$tmp/root/usr/games/Cavewing.txt" ] || fail "the installed copy wrote beside the program"
-  kill "$app"; wait "$app" 2>/dev/null || true
+  # runuser passes no signal on: the program, its child, is ended first.
+  kill $(pgrep -P "$app") "$app" 2>/dev/null || true
+  wait "$app" 2>/dev/null || true
   app=
+  # The next player must not find this one's windows.
+  wait_for 20 eval '! find_window "^ Cavewing$" >/dev/null && ! find_window "^New High Score$" >/dev/null' ||
+    fail "$player's windows stayed"
 }
 chmod 755 "$tmp"
 play_to_a_high_score "$(id -un)"
