@@ -13,12 +13,14 @@ StandStill::StandStill(GameWindow& window) : QObject(&window), window_(window) {
 }
 
 bool StandStill::eventFilter(QObject* watched, QEvent* event) {
+  // The moments the window goes away; a window that never came to the front (no window manager
+  // gave it the focus) flies on.
   switch (event->type()) {
     case QEvent::WindowDeactivate:
     case QEvent::WindowStateChange:
     case QEvent::Hide:
     case QEvent::Expose:
-      if (!standing() && !inFront() && flying()) begin();
+      if (!standing() && wentAway(event->type()) && flying()) begin();
       break;
     case QEvent::WinIdChange:  // a new native window: watch its exposure
       if (watched == &window_ && window_.windowHandle())
@@ -30,10 +32,17 @@ bool StandStill::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
-bool StandStill::inFront() const {
-  const QWindow* native = window_.windowHandle();
-  return window_.isVisible() && !window_.isMinimized() && native && native->isExposed() &&
-         QApplication::activeWindow() == &window_;
+bool StandStill::wentAway(QEvent::Type type) const {
+  switch (type) {
+    case QEvent::WindowDeactivate:
+      return QApplication::activeWindow() != &window_;
+    case QEvent::WindowStateChange:
+      return window_.isMinimized();
+    case QEvent::Expose:
+      return window_.windowHandle() && !window_.windowHandle()->isExposed();
+    default:  // hidden
+      return true;
+  }
 }
 
 // Only flight moves on by itself; the ready screen, a pause and the list wait anyway. The demo

@@ -4,6 +4,7 @@
 // click or key only lifts the stand-still. No rule and no recording sees any of it.
 #pragma once
 
+#include <QEvent>
 #include <QObject>
 
 class FirstInput;
@@ -19,7 +20,7 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  bool inFront() const;
+  bool wentAway(QEvent::Type type) const;
   bool flying() const;
   void begin();
   void lift();
