@@ -1,3 +1,6 @@
+// The stand-still: which window events mean the window went away in flight, stopping the
+// real-time pump under the overlay, and starting it again, with no time caught up, at the first
+// click or key.
 #include "qt/StandStill.h"
 
 #include <QApplication>
