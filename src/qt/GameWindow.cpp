@@ -100,7 +100,12 @@ void GameWindow::showReplayed(const replay::Event& e) {
   }
 }
 
-GameWindow::~GameWindow() = default;
+GameWindow::~GameWindow() {
+  // The window's watchers go first: the base class's destructor still sends events (the window
+  // hides and loses the focus), which must not reach them with this window half gone.
+  delete standStill_;
+  delete findChild<WindowState*>();
+}
 
 void GameWindow::buildMenuBar() {
   for (form::MenuItem* entry : form_->menuBar) {
