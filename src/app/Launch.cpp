@@ -29,7 +29,9 @@ int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream
       out << CommandLine::usage("cavewing");
       return printed(out, err, "help");
     case CommandLine::Action::Version:
-      out << "cavewing " CAVEWING_VERSION "\n";
+      out << "cavewing " CAVEWING_VERSION
+             "\nCopyright (c) 2026 The Cavewing developers\n"
+             "MIT licence: free to use, copy, change and pass on; no warranty (see LICENSE).\n";
       return printed(out, err, "version");
     case CommandLine::Action::Error:
       err << "cavewing: " << options.error << "\nTry 'cavewing --help' for more information.\n";

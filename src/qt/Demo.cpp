@@ -1,19 +1,18 @@
 // The demo's driver on the Qt side: once per system tick it lets the autopilot press or release,
 // clicks START in the ready phase, and clicks the high-score list away a few seconds after a
-// crash, all through the window's own events. It watches every input event of the application so
-// that the first real click or key ends the demo; that click or key does nothing else.
+// crash, all through the window's own events. The first real click or key ends the demo; that
+// click or key does nothing else.
 #include "qt/Demo.h"
 
-#include <QApplication>
-#include <QKeyEvent>
-
+#include "qt/FirstInput.h"
 #include "qt/GameWindow.h"
 
 Demo::Demo(GameWindow& window) : QObject(&window), window_(window) {
   frmCavewing& form = window_.form();
   form.throwAwayTable = std::string();
   window_.unattended = true;
-  qApp->installEventFilter(this);
+  window_.playfield()->showBadge("DEMO", "click or press a key to play");
+  new FirstInput([this] { stop(); }, this);
   // The demo decides each time the clock has caught up, once per system tick in flight, as the
   // headless pilot does.
   connect(&window_.pump(), &RealTimePump::advanced, this, &Demo::tick);
@@ -48,33 +47,8 @@ void Demo::stop() {
   playing_ = false;
   disconnect(&window_.pump(), &RealTimePump::advanced, this, &Demo::tick);
   window_.unattended = false;
+  window_.playfield()->showBadge({});
   frmCavewing& form = window_.form();
   form.throwAwayTable.reset();
   window_.deliver([&] { form.mnuNew_Click(); });
-}
-
-bool Demo::eventFilter(QObject*, QEvent* event) {
-  const QEvent::Type type = event->type();
-  // A key reaches the shortcuts first, as a shortcut override, then the focused widget.
-  const bool keyDown = type == QEvent::ShortcutOverride || type == QEvent::KeyPress;
-  if (!playing_) {
-    // The rest of the key that ended the demo: no shortcut, no key press, nothing.
-    if (type == QEvent::Shortcut) return true;
-    if (!keyDown && type != QEvent::KeyRelease) return false;
-    const auto& key = static_cast<const QKeyEvent&>(*event);
-    if (key.key() != endingKey_) return false;
-    if (type == QEvent::KeyRelease && !key.isAutoRepeat()) qApp->removeEventFilter(this);
-    event->accept();  // an accepted shortcut override keeps the shortcut from firing
-    return true;
-  }
-  const bool click = (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
-                     event->spontaneous();
-  if (!click && !keyDown) return false;
-  event->accept();
-  stop();
-  if (keyDown)
-    endingKey_ = static_cast<const QKeyEvent&>(*event).key();
-  else
-    qApp->removeEventFilter(this);
-  return true;
 }

@@ -22,9 +22,6 @@ public:
   explicit Demo(GameWindow& window);
   bool playing() const { return playing_; }
 
-protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
   void tick();
   void stop();
@@ -33,5 +30,4 @@ private:
   autopilot::Pilot pilot_;
   std::int64_t listSince_ = -1;  // when the list came up after a crash, in game time
   bool playing_ = true;
-  int endingKey_ = 0;  // the key that ended the demo does nothing else until it is let go
 };

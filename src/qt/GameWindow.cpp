@@ -9,8 +9,10 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTime>
+#include <QTimer>
 
 #include "qt/PlayerInput.h"
+#include "qt/StandStill.h"
 #include "qt/WindowState.h"
 #include "replay/Deliver.h"
 
@@ -47,6 +49,7 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   deliver([this] { form_->Form_Load(); });
   // The remembered size and place only scale the picture: the rules read outerWidth_ alone.
   new WindowState(*this, wide);
+  standStill_ = new StandStill(*this);
   // The demo's games are not the player's: they are recorded only in the file asked for.
   if (replay)
     startReplay();
@@ -77,7 +80,7 @@ void GameWindow::startReplay() {
   };
   feed();
   form_->clock.afterGridPoint = feed;
-  playfield_->showReplayBadge(true);
+  playfield_->showBadge("REPLAY");
   syncWithForm();
 }
 
@@ -85,7 +88,7 @@ void GameWindow::stopReplay() {
   form_->clock.afterGridPoint = nullptr;
   replayer_.reset();
   playfield_->showReplayPress(std::nullopt);
-  playfield_->showReplayBadge(false);
+  playfield_->showBadge({});
   deliver([this] { form_->mnuNew_Click(); });
 }
 
@@ -101,7 +104,12 @@ void GameWindow::showReplayed(const replay::Event& e) {
   }
 }
 
-GameWindow::~GameWindow() = default;
+GameWindow::~GameWindow() {
+  // The window's watchers go first: the base class's destructor still sends events (the window
+  // hides and loses the focus), which must not reach them with this window half gone.
+  delete standStill_;
+  delete findChild<WindowState*>();
+}
 
 void GameWindow::buildMenuBar() {
   for (form::MenuItem* entry : form_->menuBar) {
@@ -122,6 +130,9 @@ void GameWindow::buildMenuBar() {
       continue;
     }
     QMenu* menu = menuBar()->addMenu(QString::fromStdString(entry->Caption));
+    // Once the menu has closed, by Esc too: the menu bar would keep the keys otherwise.
+    connect(menu, &QMenu::aboutToHide, this,
+            [this] { QTimer::singleShot(0, this, &GameWindow::returnKeyboard); });
     menuActions_.push_back({menu->menuAction(), entry, entry});
     for (form::MenuItem* item : entry->Items) {
       if (item->IsSeparator())
@@ -182,6 +193,12 @@ void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                   QString::fromStdString(prompt), QMessageBox::Ok, this);
   box.exec();
+  returnKeyboard();
+}
+
+void GameWindow::returnKeyboard() {
+  QPushButton* start = playfield_->startButton();
+  (start->isVisible() ? static_cast<QWidget*>(start) : playfield_)->setFocus(Qt::OtherFocusReason);
 }
 
 void GameWindow::End() {

@@ -19,6 +19,7 @@
 #include "replay/Replayer.h"
 
 class PlayerInput;
+class StandStill;
 
 class GameWindow : public QMainWindow, public form::Host {
   Q_OBJECT
@@ -31,6 +32,7 @@ public:
   Playfield* playfield() const { return playfield_; }
   RealTimePump& pump() { return *pump_; }
   PlayerInput& input() { return *input_; }
+  StandStill& standStill() { return *standStill_; }
   QAction* actionFor(const form::MenuItem& item) const;
   // No one is at the window (the demo plays): message boxes are not shown, since no one would
   // close them and time stands still while one is open.
@@ -63,6 +65,8 @@ protected:
 
 private:
   void buildMenuBar();
+  // After a menu or a box, the keys go to the game again: to START while it shows, else the field.
+  void returnKeyboard();
   void startRecording(const CommandLine& options);
   void startReplay();
   void stopReplay();
@@ -84,6 +88,7 @@ private:
   };
   std::vector<MenuAction> menuActions_;
   QCursor customCursor_;
+  StandStill* standStill_ = nullptr;
   std::unique_ptr<replay::Recorder> recorder_;
   std::unique_ptr<replay::Replayer> replayer_;
   float outerWidth_;  // what the rules read at load: the layout's width, whatever the frame

@@ -149,13 +149,20 @@ void Playfield::paintEvent(QPaintEvent* event) {
     p.drawText(r, int(toQt(l->Alignment) | Qt::AlignTop | Qt::TextWordWrap),
                QString::fromStdString(l->Caption));
   }
-  if (replayBadge_) paintReplay(p);
+  if (!badge_.isEmpty()) paintBadge(p);
+  if (standStill_) paintStandStill(p);
   if (!paintedOnce_ && timing_report::enabled()) timing_report::firstFrame();
   paintedOnce_ = true;
 }
 
-void Playfield::showReplayBadge(bool on) {
-  replayBadge_ = on;
+void Playfield::showBadge(const QString& badge, const QString& hint) {
+  badge_ = badge;
+  badgeHint_ = hint;
+  update();
+}
+
+void Playfield::showStandStill(bool on) {
+  standStill_ = on;
   update();
 }
 
@@ -164,18 +171,36 @@ void Playfield::showReplayPress(std::optional<QPointF> at) {
   update();
 }
 
-// Drawn in logical pixels over everything else: a badge in the corner, and a ring where the
-// recorded player holds a button down.
-void Playfield::paintReplay(QPainter& p) {
+// Drawn in logical pixels over everything else: a badge in the corner with its hint, and a ring
+// where the recorded player holds a button down.
+void Playfield::paintBadge(QPainter& p) {
   p.setFont(fontFor(form::Font{"Arial", 12, true}));
   p.setPen(QColor(255, 255, 0));
-  p.drawText(QRectF(8, 4, 200, 24), Qt::AlignLeft | Qt::AlignTop, "REPLAY");
+  p.drawText(QRectF(8, 4, 200, 24), Qt::AlignLeft | Qt::AlignTop, badge_);
+  if (!badgeHint_.isEmpty()) {
+    p.setFont(fontFor(form::Font{"Arial", 9, false}));
+    p.drawText(QRectF(8, 26, 400, 20), Qt::AlignLeft | Qt::AlignTop, badgeHint_);
+  }
   if (!replayPress_) return;
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(QPen(QColor(255, 255, 0), 3));
   p.setBrush(Qt::NoBrush);
   p.drawEllipse(*replayPress_ / TwipsPerPixel, 14, 14);
   p.setRenderHint(QPainter::Antialiasing, false);
+}
+
+// A dark band across the middle of the field, in logical pixels over everything else: what
+// happened, and how to go on.
+void Playfield::paintStandStill(QPainter& p) {
+  const qreal width = fieldWidth_ / TwipsPerPixel,
+              middle = frmCavewing::ScaleHeight / 2 / TwipsPerPixel;
+  p.fillRect(QRectF(0, middle - 60, width, 120), QColor(0, 0, 0, 190));
+  p.setPen(QColor(255, 255, 0));
+  p.setFont(fontFor(form::Font{"Arial", 36, true}));
+  p.drawText(QRectF(0, middle - 56, width, 64), Qt::AlignCenter, "PAUSED");
+  p.setPen(Qt::white);
+  p.setFont(fontFor(form::Font{"Arial", 14, false}));
+  p.drawText(QRectF(0, middle + 12, width, 32), Qt::AlignCenter, "click or press a key");
 }
 
 const QFont& Playfield::fontFor(const form::Font& font) {

@@ -15,7 +15,9 @@ RealTimePump::RealTimePump(form::Clock& clock, AfterAdvance afterAdvance, QObjec
 
 void RealTimePump::start() {
   elapsed_.start();
-  startUs_ = clock_.now();  // real time starts where the clock stands
+  // Real time starts where the clock stands: after a stand-still, the time it lasted is never
+  // caught up.
+  startUs_ = clock_.now() + clock_.droppedUs();
   scheduleNext();
 }
 

@@ -4,6 +4,8 @@
 // safety (regular files only, locks, atomic saves) is form::KeptFile's.
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <iostream>
 
@@ -30,14 +32,31 @@ bool canWriteIn(const std::string& folder) {
   return std::filesystem::is_directory(folder, ec) && ::access(folder.c_str(), W_OK) == 0;
 }
 
+// An installed copy: the program lies in a system folder, or its prefix holds the game's
+// installed files beside it (share/ next to bin/ or games/). Such a folder belongs to no player,
+// even to one who may write it, so the table goes with the player's own data.
+bool installedIn(const std::string& folder) {
+  namespace fs = std::filesystem;
+  const fs::path program = fs::path(folder).lexically_normal();
+  for (const fs::path system : {"/usr", "/opt"}) {
+    const auto [end, _] =
+        std::mismatch(system.begin(), system.end(), program.begin(), program.end());
+    if (end == system.end()) return true;
+  }
+  std::error_code ec;
+  return fs::exists(program.parent_path() / "share/metainfo/org.cavewing.Cavewing.metainfo.xml",
+                    ec);
+}
+
 }  // namespace
 
 std::string frmCavewing::highScorePath() {
   namespace fs = std::filesystem;
   if (!scoresFile.empty()) return scoresFile;
   const std::string programFolder = host.AppPath();
-  if (canWriteIn(programFolder)) return (fs::path(programFolder) / "Cavewing.txt").string();
-  // An installed copy: the table lives with the player's own data.
+  if (!installedIn(programFolder) && canWriteIn(programFolder))
+    return (fs::path(programFolder) / "Cavewing.txt").string();
+  // An installed or read-only copy: the table lives with the player's own data.
   const fs::path userFolder = host.UserDataPath();
   std::error_code ec;
   fs::create_directories(userFolder, ec);

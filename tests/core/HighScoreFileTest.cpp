@@ -226,6 +226,30 @@ TEST(HighScoreFile, UnwritableProgramFolderFallsBackToThePlayersFolder) {
   }
 }
 
+// Keeps out an installed copy run by root writing Cavewing.txt into /usr/bin, a file no package
+// owns.
+TEST(HighScoreFile, InstalledCopyKeepsTheTableInThePlayersFolderWhoeverRunsIt) {
+  const std::vector<std::function<void(ScoresGame&)>> install = {
+      // A system folder, writable or not.
+      [](ScoresGame& g) { g.host.appPath = "/usr/games"; },
+      [](ScoresGame& g) { g.host.appPath = "/opt/cavewing/bin/"; },
+      // Any prefix that holds the installed game: the program's folder stays writable.
+      [](ScoresGame& g) {
+        fs::create_directories(g.temp.path / "share" / "metainfo");
+        writeText(g.temp.path / "share/metainfo/org.cavewing.Cavewing.metainfo.xml", "");
+      }};
+  for (const auto& installed : install) {
+    ScoresGame g;
+    installed(g);
+    g.fly(1000);
+    g.beginCrash();
+    g.form.clock.advance(1300);
+    EXPECT_EQ(fileText(g.userFolder / "Cavewing.txt"), tableText(g.table()));
+    EXPECT_EQ(g.table()[0], Row("ME", "19"));
+    EXPECT_FALSE(fs::exists(fs::path(g.host.appPath) / "Cavewing.txt"));
+  }
+}
+
 TEST(HighScoreFile, FileNamedOnTheCommandLineWins) {
   const CommandLine options = CommandLine::parse({"--scores", "/x/my scores.txt"});
   EXPECT_EQ(options.action, CommandLine::Action::Play);

@@ -302,6 +302,7 @@ TEST(HelpAndAbout, BoxesHaveTheirTitlesAndTexts) {
   EXPECT_EQ(g.host.boxes[1].title, "About the Cavewing");
   EXPECT_NE(g.host.boxes[1].prompt.find("Cavewing team"), std::string::npos);
   EXPECT_NE(g.host.boxes[1].prompt.find("2026"), std::string::npos);
+  EXPECT_NE(g.host.boxes[1].prompt.find("MIT licence"), std::string::npos);
 }
 
 TEST(HelpAndAbout, TimeStandsStillWhileABoxIsOpen) {

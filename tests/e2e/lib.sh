@@ -30,8 +30,10 @@ fail() { echo "FAIL: $*" >&2; [ -f "$WORK/game.log" ] && sed "s/^/  game: /" "$W
 start_game() {
   "$CAVEWING" "$@" >"$WORK/game.log" 2>&1 &
   GAME_PID=$!
-  wait_for 20 find_window '^ Cavewing$' >/dev/null || fail "the window did not map"
-  WID=$(find_window '^ Cavewing$')
+  # This game's window, not one of a game that has just ended.
+  game_window() { xdotool search --onlyvisible --pid "$GAME_PID" --name '^ Cavewing$' 2>/dev/null | head -1 | grep .; }
+  wait_for 20 game_window >/dev/null || fail "the window did not map"
+  WID=$(game_window)
   eval "$(xdotool getwindowgeometry --shell "$WID")"
   MENU_H=$(( HEIGHT - 722 ))
   xdotool windowfocus --sync "$WID" >/dev/null 2>&1 || true
@@ -47,6 +49,17 @@ field_pixel() {
 # Shoots until the pixel at (x, y) twips has the colour, or the deadline passes.
 pixel_becomes() { local want=$3; shoot && [ "$(field_pixel "$1" "$2")" = "$want" ]; }
 expect_pixel() { wait_for "${4:-10}" pixel_becomes "$1" "$2" "$3" || fail "pixel at $1,$2 twips is $(field_pixel "$1" "$2"), not $3"; }
+
+# Nothing on the field changes for a while: every shot over 0.6 s matches the first.
+field_stands_still() {
+  shoot && cp "$WORK/shot.png" "$WORK/still.png"
+  local until=$(($(date +%s%N) + 600000000))
+  while [ "$(date +%s%N)" -lt $until ]; do
+    shoot
+    [ "$("$CONVERT" "$WORK/still.png" "$WORK/shot.png" -compose difference -composite \
+      -format '%[fx:maxima]' info:)" = 0 ] || return 1
+  done
+}
 
 # Clicks at a playfield position given in twips.
 click_at() {

@@ -5,12 +5,14 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <optional>
 
 #include "qt/GameWindow.h"
+#include "qt/WindowState.h"
 
 namespace {
 
@@ -168,6 +170,30 @@ TEST(QtWindow, AboutAndHowToPlayAreModalBoxesWithOneOkButtonAndNoIcon) {
   const Seen how = open(w.form().mnuHow);
   EXPECT_EQ(how.title, "How to Play the Cavewing");
   EXPECT_TRUE(how.text.startsWith("The purpose of this game"));
+}
+
+}  // namespace
+
+namespace {
+
+// Keeps out a window that F11 returns from full screen at a size remembered from a larger screen,
+// with the score and the floor off-screen.
+TEST(QtWindowState, BackFromARememberedFullScreenTheWindowFitsTheScreen) {
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "cavewing", "cavewing");
+  {
+    QMainWindow last;  // the last run's window: larger than this screen, then full screen
+    last.setGeometry(0, 0, 2400, 1800);
+    last.show();
+    last.setWindowState(Qt::WindowFullScreen);
+    settings.setValue("window/geometry", last.saveGeometry());
+  }
+  GameWindow w{CommandLine{}};
+  EXPECT_TRUE(w.isFullScreen());
+  w.findChild<WindowState*>()->fullScreenAction()->trigger();
+  EXPECT_FALSE(w.isFullScreen());
+  EXPECT_TRUE(w.screen()->availableGeometry().contains(w.frameGeometry()))
+      << w.frameGeometry().width() << "x" << w.frameGeometry().height();
+  settings.remove("window/geometry");
 }
 
 }  // namespace
