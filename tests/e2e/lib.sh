@@ -66,6 +66,13 @@ click_at() {
   xdotool mousemove --window "$WID" $(( $1 / 15 )) $(( $2 / 15 + MENU_H )) click "${3:-1}"
 }
 
+# "YOU CRASHED" is up: pure red pixels across the banner's first line of text.
+banner_shows() {
+  shoot && [ "$("$CONVERT" "$WORK/shot.png" -crop "977x100+33+$((200 + MENU_H))" +repage \
+    -fill black +opaque '#FF0000' -fill white -opaque '#FF0000' \
+    -format '%[fx:int(mean*w*h)]' info:)" -gt 2000 ]
+}
+
 game_has_ended() { ! kill -0 "$GAME_PID" 2>/dev/null; }
 expect_exit() { wait_for "${1:-10}" game_has_ended || fail "the program did not end"; GAME_PID=; }
 

@@ -7,12 +7,15 @@ start_xvfb
 
 start_game --seed 5 --scores "$WORK/Cavewing.txt"
 expect_pixel 6720 4900 "255,0,0"
-click_at 7600 5150
-# The focus goes to another window; no press, so the helicopter falls into the floor.
+# Another window, to look at once the game is over (in flight the game would stand still).
 xclock -geometry 100x100+1200+800 >/dev/null 2>&1 &
 CLOCK_PID=$!
 trap 'kill $CLOCK_PID 2>/dev/null || true; cleanup' EXIT
 wait_for 10 find_window '^xclock$' >/dev/null || fail "the other window did not map"
+xdotool windowfocus --sync "$WID"
+click_at 7600 5150
+# No press: the helicopter falls into the floor; at the crash the focus goes to the other window.
+wait_for 20 banner_shows || fail "no YOU CRASHED banner"
 xdotool windowfocus --sync "$(find_window '^xclock$')" || fail "the other window took no focus"
 [ "$(xdotool getwindowfocus)" != "$WID" ] || fail "the game kept the focus"
 

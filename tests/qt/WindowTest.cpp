@@ -119,7 +119,10 @@ TEST(QtWindow, TheListIsOnScreenBeforeTheNewHighScoreBoxOpens) {
   w.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
   QTest::mouseClick(w.playfield()->startButton(), Qt::LeftButton);
-  QWidget other;  // the player looks elsewhere while the helicopter falls
+  // No press: the helicopter falls into the floor. In flight a window that goes away stands
+  // still, so the player looks elsewhere once the crash is on screen.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.form().crashed; }, 20000));
+  QWidget other;
   other.show();
   other.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
