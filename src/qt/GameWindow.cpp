@@ -158,12 +158,17 @@ void GameWindow::deliver(replay::Event event) {
   if (pump_) pump_->catchUp();
   event.grid = grid();
   if (recorder_) recorder_->record(event);
-  deliver([&] { replay::deliver(*form_, event); });
+  // Handled at the grid point it was recorded at: no second catching up in between.
+  handleNow([&] { replay::deliver(*form_, event); });
 }
 
 void GameWindow::deliver(const std::function<void()>& handler) {
   if (ended_) return;
   if (pump_) pump_->catchUp();
+  handleNow(handler);
+}
+
+void GameWindow::handleNow(const std::function<void()>& handler) {
   {
     form::Clock::Delivery delivery(form_->clock);
     handler();

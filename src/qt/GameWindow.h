@@ -65,6 +65,8 @@ protected:
 
 private:
   void buildMenuBar();
+  // Runs a form event handler at the clock's time as it stands.
+  void handleNow(const std::function<void()>& handler);
   // After a menu or a box, the keys go to the game again: to START while it shows, else the field.
   void returnKeyboard();
   void startRecording(const CommandLine& options);
