@@ -38,8 +38,7 @@ void paint(form::Shape& s, form::Color color) {
   s.BorderColor = color;
 }
 
-void item(form::MenuItem& m, std::string name, std::string caption, std::string shortcut = {}) {
-  m.Name = std::move(name);
+void item(form::MenuItem& m, std::string caption, std::string shortcut = {}) {
   m.Caption = std::move(caption);
   m.Shortcut = std::move(shortcut);
 }
@@ -79,9 +78,9 @@ void frmCavewing::layOutControls() {
   place(imgExplosion, 11520, 10080, 1605, 405, false);
   imgExplosion.Picture = form::Picture::Explosion;
 
-  for (int i = 0; i <= 19; ++i) {
+  for (int i = 0; i < Columns; ++i) {
     place(shptunnel[i], 1200 * float(i), -6000, 1200, 8100, true);
-    place(shptunnel[i + 20], 1200 * float(i), 9000, 1200, 15000, true);
+    place(shptunnel[FirstFloorBlock + i], 1200 * float(i), 9000, 1200, 15000, true);
   }
   for (auto& block : shptunnel) paint(block, Green);
 
@@ -113,17 +112,17 @@ void frmCavewing::layOutControls() {
 }
 
 void frmCavewing::buildMenus() {
-  item(mnuFile, "mnuFile", "&File");
-  item(mnuNew, "mnuNew", "&New Game", "Ctrl+N");
-  item(mnuSpace1, "mnuSpace1", "-");
-  item(mnuExit, "mnuExit", "E&xit", "Ctrl+X");
+  item(mnuFile, "&File");
+  item(mnuNew, "&New Game", "Ctrl+N");
+  item(mnuSpace1, "-");
+  item(mnuExit, "E&xit", "Ctrl+X");
   mnuFile.Items = {&mnuNew, &mnuSpace1, &mnuExit};
-  item(mnuHelp, "mnuHelp", "&Help");
-  item(mnuHow, "mnuHow", "&How to Play", "Ctrl+H");
-  item(mnuSpace2, "mnuSpace2", "-");
-  item(mnuAbout, "mnuAbout", "&About", "Ctrl+A");
+  item(mnuHelp, "&Help");
+  item(mnuHow, "&How to Play", "Ctrl+H");
+  item(mnuSpace2, "-");
+  item(mnuAbout, "&About", "Ctrl+A");
   mnuHelp.Items = {&mnuHow, &mnuSpace2, &mnuAbout};
-  item(mnuScores, "mnuScores", "High Sc&ores");
+  item(mnuScores, "High Sc&ores");
   menuBar = {&mnuFile, &mnuHelp, &mnuScores};
 }
 

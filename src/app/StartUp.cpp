@@ -10,8 +10,10 @@ void frmCavewing::Form_Load() {
   resetGameState();
   floorLimitMode = 0;
   flattenCave();
-  for (loopIndex = 0; loopIndex <= 19; ++loopIndex) shptunnel[loopIndex].Height = 8100;
-  for (loopIndex = 20; loopIndex <= 39; ++loopIndex) shptunnel[loopIndex].Height = 15000;
+  for (loopIndex = 0; loopIndex <= LastCeilingBlock; ++loopIndex)
+    shptunnel[loopIndex].Height = 8100;
+  for (loopIndex = FirstFloorBlock; loopIndex <= LastFloorBlock; ++loopIndex)
+    shptunnel[loopIndex].Height = 15000;
   setMenusEnabled(true);
   host.SetMousePointer(form::MousePointer::Default);
   host.Show();

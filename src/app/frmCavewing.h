@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "form/Clock.h"
@@ -50,7 +51,13 @@ public:
   form::Label lblCRASH;
   form::Image imgCopter;
   form::Image imgExplosion;
-  form::ControlArray<form::Shape, 0, 39> shptunnel;
+  // The cave's walls: a row of ceiling blocks over a row of floor blocks, one of each per column;
+  // the floor block under ceiling block i is FirstFloorBlock + i.
+  static constexpr int Columns = 20;
+  static constexpr int LastCeilingBlock = Columns - 1;
+  static constexpr int FirstFloorBlock = Columns;
+  static constexpr int LastFloorBlock = FirstFloorBlock + Columns - 1;
+  form::ControlArray<form::Shape, 0, LastFloorBlock> shptunnel;
   form::ControlArray<form::Image, 0, 4> imgHeli;
   form::ControlArray<form::Label, 1, 15> lblName;
   form::Label lblTitle;
@@ -112,6 +119,8 @@ public:
   void setMenusEnabled(bool enabled);
 
   // ---- Tunnel (src/tunnel) -------------------------------------------------------------------
+  // The cave keeps a passage beside the obstacle over its own column and this many either side.
+  static constexpr int PassageReach = 2;
   void tmrMoveTunnel_Timer();
   void tmrshrink_Timer();
 
@@ -160,6 +169,9 @@ public:
   void ReadScores();
   void WriteScores();
   void CalculateHighScores();
+  // The numeric value of a score's text, as the ranking reads it: the whole number it starts
+  // with (after blanks, with an optional sign), else 0; beyond the range it holds at the ends.
+  static std::int64_t ScoreValue(std::string_view text);
   void ShowHighScores();
   void HideHighScores();
   void mnuScores_Click();

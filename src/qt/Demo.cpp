@@ -1,7 +1,3 @@
-// The demo's driver on the Qt side: once per system tick it lets the autopilot press or release,
-// clicks START in the ready phase, and clicks the high-score list away a few seconds after a
-// crash, all through the window's own events. It watches every input event of the application so
-// that the first real click or key ends the demo; that click or key does nothing else.
 #include "qt/Demo.h"
 
 #include <QApplication>
@@ -10,50 +6,17 @@
 #include "qt/GameWindow.h"
 
 Demo::Demo(GameWindow& window) : QObject(&window), window_(window) {
-  frmCavewing& form = window_.form();
-  playerScores_ = form.scoresFile;
-  form.scoresFile = scoresFolder_.filePath("Cavewing.txt").toStdString();
-  window_.unattended = true;
   qApp->installEventFilter(this);
-  // The demo decides each time the clock has caught up, once per system tick in flight, as the
-  // headless pilot does.
-  connect(&window_.pump(), &RealTimePump::advanced, this, &Demo::tick);
-  tick();
+  window_.drive([this] { window_.cabinet().startDemo(); });
 }
 
-void Demo::tick() {
-  frmCavewing& form = window_.form();
-  if (pilot_.wouldChange(form)) window_.deliver([&] { pilot_.steer(form); });
-  if (!form.gameRunning && !form.gameOver) {
-    window_.deliver(replay::Event{.kind = replay::Event::Kind::Start});
-    return;
-  }
-  if (!form.gameOver || !form.lblTitle.Visible) return;
-  // The list after a crash: shown for a while, then a click starts the next game.
-  const std::int64_t now = form.clock.now();
-  if (listSince_ < 0) listSince_ = now;
-  if (now - listSince_ < ListShownUs) return;
-  listSince_ = -1;
-  constexpr float X = frmCavewing::ScaleWidth / 2, Y = frmCavewing::ScaleHeight / 2;
-  // A click, as a player makes it: the same events the window hands on.
-  for (auto kind : {replay::Event::Kind::Down, replay::Event::Kind::Up})
-    window_.deliver(replay::Event{.kind = kind, .button = frmCavewing::LeftButton, .x = X, .y = Y});
-}
-
-void Demo::stop() {
-  playing_ = false;
-  disconnect(&window_.pump(), &RealTimePump::advanced, this, &Demo::tick);
-  window_.unattended = false;
-  frmCavewing& form = window_.form();
-  form.scoresFile = playerScores_;
-  window_.deliver([&] { form.mnuNew_Click(); });
-}
+bool Demo::playing() const { return window_.cabinet().demoPlaying(); }
 
 bool Demo::eventFilter(QObject*, QEvent* event) {
   const QEvent::Type type = event->type();
   // A key reaches the shortcuts first, as a shortcut override, then the focused widget.
   const bool keyDown = type == QEvent::ShortcutOverride || type == QEvent::KeyPress;
-  if (!playing_) {
+  if (!playing()) {
     // The rest of the key that ended the demo: no shortcut, no key press, nothing.
     if (type == QEvent::Shortcut) return true;
     if (!keyDown && type != QEvent::KeyRelease) return false;
@@ -67,7 +30,7 @@ bool Demo::eventFilter(QObject*, QEvent* event) {
                      event->spontaneous();
   if (!click && !keyDown) return false;
   event->accept();
-  stop();
+  window_.drive([this] { window_.cabinet().stopDemo(); });
   if (keyDown)
     endingKey_ = static_cast<const QKeyEvent&>(*event).key();
   else

@@ -1,40 +1,23 @@
-// The demo: Cavewing plays by itself, as arcade machines do between players. START is clicked for
-// it, the autopilot holds and lets go of the left button through the window's own mouse events,
-// and after a crash the high-score list shows for a few seconds before a click starts the next
-// game. The demo keeps its scores in a table of its own that is thrown away, and no message box
-// waits for a player. A real click or key ends it and leaves the game ready to play.
+// The demo in the window: the cabinet plays by itself (see cabinet/Demo.h), and this filter
+// watches every input event of the application so that the first real click or key ends the
+// demo and leaves the game ready to play; that click or key does nothing else.
 #pragma once
 
 #include <QObject>
-#include <QTemporaryDir>
-#include <cstdint>
-#include <string>
-
-#include "autopilot/Autopilot.h"
 
 class GameWindow;
 
 class Demo : public QObject {
   Q_OBJECT
 public:
-  static constexpr std::int64_t ListShownUs = 4'000'000;
-
   // Starts playing at once.
   explicit Demo(GameWindow& window);
-  bool playing() const { return playing_; }
+  bool playing() const;
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  void tick();
-  void stop();
-
   GameWindow& window_;
-  autopilot::Pilot pilot_;
-  QTemporaryDir scoresFolder_;
-  std::string playerScores_;     // the table the player's own games use
-  std::int64_t listSince_ = -1;  // when the list came up after a crash, in game time
-  bool playing_ = true;
   int endingKey_ = 0;  // the key that ended the demo does nothing else until it is let go
 };

@@ -1,14 +1,11 @@
-// The headless host answers like a window that nobody looks at: message boxes close at once,
-// the player's name is the recorded one, and the high-score table lives in a folder of its own
-// that is removed afterwards.
+// The headless host answers like a window that nobody looks at: message boxes close at once and
+// the window is as wide as the recorded layout; the cabinet answers the rest as a replay does.
 #include "replay/Headless.h"
 
-#include <filesystem>
 #include <ostream>
-#include <random>
 
 #include "app/frmCavewing.h"
-#include "replay/Replayer.h"
+#include "cabinet/Cabinet.h"
 
 namespace replay {
 
@@ -16,45 +13,24 @@ namespace {
 
 class HeadlessHost : public form::Host {
 public:
-  HeadlessHost(const Recording& r, std::filesystem::path folder)
-      : recording_(r), folder_(std::move(folder)) {}
+  explicit HeadlessHost(bool wide) : wide_(wide) {}
 
   void MsgBox(const std::string&, const std::string&) override {}
-  void End() override { ended = true; }
-  std::string AppPath() override { return folder_.string(); }
-  std::string UserDataPath() override { return folder_.string(); }
-  std::string Environ(const std::string& name) override {
-    return name == "NWUSERNAME" ? recording_.player : std::string();
-  }
+  void End() override {}
+  std::string AppPath() override { return {}; }
+  std::string UserDataPath() override { return {}; }
+  std::string Environ(const std::string&) override { return {}; }
   void Show() override {}
   float OuterWidth() override {
     // The normal window is never exactly as wide as the wide layout asks.
-    return recording_.wide ? frmCavewing::WideOuterWidth : frmCavewing::ScaleWidth + 120;
+    return wide_ ? frmCavewing::WideOuterWidth : frmCavewing::ScaleWidth + 120;
   }
   void SetFocus(const form::CommandButton&) override {}
   void SetMousePointer(form::MousePointer) override {}
   double Timer() override { return 0; }
 
-  bool ended = false;
-
 private:
-  const Recording& recording_;
-  std::filesystem::path folder_;
-};
-
-// A folder of its own for the throwaway high-score table, removed when the replay is done.
-struct ScratchFolder {
-  std::filesystem::path path;
-  ScratchFolder() {
-    std::random_device entropy;
-    path = std::filesystem::temp_directory_path() /
-           ("cavewing-replay-" + std::to_string(entropy()) + std::to_string(entropy()));
-    std::filesystem::create_directories(path);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
+  bool wide_;
 };
 
 void writeJsonString(std::ostream& out, const std::string& text) {
@@ -73,17 +49,11 @@ void writeJsonString(std::ostream& out, const std::string& text) {
 
 }  // namespace
 
-float TracingRandom::Rnd() {
-  const float value = form::Random::Rnd();
-  drawn.push_back(value);
-  return value;
-}
-
 void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
                 const std::vector<float>& drawn) {
   auto flag = [](bool b) { return b ? "true" : "false"; };
   out << "{\"grid\":" << grid << ",\"shptunnel\":[";
-  for (int i = 0; i <= 39; ++i) {
+  for (int i = 0; i <= frmCavewing::LastFloorBlock; ++i) {
     const auto& b = f.shptunnel[i];
     out << (i ? "," : "") << "[" << b.Left << "," << b.Top << "," << b.Height << "]";
   }
@@ -118,25 +88,20 @@ void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
 
 Outcome replayHeadless(const Recording& recording, std::ostream* trace,
                        const std::function<void(const frmCavewing&)>& atEnd) {
-  ScratchFolder scratch;
-  HeadlessHost host(recording, scratch.path);
-  TracingRandom random(recording.seed);
-  frmCavewing form(host, random, recording.systemTickUs);
-  form.scoresFile = (scratch.path / "Cavewing.txt").string();
+  HeadlessHost host(recording.wide);
+  cabinet::Cabinet cabinet(host, recording);
+  const frmCavewing& form = cabinet.form();
+  cabinet::Random& random = cabinet.random();
   if (trace) trace->precision(9);
-
-  Replayer replayer(form, recording);
-  form.Form_Load();
-  replayer.deliverDue();
-  random.drawn.clear();
-  while (!host.ended && !replayer.finished()) {
-    form.clock.advanceTo(form.clock.now() + form.clock.systemTick());
-    replayer.deliverDue();
-    if (trace) writeTrace(*trace, form, replayer.grid(), random.drawn);
+  cabinet.load();
+  random.remember = trace != nullptr;
+  while (!cabinet.ended() && !cabinet.replayOver()) {
+    cabinet.advanceTo(form.clock.now() + form.clock.systemTick());
+    if (trace) writeTrace(*trace, form, cabinet.grid(), random.drawn);
     random.drawn.clear();
   }
   if (atEnd) atEnd(form);
-  return {form.score, form.lblScore.Caption, phaseName(form), replayer.grid()};
+  return {form.score, form.lblScore.Caption, cabinet::nameOf(cabinet.phase()), cabinet.grid()};
 }
 
 }  // namespace replay

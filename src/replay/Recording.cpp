@@ -10,9 +10,12 @@
 #include <ostream>
 #include <sstream>
 
+#include "cabinet/ControlNames.h"
 #include "form/QuotedRecords.h"
 
 namespace replay {
+
+using cabinet::Event;
 
 namespace {
 
@@ -210,14 +213,10 @@ private:
         return args == 1 && smallInt(w[2], e.code, 0, 255);
       case Event::Kind::Menu:
         e.name = args == 1 ? w[2] : "";
-        return args == 1 && (e.name == "mnuNew" || e.name == "mnuExit" || e.name == "mnuHow" ||
-                             e.name == "mnuAbout" || e.name == "mnuScores");
+        return args == 1 && cabinet::menuCommandNamed(e.name) != nullptr;
       case Event::Kind::Label:
         if (args == 2) e.name = w[2];
-        return args == 2 &&
-               (e.name == "lblName" || e.name == "lblNumber" || e.name == "lblScores" ||
-                e.name == "lblTitle") &&
-               smallInt(w[3], e.code, 0, 15);
+        return args == 2 && cabinet::listLabelNamed(e.name) && smallInt(w[3], e.code, 0, 15);
       case Event::Kind::Start:
       case Event::Kind::Release:
       case Event::Kind::DblClick:

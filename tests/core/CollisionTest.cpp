@@ -13,8 +13,9 @@ constexpr std::int64_t Tick = form::Clock::defaultSystemTickUs;
 struct ClearedFlight : Game {
   ClearedFlight() {
     start();
-    for (int i = 0; i <= 19; ++i) form.shptunnel[i].Top = -30000 - 100 * float(i);
-    for (int i = 20; i <= 39; ++i) form.shptunnel[i].Top = 30000 + 100 * float(i);
+    for (int i = 0; i < frmCavewing::Columns; ++i) form.shptunnel[i].Top = -30000 - 100 * float(i);
+    for (int i = frmCavewing::FirstFloorBlock; i <= frmCavewing::LastFloorBlock; ++i)
+      form.shptunnel[i].Top = 30000 + 100 * float(i);
     form.shpTunnelM.Left = 50000;
   }
   bool check() {

@@ -7,8 +7,8 @@
 
 namespace {
 
-using replay::Event;
-using Kind = replay::Event::Kind;
+using cabinet::Event;
+using Kind = cabinet::Event::Kind;
 
 replay::Recording sample() {
   replay::Recording r;

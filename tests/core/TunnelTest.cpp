@@ -235,22 +235,22 @@ void checkTick(const frmCavewing& f, const Snapshot& was, RunStats& stats) {
   if (testing::Test::HasFatalFailure()) return;
   const form::Shape& m = f.shpTunnelM;
   const auto nearObstacle = [&](int column) { return cave::nearObstacle(f, column); };
-  for (int i = 0; i <= 19; ++i) {
+  for (int i = 0; i < frmCavewing::Columns; ++i) {
     const form::Shape& ceiling = f.shptunnel[i];
-    const form::Shape& floor = f.shptunnel[i + 20];
+    const form::Shape& floor = f.shptunnel[frmCavewing::FirstFloorBlock + i];
     const bool regenerated = ceiling.Left != was.left[i] - 120;
     if (!regenerated) {
-      if (ceiling.Top != was.top[i] || floor.Top != was.top[i + 20]) {
+      if (ceiling.Top != was.top[i] || floor.Top != was.top[frmCavewing::FirstFloorBlock + i]) {
         // Only the passage beside the obstacle moves a wall that stays in place.
         ASSERT_TRUE(nearObstacle(i)) << i;
         ASSERT_LE(ceiling.Top, was.top[i]) << i;
-        ASSERT_GE(floor.Top, was.top[i + 20]) << i;
+        ASSERT_GE(floor.Top, was.top[frmCavewing::FirstFloorBlock + i]) << i;
         ++stats.pushes;
       }
       continue;
     }
     ++stats.regenerated;
-    const int b = i == 0 ? 19 : i - 1;
+    const int b = i == 0 ? frmCavewing::LastCeilingBlock : i - 1;
     if (nearObstacle(i) || nearObstacle(b)) continue;
     ++stats.checkedSteps;
     const float step = ceiling.Top - f.shptunnel[b].Top;

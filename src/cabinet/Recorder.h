@@ -1,7 +1,7 @@
-// Records the games played in the window: every input event with its grid point, from start-up
-// on, so that the recording replays the whole sitting exactly. When a game has ended (the list is
-// up after a crash) and when the program ends, the recording is kept as the last game; a game
-// that beat the best score kept so far is kept as the best game as well.
+// Records a sitting at the window: every input event with its grid point, from start-up on, so
+// that the recording replays the whole sitting exactly. When a game has ended (the list is up
+// after a crash) and when the program ends, the recording is kept as the last game; a game that
+// beat the best score kept so far is kept as the best game as well.
 #pragma once
 
 #include <string>
@@ -10,12 +10,12 @@
 
 class frmCavewing;
 
-namespace replay {
+namespace cabinet {
 
 class Recorder {
 public:
   // `header` holds everything but the events; either path may be empty to keep no such file.
-  Recorder(Recording header, std::string lastGamePath, std::string bestGamePath);
+  Recorder(replay::Recording header, std::string lastGamePath, std::string bestGamePath);
 
   void record(const Event& event) { recording_.events.push_back(event); }
   // Looks at the game after every change: saves once when a game has ended.
@@ -23,14 +23,11 @@ public:
   // Saves what was played since start-up, if any game was started.
   void save(std::int64_t grid);
 
-  const Recording& recording() const { return recording_; }
-  std::int64_t bestScore() const { return bestScore_; }
-
 private:
-  Recording recording_;
+  replay::Recording recording_;
   std::string lastGamePath_, bestGamePath_;
   std::int64_t bestScore_ = -1;
   bool savedThisGame_ = false;
 };
 
-}  // namespace replay
+}  // namespace cabinet

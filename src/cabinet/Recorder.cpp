@@ -1,13 +1,13 @@
-#include "replay/Recorder.h"
+// Keeping the sitting in the player's data folder, in the recording format.
+#include "cabinet/Recorder.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 
 #include "app/frmCavewing.h"
 
-namespace replay {
+namespace cabinet {
 
 namespace {
 
@@ -17,19 +17,20 @@ constexpr const char* ScoreNote = "score ";
 std::int64_t keptScore(const std::string& path) {
   std::ifstream in(path);
   std::string line;
-  if (!std::getline(in, line) || line.rfind(std::string("# ") + ScoreNote, 0) != 0) return -1;
-  return std::strtoll(line.c_str() + 2 + std::char_traits<char>::length(ScoreNote), nullptr, 10);
+  const std::string note = std::string("# ") + ScoreNote;
+  if (!std::getline(in, line) || line.rfind(note, 0) != 0) return -1;
+  return frmCavewing::ScoreValue(std::string_view(line).substr(note.size()));
 }
 
-void keep(const std::string& path, const Recording& r, const std::string& note = {}) {
+void keep(const std::string& path, const replay::Recording& r, const std::string& note = {}) {
   if (path.empty()) return;
-  if (!writeFile(path, r, note))
+  if (!replay::writeFile(path, r, note))
     std::cerr << "cavewing: cannot keep the recording in " << path << "\n";
 }
 
 }  // namespace
 
-Recorder::Recorder(Recording header, std::string lastGamePath, std::string bestGamePath)
+Recorder::Recorder(replay::Recording header, std::string lastGamePath, std::string bestGamePath)
     : recording_(std::move(header)),
       lastGamePath_(std::move(lastGamePath)),
       bestGamePath_(std::move(bestGamePath)),
@@ -44,7 +45,7 @@ void Recorder::observe(const frmCavewing& f, std::int64_t grid) {
   savedThisGame_ = true;
   save(grid);
   // The score the high-score list ranks is the one shown at the crash.
-  const std::int64_t score = std::strtoll(f.lblScore.Caption.c_str(), nullptr, 10);
+  const std::int64_t score = frmCavewing::ScoreValue(f.lblScore.Caption);
   if (score > bestScore_) {
     bestScore_ = score;
     keep(bestGamePath_, recording_, ScoreNote + std::to_string(score));
@@ -59,4 +60,4 @@ void Recorder::save(std::int64_t grid) {
   keep(lastGamePath_, recording_);
 }
 
-}  // namespace replay
+}  // namespace cabinet
