@@ -8,6 +8,7 @@
 
 #include "FakeHost.h"
 #include "autopilot/Autopilot.h"
+#include "cabinet/Phase.h"
 #include "qt/Playfield.h"
 
 namespace {
@@ -41,7 +42,7 @@ void BM_PaintFlyingFrame(benchmark::State& state) {
     state.ResumeTiming();
     field.render(&image);
   }
-  state.counters["flying"] = g.form.gameRunning && !g.form.halted;
+  state.counters["flying"] = cabinet::phaseOf(g.form) == cabinet::Phase::Flying;
 }
 BENCHMARK(BM_PaintFlyingFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 

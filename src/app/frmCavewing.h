@@ -1,12 +1,13 @@
 // frmCavewing: the game window, its controls, its game state and every event handler.
 //
-// One class, many files: each section below is implemented in the folder of its subsystem.
+// One class, many files: each section below is implemented in the folder of its subsystem, and
+// holds the fields its handlers own beside them.
 //
 //   section                     holds                                             folder
 //   --------------------------  ------------------------------------------------  -----------
 //   Runtime                     host, random numbers, clock                        src/form
 //   Controls                    every control, in creation order; the menu bar     src/app
-//   Game state                  the shared fields and flags                        src/app
+//   Shared game state           the phase flags and the loop counter               src/app
 //   Window and game control     load, unload, Exit, New Game, START                src/app
 //   Tunnel                      scrolling, regenerating and narrowing the cave     src/tunnel
 //   Flight                      climb and fall, rotor, collision, crash start      src/flight
@@ -90,23 +91,13 @@ public:
   std::vector<const form::Image*> paintImages;
   std::vector<const form::Label*> paintLabels;
 
-  // ---- Game state ----------------------------------------------------------------------------
+  // ---- Shared game state ---------------------------------------------------------------------
+  // The four flags that make up the game's phase are written and read by nearly every section,
+  // and every loop over a control array counts in the one loopIndex: they stay together here.
   bool gameOver = false;
   bool crashed = false;
   bool halted = false;
   bool gameRunning = false;
-  std::int16_t climbSpeed = 0;
-  std::int32_t climbAccel = 0;
-  std::int32_t rotorFrame = 0;
-  std::int32_t gapHeight = 0;
-  std::int32_t floorLimitMode = 0;
-  std::int32_t tunnelRoll = 0;
-  bool ceilingStepUp = false;
-  std::int64_t score = 0;
-  std::int32_t pausesLeft = 0;
-  bool crashArmed = false;
-  std::int32_t highScoreCount = 0;
-  std::string userName;
   int loopIndex = 0;
 
   // ---- Window and game control (src/app) -----------------------------------------------------
@@ -121,16 +112,24 @@ public:
   // ---- Tunnel (src/tunnel) -------------------------------------------------------------------
   // The cave keeps a passage beside the obstacle over its own column and this many either side.
   static constexpr int PassageReach = 2;
+  std::int32_t gapHeight = 0;
+  std::int32_t floorLimitMode = 0;  // set at start-up by the window's width
+  std::int32_t tunnelRoll = 0;
+  bool ceilingStepUp = false;
   void tmrMoveTunnel_Timer();
   void tmrshrink_Timer();
 
   // ---- Flight (src/flight) -------------------------------------------------------------------
+  std::int16_t climbSpeed = 0;
+  std::int32_t climbAccel = 0;
+  std::int32_t rotorFrame = 0;
   void tmrUp_Timer();
   void tmrDown_Timer();
   void tmrCopter_Timer();
   void tmrcheck_Timer();
 
   // ---- Crash sequence (src/flight) -----------------------------------------------------------
+  bool crashArmed = false;
   void tmrCRASH_Timer();
 
   // ---- Input and pause (src/input) ----------------------------------------------------------
@@ -142,6 +141,7 @@ public:
   static constexpr int KeyF4 = 115, KeyX = 88;
   static constexpr int AsciiSpace = 32, AsciiEscape = 27, AsciiReturn = 13;
 
+  std::int32_t pausesLeft = 0;
   void PressButton(int button);
   // A button let go, or a release the window lost because it lost the focus meanwhile.
   void ReleaseButton();
@@ -160,6 +160,9 @@ public:
   void tmrPause_Timer();
 
   // ---- Scores and high-score list (src/scores) -----------------------------------------------
+  std::int64_t score = 0;
+  std::int32_t highScoreCount = 0;
+  std::string userName;
   // The high-score file named on the command line; empty for the usual place (highScorePath).
   std::string scoresFile;
   void tmrScore_Timer();
@@ -188,11 +191,7 @@ public:
   void mnuAbout_Click();
 
 private:
-  void applyWideLayout();
+  // Shared by start-up and New Game (src/app).
   void resetGameState();
   void flattenCave();
-  void layOutControls();
-  void buildMenus();
-  void bindHandlers();
-  void listPaintOrder();
 };

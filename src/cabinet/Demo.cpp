@@ -11,7 +11,7 @@ void Demo::step(frmCavewing& form, const std::function<void(const Event&)>& inpu
     input(Event{.kind = Event::Kind::Start});
     return;
   }
-  if (!form.gameOver || !form.lblTitle.Visible) return;
+  if (phaseOf(form) != Phase::Crashed || !form.lblTitle.Visible) return;
   // The list after a crash: shown for a while, then a click starts the next game.
   const std::int64_t now = form.clock.now();
   if (listSince_ < 0) listSince_ = now;

@@ -11,8 +11,9 @@ Phase phaseOf(const frmCavewing& f) {
   if (flags == std::tuple(false, true, false, false)) return Phase::Ready;
   if (flags == std::tuple(true, false, false, false)) return Phase::Flying;
   if (flags == std::tuple(true, true, false, false)) return Phase::Paused;
-  // A crash stops the game's run as it begins: the crashed row has gameRunning off.
-  if (flags == std::tuple(false, true, true, true)) return Phase::Crashed;
+  // The table's crashed row has gameRunning on, yet the collision switches it off as the crash
+  // begins: either way the game has crashed.
+  if (f.halted && f.gameOver && f.crashed) return Phase::Crashed;
   return Phase::None;
 }
 

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "app/frmCavewing.h"
+#include "cabinet/Phase.h"
 
 namespace cabinet {
 
@@ -37,7 +38,7 @@ Recorder::Recorder(replay::Recording header, std::string lastGamePath, std::stri
       bestScore_(keptScore(bestGamePath_)) {}
 
 void Recorder::observe(const frmCavewing& f, std::int64_t grid) {
-  if (!f.gameOver) {
+  if (phaseOf(f) != Phase::Crashed) {
     savedThisGame_ = false;
     return;
   }

@@ -71,8 +71,13 @@ TEST(CabinetPhase, NamesTheFourRowsOfTheGameStateTableAndNothingElse) {
   g.crash();
   EXPECT_EQ(g.cabinet.phase(), Phase::Crashed);
   EXPECT_STREQ(cabinet::nameOf(g.cabinet.phase()), "crashed");
-  // A crash clears gameRunning as it begins: the same flags with it set are no phase at all.
-  g.cabinet.form().gameRunning = true;
+  // The collision clears gameRunning as the crash begins; the game-state table's row has it set.
+  frmCavewing& f = g.cabinet.form();
+  f.gameRunning = true;
+  EXPECT_EQ(g.cabinet.phase(), Phase::Crashed);
+  // Flying flags with the game over are no row of the table.
+  f.halted = false;
+  f.crashed = false;
   EXPECT_EQ(g.cabinet.phase(), Phase::None);
   EXPECT_STREQ(cabinet::nameOf(Phase::None), "none");
 }
