@@ -35,12 +35,13 @@ private:
 
 void writeJsonString(std::ostream& out, const std::string& text) {
   out << '"';
-  for (unsigned char c : text) {
+  for (const char c : text) {
+    const auto code = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\')
       out << '\\' << c;
-    else if (c < 0x20)
+    else if (code < 0x20)
       out << "\\u00"
-          << "0123456789abcdef"[c >> 4] << "0123456789abcdef"[c & 15];
+          << "0123456789abcdef"[code >> 4] << "0123456789abcdef"[code & 15];
     else
       out << c;
   }

@@ -166,8 +166,8 @@ private:
         return false;
       }
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      for (unsigned char c : line)
-        if (c < 0x20 && c != '\t') {
+      for (const char c : line)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
           error_ = "control character in the recording";
           return false;
         }

@@ -15,9 +15,9 @@ namespace cave {
 
 inline bool rowIsContiguous(const frmCavewing& f, int first) {
   std::array<float, frmCavewing::Columns> lefts{};
-  for (int i = 0; i < frmCavewing::Columns; ++i) lefts[i] = f.shptunnel[first + i].Left;
+  for (std::size_t i = 0; i < lefts.size(); ++i) lefts[i] = f.shptunnel[first + int(i)].Left;
   std::sort(lefts.begin(), lefts.end());
-  for (int i = 1; i < frmCavewing::Columns; ++i)
+  for (std::size_t i = 1; i < lefts.size(); ++i)
     if (lefts[i] - lefts[i - 1] != 1200) return false;
   return true;
 }

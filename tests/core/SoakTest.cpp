@@ -84,7 +84,7 @@ private:
       return;
     }
     const float x = float(pick(0, 15239)), y = float(pick(0, 10829));
-    const int button = std::array{1, 1, 1, 2, 4}[pick(0, 4)];
+    const int button = std::array{1, 1, 1, 2, 4}[std::size_t(pick(0, 4))];
     const int shift = pick(0, 7);
     switch (pick(0, 13)) {
       case 0:
@@ -105,7 +105,7 @@ private:
         act([&] { form.Form_DblClick(); });
         break;
       case 7:
-        act([&] { form.Form_KeyPress(std::array{32, 27, 13, 65, 120}[pick(0, 4)]); });
+        act([&] { form.Form_KeyPress(std::array{32, 27, 13, 65, 120}[std::size_t(pick(0, 4))]); });
         break;
       case 8:
         act([&] { form.ReleaseButton(); });

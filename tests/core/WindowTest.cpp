@@ -67,9 +67,9 @@ TEST(Window, LayoutOfTheCaveAndTheMeter) {
   Game g(false);
   const auto& f = g.form;
   for (int i = 0; i < frmCavewing::Columns; ++i) {
-    EXPECT_EQ(f.shptunnel[i].Left, 1200.0f * i);
+    EXPECT_EQ(f.shptunnel[i].Left, 1200.0f * float(i));
     EXPECT_EQ(f.shptunnel[i].Top + f.shptunnel[i].Height, 2100);  // ceiling's lower edge
-    EXPECT_EQ(f.shptunnel[frmCavewing::FirstFloorBlock + i].Left, 1200.0f * i);
+    EXPECT_EQ(f.shptunnel[frmCavewing::FirstFloorBlock + i].Left, 1200.0f * float(i));
     EXPECT_EQ(f.shptunnel[frmCavewing::FirstFloorBlock + i].Top, 9000);
   }
   const float meterLefts[] = {7080, 7680, 8280, 8880, 9480, 10080};
