@@ -74,11 +74,7 @@ float Random::Rnd() {
 }
 
 Cabinet::Cabinet(form::Host& frontEnd, const Sitting& sitting)
-    : frontEnd_(frontEnd),
-      sitting_(sitting),
-      wide_(sitting.wide),
-      random_(sitting.seed),
-      form_(*this, random_) {
+    : frontEnd_(frontEnd), sitting_(sitting), random_(sitting.seed), form_(*this, random_) {
   form_.scoresFile = sitting.scoresFile;
   form_.clock.afterGridPoint = [this] { afterGridPoint(); };
 }
@@ -91,7 +87,6 @@ Cabinet::Cabinet(form::Host& frontEnd, const replay::Recording& recording)
                .scoresFile = {},
                .recordFile = {},
                .record = false},
-      wide_(recording.wide),
       random_(recording.seed),
       form_(*this, random_, recording.systemTickUs) {
   // A replay never writes the player's high-score table.

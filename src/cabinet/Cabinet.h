@@ -69,7 +69,7 @@ public:
   Random& random() { return random_; }
   Phase phase() const { return phaseOf(form_); }
   std::int64_t grid() const { return form_.clock.now() / form_.clock.systemTick(); }
-  bool wide() const { return wide_; }
+  bool wide() const { return sitting_.wide; }
   // The program has ended (Exit, Ctrl+X, the close box): nothing more reaches the form.
   bool ended() const { return ended_; }
 
@@ -119,8 +119,7 @@ private:
 
   form::Host& frontEnd_;
   const replay::Recording* replayed_ = nullptr;
-  Sitting sitting_;
-  bool wide_;
+  Sitting sitting_;  // for a replay, as recorded
   Random random_;
   frmCavewing form_;
   std::unique_ptr<Recorder> recorder_;
