@@ -166,9 +166,10 @@ double GameWindow::Timer() { return QTime::currentTime().msecsSinceStartOfDay() 
 
 void GameWindow::closeEvent(QCloseEvent* event) {
   if (!ended_) {
-    deliver(cabinet::Event{.kind = cabinet::Event::Kind::Close});
     // A close during a replay stops the replay first; the window goes all the same.
-    if (!ended_) deliver([this] { form().Form_Unload(); });
+    const cabinet::Event close{.kind = cabinet::Event::Kind::Close};
+    deliver(close);
+    if (!ended_) deliver(close);
   }
   event->accept();
 }
