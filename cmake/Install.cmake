@@ -3,7 +3,10 @@ include(GNUInstallDirs)
 
 set(CAVEWING_APP_ID org.cavewing.Cavewing)
 
-install(TARGETS cavewing RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A game goes into games/ beside bin/, as Debian keeps games (/usr/games, /usr/local/games, both on
+# every player's PATH there). -DCAVEWING_BINDIR=bin puts it into bin/ instead (say under ~/.local).
+set(CAVEWING_BINDIR games CACHE STRING "Folder under the prefix that receives the program")
+install(TARGETS cavewing RUNTIME DESTINATION ${CAVEWING_BINDIR})
 install(FILES data/${CAVEWING_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/${CAVEWING_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
@@ -14,6 +17,14 @@ add_custom_command(OUTPUT ${man_page}
   DEPENDS ${CMAKE_SOURCE_DIR}/data/cavewing.6 VERBATIM)
 add_custom_target(man_page ALL DEPENDS ${man_page})
 install(FILES ${man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+
+# The licence in the machine-readable form distributions read, and the changelog compressed.
+set(changelog ${CMAKE_BINARY_DIR}/changelog.gz)
+add_custom_command(OUTPUT ${changelog}
+  COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/data/changelog > ${changelog}
+  DEPENDS ${CMAKE_SOURCE_DIR}/data/changelog VERBATIM)
+add_custom_target(changelog ALL DEPENDS ${changelog})
+install(FILES data/copyright ${changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The icon in the hicolor theme. Each size has its own hand-tuned picture in assets/; a size
 # without one is scaled down from the 256-pixel icon at build time.
@@ -42,9 +53,10 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME cavewing)
 set(CPACK_PACKAGE_VENDOR "The Cavewing developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "arcade game: keep a helicopter aloft in an endless cave")
-set(CPACK_PACKAGE_DESCRIPTION "A helicopter flies through a cave that scrolls from right to \
-left: hold the left mouse button to climb, let go to fall. The cave narrows as the flight goes \
-on, and the best fifteen flights go into the high-score list.")
+# Lines short enough for package managers to show as they are.
+set(CPACK_PACKAGE_DESCRIPTION "A helicopter flies through a cave that scrolls from right to left:
+hold the left mouse button to climb, let go to fall. The cave narrows as the
+flight goes on, and the best fifteen flights go into the high-score list.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 
 #include <charconv>
+#include <utility>
 
 namespace {
 
@@ -37,17 +38,15 @@ bool takesValue(const std::string& arg, const std::string& name) {
 
 CommandLine CommandLine::parse(const std::vector<std::string>& args) {
   CommandLine result;
+  // --help and --version win over other options, but not over a wrong one, wherever it stands.
+  std::optional<Action> asked;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
-      result.action = Action::Help;
-      return result;
-    }
-    if (arg == "--version") {
-      result.action = Action::Version;
-      return result;
-    }
-    if (arg == "--wide") {
+      asked = asked.value_or(Action::Help);
+    } else if (arg == "--version") {
+      asked = asked.value_or(Action::Version);
+    } else if (arg == "--wide") {
       result.wide = true;
     } else if (arg == "--demo") {
       result.demo = true;
@@ -73,8 +72,20 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
       return failure("unknown option '" + arg + "'");
     }
   }
+  if (asked) {
+    result.action = *asked;
+    return result;
+  }
   if (result.demo && !result.replayFile.empty())
     return failure("--demo and --replay do not go together");
+  // A replay plays the recording as it was: these would be ignored, so they are refused.
+  if (!result.replayFile.empty()) {
+    for (const auto& [given, name] :
+         {std::pair{result.wide, "--wide"}, std::pair{result.seed.has_value(), "--seed"},
+          std::pair{!result.scoresFile.empty(), "--scores"},
+          std::pair{!result.recordFile.empty(), "--record"}})
+      if (given) return failure(std::string(name) + " does not go with --replay");
+  }
   if (result.headless && result.replayFile.empty())
     return failure("--headless goes with --replay FILE");
   if (result.trace && !result.headless)
@@ -88,19 +99,27 @@ std::string CommandLine::usage(const std::string& program) {
          "Keep the helicopter aloft in a cave that scrolls from right to left.\n"
          "Hold the left mouse button to climb; the right button, Esc, Enter or Space pause.\n"
          "\n"
-         "  --wide        open the wide window, with the layout made for it\n"
+         "  --wide        open the wide window (1286 pixels across), with the layout made for it\n"
          "  --seed N      start the random cave from seed N (the same seed gives the same cave)\n"
          "  --scores FILE keep the high scores in FILE\n"
-         "  --record FILE record the games played in FILE (instead of the usual last-game)\n"
+         "  --record FILE record the games played in FILE (instead of the usual last-game);\n"
+         "                with --demo, the demo's games\n"
          "  --replay FILE play a recorded game back in the window; a key or click stops it\n"
          "  --headless    with --replay: play it back without a window, print the outcome\n"
          "  --trace       with --headless: print the state at every grid point, as JSON\n"
          "  --demo        play by itself until a click or a key; the demo keeps no high scores\n"
+         "                and no last game\n"
          "  -h, --help    show this help and exit\n"
          "  --version     show the version and exit\n"
          "\n"
-         "The high scores are kept in Cavewing.txt beside the program, or, when the program's\n"
-         "folder cannot be written, in the player's data folder (~/.local/share/Cavewing).\n"
-         "Every game is recorded there too: the last one as last-game, the one that set the\n"
-         "best score as best-game.\n";
+         "The high scores are kept in Cavewing.txt beside the program; an installed copy, or one\n"
+         "whose folder cannot be written, keeps them in the player's data folder\n"
+         "(~/.local/share/Cavewing). Wherever the table is, the games are recorded in that data\n"
+         "folder: the whole sitting as last-game, the one that set the best score as best-game.\n"
+         "\n"
+         "F11 toggles full screen. In flight, the game stands still while its window is not in\n"
+         "front; a click or a key goes on.\n"
+         "\n"
+         "The player's name in the table is the first of NWUSERNAME, LOGIN, USERNAME, USER and\n"
+         "LOGNAME that is set and not blank.\n";
 }

@@ -46,7 +46,8 @@ void frmCavewing::Form_Load() {
   host.Show();
   cmdStart.Visible = true;
   host.SetFocus(cmdStart);
-  if (host.OuterWidth() == WideOuterWidth) applyWideLayout(*this);
+  outerWidth = host.OuterWidth();
+  if (outerWidth == WideOuterWidth) applyWideLayout(*this);
 }
 
 void frmCavewing::Form_Unload() { host.End(); }

@@ -18,6 +18,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +27,7 @@
 #include "form/Clock.h"
 #include "form/Controls.h"
 #include "form/Host.h"
+#include "form/KeptFile.h"
 #include "form/Random.h"
 
 class frmCavewing {
@@ -40,9 +43,11 @@ public:
   form::Clock clock;
 
   // ---- Controls ------------------------------------------------------------------------------
-  // The client area, in twips; and the one outer width that selects the wide layout.
+  // The client area, in twips; the normal window's outer width, and the one outer width that
+  // selects the wide layout. Every machine plays with one of these two, whatever its frame.
   static constexpr float ScaleWidth = 15240;
   static constexpr float ScaleHeight = 10830;
+  static constexpr float NormalOuterWidth = 15360;
   static constexpr float WideOuterWidth = 19290;
 
   form::CommandButton cmdStart;
@@ -114,6 +119,9 @@ public:
   static constexpr int PassageReach = 2;
   std::int32_t gapHeight = 0;
   std::int32_t floorLimitMode = 0;  // set at start-up by the window's width
+  // The window's outer width as read at load. Resizing the window later scales the picture and
+  // never changes the cave: the obstacle comes back by this width for the whole sitting.
+  float outerWidth = NormalOuterWidth;
   std::int32_t tunnelRoll = 0;
   bool ceilingStepUp = false;
   void tmrMoveTunnel_Timer();
@@ -165,6 +173,9 @@ public:
   std::string userName;
   // The high-score file named on the command line; empty for the usual place (highScorePath).
   std::string scoresFile;
+  // A throw-away table for replays and the demo: while set, the table is read from and saved to
+  // this text and no file is touched, so that their games never reach the player's table.
+  std::optional<std::string> throwAwayTable;
   void tmrScore_Timer();
   void GetUsername();
   // The player's name as GetUsername finds it in the environment, without setting userName.
@@ -191,6 +202,11 @@ public:
   void mnuAbout_Click();
 
 private:
+  // The table file, held (locked) by the ranking from reading it to saving it; null otherwise
+  // (src/scores).
+  std::unique_ptr<form::KeptFile> heldTable;
+  std::unique_ptr<form::KeptFile> openTable();
+
   // Shared by start-up and New Game (src/app).
   void resetGameState();
   void flattenCave();

@@ -97,12 +97,18 @@ bool Pilot::wouldChange(const frmCavewing& f) const {
   return held_ != (cabinet::phaseOf(f) == cabinet::Phase::Flying && wantsClimb(f));
 }
 
-void Pilot::steer(frmCavewing& f) {
-  if (!wouldChange(f)) return;
+std::optional<bool> Pilot::nextHand(const frmCavewing& f) {
+  if (!wouldChange(f)) return std::nullopt;
   held_ = !held_;
+  return held_;
+}
+
+void Pilot::steer(frmCavewing& f) {
+  const auto press = nextHand(f);
+  if (!press) return;
   // Pressed in the middle of the window, as a player's hand would rest.
   constexpr float X = frmCavewing::ScaleWidth / 2, Y = frmCavewing::ScaleHeight / 2;
-  if (held_)
+  if (*press)
     f.Form_MouseDown(frmCavewing::LeftButton, 0, X, Y);
   else
     f.Form_MouseUp(frmCavewing::LeftButton, 0, X, Y);

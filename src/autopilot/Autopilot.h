@@ -3,6 +3,8 @@
 // moves the helicopter itself.
 #pragma once
 
+#include <optional>
+
 class frmCavewing;
 
 namespace autopilot {
@@ -18,6 +20,9 @@ class Pilot {
 public:
   // Whether steering now would press or release the button.
   bool wouldChange(const frmCavewing& form) const;
+  // The press (true) or release (false) of the left button the pilot makes now, if any; the
+  // caller hands it on, pressed in the middle of the window.
+  std::optional<bool> nextHand(const frmCavewing& form);
   // While the game flies, presses or releases the button on the window as the pilot wants it;
   // otherwise lets go of it, so that a press never starts a new game or resumes a pause.
   void steer(frmCavewing& form);

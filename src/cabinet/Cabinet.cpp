@@ -3,8 +3,6 @@
 // then the demo's moves).
 #include "cabinet/Cabinet.h"
 
-#include <stdlib.h>
-
 #include <filesystem>
 
 #include "cabinet/Deliver.h"
@@ -12,33 +10,6 @@
 #include "cabinet/Replayer.h"
 
 namespace cabinet {
-
-// A high-score table of its own, in a fresh private folder removed with it: the demo's and a
-// replay's games are ranked there, never in the player's table.
-class ThrowAwayTable {
-public:
-  ThrowAwayTable() {
-    std::error_code ec;
-    std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
-    if (ec) temp = "/tmp";
-    std::string pattern = (temp / "cavewing-XXXXXX").string();
-    // Should no folder be made, the table cannot be written at all: still not the player's.
-    if (::mkdtemp(pattern.data())) made_ = true;
-    folder_ = pattern;
-  }
-  ~ThrowAwayTable() {
-    std::error_code ec;
-    if (made_) std::filesystem::remove_all(folder_, ec);
-  }
-  ThrowAwayTable(const ThrowAwayTable&) = delete;
-  ThrowAwayTable& operator=(const ThrowAwayTable&) = delete;
-
-  std::string file() const { return (folder_ / "Cavewing.txt").string(); }
-
-private:
-  std::filesystem::path folder_;
-  bool made_ = false;
-};
 
 namespace {
 
@@ -64,7 +35,7 @@ Sitting Sitting::from(const CommandLine& options) {
                  .wide = options.wide,
                  .scoresFile = options.scoresFile,
                  .recordFile = options.recordFile,
-                 .record = !options.demo};
+                 .demo = options.demo};
 }
 
 float Random::Rnd() {
@@ -83,10 +54,10 @@ Cabinet::Cabinet(form::Host& frontEnd, const replay::Recording& recording)
     : frontEnd_(frontEnd),
       replayed_(&recording),
       sitting_{.seed = recording.seed,
-               .wide = recording.wide,
+               .wide = recording.wide(),
                .scoresFile = {},
                .recordFile = {},
-               .record = false},
+               .demo = false},
       random_(recording.seed),
       form_(*this, random_, recording.systemTickUs) {
   // A replay never writes the player's high-score table.
@@ -99,11 +70,15 @@ Cabinet::~Cabinet() = default;
 void Cabinet::load() {
   run([this] { form_.Form_Load(); });
   if (replayed_) {
-    replayer_ = std::make_unique<Replayer>(form_, *replayed_);
+    // Once the program has ended, nothing more reaches the form: not even the events recorded
+    // later in the same grid point.
+    replayer_ = std::make_unique<Replayer>(form_, *replayed_, [this] { return ended_; });
     run([this] { replayer_->deliverDue(onReplayed); });
-  } else if (sitting_.record) {
-    startRecording();
+    return;
   }
+  // The demo's sitting is not the player's: recorded only in the file asked for.
+  if (!sitting_.demo || !sitting_.recordFile.empty()) startRecording();
+  if (sitting_.demo) startDemo();
 }
 
 void Cabinet::startRecording() {
@@ -111,10 +86,12 @@ void Cabinet::startRecording() {
   replay::Recording header;
   header.systemTickUs = form_.clock.systemTick();
   header.seed = random_.Seed();
-  header.wide = sitting_.wide;
+  header.outerWidth = form_.outerWidth;
   header.player = frmCavewing::UserNameFrom(*this);
   const RecordingPlaces places = recordingPlaces(*this, sitting_.recordFile);
-  recorder_ = std::make_unique<Recorder>(std::move(header), places.lastGame, places.bestGame);
+  // The demo's games never set the player's best.
+  recorder_ = std::make_unique<Recorder>(std::move(header), places.lastGame,
+                                         sitting_.demo ? std::string() : places.bestGame);
 }
 
 void Cabinet::input(Event event) {
@@ -123,6 +100,10 @@ void Cabinet::input(Event event) {
     stopReplay();
     return;
   }
+  play(std::move(event));
+}
+
+void Cabinet::play(Event event) {
   event.grid = grid();
   if (recorder_) recorder_->record(event);
   run([&] { deliver(form_, event); });
@@ -148,7 +129,7 @@ std::int64_t Cabinet::followRealTime(std::int64_t realUs, int allowedLag) {
 void Cabinet::afterGridPoint() {
   if (ended_) return;
   if (replayer_) run([this] { replayer_->deliverDue(onReplayed); });
-  if (demo_) run([this] { demo_->step(form_, [this](const Event& e) { deliver(form_, e); }); });
+  if (demo_) demo_->step(form_, [this](const Event& e) { play(e); });
   observe();
 }
 
@@ -166,23 +147,18 @@ void Cabinet::stopReplay() {
 void Cabinet::startDemo() {
   demo_.emplace();
   useThrowAwayTable();
-  run([this] { demo_->step(form_, [this](const Event& e) { deliver(form_, e); }); });
+  demo_->step(form_, [this](const Event& e) { play(e); });
 }
 
 void Cabinet::stopDemo() {
   if (!demo_) return;
   demo_.reset();
-  if (!replayed_) {
-    form_.scoresFile = sitting_.scoresFile;
-    throwAwayTable_.reset();
-  }
+  if (!replayed_) form_.throwAwayTable.reset();
   run([this] { form_.mnuNew_Click(); });
 }
 
-void Cabinet::useThrowAwayTable() {
-  if (!throwAwayTable_) throwAwayTable_ = std::make_unique<ThrowAwayTable>();
-  form_.scoresFile = throwAwayTable_->file();
-}
+// The table is read from and saved to a text in memory: no file is touched.
+void Cabinet::useThrowAwayTable() { form_.throwAwayTable = std::string(); }
 
 void Cabinet::MsgBox(const std::string& prompt, const std::string& title) {
   // No one is at the window while the demo plays: a box would wait for no one, and time stands
@@ -196,6 +172,11 @@ void Cabinet::End() {
   if (recorder_) recorder_->save(grid());
   ended_ = true;
   frontEnd_.End();
+}
+
+float Cabinet::OuterWidth() {
+  // A replay plays at the recorded width, whatever the window it is shown in.
+  return replayed_ ? replayed_->outerWidth : frontEnd_.OuterWidth();
 }
 
 std::string Cabinet::Environ(const std::string& name) {

@@ -28,7 +28,6 @@ namespace cabinet {
 
 class Recorder;
 class Replayer;
-class ThrowAwayTable;
 
 // What a sitting at the window asks for.
 struct Sitting {
@@ -36,7 +35,7 @@ struct Sitting {
   bool wide = false;                  // the wide window's layout
   std::string scoresFile;             // the player's high-score table; empty for the usual place
   std::string recordFile;             // where the sitting is kept; empty for the data folder's
-  bool record = true;                 // a demo's sitting is not the player's: not recorded
+  bool demo = false;                  // the sitting opens with the demo
 
   static Sitting from(const CommandLine& options);
 };
@@ -54,7 +53,8 @@ public:
 class Cabinet : private form::Host {
 public:
   // A sitting: the player plays, and the sitting is recorded as `last-game` and `best-game` in
-  // the player's data folder (or the file asked for).
+  // the player's data folder (`--record` names the first). A sitting that opens with the demo is
+  // not the player's: it is recorded only in the file asked for, and never as the best game.
   Cabinet(form::Host& frontEnd, const Sitting& sitting);
   // A replay: the recording (which must outlive the cabinet) plays back as it was played, as
   // the recorded player and with a throw-away high-score table; input from the player stops it.
@@ -72,8 +72,12 @@ public:
   bool wide() const { return sitting_.wide; }
   // The program has ended (Exit, Ctrl+X, the close box): nothing more reaches the form.
   bool ended() const { return ended_; }
+  // Ends the program from outside (a signal, the display going away): the recording is kept and
+  // the front end told to end, as on Exit.
+  void end() { End(); }
 
-  // Loads the form into the ready phase and starts recording, or replaying from grid point 0.
+  // Loads the form into the ready phase and starts recording (and the demo, if the sitting opens
+  // with it), or replaying from grid point 0.
   void load();
   // The player's input, at the grid point reached: recorded and delivered. During a replay it
   // stops the replay instead, and the game goes back to the ready phase.
@@ -86,8 +90,6 @@ public:
   // Follows real time, as Clock::followRealTime does; returns the grid points dropped.
   std::int64_t followRealTime(std::int64_t realUs, int allowedLag);
 
-  // The demo: plays by itself, with no message box waiting for anyone and a throw-away table.
-  void startDemo();
   // Ends the demo and leaves the game ready for the player, with the player's table.
   void stopDemo();
   bool demoPlaying() const { return demo_.has_value(); }
@@ -106,12 +108,16 @@ private:
   std::string UserDataPath() override { return frontEnd_.UserDataPath(); }
   std::string Environ(const std::string& name) override;
   void Show() override { frontEnd_.Show(); }
-  float OuterWidth() override { return frontEnd_.OuterWidth(); }
+  float OuterWidth() override;
   void SetFocus(const form::CommandButton& button) override { frontEnd_.SetFocus(button); }
   void SetMousePointer(form::MousePointer pointer) override { frontEnd_.SetMousePointer(pointer); }
   double Timer() override { return frontEnd_.Timer(); }
 
   void afterGridPoint();
+  // Input at the grid point reached, recorded if the sitting is, and delivered.
+  void play(Event event);
+  // The demo: plays by itself, with no message box waiting for anyone and a throw-away table.
+  void startDemo();
   void observe();
   void startRecording();
   void stopReplay();
@@ -125,7 +131,6 @@ private:
   std::unique_ptr<Recorder> recorder_;
   std::unique_ptr<Replayer> replayer_;
   std::optional<Demo> demo_;
-  std::unique_ptr<ThrowAwayTable> throwAwayTable_;
   bool ended_ = false;
 };
 

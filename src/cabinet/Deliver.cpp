@@ -53,9 +53,11 @@ void deliver(frmCavewing& f, const Event& e) {
       if (f.cmdStart.Visible && f.cmdStart.Enabled) f.cmdStart_Click();
       return;
     case Kind::Down:
-      if (e.onCopter && f.imgCopter.Visible)
+      // A press goes to the helicopter while an earlier press on it is held, even once it is
+      // hidden; the helicopter answers it exactly as the window would.
+      if (e.onCopter)
         f.imgCopter_MouseDown(e.button, e.shift, e.x, e.y);
-      else if (!e.onCopter)
+      else
         f.Form_MouseDown(e.button, e.shift, e.x, e.y);
       return;
     case Kind::Up:

@@ -6,7 +6,13 @@
 namespace cabinet {
 
 void Demo::step(frmCavewing& form, const std::function<void(const Event&)>& input) {
-  if (pilot_.wouldChange(form)) pilot_.steer(form);
+  // Pressed in the middle of the window, as a player's hand would rest.
+  constexpr float X = frmCavewing::ScaleWidth / 2, Y = frmCavewing::ScaleHeight / 2;
+  // The pilot's hand goes through the player's events, so that a recording keeps it.
+  if (const auto press = pilot_.nextHand(form)) {
+    const auto kind = *press ? Event::Kind::Down : Event::Kind::Up;
+    input(Event{.kind = kind, .button = frmCavewing::LeftButton, .x = X, .y = Y});
+  }
   if (phaseOf(form) == Phase::Ready) {
     input(Event{.kind = Event::Kind::Start});
     return;
@@ -17,8 +23,7 @@ void Demo::step(frmCavewing& form, const std::function<void(const Event&)>& inpu
   if (listSince_ < 0) listSince_ = now;
   if (now - listSince_ < ListShownUs) return;
   listSince_ = -1;
-  // A click in the middle of the window, as a player makes it.
-  constexpr float X = frmCavewing::ScaleWidth / 2, Y = frmCavewing::ScaleHeight / 2;
+  // A click, as a player makes it.
   for (auto kind : {Event::Kind::Down, Event::Kind::Up})
     input(Event{.kind = kind, .button = frmCavewing::LeftButton, .x = X, .y = Y});
 }

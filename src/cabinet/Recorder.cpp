@@ -1,43 +1,88 @@
-// Keeping the sitting in the player's data folder, in the recording format.
+// The recorder: events into the recording in memory, and the recording onto disk in the player's
+// data folder as the sitting goes, by rewriting only its tail (the new event lines and the end
+// line) in place.
 #include "cabinet/Recorder.h"
 
-#include <algorithm>
 #include <fstream>
 #include <iostream>
+#include <sstream>
+#include <string_view>
 
 #include "app/frmCavewing.h"
 #include "cabinet/Phase.h"
 
 namespace cabinet {
 
+using replay::Recording;
+
 namespace {
 
 constexpr const char* ScoreNote = "score ";
+// An event line is far shorter than this, so that a million of them stay within the file bound.
+constexpr std::size_t LongestEventLine = 128;
+static_assert(Recording::maxEvents * LongestEventLine + 64 * 1024 <= Recording::maxBytes);
 
 // The best game carries its score in its first line: "# score 1234".
 std::int64_t keptScore(const std::string& path) {
   std::ifstream in(path);
-  std::string line;
-  const std::string note = std::string("# ") + ScoreNote;
-  if (!std::getline(in, line) || line.rfind(note, 0) != 0) return -1;
-  return frmCavewing::ScoreValue(std::string_view(line).substr(note.size()));
+  // The note is short: no more of the first line is read, whatever the file holds.
+  char line[64] = {};
+  in.getline(line, sizeof line);
+  if (std::string_view(line).rfind(std::string("# ") + ScoreNote, 0) != 0) return -1;
+  return frmCavewing::ScoreValue(line + 2 + std::char_traits<char>::length(ScoreNote));
 }
 
-void keep(const std::string& path, const replay::Recording& r, const std::string& note = {}) {
-  if (path.empty()) return;
-  if (!replay::writeFile(path, r, note))
-    std::cerr << "cavewing: cannot keep the recording in " << path << "\n";
+void warn(const std::string& path, const std::string& error) {
+  std::cerr << "cavewing: cannot keep the recording in " << path << ": " << error << "\n";
 }
+
+// The lines of `r` from its event `from` on, the end line included.
+std::string linesFrom(const Recording& r, std::size_t from) {
+  Recording tail;
+  tail.events.assign(r.events.begin() + static_cast<std::ptrdiff_t>(from), r.events.end());
+  tail.endGrid = r.endGrid;
+  std::ostringstream text;
+  replay::write(text, tail);
+  const std::string all = text.str();
+  constexpr std::string_view EventsLine = "\nevents\n";
+  return all.substr(all.find(EventsLine) + EventsLine.size());
+}
+
+std::size_t endLineLength(const Recording& r) { return 5 + std::to_string(r.endGrid).size(); }
 
 }  // namespace
 
-Recorder::Recorder(replay::Recording header, std::string lastGamePath, std::string bestGamePath)
+Recorder::Recorder(Recording header, std::string lastGamePath, std::string bestGamePath)
     : recording_(std::move(header)),
       lastGamePath_(std::move(lastGamePath)),
       bestGamePath_(std::move(bestGamePath)),
       bestScore_(keptScore(bestGamePath_)) {}
 
+void Recorder::stopAtBound(const char* which) {
+  if (!full_)
+    std::cerr << "cavewing: the recording has reached " << which
+              << "; the rest of this sitting is not recorded\n";
+  full_ = true;
+}
+
+void Recorder::record(const Event& event) {
+  if (full_) return;
+  if (recording_.events.size() >= Recording::maxEvents ||
+      event.grid > Recording::maxDurationUs / recording_.systemTickUs) {
+    stopAtBound(recording_.events.size() >= Recording::maxEvents ? "a million events"
+                                                                 : "a day of play");
+    return save(event.grid);
+  }
+  recording_.events.push_back(event);
+  // The first START puts the recording on disk; observe keeps it up to date from then on.
+  if (event.kind == Event::Kind::Start && !started_) {
+    started_ = true;
+    save(event.grid);
+  }
+}
+
 void Recorder::observe(const frmCavewing& f, std::int64_t grid) {
+  if (grid - gridOnDisk_ >= 1'000'000 / recording_.systemTickUs) save(grid);
   if (phaseOf(f) != Phase::Crashed) {
     savedThisGame_ = false;
     return;
@@ -47,18 +92,44 @@ void Recorder::observe(const frmCavewing& f, std::int64_t grid) {
   save(grid);
   // The score the high-score list ranks is the one shown at the crash.
   const std::int64_t score = frmCavewing::ScoreValue(f.lblScore.Caption);
-  if (score > bestScore_) {
+  if (score > bestScore_ && !bestGamePath_.empty()) {
     bestScore_ = score;
-    keep(bestGamePath_, recording_, ScoreNote + std::to_string(score));
+    std::string error;
+    if (!replay::writeFile(bestGamePath_, recording_, ScoreNote + std::to_string(score), error))
+      warn(bestGamePath_, error);
   }
 }
 
 void Recorder::save(std::int64_t grid) {
-  const bool started = std::any_of(recording_.events.begin(), recording_.events.end(),
-                                   [](const Event& e) { return e.kind == Event::Kind::Start; });
-  if (!started) return;
+  if (!started_ || lastGamePath_.empty() || closed_) return;
+  const std::int64_t lastGrid = Recording::maxDurationUs / recording_.systemTickUs;
+  if (grid > lastGrid) {
+    stopAtBound("a day of play");
+    grid = lastGrid;
+  }
   recording_.endGrid = grid;
-  keep(lastGamePath_, recording_);
+  std::string error;
+  if (!lastGame_.started()) {
+    std::ostringstream text;
+    replay::write(text, recording_);
+    if (!lastGame_.start(lastGamePath_, text.str(), error)) {
+      warn(lastGamePath_, error);
+      lastGamePath_.clear();  // said once; the sitting goes on unrecorded on disk
+      return;
+    }
+    endLineAt_ = text.str().size() - endLineLength(recording_);
+  } else {
+    const std::string lines = linesFrom(recording_, eventsOnDisk_);
+    if (!lastGame_.writeAt(endLineAt_, lines, error)) {
+      warn(lastGamePath_, error);
+      return;
+    }
+    endLineAt_ += lines.size() - endLineLength(recording_);
+  }
+  eventsOnDisk_ = recording_.events.size();
+  gridOnDisk_ = grid;
+  // A full recording ends where it reached its bounds: the reader accepts no more.
+  closed_ = full_;
 }
 
 }  // namespace cabinet

@@ -1,11 +1,15 @@
-// Records a sitting at the window: every input event with its grid point, from start-up on, so
-// that the recording replays the whole sitting exactly. When a game has ended (the list is up
-// after a crash) and when the program ends, the recording is kept as the last game; a game that
-// beat the best score kept so far is kept as the best game as well.
+// Records a sitting at the window: every input event with its grid point, from start-up
+// on, so that the recording replays the whole sitting exactly. From the first START on, the
+// recording is kept on disk as the last game as the sitting goes (brought up to date once a second
+// of game time and whenever a game ends), so that a program ended
+// by a signal or by its display going away still leaves a playable last game. A game that beat
+// the best score kept so far is kept as the best game as well. A recording stops growing at the
+// bounds the reader accepts.
 #pragma once
 
 #include <string>
 
+#include "form/KeptFile.h"
 #include "replay/Recording.h"
 
 class frmCavewing;
@@ -17,17 +21,31 @@ public:
   // `header` holds everything but the events; either path may be empty to keep no such file.
   Recorder(replay::Recording header, std::string lastGamePath, std::string bestGamePath);
 
-  void record(const Event& event) { recording_.events.push_back(event); }
-  // Looks at the game after every change: saves once when a game has ended.
+  void record(const Event& event);
+  // Looks at the game after every change: keeps the recording once when a game has ended, and
+  // brings the end of the last game on disk up to date once a second of game time.
   void observe(const frmCavewing& form, std::int64_t grid);
-  // Saves what was played since start-up, if any game was started.
+  // Brings the last game on disk up to date, if any game was started.
   void save(std::int64_t grid);
 
+  const replay::Recording& recording() const { return recording_; }
+  // Whether the recording reached the reader's bounds, and so stopped.
+  bool full() const { return full_; }
+
 private:
+  void stopAtBound(const char* which);
+
   replay::Recording recording_;
   std::string lastGamePath_, bestGamePath_;
   std::int64_t bestScore_ = -1;
   bool savedThisGame_ = false;
+  bool started_ = false;
+  bool full_ = false;
+  bool closed_ = false;  // full, and its end is on disk
+  form::GrowingFile lastGame_;
+  std::size_t eventsOnDisk_ = 0;
+  std::size_t endLineAt_ = 0;  // where the end line of the last game on disk starts
+  std::int64_t gridOnDisk_ = -1;
 };
 
 }  // namespace cabinet

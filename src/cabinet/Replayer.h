@@ -13,7 +13,8 @@ namespace cabinet {
 
 class Replayer {
 public:
-  Replayer(frmCavewing& form, const replay::Recording& recording);
+  // `ended` tells when the program has ended: no event is delivered after that.
+  Replayer(frmCavewing& form, const replay::Recording& recording, std::function<bool()> ended);
 
   // Delivers every event recorded for the grid points reached so far; `shown` learns of each.
   void deliverDue(const std::function<void(const Event&)>& shown = {});
@@ -24,6 +25,7 @@ private:
 
   frmCavewing& form_;
   const replay::Recording& recording_;
+  std::function<bool()> ended_;
   std::size_t next_ = 0;
 };
 

@@ -28,7 +28,8 @@ public:
   virtual std::string Environ(const std::string& name) = 0;
   // Shows the window (brings it up if it is already shown).
   virtual void Show() = 0;
-  // The window's outer width in twips, frame included.
+  // The window's outer width in twips, as laid out: the normal window's or the wide one's, the
+  // same on every machine whatever frame the desktop adds. Read once, at load.
   virtual float OuterWidth() = 0;
   virtual void SetFocus(const CommandButton& button) = 0;
   virtual void SetMousePointer(MousePointer pointer) = 0;

@@ -1,10 +1,10 @@
 // Quoted-field text records: a file of text fields, each written in double quotes on a line of
 // its own ended by CR LF. Reading also takes unquoted fields and several fields on one line,
 // separated by commas. Damaged files are read as far as they make sense, within fixed bounds.
+// Reading and saving the file itself is the business of form/KeptFile.
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,7 +18,9 @@ inline constexpr std::size_t maxFileBytes = 1024 * 1024;  // the rest of a bigge
 // The fields of `text`, at most `maxFields` of them. A quoted field is the text between its
 // quotes; a quote left open ends with its line, so it harms only its own field; text after the
 // closing quote up to the next separator is dropped. An unquoted field is its text with the blanks
-// around it trimmed. A line break at the very end of the text starts no further field.
+// around it trimmed; a number among them is given in its decimal form ("0200" is "200"). A line
+// break at the very end of the text starts no further field, and a UTF-8 byte order mark at its
+// start is skipped.
 std::vector<std::string> parse(std::string_view text, std::size_t maxFields);
 
 // The file form of `fields`: each one quoted on its own CR LF line, made plain first.
@@ -27,22 +29,5 @@ std::string format(const std::vector<std::string>& fields);
 // A field as it can stand between two quotes on one line: a double quote becomes an apostrophe,
 // control characters (line breaks, tabs and the rest) are dropped. Nothing else changes.
 std::string plainField(std::string_view text);
-
-// Reads the fields of a regular file (at most `maxFields`, from at most its first maxFileBytes).
-// On failure returns nothing and says why in `error`.
-std::optional<std::vector<std::string>> readFile(const std::string& path, std::size_t maxFields,
-                                                 std::string& error);
-
-// Creates the file empty when there is none; leaves an existing one untouched.
-bool touchFile(const std::string& path, std::string& error);
-
-// Replaces the file with one holding `fields`: see replaceFile.
-bool writeFile(const std::string& path, const std::vector<std::string>& fields, std::string& error);
-
-// Replaces the file with `contents`, atomically: the new contents go to a temporary
-// file in the same folder, are flushed to disk, and the temporary file is renamed over the old
-// one. Any failure on the way leaves the old file whole. A symbolic link is followed, so that the
-// file it points to is replaced and the link stays. A read-only file is not replaced.
-bool replaceFile(const std::string& path, const std::string& contents, std::string& error);
 
 }  // namespace form::records

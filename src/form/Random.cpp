@@ -1,7 +1,15 @@
 // splitmix64: tiny, well mixed, and identical on every platform.
 #include "form/Random.h"
 
-#include <bit>
+#include <cfloat>
+#include <cstring>
+
+// The rules' single-precision arithmetic comes out the same on every platform only while each
+// operation rounds to float at once: no excess precision (x87), no fast-math.
+static_assert(FLT_EVAL_METHOD == 0, "floats must be computed in their own precision");
+#ifdef __FAST_MATH__
+#error "fast-math changes the rules' arithmetic"
+#endif
 
 namespace form {
 
@@ -10,7 +18,11 @@ Random::Random(std::optional<std::uint64_t> fixedSeed) : fixedSeed_(fixedSeed) {
 }
 
 void Random::Randomize(double secondsSinceMidnight) {
-  seed(fixedSeed_.value_or(std::bit_cast<std::uint64_t>(secondsSinceMidnight)));
+  // The time's bits as they are (std::bit_cast is missing from the WebAssembly build's library).
+  std::uint64_t bits = 0;
+  static_assert(sizeof bits == sizeof secondsSinceMidnight);
+  std::memcpy(&bits, &secondsSinceMidnight, sizeof bits);
+  seed(fixedSeed_.value_or(bits));
 }
 
 float Random::Rnd() {

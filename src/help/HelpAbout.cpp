@@ -15,6 +15,7 @@ void frmCavewing::mnuHow_Click() {
 void frmCavewing::mnuAbout_Click() {
   host.MsgBox(
       "Cavewing was made by the Cavewing team in the spring and summer of 2026.  Later game "
-      "fixes were applied by the Cavewing team in November and December 2026.",
+      "fixes were applied by the Cavewing team in November and December 2026.\n\n"
+      "Free software under the MIT licence.",
       "About the Cavewing");
 }

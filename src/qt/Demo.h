@@ -1,6 +1,6 @@
-// The demo in the window: the cabinet plays by itself (see cabinet/Demo.h), and this filter
-// watches every input event of the application so that the first real click or key ends the
-// demo and leaves the game ready to play; that click or key does nothing else.
+// The demo in the window: the cabinet plays by itself (see cabinet/Demo.h) while a badge says so,
+// and the first real click or key ends the demo and leaves the game ready to play; that click or
+// key does nothing else.
 #pragma once
 
 #include <QObject>
@@ -10,14 +10,12 @@ class GameWindow;
 class Demo : public QObject {
   Q_OBJECT
 public:
-  // Starts playing at once.
+  // Watches for the player from now on; the cabinet plays the demo its sitting opened with.
   explicit Demo(GameWindow& window);
   bool playing() const;
 
-protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
+  void stop();
+
   GameWindow& window_;
-  int endingKey_ = 0;  // the key that ended the demo does nothing else until it is let go
 };

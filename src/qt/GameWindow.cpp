@@ -1,4 +1,4 @@
-// The host side of the form: Qt widgets, dialogs and time, translated to and from the form.
+// The host side of the cabinet: Qt widgets, dialogs and time, translated to and from the game.
 #include "qt/GameWindow.h"
 
 #include <QApplication>
@@ -8,15 +8,18 @@
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTime>
+#include <QTimer>
 
 #include "cabinet/ControlNames.h"
 #include "qt/PlayerInput.h"
+#include "qt/StandStill.h"
 #include "qt/WindowState.h"
 
 GameWindow::GameWindow(const CommandLine& options, const replay::Recording* replay)
-    : cabinet_(replay
-                   ? std::make_unique<cabinet::Cabinet>(*this, *replay)
-                   : std::make_unique<cabinet::Cabinet>(*this, cabinet::Sitting::from(options))) {
+    : cabinet_(replay ? std::make_unique<cabinet::Cabinet>(*this, *replay)
+                      : std::make_unique<cabinet::Cabinet>(*this, cabinet::Sitting::from(options))),
+      // The rules read the layout's width, never the window's (a replay's is the recorded one).
+      outerWidth_(options.wide ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth) {
   setWindowTitle(" Cavewing");
   setWindowIcon(QIcon(":/assets/icon.png"));
   const QPixmap cursor(":/assets/cursor.png");
@@ -37,11 +40,12 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   pump_ = std::make_unique<RealTimePump>(*cabinet_, [this] { return syncWithForm(); });
   if (replay) {
     cabinet_->onReplayed = [this](const cabinet::Event& e) { showReplayed(e); };
-    playfield_->showReplayBadge(true);
+    playfield_->showBadge("REPLAY");
   }
   drive([this] { cabinet_->load(); });
-  // After loading, so that the wide layout is chosen by the window's first width alone.
+  // The remembered size and place only scale the picture: the rules read the layout's width.
   new WindowState(*this, wide);
+  standStill_ = new StandStill(*this);
   if (!ended_) pump_->start();
 }
 
@@ -57,7 +61,12 @@ void GameWindow::showReplayed(const cabinet::Event& e) {
   }
 }
 
-GameWindow::~GameWindow() = default;
+GameWindow::~GameWindow() {
+  // The window's watchers go first: the base class's destructor still sends events (the window
+  // hides and loses the focus), which must not reach them with this window half gone.
+  delete standStill_;
+  delete findChild<WindowState*>();
+}
 
 void GameWindow::buildMenuBar() {
   for (form::MenuItem* entry : form().menuBar) {
@@ -79,6 +88,9 @@ void GameWindow::buildMenuBar() {
       continue;
     }
     QMenu* menu = menuBar()->addMenu(QString::fromStdString(entry->Caption));
+    // Once the menu has closed, by Esc too: the menu bar would keep the keys otherwise.
+    connect(menu, &QMenu::aboutToHide, this,
+            [this] { QTimer::singleShot(0, this, &GameWindow::returnKeyboard); });
     menuActions_.push_back({menu->menuAction(), entry, entry});
     for (form::MenuItem* item : entry->Items) {
       if (item->IsSeparator())
@@ -101,7 +113,7 @@ void GameWindow::deliver(const cabinet::Event& event) {
     cabinet_->input(event);
     if (replaying && !cabinet_->replaying()) {
       playfield_->showReplayPress(std::nullopt);
-      playfield_->showReplayBadge(false);
+      playfield_->showBadge({});
     }
   });
 }
@@ -119,15 +131,30 @@ void GameWindow::drive(const std::function<void()>& change) {
 
 bool GameWindow::syncWithForm() {
   if (ended_) return false;
-  // A disabled menu disables its items, and with them their shortcuts.
-  for (const auto& m : menuActions_) m.action->setEnabled(m.item->Enabled && m.menu->Enabled);
+  syncMenus();
   return playfield_->syncWithForm();
 }
 
+void GameWindow::syncMenus() {
+  // A disabled menu disables its items, and with them their shortcuts.
+  for (const auto& m : menuActions_) m.action->setEnabled(m.item->Enabled && m.menu->Enabled);
+}
+
 void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
+  // The picture is brought up to date before the box opens, whether the window is active or
+  // not: the new high score's list is on screen under its box, not the crash banner.
+  syncMenus();
+  playfield_->syncWithForm();
+  playfield_->repaint();
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                   QString::fromStdString(prompt), QMessageBox::Ok, this);
   box.exec();
+  returnKeyboard();
+}
+
+void GameWindow::returnKeyboard() {
+  QPushButton* start = playfield_->startButton();
+  (start->isVisible() ? static_cast<QWidget*>(start) : playfield_)->setFocus(Qt::OtherFocusReason);
 }
 
 void GameWindow::End() {
@@ -136,6 +163,7 @@ void GameWindow::End() {
   // The last window closing ends the application's event loop.
   close();
 }
+
 std::string GameWindow::AppPath() { return QCoreApplication::applicationDirPath().toStdString(); }
 
 std::string GameWindow::UserDataPath() {
@@ -151,7 +179,7 @@ void GameWindow::Show() {
   raise();
 }
 
-float GameWindow::OuterWidth() { return float(frameGeometry().width()) * 15; }
+float GameWindow::OuterWidth() { return outerWidth_; }
 
 void GameWindow::SetFocus(const form::CommandButton&) { playfield_->startButton()->setFocus(); }
 

@@ -17,6 +17,7 @@
 #include "qt/RealTimePump.h"
 
 class PlayerInput;
+class StandStill;
 
 class GameWindow : public QMainWindow, public form::Host {
   Q_OBJECT
@@ -31,6 +32,7 @@ public:
   Playfield* playfield() const { return playfield_; }
   RealTimePump& pump() { return *pump_; }
   PlayerInput& input() { return *input_; }
+  StandStill& standStill() { return *standStill_; }
   QAction* actionFor(const form::MenuItem& item) const;
 
   // Hands the player's input to the cabinet at the grid point of real time.
@@ -59,8 +61,11 @@ protected:
 
 private:
   void buildMenuBar();
+  // After a menu or a box, the keys go to the game again: to START while it shows, else the field.
+  void returnKeyboard();
   void showReplayed(const cabinet::Event& event);
   bool syncWithForm();  // whether anything visible changed
+  void syncMenus();
 
   std::unique_ptr<cabinet::Cabinet> cabinet_;
   Playfield* playfield_;
@@ -73,5 +78,7 @@ private:
   };
   std::vector<MenuAction> menuActions_;
   QCursor customCursor_;
+  StandStill* standStill_ = nullptr;
+  float outerWidth_;  // what the rules read at load: the layout's width, whatever the frame
   bool ended_ = false;
 };

@@ -55,6 +55,17 @@ QRect pixelsOf(const QTransform& toWidget, const QRectF& twips) {
                QPoint(qRound(r.right()) - 1, qRound(r.bottom()) - 1));
 }
 
+// The logical pixels that cover the given device pixels.
+QRegion logicalPixelsOver(const QRegion& device, qreal ratio) {
+  if (ratio == 1) return device;
+  QRegion logical;
+  for (const QRect& r : device)
+    logical += QRect(QPoint(int(std::floor(r.left() / ratio)), int(std::floor(r.top() / ratio))),
+                     QPoint(int(std::ceil((r.right() + 1) / ratio)) - 1,
+                            int(std::ceil((r.bottom() + 1) / ratio)) - 1));
+  return logical;
+}
+
 // Text may reach a little past its label's box (italics, descenders, the box's own border).
 constexpr int TextMargin = 4;
 
@@ -138,13 +149,20 @@ void Playfield::paintEvent(QPaintEvent* event) {
     p.drawText(r, int(toQt(l->Alignment) | Qt::AlignTop | Qt::TextWordWrap),
                QString::fromStdString(l->Caption));
   }
-  if (replayBadge_) paintReplay(p);
+  if (!badge_.isEmpty()) paintBadge(p);
+  if (standStill_) paintStandStill(p);
   if (!paintedOnce_ && timing_report::enabled()) timing_report::firstFrame();
   paintedOnce_ = true;
 }
 
-void Playfield::showReplayBadge(bool on) {
-  replayBadge_ = on;
+void Playfield::showBadge(const QString& badge, const QString& hint) {
+  badge_ = badge;
+  badgeHint_ = hint;
+  update();
+}
+
+void Playfield::showStandStill(bool on) {
+  standStill_ = on;
   update();
 }
 
@@ -153,18 +171,36 @@ void Playfield::showReplayPress(std::optional<QPointF> at) {
   update();
 }
 
-// Drawn in logical pixels over everything else: a badge in the corner, and a ring where the
-// recorded player holds a button down.
-void Playfield::paintReplay(QPainter& p) {
+// Drawn in logical pixels over everything else: a badge in the corner with its hint, and a ring
+// where the recorded player holds a button down.
+void Playfield::paintBadge(QPainter& p) {
   p.setFont(fontFor(form::Font{"Arial", 12, true}));
   p.setPen(QColor(255, 255, 0));
-  p.drawText(QRectF(8, 4, 200, 24), Qt::AlignLeft | Qt::AlignTop, "REPLAY");
+  p.drawText(QRectF(8, 4, 200, 24), Qt::AlignLeft | Qt::AlignTop, badge_);
+  if (!badgeHint_.isEmpty()) {
+    p.setFont(fontFor(form::Font{"Arial", 9, false}));
+    p.drawText(QRectF(8, 26, 400, 20), Qt::AlignLeft | Qt::AlignTop, badgeHint_);
+  }
   if (!replayPress_) return;
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(QPen(QColor(255, 255, 0), 3));
   p.setBrush(Qt::NoBrush);
   p.drawEllipse(*replayPress_ / TwipsPerPixel, 14, 14);
   p.setRenderHint(QPainter::Antialiasing, false);
+}
+
+// A dark band across the middle of the field, in logical pixels over everything else: what
+// happened, and how to go on.
+void Playfield::paintStandStill(QPainter& p) {
+  const qreal width = fieldWidth_ / TwipsPerPixel,
+              middle = frmCavewing::ScaleHeight / 2 / TwipsPerPixel;
+  p.fillRect(QRectF(0, middle - 60, width, 120), QColor(0, 0, 0, 190));
+  p.setPen(QColor(255, 255, 0));
+  p.setFont(fontFor(form::Font{"Arial", 36, true}));
+  p.drawText(QRectF(0, middle - 56, width, 64), Qt::AlignCenter, "PAUSED");
+  p.setPen(Qt::white);
+  p.setFont(fontFor(form::Font{"Arial", 14, false}));
+  p.drawText(QRectF(0, middle + 12, width, 32), Qt::AlignCenter, "click or press a key");
 }
 
 const QFont& Playfield::fontFor(const form::Font& font) {
@@ -215,24 +251,32 @@ bool Playfield::syncWithForm() {
   if (now == shown_) return changed;
   const QRegion damaged = damage(shown_, now);
   shown_ = std::move(now);
-  update(damaged);
+  update(logicalPixelsOver(damaged, devicePixelRatioF()));
   return true;
 }
 
+// Device pixels, since the painter rounds each edge there: at a ratio of 2 an edge on half a
+// logical pixel changes a row that rounding in logical pixels would miss.
 Playfield::Scene Playfield::scene() const {
-  const QTransform toWidget = twipsToWidget();
+  const qreal ratio = devicePixelRatioF();
+  const QTransform toDevice = twipsToWidget() * QTransform::fromScale(ratio, ratio);
+  // Where a picture or a label may leave pixels: text may reach past its box.
+  const auto around = [&](const form::Control& c, int margin) {
+    const int m = int(std::ceil(margin * ratio));
+    return pixelsOf(toDevice, rectOf(c)).adjusted(-m, -m, m, m);
+  };
   Scene scene;
   for (const form::Shape* s : form_.paintShapes)
     if (s->Visible)
       scene.shapes[{toQColor(s->FillColor).rgb(), toQColor(s->BorderColor).rgb()}] +=
-          pixelsOf(toWidget, rectOf(*s));
+          pixelsOf(toDevice, rectOf(*s));
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
-      scene.images.emplace_back(pixelsOf(toWidget, rectOf(*i)), int(i->Picture));
+      scene.images.emplace_back(around(*i, 1), int(i->Picture));
   for (const form::Label* l : form_.paintLabels)
     if (l->Visible)
-      scene.labels.emplace_back(pixelsOf(toWidget, rectOf(*l)), l->Caption,
-                                toQColor(l->ForeColor).rgb(), l->Boxed);
+      scene.labels.emplace_back(around(*l, TextMargin), l->Caption, toQColor(l->ForeColor).rgb(),
+                                l->Boxed);
   return scene;
 }
 
@@ -246,16 +290,15 @@ QRegion Playfield::damage(const Scene& was, const Scene& is) {
   for (const auto& [colours, region] : is.shapes)
     if (!was.shapes.contains(colours)) changed += region;
   // A picture or a label that changed at all: where it was and where it is.
-  const auto items = [&changed](const auto& before, const auto& after, int margin) {
+  const auto items = [&changed](const auto& before, const auto& after) {
     for (const auto& item : before)
-      if (std::find(after.begin(), after.end(), item) == after.end())
-        changed += std::get<0>(item).adjusted(-margin, -margin, margin, margin);
+      if (std::find(after.begin(), after.end(), item) == after.end()) changed += std::get<0>(item);
     for (const auto& item : after)
       if (std::find(before.begin(), before.end(), item) == before.end())
-        changed += std::get<0>(item).adjusted(-margin, -margin, margin, margin);
+        changed += std::get<0>(item);
   };
-  items(was.images, is.images, 1);
-  items(was.labels, is.labels, TextMargin);
+  items(was.images, is.images);
+  items(was.labels, is.labels);
   return changed;
 }
 

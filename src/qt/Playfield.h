@@ -24,9 +24,12 @@ public:
   QPushButton* startButton() const { return start_; }
   // Twips to widget pixels and back, for painting and for mapping the mouse.
   QTransform twipsToWidget() const;
-  // A replay shows a badge, and where the recorded player holds a button down (twips).
-  void showReplayBadge(bool on);
+  // A replay or the demo shows a badge in the corner ("REPLAY", "DEMO"), with a hint under it
+  // (none: no badge); a replay shows where the recorded player holds a button down (twips).
+  void showBadge(const QString& badge, const QString& hint = {});
   void showReplayPress(std::optional<QPointF> at);
+  // While the window is not in front in flight, time stands still under a "PAUSED" overlay.
+  void showStandStill(bool on);
   // Brings the START button and the repaint in step with the form; cheap when nothing changed.
   // Only what changed on screen is repainted. Returns whether anything visible changed.
   bool syncWithForm();
@@ -37,9 +40,10 @@ protected:
 
 private:
   const QFont& fontFor(const form::Font& font);
-  void paintReplay(QPainter& p);
+  void paintBadge(QPainter& p);
+  void paintStandStill(QPainter& p);
   void placeStartButton();
-  // What a frame shows, in widget pixels: the rectangles as one region per pair of colours (a
+  // What a frame shows, in device pixels: the rectangles as one region per pair of colours (a
   // scrolling cave changes only at its steps), the pictures and labels one by one.
   struct Scene {
     std::map<std::pair<QRgb, QRgb>, QRegion> shapes;
@@ -58,7 +62,8 @@ private:
   Scene shown_;
   QRectF placedButton_;
   bool paintedOnce_ = false;
-  bool replayBadge_ = false;
+  QString badge_, badgeHint_;
+  bool standStill_ = false;
   std::optional<QPointF> replayPress_;
   std::map<std::tuple<std::string, float, bool, bool>, QFont> fonts_;
 };

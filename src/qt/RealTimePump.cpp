@@ -18,7 +18,9 @@ RealTimePump::RealTimePump(cabinet::Cabinet& cabinet, AfterAdvance afterAdvance,
 
 void RealTimePump::start() {
   elapsed_.start();
-  startUs_ = clock_.now();  // real time starts where the clock stands
+  // Real time starts where the clock stands: after a stand-still, the time it lasted is never
+  // caught up.
+  startUs_ = clock_.now() + clock_.droppedUs();
   scheduleNext();
 }
 

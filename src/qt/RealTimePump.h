@@ -21,8 +21,10 @@ public:
   static constexpr int maxSleepGridPoints = 8;  // 125 ms at the default tick
 
   RealTimePump(cabinet::Cabinet& cabinet, AfterAdvance afterAdvance, QObject* parent = nullptr);
+  // Time moves from start() to stop(); between a stop() and the next start() it stands still.
   void start();
   void stop() { timer_.stop(); }
+  bool running() const { return timer_.isActive(); }
   // Brings the clock up to real time now, and wakes at every grid point again.
   void catchUp();
 

@@ -4,7 +4,9 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QScreen>
 #include <QSettings>
+#include <algorithm>
 
 namespace {
 
@@ -26,13 +28,34 @@ WindowState::WindowState(QMainWindow& window, bool wide)
   connect(fullScreen_, &QAction::triggered, this,
           [this] { window_.setWindowState(window_.windowState() ^ Qt::WindowFullScreen); });
   window.addAction(fullScreen_);
-
-  if (!remember_) return;
-  const QByteArray geometry = settings().value(GeometryKey).toByteArray();
-  if (!geometry.isEmpty()) window.restoreGeometry(geometry);
-  // Closing the window and the Exit command both end the program; only closing sends Close.
   window.installEventFilter(this);
-  connect(qApp, &QCoreApplication::aboutToQuit, this, &WindowState::save);
+
+  if (remember_) {
+    const QByteArray geometry = settings().value(GeometryKey).toByteArray();
+    if (!geometry.isEmpty()) window.restoreGeometry(geometry);
+    // Closing the window and the Exit command both end the program; only closing sends Close.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &WindowState::save);
+  }
+  fitToScreen();
+}
+
+void WindowState::fitToScreen() {
+  // Full screen and maximised fit by themselves; leaving them returns here (see eventFilter).
+  if (window_.windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized | Qt::WindowMinimized))
+    return;
+  const QRect free = window_.screen()->availableGeometry();
+  const QMargins frame(window_.geometry().left() - window_.frameGeometry().left(),
+                       window_.geometry().top() - window_.frameGeometry().top(),
+                       window_.frameGeometry().right() - window_.geometry().right(),
+                       window_.frameGeometry().bottom() - window_.geometry().bottom());
+  const QSize room = free.size().shrunkBy(frame);
+  if (window_.width() > room.width() || window_.height() > room.height())
+    window_.resize(window_.size().scaled(room, Qt::KeepAspectRatio));
+  const QSize outer = window_.size().grownBy(frame);
+  const QPoint at = window_.pos();
+  // Within the free area; a window that cannot shrink enough keeps its top-left corner in it.
+  window_.move(std::max(free.left(), std::min(at.x(), free.x() + free.width() - outer.width())),
+               std::max(free.top(), std::min(at.y(), free.y() + free.height() - outer.height())));
 }
 
 void WindowState::save() const {
@@ -40,6 +63,9 @@ void WindowState::save() const {
 }
 
 bool WindowState::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == &window_ && event->type() == QEvent::Close) save();
+  if (watched != &window_) return QObject::eventFilter(watched, event);
+  if (event->type() == QEvent::Close) save();
+  // Back from full screen (F11) to a window that fits, even one remembered from a larger screen.
+  if (event->type() == QEvent::WindowStateChange) fitToScreen();
   return QObject::eventFilter(watched, event);
 }

@@ -1,5 +1,7 @@
 // The window as a desktop window: it comes back at the size and place it had when the game was
-// last left, and F11 toggles full screen. The playfield scales itself to whatever size results.
+// last left, and F11 toggles full screen. The window always fits the screen's free area: a first
+// size, or one remembered from a larger screen, is scaled down. The playfield scales itself to
+// whatever size results.
 #pragma once
 
 #include <QAction>
@@ -15,6 +17,8 @@ public:
 
   QAction* fullScreenAction() const { return fullScreen_; }
   void save() const;
+  // Scales a window that does not fit the screen's free area down, and moves it into it.
+  void fitToScreen();
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,5 +1,6 @@
 // The headless host answers like a window that nobody looks at: message boxes close at once and
-// the window is as wide as the recorded layout; the cabinet answers the rest as a replay does.
+// there are no folders. The cabinet answers the rest as a replay does: the recorded player, the
+// recorded outer width, a throw-away high-score table in memory.
 #include "replay/Headless.h"
 
 #include <ostream>
@@ -13,24 +14,17 @@ namespace {
 
 class HeadlessHost : public form::Host {
 public:
-  explicit HeadlessHost(bool wide) : wide_(wide) {}
-
   void MsgBox(const std::string&, const std::string&) override {}
   void End() override {}
   std::string AppPath() override { return {}; }
   std::string UserDataPath() override { return {}; }
   std::string Environ(const std::string&) override { return {}; }
   void Show() override {}
-  float OuterWidth() override {
-    // The normal window is never exactly as wide as the wide layout asks.
-    return wide_ ? frmCavewing::WideOuterWidth : frmCavewing::ScaleWidth + 120;
-  }
+  // The normal window's; a replay plays at the recorded width, which the cabinet answers.
+  float OuterWidth() override { return frmCavewing::NormalOuterWidth; }
   void SetFocus(const form::CommandButton&) override {}
   void SetMousePointer(form::MousePointer) override {}
   double Timer() override { return 0; }
-
-private:
-  bool wide_;
 };
 
 void writeJsonString(std::ostream& out, const std::string& text) {
@@ -89,7 +83,7 @@ void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
 
 Outcome replayHeadless(const Recording& recording, std::ostream* trace,
                        const std::function<void(const frmCavewing&)>& atEnd) {
-  HeadlessHost host(recording.wide);
+  HeadlessHost host;
   cabinet::Cabinet cabinet(host, recording);
   const frmCavewing& form = cabinet.form();
   cabinet::Random& random = cabinet.random();
@@ -103,6 +97,10 @@ Outcome replayHeadless(const Recording& recording, std::ostream* trace,
   }
   if (atEnd) atEnd(form);
   return {form.score, form.lblScore.Caption, cabinet::nameOf(cabinet.phase()), cabinet.grid()};
+}
+
+void writeOutcome(std::ostream& out, const Outcome& outcome) {
+  out << "score " << outcome.scoreCaption << "\nphase " << outcome.phase << "\n";
 }
 
 }  // namespace replay

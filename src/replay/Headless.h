@@ -13,8 +13,8 @@ class frmCavewing;
 namespace replay {
 
 struct Outcome {
-  std::int64_t score = 0;
-  std::string scoreCaption;
+  std::int64_t score = 0;    // the counter, one ahead of the label after a crash
+  std::string scoreCaption;  // the score as the player saw it and the table ranked it
   std::string phase;
   std::int64_t grid = 0;
 };
@@ -25,10 +25,13 @@ void writeTrace(std::ostream& out, const frmCavewing& form, std::int64_t grid,
                 const std::vector<float>& drawn);
 
 // Plays `recording` to its end (or to the program's end, if it ends on the way) in a cabinet,
-// which keeps the player's high-score table out of it. With `trace`, writes a JSON line per grid
-// point.
-// `atEnd`, if given, looks at the whole game as the replay leaves it.
+// which keeps the player's high-score table out of it (a throw-away one in memory). With
+// `trace`, writes a JSON line per grid point. `atEnd`, if given, looks at the whole game as the
+// replay leaves it.
 Outcome replayHeadless(const Recording& recording, std::ostream* trace = nullptr,
                        const std::function<void(const frmCavewing&)>& atEnd = {});
+
+// The final score (as the player saw it) and phase, as `--replay --headless` prints them.
+void writeOutcome(std::ostream& out, const Outcome& outcome);
 
 }  // namespace replay

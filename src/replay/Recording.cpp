@@ -2,15 +2,24 @@
 // incompatible version is refused with a message; it is never replayed wrongly.
 #include "replay/Recording.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fstream>
+#include <cstring>
 #include <istream>
+#include <limits>
+#include <locale>
 #include <ostream>
 #include <sstream>
+#include <string_view>
 
 #include "cabinet/ControlNames.h"
+#include "form/KeptFile.h"
 #include "form/QuotedRecords.h"
 
 namespace replay {
@@ -19,11 +28,11 @@ using cabinet::Event;
 
 namespace {
 
-constexpr std::size_t MaxLineLength = 4096;
-constexpr std::size_t MaxEvents = 1'000'000;
+// Room for the longest player name the table keeps, every character of it escaped.
+constexpr std::size_t MaxLineLength = 2 * form::records::maxFieldBytes + 64;
+constexpr std::size_t MaxEvents = Recording::maxEvents;
 constexpr std::int64_t MaxGrid = std::int64_t{1} << 40;
-// A recording covers one sitting: a day at the most.
-constexpr std::int64_t MaxDurationUs = std::int64_t{86'400} * 1'000'000;
+constexpr std::int64_t MaxDurationUs = Recording::maxDurationUs;
 
 struct KindName {
   Event::Kind kind;
@@ -98,8 +107,43 @@ bool number(const std::string& text, T& value) {
   return !text.empty() && ec == std::errc() && ptr == end;
 }
 
+// A decimal number as the writer writes it: an optional minus, digits with an optional point, an
+// optional exponent. Read in the classic locale, whatever the player's, and by the same code on
+// every platform (the WebAssembly build's library has no from_chars for float). A number too small
+// for a normal float is refused, as some libraries do and others do not.
+bool decimal(const std::string& text, float& value) {
+  std::size_t i = 0;
+  bool nonzero = false;
+  auto digits = [&] {
+    const std::size_t from = i;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) nonzero |= text[i] != '0';
+    return i - from;
+  };
+  auto skip = [&](std::string_view chars) {
+    if (i < text.size() && chars.find(text[i]) != chars.npos) ++i;
+  };
+  skip("-");
+  std::size_t mantissa = digits();
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    mantissa += digits();
+  }
+  const bool significant = nonzero;
+  if (mantissa == 0) return false;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    skip("+-");
+    if (digits() == 0) return false;
+  }
+  if (i != text.size()) return false;
+  std::istringstream in(text);
+  in.imbue(std::locale::classic());
+  if (!(in >> value)) return false;
+  return !significant || std::fabs(value) >= std::numeric_limits<float>::min();
+}
+
 bool twips(const std::string& text, float& value) {
-  return number(text, value) && std::isfinite(value) && std::fabs(value) <= 1e7f;
+  return decimal(text, value) && std::isfinite(value) && std::fabs(value) <= 1e7f;
 }
 
 bool smallInt(const std::string& text, int& value, int lo, int hi) {
@@ -116,19 +160,24 @@ public:
     if (!next(w) || w.size() != 2 || w[0] != "cavewing-replay")
       return fail("not a Cavewing recording");
     int version = 0;
-    if (!number(w[1], version) || version != Recording::version)
+    if (!number(w[1], version) || version < 1 || version > Recording::version)
       return fail("recording version " + w[1] +
-                  " cannot be replayed by this version (it plays version " +
+                  " cannot be replayed by this version (it plays versions 1 to " +
                   std::to_string(Recording::version) + ")");
     if (!field(w, "system-tick-us", 2) || !number(w[1], r.systemTickUs) || r.systemTickUs < 1000 ||
         r.systemTickUs > 1'000'000)
       return fail("expected 'system-tick-us' with a tick from 1000 to 1000000");
     if (!field(w, "generator", 3) || w[1] != Recording::generator || !number(w[2], r.seed))
       return fail(std::string("expected 'generator ") + Recording::generator + " SEED'");
-    int wide = 0;
-    if (!field(w, "wide", 2) || !smallInt(w[1], wide, 0, 1))
-      return fail("expected 'wide 0' or 'wide 1'");
-    r.wide = wide == 1;
+    if (version == 1) {
+      // Version 1 knew only the two windows: the normal one and the wide one.
+      int wide = 0;
+      if (!field(w, "wide", 2) || !smallInt(w[1], wide, 0, 1))
+        return fail("expected 'wide 0' or 'wide 1'");
+      r.outerWidth = wide == 1 ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth;
+    } else if (!field(w, "outer-width", 2) || !twips(w[1], r.outerWidth) || r.outerWidth <= 0) {
+      return fail("expected 'outer-width' with a width in twips");
+    }
     if (!field(w, "player", 2)) return fail("expected 'player \"NAME\"'");
     r.player = w[1];
     if (!field(w, "events", 1)) return fail("expected 'events'");
@@ -156,15 +205,32 @@ public:
   }
 
 private:
-  bool next(std::vector<std::string>& w) {
-    std::string line;
+  // One line, read no further than its bound: an endless line must not fill the memory.
+  bool boundedLine(std::string& line) {
+    line.clear();
+    std::streambuf& text = *in_.rdbuf();
     for (;;) {
-      if (!std::getline(in_, line)) return false;
-      ++lineNo_;
-      if (line.size() > MaxLineLength) {
+      const int c = text.sbumpc();
+      if (c == std::char_traits<char>::eof()) return !line.empty();
+      if (++bytes_ > Recording::maxBytes) {
+        error_ = "the recording is larger than " + std::to_string(Recording::maxBytes) + " bytes";
+        return false;
+      }
+      if (c == '\n') return true;
+      if (line.size() == MaxLineLength) {
         error_ = "line too long";
         return false;
       }
+      line += static_cast<char>(c);
+    }
+  }
+
+  bool next(std::vector<std::string>& w) {
+    std::string line;
+    for (;;) {
+      const bool read = boundedLine(line);
+      if (read || !error_.empty()) ++lineNo_;  // a line too long is the next line
+      if (!read) return false;
       if (!line.empty() && line.back() == '\r') line.pop_back();
       for (const char c : line)
         if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
@@ -233,9 +299,18 @@ private:
   }
 
   std::istream& in_;
+  std::size_t bytes_ = 0;
   int lineNo_ = 0;
   std::string error_;
 };
+
+// A width or a position in twips, with every digit it needs to read back the same.
+std::string exact(float value) {
+  std::ostringstream text;
+  text.precision(9);
+  text << value;
+  return text.str();
+}
 
 }  // namespace
 
@@ -243,21 +318,17 @@ void write(std::ostream& out, const Recording& r) {
   out << "cavewing-replay " << Recording::version << "\n"
       << "system-tick-us " << r.systemTickUs << "\n"
       << "generator " << Recording::generator << " " << r.seed << "\n"
-      << "wide " << (r.wide ? 1 : 0) << "\n"
+      << "outer-width " << exact(r.outerWidth) << "\n"
       << "player " << quoted(r.player) << "\n"
       << "events\n";
   for (const Event& e : r.events) {
     out << e.grid << " " << nameOf(e.kind);
     switch (e.kind) {
       case Event::Kind::Down:
-      case Event::Kind::Up: {
-        std::ostringstream xy;
-        xy.precision(9);
-        xy << e.x << " " << e.y;
+      case Event::Kind::Up:
         out << " " << (e.onCopter ? "copter" : "form") << " " << e.button << " " << e.shift << " "
-            << xy.str();
+            << exact(e.x) << " " << exact(e.y);
         break;
-      }
       case Event::Kind::KeyDown:
         out << " " << e.code << " " << e.shift;
         break;
@@ -281,17 +352,42 @@ void write(std::ostream& out, const Recording& r) {
 ReadResult read(std::istream& in) { return Reader(in).run(); }
 
 ReadResult readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {std::nullopt, "cannot open the file"};
+  const auto refuse = [](const std::string& why) { return ReadResult{std::nullopt, why}; };
+  // Non-blocking, so that a pipe in the file's place cannot hang the program.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return refuse(std::string("cannot open the file: ") + std::strerror(errno));
+  struct stat st {};
+  std::string text;
+  std::string error;
+  if (::fstat(fd, &st) != 0)
+    error = std::string("cannot read the file: ") + std::strerror(errno);
+  else if (S_ISDIR(st.st_mode))
+    error = "it is a directory, not a recording";
+  else if (!S_ISREG(st.st_mode))
+    error = "it is not a regular file";
+  else if (static_cast<std::uint64_t>(st.st_size) > Recording::maxBytes)
+    error = "the recording is larger than " + std::to_string(Recording::maxBytes) + " bytes";
+  for (char buffer[65536]; error.empty();) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) error = std::string("cannot read the file: ") + std::strerror(errno);
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+    // A file that grows while it is read is still bounded.
+    if (text.size() > Recording::maxBytes) break;
+  }
+  ::close(fd);
+  if (!error.empty()) return refuse(error);
+  std::istringstream in(std::move(text));
   return read(in);
 }
 
-bool writeFile(const std::string& path, const Recording& recording, const std::string& comment) {
+bool writeFile(const std::string& path, const Recording& recording, const std::string& comment,
+               std::string& error) {
   std::ostringstream text;
   if (!comment.empty()) text << "# " << comment << "\n";
   write(text, recording);
-  std::string error;
-  return form::records::replaceFile(path, text.str(), error);
+  return form::keepFile(path, text.str(), error);
 }
 
 }  // namespace replay

@@ -1,35 +1,46 @@
-// A recorded sitting: everything that determines it (the clock's system tick, the generator and its
-// seed, the layout, the player's name) and the player's input events with their grid points.
-// Kept in a small line-based text format:
+// A recorded sitting: everything that determines it (the clock's system tick, the generator and
+// its seed, the window's outer width at load, the player's name) and the player's input events,
+// in the cabinet's vocabulary, with their grid points. Kept in a small line-based text format:
 //
-//   cavewing-replay 1
+//   cavewing-replay 2
 //   system-tick-us 15625
 //   generator splitmix64 1234
-//   wide 0
+//   outer-width 15360
 //   player "JANE"
 //   events
 //   12 start
 //   40 down form 1 0 3000 5200
 //   ...
 //   end 950
+//
+// Version 1 held `wide 0` or `wide 1` in place of the outer width: the normal window's width or
+// the wide one's. Such recordings are still read and play as before.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/frmCavewing.h"
 #include "cabinet/Event.h"
 
 namespace replay {
 
 struct Recording {
-  static constexpr int version = 1;
+  static constexpr int version = 2;
+  // What the reader accepts, and so what the recorder keeps to: a sitting of a day at the most,
+  // a million events, and a file of at most maxBytes.
+  static constexpr std::size_t maxEvents = 1'000'000;
+  static constexpr std::int64_t maxDurationUs = std::int64_t{86'400} * 1'000'000;
+  static constexpr std::size_t maxBytes = 128u << 20;
   static constexpr const char* generator = "splitmix64";
   std::int64_t systemTickUs = 15625;
   std::uint64_t seed = 0;
-  bool wide = false;
+  float outerWidth = frmCavewing::NormalOuterWidth;  // the window's, as the game read it at load
+  bool wide() const { return outerWidth == frmCavewing::WideOuterWidth; }
   std::string player;
   std::vector<cabinet::Event> events;  // in the cabinet's event vocabulary
   std::int64_t endGrid = 0;            // the grid point at which the recording stopped
@@ -45,9 +56,11 @@ struct ReadResult {
 };
 // Reads a recording; refuses anything it cannot replay exactly, with a clear message.
 ReadResult read(std::istream& in);
+// The same from a file: only a regular one, of at most maxBytes; the error says why it is not.
 ReadResult readFile(const std::string& path);
-// Writes beside the file and replaces it whole, so that a reader never finds half a recording.
-bool writeFile(const std::string& path, const Recording& recording,
-               const std::string& comment = {});
+// Replaces the file whole (as every file the game keeps), so that a reader never finds half a
+// recording; false with the reason in `error`.
+bool writeFile(const std::string& path, const Recording& recording, const std::string& comment,
+               std::string& error);
 
 }  // namespace replay

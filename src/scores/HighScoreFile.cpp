@@ -1,23 +1,27 @@
 // The high-score file and the player's name: where the table is kept, reading it into the list's
 // labels and writing it back. A damaged or missing file never stops the game: errors leave the
-// labels as far as they were filled and earn one line on standard error, nothing more.
+// labels as far as they were filled and earn one line on standard error, nothing more. The file's
+// safety (regular files only, locks, atomic saves) is form::KeptFile's.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <iostream>
 
 #include "app/frmCavewing.h"
 #include "form/QuotedRecords.h"
+#include "form/Utf8Text.h"
 
 namespace {
 
 void warn(const std::string& message) { std::cerr << "cavewing: high scores: " << message << '\n'; }
 
-// Upper case, no blanks around it, and nothing that could break a line of the file.
+// Upper case, no blanks around it, and nothing that could break a line of the file. No longer
+// than a field the file keeps, so that the name read back matches its player's row.
 std::string playerName(const std::string& raw) {
-  std::string name = form::records::plainField(raw);
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string upper = form::utf8::upperCase(form::records::plainField(raw));
+  const std::string name(form::utf8::cut(upper, form::records::maxFieldBytes));
   const auto first = name.find_first_not_of(' ');
   if (first == std::string::npos) return {};
   return name.substr(first, name.find_last_not_of(' ') - first + 1);
@@ -28,14 +32,31 @@ bool canWriteIn(const std::string& folder) {
   return std::filesystem::is_directory(folder, ec) && ::access(folder.c_str(), W_OK) == 0;
 }
 
+// An installed copy: the program lies in a system folder, or its prefix holds the game's
+// installed files beside it (share/ next to bin/ or games/). Such a folder belongs to no player,
+// even to one who may write it, so the table goes with the player's own data.
+bool installedIn(const std::string& folder) {
+  namespace fs = std::filesystem;
+  const fs::path program = fs::path(folder).lexically_normal();
+  for (const fs::path system : {"/usr", "/opt"}) {
+    const auto [end, _] =
+        std::mismatch(system.begin(), system.end(), program.begin(), program.end());
+    if (end == system.end()) return true;
+  }
+  std::error_code ec;
+  return fs::exists(program.parent_path() / "share/metainfo/org.cavewing.Cavewing.metainfo.xml",
+                    ec);
+}
+
 }  // namespace
 
 std::string frmCavewing::highScorePath() {
   namespace fs = std::filesystem;
   if (!scoresFile.empty()) return scoresFile;
   const std::string programFolder = host.AppPath();
-  if (canWriteIn(programFolder)) return (fs::path(programFolder) / "Cavewing.txt").string();
-  // An installed copy: the table lives with the player's own data.
+  if (!installedIn(programFolder) && canWriteIn(programFolder))
+    return (fs::path(programFolder) / "Cavewing.txt").string();
+  // An installed or read-only copy: the table lives with the player's own data.
   const fs::path userFolder = host.UserDataPath();
   std::error_code ec;
   fs::create_directories(userFolder, ec);
@@ -45,28 +66,36 @@ std::string frmCavewing::highScorePath() {
 void frmCavewing::GetUsername() { userName = UserNameFrom(host); }
 
 std::string frmCavewing::UserNameFrom(form::Host& host) {
-  for (const char* variable : {"NWUSERNAME", "LOGIN", "USERNAME"}) {
+  // After the game's own three, the login name as Linux desktops set it.
+  for (const char* variable : {"NWUSERNAME", "LOGIN", "USERNAME", "USER", "LOGNAME"}) {
     std::string name = playerName(host.Environ(variable));
     if (!name.empty()) return name;
   }
   return {};
 }
 
+std::unique_ptr<form::KeptFile> frmCavewing::openTable() {
+  return std::make_unique<form::KeptFile>(highScorePath(), form::records::maxFileBytes);
+}
+
 void frmCavewing::ReadScores() {
-  const std::string path = highScorePath();
-  std::string error;
-  // A first run finds an empty table, and leaves the empty file for the next one.
-  form::records::touchFile(path, error);
-  const auto fields =
-      form::records::readFile(path, 2 * static_cast<std::size_t>(highScoreCount), error);
-  if (!fields) {
-    warn(error);
-    return;
+  std::string text;
+  if (throwAwayTable) {
+    text = *throwAwayTable;
+  } else {
+    // Outside the ranking, the table is locked just for this read. A first run creates an empty
+    // table and leaves the empty file for the next one.
+    const std::unique_ptr<form::KeptFile> ownRead = heldTable ? nullptr : openTable();
+    const form::KeptFile& file = heldTable ? *heldTable : *ownRead;
+    if (file.state() != form::KeptFile::State::Read) warn(file.error());
+    if (file.state() == form::KeptFile::State::Failed) return;
+    text = file.text();
   }
+  const auto fields = form::records::parse(text, 2 * static_cast<std::size_t>(highScoreCount));
   // Rows the file does not hold keep their captions; an odd field out names a row with no score.
-  for (std::size_t i = 0; i < fields->size(); ++i) {
+  for (std::size_t i = 0; i < fields.size(); ++i) {
     const int row = static_cast<int>(i / 2) + 1;
-    (i % 2 == 0 ? lblName[row] : lblScores[row]).Caption = (*fields)[i];
+    (i % 2 == 0 ? lblName[row] : lblScores[row]).Caption = fields[i];
   }
 }
 
@@ -76,6 +105,13 @@ void frmCavewing::WriteScores() {
     fields.push_back(lblName[loopIndex].Caption);
     fields.push_back(lblScores[loopIndex].Caption);
   }
-  std::string error;
-  if (!form::records::writeFile(highScorePath(), fields, error)) warn(error);
+  const std::string text = form::records::format(fields);
+  if (throwAwayTable) {
+    *throwAwayTable = text;
+    return;
+  }
+  // A table that could not be read, or is read-only, is not written over (KeptFile says why).
+  const std::unique_ptr<form::KeptFile> ownSave = heldTable ? nullptr : openTable();
+  form::KeptFile& file = heldTable ? *heldTable : *ownSave;
+  if (!file.save(text)) warn(file.error());
 }

@@ -25,6 +25,8 @@ std::int64_t frmCavewing::ScoreValue(std::string_view text) {
 void frmCavewing::CalculateHighScores() {
   const std::int64_t newScore = ScoreValue(lblScore.Caption);
   GetUsername();
+  // Held from reading to saving, so that a save by another player in between is merged, not lost.
+  if (!throwAwayTable) heldTable = openTable();
   ReadScores();
 
   // The player's own best entry if there is one, else the last row.
@@ -33,7 +35,10 @@ void frmCavewing::CalculateHighScores() {
     reference = ScoreValue(lblScores[loopIndex].Caption);
     if (lblName[loopIndex].Caption == userName) break;
   }
-  if (!(reference < newScore && crashed)) return;
+  if (!(reference < newScore && crashed)) {
+    heldTable.reset();
+    return;
+  }
 
   // Equal scores stay above the new entry.
   int insertAt = 1;
@@ -50,5 +55,6 @@ void frmCavewing::CalculateHighScores() {
   lblName[insertAt].Caption = userName;
 
   WriteScores();
+  heldTable.reset();  // not held while the box waits for the player
   host.MsgBox("You have a new high score!!!", "New High Score");
 }

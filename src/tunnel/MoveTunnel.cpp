@@ -78,13 +78,14 @@ void scrollFloor(frmCavewing& f, int i) {
 }
 
 // Once the obstacle has left on the left, it comes back with column 11 as soon as that
-// column stands beyond the window's right edge, so it never pops up in sight. It is at least
+// column stands beyond the window's right edge (as the window was at load), so it never pops up
+// in sight. It is at least
 // 1800 shorter than the opening, and its Top is drawn at random below the ceiling of its column.
 // (A floor that stands nearer after a band correction is moved clear by the passage below.)
 void replaceObstacle(frmCavewing& f) {
   form::Shape& m = f.shpTunnelM;
   const form::Shape& ceiling = f.shptunnel[ObstacleColumn];
-  if (!(m.Left + m.Width < 0 && ceiling.Left >= f.host.OuterWidth())) return;
+  if (!(m.Left + m.Width < 0 && ceiling.Left >= f.outerWidth)) return;
   m.Left = ceiling.Left;
   if (float(f.gapHeight) - ObstacleRoom < m.Height) m.Height = float(f.gapHeight) - ObstacleRoom;
   m.Top = ceiling.Top + ceiling.Height + std::trunc((float(f.gapHeight) - m.Height) * f.rnd.Rnd());

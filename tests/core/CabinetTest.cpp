@@ -14,10 +14,11 @@ using Kind = cabinet::Event::Kind;
 
 constexpr std::int64_t Second = 1'000'000;
 
-// The demo's sitting, which is not the player's.
-cabinet::Sitting unrecorded() {
+// A sitting that opens with the demo; `recordFile`, if given, is where it is recorded.
+cabinet::Sitting demo(const std::string& recordFile = {}) {
   cabinet::Sitting sitting;
-  sitting.record = false;
+  sitting.demo = true;
+  sitting.recordFile = recordFile;
   return sitting;
 }
 
@@ -83,8 +84,7 @@ TEST(CabinetPhase, NamesTheFourRowsOfTheGameStateTableAndNothingElse) {
 }
 
 TEST(CabinetDemo, PlaysRanksInATableOfItsOwnAndStartsTheNextGameAfterTheList) {
-  CabinetGame g(unrecorded());
-  g.cabinet.startDemo();
+  CabinetGame g(demo());
   EXPECT_EQ(g.cabinet.phase(), Phase::Flying) << "START is pressed at once";
   // The pilot flies on; after a while the test puts the helicopter into the ceiling.
   g.advance(5 * Second);
@@ -109,8 +109,7 @@ TEST(CabinetDemo, PlaysRanksInATableOfItsOwnAndStartsTheNextGameAfterTheList) {
 }
 
 TEST(CabinetDemo, StoppingItLeavesTheGameReadyWithThePlayersTableAndBoxes) {
-  CabinetGame g(unrecorded());
-  g.cabinet.startDemo();
+  CabinetGame g(demo());
   g.advance(3 * Second);
   g.cabinet.stopDemo();
   EXPECT_FALSE(g.cabinet.demoPlaying());
@@ -173,12 +172,28 @@ TEST(CabinetRecording, TheBestGameIsOnlyReplacedByABetterScore) {
   EXPECT_EQ(fileText(best.bestGame()).rfind("# score " + best.form.lblScore.Caption + "\n", 0), 0u);
 }
 
-TEST(CabinetRecording, TheDemosSittingIsNotRecorded) {
-  CabinetGame g(unrecorded());
-  g.cabinet.startDemo();
-  g.advance(3 * Second);
+TEST(CabinetRecording, TheDemosSittingIsRecordedOnlyInTheFileAskedForAndReplaysExactly) {
+  {
+    CabinetGame g(demo());
+    g.advance(3 * Second);
+    g.cabinet.input(Event{.kind = Kind::Close});
+    EXPECT_FALSE(std::filesystem::exists(g.lastGame()));
+  }
+  TempFolder elsewhere;
+  const std::string file = (elsewhere.path / "demo.replay").string();
+  CabinetGame g(demo(file));
+  g.advance(10 * Second);
   g.cabinet.input(Event{.kind = Kind::Close});
-  EXPECT_FALSE(std::filesystem::exists(g.userFolder / "last-game"));
+  EXPECT_FALSE(std::filesystem::exists(g.lastGame()));
+  EXPECT_FALSE(std::filesystem::exists(g.bestGame())) << "the demo never sets the player's best";
+  const auto kept = replay::readFile(file);
+  ASSERT_TRUE(kept.recording) << kept.error;
+  // START and the pilot's presses are in it: the replay flies the same game.
+  EXPECT_GT(kept.recording->events.size(), 3u);
+  const replay::Outcome again = replay::replayHeadless(*kept.recording);
+  EXPECT_EQ(again.grid, g.cabinet.grid());
+  EXPECT_EQ(again.scoreCaption, g.form.lblScore.Caption);
+  EXPECT_EQ(again.phase, cabinet::nameOf(g.cabinet.phase()));
 }
 
 replay::Recording recordingOf(std::vector<Event> events, std::int64_t endGrid) {

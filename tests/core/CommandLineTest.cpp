@@ -22,10 +22,29 @@ TEST(CommandLine, WideDemoAndSeedInBothSpellings) {
   EXPECT_EQ(c.seed, 18446744073709551615u);
 }
 
-TEST(CommandLine, HelpAndVersionWinOverEverythingAfterThem) {
-  EXPECT_EQ(CommandLine::parse({"--help", "--bogus"}).action, CommandLine::Action::Help);
-  EXPECT_EQ(CommandLine::parse({"-h"}).action, CommandLine::Action::Help);
+TEST(CommandLine, HelpAndVersionWinOverGoodOptionsButNotOverAWrongOne) {
+  EXPECT_EQ(CommandLine::parse({"--help", "--wide"}).action, CommandLine::Action::Help);
+  EXPECT_EQ(CommandLine::parse({"--seed", "3", "-h"}).action, CommandLine::Action::Help);
   EXPECT_EQ(CommandLine::parse({"--version"}).action, CommandLine::Action::Version);
+  // Regression: "--help --bogus" succeeded while "--bogus --help" failed.
+  EXPECT_EQ(CommandLine::parse({"--help", "--bogus"}).action, CommandLine::Action::Error);
+  EXPECT_EQ(CommandLine::parse({"--bogus", "--help"}).action, CommandLine::Action::Error);
+}
+
+TEST(CommandLine, OptionsThatWouldDoNothingAreRefused) {
+  // A replay plays the recording as it was: a seed, a table, a recording or a width are ignored.
+  for (const auto& extra : std::vector<std::vector<std::string>>{
+           {"--seed", "5"}, {"--record", "x"}, {"--scores", "y"}, {"--wide"}}) {
+    std::vector<std::string> args = {"--replay", "F", "--headless"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    const auto c = CommandLine::parse(args);
+    EXPECT_EQ(c.action, CommandLine::Action::Error) << extra[0];
+    EXPECT_NE(c.error.find(extra[0]), std::string::npos) << c.error;
+  }
+  // The demo records its games in the file asked for.
+  const auto demo = CommandLine::parse({"--demo", "--record", "demo.replay"});
+  EXPECT_EQ(demo.action, CommandLine::Action::Play);
+  EXPECT_EQ(demo.recordFile, "demo.replay");
 }
 
 TEST(CommandLine, BadInputIsAnErrorWithAClearMessage) {

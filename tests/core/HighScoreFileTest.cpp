@@ -64,6 +64,42 @@ TEST(HighScoreFile, ReadsFieldsSeparatedByCommasAndUnquoted) {
   EXPECT_EQ(g.table()[2], Row("DAVE", "80"));
 }
 
+// Keeps out: "0200" shown as written; a byte order mark left in front of the first name, which
+// then no longer matched its player.
+TEST(HighScoreFile, UnquotedNumbersInDecimalFormAndAByteOrderMarkSkipped) {
+  ScoresGame g;
+  writeText(g.scoresFile(),
+            "\xEF\xBB\xBF\"ME\",0200\r\nB,+7\r\nC,-0\r\nD,-012.50\r\nE,007.\r\nF,.5\r\n"
+            "G,\"0200\"\r\nH,12ab\r\nI,1.2.3\r\n");
+  g.form.ReadScores();
+  const std::vector<Row> expect = {{"ME", "200"},  {"B", "7"},    {"C", "0"},
+                                   {"D", "-12.5"}, {"E", "7"},    {"F", "0.5"},
+                                   {"G", "0200"},  {"H", "12ab"}, {"I", "1.2.3"}};
+  for (std::size_t i = 0; i < expect.size(); ++i) EXPECT_EQ(g.table()[i], expect[i]) << i;
+  // The player's own row is found: a worse game leaves the table alone.
+  g.fly(500);
+  g.beginCrash();
+  g.form.clock.advance(1300);
+  EXPECT_EQ(g.table()[0], Row("ME", "200"));
+  EXPECT_TRUE(g.host.boxes.empty());
+}
+
+// Keeps out: a 16th row written past the last list label, over the list's heading.
+TEST(HighScoreFile, RowsPastTheFifteenthChangeNoOtherLabel) {
+  ScoresGame g;
+  std::string rows;
+  for (int i = 1; i <= 17; ++i) rows += tableText({{"R" + std::to_string(i), std::to_string(i)}});
+  writeText(g.scoresFile(), rows);
+  const std::string heading = g.form.lblTitle.Caption;
+  const std::string counter = g.form.lblScore.Caption;
+  g.form.ReadScores();
+  EXPECT_EQ(g.form.lblTitle.Caption, "HIGH SCORE LIST");
+  EXPECT_EQ(g.form.lblTitle.Caption, heading);
+  EXPECT_EQ(g.form.lblScore.Caption, counter);
+  EXPECT_EQ(g.table()[14], Row("R15", "15"));
+  for (int i = 1; i <= 15; ++i) EXPECT_EQ(g.form.lblNumber[i].Caption, std::to_string(i) + ".");
+}
+
 struct DamagedCase {
   const char* what;
   std::string content;
@@ -190,6 +226,30 @@ TEST(HighScoreFile, UnwritableProgramFolderFallsBackToThePlayersFolder) {
   }
 }
 
+// Keeps out an installed copy run by root writing Cavewing.txt into /usr/bin, a file no package
+// owns.
+TEST(HighScoreFile, InstalledCopyKeepsTheTableInThePlayersFolderWhoeverRunsIt) {
+  const std::vector<std::function<void(ScoresGame&)>> install = {
+      // A system folder, writable or not.
+      [](ScoresGame& g) { g.host.appPath = "/usr/games"; },
+      [](ScoresGame& g) { g.host.appPath = "/opt/cavewing/bin/"; },
+      // Any prefix that holds the installed game: the program's folder stays writable.
+      [](ScoresGame& g) {
+        fs::create_directories(g.temp.path / "share" / "metainfo");
+        writeText(g.temp.path / "share/metainfo/org.cavewing.Cavewing.metainfo.xml", "");
+      }};
+  for (const auto& installed : install) {
+    ScoresGame g;
+    installed(g);
+    g.fly(1000);
+    g.beginCrash();
+    g.form.clock.advance(1300);
+    EXPECT_EQ(fileText(g.userFolder / "Cavewing.txt"), tableText(g.table()));
+    EXPECT_EQ(g.table()[0], Row("ME", "19"));
+    EXPECT_FALSE(fs::exists(fs::path(g.host.appPath) / "Cavewing.txt"));
+  }
+}
+
 TEST(HighScoreFile, FileNamedOnTheCommandLineWins) {
   const CommandLine options = CommandLine::parse({"--scores", "/x/my scores.txt"});
   EXPECT_EQ(options.action, CommandLine::Action::Play);
@@ -221,6 +281,19 @@ TEST(PlayerName, FirstVariableSetAndNotBlankUpperCasedAndTrimmed) {
       {{{"NWUSERNAME", ""}, {"LOGIN", " "}, {"USERNAME", "user"}}, "USER"},
       {{{"USERNAME", "o\"neil\r\n\tjr\x7f"}}, "O'NEILJR"},
       {{{"LOGIN", "\r\n"}, {"USERNAME", "bob"}}, "BOB"},
+      // After the game's own three, the login name Linux desktops set.
+      {{{"USER", "linus"}, {"LOGNAME", "logname"}}, "LINUS"},
+      {{{"USER", " "}, {"LOGNAME", "logname"}}, "LOGNAME"},
+      {{{"USERNAME", "win"}, {"USER", "linus"}}, "WIN"},
+      // Unicode's simple upper case, whatever the locale: one character for one.
+      {{{"LOGIN", "jürgen"}}, "JÜRGEN"},
+      {{{"LOGIN", "zoë"}}, "ZOË"},
+      {{{"LOGIN", "ǆémon ѳ ᾳ ß"}}, "ǄÉMON Ѳ ᾼ ß"},
+      {{{"LOGIN",
+         "bad\xff\xc3"
+         "byte"}},
+       "BAD\xff\xc3"
+       "BYTE"},
   };
   for (const auto& c : cases) {
     ScoresGame g;
@@ -228,6 +301,24 @@ TEST(PlayerName, FirstVariableSetAndNotBlankUpperCasedAndTrimmed) {
     g.form.GetUsername();
     EXPECT_EQ(g.form.userName, c.name);
   }
+}
+
+// Keeps out: a name longer than a field the file keeps came back cut, matched no row and took a
+// new row every game.
+TEST(PlayerName, ALongNameKeepsOneRowCutOnACharacterBoundary) {
+  ScoresGame g;
+  g.host.environment = {{"USER", std::string(4095, 'a') + "é and more"}};
+  g.form.GetUsername();
+  EXPECT_EQ(g.form.userName, std::string(4095, 'A'));  // "É" would have needed byte 4097
+  for (int game = 1; game <= 2; ++game) {
+    g.fly(1000 * game);
+    g.beginCrash();
+    g.form.clock.advance(1300);
+    g.form.mnuNew_Click();
+  }
+  EXPECT_EQ(g.table()[0].first, std::string(4095, 'A'));
+  EXPECT_EQ(g.table()[1], Row("", ""));
+  EXPECT_EQ(g.host.boxes.size(), 2u);
 }
 
 TEST(PlayerName, QuotesAndLineBreaksKeepTheFileWholeAndThePlayerOneRow) {

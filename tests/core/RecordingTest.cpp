@@ -1,6 +1,7 @@
 // The recorded-game format: what is written reads back the same; what is damaged is refused.
 #include <gtest/gtest.h>
 
+#include <locale>
 #include <sstream>
 
 #include "replay/Recording.h"
@@ -13,7 +14,7 @@ using Kind = cabinet::Event::Kind;
 replay::Recording sample() {
   replay::Recording r;
   r.seed = 18446744073709551615u;
-  r.wide = true;
+  r.outerWidth = 28815.5f;  // a window resized wide, frame and all
   r.player = "JANE \"JJ\" DOE\\";
   auto ev = [&](std::int64_t grid, Kind kind) -> Event& {
     r.events.push_back(Event{});
@@ -82,20 +83,31 @@ TEST(Recording, RefusesWhatItCannotReplayWithAClearMessage) {
     s.replace(s.find(from), from.size(), to);
     return s;
   };
-  static const char garbage[] = "cavewing-replay 1\n\x01\x02\xff\xfe garbage\0\n";
+  static const char garbage[] = "cavewing-replay 2\n\x01\x02\xff\xfe garbage\0\n";
   const struct {
     std::string file, says;
   } cases[] = {
       {"", "not a Cavewing recording"},
       {good.substr(0, good.find("30 menu")), "without 'end'"},
       {good.substr(0, good.find("30 menu") + 4), "unknown event 'm'"},
-      {replaced("cavewing-replay 1", "cavewing-replay 2"), "version 2 cannot be replayed"},
+      {replaced("cavewing-replay 2", "cavewing-replay 3"), "version 3 cannot be replayed"},
+      {replaced("outer-width 28815.5", "outer-width -1"), "outer-width"},
+      {replaced("outer-width 28815.5", "wide 1"), "outer-width"},
       {replaced("generator splitmix64", "generator mt19937"), "generator"},
       {replaced("system-tick-us 15625", "system-tick-us 0"), "system-tick-us"},
       {replaced("20 keypress", "2 keypress"), "out of order"},
       {replaced("10 down", "99999999999999999999999 down"), "GRID KIND"},
       {replaced("form 1 0 1234.5", "form 1 0 1e39"), "bad event"},
       {replaced("form 1 0 1234.5", "form 1 0 nan"), "bad event"},
+      // Numbers that one platform's library reads and another's refuses are refused everywhere.
+      {replaced("form 1 0 1234.5", "form 1 0 1e-50"), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 1e-40"), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 0x10"), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 +5"), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 1e"), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 ."), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 1.5.2"), "bad event"},
+      {replaced("form 1 0 1234.5", "form 1 0 inf"), "bad event"},
       {replaced("keypress 27", "keypress 2700"), "bad event"},
       {replaced("menu mnuScores", "menu mnuSelfDestruct"), "bad event"},
       {replaced("label lblName 15", "label lblName 16"), "bad event"},
@@ -106,7 +118,7 @@ TEST(Recording, RefusesWhatItCannotReplayWithAClearMessage) {
       {replaced("end 120", "end 98"), "ends before its last event"},
       {replaced("end 120", "end 5529601"), "longer than a day"},
       {std::string(garbage, sizeof garbage - 1), "control character"},
-      {"cavewing-replay 1\n" + std::string(100000, 'x') + "\n", "line too long"},
+      {"cavewing-replay 2\n" + std::string(100000, 'x') + "\n", "line too long"},
   };
   ASSERT_NE(good.find("player \"JANE \\\"JJ\\\" DOE\\\\\""), std::string::npos) << good;
   for (const auto& c : cases) {
@@ -114,6 +126,46 @@ TEST(Recording, RefusesWhatItCannotReplayWithAClearMessage) {
     EXPECT_FALSE(result.recording) << c.says;
     EXPECT_NE(result.error.find(c.says), std::string::npos) << result.error;
     EXPECT_EQ(result.error.rfind("line ", 0), 0u) << result.error;
+  }
+}
+
+// Keeps out: recordings made before the outer width was stored stopped playing.
+TEST(Recording, VersionOneStillReadsWithTheNormalOrTheWideWidth) {
+  for (const bool wide : {false, true}) {
+    const auto back = parse(std::string("cavewing-replay 1\nsystem-tick-us 15625\n") +
+                            "generator splitmix64 7\nwide " + (wide ? "1" : "0") +
+                            "\nplayer \"PILOT\"\nevents\n2 start\nend 9\n");
+    ASSERT_TRUE(back.recording) << back.error;
+    EXPECT_EQ(back.recording->outerWidth, wide ? 19290 : 15360);
+    EXPECT_EQ(back.recording->wide(), wide);
+  }
+  EXPECT_FALSE(parse("cavewing-replay 1\nsystem-tick-us 15625\ngenerator splitmix64 7\n"
+                     "outer-width 15360\nplayer \"P\"\nevents\nend 9\n")
+                   .recording);
+}
+
+// A decimal comma where the program's locale has one.
+struct CommaPoint : std::numpunct<char> {
+  char do_decimal_point() const override { return ','; }
+};
+
+TEST(Recording, ReadsTwipsInEveryWayTheyAreWrittenWhateverTheLocale) {
+  const std::string s = text(sample());
+  struct CommaLocale {
+    std::locale before = std::locale::global(std::locale(std::locale::classic(), new CommaPoint));
+    ~CommaLocale() { std::locale::global(before); }
+  } commaLocale;
+  const std::pair<const char*, float> numbers[] = {
+      {"1234.5", 1234.5f}, {"-0", 0.0f},
+      {".5", 0.5f},        {"5.", 5.0f},
+      {"1e3", 1000.0f},    {"2.5E-3", 0.0025f},
+      {"0.000", 0.0f},     {"1.00000001e-05", 1.00000001e-05f}};
+  for (const auto& [written, value] : numbers) {
+    std::string file = s;
+    file.replace(file.find("1234.5"), 6, written);
+    const auto back = parse(file);
+    ASSERT_TRUE(back.recording) << written << ": " << back.error;
+    EXPECT_EQ(back.recording->events[1].x, value) << written;
   }
 }
 

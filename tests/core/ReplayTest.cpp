@@ -27,7 +27,8 @@ struct RecordedGame {
     s.seed = 20261208;
     return s;
   }
-  RecordedGame() {
+  explicit RecordedGame(float outerWidth = frmCavewing::NormalOuterWidth) {
+    host.outerWidth = outerWidth;
     host.userDataPath = temp.path.string();
     host.environment["USERNAME"] = "pilot";
     cabinet.load();
@@ -61,8 +62,13 @@ Event event(Kind kind, int button = 0, int code = 0, std::string name = {}) {
   return e;
 }
 
-TEST(Replay, AGamePlayedThroughEventsReplaysTheSameAtEveryGridPoint) {
-  RecordedGame g;
+// A window of any width at load, such as one remembered from the last run: the replay reads the
+// recorded width. Keeps out: recordings that replayed at the normal width whatever was played.
+class ReplayAtWidth : public testing::TestWithParam<float> {};
+INSTANTIATE_TEST_SUITE_P(Widths, ReplayAtWidth, testing::Values(15360.0f, 19290.0f, 24000.0f));
+
+TEST_P(ReplayAtWidth, AGamePlayedThroughEventsReplaysTheSameAtEveryGridPoint) {
+  RecordedGame g(GetParam());
   // A script of presses: climb and fall in turns, pause twice, crash, leave the list, start again.
   int held = 0;
   for (int step = 0; step < 4000; ++step) {
@@ -100,6 +106,64 @@ TEST(Replay, AGamePlayedThroughEventsReplaysTheSameAtEveryGridPoint) {
   }
   EXPECT_FALSE(std::getline(again, b));
   EXPECT_EQ(line, 4000);
+}
+
+replay::Recording recordingOf(std::vector<Event> events, std::int64_t endGrid) {
+  replay::Recording r;
+  r.seed = 11;
+  r.player = "PILOT";
+  r.events = std::move(events);
+  r.endGrid = endGrid;
+  return r;
+}
+
+Event at(std::int64_t grid, Event e, bool onCopter = false) {
+  e.grid = grid;
+  e.onCopter = onCopter;
+  return e;
+}
+
+// Keeps out: a second press while a press on the helicopter is held went to the hidden
+// helicopter and was dropped, so the list stayed instead of a new game starting.
+TEST(Replay, ASecondPressRoutedToTheHiddenHelicopterActsAsOnTheWindow) {
+  const Event left = event(Kind::Down, 1), right = event(Kind::Down, 2);
+  bool newGame = false, listGone = false;
+  replay::replayHeadless(
+      recordingOf({at(2, event(Kind::Start)), at(3, left, true), at(120, right, true)}, 121),
+      nullptr, [&](const frmCavewing& f) {
+        newGame = cabinet::phaseOf(f) == cabinet::Phase::Ready && f.cmdStart.Visible;
+      });
+  EXPECT_TRUE(newGame) << "after the crash, with the list up, a press starts a new game";
+  // The list shown from the menu during a pause: the press hides it.
+  replay::replayHeadless(
+      recordingOf(
+          {at(2, event(Kind::Start)), at(3, left, true), at(5, event(Kind::KeyPress, 0, 32)),
+           at(6, event(Kind::Menu, 0, 0, "mnuScores")), at(8, right, true)},
+          9),
+      nullptr,
+      [&](const frmCavewing& f) { listGone = f.halted && f.gameRunning && !f.lblTitle.Visible; });
+  EXPECT_TRUE(listGone);
+}
+
+// Keeps out: events recorded after the program ended in the same grid point still reached it.
+TEST(Replay, NothingReachesTheFormOnceTheProgramHasEnded) {
+  bool started = true;
+  const auto outcome = replay::replayHeadless(
+      recordingOf({at(3, event(Kind::Close)), at(3, event(Kind::Start))}, 10), nullptr,
+      [&](const frmCavewing& f) { started = f.gameRunning; });
+  EXPECT_FALSE(started);
+  EXPECT_EQ(outcome.phase, "ready");
+}
+
+// Keeps out: the headless replay printed the counter, one ahead of the score the list ranked.
+TEST(Replay, HeadlessPrintsTheScoreThePlayerSaw) {
+  const auto read = replay::readFile(std::string(CAVEWING_REPLAYS) + "/floor-crash.replay");
+  ASSERT_TRUE(read.recording) << read.error;
+  const replay::Outcome outcome = replay::replayHeadless(*read.recording);
+  std::ostringstream printed;
+  replay::writeOutcome(printed, outcome);
+  EXPECT_EQ(outcome.score, 12);  // the counter ran on once more
+  EXPECT_EQ(printed.str(), "score 11\nphase crashed\n");
 }
 
 TEST(Replay, ARecordingSurvivesItsTextForm) {

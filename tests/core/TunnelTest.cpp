@@ -323,6 +323,29 @@ TEST(TunnelInvariants, SameSeedGivesTheSameCaveTickForTick) {
   EXPECT_TRUE(differs);
 }
 
+// Keeps out: the obstacle came back by the window's live width, so a window made wider than the
+// cave after load met it once and never again.
+TEST(TunnelInvariants, AWindowResizedAfterLoadPlaysTheSameCave) {
+  for (const float pixels : {1600.0f, 1920.0f}) {
+    SCOPED_TRACE(testing::Message() << pixels << " px");
+    SeededGame normal(5, 15360), resized(5, 15360);
+    resized.host.outerWidth = pixels * 15;  // the window grew after it loaded
+    for (SeededGame* g : {&normal, &resized}) {
+      g->form.tmrcheck.Enabled = false;  // the helicopter stays out of it
+      g->form.tmrDown.Enabled = false;
+    }
+    int placements = 0;
+    for (int n = 0; n < 6'000; ++n) {
+      const float was = normal.form.shpTunnelM.Left;
+      normal.tick();
+      resized.tick();
+      ASSERT_EQ(Snapshot(resized.form), Snapshot(normal.form)) << "tick " << n;
+      placements += normal.form.shpTunnelM.Left != was - 120;
+    }
+    EXPECT_GT(placements, 10);
+  }
+}
+
 // ---- Narrowing ---------------------------------------------------------------------------------
 
 struct NarrowingGame : Game {

@@ -1,6 +1,9 @@
 // The game window as created, after start-up, after START and after New Game.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <vector>
+
 #include "FakeHost.h"
 
 namespace {
@@ -61,6 +64,29 @@ TEST(Window, AsCreatedBeforeStartUp) {
   EXPECT_FALSE(f.tmrMoveTunnel.Enabled);
   EXPECT_FALSE(f.tmrUp.Enabled);
   EXPECT_FALSE(f.tmrDown.Enabled);
+}
+
+// Keeps out: a control missing from the paint lists (or painted twice) and never seen.
+TEST(Window, EveryControlIsPaintedExactlyOnce) {
+  Game g(/*load=*/false);
+  const frmCavewing& f = g.form;
+  std::map<const void*, int> painted;
+  for (const auto* s : f.paintShapes) ++painted[s];
+  for (const auto* i : f.paintImages) ++painted[i];
+  for (const auto* l : f.paintLabels) ++painted[l];
+  std::vector<const void*> controls = {&f.lblPizzle,    &f.lblCRASH,  &f.imgCopter,
+                                       &f.imgExplosion, &f.lblTitle,  &f.lblTitleThingy,
+                                       &f.lblScore,     &f.shpTunnelM};
+  for (const auto& c : f.lblPause) controls.push_back(&c);
+  for (const auto& c : f.shpPause) controls.push_back(&c);
+  for (const auto& c : f.shptunnel) controls.push_back(&c);
+  for (const auto& c : f.imgHeli) controls.push_back(&c);
+  for (const auto& c : f.lblName) controls.push_back(&c);
+  for (const auto& c : f.lblNumber) controls.push_back(&c);
+  for (const auto& c : f.lblScores) controls.push_back(&c);
+  for (const void* c : controls) EXPECT_EQ(painted[c], 1) << "control " << c;
+  EXPECT_EQ(painted.size(), controls.size()) << "something that is no control is painted";
+  EXPECT_EQ(controls.size(), 8u + 6 + 6 + 40 + 5 + 15 + 15 + 15);
 }
 
 TEST(Window, LayoutOfTheCaveAndTheMeter) {
@@ -203,6 +229,7 @@ TEST(NewGame, ReturnsToTheReadyPhaseFromFlight) {
   f.shptunnel[3].Height = 8100;
   f.shptunnel[25].Top = 8000;
   f.shpTunnelM.Left = 200;
+  f.shpTunnelM.Height = 3000;  // the obstacle shrank with the cave
   f.gapHeight = 5000;
   f.score = 400;
   f.lblScore.Caption = "399";
@@ -218,6 +245,7 @@ TEST(NewGame, ReturnsToTheReadyPhaseFromFlight) {
   expectReadyPhase(f);
   expectStartValues(f);
   expectFlatCave(f);
+  EXPECT_EQ(f.shpTunnelM.Height, 2400);
   EXPECT_EQ(f.shptunnel[3].Left, 500);  // columns stay where they were
   EXPECT_EQ(f.floorLimitMode, 1);       // chosen once, at start-up
   EXPECT_TRUE(f.shpPause[6].Visible && f.lblPause[6].Visible);
@@ -275,6 +303,7 @@ TEST(HelpAndAbout, BoxesHaveTheirTitlesAndTexts) {
   EXPECT_EQ(g.host.boxes[1].title, "About the Cavewing");
   EXPECT_NE(g.host.boxes[1].prompt.find("Cavewing team"), std::string::npos);
   EXPECT_NE(g.host.boxes[1].prompt.find("2026"), std::string::npos);
+  EXPECT_NE(g.host.boxes[1].prompt.find("MIT licence"), std::string::npos);
 }
 
 TEST(HelpAndAbout, TimeStandsStillWhileABoxIsOpen) {

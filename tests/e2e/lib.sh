@@ -30,8 +30,10 @@ fail() { echo "FAIL: $*" >&2; [ -f "$WORK/game.log" ] && sed "s/^/  game: /" "$W
 start_game() {
   "$CAVEWING" "$@" >"$WORK/game.log" 2>&1 &
   GAME_PID=$!
-  wait_for 20 find_window '^ Cavewing$' >/dev/null || fail "the window did not map"
-  WID=$(find_window '^ Cavewing$')
+  # This game's window, not one of a game that has just ended.
+  game_window() { xdotool search --onlyvisible --pid "$GAME_PID" --name '^ Cavewing$' 2>/dev/null | head -1 | grep .; }
+  wait_for 20 game_window >/dev/null || fail "the window did not map"
+  WID=$(game_window)
   eval "$(xdotool getwindowgeometry --shell "$WID")"
   MENU_H=$(( HEIGHT - 722 ))
   xdotool windowfocus --sync "$WID" >/dev/null 2>&1 || true
@@ -48,9 +50,27 @@ field_pixel() {
 pixel_becomes() { local want=$3; shoot && [ "$(field_pixel "$1" "$2")" = "$want" ]; }
 expect_pixel() { wait_for "${4:-10}" pixel_becomes "$1" "$2" "$3" || fail "pixel at $1,$2 twips is $(field_pixel "$1" "$2"), not $3"; }
 
+# Nothing on the field changes for a while: every shot over 0.6 s matches the first.
+field_stands_still() {
+  shoot && cp "$WORK/shot.png" "$WORK/still.png"
+  local until=$(($(date +%s%N) + 600000000))
+  while [ "$(date +%s%N)" -lt $until ]; do
+    shoot
+    [ "$("$CONVERT" "$WORK/still.png" "$WORK/shot.png" -compose difference -composite \
+      -format '%[fx:maxima]' info:)" = 0 ] || return 1
+  done
+}
+
 # Clicks at a playfield position given in twips.
 click_at() {
   xdotool mousemove --window "$WID" $(( $1 / 15 )) $(( $2 / 15 + MENU_H )) click "${3:-1}"
+}
+
+# "YOU CRASHED" is up: pure red pixels across the banner's first line of text.
+banner_shows() {
+  shoot && [ "$("$CONVERT" "$WORK/shot.png" -crop "977x100+33+$((200 + MENU_H))" +repage \
+    -fill black +opaque '#FF0000' -fill white -opaque '#FF0000' \
+    -format '%[fx:int(mean*w*h)]' info:)" -gt 2000 ]
 }
 
 game_has_ended() { ! kill -0 "$GAME_PID" 2>/dev/null; }

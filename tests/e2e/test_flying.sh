@@ -36,17 +36,6 @@ watch_for() {
   done
 }
 
-# Nothing on the field changes for a while: every shot over 0.6 s matches the first.
-field_stands_still() {
-  shoot && cp "$WORK/shot.png" "$WORK/still.png"
-  local until=$(($(date +%s%N) + 600000000))
-  while [ "$(date +%s%N)" -lt $until ]; do
-    shoot
-    [ "$("$CONVERT" "$WORK/still.png" "$WORK/shot.png" -compose difference -composite \
-      -format '%[fx:maxima]' info:)" = 0 ] || return 1
-  done
-}
-
 # Pure red pixels across the banner's first line of text ("YOU"), above where START stands.
 banner_red() {
   shoot && "$CONVERT" "$WORK/shot.png" -crop "$((14655 / 15))x100+$((500 / 15))+$((3000 / 15 + MENU_H))" \

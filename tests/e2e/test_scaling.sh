@@ -75,4 +75,31 @@ quit
 launch
 wait_for 10 geometry_is "40,30,1400,$((menu + 500))" || fail "the wide window overwrote the remembered size: $(geometry)"
 quit
-echo "window scales, is remembered, and --wide stays apart"
+# A window too big for the screen is scaled down to fit it, the first one and a remembered one: at
+# scale factor 2 a 1600x1200 screen holds 800x600 of the window's 1016x741 logical pixels.
+fits() {
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  [ "$X" -ge 0 ] && [ "$Y" -ge 0 ] && [ $((X + WIDTH)) -le 1600 ] && [ $((Y + HEIGHT)) -le 1200 ]
+}
+# The floor along the window's bottom, and the white score box in its top right quarter.
+floor_and_score_show() {
+  is_colour $((X + WIDTH / 2)) $((Y + HEIGHT - 8)) 0 255 0 &&
+    [ "$(/usr/bin/import -window root png:- | /usr/bin/convert - \
+      -crop "$((WIDTH / 4))x$((HEIGHT / 4))+$((X + WIDTH * 3 / 4))+$Y" +repage \
+      -fill black +opaque white -format '%[fx:int(mean*w*h)]' info:)" -gt 500 ]
+}
+for remembered in no yes; do
+  if [ $remembered = yes ]; then
+    launch
+    xdotool windowmove "$window" 50 40 windowsize "$window" 1500 1150
+    wait_for 10 geometry_is "50,40,1500,1150" || fail "resize not applied: $(geometry)"
+    quit
+  else
+    rm -rf "$XDG_CONFIG_HOME"
+  fi
+  QT_SCALE_FACTOR=2 launch
+  wait_for 10 fits || fail "the window (remembered: $remembered) does not fit the screen: $(geometry)"
+  wait_for 10 floor_and_score_show || fail "floor or score off-screen (remembered: $remembered): $(geometry)"
+  quit
+done
+echo "window scales, is remembered, fits the screen, and --wide stays apart"

@@ -15,12 +15,6 @@ scores=(9000 8000 7000 6000 5000 4000 3000 2000 9 8 7 6 5 1 0)
 SCORES=$WORK/Cavewing.txt
 for i in "${!names[@]}"; do printf '"%s"\r\n"%s"\r\n' "${names[$i]}" "${scores[$i]}"; done >"$SCORES"
 
-# Pure red pixels across the banner's first line of text.
-banner_shows() {
-  shoot && [ "$("$CONVERT" "$WORK/shot.png" -crop "977x100+33+$((200 + MENU_H))" +repage \
-    -fill black +opaque '#FF0000' -fill white -opaque '#FF0000' \
-    -format '%[fx:int(mean*w*h)]' info:)" -gt 2000 ]
-}
 # Dark pixels of the text in row $1's name box of the list, inside its border, from the last shot.
 name_ink() {
   local top=$(((2280 + 480 * ($1 - 1)) / 15 + MENU_H + 2))

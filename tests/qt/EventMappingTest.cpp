@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 
@@ -197,6 +199,22 @@ TEST_F(PlayerInputTest, AQuickSecondPressOfTheRightButtonStaysAPress) {
   QTest::mouseDClick(window.windowHandle(), Qt::RightButton, {}, inWindow(7000, 3000));
   EXPECT_TRUE(flying());
   EXPECT_EQ(form.pausesLeft, 5);
+}
+
+// Keeps out: a right button's quick second press taken for the window's double click, which
+// resumes a pause and climbs; a right press resumes without climbing.
+TEST_F(PlayerInputTest, ARightDoubleClickWhilePausedResumesWithoutClimbing) {
+  start();
+  press(Qt::RightButton);
+  release(Qt::RightButton);
+  ASSERT_TRUE(paused());
+  QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(open), field->mapToGlobal(QPointF(open)),
+                     Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+  QApplication::sendEvent(field, &second);  // still held: nothing has let the climb go yet
+  EXPECT_TRUE(flying());
+  EXPECT_FALSE(form.tmrUp.Enabled);
+  EXPECT_EQ(form.pausesLeft, 5);
+  release(Qt::RightButton);
 }
 
 TEST_F(PlayerInputTest, LosingTheWindowWhileHoldingTheButtonLetsItGo) {

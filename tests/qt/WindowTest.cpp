@@ -4,10 +4,15 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <optional>
 
 #include "qt/GameWindow.h"
+#include "qt/WindowState.h"
 
 namespace {
 
@@ -103,6 +108,44 @@ TEST(QtWindow, FlightDisablesTheMenusAndTheirShortcuts) {
   EXPECT_FALSE(f.gameRunning) << "Ctrl+N starts a new game once the menus are back";
 }
 
+// Keeps out: the new high score's box opening over the old "YOU CRASHED" picture while the
+// window was not the active one, the list under it painted only once the box was closed.
+TEST(QtWindow, TheListIsOnScreenBeforeTheNewHighScoreBoxOpens) {
+  QTemporaryDir folder;
+  CommandLine options;
+  options.scoresFile = folder.filePath("Cavewing.txt").toStdString();
+  GameWindow w(options);
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::mouseClick(w.playfield()->startButton(), Qt::LeftButton);
+  // No press: the helicopter falls into the floor. In flight a window that goes away stands
+  // still, so the player looks elsewhere once the crash is on screen.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.form().crashed; }, 20000));
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+
+  // What the screen shows of the ceiling (green in the cave, black under the list) once the box
+  // is up. The box is watched for, not waited for blindly.
+  std::optional<QColor> ceiling;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    const QImage shown = w.screen()->grabWindow(w.winId()).toImage();
+    const QPoint p =
+        w.playfield()->mapTo(&w, w.playfield()->twipsToWidget().map(QPointF(600, 1500)).toPoint());
+    ceiling = shown.pixelColor(p * shown.devicePixelRatio());
+    box->accept();
+  });
+  watch.start(5);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ceiling.has_value(); }, 20000));
+  EXPECT_TRUE(w.form().lblTitle.Visible);
+  EXPECT_EQ(*ceiling, QColor(0, 0, 0)) << "the cave, not the list, was on screen under the box";
+}
+
 TEST(QtWindow, AboutAndHowToPlayAreModalBoxesWithOneOkButtonAndNoIcon) {
   OpenWindow o;
   GameWindow& w = o.window;
@@ -130,6 +173,30 @@ TEST(QtWindow, AboutAndHowToPlayAreModalBoxesWithOneOkButtonAndNoIcon) {
   const Seen how = open(w.form().mnuHow);
   EXPECT_EQ(how.title, "How to Play the Cavewing");
   EXPECT_TRUE(how.text.startsWith("The purpose of this game"));
+}
+
+}  // namespace
+
+namespace {
+
+// Keeps out a window that F11 returns from full screen at a size remembered from a larger screen,
+// with the score and the floor off-screen.
+TEST(QtWindowState, BackFromARememberedFullScreenTheWindowFitsTheScreen) {
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "cavewing", "cavewing");
+  {
+    QMainWindow last;  // the last run's window: larger than this screen, then full screen
+    last.setGeometry(0, 0, 2400, 1800);
+    last.show();
+    last.setWindowState(Qt::WindowFullScreen);
+    settings.setValue("window/geometry", last.saveGeometry());
+  }
+  GameWindow w{CommandLine{}};
+  EXPECT_TRUE(w.isFullScreen());
+  w.findChild<WindowState*>()->fullScreenAction()->trigger();
+  EXPECT_FALSE(w.isFullScreen());
+  EXPECT_TRUE(w.screen()->availableGeometry().contains(w.frameGeometry()))
+      << w.frameGeometry().width() << "x" << w.frameGeometry().height();
+  settings.remove("window/geometry");
 }
 
 }  // namespace

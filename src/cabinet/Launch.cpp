@@ -1,0 +1,59 @@
+// The start shared by the desktop program and the headless one, so that both read the same
+// command line the same way and a headless replay prints the same wherever it runs.
+#include "cabinet/Launch.h"
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <ostream>
+
+#include "replay/Headless.h"
+
+namespace {
+
+// What was printed must have reached its reader: a failed write is an error, not a success.
+int printed(std::ostream& out, std::ostream& err, const char* what) {
+  out.flush();
+  if (out) return 0;
+  err << "cavewing: cannot write the " << what << ": " << std::strerror(errno) << "\n";
+  return 1;
+}
+
+}  // namespace
+
+int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const OpenWindow& openWindow) {
+  const CommandLine options = CommandLine::parse(args);
+  switch (options.action) {
+    case CommandLine::Action::Help:
+      out << CommandLine::usage("cavewing");
+      return printed(out, err, "help");
+    case CommandLine::Action::Version:
+      out << "cavewing " CAVEWING_VERSION
+             "\nCopyright (c) 2026 The Cavewing developers\n"
+             "MIT licence: free to use, copy, change and pass on; no warranty (see LICENSE).\n";
+      return printed(out, err, "version");
+    case CommandLine::Action::Error:
+      err << "cavewing: " << options.error << "\nTry 'cavewing --help' for more information.\n";
+      return 2;
+    case CommandLine::Action::Play:
+      break;
+  }
+
+  std::optional<replay::Recording> recording;
+  if (!options.replayFile.empty()) {
+    replay::ReadResult read = replay::readFile(options.replayFile);
+    if (!read.recording) {
+      err << "cavewing: " << options.replayFile << ": " << read.error << "\n";
+      return 2;
+    }
+    recording = std::move(read.recording);
+  }
+  if (options.headless) {
+    const replay::Outcome outcome =
+        replay::replayHeadless(*recording, options.trace ? &out : nullptr);
+    replay::writeOutcome(out, outcome);
+    return printed(out, err, "outcome");
+  }
+  return openWindow(options, recording ? &*recording : nullptr);
+}

@@ -1,0 +1,22 @@
+// How the program starts, whatever front end it has: the command line read once, help, version
+// and mistakes answered, a recording read, a headless replay played. Only opening the window is
+// left to the front end.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "replay/Recording.h"
+
+// Opens the window as `options` ask, playing `recording` back in it when there is one; returns
+// the program's exit status.
+using OpenWindow =
+    std::function<int(const CommandLine& options, const replay::Recording* recording)>;
+
+// Runs the program for `args` (the words after the program's name), writing to `out` and `err`
+// as to standard output and error; returns the exit status.
+int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const OpenWindow& openWindow);

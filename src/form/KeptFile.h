@@ -1,0 +1,96 @@
+// A file the game keeps for its players (the high-score table, a recording), which many players
+// may share in one folder, on a network drive too. Every write of such a file goes through here:
+//
+// - Only a regular file is ever read or replaced (symbolic links are followed to one); a device,
+//   a pipe or a folder in its place is refused and left alone.
+// - A file whose mode bits grant no writing is never written, not even by root.
+// - A file that exists but could not be read is never written over.
+// - A lock (a POSIX record lock, which network file systems honour) is held from opening to the
+//   end of the save, so that a save always merges what another player saved just before.
+// - A save writes a whole new copy beside the file and renames it over the old one when the new
+//   copy can keep the old one's owner, group and mode (the saver owns the file, or is root).
+//   Otherwise it copies the old contents to NAME.backup and writes in place, so that a shared
+//   table stays shared; the backup is removed once the save is through.
+// - Temporary copies are named .NAME.cavewing-tmp-XXXXXX; a copy left by a save that was killed
+//   is removed by the next save, under the lock.
+// - Reading is bounded.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace form {
+
+class KeptFile {
+public:
+  enum class State {
+    Read,     // read (a missing file was created empty, or could not be and counts as empty)
+    Missing,  // not there and could not be created: counts as empty, a save may create it
+    Failed,   // there but not readable: it is never written over
+  };
+
+  // Opens `path`, creating it empty when it is not there, locks it, and reads at most `maxBytes`
+  // of it. The lock is held until the object is destroyed.
+  KeptFile(std::string path, std::size_t maxBytes);
+  ~KeptFile();
+  KeptFile(const KeptFile&) = delete;
+  KeptFile& operator=(const KeptFile&) = delete;
+
+  State state() const { return state_; }
+  // The file itself, with symbolic links followed.
+  const std::string& target() const { return target_; }
+  const std::string& text() const { return text_; }
+  // Why the last step failed, naming the file and the system's reason.
+  const std::string& error() const { return error_; }
+
+  // Replaces the file's contents with `contents`, as the rules above say; false (with error())
+  // when the file was not saved, in which case the old contents are whole.
+  bool save(std::string_view contents);
+
+  // The name of the backup an in-place save keeps while it writes.
+  static std::string backupPath(const std::string& path);
+
+private:
+  void open();
+  bool lock();
+  void read(std::size_t maxBytes);
+  bool replace(std::string_view contents);
+  bool writeInPlace(std::string_view contents);
+  void clearStaleCopies();
+  bool fail(const std::string& what);
+
+  std::string path_;    // as given
+  std::string target_;  // the file itself, symbolic links followed
+  int fd_ = -1;
+  bool writable_ = false;  // opened for writing, and its mode bits allow it
+  bool locked_ = false;
+  State state_ = State::Failed;
+  std::string text_;
+  std::string error_;
+};
+
+// Saves `contents` as the whole of the file at `path`, by the rules above; false with `error`
+// when it could not.
+bool keepFile(const std::string& path, std::string_view contents, std::string& error);
+
+// A file the game writes as it goes (a recording), so that an ending nobody chose leaves what was
+// written so far: started whole by the rules above, then grown from a given offset on.
+class GrowingFile {
+public:
+  GrowingFile() = default;
+  ~GrowingFile();
+  GrowingFile(const GrowingFile&) = delete;
+  GrowingFile& operator=(const GrowingFile&) = delete;
+
+  bool start(const std::string& path, std::string_view contents, std::string& error);
+  bool started() const { return fd_ >= 0; }
+  // Writes `text` from `offset` on; the file ends with it.
+  bool writeAt(std::size_t offset, std::string_view text, std::string& error);
+
+private:
+  std::string target_;
+  int fd_ = -1;
+};
+
+}  // namespace form

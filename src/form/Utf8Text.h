@@ -1,0 +1,20 @@
+// Text in UTF-8 as the form's string functions see it: upper case by Unicode's simple mapping,
+// the same on every machine whatever its locale, and cutting a text to a size without splitting
+// a character.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace form::utf8 {
+
+// Every character in its upper case (Unicode's simple mapping: one character for one, so "ß"
+// stays). Bytes that are not valid UTF-8 pass through unchanged.
+std::string upperCase(std::string_view text);
+
+// The longest start of `text` that holds at most `maxBytes` bytes and ends on a character
+// boundary.
+std::string_view cut(std::string_view text, std::size_t maxBytes);
+
+}  // namespace form::utf8

@@ -1,0 +1,14 @@
+// cavewing-headless: the program without its window, for replaying recordings where there is no
+// desktop (in Node, compiled to WebAssembly). It reads the same command line as cavewing.
+#include <iostream>
+
+#include "cabinet/Launch.h"
+
+int main(int argc, char* argv[]) {
+  return launch({argv + 1, argv + argc}, std::cout, std::cerr,
+                [](const CommandLine&, const replay::Recording*) {
+                  std::cerr << "cavewing: this program has no window; it plays recordings with "
+                               "--replay FILE --headless\n";
+                  return 2;
+                });
+}

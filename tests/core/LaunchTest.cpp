@@ -1,0 +1,80 @@
+// The program's start, shared by the desktop program and the headless one: what it prints and
+// returns for each command line, and when it opens the window.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cabinet/Launch.h"
+
+namespace {
+
+struct Launched {
+  std::ostringstream out, err;
+  int status = -1;
+  int windows = 0;
+  const replay::Recording* windowRecording = nullptr;
+};
+
+Launched run(const std::vector<std::string>& args) {
+  Launched l;
+  l.status = launch(args, l.out, l.err, [&](const CommandLine&, const replay::Recording* r) {
+    ++l.windows;
+    l.windowRecording = r;
+    return 7;
+  });
+  return l;
+}
+
+const std::string Replays = CAVEWING_REPLAYS;
+
+TEST(Launch, AnswersHelpVersionAndMistakesWithoutAWindow) {
+  auto l = run({"--help"});
+  EXPECT_EQ(l.status, 0);
+  EXPECT_EQ(l.out.str(), CommandLine::usage("cavewing"));
+  l = run({"--version"});
+  EXPECT_EQ(l.status, 0);
+  EXPECT_EQ(l.out.str().rfind("cavewing " CAVEWING_VERSION "\n", 0), 0u);
+  EXPECT_NE(l.out.str().find("MIT licence"), std::string::npos);
+  l = run({"--bogus"});
+  EXPECT_EQ(l.status, 2);
+  EXPECT_EQ(l.out.str(), "");
+  EXPECT_NE(l.err.str().find("unknown option '--bogus'"), std::string::npos);
+  l = run({"--replay", Replays + "/no-such.replay"});
+  EXPECT_EQ(l.status, 2);
+  EXPECT_NE(l.err.str().find("no-such.replay: "), std::string::npos) << l.err.str();
+  EXPECT_EQ(run({"--help"}).windows + run({"--bogus"}).windows, 0);
+  EXPECT_EQ(l.windows, 0);
+}
+
+TEST(Launch, AHeadlessReplayPrintsItsOutcomeAndOpensNoWindow) {
+  const std::string file = Replays + "/floor-crash.replay";
+  auto l = run({"--replay", file, "--headless"});
+  EXPECT_EQ(l.status, 0);
+  EXPECT_EQ(l.windows, 0);
+  EXPECT_EQ(l.out.str().rfind("score "), 0u) << l.out.str();
+  EXPECT_NE(l.out.str().find("\nphase crashed\n"), std::string::npos) << l.out.str();
+  // The trace comes first, a line per grid point, and ends with the same outcome.
+  const auto traced = run({"--replay", file, "--headless", "--trace"});
+  const std::string trace = traced.out.str();
+  EXPECT_EQ(trace.rfind("{\"grid\":1,", 0), 0u);
+  EXPECT_EQ(trace.substr(trace.size() - l.out.str().size()), l.out.str());
+}
+
+TEST(Launch, TheWindowGetsTheOptionsAndTheRecordingToPlay) {
+  auto l = run({"--seed", "5"});
+  EXPECT_EQ(l.windows, 1);
+  EXPECT_EQ(l.status, 7);
+  EXPECT_EQ(l.windowRecording, nullptr);
+  CommandLine seen;
+  replay::Recording played;
+  launch({"--replay", Replays + "/long-climb.replay"}, l.out, l.err,
+         [&](const CommandLine& options, const replay::Recording* r) {
+           seen = options;
+           if (r) played = *r;
+           return 0;
+         });
+  EXPECT_EQ(seen.replayFile, Replays + "/long-climb.replay");
+  EXPECT_FALSE(played.events.empty());
+}
+
+}  // namespace

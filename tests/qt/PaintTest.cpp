@@ -1,0 +1,107 @@
+// What the window shows after frames of flight is exactly what a full repaint of the same state
+// paints: the playfield repaints only what changed, and a pixel it forgets stays on screen (a
+// wall smeared across the cave). The window's own pixels are taken from what it flushed.
+// `make test` runs this at device pixel ratio 1 and again at 2.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBackingStore>
+#include <QMenuBar>
+#include <QTest>
+#include <QTimer>
+
+#include "autopilot/Autopilot.h"
+#include "qt/GameWindow.h"
+
+namespace {
+
+class PaintEquivalence : public ::testing::Test {
+protected:
+  PaintEquivalence() : window(options()) {
+    window.pump().stop();  // the test moves the clock, frame by frame
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});
+  }
+
+  static CommandLine options() {
+    CommandLine o;
+    o.seed = 5;
+    o.scoresFile = "/nonexistent/Cavewing.txt";  // nothing of the player's is written
+    return o;
+  }
+
+  // One grid point after another, steered by the demo's pilot, each painted and flushed as the
+  // running game would: only the damage the playfield reports.
+  void fly(int gridPoints) {
+    frmCavewing& f = window.form();
+    for (int i = 0; i < gridPoints; ++i) {
+      if (pilot.wouldChange(f)) window.deliver([&] { pilot.steer(f); });
+      f.clock.advanceTo(f.clock.now() + f.clock.systemTick());
+      window.deliver([] {});  // the window catches up with what the clock changed
+      QApplication::processEvents();
+    }
+    ASSERT_TRUE(f.gameRunning && !f.gameOver) << "the pilot crashed: pick another seed";
+  }
+
+  // The playfield's pixels as the screen shows them, and as a full repaint of the same state.
+  void expectShownEqualsFullRepaint(const char* when) {
+    Playfield* field = window.playfield();
+    const qreal ratio = window.devicePixelRatio();
+    // The window's backing store holds what it has flushed to the screen, at device pixels.
+    const auto* store = dynamic_cast<const QImage*>(window.backingStore()->paintDevice());
+    ASSERT_NE(store, nullptr) << "a raster window";
+    const QRect onStore(field->mapTo(&window, QPoint(0, 0)) * ratio, field->size() * ratio);
+    ASSERT_TRUE(store->rect().contains(onStore)) << when;
+    const QImage shown = store->copy(onStore).convertToFormat(QImage::Format_RGB32);
+    QImage full(field->size() * ratio, QImage::Format_RGB32);
+    full.setDevicePixelRatio(ratio);
+    full.fill(Qt::magenta);
+    field->render(&full);
+    int differ = 0;
+    QPoint first;
+    for (int y = 0; y < full.height(); ++y)
+      for (int x = 0; x < full.width(); ++x)
+        if (shown.pixel(x, y) != full.pixel(x, y) && differ++ == 0) first = QPoint(x, y);
+    EXPECT_EQ(differ, 0) << when << ": " << differ << " pixels differ, the first at device pixel "
+                         << first.x() << "," << first.y() << " at ratio " << ratio;
+  }
+
+  GameWindow window;
+  autopilot::Pilot pilot;
+};
+
+TEST_F(PaintEquivalence, FlightShowsWhatAFullRepaintPaints) {
+  for (int second = 0; second < 3; ++second) {
+    fly(64);
+    expectShownEqualsFullRepaint("after seconds of flight");
+  }
+  fly(5);  // between the steps of the cave's narrowing and of the rotor
+  expectShownEqualsFullRepaint("a few grid points on");
+}
+
+TEST_F(PaintEquivalence, AfterAResize) {
+  fly(32);
+  window.resize(1300, 800 + window.menuBar()->height());
+  QApplication::processEvents();
+  fly(64);
+  expectShownEqualsFullRepaint("after growing the window");
+  window.resize(700, 600);
+  QApplication::processEvents();
+  fly(64);
+  expectShownEqualsFullRepaint("after shrinking it");
+}
+
+TEST_F(PaintEquivalence, AfterAMessageBoxClosed) {
+  fly(32);
+  QTimer::singleShot(50, [] {
+    if (QWidget* box = QApplication::activeModalWidget()) box->close();
+  });
+  window.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = "mnuHow"});
+  ASSERT_EQ(QApplication::activeModalWidget(), nullptr);
+  QApplication::processEvents();
+  fly(64);
+  expectShownEqualsFullRepaint("after How to Play was closed");
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# One game everywhere: every recording in tests/replays and a set of generated sittings, replayed
+# headless by the desktop program and by its WebAssembly build in Node, print the same trace byte
+# for byte, and the damaged recordings of the fuzz corpus are refused with the same words.
+#
+#   test_same_trace.sh CAVEWING HEADLESS_JS MAKE_RECORDINGS TESTS_FOLDER [COUNT]
+set -euo pipefail
+native=$1 wasm=$2 make_recordings=$3 tests=$4 count=${5:-50}
+
+if [ ! -f "$wasm" ]; then
+  if ! command -v em++ >/dev/null; then
+    echo "SKIPPED: em++ is missing, so there is no WebAssembly build to compare (scripts/setup installs emscripten)"
+    exit 77
+  fi
+  echo "FAIL: $wasm is missing; make test builds it (make web-headless)"
+  exit 1
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$make_recordings" "$work" "$count"
+
+# What a program prints for a recording: standard output and error, then its exit status.
+run() { "$@" 2>&1 && echo "exit 0" || echo "exit $?"; }
+
+failed=0 compared=0
+compare() {
+  local file=$1
+  shift
+  compared=$((compared + 1))
+  if ! cmp -s <(run "$native" --replay "$file" "$@") <(run node "$wasm" --replay "$file" "$@"); then
+    failed=$((failed + 1))
+    echo "DIFFERENT: $file $*"
+    diff <(run "$native" --replay "$file" "$@") <(run node "$wasm" --replay "$file" "$@") |
+      head -c 3000 || true
+    echo
+  fi
+}
+
+for file in "$tests"/replays/*.replay "$work"/*.replay; do compare "$file" --headless --trace; done
+for file in "$tests"/fuzz/recording-corpus/*; do compare "$file" --headless; done
+
+echo "$compared compared, $failed different"
+[ "$failed" -eq 0 ]
