@@ -2,6 +2,7 @@
 // recorded, and what a replay answers in place of the player.
 #include <gtest/gtest.h>
 
+#include "RecordingOf.h"
 #include "ScoresFixture.h"
 #include "cabinet/Cabinet.h"
 #include "replay/Headless.h"
@@ -196,18 +197,10 @@ TEST(CabinetRecording, TheDemosSittingIsRecordedOnlyInTheFileAskedForAndReplaysE
   EXPECT_EQ(again.phase, cabinet::nameOf(g.cabinet.phase()));
 }
 
-replay::Recording recordingOf(std::vector<Event> events, std::int64_t endGrid) {
-  replay::Recording r;
-  r.seed = 31;
-  r.player = "REPLAYED";
-  r.events = std::move(events);
-  r.endGrid = endGrid;
-  return r;
-}
-
 TEST(CabinetReplay, PlaysAsTheRecordedPlayerWithAThrowAwayTable) {
   // START, then nothing: the helicopter falls to the floor, and the game is ranked.
-  const replay::Recording r = recordingOf({Event{.grid = 2, .kind = Kind::Start}}, 1000);
+  const replay::Recording r =
+      recordingOf({Event{.grid = 2, .kind = Kind::Start}}, 1000, 31, "REPLAYED");
   TempFolder temp;
   FakeHost host;
   host.environment["USERNAME"] = "SOMEONE ELSE";

@@ -3,6 +3,7 @@
 
 #include <sstream>
 
+#include "RecordingOf.h"
 #include "ScoresFixture.h"
 #include "cabinet/Cabinet.h"
 #include "cabinet/Deliver.h"
@@ -106,15 +107,6 @@ TEST_P(ReplayAtWidth, AGamePlayedThroughEventsReplaysTheSameAtEveryGridPoint) {
   }
   EXPECT_FALSE(std::getline(again, b));
   EXPECT_EQ(line, 4000);
-}
-
-replay::Recording recordingOf(std::vector<Event> events, std::int64_t endGrid) {
-  replay::Recording r;
-  r.seed = 11;
-  r.player = "PILOT";
-  r.events = std::move(events);
-  r.endGrid = endGrid;
-  return r;
 }
 
 Event at(std::int64_t grid, Event e, bool onCopter = false) {
