@@ -153,7 +153,7 @@ void Cabinet::startDemo() {
 void Cabinet::stopDemo() {
   if (!demo_) return;
   demo_.reset();
-  if (!replayed_) form_.throwAwayTable.reset();
+  form_.throwAwayTable.reset();
   run([this] { form_.mnuNew_Click(); });
 }
 
