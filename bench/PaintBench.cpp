@@ -65,7 +65,7 @@ void BM_ShownFlyingFrame(benchmark::State& state) {
     QCoreApplication::sendPostedEvents();  // the repaint of what changed, and its flush
   }
   state.SetLabel("device pixel ratio " + std::to_string(int(field.devicePixelRatio())));
-  state.counters["flying"] = g.form.gameRunning && !g.form.halted;
+  state.counters["flying"] = cabinet::phaseOf(g.form) == cabinet::Phase::Flying;
 }
 BENCHMARK(BM_ShownFlyingFrame)->Unit(benchmark::kMicrosecond);
 
