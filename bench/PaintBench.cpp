@@ -12,6 +12,7 @@
 
 #include "FakeHost.h"
 #include "autopilot/Autopilot.h"
+#include "cabinet/Phase.h"
 #include "qt/Playfield.h"
 
 namespace {
@@ -45,7 +46,7 @@ void BM_PaintFlyingFrame(benchmark::State& state) {
     state.ResumeTiming();
     field.render(&image);
   }
-  state.counters["flying"] = g.form.gameRunning && !g.form.halted;
+  state.counters["flying"] = cabinet::phaseOf(g.form) == cabinet::Phase::Flying;
 }
 BENCHMARK(BM_PaintFlyingFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
@@ -64,7 +65,7 @@ void BM_ShownFlyingFrame(benchmark::State& state) {
     QCoreApplication::sendPostedEvents();  // the repaint of what changed, and its flush
   }
   state.SetLabel("device pixel ratio " + std::to_string(int(field.devicePixelRatio())));
-  state.counters["flying"] = g.form.gameRunning && !g.form.halted;
+  state.counters["flying"] = cabinet::phaseOf(g.form) == cabinet::Phase::Flying;
 }
 BENCHMARK(BM_ShownFlyingFrame)->Unit(benchmark::kMicrosecond);
 

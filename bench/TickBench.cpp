@@ -6,6 +6,7 @@
 
 #include "FakeHost.h"
 #include "autopilot/Autopilot.h"
+#include "cabinet/Phase.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ void BM_FlyingSystemTick(benchmark::State& state) {
     }
   }
   state.counters["crashes_per_1000_ticks"] = ticks ? 1000.0 * double(crashes) / double(ticks) : 0;
-  state.counters["flying"] = f.gameRunning && !f.halted;
+  state.counters["flying"] = cabinet::phaseOf(f) == cabinet::Phase::Flying;
 }
 BENCHMARK(BM_FlyingSystemTick);
 

@@ -38,128 +38,127 @@ void paint(form::Shape& s, form::Color color) {
   s.BorderColor = color;
 }
 
-void item(form::MenuItem& m, std::string name, std::string caption, std::string shortcut = {}) {
-  m.Name = std::move(name);
+void item(form::MenuItem& m, std::string caption, std::string shortcut = {}) {
   m.Caption = std::move(caption);
   m.Shortcut = std::move(shortcut);
+}
+
+void layOutControls(frmCavewing& f) {
+  place(f.cmdStart, 6600, 4650, 2000, 1005, true);
+  f.cmdStart.Caption = "START";
+  f.cmdStart.Font = Font{"Arial", 24, true};
+  f.cmdStart.BackColor = Red;
+
+  for (int i = 1; i <= 6; ++i) {
+    const float left = 7080 + 600 * float(i - 1);
+    place(f.lblPause[i], left, 300, 615, 570, true);
+    dress(f.lblPause[i], std::to_string(i), Font{"Comic Sans MS", 24, true}, Black,
+          Alignment::Center);
+    place(f.shpPause[i], left, 420, 615, 495, true);
+    f.shpPause[i].FillColor = PauseBoxColors[i - 1];
+    f.shpPause[i].BorderColor = Black;
+  }
+
+  place(f.lblPizzle, 3090, 360, 3975, 495, true);
+  dress(f.lblPizzle, "Pause-O-Meter:", Font{"Verdana", 24}, Blue, Alignment::LeftJustify);
+  place(f.lblCRASH, 500, 3000, 14655, 4575, false);
+  dress(f.lblCRASH, "YOU CRASHED", Font{"Arial", 99.75f, true}, Red, Alignment::Center);
+
+  place(f.imgCopter, 1000, 5000, 1605, 405, false);
+  place(f.imgExplosion, 11520, 10080, 1605, 405, false);
+  f.imgExplosion.Picture = form::Picture::Explosion;
+
+  for (int i = 0; i < frmCavewing::Columns; ++i) {
+    place(f.shptunnel[i], 1200 * float(i), -6000, 1200, 8100, true);
+    place(f.shptunnel[frmCavewing::FirstFloorBlock + i], 1200 * float(i), 9000, 1200, 15000, true);
+  }
+  for (auto& block : f.shptunnel) paint(block, Green);
+
+  for (int i = 0; i <= 4; ++i) {
+    place(f.imgHeli[i], 120 + 2280 * float(i), 10080, 1605, 405, false);
+    f.imgHeli[i].Picture = form::Picture(int(form::Picture::Heli0) + i);
+  }
+
+  for (int i = 1; i <= 15; ++i) {
+    const float row = 480 * float(i - 1);
+    place(f.lblName[i], 4860, 2280 + row, 4725, 405, false);
+    dress(f.lblName[i], "", Font{"Arial", 15.75f}, Black, Alignment::LeftJustify, true);
+    place(f.lblNumber[i], 4245, 2250 + row, 540, 450, false);
+    dress(f.lblNumber[i], std::to_string(i) + ".", Font{"Comic Sans MS", 18, true}, Green,
+          Alignment::RightJustify);
+    place(f.lblScores[i], 9645, 2280 + row, 1260, 405, false);
+    dress(f.lblScores[i], "", Font{"Arial", 15.75f}, Black, Alignment::RightJustify, true);
+  }
+  place(f.lblTitle, 5000, 1560, 5355, 495, false);
+  dress(f.lblTitle, "HIGH SCORE LIST", Font{"Arial", 24, true, true}, Green, Alignment::Center);
+
+  place(f.lblTitleThingy, 11640, 360, 1695, 495, true);
+  dress(f.lblTitleThingy, "Score:", Font{"Verdana", 24}, Blue, Alignment::LeftJustify);
+  place(f.lblScore, 13395, 360, 1740, 615, true);
+  dress(f.lblScore, "0", Font{"Verdana", 24}, Black, Alignment::Center, true);
+
+  place(f.shpTunnelM, 13320, 4200, 1200, 2400, true);
+  paint(f.shpTunnelM, Green);
+}
+
+void buildMenus(frmCavewing& f) {
+  item(f.mnuFile, "&File");
+  item(f.mnuNew, "&New Game", "Ctrl+N");
+  item(f.mnuSpace1, "-");
+  item(f.mnuExit, "E&xit", "Ctrl+X");
+  f.mnuFile.Items = {&f.mnuNew, &f.mnuSpace1, &f.mnuExit};
+  item(f.mnuHelp, "&Help");
+  item(f.mnuHow, "&How to Play", "Ctrl+H");
+  item(f.mnuSpace2, "-");
+  item(f.mnuAbout, "&About", "Ctrl+A");
+  f.mnuHelp.Items = {&f.mnuHow, &f.mnuSpace2, &f.mnuAbout};
+  item(f.mnuScores, "High Sc&ores");
+  f.menuBar = {&f.mnuFile, &f.mnuHelp, &f.mnuScores};
+}
+
+void bindHandlers(frmCavewing& f) {
+  f.mnuNew.onClick = [&f] { f.mnuNew_Click(); };
+  f.mnuExit.onClick = [&f] { f.mnuExit_Click(); };
+  f.mnuHow.onClick = [&f] { f.mnuHow_Click(); };
+  f.mnuAbout.onClick = [&f] { f.mnuAbout_Click(); };
+  f.tmrMoveTunnel.onTimer = [&f] { f.tmrMoveTunnel_Timer(); };
+  f.tmrshrink.onTimer = [&f] { f.tmrshrink_Timer(); };
+  f.tmrUp.onTimer = [&f] { f.tmrUp_Timer(); };
+  f.tmrDown.onTimer = [&f] { f.tmrDown_Timer(); };
+  f.tmrCopter.onTimer = [&f] { f.tmrCopter_Timer(); };
+  f.tmrcheck.onTimer = [&f] { f.tmrcheck_Timer(); };
+  f.tmrScore.onTimer = [&f] { f.tmrScore_Timer(); };
+  f.tmrCRASH.onTimer = [&f] { f.tmrCRASH_Timer(); };
+  f.mnuScores.onClick = [&f] { f.mnuScores_Click(); };
+  f.tmrPause.onTimer = [&f] { f.tmrPause_Timer(); };
+}
+
+void listPaintOrder(frmCavewing& f) {
+  // The pause meter stands in front of the ceiling, which always reaches behind it.
+  for (const auto& s : f.shptunnel) f.paintShapes.push_back(&s);
+  f.paintShapes.push_back(&f.shpTunnelM);
+  for (const auto& s : f.shpPause) f.paintShapes.push_back(&s);
+
+  f.paintImages = {&f.imgCopter, &f.imgExplosion};
+  for (const auto& i : f.imgHeli) f.paintImages.push_back(&i);
+
+  for (int i = 6; i >= 1; --i) f.paintLabels.push_back(&f.lblPause[i]);
+  f.paintLabels.push_back(&f.lblPizzle);
+  f.paintLabels.push_back(&f.lblCRASH);
+  for (const auto& l : f.lblName) f.paintLabels.push_back(&l);
+  f.paintLabels.push_back(&f.lblTitle);
+  for (const auto& l : f.lblNumber) f.paintLabels.push_back(&l);
+  for (const auto& l : f.lblScores) f.paintLabels.push_back(&l);
+  f.paintLabels.push_back(&f.lblTitleThingy);
+  f.paintLabels.push_back(&f.lblScore);
 }
 
 }  // namespace
 
 frmCavewing::frmCavewing(form::Host& host_, form::Random& random, std::int64_t systemTickUs)
     : host(host_), rnd(random), clock(systemTickUs) {
-  layOutControls();
-  buildMenus();
-  bindHandlers();
-  listPaintOrder();
-}
-
-void frmCavewing::layOutControls() {
-  place(cmdStart, 6600, 4650, 2000, 1005, true);
-  cmdStart.Caption = "START";
-  cmdStart.Font = Font{"Arial", 24, true};
-  cmdStart.BackColor = Red;
-
-  for (int i = 1; i <= 6; ++i) {
-    const float left = 7080 + 600 * float(i - 1);
-    place(lblPause[i], left, 300, 615, 570, true);
-    dress(lblPause[i], std::to_string(i), Font{"Comic Sans MS", 24, true}, Black,
-          Alignment::Center);
-    place(shpPause[i], left, 420, 615, 495, true);
-    shpPause[i].FillColor = PauseBoxColors[i - 1];
-    shpPause[i].BorderColor = Black;
-  }
-
-  place(lblPizzle, 3090, 360, 3975, 495, true);
-  dress(lblPizzle, "Pause-O-Meter:", Font{"Verdana", 24}, Blue, Alignment::LeftJustify);
-  place(lblCRASH, 500, 3000, 14655, 4575, false);
-  dress(lblCRASH, "YOU CRASHED", Font{"Arial", 99.75f, true}, Red, Alignment::Center);
-
-  place(imgCopter, 1000, 5000, 1605, 405, false);
-  place(imgExplosion, 11520, 10080, 1605, 405, false);
-  imgExplosion.Picture = form::Picture::Explosion;
-
-  for (int i = 0; i <= 19; ++i) {
-    place(shptunnel[i], 1200 * float(i), -6000, 1200, 8100, true);
-    place(shptunnel[i + 20], 1200 * float(i), 9000, 1200, 15000, true);
-  }
-  for (auto& block : shptunnel) paint(block, Green);
-
-  for (int i = 0; i <= 4; ++i) {
-    place(imgHeli[i], 120 + 2280 * float(i), 10080, 1605, 405, false);
-    imgHeli[i].Picture = form::Picture(int(form::Picture::Heli0) + i);
-  }
-
-  for (int i = 1; i <= 15; ++i) {
-    const float row = 480 * float(i - 1);
-    place(lblName[i], 4860, 2280 + row, 4725, 405, false);
-    dress(lblName[i], "", Font{"Arial", 15.75f}, Black, Alignment::LeftJustify, true);
-    place(lblNumber[i], 4245, 2250 + row, 540, 450, false);
-    dress(lblNumber[i], std::to_string(i) + ".", Font{"Comic Sans MS", 18, true}, Green,
-          Alignment::RightJustify);
-    place(lblScores[i], 9645, 2280 + row, 1260, 405, false);
-    dress(lblScores[i], "", Font{"Arial", 15.75f}, Black, Alignment::RightJustify, true);
-  }
-  place(lblTitle, 5000, 1560, 5355, 495, false);
-  dress(lblTitle, "HIGH SCORE LIST", Font{"Arial", 24, true, true}, Green, Alignment::Center);
-
-  place(lblTitleThingy, 11640, 360, 1695, 495, true);
-  dress(lblTitleThingy, "Score:", Font{"Verdana", 24}, Blue, Alignment::LeftJustify);
-  place(lblScore, 13395, 360, 1740, 615, true);
-  dress(lblScore, "0", Font{"Verdana", 24}, Black, Alignment::Center, true);
-
-  place(shpTunnelM, 13320, 4200, 1200, 2400, true);
-  paint(shpTunnelM, Green);
-}
-
-void frmCavewing::buildMenus() {
-  item(mnuFile, "mnuFile", "&File");
-  item(mnuNew, "mnuNew", "&New Game", "Ctrl+N");
-  item(mnuSpace1, "mnuSpace1", "-");
-  item(mnuExit, "mnuExit", "E&xit", "Ctrl+X");
-  mnuFile.Items = {&mnuNew, &mnuSpace1, &mnuExit};
-  item(mnuHelp, "mnuHelp", "&Help");
-  item(mnuHow, "mnuHow", "&How to Play", "Ctrl+H");
-  item(mnuSpace2, "mnuSpace2", "-");
-  item(mnuAbout, "mnuAbout", "&About", "Ctrl+A");
-  mnuHelp.Items = {&mnuHow, &mnuSpace2, &mnuAbout};
-  item(mnuScores, "mnuScores", "High Sc&ores");
-  menuBar = {&mnuFile, &mnuHelp, &mnuScores};
-}
-
-void frmCavewing::bindHandlers() {
-  mnuNew.onClick = [this] { mnuNew_Click(); };
-  mnuExit.onClick = [this] { mnuExit_Click(); };
-  mnuHow.onClick = [this] { mnuHow_Click(); };
-  mnuAbout.onClick = [this] { mnuAbout_Click(); };
-  tmrMoveTunnel.onTimer = [this] { tmrMoveTunnel_Timer(); };
-  tmrshrink.onTimer = [this] { tmrshrink_Timer(); };
-  tmrUp.onTimer = [this] { tmrUp_Timer(); };
-  tmrDown.onTimer = [this] { tmrDown_Timer(); };
-  tmrCopter.onTimer = [this] { tmrCopter_Timer(); };
-  tmrcheck.onTimer = [this] { tmrcheck_Timer(); };
-  tmrScore.onTimer = [this] { tmrScore_Timer(); };
-  tmrCRASH.onTimer = [this] { tmrCRASH_Timer(); };
-  mnuScores.onClick = [this] { mnuScores_Click(); };
-  tmrPause.onTimer = [this] { tmrPause_Timer(); };
-}
-
-void frmCavewing::listPaintOrder() {
-  // The pause meter stands in front of the ceiling, which always reaches behind it.
-  for (const auto& s : shptunnel) paintShapes.push_back(&s);
-  paintShapes.push_back(&shpTunnelM);
-  for (const auto& s : shpPause) paintShapes.push_back(&s);
-
-  paintImages = {&imgCopter, &imgExplosion};
-  for (const auto& i : imgHeli) paintImages.push_back(&i);
-
-  for (int i = 6; i >= 1; --i) paintLabels.push_back(&lblPause[i]);
-  paintLabels.push_back(&lblPizzle);
-  paintLabels.push_back(&lblCRASH);
-  for (const auto& l : lblName) paintLabels.push_back(&l);
-  paintLabels.push_back(&lblTitle);
-  for (const auto& l : lblNumber) paintLabels.push_back(&l);
-  for (const auto& l : lblScores) paintLabels.push_back(&l);
-  paintLabels.push_back(&lblTitleThingy);
-  paintLabels.push_back(&lblScore);
+  layOutControls(*this);
+  buildMenus(*this);
+  bindHandlers(*this);
+  listPaintOrder(*this);
 }

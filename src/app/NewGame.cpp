@@ -70,11 +70,11 @@ void frmCavewing::resetGameState() {
 }
 
 void frmCavewing::flattenCave() {
-  for (loopIndex = 0; loopIndex <= 19; ++loopIndex) {
+  for (loopIndex = 0; loopIndex <= LastCeilingBlock; ++loopIndex) {
     shptunnel[loopIndex].Top = -6000;
     shptunnel[loopIndex].FillColor = form::RGB(0, 255, 0);
   }
-  for (loopIndex = 20; loopIndex <= 39; ++loopIndex) {
+  for (loopIndex = FirstFloorBlock; loopIndex <= LastFloorBlock; ++loopIndex) {
     shptunnel[loopIndex].Top = 9000;
     shptunnel[loopIndex].FillColor = form::RGB(0, 255, 0);
   }

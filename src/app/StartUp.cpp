@@ -3,6 +3,33 @@
 // window end the program at once, saving nothing.
 #include "app/frmCavewing.h"
 
+namespace {
+
+void applyWideLayout(frmCavewing& f) {
+  f.floorLimitMode = 1;
+  f.lblCRASH.Left = 2370;
+  f.lblPizzle.Left = 3450;
+  for (f.loopIndex = 1; f.loopIndex <= 6; ++f.loopIndex) {
+    f.lblPause[f.loopIndex].Left += 400;
+    f.shpPause[f.loopIndex].Left += 400;
+  }
+  f.lblTitleThingy.Left = 12030;
+  f.lblScore.Left = 13795;
+  f.lblTitle.Left = 7000;
+  f.lblTitle.Top += 1500;
+  f.cmdStart.Left = 8430;
+  for (f.loopIndex = 1; f.loopIndex <= 15; ++f.loopIndex) {
+    f.lblNumber[f.loopIndex].Left = 6270;
+    f.lblName[f.loopIndex].Left = 6870;
+    f.lblScores[f.loopIndex].Left = 11670;
+    f.lblNumber[f.loopIndex].Top += 1500;
+    f.lblName[f.loopIndex].Top += 1500;
+    f.lblScores[f.loopIndex].Top += 1500;
+  }
+}
+
+}  // namespace
+
 void frmCavewing::Form_Load() {
   rnd.Randomize(host.Timer());
   gapHeight = 6900;
@@ -10,38 +37,17 @@ void frmCavewing::Form_Load() {
   resetGameState();
   floorLimitMode = 0;
   flattenCave();
-  for (loopIndex = 0; loopIndex <= 19; ++loopIndex) shptunnel[loopIndex].Height = 8100;
-  for (loopIndex = 20; loopIndex <= 39; ++loopIndex) shptunnel[loopIndex].Height = 15000;
+  for (loopIndex = 0; loopIndex <= LastCeilingBlock; ++loopIndex)
+    shptunnel[loopIndex].Height = 8100;
+  for (loopIndex = FirstFloorBlock; loopIndex <= LastFloorBlock; ++loopIndex)
+    shptunnel[loopIndex].Height = 15000;
   setMenusEnabled(true);
   host.SetMousePointer(form::MousePointer::Default);
   host.Show();
   cmdStart.Visible = true;
   host.SetFocus(cmdStart);
   outerWidth = host.OuterWidth();
-  if (outerWidth == WideOuterWidth) applyWideLayout();
-}
-
-void frmCavewing::applyWideLayout() {
-  floorLimitMode = 1;
-  lblCRASH.Left = 2370;
-  lblPizzle.Left = 3450;
-  for (loopIndex = 1; loopIndex <= 6; ++loopIndex) {
-    lblPause[loopIndex].Left += 400;
-    shpPause[loopIndex].Left += 400;
-  }
-  lblTitleThingy.Left = 12030;
-  lblScore.Left = 13795;
-  lblTitle.Left = 7000;
-  lblTitle.Top += 1500;
-  cmdStart.Left = 8430;
-  for (loopIndex = 1; loopIndex <= 15; ++loopIndex) {
-    lblNumber[loopIndex].Left = 6270;
-    lblName[loopIndex].Left = 6870;
-    lblScores[loopIndex].Left = 11670;
-    lblNumber[loopIndex].Top += 1500;
-    lblName[loopIndex].Top += 1500;
-    lblScores[loopIndex].Top += 1500;
-  }
+  if (outerWidth == WideOuterWidth) applyWideLayout(*this);
 }
 
 void frmCavewing::Form_Unload() { host.End(); }

@@ -1,12 +1,13 @@
 // frmCavewing: the game window, its controls, its game state and every event handler.
 //
-// One class, many files: each section below is implemented in the folder of its subsystem.
+// One class, many files: each section below is implemented in the folder of its subsystem, and
+// holds the fields its handlers own beside them.
 //
 //   section                     holds                                             folder
 //   --------------------------  ------------------------------------------------  -----------
 //   Runtime                     host, random numbers, clock                        src/form
 //   Controls                    every control, in creation order; the menu bar     src/app
-//   Game state                  the shared fields and flags                        src/app
+//   Shared game state           the phase flags and the loop counter               src/app
 //   Window and game control     load, unload, Exit, New Game, START                src/app
 //   Tunnel                      scrolling, regenerating and narrowing the cave     src/tunnel
 //   Flight                      climb and fall, rotor, collision, crash start      src/flight
@@ -20,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "form/Clock.h"
@@ -55,7 +57,13 @@ public:
   form::Label lblCRASH;
   form::Image imgCopter;
   form::Image imgExplosion;
-  form::ControlArray<form::Shape, 0, 39> shptunnel;
+  // The cave's walls: a row of ceiling blocks over a row of floor blocks, one of each per column;
+  // the floor block under ceiling block i is FirstFloorBlock + i.
+  static constexpr int Columns = 20;
+  static constexpr int LastCeilingBlock = Columns - 1;
+  static constexpr int FirstFloorBlock = Columns;
+  static constexpr int LastFloorBlock = FirstFloorBlock + Columns - 1;
+  form::ControlArray<form::Shape, 0, LastFloorBlock> shptunnel;
   form::ControlArray<form::Image, 0, 4> imgHeli;
   form::ControlArray<form::Label, 1, 15> lblName;
   form::Label lblTitle;
@@ -88,27 +96,14 @@ public:
   std::vector<const form::Image*> paintImages;
   std::vector<const form::Label*> paintLabels;
 
-  // ---- Game state ----------------------------------------------------------------------------
+  // ---- Shared game state ---------------------------------------------------------------------
+  // The four flags that make up the game's phase are written and read by nearly every section,
+  // and every loop over a control array counts in the one loopIndex: they stay together here.
   bool gameOver = false;
   bool crashed = false;
   bool halted = false;
   bool gameRunning = false;
-  std::int16_t climbSpeed = 0;
-  std::int32_t climbAccel = 0;
-  std::int32_t rotorFrame = 0;
-  std::int32_t gapHeight = 0;
-  std::int32_t floorLimitMode = 0;
-  std::int32_t tunnelRoll = 0;
-  bool ceilingStepUp = false;
-  std::int64_t score = 0;
-  std::int32_t pausesLeft = 0;
-  bool crashArmed = false;
-  std::int32_t highScoreCount = 0;
-  std::string userName;
   int loopIndex = 0;
-  // The window's outer width as read at load. Resizing the window later scales the picture and
-  // never changes the cave: the obstacle comes back by this width for the whole sitting.
-  float outerWidth = NormalOuterWidth;
 
   // ---- Window and game control (src/app) -----------------------------------------------------
   void Form_Load();
@@ -120,16 +115,29 @@ public:
   void setMenusEnabled(bool enabled);
 
   // ---- Tunnel (src/tunnel) -------------------------------------------------------------------
+  // The cave keeps a passage beside the obstacle over its own column and this many either side.
+  static constexpr int PassageReach = 2;
+  std::int32_t gapHeight = 0;
+  std::int32_t floorLimitMode = 0;  // set at start-up by the window's width
+  // The window's outer width as read at load. Resizing the window later scales the picture and
+  // never changes the cave: the obstacle comes back by this width for the whole sitting.
+  float outerWidth = NormalOuterWidth;
+  std::int32_t tunnelRoll = 0;
+  bool ceilingStepUp = false;
   void tmrMoveTunnel_Timer();
   void tmrshrink_Timer();
 
   // ---- Flight (src/flight) -------------------------------------------------------------------
+  std::int16_t climbSpeed = 0;
+  std::int32_t climbAccel = 0;
+  std::int32_t rotorFrame = 0;
   void tmrUp_Timer();
   void tmrDown_Timer();
   void tmrCopter_Timer();
   void tmrcheck_Timer();
 
   // ---- Crash sequence (src/flight) -----------------------------------------------------------
+  bool crashArmed = false;
   void tmrCRASH_Timer();
 
   // ---- Input and pause (src/input) ----------------------------------------------------------
@@ -141,6 +149,7 @@ public:
   static constexpr int KeyF4 = 115, KeyX = 88;
   static constexpr int AsciiSpace = 32, AsciiEscape = 27, AsciiReturn = 13;
 
+  std::int32_t pausesLeft = 0;
   void PressButton(int button);
   // A button let go, or a release the window lost because it lost the focus meanwhile.
   void ReleaseButton();
@@ -159,6 +168,9 @@ public:
   void tmrPause_Timer();
 
   // ---- Scores and high-score list (src/scores) -----------------------------------------------
+  std::int64_t score = 0;
+  std::int32_t highScoreCount = 0;
+  std::string userName;
   // The high-score file named on the command line; empty for the usual place (highScorePath).
   std::string scoresFile;
   // A throw-away table for replays and the demo: while set, the table is read from and saved to
@@ -171,6 +183,9 @@ public:
   void ReadScores();
   void WriteScores();
   void CalculateHighScores();
+  // The numeric value of a score's text, as the ranking reads it: the whole number it starts
+  // with (after blanks, with an optional sign), else 0; beyond the range it holds at the ends.
+  static std::int64_t ScoreValue(std::string_view text);
   void ShowHighScores();
   void HideHighScores();
   void mnuScores_Click();
@@ -187,15 +202,12 @@ public:
   void mnuAbout_Click();
 
 private:
-  // The table file, held (locked) by the ranking from reading it to saving it; null otherwise.
+  // The table file, held (locked) by the ranking from reading it to saving it; null otherwise
+  // (src/scores).
   std::unique_ptr<form::KeptFile> heldTable;
   std::unique_ptr<form::KeptFile> openTable();
 
-  void applyWideLayout();
+  // Shared by start-up and New Game (src/app).
   void resetGameState();
   void flattenCave();
-  void layOutControls();
-  void buildMenus();
-  void bindHandlers();
-  void listPaintOrder();
 };

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/frmCavewing.h"
+#include "cabinet/Phase.h"
 
 namespace autopilot {
 
@@ -18,8 +19,6 @@ constexpr float WallLookAhead = 1200;
 // How far ahead the obstacle already counts: about the scrolling the helicopter needs to cross
 // the cave.
 constexpr float ObstacleLookAhead = 7200;
-// The cave keeps a passage beside the obstacle over its own column and two either side.
-constexpr float PassageReach = 2400;
 // Once the obstacle is this close to the nose there is no time left to change sides.
 constexpr float CommitDistance = 2400;
 // A press or release takes effect one movement tick late: the timer it starts waits first.
@@ -35,11 +34,11 @@ struct Opening {
 template <class Counts>
 Opening openingOf(const frmCavewing& f, Counts counts) {
   Opening o;
-  for (int i = 0; i <= 19; ++i) {
+  for (int i = 0; i <= frmCavewing::LastCeilingBlock; ++i) {
     const form::Shape& top = f.shptunnel[i];
     if (!counts(top)) continue;
     o.ceiling = std::max(o.ceiling, top.Top + top.Height);
-    o.floor = std::min(o.floor, f.shptunnel[i + 20].Top);
+    o.floor = std::min(o.floor, f.shptunnel[frmCavewing::FirstFloorBlock + i].Top);
   }
   return o;
 }
@@ -51,8 +50,6 @@ float brakingDistance(const frmCavewing& f) {
   const float d = v * ReactionTicks + v * (v + accel) / (2 * accel);
   return speed < 0 ? -d : d;
 }
-
-bool flying(const frmCavewing& f) { return f.gameRunning && !f.halted && !f.gameOver; }
 
 }  // namespace
 
@@ -69,7 +66,8 @@ float targetHeight(const frmCavewing& f) {
   const form::Shape& m = f.shpTunnelM;
   if (m.Visible && m.Left <= nose + ObstacleLookAhead && m.Left + m.Width >= heli.Left) {
     const Opening passage = openingOf(f, [&](const form::Shape& c) {
-      return c.Left >= m.Left - PassageReach && c.Left <= m.Left + PassageReach;
+      const float reach = float(frmCavewing::PassageReach) * c.Width;
+      return c.Left >= m.Left - reach && c.Left <= m.Left + reach;
     });
     const float above = m.Top - passage.ceiling;
     const float below = passage.floor - (m.Top + m.Height);
@@ -96,7 +94,7 @@ bool wantsClimb(const frmCavewing& f) {
 }
 
 bool Pilot::wouldChange(const frmCavewing& f) const {
-  return held_ != (flying(f) && wantsClimb(f));
+  return held_ != (cabinet::phaseOf(f) == cabinet::Phase::Flying && wantsClimb(f));
 }
 
 std::optional<bool> Pilot::nextHand(const frmCavewing& f) {

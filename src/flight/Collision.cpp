@@ -26,19 +26,20 @@ bool touchesObstacle(const form::Image& h, const form::Shape& m) {
 void frmCavewing::tmrcheck_Timer() {
   if (gameOver || halted) return;
 
-  // Two places before block 21 is ceiling block 19, which no floor block ever meets.
-  for (loopIndex = 20; loopIndex <= 39; ++loopIndex) {
-    const int before = loopIndex == 20 ? 39 : loopIndex - 2;
+  // Two places before the second floor block is the last ceiling block, which no floor block
+  // ever meets; the first floor block is compared with the last.
+  for (loopIndex = FirstFloorBlock; loopIndex <= LastFloorBlock; ++loopIndex) {
+    const int before = loopIndex == FirstFloorBlock ? LastFloorBlock : loopIndex - 2;
     if (shptunnel[loopIndex].Top == shptunnel[before].Top)
       shptunnel[loopIndex].Top = shptunnel[before].Top - FloorSeparation;
   }
 
   const form::Image& h = imgCopter;
-  for (loopIndex = 0; loopIndex <= 19; ++loopIndex) {
+  for (loopIndex = 0; loopIndex <= LastCeilingBlock; ++loopIndex) {
     const form::Shape& b = shptunnel[loopIndex];
     if (h.Top <= b.Top + b.Height && besideHorizontally(h, b)) crashed = true;
   }
-  for (loopIndex = 20; loopIndex <= 39; ++loopIndex) {
+  for (loopIndex = FirstFloorBlock; loopIndex <= LastFloorBlock; ++loopIndex) {
     const form::Shape& b = shptunnel[loopIndex];
     if (h.Top + h.Height >= b.Top && besideHorizontally(h, b)) crashed = true;
   }

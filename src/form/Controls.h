@@ -64,7 +64,6 @@ struct CommandButton : Control {
 };
 
 struct MenuItem {
-  std::string Name;      // the control's name, "mnuNew": how recorded games name a command
   std::string Caption;   // '&' marks the access letter, "-" is a separator line
   std::string Shortcut;  // "Ctrl+N", or empty
   bool Enabled = true;

@@ -1,9 +1,8 @@
-// The host side of the form: Qt widgets, dialogs and time, translated to and from the form.
+// The host side of the cabinet: Qt widgets, dialogs and time, translated to and from the game.
 #include "qt/GameWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -11,91 +10,49 @@
 #include <QTime>
 #include <QTimer>
 
+#include "cabinet/ControlNames.h"
 #include "qt/PlayerInput.h"
 #include "qt/StandStill.h"
 #include "qt/WindowState.h"
-#include "replay/Deliver.h"
 
 GameWindow::GameWindow(const CommandLine& options, const replay::Recording* replay)
-    : replay_(replay),
-      random_(replay ? std::optional(replay->seed) : options.seed),
-      form_(std::make_unique<frmCavewing>(
-          *this, random_, replay ? replay->systemTickUs : form::Clock::defaultSystemTickUs)) {
-  // A replay never touches the player's high-score table.
-  form_->scoresFile = options.scoresFile;
-  if (replay) form_->throwAwayTable = std::string();
-  const bool wide = replay ? replay->wide() : options.wide;
-  // The rules read the layout's width, never the window's: a replay plays at the recorded one.
-  outerWidth_ = replay         ? replay->outerWidth
-                : options.wide ? frmCavewing::WideOuterWidth
-                               : frmCavewing::NormalOuterWidth;
+    : cabinet_(replay ? std::make_unique<cabinet::Cabinet>(*this, *replay)
+                      : std::make_unique<cabinet::Cabinet>(*this, cabinet::Sitting::from(options))),
+      // The rules read the layout's width, never the window's (a replay's is the recorded one).
+      outerWidth_(options.wide ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth) {
   setWindowTitle(" Cavewing");
   setWindowIcon(QIcon(":/assets/icon.png"));
   const QPixmap cursor(":/assets/cursor.png");
   customCursor_ = QCursor(cursor, cursor.width() / 2, cursor.height() / 2);
 
+  const bool wide = cabinet_->wide();
   const float fieldWidth = wide ? frmCavewing::WideOuterWidth : frmCavewing::ScaleWidth;
-  playfield_ = new Playfield(*form_, fieldWidth, this);
+  playfield_ = new Playfield(form(), fieldWidth, this);
   setCentralWidget(playfield_);
   buildMenuBar();
   input_ = std::make_unique<PlayerInput>(*this);
   playfield_->startButton()->installEventFilter(this);
   connect(playfield_->startButton(), &QPushButton::clicked, this,
-          [this] { deliver(replay::Event{.kind = replay::Event::Kind::Start}); });
+          [this] { deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start}); });
   resize(playfield_->sizeHint().width(),
          playfield_->sizeHint().height() + menuBar()->sizeHint().height());
 
-  pump_ = std::make_unique<RealTimePump>(form_->clock, [this] { return syncWithForm(); });
-  deliver([this] { form_->Form_Load(); });
-  // The remembered size and place only scale the picture: the rules read outerWidth_ alone.
+  pump_ = std::make_unique<RealTimePump>(*cabinet_, [this] { return syncWithForm(); });
+  if (replay) {
+    cabinet_->onReplayed = [this](const cabinet::Event& e) { showReplayed(e); };
+    playfield_->showBadge("REPLAY");
+  }
+  drive([this] { cabinet_->load(); });
+  // The remembered size and place only scale the picture: the rules read the layout's width.
   new WindowState(*this, wide);
   standStill_ = new StandStill(*this);
-  // The demo's games are not the player's: they are recorded only in the file asked for.
-  if (replay)
-    startReplay();
-  else if (!options.demo || !options.recordFile.empty())
-    startRecording(options);
   if (!ended_) pump_->start();
 }
 
-void GameWindow::startRecording(const CommandLine& options) {
-  replay::Recording header;
-  header.systemTickUs = form_->clock.systemTick();
-  header.seed = random_.Seed();
-  header.outerWidth = form_->outerWidth;
-  header.player = frmCavewing::UserNameFrom(*this);
-  const QString folder = QString::fromStdString(UserDataPath());
-  QDir().mkpath(folder);
-  const std::string last =
-      options.recordFile.empty() ? (folder + "/last-game").toStdString() : options.recordFile;
-  const std::string best = options.demo ? std::string() : (folder + "/best-game").toStdString();
-  recorder_ = std::make_unique<replay::Recorder>(std::move(header), last, best);
-}
-
-void GameWindow::startReplay() {
-  replayer_ = std::make_unique<replay::Replayer>(*form_, *replay_, [this] { return ended_; });
-  auto feed = [this] {
-    replayer_->deliverDue([this](const replay::Event& e) { showReplayed(e); });
-    if (replayer_->finished()) form_->clock.afterGridPoint = nullptr;
-  };
-  feed();
-  form_->clock.afterGridPoint = feed;
-  playfield_->showBadge("REPLAY");
-  syncWithForm();
-}
-
-void GameWindow::stopReplay() {
-  form_->clock.afterGridPoint = nullptr;
-  replayer_.reset();
-  playfield_->showReplayPress(std::nullopt);
-  playfield_->showBadge({});
-  deliver([this] { form_->mnuNew_Click(); });
-}
-
-void GameWindow::showReplayed(const replay::Event& e) {
-  using Kind = replay::Event::Kind;
+void GameWindow::showReplayed(const cabinet::Event& e) {
+  using Kind = cabinet::Event::Kind;
   if (e.kind == Kind::Down) {
-    const form::Image& copter = form_->imgCopter;
+    const form::Image& copter = form().imgCopter;
     // A press on the helicopter was recorded where it lay on the helicopter.
     playfield_->showReplayPress(e.onCopter ? QPointF(copter.Left + e.x, copter.Top + e.y)
                                            : QPointF(e.x, e.y));
@@ -112,15 +69,16 @@ GameWindow::~GameWindow() {
 }
 
 void GameWindow::buildMenuBar() {
-  for (form::MenuItem* entry : form_->menuBar) {
+  for (form::MenuItem* entry : form().menuBar) {
     auto addAction = [this, entry](QWidget* owner, form::MenuItem* item) {
       QAction* action = new QAction(QString::fromStdString(item->Caption), owner);
       if (!item->Shortcut.empty()) {
         action->setShortcut(QKeySequence(QString::fromStdString(item->Shortcut)));
         action->setShortcutContext(Qt::WindowShortcut);
       }
-      connect(action, &QAction::triggered, this, [this, item] {
-        deliver(replay::Event{.kind = replay::Event::Kind::Menu, .name = item->Name});
+      const std::string name(cabinet::nameOf(form(), *item));
+      connect(action, &QAction::triggered, this, [this, name] {
+        deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = name});
       });
       owner->addAction(action);
       menuActions_.push_back({action, item, entry});
@@ -149,37 +107,31 @@ QAction* GameWindow::actionFor(const form::MenuItem& item) const {
   return nullptr;
 }
 
-void GameWindow::deliver(replay::Event event) {
-  if (ended_) return;
-  if (replayer_) {
-    stopReplay();
-    return;
-  }
-  if (pump_) pump_->catchUp();
-  event.grid = grid();
-  if (recorder_) recorder_->record(event);
-  // Handled at the grid point it was recorded at: no second catching up in between.
-  handleNow([&] { replay::deliver(*form_, event); });
+void GameWindow::deliver(const cabinet::Event& event) {
+  drive([&] {
+    const bool replaying = cabinet_->replaying();
+    cabinet_->input(event);
+    if (replaying && !cabinet_->replaying()) {
+      playfield_->showReplayPress(std::nullopt);
+      playfield_->showBadge({});
+    }
+  });
 }
 
 void GameWindow::deliver(const std::function<void()>& handler) {
-  if (ended_) return;
-  if (pump_) pump_->catchUp();
-  handleNow(handler);
+  drive([&] { cabinet_->run(handler); });
 }
 
-void GameWindow::handleNow(const std::function<void()>& handler) {
-  {
-    form::Clock::Delivery delivery(form_->clock);
-    handler();
-  }
+void GameWindow::drive(const std::function<void()>& change) {
+  if (ended_) return;
+  if (pump_) pump_->catchUp();
+  change();
   syncWithForm();
 }
 
 bool GameWindow::syncWithForm() {
   if (ended_) return false;
   syncMenus();
-  if (recorder_) recorder_->observe(*form_, grid());
   return playfield_->syncWithForm();
 }
 
@@ -189,7 +141,6 @@ void GameWindow::syncMenus() {
 }
 
 void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
-  if (unattended) return;
   // The picture is brought up to date before the box opens, whether the window is active or
   // not: the new high score's list is on screen under its box, not the crash banner.
   syncMenus();
@@ -207,7 +158,6 @@ void GameWindow::returnKeyboard() {
 }
 
 void GameWindow::End() {
-  if (recorder_) recorder_->save(grid());
   ended_ = true;
   if (pump_) pump_->stop();
   // The last window closing ends the application's event loop.
@@ -221,8 +171,6 @@ std::string GameWindow::UserDataPath() {
 }
 
 std::string GameWindow::Environ(const std::string& name) {
-  // A replay plays as the recorded player.
-  if (replay_) return name == "NWUSERNAME" ? replay_->player : std::string();
   return qEnvironmentVariable(name.c_str()).toStdString();
 }
 
@@ -246,9 +194,10 @@ double GameWindow::Timer() { return QTime::currentTime().msecsSinceStartOfDay() 
 
 void GameWindow::closeEvent(QCloseEvent* event) {
   if (!ended_) {
-    deliver(replay::Event{.kind = replay::Event::Kind::Close});
     // A close during a replay stops the replay first; the window goes all the same.
-    if (!ended_) deliver([this] { form_->Form_Unload(); });
+    const cabinet::Event close{.kind = cabinet::Event::Kind::Close};
+    deliver(close);
+    if (!ended_) deliver(close);
   }
   event->accept();
 }

@@ -1,5 +1,6 @@
 // The game's main window: the real menu bar built from the form's menu items, the playfield,
-// message boxes, the cursor, and the real-time pump. It is the form's host; it holds no rule.
+// message boxes, the cursor, and the real-time pump. It hosts the cabinet, which drives the
+// game; the window holds no rule.
 #pragma once
 
 #include <QAction>
@@ -10,13 +11,10 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/frmCavewing.h"
+#include "cabinet/Cabinet.h"
 #include "form/Host.h"
-#include "form/Random.h"
 #include "qt/Playfield.h"
 #include "qt/RealTimePump.h"
-#include "replay/Recorder.h"
-#include "replay/Replayer.h"
 
 class PlayerInput;
 class StandStill;
@@ -24,28 +22,26 @@ class StandStill;
 class GameWindow : public QMainWindow, public form::Host {
   Q_OBJECT
 public:
-  // With a recording, the window plays it back instead of recording a new one.
+  // With a recording (which must outlive the window), the window plays it back instead of
+  // recording a new sitting.
   explicit GameWindow(const CommandLine& options, const replay::Recording* replay = nullptr);
   ~GameWindow() override;
 
-  frmCavewing& form() { return *form_; }
+  cabinet::Cabinet& cabinet() { return *cabinet_; }
+  frmCavewing& form() { return cabinet_->form(); }
   Playfield* playfield() const { return playfield_; }
   RealTimePump& pump() { return *pump_; }
   PlayerInput& input() { return *input_; }
   StandStill& standStill() { return *standStill_; }
   QAction* actionFor(const form::MenuItem& item) const;
-  // No one is at the window (the demo plays): message boxes are not shown, since no one would
-  // close them and time stands still while one is open.
-  bool unattended = false;
 
-  // Hands the player's input to the form, at the grid point reached, and records it. During a
-  // replay, the player's input stops the replay instead.
-  void deliver(replay::Event event);
-  // Runs one form event handler: time stands still while it runs, and the window catches up
-  // with what it changed afterwards.
+  // Hands the player's input to the cabinet at the grid point of real time.
+  void deliver(const cabinet::Event& event);
+  // Runs one form handler: time stands still while it runs, and the window catches up with what
+  // it changed afterwards.
   void deliver(const std::function<void()>& handler);
-  bool replaying() const { return replayer_ != nullptr; }
-  const replay::Recorder* recorder() const { return recorder_.get(); }
+  // Lets `change` act on the cabinet at the grid point of real time, and catches up with it.
+  void drive(const std::function<void()>& change);
 
   // form::Host
   void MsgBox(const std::string& prompt, const std::string& title) override;
@@ -65,24 +61,16 @@ protected:
 
 private:
   void buildMenuBar();
-  // Runs a form event handler at the clock's time as it stands.
-  void handleNow(const std::function<void()>& handler);
   // After a menu or a box, the keys go to the game again: to START while it shows, else the field.
   void returnKeyboard();
-  void startRecording(const CommandLine& options);
-  void startReplay();
-  void stopReplay();
-  void showReplayed(const replay::Event& event);
-  std::int64_t grid() const { return form_->clock.now() / form_->clock.systemTick(); }
+  void showReplayed(const cabinet::Event& event);
   bool syncWithForm();  // whether anything visible changed
   void syncMenus();
 
-  const replay::Recording* replay_;  // the recording being played back, if any
-  form::Random random_;
-  std::unique_ptr<frmCavewing> form_;
+  std::unique_ptr<cabinet::Cabinet> cabinet_;
   Playfield* playfield_;
   std::unique_ptr<RealTimePump> pump_;
-  std::unique_ptr<PlayerInput> input_;  // declared after the form: destroyed before it
+  std::unique_ptr<PlayerInput> input_;  // declared after the cabinet: destroyed before it
   struct MenuAction {
     QAction* action;
     const form::MenuItem* item;
@@ -91,8 +79,6 @@ private:
   std::vector<MenuAction> menuActions_;
   QCursor customCursor_;
   StandStill* standStill_ = nullptr;
-  std::unique_ptr<replay::Recorder> recorder_;
-  std::unique_ptr<replay::Replayer> replayer_;
   float outerWidth_;  // what the rules read at load: the layout's width, whatever the frame
   bool ended_ = false;
 };

@@ -4,30 +4,34 @@
 
 #include <QRectF>
 
+#include "cabinet/ControlNames.h"
+
 namespace {
 
 bool hits(const form::Label& label, QPointF twips) {
   return label.Visible && QRectF(label.Left, label.Top, label.Width, label.Height).contains(twips);
 }
 
-replay::Event click(std::string label, int index) {
-  return replay::Event{.kind = replay::Event::Kind::Label, .code = index, .name = std::move(label)};
+cabinet::Event click(cabinet::ListLabel label, int index) {
+  return cabinet::Event{
+      .kind = cabinet::Event::Kind::Label, .code = index, .name = std::string(nameOf(label))};
 }
 
 }  // namespace
 
-std::optional<replay::Event> listLabelClickAt(const frmCavewing& form,
-                                              const QTransform& twipsToWidget, QPointF widgetPos) {
+std::optional<cabinet::Event> listLabelClickAt(const frmCavewing& form,
+                                               const QTransform& twipsToWidget, QPointF widgetPos) {
   bool invertible = false;
   const QTransform toTwips = twipsToWidget.inverted(&invertible);
   if (!invertible) return {};
   const QPointF at = toTwips.map(widgetPos);
-  for (int i = 1; i <= 15; ++i) {
-    if (hits(form.lblScores[i], at)) return click("lblScores", i);
-    if (hits(form.lblNumber[i], at)) return click("lblNumber", i);
+  using cabinet::ListLabel;
+  for (int i = form.lblScores.first; i <= form.lblScores.last; ++i) {
+    if (hits(form.lblScores[i], at)) return click(ListLabel::lblScores, i);
+    if (hits(form.lblNumber[i], at)) return click(ListLabel::lblNumber, i);
   }
-  if (hits(form.lblTitle, at)) return click("lblTitle", 0);
-  for (int i = 1; i <= 15; ++i)
-    if (hits(form.lblName[i], at)) return click("lblName", i);
+  if (hits(form.lblTitle, at)) return click(ListLabel::lblTitle, 0);
+  for (int i = form.lblName.first; i <= form.lblName.last; ++i)
+    if (hits(form.lblName[i], at)) return click(ListLabel::lblName, i);
   return std::nullopt;
 }

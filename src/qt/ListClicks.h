@@ -7,9 +7,9 @@
 #include <optional>
 
 #include "app/frmCavewing.h"
-#include "replay/Recording.h"
+#include "cabinet/Event.h"
 
 // A click on the visible list label under `widgetPos` (playfield pixels, mapped to twips through
 // the inverse of `twipsToWidget`); nothing when the press is not on the list.
-std::optional<replay::Event> listLabelClickAt(const frmCavewing& form,
-                                              const QTransform& twipsToWidget, QPointF widgetPos);
+std::optional<cabinet::Event> listLabelClickAt(const frmCavewing& form,
+                                               const QTransform& twipsToWidget, QPointF widgetPos);

@@ -79,7 +79,7 @@ void PlayerInput::mouse(const QMouseEvent& event) {
       }
       if (held_ == 0) copterHolds_ = false;
       held_ |= button;
-      window_.deliver(replay::Event{.kind = replay::Event::Kind::DblClick});
+      window_.deliver(cabinet::Event{.kind = cabinet::Event::Kind::DblClick});
       break;
     case QEvent::MouseButtonRelease:
       release(button, shift, at);
@@ -92,27 +92,27 @@ void PlayerInput::mouse(const QMouseEvent& event) {
 void PlayerInput::press(int button, int shift, QPointF at) {
   if (held_ == 0) copterHolds_ = onCopter(at);
   held_ |= button;
-  window_.deliver(mouseEvent(replay::Event::Kind::Down, button, shift, at));
+  window_.deliver(mouseEvent(cabinet::Event::Kind::Down, button, shift, at));
 }
 
 void PlayerInput::release(int button, int shift, QPointF at) {
   // A release whose press the window never saw, or that was already let go when the focus went.
   if (!(held_ & button)) return;
   held_ &= ~button;
-  window_.deliver(mouseEvent(replay::Event::Kind::Up, button, shift, at));
+  window_.deliver(mouseEvent(cabinet::Event::Kind::Up, button, shift, at));
 }
 
 // The helicopter hears of a press at a point of its own picture, the window at a point of its.
-replay::Event PlayerInput::mouseEvent(replay::Event::Kind kind, int button, int shift,
-                                      QPointF at) const {
+cabinet::Event PlayerInput::mouseEvent(cabinet::Event::Kind kind, int button, int shift,
+                                       QPointF at) const {
   const form::Image& copter = window_.form().imgCopter;
   const QPointF origin = copterHolds_ ? QPointF(copter.Left, copter.Top) : QPointF();
-  return replay::Event{.kind = kind,
-                       .onCopter = copterHolds_,
-                       .button = button,
-                       .shift = shift,
-                       .x = float(at.x() - origin.x()),
-                       .y = float(at.y() - origin.y())};
+  return cabinet::Event{.kind = kind,
+                        .onCopter = copterHolds_,
+                        .button = button,
+                        .shift = shift,
+                        .x = float(at.x() - origin.x()),
+                        .y = float(at.y() - origin.y())};
 }
 
 void PlayerInput::key(const QKeyEvent& event) {
@@ -120,9 +120,9 @@ void PlayerInput::key(const QKeyEvent& event) {
   const std::optional<int> ascii =
       eventmapping::keyAscii(event.key(), event.modifiers(), event.text());
   const int shift = shiftState(event.modifiers());
-  using Kind = replay::Event::Kind;
-  if (code) window_.deliver(replay::Event{.kind = Kind::KeyDown, .shift = shift, .code = *code});
-  if (ascii) window_.deliver(replay::Event{.kind = Kind::KeyPress, .code = *ascii});
+  using Kind = cabinet::Event::Kind;
+  if (code) window_.deliver(cabinet::Event{.kind = Kind::KeyDown, .shift = shift, .code = *code});
+  if (ascii) window_.deliver(cabinet::Event{.kind = Kind::KeyPress, .code = *ascii});
 }
 
 void PlayerInput::releaseLostButtons() {
@@ -133,7 +133,7 @@ void PlayerInput::releaseLostButtons() {
     return;
   }
   held_ = 0;
-  window_.deliver(replay::Event{.kind = replay::Event::Kind::Release});
+  window_.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Release});
 }
 
 QPointF PlayerInput::twips(QPointF widgetPos) const {

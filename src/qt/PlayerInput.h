@@ -7,7 +7,7 @@
 #include <QPointF>
 #include <QTimer>
 
-#include "replay/Recording.h"
+#include "cabinet/Event.h"
 
 class GameWindow;
 class QKeyEvent;
@@ -28,7 +28,7 @@ private:
   void mouse(const QMouseEvent& event);
   void press(int button, int shift, QPointF at);
   void release(int button, int shift, QPointF at);
-  replay::Event mouseEvent(replay::Event::Kind kind, int button, int shift, QPointF at) const;
+  cabinet::Event mouseEvent(cabinet::Event::Kind kind, int button, int shift, QPointF at) const;
   void key(const QKeyEvent& event);
   void releaseLostButtons();
   QPointF twips(QPointF widgetPos) const;

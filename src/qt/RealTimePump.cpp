@@ -6,8 +6,11 @@ namespace {
 constexpr int QuietWakesBeforeSleeping = 8;
 }
 
-RealTimePump::RealTimePump(form::Clock& clock, AfterAdvance afterAdvance, QObject* parent)
-    : QObject(parent), clock_(clock), afterAdvance_(std::move(afterAdvance)) {
+RealTimePump::RealTimePump(cabinet::Cabinet& cabinet, AfterAdvance afterAdvance, QObject* parent)
+    : QObject(parent),
+      cabinet_(cabinet),
+      clock_(cabinet.clock()),
+      afterAdvance_(std::move(afterAdvance)) {
   timer_.setSingleShot(true);
   timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, &RealTimePump::wake);
@@ -23,9 +26,8 @@ void RealTimePump::start() {
 
 bool RealTimePump::advance() {
   const std::int64_t lost =
-      clock_.followRealTime(realUs(), form::Clock::stallGridPoints + sleepGridPoints_ - 1);
+      cabinet_.followRealTime(realUs(), form::Clock::stallGridPoints + sleepGridPoints_ - 1);
   if (lost > 0 && timing_report::enabled()) timing_report::stall(lost);
-  lostTicks_ += lost;
   return afterAdvance_();
 }
 
@@ -46,7 +48,6 @@ void RealTimePump::wake() {
     } else if (++quietWakes_ >= QuietWakesBeforeSleeping) {
       sleepGridPoints_ = std::min(sleepGridPoints_ * 2, maxSleepGridPoints);
     }
-    emit advanced();
   }
   scheduleNext();
 }

@@ -1,5 +1,5 @@
-// Drives the form's clock from real time: wakes at the next grid point, lets the clock follow
-// real time (it drops the time missed in a stall), and lets the window catch up. While nothing
+// Drives the cabinet from real time: wakes at the next grid point, lets the game follow real time
+// (the clock drops the time missed in a stall), and lets the window catch up. While nothing
 // visible changes (the ready phase, a pause, the high-score list) it wakes less often and
 // catches up on the grid points it slept through, so a game standing still costs next to no CPU;
 // before any input it catches up, so the input lands at the grid point it would anyway.
@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "form/Clock.h"
+#include "cabinet/Cabinet.h"
 
 class RealTimePump : public QObject {
   Q_OBJECT
@@ -20,20 +20,13 @@ public:
   using AfterAdvance = std::function<bool()>;
   static constexpr int maxSleepGridPoints = 8;  // 125 ms at the default tick
 
-  RealTimePump(form::Clock& clock, AfterAdvance afterAdvance, QObject* parent = nullptr);
+  RealTimePump(cabinet::Cabinet& cabinet, AfterAdvance afterAdvance, QObject* parent = nullptr);
   // Time moves from start() to stop(); between a stop() and the next start() it stands still.
   void start();
   void stop() { timer_.stop(); }
   bool running() const { return timer_.isActive(); }
   // Brings the clock up to real time now, and wakes at every grid point again.
   void catchUp();
-  // Grid points dropped after stalls since start.
-  std::int64_t lostTicks() const { return lostTicks_; }
-
-signals:
-  // The clock has just caught up with real time: input delivered now lands at this grid point,
-  // without waking the program a second time.
-  void advanced();
 
 private:
   void wake();
@@ -41,12 +34,12 @@ private:
   void scheduleNext();
   std::int64_t realUs() const { return startUs_ + elapsed_.nsecsElapsed() / 1000; }
 
-  form::Clock& clock_;
+  cabinet::Cabinet& cabinet_;
+  const form::Clock& clock_;
   AfterAdvance afterAdvance_;
   QTimer timer_;
   QElapsedTimer elapsed_;
   std::int64_t startUs_ = 0;
-  std::int64_t lostTicks_ = 0;
   int sleepGridPoints_ = 1;
   int quietWakes_ = 0;
 };

@@ -51,8 +51,9 @@ bool StandStill::wentAway(QEvent::Type type) const {
 // Only flight moves on by itself; the ready screen, a pause and the list wait anyway. The demo
 // flies for no one, so it flies on.
 bool StandStill::flying() const {
-  const frmCavewing& form = window_.form();
-  return form.gameRunning && !form.halted && !window_.unattended && window_.pump().running();
+  const cabinet::Cabinet& cabinet = window_.cabinet();
+  return cabinet.phase() == cabinet::Phase::Flying && !cabinet.demoPlaying() &&
+         window_.pump().running();
 }
 
 void StandStill::begin() {

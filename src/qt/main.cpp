@@ -3,7 +3,7 @@
 #include <QFont>
 #include <iostream>
 
-#include "app/Launch.h"
+#include "cabinet/Launch.h"
 #include "qt/Demo.h"
 #include "qt/EndSignals.h"
 #include "qt/GameWindow.h"
@@ -39,7 +39,7 @@ int main(int argc, char* argv[]) {
                   new EndSignals(
                       [&](int signal) {
                         endedBy = signal;
-                        window.End();
+                        window.cabinet().end();
                         QCoreApplication::exit(128 + signal);
                       },
                       &app);

@@ -1,11 +1,12 @@
-// The headless host answers like a window that nobody looks at: message boxes close at once,
-// the player's name is the recorded one, and the high-score table is a throw-away one in memory.
+// The headless host answers like a window that nobody looks at: message boxes close at once and
+// there are no folders. The cabinet answers the rest as a replay does: the recorded player, the
+// recorded outer width, a throw-away high-score table in memory.
 #include "replay/Headless.h"
 
 #include <ostream>
 
 #include "app/frmCavewing.h"
-#include "replay/Replayer.h"
+#include "cabinet/Cabinet.h"
 
 namespace replay {
 
@@ -13,36 +14,28 @@ namespace {
 
 class HeadlessHost : public form::Host {
 public:
-  explicit HeadlessHost(const Recording& r) : recording_(r) {}
-
   void MsgBox(const std::string&, const std::string&) override {}
-  void End() override { ended = true; }
-  // No folder at all: the table is a throw-away one in memory.
+  void End() override {}
   std::string AppPath() override { return {}; }
   std::string UserDataPath() override { return {}; }
-  std::string Environ(const std::string& name) override {
-    return name == "NWUSERNAME" ? recording_.player : std::string();
-  }
+  std::string Environ(const std::string&) override { return {}; }
   void Show() override {}
-  float OuterWidth() override { return recording_.outerWidth; }
+  // The normal window's; a replay plays at the recorded width, which the cabinet answers.
+  float OuterWidth() override { return frmCavewing::NormalOuterWidth; }
   void SetFocus(const form::CommandButton&) override {}
   void SetMousePointer(form::MousePointer) override {}
   double Timer() override { return 0; }
-
-  bool ended = false;
-
-private:
-  const Recording& recording_;
 };
 
 void writeJsonString(std::ostream& out, const std::string& text) {
   out << '"';
-  for (unsigned char c : text) {
+  for (const char c : text) {
+    const auto code = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\')
       out << '\\' << c;
-    else if (c < 0x20)
+    else if (code < 0x20)
       out << "\\u00"
-          << "0123456789abcdef"[c >> 4] << "0123456789abcdef"[c & 15];
+          << "0123456789abcdef"[code >> 4] << "0123456789abcdef"[code & 15];
     else
       out << c;
   }
@@ -51,17 +44,11 @@ void writeJsonString(std::ostream& out, const std::string& text) {
 
 }  // namespace
 
-float TracingRandom::Rnd() {
-  const float value = form::Random::Rnd();
-  drawn.push_back(value);
-  return value;
-}
-
 void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
                 const std::vector<float>& drawn) {
   auto flag = [](bool b) { return b ? "true" : "false"; };
   out << "{\"grid\":" << grid << ",\"shptunnel\":[";
-  for (int i = 0; i <= 39; ++i) {
+  for (int i = 0; i <= frmCavewing::LastFloorBlock; ++i) {
     const auto& b = f.shptunnel[i];
     out << (i ? "," : "") << "[" << b.Left << "," << b.Top << "," << b.Height << "]";
   }
@@ -96,26 +83,20 @@ void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
 
 Outcome replayHeadless(const Recording& recording, std::ostream* trace,
                        const std::function<void(const frmCavewing&)>& atEnd) {
-  HeadlessHost host(recording);
-  TracingRandom random(recording.seed);
-  frmCavewing form(host, random, recording.systemTickUs);
-  form.throwAwayTable = std::string();
+  HeadlessHost host;
+  cabinet::Cabinet cabinet(host, recording);
+  const frmCavewing& form = cabinet.form();
+  cabinet::Random& random = cabinet.random();
   if (trace) trace->precision(9);
-
-  // Once the program has ended, nothing more reaches the form: not even the events recorded
-  // later in the same grid point.
-  Replayer replayer(form, recording, [&host] { return host.ended; });
-  form.Form_Load();
-  replayer.deliverDue();
-  random.drawn.clear();
-  while (!host.ended && !replayer.finished()) {
-    form.clock.advanceTo(form.clock.now() + form.clock.systemTick());
-    replayer.deliverDue();
-    if (trace) writeTrace(*trace, form, replayer.grid(), random.drawn);
+  cabinet.load();
+  random.remember = trace != nullptr;
+  while (!cabinet.ended() && !cabinet.replayOver()) {
+    cabinet.advanceTo(form.clock.now() + form.clock.systemTick());
+    if (trace) writeTrace(*trace, form, cabinet.grid(), random.drawn);
     random.drawn.clear();
   }
   if (atEnd) atEnd(form);
-  return {form.score, form.lblScore.Caption, phaseName(form), replayer.grid()};
+  return {form.score, form.lblScore.Caption, cabinet::nameOf(cabinet.phase()), cabinet.grid()};
 }
 
 void writeOutcome(std::ostream& out, const Outcome& outcome) {

@@ -6,7 +6,6 @@
 #include <iosfwd>
 #include <vector>
 
-#include "form/Random.h"
 #include "replay/Recording.h"
 
 class frmCavewing;
@@ -20,22 +19,15 @@ struct Outcome {
   std::int64_t grid = 0;
 };
 
-// Draws like the game's generator, and remembers what each grid point drew.
-class TracingRandom : public form::Random {
-public:
-  using form::Random::Random;
-  float Rnd() override;
-  std::vector<float> drawn;
-};
-
 // One JSON object, on one line, with the observable state of the game at a grid point under the
 // rules' own names, and the random values drawn at that grid point in order.
 void writeTrace(std::ostream& out, const frmCavewing& form, std::int64_t grid,
                 const std::vector<float>& drawn);
 
-// Plays `recording` to its end (or to the program's end, if it ends on the way). The high-score
-// table is a throw-away one in memory: a replay never touches the player's. With `trace`, writes a
-// JSON line per grid point. `atEnd`, if given, looks at the whole game as the replay leaves it.
+// Plays `recording` to its end (or to the program's end, if it ends on the way) in a cabinet,
+// which keeps the player's high-score table out of it (a throw-away one in memory). With
+// `trace`, writes a JSON line per grid point. `atEnd`, if given, looks at the whole game as the
+// replay leaves it.
 Outcome replayHeadless(const Recording& recording, std::ostream* trace = nullptr,
                        const std::function<void(const frmCavewing&)>& atEnd = {});
 

@@ -18,10 +18,13 @@
 #include <sstream>
 #include <string_view>
 
+#include "cabinet/ControlNames.h"
 #include "form/KeptFile.h"
 #include "form/QuotedRecords.h"
 
 namespace replay {
+
+using cabinet::Event;
 
 namespace {
 
@@ -229,8 +232,8 @@ private:
       if (read || !error_.empty()) ++lineNo_;  // a line too long is the next line
       if (!read) return false;
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      for (unsigned char c : line)
-        if (c < 0x20 && c != '\t') {
+      for (const char c : line)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
           error_ = "control character in the recording";
           return false;
         }
@@ -276,14 +279,10 @@ private:
         return args == 1 && smallInt(w[2], e.code, 0, 255);
       case Event::Kind::Menu:
         e.name = args == 1 ? w[2] : "";
-        return args == 1 && (e.name == "mnuNew" || e.name == "mnuExit" || e.name == "mnuHow" ||
-                             e.name == "mnuAbout" || e.name == "mnuScores");
+        return args == 1 && cabinet::menuCommandNamed(e.name) != nullptr;
       case Event::Kind::Label:
         if (args == 2) e.name = w[2];
-        return args == 2 &&
-               (e.name == "lblName" || e.name == "lblNumber" || e.name == "lblScores" ||
-                e.name == "lblTitle") &&
-               smallInt(w[3], e.code, 0, 15);
+        return args == 2 && cabinet::listLabelNamed(e.name) && smallInt(w[3], e.code, 0, 15);
       case Event::Kind::Start:
       case Event::Kind::Release:
       case Event::Kind::DblClick:

@@ -1,6 +1,6 @@
-// A recorded game: everything that determines it (the clock's system tick, the generator and its
-// seed, the window's outer width at load, the player's name) and the player's input events with
-// their grid points. Kept in a small line-based text format:
+// A recorded sitting: everything that determines it (the clock's system tick, the generator and
+// its seed, the window's outer width at load, the player's name) and the player's input events,
+// in the cabinet's vocabulary, with their grid points. Kept in a small line-based text format:
 //
 //   cavewing-replay 2
 //   system-tick-us 15625
@@ -25,33 +25,9 @@
 #include <vector>
 
 #include "app/frmCavewing.h"
+#include "cabinet/Event.h"
 
 namespace replay {
-
-// One input event, in the window's own event vocabulary.
-struct Event {
-  enum class Kind {
-    Start,     // START clicked
-    Down,      // a mouse button pressed: on the window, or on the helicopter
-    Up,        // a mouse button let go
-    Release,   // a release the window lost while it had no focus
-    DblClick,  // the second press of a double click
-    KeyDown,   // a key went down: key code and shift state
-    KeyPress,  // a key produced a character
-    Menu,      // a menu command, by its control name
-    Label,     // a click on a label of the high-score list, by control name and index
-    Close,     // the window's close box
-  };
-  std::int64_t grid = 0;  // the grid point at which it happened
-  Kind kind = Kind::Start;
-  bool onCopter = false;  // Down and Up: pressed on the helicopter rather than the window
-  int button = 0, shift = 0;
-  float x = 0, y = 0;     // twips
-  int code = 0;           // key code, character code, or label index
-  std::string name = {};  // menu or label control name
-
-  friend bool operator==(const Event&, const Event&) = default;
-};
 
 struct Recording {
   static constexpr int version = 2;
@@ -66,8 +42,8 @@ struct Recording {
   float outerWidth = frmCavewing::NormalOuterWidth;  // the window's, as the game read it at load
   bool wide() const { return outerWidth == frmCavewing::WideOuterWidth; }
   std::string player;
-  std::vector<Event> events;
-  std::int64_t endGrid = 0;  // the grid point at which the recording stopped
+  std::vector<cabinet::Event> events;  // in the cabinet's event vocabulary
+  std::int64_t endGrid = 0;            // the grid point at which the recording stopped
 
   friend bool operator==(const Recording&, const Recording&) = default;
 };

@@ -27,7 +27,8 @@ void frmCavewing::ShowHighScores() {
     lblName[loopIndex].Visible = true;
     lblScores[loopIndex].Visible = true;
   }
-  for (loopIndex = 0; loopIndex <= 39; ++loopIndex) shptunnel[loopIndex].Visible = false;
+  for (loopIndex = 0; loopIndex <= LastFloorBlock; ++loopIndex)
+    shptunnel[loopIndex].Visible = false;
   shpTunnelM.Visible = false;
   CalculateHighScores();
 }
@@ -41,7 +42,7 @@ void frmCavewing::HideHighScores() {
     lblName[loopIndex].Visible = false;
     lblScores[loopIndex].Visible = false;
   }
-  for (loopIndex = 0; loopIndex <= 39; ++loopIndex) shptunnel[loopIndex].Visible = true;
+  for (loopIndex = 0; loopIndex <= LastFloorBlock; ++loopIndex) shptunnel[loopIndex].Visible = true;
   shpTunnelM.Visible = true;
   mnuScores.Enabled = true;
 }

@@ -7,11 +7,7 @@
 
 #include "app/frmCavewing.h"
 
-namespace {
-
-// The numeric value of a score's text: the whole number it starts with (after blanks, with an
-// optional sign), else 0. Numbers beyond the range hold at its ends instead of wrapping.
-std::int64_t scoreValue(std::string_view text) {
+std::int64_t frmCavewing::ScoreValue(std::string_view text) {
   std::size_t p = text.find_first_not_of(" \t");
   if (p == std::string_view::npos) return 0;
   const bool negative = text[p] == '-';
@@ -26,10 +22,8 @@ std::int64_t scoreValue(std::string_view text) {
   return negative ? -value : value;
 }
 
-}  // namespace
-
 void frmCavewing::CalculateHighScores() {
-  const std::int64_t newScore = scoreValue(lblScore.Caption);
+  const std::int64_t newScore = ScoreValue(lblScore.Caption);
   GetUsername();
   // Held from reading to saving, so that a save by another player in between is merged, not lost.
   if (!throwAwayTable) heldTable = openTable();
@@ -38,7 +32,7 @@ void frmCavewing::CalculateHighScores() {
   // The player's own best entry if there is one, else the last row.
   std::int64_t reference = 0;
   for (loopIndex = 1; loopIndex <= highScoreCount; ++loopIndex) {
-    reference = scoreValue(lblScores[loopIndex].Caption);
+    reference = ScoreValue(lblScores[loopIndex].Caption);
     if (lblName[loopIndex].Caption == userName) break;
   }
   if (!(reference < newScore && crashed)) {
@@ -48,7 +42,7 @@ void frmCavewing::CalculateHighScores() {
 
   // Equal scores stay above the new entry.
   int insertAt = 1;
-  while (insertAt < highScoreCount && scoreValue(lblScores[insertAt].Caption) >= newScore)
+  while (insertAt < highScoreCount && ScoreValue(lblScores[insertAt].Caption) >= newScore)
     ++insertAt;
   // The player's older entry makes room; without one, the last row drops off.
   int source = insertAt;

@@ -29,7 +29,6 @@ constexpr float ObstacleRoom = 1800;
 
 // The passage kept beside the obstacle (see clearPassage).
 constexpr float PassageHeight = 900;
-constexpr float PassageReach = 2;  // columns either side of the obstacle's own
 constexpr float WallShift = 1080;
 constexpr float HighestCeiling = -7680;  // the highest ceiling Top the generator itself makes
 // Halfway between the highest ceiling edge (-7680 + 8100 = 420) and the lowest floor.
@@ -38,9 +37,9 @@ constexpr float CaveMiddle = (HighestCeiling + 8100 + FloorLimit) / 2;
 // A ceiling block that left the window takes the right end of the row and a new height.
 void regenerateCeiling(frmCavewing& f, int i) {
   form::Shape& block = f.shptunnel[i];
-  form::Shape& floor = f.shptunnel[i + 20];
-  const form::Shape& before = f.shptunnel[i == 0 ? 19 : i - 1];
-  // Block 19 has not moved yet in this tick: the 120 anticipates its move.
+  form::Shape& floor = f.shptunnel[frmCavewing::FirstFloorBlock + i];
+  const form::Shape& before = f.shptunnel[i == 0 ? frmCavewing::LastCeilingBlock : i - 1];
+  // The last ceiling block has not moved yet in this tick: the 120 anticipates its move.
   block.Left = i == 0 ? before.Left + before.Width - ScrollStep : before.Left + before.Width;
 
   f.tunnelRoll = static_cast<std::int32_t>(f.rnd.Rnd() * 2);
@@ -71,8 +70,10 @@ void scrollFloor(frmCavewing& f, int i) {
   form::Shape& block = f.shptunnel[i];
   block.Left = block.Left - ScrollStep;
   if (block.Left + block.Width < 0) {
-    const form::Shape& before = f.shptunnel[i == 20 ? 39 : i - 1];
-    block.Left = i == 20 ? before.Left + before.Width - ScrollStep : before.Left + before.Width;
+    const form::Shape& before =
+        f.shptunnel[i == frmCavewing::FirstFloorBlock ? frmCavewing::LastFloorBlock : i - 1];
+    block.Left = i == frmCavewing::FirstFloorBlock ? before.Left + before.Width - ScrollStep
+                                                   : before.Left + before.Width;
   }
 }
 
@@ -103,10 +104,11 @@ void clearPassage(frmCavewing& f) {
   const float top = m.Top;
   const float bottom = m.Top + m.Height;
   const bool over = top + m.Height / 2 >= CaveMiddle;
-  for (f.loopIndex = 0; f.loopIndex <= 19; ++f.loopIndex) {
+  for (f.loopIndex = 0; f.loopIndex <= frmCavewing::LastCeilingBlock; ++f.loopIndex) {
     form::Shape& ceiling = f.shptunnel[f.loopIndex];
-    form::Shape& floor = f.shptunnel[f.loopIndex + 20];
-    if (std::fabs(ceiling.Left - m.Left) > PassageReach * ceiling.Width) continue;
+    form::Shape& floor = f.shptunnel[frmCavewing::FirstFloorBlock + f.loopIndex];
+    if (std::fabs(ceiling.Left - m.Left) > float(frmCavewing::PassageReach) * ceiling.Width)
+      continue;
     const bool own = ceiling.Left < m.Left + m.Width && ceiling.Left + ceiling.Width > m.Left;
     // The band no wall may enter in this column.
     const float clearFrom = over ? top - PassageHeight : (own ? top : bottom);
@@ -123,12 +125,13 @@ void clearPassage(frmCavewing& f) {
 void frmCavewing::tmrMoveTunnel_Timer() {
   if (gameOver) return;
   if (halted) return;
-  for (loopIndex = 0; loopIndex <= 19; ++loopIndex) {
+  for (loopIndex = 0; loopIndex <= LastCeilingBlock; ++loopIndex) {
     form::Shape& block = shptunnel[loopIndex];
     block.Left = block.Left - ScrollStep;
     if (block.Left + block.Width < 0) regenerateCeiling(*this, loopIndex);
   }
-  for (loopIndex = 20; loopIndex <= 39; ++loopIndex) scrollFloor(*this, loopIndex);
+  for (loopIndex = FirstFloorBlock; loopIndex <= LastFloorBlock; ++loopIndex)
+    scrollFloor(*this, loopIndex);
   shpTunnelM.Left = shpTunnelM.Left - ScrollStep;
   replaceObstacle(*this);
   clearPassage(*this);

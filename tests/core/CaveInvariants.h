@@ -14,10 +14,10 @@
 namespace cave {
 
 inline bool rowIsContiguous(const frmCavewing& f, int first) {
-  std::array<float, 20> lefts{};
-  for (int i = 0; i < 20; ++i) lefts[i] = f.shptunnel[first + i].Left;
+  std::array<float, frmCavewing::Columns> lefts{};
+  for (std::size_t i = 0; i < lefts.size(); ++i) lefts[i] = f.shptunnel[first + int(i)].Left;
   std::sort(lefts.begin(), lefts.end());
-  for (int i = 1; i < 20; ++i)
+  for (std::size_t i = 1; i < lefts.size(); ++i)
     if (lefts[i] - lefts[i - 1] != 1200) return false;
   return true;
 }
@@ -34,10 +34,10 @@ inline bool nearObstacle(const frmCavewing& f, int column) {
 // Fails the running test (fatally) where the cave breaks a rule.
 inline void checkShape(const frmCavewing& f) {
   ASSERT_TRUE(rowIsContiguous(f, 0));
-  ASSERT_TRUE(rowIsContiguous(f, 20));
-  for (int i = 0; i <= 19; ++i) {
+  ASSERT_TRUE(rowIsContiguous(f, frmCavewing::FirstFloorBlock));
+  for (int i = 0; i < frmCavewing::Columns; ++i) {
     const form::Shape& ceiling = f.shptunnel[i];
-    const form::Shape& floor = f.shptunnel[i + 20];
+    const form::Shape& floor = f.shptunnel[frmCavewing::FirstFloorBlock + i];
     ASSERT_EQ(ceiling.Left, floor.Left) << i;
     ASSERT_GT(ceiling.Top, -7800) << i;
     ASSERT_LT(ceiling.Top, -240) << i;
@@ -48,10 +48,10 @@ inline void checkShape(const frmCavewing& f) {
   // directly above or below it over every column the helicopter can touch beside it.
   const form::Shape& m = f.shpTunnelM;
   float passageAbove = 1e9f, passageBelow = 1e9f;
-  for (int i = 0; i <= 19; ++i) {
+  for (int i = 0; i < frmCavewing::Columns; ++i) {
     if (!nearObstacle(f, i)) continue;
     const float ceilingEdge = f.shptunnel[i].Top + f.shptunnel[i].Height;
-    const float floorTop = f.shptunnel[i + 20].Top;
+    const float floorTop = f.shptunnel[frmCavewing::FirstFloorBlock + i].Top;
     if (f.shptunnel[i].Left < m.Left + m.Width && f.shptunnel[i].Left + 1200 > m.Left) {
       ASSERT_LE(ceilingEdge, m.Top) << i;
       ASSERT_GE(floorTop, m.Top + m.Height) << i;

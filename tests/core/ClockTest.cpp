@@ -13,7 +13,7 @@ struct Recorder {
   form::Clock clock;
   std::vector<std::pair<std::int64_t, std::string>> fired;
   void bind(form::Timer& t, std::string name) {
-    t.onTimer = [this, &t, name] { fired.emplace_back(clock.now(), name); };
+    t.onTimer = [this, name] { fired.emplace_back(clock.now(), name); };
   }
   int count(const std::string& name) const {
     int n = 0;

@@ -13,8 +13,9 @@ constexpr std::int64_t Tick = form::Clock::defaultSystemTickUs;
 struct ClearedFlight : Game {
   ClearedFlight() {
     start();
-    for (int i = 0; i <= 19; ++i) form.shptunnel[i].Top = -30000 - 100 * float(i);
-    for (int i = 20; i <= 39; ++i) form.shptunnel[i].Top = 30000 + 100 * float(i);
+    for (int i = 0; i < frmCavewing::Columns; ++i) form.shptunnel[i].Top = -30000 - 100 * float(i);
+    for (int i = frmCavewing::FirstFloorBlock; i <= frmCavewing::LastFloorBlock; ++i)
+      form.shptunnel[i].Top = 30000 + 100 * float(i);
     form.shpTunnelM.Left = 50000;
   }
   bool check() {
@@ -68,7 +69,10 @@ TEST(Collision, BlocksAreFoundByTheirLeftEdgeUnderTheBodyOrTheirSpanOverTheTail)
       {1200, true},    // test A: the block's left edge 1200 in, still under the body
       {1201, false},   // under the nose only
   };
-  for (const auto& [offset, expected] : cases) {
+  for (const auto& [at, contactExpected] : cases) {
+    // Named copies: a lambda may not capture a structured binding before clang 16.
+    const float offset = at;
+    const bool expected = contactExpected;
     EXPECT_EQ(contact([&](ClearedFlight& g) { g.ceilingAt(1000 + offset, 5000); }), expected)
         << "ceiling at offset " << offset;
     EXPECT_EQ(contact([&](ClearedFlight& g) { g.floorAt(1000 + offset, 5405); }), expected)

@@ -24,8 +24,8 @@ std::vector<Row> sampleTable() {
 
 void setTable(ScoresGame& g, const std::vector<Row>& rows) {
   for (int i = 1; i <= 15; ++i) {
-    g.form.lblName[i].Caption = rows[i - 1].first;
-    g.form.lblScores[i].Caption = rows[i - 1].second;
+    g.form.lblName[i].Caption = rows[std::size_t(i - 1)].first;
+    g.form.lblScores[i].Caption = rows[std::size_t(i - 1)].second;
   }
 }
 

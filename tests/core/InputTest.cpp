@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeHost.h"
+#include "cabinet/Phase.h"
 
 namespace {
 
@@ -36,10 +37,10 @@ struct Player : Game {
     form.lblTitle.Visible = true;
     form.imgCopter.Visible = false;
   }
-  bool flying() const { return form.gameRunning && !form.halted && !form.gameOver; }
-  bool paused() const { return form.gameRunning && form.halted && !form.gameOver; }
+  bool flying() const { return cabinet::phaseOf(form) == cabinet::Phase::Flying; }
+  bool paused() const { return cabinet::phaseOf(form) == cabinet::Phase::Paused; }
   bool ready() const {
-    return !form.gameRunning && form.halted && !form.gameOver && form.cmdStart.Visible;
+    return cabinet::phaseOf(form) == cabinet::Phase::Ready && form.cmdStart.Visible;
   }
   bool menusEnabled() const {
     return form.mnuFile.Enabled && form.mnuHelp.Enabled && form.mnuScores.Enabled;

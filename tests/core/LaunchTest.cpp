@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "app/Launch.h"
+#include "cabinet/Launch.h"
 
 namespace {
 

@@ -8,17 +8,17 @@
 #include <streambuf>
 
 #include "ScoresFixture.h"
+#include "cabinet/Recorder.h"
 #include "form/QuotedRecords.h"
 #include "replay/Headless.h"
-#include "replay/Recorder.h"
 #include "replay/Recording.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-using replay::Event;
-using Kind = replay::Event::Kind;
+using cabinet::Event;
+using Kind = cabinet::Event::Kind;
 
 std::string refusal(const fs::path& path) {
   const replay::ReadResult read = replay::readFile(path.string());
@@ -67,7 +67,7 @@ TEST(RecordingFile, WhatIsNotARecordingIsRefusedWithTheReason) {
 struct RecorderInFolder {
   TempFolder temp;
   fs::path last = temp.path / "last-game";
-  replay::Recorder recorder{header(), last.string(), {}};
+  cabinet::Recorder recorder{header(), last.string(), {}};
 
   static replay::Recording header() {
     replay::Recording r;
@@ -111,7 +111,7 @@ TEST(Recorder, StopsAtTheBoundsTheReaderAccepts) {
     RecorderInFolder r;
     replay::Recording header = RecorderInFolder::header();
     header.player = std::string(form::records::maxFieldBytes, '"');
-    replay::Recorder recorder(header, r.last.string(), {});
+    cabinet::Recorder recorder(header, r.last.string(), {});
     recorder.record(Event{.grid = 1, .kind = Kind::Start});
     EXPECT_EQ(r.onDisk().player, header.player);
   }

@@ -8,8 +8,8 @@
 
 namespace {
 
-using replay::Event;
-using Kind = replay::Event::Kind;
+using cabinet::Event;
+using Kind = cabinet::Event::Kind;
 
 replay::Recording sample() {
   replay::Recording r;

@@ -3,42 +3,52 @@
 
 #include <sstream>
 
-#include "FakeHost.h"
-#include "replay/Deliver.h"
+#include "RecordingOf.h"
+#include "ScoresFixture.h"
+#include "cabinet/Cabinet.h"
+#include "cabinet/Deliver.h"
 #include "replay/Headless.h"
-#include "replay/Replayer.h"
 
 namespace {
 
-using replay::Event;
-using Kind = replay::Event::Kind;
+using cabinet::Event;
+using Kind = cabinet::Event::Kind;
 
-// Plays a game through the core's events, as the window would, recording it and tracing it.
+// A sitting at the window, played through the cabinet's events and traced; the cabinet records it
+// in the player's data folder.
 struct RecordedGame {
+  TempFolder temp;
   FakeHost host;
-  replay::TracingRandom random{std::uint64_t{20261208}};
-  frmCavewing form{host, random};
-  replay::Recording recording;
+  cabinet::Cabinet cabinet{host, sitting()};
+  const frmCavewing& form = cabinet.form();
   std::ostringstream trace;
 
-  explicit RecordedGame(float outerWidth = 15360) {
+  static cabinet::Sitting sitting() {
+    cabinet::Sitting s;
+    s.seed = 20261208;
+    return s;
+  }
+  explicit RecordedGame(float outerWidth = frmCavewing::NormalOuterWidth) {
     host.outerWidth = outerWidth;
-    form.Form_Load();
-    recording.outerWidth = form.outerWidth;
-    recording.seed = random.Seed();
-    recording.player = frmCavewing::UserNameFrom(host);
+    host.userDataPath = temp.path.string();
+    host.environment["USERNAME"] = "pilot";
+    cabinet.load();
+    cabinet.random().remember = true;
     trace.precision(9);
   }
-  std::int64_t grid() const { return form.clock.now() / form.clock.systemTick(); }
-  void input(Event e) {
-    e.grid = grid();
-    recording.events.push_back(e);
-    replay::deliver(form, e);
-  }
-  void tick() { form.clock.advanceTo(form.clock.now() + form.clock.systemTick()); }
+  std::int64_t grid() const { return cabinet.grid(); }
+  void input(const Event& e) { cabinet.input(e); }
+  void tick() { cabinet.advanceTo(form.clock.now() + form.clock.systemTick()); }
   void traceTick() {
-    replay::writeTrace(trace, form, grid(), random.drawn);
-    random.drawn.clear();
+    replay::writeTrace(trace, form, grid(), cabinet.random().drawn);
+    cabinet.random().drawn.clear();
+  }
+  // Ends the program, as the close box does: the sitting is kept as the last game.
+  replay::Recording kept() {
+    input(Event{.kind = Kind::Close});
+    const replay::ReadResult read = replay::readFile((temp.path / "last-game").string());
+    EXPECT_TRUE(read.recording) << read.error;
+    return read.recording.value_or(replay::Recording{});
   }
 };
 
@@ -73,14 +83,15 @@ TEST_P(ReplayAtWidth, AGamePlayedThroughEventsReplaysTheSameAtEveryGridPoint) {
     if (step == 300) g.input(event(Kind::KeyPress, 0, 32));
     if (step == 330) g.input(event(Kind::KeyPress, 0, 27));
     if (g.form.gameOver && g.form.lblTitle.Visible) g.input(event(Kind::Down, 1));
-    if (step > 3 && !g.form.gameRunning && g.form.cmdStart.Visible) g.input(event(Kind::Start));
+    if (step > 3 && g.cabinet.phase() == cabinet::Phase::Ready) g.input(event(Kind::Start));
     g.traceTick();
   }
-  g.recording.endGrid = g.grid();
   ASSERT_GE(g.host.boxes.size(), 1u) << "the script should crash at least once and rank it";
+  const replay::Recording recording = g.kept();
+  EXPECT_EQ(recording.player, "PILOT");
 
   std::ostringstream replayed;
-  const replay::Outcome outcome = replay::replayHeadless(g.recording, &replayed);
+  const replay::Outcome outcome = replay::replayHeadless(recording, &replayed);
   EXPECT_EQ(outcome.grid, g.grid());
   EXPECT_EQ(outcome.score, g.form.score);
   EXPECT_EQ(outcome.scoreCaption, g.form.lblScore.Caption);
@@ -98,15 +109,6 @@ TEST_P(ReplayAtWidth, AGamePlayedThroughEventsReplaysTheSameAtEveryGridPoint) {
   EXPECT_EQ(line, 4000);
 }
 
-replay::Recording recordingOf(std::vector<Event> events, std::int64_t endGrid) {
-  replay::Recording r;
-  r.seed = 11;
-  r.player = "PILOT";
-  r.events = std::move(events);
-  r.endGrid = endGrid;
-  return r;
-}
-
 Event at(std::int64_t grid, Event e, bool onCopter = false) {
   e.grid = grid;
   e.onCopter = onCopter;
@@ -121,7 +123,7 @@ TEST(Replay, ASecondPressRoutedToTheHiddenHelicopterActsAsOnTheWindow) {
   replay::replayHeadless(
       recordingOf({at(2, event(Kind::Start)), at(3, left, true), at(120, right, true)}, 121),
       nullptr, [&](const frmCavewing& f) {
-        newGame = std::string(replay::phaseName(f)) == "ready" && f.cmdStart.Visible;
+        newGame = cabinet::phaseOf(f) == cabinet::Phase::Ready && f.cmdStart.Visible;
       });
   EXPECT_TRUE(newGame) << "after the crash, with the list up, a press starts a new game";
   // The list shown from the menu during a pause: the press hides it.
@@ -164,28 +166,30 @@ TEST(Replay, ARecordingSurvivesItsTextForm) {
     if (step == 40) g.input(event(Kind::Down, 1));
     if (step == 70) g.input(event(Kind::Up, 1));
   }
-  g.recording.endGrid = g.grid();
+  const std::int64_t score = g.form.score;
+  const std::string phase = cabinet::nameOf(g.cabinet.phase());
+  const replay::Recording recording = g.kept();
   std::stringstream text;
-  replay::write(text, g.recording);
+  replay::write(text, recording);
   const auto back = replay::read(text);
   ASSERT_TRUE(back.recording) << back.error;
-  const auto a = replay::replayHeadless(g.recording);
+  const auto a = replay::replayHeadless(recording);
   const auto b = replay::replayHeadless(*back.recording);
   EXPECT_EQ(a.score, b.score);
   EXPECT_EQ(a.phase, b.phase);
-  EXPECT_EQ(a.score, g.form.score);
-  EXPECT_EQ(a.phase, replay::phaseName(g.form));
+  EXPECT_EQ(a.score, score);
+  EXPECT_EQ(a.phase, phase);
 }
 
 TEST(Replay, CommandsThePlayerCouldNotGiveAreNotDelivered) {
   Game g;
   g.start();
-  replay::deliver(g.form, event(Kind::Menu, 0, 0, "mnuNew"));  // File is off during flight
+  cabinet::deliver(g.form, event(Kind::Menu, 0, 0, "mnuNew"));  // File is off during flight
   EXPECT_TRUE(g.form.gameRunning);
-  replay::deliver(g.form, event(Kind::Label, 0, 3, "lblName"));  // the list is hidden
+  cabinet::deliver(g.form, event(Kind::Label, 0, 3, "lblName"));  // the list is hidden
   EXPECT_TRUE(g.form.gameRunning);
-  replay::deliver(g.form, event(Kind::KeyPress, 0, 32));  // a pause brings the menus back
-  replay::deliver(g.form, event(Kind::Menu, 0, 0, "mnuNew"));
+  cabinet::deliver(g.form, event(Kind::KeyPress, 0, 32));  // a pause brings the menus back
+  cabinet::deliver(g.form, event(Kind::Menu, 0, 0, "mnuNew"));
   EXPECT_FALSE(g.form.gameRunning);
   EXPECT_TRUE(g.form.cmdStart.Visible);
 }

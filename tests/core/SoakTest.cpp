@@ -11,21 +11,11 @@
 #include "CaveInvariants.h"
 #include "ScoresFixture.h"
 #include "autopilot/Autopilot.h"
+#include "cabinet/Phase.h"
 
 namespace {
 
-enum class Phase { Ready, Flying, Paused, Crashed };
-
-// The four rows of the game-state table. A crash clears gameRunning as it begins, so the crashed
-// row has it false.
-std::optional<Phase> phaseOf(const frmCavewing& f) {
-  const auto flags = std::tuple(f.gameRunning, f.halted, f.gameOver, f.crashed);
-  if (flags == std::tuple(false, true, false, false)) return Phase::Ready;
-  if (flags == std::tuple(true, false, false, false)) return Phase::Flying;
-  if (flags == std::tuple(true, true, false, false)) return Phase::Paused;
-  if (flags == std::tuple(false, true, true, true)) return Phase::Crashed;
-  return std::nullopt;
-}
+using cabinet::Phase;
 
 struct Figures {
   std::int64_t games = 0, ticks = 0, events = 0, crashes = 0, pauses = 0, newGames = 0;
@@ -94,7 +84,7 @@ private:
       return;
     }
     const float x = float(pick(0, 15239)), y = float(pick(0, 10829));
-    const int button = std::array{1, 1, 1, 2, 4}[pick(0, 4)];
+    const int button = std::array{1, 1, 1, 2, 4}[std::size_t(pick(0, 4))];
     const int shift = pick(0, 7);
     switch (pick(0, 13)) {
       case 0:
@@ -115,7 +105,7 @@ private:
         act([&] { form.Form_DblClick(); });
         break;
       case 7:
-        act([&] { form.Form_KeyPress(std::array{32, 27, 13, 65, 120}[pick(0, 4)]); });
+        act([&] { form.Form_KeyPress(std::array{32, 27, 13, 65, 120}[std::size_t(pick(0, 4))]); });
         break;
       case 8:
         act([&] { form.ReleaseButton(); });
@@ -159,15 +149,16 @@ private:
   // The rules' invariants, after one tick or one event.
   void check(const char* after) {
     SCOPED_TRACE(testing::Message() << "after " << after << " at " << form.clock.now() << " us");
-    const std::optional<Phase> now = phaseOf(form);
-    ASSERT_TRUE(now) << "flags: running " << form.gameRunning << " halted " << form.halted
-                     << " over " << form.gameOver << " crashed " << form.crashed;
+    const Phase now = cabinet::phaseOf(form);
+    ASSERT_NE(now, Phase::None) << "flags: running " << form.gameRunning << " halted "
+                                << form.halted << " over " << form.gameOver << " crashed "
+                                << form.crashed;
     ASSERT_GE(form.pausesLeft, 0);
     ASSERT_LE(form.pausesLeft, 6);
     for (int i = 1; i <= 6; ++i) ASSERT_EQ(form.shpPause[i].Visible, i <= form.pausesLeft) << i;
     ASSERT_GE(form.gapHeight, 2400 - 15);
     ASSERT_LE(form.gapHeight, 6900);
-    if (*now == Phase::Ready) {
+    if (now == Phase::Ready) {
       ASSERT_EQ(form.score, 0);
       ASSERT_EQ(form.lblScore.Caption, "0");
       lastScore_ = 0;
@@ -178,18 +169,18 @@ private:
     cave::checkShape(form);
     if (testing::Test::HasFatalFailure()) return;
 
-    if (*now != phase_) {
-      if (*now == Phase::Flying && phase_ == Phase::Ready) ++started_, ++figures_.games;
-      if (*now == Phase::Crashed) ++figures_.crashes;
-      if (*now == Phase::Paused && phase_ == Phase::Flying) ++figures_.pauses;
-      if (*now == Phase::Ready && phase_ != Phase::Crashed) ++figures_.newGames;
-      if (*now == Phase::Ready || *now == Phase::Crashed) {
+    if (now != phase_) {
+      if (now == Phase::Flying && phase_ == Phase::Ready) ++started_, ++figures_.games;
+      if (now == Phase::Crashed) ++figures_.crashes;
+      if (now == Phase::Paused && phase_ == Phase::Flying) ++figures_.pauses;
+      if (now == Phase::Ready && phase_ != Phase::Crashed) ++figures_.newGames;
+      if (now == Phase::Ready || now == Phase::Crashed) {
         figures_.longestFlightTicks = std::max(figures_.longestFlightTicks, flightTicks_);
         flightTicks_ = 0;
       }
     }
     figures_.narrowestGap = std::min(figures_.narrowestGap, form.gapHeight);
-    phase_ = *now;
+    phase_ = now;
   }
 
   std::mt19937_64 inputs_;

@@ -197,13 +197,15 @@ TEST(TunnelGeneration, ObstacleComesBackInColumn11OnlyBeyondTheRightEdge) {
 // ---- Long runs ---------------------------------------------------------------------------------
 
 struct Snapshot {
-  std::array<float, 40> left{}, top{};
+  std::array<float, frmCavewing::LastFloorBlock + 1> left{}, top{};
+  float leftAt(int block) const { return left[std::size_t(block)]; }
+  float topAt(int block) const { return top[std::size_t(block)]; }
   float mLeft = 0, mTop = 0, mHeight = 0;
   std::int32_t gap = 0;
   explicit Snapshot(const frmCavewing& f) {
-    for (int i = 0; i <= 39; ++i) {
-      left[i] = f.shptunnel[i].Left;
-      top[i] = f.shptunnel[i].Top;
+    for (std::size_t i = 0; i < left.size(); ++i) {
+      left[i] = f.shptunnel[int(i)].Left;
+      top[i] = f.shptunnel[int(i)].Top;
     }
     mLeft = f.shpTunnelM.Left;
     mTop = f.shpTunnelM.Top;
@@ -235,22 +237,22 @@ void checkTick(const frmCavewing& f, const Snapshot& was, RunStats& stats) {
   if (testing::Test::HasFatalFailure()) return;
   const form::Shape& m = f.shpTunnelM;
   const auto nearObstacle = [&](int column) { return cave::nearObstacle(f, column); };
-  for (int i = 0; i <= 19; ++i) {
+  for (int i = 0; i < frmCavewing::Columns; ++i) {
     const form::Shape& ceiling = f.shptunnel[i];
-    const form::Shape& floor = f.shptunnel[i + 20];
-    const bool regenerated = ceiling.Left != was.left[i] - 120;
+    const form::Shape& floor = f.shptunnel[frmCavewing::FirstFloorBlock + i];
+    const bool regenerated = ceiling.Left != was.leftAt(i) - 120;
     if (!regenerated) {
-      if (ceiling.Top != was.top[i] || floor.Top != was.top[i + 20]) {
+      if (ceiling.Top != was.topAt(i) || floor.Top != was.topAt(frmCavewing::FirstFloorBlock + i)) {
         // Only the passage beside the obstacle moves a wall that stays in place.
         ASSERT_TRUE(nearObstacle(i)) << i;
-        ASSERT_LE(ceiling.Top, was.top[i]) << i;
-        ASSERT_GE(floor.Top, was.top[i + 20]) << i;
+        ASSERT_LE(ceiling.Top, was.topAt(i)) << i;
+        ASSERT_GE(floor.Top, was.topAt(frmCavewing::FirstFloorBlock + i)) << i;
         ++stats.pushes;
       }
       continue;
     }
     ++stats.regenerated;
-    const int b = i == 0 ? 19 : i - 1;
+    const int b = i == 0 ? frmCavewing::LastCeilingBlock : i - 1;
     if (nearObstacle(i) || nearObstacle(b)) continue;
     ++stats.checkedSteps;
     const float step = ceiling.Top - f.shptunnel[b].Top;

@@ -32,8 +32,9 @@ void expectStartValues(const frmCavewing& f) {
 }
 
 void expectFlatCave(const frmCavewing& f) {
-  for (int i = 0; i <= 19; ++i) EXPECT_EQ(f.shptunnel[i].Top, -6000) << i;
-  for (int i = 20; i <= 39; ++i) EXPECT_EQ(f.shptunnel[i].Top, 9000) << i;
+  for (int i = 0; i < frmCavewing::Columns; ++i) EXPECT_EQ(f.shptunnel[i].Top, -6000) << i;
+  for (int i = frmCavewing::FirstFloorBlock; i <= frmCavewing::LastFloorBlock; ++i)
+    EXPECT_EQ(f.shptunnel[i].Top, 9000) << i;
   EXPECT_EQ(f.shpTunnelM.Left, 13320);
   EXPECT_EQ(f.shpTunnelM.Top, 4200);
 }
@@ -91,11 +92,11 @@ TEST(Window, EveryControlIsPaintedExactlyOnce) {
 TEST(Window, LayoutOfTheCaveAndTheMeter) {
   Game g(false);
   const auto& f = g.form;
-  for (int i = 0; i <= 19; ++i) {
-    EXPECT_EQ(f.shptunnel[i].Left, 1200.0f * i);
+  for (int i = 0; i < frmCavewing::Columns; ++i) {
+    EXPECT_EQ(f.shptunnel[i].Left, 1200.0f * float(i));
     EXPECT_EQ(f.shptunnel[i].Top + f.shptunnel[i].Height, 2100);  // ceiling's lower edge
-    EXPECT_EQ(f.shptunnel[i + 20].Left, 1200.0f * i);
-    EXPECT_EQ(f.shptunnel[i + 20].Top, 9000);
+    EXPECT_EQ(f.shptunnel[frmCavewing::FirstFloorBlock + i].Left, 1200.0f * float(i));
+    EXPECT_EQ(f.shptunnel[frmCavewing::FirstFloorBlock + i].Top, 9000);
   }
   const float meterLefts[] = {7080, 7680, 8280, 8880, 9480, 10080};
   for (int i = 1; i <= 6; ++i) {

@@ -31,9 +31,10 @@ struct DemoWindow {
     c.scoresFile = playerTable.toStdString();
     return c;
   }
-  bool flying() const { return form.gameRunning && !form.halted && !form.gameOver; }
+  bool flying() const { return cabinet::phaseOf(form) == cabinet::Phase::Flying; }
   bool ready() const {
-    return !form.gameRunning && !form.gameOver && window.playfield()->startButton()->isVisible();
+    return cabinet::phaseOf(form) == cabinet::Phase::Ready &&
+           window.playfield()->startButton()->isVisible();
   }
 };
 

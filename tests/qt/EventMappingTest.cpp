@@ -73,8 +73,8 @@ protected:
   void key(Qt::Key k, Qt::KeyboardModifiers modifiers = {}) {
     QTest::keyClick(field, k, modifiers);
   }
-  bool flying() const { return form.gameRunning && !form.halted && !form.gameOver; }
-  bool paused() const { return form.gameRunning && form.halted && !form.gameOver; }
+  bool flying() const { return cabinet::phaseOf(form) == cabinet::Phase::Flying; }
+  bool paused() const { return cabinet::phaseOf(form) == cabinet::Phase::Paused; }
   // Waits, with a deadline, for what the event loop should bring about.
   template <class F>
   bool eventually(F condition) {

@@ -24,7 +24,7 @@ struct ListWindow {
     return window->playfield()->twipsToWidget().map(
         QPointF(label.Left + label.Width / 2, label.Top + label.Height / 2));
   }
-  std::optional<replay::Event> clickAt(QPointF at) {
+  std::optional<cabinet::Event> clickAt(QPointF at) {
     return listLabelClickAt(form(), window->playfield()->twipsToWidget(), at);
   }
 };

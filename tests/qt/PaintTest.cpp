@@ -21,7 +21,7 @@ protected:
     window.pump().stop();  // the test moves the clock, frame by frame
     window.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
-    window.deliver(replay::Event{.kind = replay::Event::Kind::Start});
+    window.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});
   }
 
   static CommandLine options() {
@@ -41,7 +41,8 @@ protected:
       window.deliver([] {});  // the window catches up with what the clock changed
       QApplication::processEvents();
     }
-    ASSERT_TRUE(f.gameRunning && !f.gameOver) << "the pilot crashed: pick another seed";
+    ASSERT_EQ(cabinet::phaseOf(f), cabinet::Phase::Flying)
+        << "the pilot crashed: pick another seed";
   }
 
   // The playfield's pixels as the screen shows them, and as a full repaint of the same state.
@@ -97,7 +98,7 @@ TEST_F(PaintEquivalence, AfterAMessageBoxClosed) {
   QTimer::singleShot(50, [] {
     if (QWidget* box = QApplication::activeModalWidget()) box->close();
   });
-  window.deliver(replay::Event{.kind = replay::Event::Kind::Menu, .name = "mnuHow"});
+  window.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = "mnuHow"});
   ASSERT_EQ(QApplication::activeModalWidget(), nullptr);
   QApplication::processEvents();
   fly(64);

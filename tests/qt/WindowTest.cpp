@@ -43,7 +43,7 @@ TEST(QtWindow, PaintsTheReadyPhase) {
   const QColor meter[] = {{216, 0, 0}, {255, 128, 0},   {255, 255, 0},
                           {0, 192, 0}, {128, 128, 255}, {255, 0, 255}};
   for (int i = 1; i <= 6; ++i)
-    EXPECT_EQ(pixelAtTwips(w, 7080 + 600 * (i - 1) + 60, 850), meter[i - 1]) << "box " << i;
+    EXPECT_EQ(pixelAtTwips(w, float(7080 + 600 * (i - 1) + 60), 850), meter[i - 1]) << "box " << i;
   EXPECT_EQ(pixelAtTwips(w, 13395 + 60, 360 + 60), QColor(255, 255, 255));  // boxed score
   EXPECT_TRUE(w.playfield()->startButton()->hasFocus());
 }

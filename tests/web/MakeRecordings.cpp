@@ -14,11 +14,13 @@
 
 #include "FakeHost.h"
 #include "autopilot/Autopilot.h"
-#include "replay/Deliver.h"
+#include "cabinet/Deliver.h"
+#include "cabinet/Phase.h"
+#include "replay/Recording.h"
 
 namespace {
 
-using replay::Event;
+using cabinet::Event;
 using Kind = Event::Kind;
 
 // Names as players type them, with the characters a recording has to quote or keep as bytes.
@@ -78,14 +80,16 @@ private:
   }
 
   std::int64_t grid() const { return form_.clock.now() / form_.clock.systemTick(); }
-  bool ready() const { return !form_.gameRunning && !form_.gameOver && form_.cmdStart.Visible; }
-  bool flying() const { return form_.gameRunning && !form_.halted; }
+  bool ready() const {
+    return cabinet::phaseOf(form_) == cabinet::Phase::Ready && form_.cmdStart.Visible;
+  }
+  bool flying() const { return cabinet::phaseOf(form_) == cabinet::Phase::Flying; }
 
   // An input event now, recorded and handed to the game as the window hands it on.
   void now(Event e) {
     e.grid = grid();
     recording_.events.push_back(e);
-    replay::deliver(form_, e);
+    cabinet::deliver(form_, e);
   }
   Event mouse(Kind kind, int button) {
     return {.kind = kind,

@@ -1,4 +1,4 @@
-// Records the games played in the window: every input event with its grid point, from start-up
+// Records a sitting at the window: every input event with its grid point, from start-up
 // on, so that the recording replays the whole sitting exactly. From the first START on, the
 // recording is kept on disk as the last game as the sitting goes (brought up to date once a second
 // of game time and whenever a game ends), so that a program ended
@@ -14,12 +14,12 @@
 
 class frmCavewing;
 
-namespace replay {
+namespace cabinet {
 
 class Recorder {
 public:
   // `header` holds everything but the events; either path may be empty to keep no such file.
-  Recorder(Recording header, std::string lastGamePath, std::string bestGamePath);
+  Recorder(replay::Recording header, std::string lastGamePath, std::string bestGamePath);
 
   void record(const Event& event);
   // Looks at the game after every change: keeps the recording once when a game has ended, and
@@ -28,15 +28,14 @@ public:
   // Brings the last game on disk up to date, if any game was started.
   void save(std::int64_t grid);
 
-  const Recording& recording() const { return recording_; }
-  std::int64_t bestScore() const { return bestScore_; }
+  const replay::Recording& recording() const { return recording_; }
   // Whether the recording reached the reader's bounds, and so stopped.
   bool full() const { return full_; }
 
 private:
   void stopAtBound(const char* which);
 
-  Recording recording_;
+  replay::Recording recording_;
   std::string lastGamePath_, bestGamePath_;
   std::int64_t bestScore_ = -1;
   bool savedThisGame_ = false;
@@ -49,4 +48,4 @@ private:
   std::int64_t gridOnDisk_ = -1;
 };
 
-}  // namespace replay
+}  // namespace cabinet

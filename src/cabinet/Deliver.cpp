@@ -1,31 +1,47 @@
-#include "replay/Deliver.h"
+// The event vocabulary mapped onto the form's handlers, with the window's own rules of what can
+// be clicked now.
+#include "cabinet/Deliver.h"
 
 #include "app/frmCavewing.h"
+#include "cabinet/ControlNames.h"
 
-namespace replay {
+namespace cabinet {
 
 namespace {
 
-// The menu item of that name that a player could click now: it and its menu are enabled.
+// The menu command of that name, if a player could click it now: it and its menu are enabled.
 form::MenuItem* clickableMenuItem(frmCavewing& f, const std::string& name) {
+  const MenuCommand* command = menuCommandNamed(name);
+  if (!command) return nullptr;
+  form::MenuItem* wanted = &(f.*command->item);
   for (form::MenuItem* entry : f.menuBar) {
-    if (entry->Name == name) return entry->Enabled ? entry : nullptr;
+    if (entry == wanted) return entry->Enabled ? entry : nullptr;
     for (form::MenuItem* item : entry->Items)
-      if (item->Name == name) return entry->Enabled && item->Enabled ? item : nullptr;
+      if (item == wanted) return entry->Enabled && item->Enabled ? item : nullptr;
   }
   return nullptr;
 }
 
 void clickLabel(frmCavewing& f, const std::string& name, int index) {
-  auto visible = [&](const form::Label& l) { return l.Visible; };
-  if (name == "lblTitle") {
-    if (visible(f.lblTitle)) f.lblTitle_Click();
+  const std::optional<ListLabel> label = listLabelNamed(name);
+  if (label == ListLabel::lblTitle) {
+    if (f.lblTitle.Visible) f.lblTitle_Click();
     return;
   }
-  if (index < 1 || index > 15) return;
-  if (name == "lblName" && visible(f.lblName[index])) f.lblName_Click(index);
-  if (name == "lblNumber" && visible(f.lblNumber[index])) f.lblNumber_Click(index);
-  if (name == "lblScores" && visible(f.lblScores[index])) f.lblScores_Click(index);
+  if (!label || index < f.lblName.first || index > f.lblName.last) return;
+  switch (*label) {
+    case ListLabel::lblName:
+      if (f.lblName[index].Visible) f.lblName_Click(index);
+      return;
+    case ListLabel::lblNumber:
+      if (f.lblNumber[index].Visible) f.lblNumber_Click(index);
+      return;
+    case ListLabel::lblScores:
+      if (f.lblScores[index].Visible) f.lblScores_Click(index);
+      return;
+    case ListLabel::lblTitle:
+      return;
+  }
 }
 
 }  // namespace
@@ -75,4 +91,4 @@ void deliver(frmCavewing& f, const Event& e) {
   }
 }
 
-}  // namespace replay
+}  // namespace cabinet

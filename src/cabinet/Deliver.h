@@ -3,12 +3,12 @@
 // is not delivered, so a recording can never do what a player could not.
 #pragma once
 
-#include "replay/Recording.h"
+#include "cabinet/Event.h"
 
 class frmCavewing;
 
-namespace replay {
+namespace cabinet {
 
 void deliver(frmCavewing& form, const Event& event);
 
-}  // namespace replay
+}  // namespace cabinet

@@ -1,6 +1,6 @@
 // The start shared by the desktop program and the headless one, so that both read the same
 // command line the same way and a headless replay prints the same wherever it runs.
-#include "app/Launch.h"
+#include "cabinet/Launch.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,16 +1,19 @@
-// The recorder: events into the recording in memory, and the recording onto disk as the sitting
-// goes, by rewriting only its tail (the new event lines and the end line) in place.
-#include "replay/Recorder.h"
+// The recorder: events into the recording in memory, and the recording onto disk in the player's
+// data folder as the sitting goes, by rewriting only its tail (the new event lines and the end
+// line) in place.
+#include "cabinet/Recorder.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string_view>
 
 #include "app/frmCavewing.h"
+#include "cabinet/Phase.h"
 
-namespace replay {
+namespace cabinet {
+
+using replay::Recording;
 
 namespace {
 
@@ -26,7 +29,7 @@ std::int64_t keptScore(const std::string& path) {
   char line[64] = {};
   in.getline(line, sizeof line);
   if (std::string_view(line).rfind(std::string("# ") + ScoreNote, 0) != 0) return -1;
-  return std::strtoll(line + 2 + std::char_traits<char>::length(ScoreNote), nullptr, 10);
+  return frmCavewing::ScoreValue(line + 2 + std::char_traits<char>::length(ScoreNote));
 }
 
 void warn(const std::string& path, const std::string& error) {
@@ -39,7 +42,7 @@ std::string linesFrom(const Recording& r, std::size_t from) {
   tail.events.assign(r.events.begin() + static_cast<std::ptrdiff_t>(from), r.events.end());
   tail.endGrid = r.endGrid;
   std::ostringstream text;
-  write(text, tail);
+  replay::write(text, tail);
   const std::string all = text.str();
   constexpr std::string_view EventsLine = "\nevents\n";
   return all.substr(all.find(EventsLine) + EventsLine.size());
@@ -80,7 +83,7 @@ void Recorder::record(const Event& event) {
 
 void Recorder::observe(const frmCavewing& f, std::int64_t grid) {
   if (grid - gridOnDisk_ >= 1'000'000 / recording_.systemTickUs) save(grid);
-  if (!f.gameOver) {
+  if (phaseOf(f) != Phase::Crashed) {
     savedThisGame_ = false;
     return;
   }
@@ -88,11 +91,11 @@ void Recorder::observe(const frmCavewing& f, std::int64_t grid) {
   savedThisGame_ = true;
   save(grid);
   // The score the high-score list ranks is the one shown at the crash.
-  const std::int64_t score = std::strtoll(f.lblScore.Caption.c_str(), nullptr, 10);
+  const std::int64_t score = frmCavewing::ScoreValue(f.lblScore.Caption);
   if (score > bestScore_ && !bestGamePath_.empty()) {
     bestScore_ = score;
     std::string error;
-    if (!writeFile(bestGamePath_, recording_, ScoreNote + std::to_string(score), error))
+    if (!replay::writeFile(bestGamePath_, recording_, ScoreNote + std::to_string(score), error))
       warn(bestGamePath_, error);
   }
 }
@@ -108,7 +111,7 @@ void Recorder::save(std::int64_t grid) {
   std::string error;
   if (!lastGame_.started()) {
     std::ostringstream text;
-    write(text, recording_);
+    replay::write(text, recording_);
     if (!lastGame_.start(lastGamePath_, text.str(), error)) {
       warn(lastGamePath_, error);
       lastGamePath_.clear();  // said once; the sitting goes on unrecorded on disk
@@ -129,4 +132,4 @@ void Recorder::save(std::int64_t grid) {
   closed_ = full_;
 }
 
-}  // namespace replay
+}  // namespace cabinet

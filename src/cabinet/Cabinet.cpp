@@ -1,0 +1,188 @@
+// The cabinet's policies: where a sitting is kept, what a replay and the demo answer in place of
+// the window, and the order of things at a grid point (timers, then a replay's recorded events,
+// then the demo's moves).
+#include "cabinet/Cabinet.h"
+
+#include <filesystem>
+
+#include "cabinet/Deliver.h"
+#include "cabinet/Recorder.h"
+#include "cabinet/Replayer.h"
+
+namespace cabinet {
+
+namespace {
+
+// Where a sitting is kept: the games played since start-up, and the sitting that set the best
+// score, in the player's data folder; `--record` names the first.
+struct RecordingPlaces {
+  std::string lastGame, bestGame;
+};
+
+RecordingPlaces recordingPlaces(form::Host& host, const std::string& recordFile) {
+  const std::filesystem::path folder = host.UserDataPath();
+  if (folder.empty()) return {recordFile, {}};
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return {recordFile.empty() ? (folder / "last-game").string() : recordFile,
+          (folder / "best-game").string()};
+}
+
+}  // namespace
+
+Sitting Sitting::from(const CommandLine& options) {
+  return Sitting{.seed = options.seed,
+                 .wide = options.wide,
+                 .scoresFile = options.scoresFile,
+                 .recordFile = options.recordFile,
+                 .demo = options.demo};
+}
+
+float Random::Rnd() {
+  const float value = form::Random::Rnd();
+  if (remember) drawn.push_back(value);
+  return value;
+}
+
+Cabinet::Cabinet(form::Host& frontEnd, const Sitting& sitting)
+    : frontEnd_(frontEnd), sitting_(sitting), random_(sitting.seed), form_(*this, random_) {
+  form_.scoresFile = sitting.scoresFile;
+  form_.clock.afterGridPoint = [this] { afterGridPoint(); };
+}
+
+Cabinet::Cabinet(form::Host& frontEnd, const replay::Recording& recording)
+    : frontEnd_(frontEnd),
+      replayed_(&recording),
+      sitting_{.seed = recording.seed,
+               .wide = recording.wide(),
+               .scoresFile = {},
+               .recordFile = {},
+               .demo = false},
+      random_(recording.seed),
+      form_(*this, random_, recording.systemTickUs) {
+  // A replay never writes the player's high-score table.
+  useThrowAwayTable();
+  form_.clock.afterGridPoint = [this] { afterGridPoint(); };
+}
+
+Cabinet::~Cabinet() = default;
+
+void Cabinet::load() {
+  run([this] { form_.Form_Load(); });
+  if (replayed_) {
+    // Once the program has ended, nothing more reaches the form: not even the events recorded
+    // later in the same grid point.
+    replayer_ = std::make_unique<Replayer>(form_, *replayed_, [this] { return ended_; });
+    run([this] { replayer_->deliverDue(onReplayed); });
+    return;
+  }
+  // The demo's sitting is not the player's: recorded only in the file asked for.
+  if (!sitting_.demo || !sitting_.recordFile.empty()) startRecording();
+  if (sitting_.demo) startDemo();
+}
+
+void Cabinet::startRecording() {
+  // After loading: the seed is the one the time of day gave, unless one was asked for.
+  replay::Recording header;
+  header.systemTickUs = form_.clock.systemTick();
+  header.seed = random_.Seed();
+  header.outerWidth = form_.outerWidth;
+  header.player = frmCavewing::UserNameFrom(*this);
+  const RecordingPlaces places = recordingPlaces(*this, sitting_.recordFile);
+  // The demo's games never set the player's best.
+  recorder_ = std::make_unique<Recorder>(std::move(header), places.lastGame,
+                                         sitting_.demo ? std::string() : places.bestGame);
+}
+
+void Cabinet::input(Event event) {
+  if (ended_) return;
+  if (replayer_) {
+    stopReplay();
+    return;
+  }
+  play(std::move(event));
+}
+
+void Cabinet::play(Event event) {
+  event.grid = grid();
+  if (recorder_) recorder_->record(event);
+  run([&] { deliver(form_, event); });
+}
+
+void Cabinet::run(const std::function<void()>& handler) {
+  if (ended_) return;
+  {
+    form::Clock::Delivery delivery(form_.clock);
+    handler();
+  }
+  observe();
+}
+
+void Cabinet::advanceTo(std::int64_t us) {
+  if (!ended_) form_.clock.advanceTo(us);
+}
+
+std::int64_t Cabinet::followRealTime(std::int64_t realUs, int allowedLag) {
+  return form_.clock.followRealTime(realUs, allowedLag);
+}
+
+void Cabinet::afterGridPoint() {
+  if (ended_) return;
+  if (replayer_) run([this] { replayer_->deliverDue(onReplayed); });
+  if (demo_) demo_->step(form_, [this](const Event& e) { play(e); });
+  observe();
+}
+
+void Cabinet::observe() {
+  if (recorder_ && !ended_) recorder_->observe(form_, grid());
+}
+
+bool Cabinet::replayOver() const { return !replayer_ || replayer_->finished(); }
+
+void Cabinet::stopReplay() {
+  replayer_.reset();
+  run([this] { form_.mnuNew_Click(); });
+}
+
+void Cabinet::startDemo() {
+  demo_.emplace();
+  useThrowAwayTable();
+  demo_->step(form_, [this](const Event& e) { play(e); });
+}
+
+void Cabinet::stopDemo() {
+  if (!demo_) return;
+  demo_.reset();
+  form_.throwAwayTable.reset();
+  run([this] { form_.mnuNew_Click(); });
+}
+
+// The table is read from and saved to a text in memory: no file is touched.
+void Cabinet::useThrowAwayTable() { form_.throwAwayTable = std::string(); }
+
+void Cabinet::MsgBox(const std::string& prompt, const std::string& title) {
+  // No one is at the window while the demo plays: a box would wait for no one, and time stands
+  // still while one is open.
+  if (demo_) return;
+  frontEnd_.MsgBox(prompt, title);
+}
+
+void Cabinet::End() {
+  if (ended_) return;
+  if (recorder_) recorder_->save(grid());
+  ended_ = true;
+  frontEnd_.End();
+}
+
+float Cabinet::OuterWidth() {
+  // A replay plays at the recorded width, whatever the window it is shown in.
+  return replayed_ ? replayed_->outerWidth : frontEnd_.OuterWidth();
+}
+
+std::string Cabinet::Environ(const std::string& name) {
+  // A replay plays as the recorded player.
+  if (replayed_) return name == "NWUSERNAME" ? replayed_->player : std::string();
+  return frontEnd_.Environ(name);
+}
+
+}  // namespace cabinet

@@ -1,0 +1,137 @@
+// The cabinet: everything around the game's rules that every front end needs, as an arcade
+// machine's cabinet holds the game board, the attract mode and the coin slot. It owns the random
+// generator and the form, delivers input events to the form's handlers, advances the game to a
+// given time, records every sitting at the window (or plays a recording back), runs the demo,
+// and keeps the demo's and a replay's scores out of the player's table.
+//
+// A front end gives the cabinet its host services, real time and the player's input events, and
+// paints from the form's controls; it never calls a form handler itself.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "app/frmCavewing.h"
+#include "cabinet/Demo.h"
+#include "cabinet/Event.h"
+#include "cabinet/Phase.h"
+#include "form/Host.h"
+#include "form/Random.h"
+#include "replay/Recording.h"
+
+namespace cabinet {
+
+class Recorder;
+class Replayer;
+
+// What a sitting at the window asks for.
+struct Sitting {
+  std::optional<std::uint64_t> seed;  // the same seed gives the same cave
+  bool wide = false;                  // the wide window's layout
+  std::string scoresFile;             // the player's high-score table; empty for the usual place
+  std::string recordFile;             // where the sitting is kept; empty for the data folder's
+  bool demo = false;                  // the sitting opens with the demo
+
+  static Sitting from(const CommandLine& options);
+};
+
+// The game's random numbers; on request it remembers the values drawn, for a trace.
+class Random : public form::Random {
+public:
+  using form::Random::Random;
+  float Rnd() override;
+
+  bool remember = false;
+  std::vector<float> drawn;
+};
+
+class Cabinet : private form::Host {
+public:
+  // A sitting: the player plays, and the sitting is recorded as `last-game` and `best-game` in
+  // the player's data folder (`--record` names the first). A sitting that opens with the demo is
+  // not the player's: it is recorded only in the file asked for, and never as the best game.
+  Cabinet(form::Host& frontEnd, const Sitting& sitting);
+  // A replay: the recording (which must outlive the cabinet) plays back as it was played, as
+  // the recorded player and with a throw-away high-score table; input from the player stops it.
+  Cabinet(form::Host& frontEnd, const replay::Recording& recording);
+  ~Cabinet() override;
+  Cabinet(const Cabinet&) = delete;
+  Cabinet& operator=(const Cabinet&) = delete;
+
+  frmCavewing& form() { return form_; }
+  const frmCavewing& form() const { return form_; }
+  const form::Clock& clock() const { return form_.clock; }
+  Random& random() { return random_; }
+  Phase phase() const { return phaseOf(form_); }
+  std::int64_t grid() const { return form_.clock.now() / form_.clock.systemTick(); }
+  bool wide() const { return sitting_.wide; }
+  // The program has ended (Exit, Ctrl+X, the close box): nothing more reaches the form.
+  bool ended() const { return ended_; }
+  // Ends the program from outside (a signal, the display going away): the recording is kept and
+  // the front end told to end, as on Exit.
+  void end() { End(); }
+
+  // Loads the form into the ready phase and starts recording (and the demo, if the sitting opens
+  // with it), or replaying from grid point 0.
+  void load();
+  // The player's input, at the grid point reached: recorded and delivered. During a replay it
+  // stops the replay instead, and the game goes back to the ready phase.
+  void input(Event event);
+  // Runs one form handler with time standing still until it returns.
+  void run(const std::function<void()>& handler);
+  // Advances the game to `us` (microseconds of game time): at every grid point on the way the
+  // timers fire, then the replay's events and the demo's moves of that grid point follow.
+  void advanceTo(std::int64_t us);
+  // Follows real time, as Clock::followRealTime does; returns the grid points dropped.
+  std::int64_t followRealTime(std::int64_t realUs, int allowedLag);
+
+  // Ends the demo and leaves the game ready for the player, with the player's table.
+  void stopDemo();
+  bool demoPlaying() const { return demo_.has_value(); }
+
+  bool replaying() const { return replayer_ != nullptr; }
+  // Whether the recording has played to its end (or there is none).
+  bool replayOver() const;
+  // Learns of every replayed event just before it is delivered (to show the player's presses).
+  std::function<void(const Event&)> onReplayed;
+
+private:
+  // form::Host: the front end's services, with the cabinet's policy on top.
+  void MsgBox(const std::string& prompt, const std::string& title) override;
+  void End() override;
+  std::string AppPath() override { return frontEnd_.AppPath(); }
+  std::string UserDataPath() override { return frontEnd_.UserDataPath(); }
+  std::string Environ(const std::string& name) override;
+  void Show() override { frontEnd_.Show(); }
+  float OuterWidth() override;
+  void SetFocus(const form::CommandButton& button) override { frontEnd_.SetFocus(button); }
+  void SetMousePointer(form::MousePointer pointer) override { frontEnd_.SetMousePointer(pointer); }
+  double Timer() override { return frontEnd_.Timer(); }
+
+  void afterGridPoint();
+  // Input at the grid point reached, recorded if the sitting is, and delivered.
+  void play(Event event);
+  // The demo: plays by itself, with no message box waiting for anyone and a throw-away table.
+  void startDemo();
+  void observe();
+  void startRecording();
+  void stopReplay();
+  void useThrowAwayTable();
+
+  form::Host& frontEnd_;
+  const replay::Recording* replayed_ = nullptr;
+  Sitting sitting_;  // for a replay, as recorded
+  Random random_;
+  frmCavewing form_;
+  std::unique_ptr<Recorder> recorder_;
+  std::unique_ptr<Replayer> replayer_;
+  std::optional<Demo> demo_;
+  bool ended_ = false;
+};
+
+}  // namespace cabinet

@@ -1,0 +1,31 @@
+#include "cabinet/Demo.h"
+
+#include "app/frmCavewing.h"
+#include "cabinet/Phase.h"
+
+namespace cabinet {
+
+void Demo::step(frmCavewing& form, const std::function<void(const Event&)>& input) {
+  // Pressed in the middle of the window, as a player's hand would rest.
+  constexpr float X = frmCavewing::ScaleWidth / 2, Y = frmCavewing::ScaleHeight / 2;
+  // The pilot's hand goes through the player's events, so that a recording keeps it.
+  if (const auto press = pilot_.nextHand(form)) {
+    const auto kind = *press ? Event::Kind::Down : Event::Kind::Up;
+    input(Event{.kind = kind, .button = frmCavewing::LeftButton, .x = X, .y = Y});
+  }
+  if (phaseOf(form) == Phase::Ready) {
+    input(Event{.kind = Event::Kind::Start});
+    return;
+  }
+  if (phaseOf(form) != Phase::Crashed || !form.lblTitle.Visible) return;
+  // The list after a crash: shown for a while, then a click starts the next game.
+  const std::int64_t now = form.clock.now();
+  if (listSince_ < 0) listSince_ = now;
+  if (now - listSince_ < ListShownUs) return;
+  listSince_ = -1;
+  // A click, as a player makes it.
+  for (auto kind : {Event::Kind::Down, Event::Kind::Up})
+    input(Event{.kind = kind, .button = frmCavewing::LeftButton, .x = X, .y = Y});
+}
+
+}  // namespace cabinet

@@ -1,0 +1,36 @@
+#include "cabinet/Phase.h"
+
+#include <tuple>
+
+#include "app/frmCavewing.h"
+
+namespace cabinet {
+
+Phase phaseOf(const frmCavewing& f) {
+  const auto flags = std::tuple(f.gameRunning, f.halted, f.gameOver, f.crashed);
+  if (flags == std::tuple(false, true, false, false)) return Phase::Ready;
+  if (flags == std::tuple(true, false, false, false)) return Phase::Flying;
+  if (flags == std::tuple(true, true, false, false)) return Phase::Paused;
+  // The table's crashed row has gameRunning on, yet the collision switches it off as the crash
+  // begins: either way the game has crashed.
+  if (f.halted && f.gameOver && f.crashed) return Phase::Crashed;
+  return Phase::None;
+}
+
+const char* nameOf(Phase phase) {
+  switch (phase) {
+    case Phase::Ready:
+      return "ready";
+    case Phase::Flying:
+      return "flying";
+    case Phase::Paused:
+      return "paused";
+    case Phase::Crashed:
+      return "crashed";
+    case Phase::None:
+      break;
+  }
+  return "none";
+}
+
+}  // namespace cabinet

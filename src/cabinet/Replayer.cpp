@@ -1,0 +1,27 @@
+#include "cabinet/Replayer.h"
+
+#include <utility>
+
+#include "app/frmCavewing.h"
+#include "cabinet/Deliver.h"
+
+namespace cabinet {
+
+Replayer::Replayer(frmCavewing& form, const replay::Recording& recording,
+                   std::function<bool()> ended)
+    : form_(form), recording_(recording), ended_(std::move(ended)) {}
+
+std::int64_t Replayer::grid() const { return form_.clock.now() / form_.clock.systemTick(); }
+
+void Replayer::deliverDue(const std::function<void(const Event&)>& shown) {
+  const auto& events = recording_.events;
+  while (next_ < events.size() && events[next_].grid <= grid() && !ended_()) {
+    const Event& e = events[next_++];
+    if (shown) shown(e);
+    deliver(form_, e);
+  }
+}
+
+bool Replayer::finished() const { return grid() >= recording_.endGrid; }
+
+}  // namespace cabinet
