@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The two commands of the quick start: `make run` and `make test`.
 BUILD ?= build
 JOBS ?= $(shell nproc)

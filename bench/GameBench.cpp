@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cost of a whole game, headless: load, START, the autopilot flying through the window's own
 // mouse events until the crash, the banner, and the high-score list with its ranking, which reads
 // and writes the table file. Seeds cycle through twenty caves, so each iteration is a different

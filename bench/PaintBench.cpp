@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cost of painting: one frame of the playfield during flight, rendered offscreen into an
 // image at the natural size, on a screen of device pixel ratio 1 and of ratio 2; and one whole
 // frame as the running game makes it, from bringing the playfield in step with the form to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cost of the simulation: one system tick of a flying game, with the cave scrolling and
 // narrowing, the collision test, the rotor, the score and pause timers and the climb and fall
 // timers all running. The demo's autopilot steers through the window's mouse events, as a player

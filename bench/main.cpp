@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The benchmarks' main: painting needs an application object, offscreen, before any runs.
 #include <benchmark/benchmark.h>
 

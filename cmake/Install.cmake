@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installing Cavewing as a desktop game, and packaging it as a .deb for Debian 12.
 include(GNUInstallDirs)
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draw Cavewing's pictures from scratch into assets/.
 
 Standard library only: pictures are painted into a small RGBA canvas

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Parsing of the command line, kept apart from Qt so that it can be tested headless.
 #include "app/CommandLine.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's command line: what a user may ask for when starting Cavewing.
 #pragma once
 

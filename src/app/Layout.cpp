@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window as it is created: every control at its place with its look, the timers at their
 // intervals, the menu bar, and the binding of events to handlers. Form_Load starts from here.
 #include "app/frmCavewing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // New Game and START: New Game stops everything and returns to the ready phase from any phase;
 // START turns the ready phase into flight by switching the play timers on.
 #include "app/frmCavewing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up and shutdown: Form_Load puts the window into the ready phase (and applies the wide
 // layout when the window is exactly as wide as that layout was made for); Exit and closing the
 // window end the program at once, saving nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // frmCavewing: the game window, its controls, its game state and every event handler.
 //
 // One class, many files: each section below is implemented in the folder of its subsystem, and

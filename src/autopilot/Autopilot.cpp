@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The demo's pilot. It aims for the middle of the opening just ahead and, from well before the
 // obstacle arrives, for the middle of the passage beside it on its roomier side, as far as the
 // walls right ahead let it go. It holds the button exactly while the helicopter, braked as hard as

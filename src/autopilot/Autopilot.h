@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The demo's pilot: looks at the cave ahead of the helicopter and decides whether the left button
 // should be held. It plays through the same press and release events a player makes; it never
 // moves the helicopter itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cabinet's policies: where a sitting is kept, what a replay and the demo answer in place of
 // the window, and the order of things at a grid point (timers, then a replay's recorded events,
 // then the demo's moves).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cabinet: everything around the game's rules that every front end needs, as an arcade
 // machine's cabinet holds the game board, the attract mode and the coin slot. It owns the random
 // generator and the form, delivers input events to the form's handlers, advances the game to a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The controls an input event names, under the names recordings use: the menu commands and the
 // labels of the high-score list. The one table of these names: delivery, the recording format and
 // the front ends all look them up here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The event vocabulary mapped onto the form's handlers, with the window's own rules of what can
 // be clicked now.
 #include "cabinet/Deliver.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cabinet/Demo.h"
 
 #include "app/frmCavewing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The demo (attract mode): Cavewing plays by itself, as arcade machines do between players. At
 // every grid point the autopilot holds or lets go of the left button, START is clicked in the
 // ready phase, and after a crash the high-score list shows for a few seconds before a click

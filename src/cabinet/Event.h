@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cabinet's input vocabulary: what a player can do to the window, in the form's own terms
 // (button codes, shift state, key and character codes, positions in twips, control names). Every
 // front end turns its toolkit's events into these, a recording stores them, and the cabinet

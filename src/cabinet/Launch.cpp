@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The start shared by the desktop program and the headless one, so that both read the same
 // command line the same way and a headless replay prints the same wherever it runs.
 #include "cabinet/Launch.h"

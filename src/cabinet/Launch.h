@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the program starts, whatever front end it has: the command line read once, help, version
 // and mistakes answered, a recording read, a headless replay played. Only opening the window is
 // left to the front end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cabinet/Phase.h"
 
 #include <tuple>

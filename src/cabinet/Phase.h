@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's phase, read from its four flags as the game-state table lays them out: ready,
 // flying, paused, crashed. Any other combination is none of them (a fault, if it is ever seen).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The recorder: events into the recording in memory, and the recording onto disk in the player's
 // data folder as the sitting goes, by rewriting only its tail (the new event lines and the end
 // line) in place.

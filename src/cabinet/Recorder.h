@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Records a sitting at the window: every input event with its grid point, from start-up
 // on, so that the recording replays the whole sitting exactly. From the first START on, the
 // recording is kept on disk as the last game as the sitting goes (brought up to date once a second

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cabinet/Replayer.h"
 
 #include <utility>

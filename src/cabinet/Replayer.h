@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plays a recording back into a form: hands each recorded input event to the form right after
 // the timers of its grid point, exactly where it happened in the recorded game.
 #pragma once

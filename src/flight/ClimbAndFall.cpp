@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Climb and fall: the helicopter only moves up and down, by one shared 16-bit speed. While the
 // climb timer runs each of its ticks takes 20 off the speed, and once the speed is no longer
 // downward it stops the fall timer and moves the craft itself; the fall timer moves the craft by

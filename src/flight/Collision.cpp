@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The collision test: on every tick while flying, floor blocks whose tops coincide with the block
 // two places before are first lifted 19 twips apart; then the helicopter is tested against every
 // wall block and the obstacle, touching edges included, and the first contact starts the crash:

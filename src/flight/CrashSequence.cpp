@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The crash sequence: after a contact the banner "YOU CRASHED" stays up for two ticks of
 // tmrCRASH, one to arm and one to finish, and then gives way to the high-score list.
 #include "app/frmCavewing.h"

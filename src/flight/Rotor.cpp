@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rotor: while flying, each tick shows the next of the five helicopter frames.
 #include "app/frmCavewing.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Grid-point timer delivery: enabling, re-timing and firing of the form's timers.
 #include "form/Clock.h"
 

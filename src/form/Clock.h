@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's clock: timers that behave like a classic desktop message timer, modelled exactly
 // and deterministically. Virtual time runs in whole microseconds and moves only in steps of the
 // system tick; at each grid point every due timer fires once, in order of due time, ties in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The controls a form is made of: rectangles, pictures, labels, a push button and menu items,
 // with the property names the game's handlers use. Geometry is in twips, single precision,
 // because the game compares positions as sums rounded to single precision.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Everything the game needs from the world outside the form: message boxes, ending the
 // program, the program's folder and the player's data folder, the environment, the window's
 // outer width, keyboard focus, the mouse pointer and the time of day. The Qt front end

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Files the game keeps: opening through symbolic links to a regular file only, the lock held from
 // reading to saving, bounded reading, and the two ways of saving (a new copy renamed into place,
 // or in place behind a backup) with the debris of killed saves cleared.

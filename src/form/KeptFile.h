@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file the game keeps for its players (the high-score table, a recording), which many players
 // may share in one folder, on a network drive too. Every write of such a file goes through here:
 //

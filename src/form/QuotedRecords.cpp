@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Quoted-field text records: parsing and formatting of the fields, within fixed bounds.
 #include "form/QuotedRecords.h"
 

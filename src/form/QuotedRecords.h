@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Quoted-field text records: a file of text fields, each written in double quotes on a line of
 // its own ended by CR LF. Reading also takes unquoted fields and several fields on one line,
 // separated by commas. Damaged files are read as far as they make sense, within fixed bounds.

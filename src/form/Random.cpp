@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // splitmix64: tiny, well mixed, and identical on every platform.
 #include "form/Random.h"
 

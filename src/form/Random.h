@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's random numbers: a small, fast generator with values in [0, 1), the same sequence
 // for the same seed on every machine. Seeded once from the time of day unless a seed was given.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // UTF-8 decoding and encoding, just enough for upper-casing by the generated table of runs.
 #include "form/Utf8Text.h"
 

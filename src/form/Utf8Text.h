@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text in UTF-8 as the form's string functions see it: upper case by Unicode's simple mapping,
 // the same on every machine whatever its locale, and cutting a text to a size without splitting
 // a character.

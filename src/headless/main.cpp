@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // cavewing-headless: the program without its window, for replaying recordings where there is no
 // desktop (in Node, compiled to WebAssembly). It reads the same command line as cavewing.
 #include <iostream>

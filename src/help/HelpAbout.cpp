@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How to Play and About: two modal boxes with one OK button, open only while no game is flying.
 #include "app/frmCavewing.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mouse and keyboard input: a press climbs, pauses, resumes, closes the high-score list or, after
 // a crash, starts a new game; a release lets the helicopter fall; Space, Esc and Enter pause and
 // resume; Alt+F4 and Ctrl+X end the program. Presses on the helicopter count as presses on the

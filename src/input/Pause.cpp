@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pause and the pause meter: a pause spends one of six charges and freezes the flight with the
 // menus usable; resuming lets the helicopter fly on; every ten seconds of unpaused flight give
 // one charge back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/Demo.h"
 
 #include "qt/FirstInput.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The demo in the window: the cabinet plays by itself (see cabinet/Demo.h) while a badge says so,
 // and the first real click or key ends the demo and leaves the game ready to play; that click or
 // key does nothing else.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SIGTERM, SIGHUP and SIGINT read from a signalfd by the event loop, and the program's end by the
 // same signal once the window has closed.
 #include "qt/EndSignals.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The signals that end a sitting the player did not end (SIGTERM, a logout's SIGHUP, Ctrl+C's
 // SIGINT) arrive as ordinary events through a signalfd, never in a signal handler: the window
 // can then keep its recording and close as on Exit, and the program ends by the same signal.

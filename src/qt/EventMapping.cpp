@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The translation tables from Qt's buttons, modifiers and keys to the form's codes.
 #include "qt/EventMapping.h"
 

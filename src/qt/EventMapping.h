@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Qt's mouse and key events in the form's own vocabulary: button codes, shift state, classic
 // virtual key codes and character codes. Pure functions, so that the mapping can be tested alone.
 #pragma once

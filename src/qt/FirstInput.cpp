@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Catching the first click or key of the application with an event filter on it: a shortcut
 // override accepted keeps the key from any shortcut, and its repeats and release are swallowed.
 #include "qt/FirstInput.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The player's next click or key, caught before any widget, menu or shortcut of the application
 // sees it: it wakes the game up (ends the demo, lifts a stand-still) and does nothing else. The
 // rest of a caught key, its repeats and its release, goes nowhere either.

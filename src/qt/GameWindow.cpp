@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The host side of the cabinet: Qt widgets, dialogs and time, translated to and from the game.
 #include "qt/GameWindow.h"
 

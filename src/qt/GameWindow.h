@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's main window: the real menu bar built from the form's menu items, the playfield,
 // message boxes, the cursor, and the real-time pump. It hosts the cabinet, which drives the
 // game; the window holds no rule.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hit-testing of the high-score list: a press on a visible rank, name, score or the heading is a
 // click on that label; the labels painted last are tested first.
 #include "qt/ListClicks.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Presses on the high-score list: which visible label of the list lies under a point of the
 // playfield, and the form's click handler for it.
 #pragma once

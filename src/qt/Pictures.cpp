@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/Pictures.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's pictures, compiled into the program from assets/.
 #pragma once
 

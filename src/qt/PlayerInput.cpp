@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mouse and key events of the playfield, routed to the form's handlers: presses on the visible
 // helicopter go to it, all others to the window; releases go where the first held button was
 // pressed; the second press of a left double click arrives as the window's double click. When

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The player's mouse and keys, carried from Qt to the form: presses, releases and double clicks
 // on the playfield (on the helicopter, or else on the window), key presses while the playfield
 // has the focus, and a release for the buttons still held when the window loses the focus.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Painting of the form's controls: rectangles, then pictures, then labels, on a black field.
 // Twips map to logical pixels at 15 twips a pixel, and the field is scaled to fit the widget.
 #include "qt/Playfield.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The playfield: paints every visible control of the form on black, scaled to fit the widget and
 // centred, and holds the real START button. It holds no game rule: it only shows the form.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/RealTimePump.h"
 
 #include "qt/TimingReport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives the cabinet from real time: wakes at the next grid point, lets the game follow real time
 // (the clock drops the time missed in a stall), and lets the window catch up. While nothing
 // visible changes (the ready phase, a pause, the high-score list) it wakes less often and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The stand-still: which window events mean the window went away in flight, stopping the
 // real-time pump under the overlay, and starting it again, with no time caught up, at the first
 // click or key.

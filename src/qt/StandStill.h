@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // While the window is not in front in flight (it lost the focus, or is minimised or hidden), time
 // stands still as it does while a message box is open: the clock does not move, nothing fires,
 // and the time is not caught up afterwards. A "PAUSED" overlay says so; back in front, the first

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/TimingReport.h"
 
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Remembering the window between runs (in the user's configuration folder, through QSettings) and
 // the full-screen toggle. Both belong to the desktop window alone, never to the game.
 #include "qt/WindowState.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window as a desktop window: it comes back at the size and place it had when the game was
 // last left, and F11 toggles full screen. The window always fits the screen's free area: a first
 // size, or one remembered from a larger screen, is scaled down. The playfield scales itself to

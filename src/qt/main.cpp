@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cavewing: keep the helicopter aloft in a cave that scrolls from right to left.
 #include <QApplication>
 #include <QFont>

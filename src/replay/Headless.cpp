@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The headless host answers like a window that nobody looks at: message boxes close at once and
 // there are no folders. The cabinet answers the rest as a replay does: the recorded player, the
 // recorded outer width, a throw-away high-score table in memory.

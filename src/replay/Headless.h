@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays a recording without a window, as fast as the machine allows: the final score and
 // phase, and on request a trace of one JSON object per grid point with the observable state.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing and strict reading of recorded games. A recording that is damaged, hostile or from an
 // incompatible version is refused with a message; it is never replayed wrongly.
 #include "replay/Recording.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A recorded sitting: everything that determines it (the clock's system tick, the generator and
 // its seed, the window's outer width at load, the player's name) and the player's input events,
 // in the cabinet's vocabulary, with their grid points. Kept in a small line-based text format:

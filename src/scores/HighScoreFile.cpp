@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The high-score file and the player's name: where the table is kept, reading it into the list's
 // labels and writing it back. A damaged or missing file never stops the game: errors leave the
 // labels as far as they were filled and earn one line on standard error, nothing more. The file's

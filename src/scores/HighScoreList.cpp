@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The high-score list: shown in place of the cave (which is when a finished game is ranked),
 // hidden to bring the cave back; the menu toggles it, and a click on it hides it, or after a
 // crash starts the next game.

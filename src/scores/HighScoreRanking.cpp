@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ranking of a finished game: the table is reloaded from the file, and after a crash a score
 // that beats the player's own entry (or, for a new name, the last row) takes its place, keeping
 // one row per name. The table is then saved and the player congratulated.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scrolling cave: every tick moves the wall blocks and the middle obstacle 120 twips left.
 // A block that has left the window on the left joins the right end of its row; a ceiling block
 // gets a new height one 240-twip step up or down from its neighbour, held inside the ceiling's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Narrowing the cave: every 750 ms of flight the opening between ceiling and floor loses 15
 // twips, until it reaches 2400 or less; the tick after that switches the timer off. Only columns
 // regenerated after a change get the new opening.

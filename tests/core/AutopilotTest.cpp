@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The demo's autopilot, flying headless games through the clock and the window's own mouse events.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The cabinet's policies, headless: the game's phase, the demo, where and when a sitting is
 // recorded, and what a replay answers in place of the player.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the cave keeps true after every tick, in every phase: both rows of wall blocks unbroken,
 // each ceiling inside its band, no floor below its limit, and the obstacle inside the opening of
 // its column with a passage beside it. Shared by the tunnel tests and the soak.

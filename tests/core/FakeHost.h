@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A host for headless tests: records what the form asked of the outside world.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The high-score table under attack, and as an unlucky shared folder treats it: saving never
 // destroys what it does not own, a shared table stays shared, and players saving at the same time
 // never lose each other's scores. Cases that need other users run as root only.

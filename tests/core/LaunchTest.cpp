@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's start, shared by the desktop program and the headless one: what it prints and
 // returns for each command line, and when it opens the window.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Games recorded with the game itself, kept in tests/replays, replayed headless: each must end
 // exactly as it ended when it was recorded. A failure names the rule whose change it shows.
 #include <gtest/gtest.h>

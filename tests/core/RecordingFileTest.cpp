@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Recordings on disk: reading is bounded and says why a file is refused; the recorder keeps a
 // playable recording on disk as the sitting goes and stops at the bounds the reader accepts; a
 // replay's table never touches a file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A recording made up in a test: its events, where it ends, and who played it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The recorded-game format: what is written reads back the same; what is damaged is refused.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Recorded games replay exactly: the same state at every grid point as when they were played.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A game whose program folder and player's data folder are fresh temporary folders, with the
 // helpers that the score and high-score tests share.
 #pragma once

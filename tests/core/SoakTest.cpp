@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The soak: thousands of games on random seeds, played with random presses, releases, double
 // clicks, keys, pauses, menu commands and New Game at random moments, some of them flown by the
 // autopilot so that the cave gets to narrow. After every tick and every event the rules'

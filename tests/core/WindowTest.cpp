@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game window as created, after start-up, after START and after New Game.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Helpers for tests of the real program in a real X server (Xvfb), driven with xdotool, on top of
 # xvfb.sh. Every wait has a deadline; nothing sleeps for a fixed time to let something happen.
 set -euo pipefail

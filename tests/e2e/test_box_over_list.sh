@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A new high score while the player looks at another window: when its message box opens, the
 # high-score list is already on screen under it, not the "YOU CRASHED" picture. (Kept out: the
 # window, not being the active one, painted the list only once the box was closed.)

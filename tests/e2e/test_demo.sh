@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The demo looks like one: a "DEMO" badge and its hint in the corner while it plays; the first click
 # ends it, takes the badge away, and leaves START ready to play.
 source "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Flying in the real window: a right click pauses and takes a box off the pause meter, holding the
 # left button resumes and climbs, letting go falls, and the floor ends the flight with the banner.
 source "$(dirname "$0")/lib.sh"

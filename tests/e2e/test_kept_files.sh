@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # What the program refuses on the command line and on disk: pointless option mixes, output that
 # cannot be written, a replay that is no regular file; and, as root, saving over a device node.
 source "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The keys come back to the game after a menu or a box: paused, Alt+F then Esc closes the menu, and
 # Space resumes the flight instead of opening a menu; after How to Play, opened from the menu by
 # its keys, has closed, Space resumes too.

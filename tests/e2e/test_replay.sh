@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A recorded game played back in the real window: the replay presses START by itself, the
 # helicopter climbs as recorded until it meets the ceiling, and a click stops the replay.
 source "$(dirname "$0")/lib.sh"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The real window under Xvfb: resized, it scales the playfield to fit, centred on black; it comes
 # back at the size and place it had when the game was left; the wide window neither takes the
 # remembered size nor overwrites it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # An ending the player did not choose leaves a playable recording: SIGTERM, SIGHUP (a logout) and
 # the X server going away, each in flight; and the demo records its games in the file asked for,
 # keeping no table and no last game.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # In flight, the game stands still while its window is not in front: another window takes the
 # focus, or the window is unmapped (minimised) and mapped again. The picture and the score stand
 # still under the PAUSED overlay, no pause charge is spent, and the first click or key back only

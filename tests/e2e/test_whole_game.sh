@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A whole game in the real window: START, a flight into the floor, the banner, the high-score list
 # with the new row, the message box answered with Enter, a click for the next game; and the
 # high-score file on disk, rewritten in its own format with the new row in its place.

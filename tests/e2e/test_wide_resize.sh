@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The window made wider than the cave after it loaded: the picture scales, the game does not
 # change. The demo's pilot flies in a window resized to 1920 px, and within one flight the middle
 # obstacle leaves on the left and comes back from the right, again and again, as in the normal

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The game window in a real X server: START by its pixels, a click starts a flight, Ctrl+X ends.
 source "$(dirname "$0")/lib.sh"
 start_xvfb

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Shared by the real-window tests: an X server of our own on a free display, and waiting with a
 # deadline instead of sleeping. Source it; the test calls stop_xvfb when it exits (in its trap).
 

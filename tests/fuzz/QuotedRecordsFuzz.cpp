@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the quoted-field records reader: any bytes at all must parse within the
 // bounds, into fields that hold no line break, and what is written back must read back the same.
 #include <cstddef>

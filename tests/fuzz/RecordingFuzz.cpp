@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the recorded-game reader: any bytes at all are either refused with a message
 // that names a line, or read into a recording that writes out and reads back the same.
 #include <cstddef>

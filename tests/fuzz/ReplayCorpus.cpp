@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs every file of the saved fuzz corpus through the fuzz target once, with the normal
 // compiler and no fuzzing engine, so that each case the fuzzer ever found stays fixed.
 #include <cstdint>

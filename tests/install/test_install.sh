@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # `cmake --install` into a temporary prefix puts every file of a desktop game in place, and the
 # desktop entry, the AppStream metainfo and the man page agree with the program and pass the
 # validators.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The .deb that `make package` builds: lintian finds no error and no warning in it, its
 # dependencies name the Debian 12 libraries the program needs, and the program unpacked from it
 # (dpkg-deb -x, no installing) starts under Xvfb and paints the red START button at its place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The demo in the real window, offscreen: it plays, crashes, shows the list and starts the next
 // game without a box waiting for anyone or a word written to the player's table; a real click or
 // key ends it, does nothing else, and leaves the game ready to play.

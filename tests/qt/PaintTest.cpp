@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the window shows after frames of flight is exactly what a full repaint of the same state
 // paints: the playfield repaints only what changed, and a pixel it forgets stays on screen (a
 // wall smeared across the cave). The window's own pixels are taken from what it flushed.

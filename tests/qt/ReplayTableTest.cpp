@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A replay in the window ranks in a throw-away table in memory: the player's table is never
 // touched, even when there is no usable folder for scratch files.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Presses on a playfield scaled away from its natural size: a press where the helicopter shows
 // reaches the game as a press on the helicopter, and a press where it would show at the natural
 // size, but does not now, is the window's. Run at the screen's own density; ctest runs it again

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The playfield at any window size and screen density: scaled to fit and centred on black, with
 // sharp wall edges and pixel-art pictures scaled without blur; and F11 toggles full screen.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real window offscreen: what it paints, its menu bar, its shortcuts and its boxes.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Qt tests run offscreen with one application object for all of them.
 #include <gtest/gtest.h>
 

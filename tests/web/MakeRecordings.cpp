@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Makes recorded sittings for the test that replays them natively and in WebAssembly and compares
 // every grid point. Each sitting is made from its own number, the same every time. Most are flown
 // by the demo's pilot, so that games last and the cave narrows; the others by a restless hand that

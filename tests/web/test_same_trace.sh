@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # One game everywhere: every recording in tests/replays and a set of generated sittings, replayed
 # headless by the desktop program and by its WebAssembly build in Node, print the same trace byte
 # for byte, and the damaged recordings of the fuzz corpus are refused with the same words.
