@@ -1,0 +1,95 @@
+// The page in a real browser, as a player meets it: it loads, START starts a flight, holding the
+// button climbs, a crash shows the banner and then the list, the new high score is kept over a
+// reload, a dropped recording replays it, both help boxes open from the menus, and a page that goes away in flight stands still.
+//
+//   node --experimental-websocket test_page.mjs BUILD_WEB_FOLDER
+import assert from 'node:assert/strict';
+import {Browser} from './browser.mjs';
+
+const Flying = 1, Crashed = 3;
+const folder = process.argv[2];
+const b = await Browser.open(folder);
+const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
+
+async function answerBox(title) {
+  await b.waitFor(`the box "${title}"`, `cavewingProbe.boxOpen() &&
+    document.getElementById('box-title').textContent === ${JSON.stringify(title)}`);
+  await b.click(await b.centreOf('#box-ok'));
+  await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+}
+
+async function startFlight() {
+  await b.waitFor('START', `getComputedStyle(document.getElementById('start')).display !== 'none'`);
+  await b.click(await b.centreOf('#start'));
+  await b.waitFor('flight', `cavewingProbe.phase() === ${Flying}`);
+}
+
+try {
+  await b.goto('/index.html?name=Tester&seed=7');
+  assert.ok(await b.evaluate(painted('Score:')), 'the field is painted');
+
+  // Holding the left button climbs; letting go, the helicopter falls to a crash.
+  await startFlight();
+  const field = await b.centreOf('#field');
+  const top = await b.evaluate('cavewingProbe.copterTop()');
+  await b.mouse('mousePressed', field);
+  await b.waitFor('the helicopter to climb', `cavewingProbe.copterTop() < ${top} - 300`);
+  await b.mouse('mouseReleased', field);
+  await b.waitFor('the crash banner', `cavewingProbe.phase() === ${Crashed} && ${painted('YOU CRASHED')}`,
+                  30000);
+  // The first score in an empty table is a new high score: its box stands over the list.
+  await b.waitFor('the high-score list', painted('HIGH SCORE LIST'), 30000);
+  if (await b.evaluate('cavewingProbe.boxOpen()')) {
+    await b.click(await b.centreOf('#box-ok'));
+    await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+  }
+  await b.waitFor('the name on the list', painted('TESTER'));
+  const score = await b.evaluate('cavewingProbe.score()');
+
+  // The sitting was recorded: the last game, dropped on the page, plays back to the same score.
+  await b.evaluate(`(() => { const t = new DataTransfer();
+    t.items.add(new File([localStorage.getItem('cavewing:last-game')], 'last-game'));
+    document.dispatchEvent(new DragEvent('drop', {dataTransfer: t})); })()`);
+  await b.waitFor('the replay', `location.search.includes('replay') && cavewingProbe.ready() &&
+    cavewingProbe.badge() === 'REPLAY'`, 30000);
+  await b.waitFor('the replayed crash', `${painted('YOU CRASHED')} &&
+    cavewingProbe.score() === ${JSON.stringify(score)}`, 30000);
+
+  // The table is the browser's: a reload shows the same list from the High Scores menu.
+  await b.goto('/index.html?name=Somebody');
+  await b.click(await b.centreOf('.menu[data-name="mnuScores"]'));
+  await b.waitFor('the kept list', `${painted('HIGH SCORE LIST')} && ${painted('TESTER')}`);
+
+  // Both help boxes, from the Help menu by mouse and by the keyboard's access letters.
+  await b.key('Escape', 'Escape', 27);
+  await b.click(await b.centreOf('.menu[data-name="&Help"]'));
+  await b.click(await b.centreOf('.item[data-name="mnuHow"]'));
+  const how = await b.waitFor('How to Play', `cavewingProbe.boxOpen() &&
+    document.getElementById('box-title').textContent`);
+  await b.click(await b.centreOf('#box-ok'));
+  await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+  await b.key('h', 'KeyH', 72, 1 /* Alt */);
+  await b.key('a', 'KeyA', 65);
+  const about = await b.waitFor('About', `cavewingProbe.boxOpen() &&
+    document.getElementById('box-title').textContent`);
+  assert.notEqual(how, about, 'two different boxes');
+  await b.click(await b.centreOf('#box-ok'));
+  await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+
+  // The page going away in flight stands it still until the next click.
+  await b.key('Escape', 'Escape', 27);
+  await b.waitFor('the list to go', `!${painted('HIGH SCORE LIST')}`);
+  await startFlight();
+  await b.evaluate(`window.dispatchEvent(new Event('blur'))`);
+  await b.waitFor('the stand-still', `cavewingProbe.standing() && ${painted('Score:')}`);
+  const grid = await b.evaluate('cavewingProbe.grid()');
+  const frames = await b.evaluate(`new Promise((r) => { let n = 0; const f = () =>
+    ++n === 20 ? r(n) : requestAnimationFrame(f); requestAnimationFrame(f); })`);
+  assert.equal(frames, 20);
+  assert.equal(await b.evaluate('cavewingProbe.grid()'), grid, 'time stood still');
+  await b.click(field);
+  await b.waitFor('flight again', `!cavewingProbe.standing() && cavewingProbe.grid() > ${grid}`);
+  console.log('page: loads, flies, climbs, crashes, keeps its table, replays, helps, stands still');
+} finally {
+  await b.close();
+}
