@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=Release
 PREFIX ?= /usr/local
 
-.PHONY: measure setup build run test soak check-asan fuzz install package bench web web-headless serve clean
+.PHONY: measure setup build run test soak check-asan fuzz install package bench web web-headless serve web-bench clean
 
 setup:
 	@bash scripts/setup
@@ -45,6 +45,10 @@ serve: web
 	do port=$$((port + 1)); done; \
 	echo "Cavewing in a browser: http://127.0.0.1:$$port/"; \
 	cd $(WEB) && exec python3 -m http.server $$port --bind 127.0.0.1
+
+# The page's first frame and its cost per frame, in headless Chromium.
+web-bench: web
+	node --experimental-websocket bench/web-bench.mjs $(WEB)
 
 # Only what the tests take from it: the headless replay for Node.
 web-headless: setup $(WEB)/build.ninja

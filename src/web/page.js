@@ -39,6 +39,7 @@ const page = {
   openMenu: null,
   swallowKey: null,  // the key that lifted a stand-still: the rest of it is not the game's
   firstFrameMs: null,
+  frameMs: settings.has('bench') ? [] : null,
 };
 
 function call(name, ...args) { return Module['_' + name](...args); }
@@ -638,7 +639,10 @@ document.addEventListener('drop', (e) => {
 function frame() {
   requestAnimationFrame(frame);
   if (blocked() || page.standing) return;
-  call('cavewing_frame', performance.now() * 1000);
+  const begun = performance.now();
+  call('cavewing_frame', begun * 1000);
+  // ?bench keeps what each frame cost, the tick and the drawing together.
+  if (page.frameMs) page.frameMs.push(performance.now() - begun);
   if (page.phase !== call('cavewing_phase')) persist();
 }
 
@@ -668,6 +672,7 @@ window.cavewingProbe = {
   boxOpen: () => page.modal,
   standing: () => page.standing,
   firstFrameMs: () => page.firstFrameMs,
+  frameMs: () => page.frameMs,
 };
 
 var Module = {

@@ -26,6 +26,17 @@ function lineMatching(child, stream, pattern, ms, what) {
 export class Browser {
   static async open(folder) {
     const b = new Browser();
+    try {
+      await b.start(folder);
+    } catch (err) {
+      await b.close();
+      throw err;
+    }
+    return b;
+  }
+
+  async start(folder) {
+    const b = this;
     b.children = [];
     b.profile = mkdtempSync(join(tmpdir(), 'cavewing-chromium-'));
     const server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1'],
@@ -38,8 +49,8 @@ export class Browser {
       '--remote-debugging-port=0', `--user-data-dir=${b.profile}`, '--window-size=1100,840',
       '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
       '--disable-backgrounding-occluded-windows', 'about:blank',
-    ], {stdio: ['ignore', 'ignore', 'pipe']});
-    b.children.push(chromium);
+    ], {stdio: ['ignore', 'ignore', 'pipe'], detached: true});  // a group of its own, helpers too
+    b.chromium = chromium;
     const [, ws] = await lineMatching(chromium, chromium.stderr, /DevTools listening on (ws:\S+)/,
                                       60000, 'chromium');
     const list = await (await fetch(ws.replace(/^ws:(.*?)\/devtools.*/, 'http:$1/json/list'))).json();
@@ -47,7 +58,6 @@ export class Browser {
     await b.connect(target.webSocketDebuggerUrl);
     await b.send('Page.enable');
     await b.send('Runtime.enable');
-    return b;
   }
 
   connect(url) {
@@ -126,12 +136,22 @@ export class Browser {
     return Buffer.from(r.data, 'base64');
   }
 
+  // The browser closes itself, or its whole group goes after a deadline; then the server.
   async close() {
-    try { this.socket.close(); } catch {}
-    for (const child of this.children.reverse()) {
-      child.kill();
-      await new Promise((r) => (child.exitCode !== null ? r() : child.on('exit', r)));
+    const exited = (child) => new Promise((r) => (child.exitCode !== null || child.signalCode !== null
+      ? r() : child.on('exit', r)));
+    if (this.chromium) {
+      if (this.socket) this.send('Browser.close').catch(() => {});
+      const timer = setTimeout(() => { try { process.kill(-this.chromium.pid, 'SIGKILL'); } catch {} },
+                               10000);
+      await exited(this.chromium);
+      clearTimeout(timer);
+      try { process.kill(-this.chromium.pid, 'SIGKILL'); } catch {}  // helpers left behind
     }
-    rmSync(this.profile, {recursive: true, force: true});
+    for (const child of this.children) {
+      child.kill();
+      await exited(child);
+    }
+    rmSync(this.profile, {recursive: true, force: true, maxRetries: 20, retryDelay: 100});
   }
 }
