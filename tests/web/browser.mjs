@@ -131,6 +131,11 @@ export class Browser {
     await this.send('Input.dispatchKeyEvent', {type: 'keyUp', key, code, windowsVirtualKeyCode: keyCode, modifiers});
   }
 
+  // Fingers on the screen: the points touching after this event.
+  async touch(type, points) {
+    await this.send('Input.dispatchTouchEvent', {type, touchPoints: points.map(([x, y], id) => ({x, y, id}))});
+  }
+
   async screenshot() {
     const r = await this.send('Page.captureScreenshot', {format: 'png'});
     return Buffer.from(r.data, 'base64');

@@ -1,12 +1,13 @@
 // The page in a real browser, as a player meets it: it loads, START starts a flight, holding the
 // button climbs, a crash shows the banner and then the list, the new high score is kept over a
-// reload, a dropped recording replays it, both help boxes open from the menus, and a page that goes away in flight stands still.
+// reload, a dropped recording replays it, both help boxes open from the menus, a page that goes
+// away in flight stands still, and fingers climb and pause.
 //
 //   node --experimental-websocket test_page.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
 import {Browser} from './browser.mjs';
 
-const Flying = 1, Crashed = 3;
+const Flying = 1, Paused = 2, Crashed = 3;
 const folder = process.argv[2];
 const b = await Browser.open(folder);
 const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
@@ -60,7 +61,8 @@ try {
   await b.click(await b.centreOf('.menu[data-name="mnuScores"]'));
   await b.waitFor('the kept list', `${painted('HIGH SCORE LIST')} && ${painted('TESTER')}`);
 
-  // Both help boxes, from the Help menu by mouse and by the keyboard's access letters.
+  // Both help boxes, from the Help menu by mouse and by the keyboard's access letters
+  // and shortcut.
   await b.key('Escape', 'Escape', 27);
   await b.click(await b.centreOf('.menu[data-name="&Help"]'));
   await b.click(await b.centreOf('.item[data-name="mnuHow"]'));
@@ -75,6 +77,8 @@ try {
   assert.notEqual(how, about, 'two different boxes');
   await b.click(await b.centreOf('#box-ok'));
   await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+  await b.key('h', 'KeyH', 72, 2 /* Ctrl */);
+  await answerBox(how);
 
   // The page going away in flight stands it still until the next click.
   await b.key('Escape', 'Escape', 27);
@@ -89,7 +93,15 @@ try {
   assert.equal(await b.evaluate('cavewingProbe.grid()'), grid, 'time stood still');
   await b.click(field);
   await b.waitFor('flight again', `!cavewingProbe.standing() && cavewingProbe.grid() > ${grid}`);
-  console.log('page: loads, flies, climbs, crashes, keeps its table, replays, helps, stands still');
+
+  // Touch: a finger climbs, a second finger pauses.
+  const high = await b.evaluate('cavewingProbe.copterTop()');
+  await b.touch('touchStart', [field]);
+  await b.waitFor('a finger to climb', `cavewingProbe.copterTop() < ${high} - 200`);
+  await b.touch('touchStart', [field, [field[0] + 100, field[1]]]);
+  await b.waitFor('a second finger to pause', `cavewingProbe.phase() === ${Paused}`);
+  await b.touch('touchEnd', []);
+  console.log('page: loads, flies, climbs, crashes, keeps its table, replays, helps, stands still, takes fingers');
 } finally {
   await b.close();
 }
