@@ -104,9 +104,28 @@ public:
   void frame(double realUs) {
     if (ended_) return;
     if (!started_) resume(realUs);
+    const std::int64_t was = cabinet_->grid();
     cabinet_->followRealTime(std::int64_t(realUs) - realStartUs_ + gameStartUs_,
                              form::Clock::stallGridPoints);
-    paint();
+    // Between grid points nothing moves: the frame on screen stands.
+    if (cabinet_->grid() != was) paint();
+  }
+  void paint() {
+    if (ended_) return;
+    pageBegin();
+    PagePainter painter;
+    cabinet::paint(form(), painter);
+    const form::CommandButton& b = form().cmdStart;
+    pageStartButton(b.Visible, b.Enabled, b.Caption.c_str(), b.Left, b.Top, b.Width, b.Height,
+                    b.Font.Name.c_str(), b.Font.Size, b.Font.Bold);
+    // A disabled menu disables its items, and with them their shortcuts.
+    for (const form::MenuItem* entry : form().menuBar) {
+      pageMenuEnabled(pageName(*entry).c_str(), entry->Enabled);
+      for (const form::MenuItem* item : entry->Items)
+        if (!item->IsSeparator())
+          pageMenuEnabled(pageName(*item).c_str(), item->Enabled && entry->Enabled);
+    }
+    pageFinish();
   }
   // After a stand-still, real time starts again where the game stands: the time it lasted is
   // never caught up.
@@ -208,24 +227,6 @@ private:
     pageMenu(pageName(item).c_str(), item.Caption.c_str(), item.Shortcut.c_str(), depth);
   }
 
-  void paint() {
-    if (ended_) return;
-    pageBegin();
-    PagePainter painter;
-    cabinet::paint(form(), painter);
-    const form::CommandButton& b = form().cmdStart;
-    pageStartButton(b.Visible, b.Enabled, b.Caption.c_str(), b.Left, b.Top, b.Width, b.Height,
-                    b.Font.Name.c_str(), b.Font.Size, b.Font.Bold);
-    // A disabled menu disables its items, and with them their shortcuts.
-    for (const form::MenuItem* entry : form().menuBar) {
-      pageMenuEnabled(pageName(*entry).c_str(), entry->Enabled);
-      for (const form::MenuItem* item : entry->Items)
-        if (!item->IsSeparator())
-          pageMenuEnabled(pageName(*item).c_str(), item->Enabled && entry->Enabled);
-    }
-    pageFinish();
-  }
-
   void showReplayed(const cabinet::Event& e) {
     using Kind = cabinet::Event::Kind;
     if (e.kind == Kind::Down) {
@@ -295,6 +296,9 @@ EMSCRIPTEN_KEEPALIVE int cavewing_open(const char* arguments, const char* name) 
 
 EMSCRIPTEN_KEEPALIVE void cavewing_frame(double realUs) {
   if (sitting) sitting->frame(realUs);
+}
+EMSCRIPTEN_KEEPALIVE void cavewing_repaint() {
+  if (sitting) sitting->paint();
 }
 EMSCRIPTEN_KEEPALIVE void cavewing_resume(double realUs) {
   if (sitting) sitting->resume(realUs);

@@ -407,7 +407,7 @@ function standStill() {
   releaseHeld();
   if (!page.ready || page.modal || page.ended || page.standing || !call('cavewing_flying')) return;
   page.standing = true;
-  painter.finish.call(null);
+  call('cavewing_repaint');
 }
 
 const held = new Map();  // pointer id (or mouse button) -> the game's button
@@ -538,7 +538,10 @@ document.addEventListener('visibilitychange', () => {
 });
 window.addEventListener('blur', standStill);
 window.addEventListener('pagehide', persist);
-window.addEventListener('resize', () => { layout(); if (page.ready) call('cavewing_frame', performance.now() * 1000); });
+window.addEventListener('resize', () => {
+  layout();
+  if (!blocked()) call('cavewing_repaint');
+});
 document.getElementById('again').addEventListener('click', () => location.reload());
 
 // ---- The player's files: the high-score table and the recordings, kept in the browser.
@@ -690,11 +693,13 @@ var Module = {
 function open() {
     restore();
     page.ready = true;
-    const status = Module.ccall('cavewing_open', 'number', ['string', 'string'],
-                                [commandLine(), settings.get('name') || '']);
-    if (status !== -1) return;
-    addPageMenu();
-    page.phase = call('cavewing_phase');
-    returnKeyboard();
-    requestAnimationFrame(frame);
+    // A box at start-up (a damaged table, say) keeps the game waiting in it: a promise then.
+    Promise.resolve(Module.ccall('cavewing_open', 'number', ['string', 'string'],
+                                 [commandLine(), settings.get('name') || ''])).then((status) => {
+      if (status !== -1) return;
+      addPageMenu();
+      page.phase = call('cavewing_phase');
+      returnKeyboard();
+      requestAnimationFrame(frame);
+    });
 }
