@@ -87,13 +87,13 @@ public:
   void open() {
     pageField(cabinet_->wide() ? frmCavewing::WideOuterWidth : frmCavewing::ScaleWidth,
               frmCavewing::ScaleHeight);
-    if (recording_) pageBadge("REPLAY", "");
-    if (cabinet_->demoPlaying()) pageBadge("DEMO", "click or press a key to play");
     for (const form::MenuItem* entry : form().menuBar) {
       announceMenu(*entry, 0);
       for (const form::MenuItem* item : entry->Items) announceMenu(*item, 1);
     }
+    if (recording_) pageBadge("REPLAY", "");
     cabinet_->load();
+    if (cabinet_->demoPlaying()) pageBadge("DEMO", "click or press a key to play");
     paint();
   }
 

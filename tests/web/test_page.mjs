@@ -1,13 +1,13 @@
 // The page in a real browser, as a player meets it: it loads, START starts a flight, holding the
 // button climbs, a crash shows the banner and then the list, the new high score is kept over a
 // reload, a dropped recording replays it, both help boxes open from the menus, a page that goes
-// away in flight stands still, and fingers climb and pause.
+// away in flight stands still, fingers climb and pause, and a click ends the demo.
 //
 //   node --experimental-websocket test_page.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
 import {Browser} from './browser.mjs';
 
-const Flying = 1, Paused = 2, Crashed = 3;
+const Ready = 0, Flying = 1, Paused = 2, Crashed = 3;
 const folder = process.argv[2];
 const b = await Browser.open(folder);
 const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
@@ -97,7 +97,14 @@ try {
   await b.touch('touchStart', [field, [field[0] + 100, field[1]]]);
   await b.waitFor('a second finger to pause', `cavewingProbe.phase() === ${Paused}`);
   await b.touch('touchEnd', []);
-  console.log('page: loads, flies, climbs, crashes, keeps its table, replays, helps, stands still, takes fingers');
+
+  // The demo flies by itself until the first click, which leaves the game ready to play.
+  await b.goto('/index.html?demo');
+  await b.waitFor('the demo in flight', `cavewingProbe.badge() === 'DEMO' &&
+    cavewingProbe.phase() === ${Flying}`);
+  await b.click(field);
+  await b.waitFor('the game ready', `cavewingProbe.badge() === '' && cavewingProbe.phase() === ${Ready}`);
+  console.log('page: loads, flies, climbs, crashes, keeps its table, replays, helps, stands still, takes fingers, ends the demo');
 } finally {
   await b.close();
 }
