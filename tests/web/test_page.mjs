@@ -3,12 +3,18 @@
 // reload, a dropped recording replays it, both help boxes open from the menus, a page that goes
 // away in flight stands still, fingers climb and pause, and a click ends the demo.
 //
-//   node --experimental-websocket test_page.mjs BUILD_WEB_FOLDER
+// With the desktop program given, the game recorded in the browser replays there to the same score.
+//
+//   node --experimental-websocket test_page.mjs BUILD_WEB_FOLDER [CAVEWING]
 import assert from 'node:assert/strict';
+import {execFileSync} from 'node:child_process';
+import {mkdtempSync, rmSync, writeFileSync} from 'node:fs';
+import {tmpdir} from 'node:os';
+import {join} from 'node:path';
 import {Browser} from './browser.mjs';
 
 const Ready = 0, Flying = 1, Paused = 2, Crashed = 3;
-const folder = process.argv[2];
+const [folder, desktop] = process.argv.slice(2);
 const b = await Browser.open(folder);
 const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
 
@@ -42,6 +48,18 @@ try {
   }
   await b.waitFor('the name on the list', painted('TESTER'));
   const score = await b.evaluate('cavewingProbe.score()');
+
+  if (desktop) {
+    const work = mkdtempSync(join(tmpdir(), 'cavewing-page-'));
+    try {
+      const file = join(work, 'last-game');
+      writeFileSync(file, await b.evaluate(`localStorage.getItem('cavewing:last-game')`));
+      const printed = execFileSync(desktop, ['--replay', file, '--headless'], {encoding: 'utf8'});
+      assert.match(printed, new RegExp(`^score ${score}$`, 'm'), 'the desktop replays the same game');
+    } finally {
+      rmSync(work, {recursive: true, force: true});
+    }
+  }
 
   // The sitting was recorded: the last game, dropped on the page, plays back to the same score.
   await b.evaluate(`(() => { const t = new DataTransfer();

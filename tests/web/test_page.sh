@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The page in headless Chromium (test_page.mjs), against the WebAssembly build's folder.
 #
-#   test_page.sh BUILD_WEB_FOLDER
+#   test_page.sh BUILD_WEB_FOLDER [CAVEWING]
 set -euo pipefail
 folder=$1 here=$(dirname "$0")
 if [ ! -f "$folder/cavewing.wasm" ]; then
@@ -16,4 +16,4 @@ if ! command -v chromium >/dev/null; then
   echo "SKIPPED: chromium is missing (scripts/setup installs it)"
   exit 77
 fi
-exec node --experimental-websocket "$here/test_page.mjs" "$folder"
+exec node --experimental-websocket "$here/test_page.mjs" "$@"
