@@ -210,11 +210,16 @@ public:
   void SetMousePointer(form::MousePointer pointer) override {
     pageCursor(pointer == form::MousePointer::Custom);
   }
+  // Seconds since local midnight, to the millisecond, as the desktop's clock gives them.
   double Timer() override {
-    const std::time_t now = std::time(nullptr);
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     std::tm local{};
-    localtime_r(&now, &local);
-    return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec;
+    localtime_r(&seconds, &local);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + double(ms) / 1000;
   }
 
 private:

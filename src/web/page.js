@@ -28,6 +28,7 @@ const pictures = ['', 'heli0', 'heli1', 'heli2', 'heli3', 'heli4', 'explosion'].
 });
 
 const page = {
+  ready: false,      // the game is open
   field: {width: 15240, height: 10830},
   badge: '',
   replayPress: null,
@@ -35,17 +36,16 @@ const page = {
   modal: false,      // a message box is open: the game waits in its handler
   ended: false,
   phase: -1,
-  menus: new Map(),  // control name -> {element, shortcut, enabled, depth, access}
+  menus: new Map(),  // control name (a menu's caption) -> {element, shortcut, enabled, access, ...}
+  lastMenu: null,    // the menu bar entry that the next item goes in, as they are announced
   openMenu: null,
-  swallowKey: null,  // the key that lifted a stand-still: the rest of it is not the game's
+  swallowKey: null,  // the key that lifted a stand-still or ended the demo: the rest isn't the game's
   firstFrameMs: null,
   frameMs: settings.has('bench') ? [] : null,
 };
 
 function call(name, ...args) { return Module['_' + name](...args); }
-function callWithString(name, text, ...rest) {
-  return Module.ccall(name, null, ['string', ...rest.map(() => 'number')], [text, ...rest]);
-}
+function callWithText(name, text) { return Module.ccall(name, null, ['string'], [text]); }
 
 // ---- Where the field lies: letterboxed in the stage, at the screen's own pixels.
 
@@ -366,7 +366,7 @@ function command(entry) {
     entry.action();
     return;
   }
-  callWithString('cavewing_menu', entry.name);
+  callWithText('cavewing_menu', entry.name);
   afterInput();
   setTimeout(returnKeyboard, 0);
 }
@@ -420,7 +420,7 @@ function releaseHeld() {
 const mouseButtons = [LeftButton, MiddleButton, RightButton];
 canvas.addEventListener('mousedown', (e) => {
   e.preventDefault();
-  canvas.focus();
+  returnKeyboard();  // a click on the field leaves START its focus, as on the desktop
   closeMenus();
   if (blocked()) return;
   if (firstInputTaken()) return;
