@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=Release
 PREFIX ?= /usr/local
 
-.PHONY: measure setup build run test soak check-asan fuzz install package bench web web-headless clean
+.PHONY: measure setup build run test soak check-asan fuzz install package bench web web-headless serve web-bench clean
 
 setup:
 	@bash scripts/setup
@@ -19,7 +19,7 @@ build: setup $(BUILD)/build.ninja
 run: build
 	$(BUILD)/cavewing $(ARGS)
 
-test: build web-headless
+test: build web
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The long soak: SOAK_GAMES random games (`make test` plays a few hundred).
@@ -38,12 +38,25 @@ $(WEB)/build.ninja:
 web: setup $(WEB)/build.ninja
 	$(EMSDK_ENV) cmake --build $(WEB) -j $(JOBS)
 
+# The page on this machine only, at the first free port from SERVE_PORT on.
+SERVE_PORT ?= 8000
+serve: web
+	@port=$(SERVE_PORT); \
+	until python3 -c "import socket; socket.socket().bind(('127.0.0.1', $$port))" 2>/dev/null; \
+	do port=$$((port + 1)); done; \
+	echo "Cavewing in a browser: http://127.0.0.1:$$port/"; \
+	cd $(WEB) && exec python3 -m http.server $$port --bind 127.0.0.1
+
+# The page's first frame and its cost per frame, in headless Chromium.
+web-bench: web
+	node --experimental-websocket bench/web-bench.mjs $(WEB)
+
 # Only what the tests take from it: the headless replay for Node.
 web-headless: setup $(WEB)/build.ninja
 	$(EMSDK_ENV) cmake --build $(WEB) -j $(JOBS) --target cavewing-headless
 
 # Every test again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
-check-asan: setup web-headless
+check-asan: setup web
 	cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCAVEWING_SANITIZE=ON
 	cmake --build $(BUILD)-asan -j $(JOBS)
 	cd $(BUILD)-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <functional>
 
+#include "cabinet/Paint.h"
 #include "qt/Pictures.h"
 #include "qt/TimingReport.h"
 
@@ -104,52 +105,65 @@ QTransform Playfield::twipsToWidget() const {
          QTransform::fromTranslate(dx, dy);
 }
 
+// Draws what the cabinet lists, in its order, with Qt's painter.
+class Playfield::FormPainter : public cabinet::Painter {
+public:
+  FormPainter(Playfield& field, QPainter& p, const QRegion& damaged)
+      : field_(field), p_(p), damaged_(damaged), toWidget_(field.twipsToWidget()) {
+    p.setTransform(toWidget_);
+  }
+
+  void rectangle(const form::Shape& s) override {
+    const QRectF r = rectOf(s);
+    p_.fillRect(r, toQColor(s.BorderColor));
+    if (s.FillColor != s.BorderColor)
+      p_.fillRect(r.adjusted(onePixel, onePixel, -onePixel, -onePixel), toQColor(s.FillColor));
+  }
+
+  void picture(const form::Image& i) override {
+    const QPixmap& pixmap = pixmapFor(i.Picture);
+    // The picture keeps its own size, as a classic unstretched image does.
+    p_.drawPixmap(QRectF(i.Left, i.Top, pixmap.width() * onePixel, pixmap.height() * onePixel),
+                  pixmap, QRectF(pixmap.rect()));
+  }
+
+  void label(const form::Label& l) override {
+    // Laying out text is the dearest part of a frame: only where the frame changed.
+    if (!damaged_.intersects(pixelsOf(toWidget_, rectOf(l))
+                                 .adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin)))
+      return;
+    // Text is laid out in logical pixels so that fonts keep their pixel sizes.
+    p_.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * toWidget_);
+    const qreal px = 1 / TwipsPerPixel;
+    QRectF r(l.Left * px, l.Top * px, l.Width * px, l.Height * px);
+    if (l.Boxed) {
+      p_.fillRect(r, Qt::white);
+      p_.setPen(Qt::black);
+      p_.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
+      r.adjust(2, 1, -2, -1);
+    }
+    p_.setFont(field_.fontFor(l.Font));
+    p_.setPen(toQColor(l.ForeColor));
+    p_.drawText(r, int(toQt(l.Alignment) | Qt::AlignTop | Qt::TextWordWrap),
+                QString::fromStdString(l.Caption));
+  }
+
+private:
+  static constexpr qreal onePixel = TwipsPerPixel;  // a border line, one logical pixel wide
+  Playfield& field_;
+  QPainter& p_;
+  const QRegion& damaged_;
+  const QTransform toWidget_;
+};
+
 void Playfield::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   p.fillRect(rect(), Qt::black);
-  const QTransform toWidget = twipsToWidget();
-  p.setClipRect(toWidget.mapRect(QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight)));
-  p.setTransform(toWidget);
-  const qreal onePixel = TwipsPerPixel;  // a border line, one logical pixel wide
-
-  for (const form::Shape* s : form_.paintShapes) {
-    if (!s->Visible) continue;
-    const QRectF r = rectOf(*s);
-    p.fillRect(r, toQColor(s->BorderColor));
-    if (s->FillColor != s->BorderColor)
-      p.fillRect(r.adjusted(onePixel, onePixel, -onePixel, -onePixel), toQColor(s->FillColor));
-  }
-
-  for (const form::Image* i : form_.paintImages) {
-    if (!i->Visible || i->Picture == form::Picture::None) continue;
-    const QPixmap& pixmap = pixmapFor(i->Picture);
-    // The picture keeps its own size, as a classic unstretched image does.
-    p.drawPixmap(QRectF(i->Left, i->Top, pixmap.width() * onePixel, pixmap.height() * onePixel),
-                 pixmap, QRectF(pixmap.rect()));
-  }
-
-  // Text is laid out in logical pixels so that fonts keep their pixel sizes.
-  p.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * toWidget);
-  const qreal px = 1 / TwipsPerPixel;
-  const QRegion& damaged = event->region();
-  for (const form::Label* l : form_.paintLabels) {
-    if (!l->Visible) continue;
-    // Laying out text is the dearest part of a frame: only where the frame changed.
-    if (!damaged.intersects(pixelsOf(toWidget, rectOf(*l))
-                                .adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin)))
-      continue;
-    QRectF r(l->Left * px, l->Top * px, l->Width * px, l->Height * px);
-    if (l->Boxed) {
-      p.fillRect(r, Qt::white);
-      p.setPen(Qt::black);
-      p.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
-      r.adjust(2, 1, -2, -1);
-    }
-    p.setFont(fontFor(l->Font));
-    p.setPen(toQColor(l->ForeColor));
-    p.drawText(r, int(toQt(l->Alignment) | Qt::AlignTop | Qt::TextWordWrap),
-               QString::fromStdString(l->Caption));
-  }
+  p.setClipRect(twipsToWidget().mapRect(QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight)));
+  FormPainter painter(*this, p, event->region());
+  cabinet::paint(form_, painter);
+  // The badge and the overlay, in logical pixels.
+  p.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * twipsToWidget());
   if (!badge_.isEmpty()) paintBadge(p);
   if (standStill_) paintStandStill(p);
   if (!paintedOnce_ && timing_report::enabled()) timing_report::firstFrame();

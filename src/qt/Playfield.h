@@ -40,6 +40,7 @@ protected:
   void resizeEvent(QResizeEvent*) override;
 
 private:
+  class FormPainter;
   const QFont& fontFor(const form::Font& font);
   void paintBadge(QPainter& p);
   void paintStandStill(QPainter& p);

@@ -1,0 +1,49 @@
+# SPDX-License-Identifier: MIT
+# The page: the browser front end compiled to WebAssembly, with its HTML, script, pictures and
+# the fonts the desktop finds through fontconfig (Arial, Verdana and Comic Sans MS stand-ins),
+# each with its licence.
+add_executable(cavewing-web src/web/main.cpp)
+target_link_libraries(cavewing-web PRIVATE cavewing_cabinet)
+set_target_properties(cavewing-web PROPERTIES OUTPUT_NAME cavewing)
+# A message box waits inside its handler, as on the desktop: Asyncify unwinds the handler while
+# the page's dialog is open and rewinds it when the player answers.
+target_link_options(cavewing-web PRIVATE -sENVIRONMENT=web -sASYNCIFY -sALLOW_MEMORY_GROWTH=1
+  -sEXPORTED_RUNTIME_METHODS=ccall,FS,UTF8ToString -sEXIT_RUNTIME=0 -sINVOKE_RUN=0)
+
+set(web_page_files index.html page.js page.css)
+set(web_fonts
+  /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf
+  /usr/share/fonts/truetype/liberation/LiberationSans-Bold.ttf
+  /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+  /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf
+  /usr/share/fonts/opentype/comic-neue/ComicNeue-Regular.otf
+  /usr/share/fonts/opentype/comic-neue/ComicNeue-Bold.otf)
+set(web_outputs)
+foreach(f ${web_page_files})
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${f}
+    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/src/web/${f} ${CMAKE_BINARY_DIR}/${f}
+    DEPENDS ${CMAKE_SOURCE_DIR}/src/web/${f})
+  list(APPEND web_outputs ${CMAKE_BINARY_DIR}/${f})
+endforeach()
+file(GLOB web_pictures CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.png)
+foreach(f ${web_pictures})
+  get_filename_component(name ${f} NAME)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/assets/${name}
+    COMMAND ${CMAKE_COMMAND} -E copy ${f} ${CMAKE_BINARY_DIR}/assets/${name} DEPENDS ${f})
+  list(APPEND web_outputs ${CMAKE_BINARY_DIR}/assets/${name})
+endforeach()
+foreach(f ${web_fonts})
+  get_filename_component(name ${f} NAME)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/fonts/${name}
+    COMMAND ${CMAKE_COMMAND} -E copy ${f} ${CMAKE_BINARY_DIR}/fonts/${name} DEPENDS ${f})
+  list(APPEND web_outputs ${CMAKE_BINARY_DIR}/fonts/${name})
+endforeach()
+foreach(package fonts-liberation fonts-dejavu-core fonts-comic-neue)
+  set(licence ${CMAKE_BINARY_DIR}/fonts/${package}.copyright)
+  add_custom_command(OUTPUT ${licence}
+    COMMAND ${CMAKE_COMMAND} -E copy /usr/share/doc/${package}/copyright ${licence}
+    DEPENDS /usr/share/doc/${package}/copyright)
+  list(APPEND web_outputs ${licence})
+endforeach()
+add_custom_target(cavewing-web-page ALL DEPENDS ${web_outputs})
+add_dependencies(cavewing-web cavewing-web-page)

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: MIT
+#include "cabinet/ListClicks.h"
+
+#include "cabinet/ControlNames.h"
+
+namespace cabinet {
+
+namespace {
+
+bool hits(const form::Label& label, float x, float y) {
+  return label.Visible && x >= label.Left && x <= label.Left + label.Width && y >= label.Top &&
+         y <= label.Top + label.Height;
+}
+
+Event click(ListLabel label, int index) {
+  return Event{.kind = Event::Kind::Label, .code = index, .name = std::string(nameOf(label))};
+}
+
+}  // namespace
+
+std::optional<Event> listLabelClickAt(const frmCavewing& form, float x, float y) {
+  for (int i = form.lblScores.first; i <= form.lblScores.last; ++i) {
+    if (hits(form.lblScores[i], x, y)) return click(ListLabel::lblScores, i);
+    if (hits(form.lblNumber[i], x, y)) return click(ListLabel::lblNumber, i);
+  }
+  if (hits(form.lblTitle, x, y)) return click(ListLabel::lblTitle, 0);
+  for (int i = form.lblName.first; i <= form.lblName.last; ++i)
+    if (hits(form.lblName[i], x, y)) return click(ListLabel::lblName, i);
+  return std::nullopt;
+}
+
+}  // namespace cabinet

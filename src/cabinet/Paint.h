@@ -1,0 +1,20 @@
+// SPDX-License-Identifier: MIT
+// What a frame shows, and in which order: the visible rectangles, then the pictures, then the
+// labels, each in the form's paint order. A front end's painter draws them as they come.
+#pragma once
+
+#include "app/frmCavewing.h"
+
+namespace cabinet {
+
+class Painter {
+public:
+  virtual ~Painter() = default;
+  virtual void rectangle(const form::Shape& shape) = 0;
+  virtual void picture(const form::Image& image) = 0;
+  virtual void label(const form::Label& label) = 0;
+};
+
+void paint(const frmCavewing& form, Painter& painter);
+
+}  // namespace cabinet

@@ -1,0 +1,706 @@
+// SPDX-License-Identifier: MIT
+// The page around the game: the canvas the form's controls are painted on, the START button, the
+// menu bar, message boxes, the player's input and real time. The game itself (cavewing.js and its
+// .wasm) drives the form; this side only shows it and hands it what the player does.
+'use strict';
+
+const TwipsPerPixel = 15;
+const LeftButton = 1, RightButton = 2, MiddleButton = 4;
+const ShiftMask = 1, CtrlMask = 2, AltMask = 4;
+// The desktop's fonts, as fontconfig finds them on Debian: the same files, shipped with the page.
+const fontFamilies = {
+  'Arial': '"Liberation Sans"',
+  'Verdana': '"DejaVu Sans"',
+  'Comic Sans MS': '"Comic Neue"',
+};
+const store = 'cavewing:';  // the player's files, kept in the browser under this prefix
+const dataFolder = '/data';
+
+const settings = new URLSearchParams(location.search);
+const canvas = document.getElementById('field');
+const ctx = canvas.getContext('2d');
+const startButton = document.getElementById('start');
+const menubar = document.getElementById('menubar');
+const pictures = ['', 'heli0', 'heli1', 'heli2', 'heli3', 'heli4', 'explosion'].map((name) => {
+  if (!name) return null;
+  const img = new Image();
+  img.src = `assets/${name}.png`;
+  return img;
+});
+
+const page = {
+  ready: false,      // the game is open
+  field: {width: 15240, height: 10830},
+  badge: '',
+  replayPress: null,
+  standing: false,   // flight stands still while the page is away
+  modal: false,      // a message box is open: the game waits in its handler
+  ended: false,
+  phase: -1,
+  menus: new Map(),  // control name (a menu's caption) -> {element, shortcut, enabled, access, ...}
+  lastMenu: null,    // the menu bar entry that the next item goes in, as they are announced
+  openMenu: null,
+  swallowKey: null,  // the key that lifted a stand-still or ended the demo: the rest isn't the game's
+  firstFrameMs: null,
+  frameMs: settings.has('bench') ? [] : null,
+};
+
+function call(name, ...args) { return Module['_' + name](...args); }
+function callWithText(name, text) { return Module.ccall(name, null, ['string'], [text]); }
+
+// ---- Where the field lies: letterboxed in the stage, at the screen's own pixels.
+
+const view = {dpr: 1, scale: 1, dx: 0, dy: 0};
+
+function layout() {
+  const stage = canvas.parentElement.getBoundingClientRect();
+  view.dpr = window.devicePixelRatio || 1;
+  canvas.width = Math.max(1, Math.round(stage.width * view.dpr));
+  canvas.height = Math.max(1, Math.round(stage.height * view.dpr));
+  const w = page.field.width / TwipsPerPixel, h = page.field.height / TwipsPerPixel;
+  view.scale = Math.min(stage.width / w, stage.height / h);
+  view.dx = (stage.width - w * view.scale) / 2;
+  view.dy = (stage.height - h * view.scale) / 2;
+}
+
+// Twips to device pixels, each edge rounded to a pixel boundary: rectangles meet without seams.
+function deviceX(twips) { return Math.round((view.dx + twips / TwipsPerPixel * view.scale) * view.dpr); }
+function deviceY(twips) { return Math.round((view.dy + twips / TwipsPerPixel * view.scale) * view.dpr); }
+function colour(rgb) { return '#' + rgb.toString(16).padStart(6, '0'); }
+
+function toTwips(event) {
+  const r = canvas.getBoundingClientRect();
+  return [(event.clientX - r.left - view.dx) / view.scale * TwipsPerPixel,
+          (event.clientY - r.top - view.dy) / view.scale * TwipsPerPixel];
+}
+
+// ---- Painting, called by the game for each visible control in its paint order.
+
+function fontOf(name, points, bold) {
+  const px = Math.round(points * 20 / TwipsPerPixel);  // 96 dots an inch, as on the desktop
+  return [`${bold ? 'bold ' : ''}${px}px ${fontFamilies[name] || `"${name}"`}, sans-serif`, px];
+}
+
+// In logical pixels of the field, for text and the overlays.
+function logicalPixels() {
+  const k = view.scale * view.dpr;
+  ctx.setTransform(k, 0, 0, k, view.dx * view.dpr, view.dy * view.dpr);
+}
+
+const wrapped = new Map();
+// Lines of a caption broken at spaces to fit `width`, as word-wrapped text on the desktop.
+function linesOf(text, width) {
+  const key = ctx.font + '\n' + width + '\n' + text;
+  let lines = wrapped.get(key);
+  if (lines) return lines;
+  lines = [];
+  for (const paragraph of text.split('\n')) {
+    let line = '';
+    for (const word of paragraph.split(' ')) {
+      const tried = line ? line + ' ' + word : word;
+      if (line && ctx.measureText(tried).width > width) {
+        lines.push(line);
+        line = word;
+      } else {
+        line = tried;
+      }
+    }
+    lines.push(line);
+  }
+  if (wrapped.size > 500) wrapped.clear();
+  wrapped.set(key, lines);
+  return lines;
+}
+
+function drawText(text, x, y, width, align, underline) {
+  const m = ctx.measureText('Mg');
+  const ascent = m.fontBoundingBoxAscent, lineHeight = ascent + m.fontBoundingBoxDescent;
+  ctx.textBaseline = 'alphabetic';
+  ctx.textAlign = align;
+  const at = align === 'left' ? x : align === 'right' ? x + width : x + width / 2;
+  let baseline = y + ascent;
+  for (const line of linesOf(text, width)) {
+    ctx.fillText(line, at, baseline);
+    if (underline && line) {
+      const w = ctx.measureText(line).width;
+      const left = align === 'left' ? at : align === 'right' ? at - w : at - w / 2;
+      ctx.fillRect(left, baseline + 2, w, Math.max(1, Math.round(lineHeight / 18)));
+    }
+    baseline += lineHeight;
+  }
+}
+
+const painter = {
+  field(width, height) {
+    page.field = {width, height};
+    layout();
+  },
+  badge(badge, hint) {
+    page.badge = badge;
+    page.badgeHint = hint;
+  },
+  begin() {
+    page.painted = [];
+    ctx.setTransform(1, 0, 0, 1, 0, 0);
+    ctx.fillStyle = 'black';
+    ctx.fillRect(0, 0, canvas.width, canvas.height);
+    ctx.save();
+    ctx.beginPath();
+    ctx.rect(deviceX(0), deviceY(0), deviceX(page.field.width) - deviceX(0),
+             deviceY(page.field.height) - deviceY(0));
+    ctx.clip();
+    ctx.imageSmoothingEnabled = false;
+  },
+  rectangle(l, t, w, h, fill, border) {
+    ctx.setTransform(1, 0, 0, 1, 0, 0);
+    const x0 = deviceX(l), y0 = deviceY(t), x1 = deviceX(l + w), y1 = deviceY(t + h);
+    ctx.fillStyle = colour(border);
+    ctx.fillRect(x0, y0, x1 - x0, y1 - y0);
+    if (fill === border) return;
+    const i0 = deviceX(l + TwipsPerPixel), j0 = deviceY(t + TwipsPerPixel);
+    const i1 = deviceX(l + w - TwipsPerPixel), j1 = deviceY(t + h - TwipsPerPixel);
+    ctx.fillStyle = colour(fill);
+    if (i1 > i0 && j1 > j0) ctx.fillRect(i0, j0, i1 - i0, j1 - j0);
+  },
+  picture(l, t, which) {
+    const img = pictures[which];
+    if (!img || !img.complete) return;
+    // The picture keeps its own size, as an unstretched image does; pixel art stays crisp.
+    ctx.setTransform(1, 0, 0, 1, 0, 0);
+    const x0 = deviceX(l), y0 = deviceY(t);
+    ctx.drawImage(img, x0, y0, deviceX(l + img.width * TwipsPerPixel) - x0,
+                  deviceY(t + img.height * TwipsPerPixel) - y0);
+  },
+  label(l, t, w, h, text, font, size, bold, underline, rgb, align, boxed) {
+    page.painted.push(text);
+    logicalPixels();
+    let x = l / TwipsPerPixel, y = t / TwipsPerPixel, width = w / TwipsPerPixel;
+    if (boxed) {
+      const height = h / TwipsPerPixel;
+      ctx.fillStyle = 'white';
+      ctx.fillRect(x, y, width, height);
+      ctx.strokeStyle = 'black';
+      ctx.lineWidth = 1;
+      ctx.strokeRect(x + 0.5, y + 0.5, width - 1, height - 1);
+      x += 2;
+      y += 1;
+      width -= 4;
+    }
+    ctx.font = fontOf(font, size, bold)[0];
+    ctx.fillStyle = colour(rgb);
+    drawText(text, x, y, width, ['left', 'right', 'center'][align], underline);
+  },
+  finish() {
+    ctx.restore();
+    logicalPixels();
+    if (page.badge) paintBadge();
+    if (page.standing) paintStandStill();
+    if (page.firstFrameMs === null) page.firstFrameMs = performance.now();
+  },
+};
+
+// A badge in the corner, and a ring where the recorded player holds a button down.
+function paintBadge() {
+  ctx.fillStyle = 'rgb(255,255,0)';
+  ctx.font = fontOf('Arial', 12, true)[0];
+  drawText(page.badge, 8, 4, 200, 'left', false);
+  if (page.badgeHint) {
+    ctx.font = fontOf('Arial', 9, false)[0];
+    drawText(page.badgeHint, 8, 26, 400, 'left', false);
+  }
+  if (!page.replayPress) return;
+  ctx.strokeStyle = 'rgb(255,255,0)';
+  ctx.lineWidth = 3;
+  ctx.beginPath();
+  ctx.arc(page.replayPress[0] / TwipsPerPixel, page.replayPress[1] / TwipsPerPixel, 14, 0,
+          2 * Math.PI);
+  ctx.stroke();
+}
+
+// A dark band across the middle of the field: what happened, and how to go on.
+function paintStandStill() {
+  const width = page.field.width / TwipsPerPixel, middle = page.field.height / 2 / TwipsPerPixel;
+  ctx.fillStyle = 'rgba(0,0,0,0.745)';
+  ctx.fillRect(0, middle - 60, width, 120);
+  ctx.fillStyle = 'rgb(255,255,0)';
+  ctx.font = fontOf('Arial', 36, true)[0];
+  drawText('PAUSED', 0, middle - 50, width, 'center', false);
+  ctx.fillStyle = 'white';
+  ctx.font = fontOf('Arial', 14, false)[0];
+  drawText('click or press a key', 0, middle + 14, width, 'center', false);
+}
+
+// ---- The START button, the cursor, the menus: the page's own controls, kept as the form has them.
+
+const host = {
+  startButton(visible, enabled, caption, l, t, w, h, font, size, bold) {
+    startButton.style.display = visible ? 'block' : 'none';
+    startButton.disabled = !enabled;
+    if (startButton.textContent !== caption) startButton.textContent = caption;
+    startButton.style.left = `${view.dx + l / TwipsPerPixel * view.scale}px`;
+    startButton.style.top = `${view.dy + t / TwipsPerPixel * view.scale}px`;
+    startButton.style.width = `${w / TwipsPerPixel * view.scale}px`;
+    startButton.style.height = `${h / TwipsPerPixel * view.scale}px`;
+    startButton.style.font = fontOf(font, size, bold)[0];
+    startButton.style.fontSize = `${Math.max(1, fontOf(font, size, bold)[1] * view.scale)}px`;
+    startButton.style.backgroundColor = 'rgb(255,0,0)';
+    if (!visible && document.activeElement === startButton) canvas.focus();
+  },
+  focusStart() { setTimeout(() => startButton.focus(), 0); },
+  cursor(custom) { canvas.style.cursor = custom ? 'url(assets/cursor.png) 16 16, crosshair' : 'default'; },
+  replayPress(shown, x, y) { page.replayPress = shown ? [x, y] : null; },
+
+  addMenu(name, caption, shortcut, depth) {
+    const access = caption.includes('&') ? caption[caption.indexOf('&') + 1].toLowerCase() : '';
+    const element = document.createElement('div');
+    if (caption === '-') {
+      element.className = 'separator';
+      page.lastMenu.items.appendChild(element);
+      return;
+    }
+    const label = document.createElement('span');
+    const i = caption.indexOf('&');
+    label.append(caption.slice(0, Math.max(i, 0)));
+    if (i >= 0) {
+      const u = document.createElement('u');
+      u.textContent = caption[i + 1];
+      label.append(u, caption.slice(i + 2));
+    } else {
+      label.append(caption);
+    }
+    element.appendChild(label);
+    const entry = {element, name, shortcut, enabled: true, access, children: []};
+    if (depth === 0) {
+      element.className = 'menu';
+      element.dataset.name = name;
+      entry.items = document.createElement('div');
+      entry.items.className = 'items';
+      element.appendChild(entry.items);
+      menubar.appendChild(element);
+      element.addEventListener('mousedown', (e) => {
+        e.preventDefault();
+        if (e.target.closest('.item')) return;
+        chooseMenu(entry);
+      });
+      page.lastMenu = entry;
+    } else {
+      element.className = 'item';
+      element.dataset.name = name;
+      if (shortcut) {
+        const keys = document.createElement('span');
+        keys.className = 'keys';
+        keys.textContent = shortcut;
+        element.appendChild(keys);
+      }
+      page.lastMenu.items.appendChild(element);
+      page.lastMenu.children.push(entry);
+      element.addEventListener('mouseup', () => command(entry));
+    }
+    page.menus.set(name, entry);
+  },
+  menuEnabled(name, enabled) {
+    const entry = page.menus.get(name);
+    if (!entry || entry.enabled === !!enabled) return;
+    entry.enabled = !!enabled;
+    entry.element.classList.toggle('disabled', !enabled);
+    if (!enabled && page.openMenu === entry) closeMenus();
+    for (const follower of page.menus.values())
+      if (follower.follows === name) host.menuEnabled(follower.name, enabled);
+  },
+
+  // A modal box: the game's handler waits for it, and time stands still while it is open.
+  messageBox(prompt, title) {
+    const box = document.getElementById('box');
+    document.getElementById('box-title').textContent = title;
+    document.getElementById('box-prompt').textContent = prompt;
+    page.modal = true;
+    releaseHeld();
+    return new Promise((resolve) => {
+      box.addEventListener('close', () => {
+        page.modal = false;
+        resolve();
+        setTimeout(() => { returnKeyboard(); persist(); }, 0);
+      }, {once: true});
+      box.showModal();
+      document.getElementById('box-ok').focus();
+    });
+  },
+  // The program has ended (or refused the page's settings, and says why).
+  ended(why) {
+    page.ended = true;
+    persist();
+    if (why) document.querySelector('#ended p').textContent = why;
+    document.getElementById('ended').hidden = false;
+    document.getElementById('again').focus();
+  },
+};
+
+function returnKeyboard() {
+  (startButton.style.display !== 'none' ? startButton : canvas).focus();
+}
+
+function chooseMenu(entry) {
+  if (!entry.enabled) return;
+  if (!entry.children.length) {
+    closeMenus();
+    command(entry);
+    return;
+  }
+  const wasOpen = page.openMenu === entry;
+  closeMenus();
+  if (!wasOpen) {
+    page.openMenu = entry;
+    entry.element.classList.add('open');
+    releaseHeld();
+  }
+}
+
+function closeMenus() {
+  if (page.openMenu) page.openMenu.element.classList.remove('open');
+  page.openMenu = null;
+}
+
+function command(entry) {
+  closeMenus();
+  if (!entry.enabled || blocked()) return;
+  if (entry.action) {
+    entry.action();
+    return;
+  }
+  callWithText('cavewing_menu', entry.name);
+  afterInput();
+  setTimeout(returnKeyboard, 0);
+}
+
+// ---- The player's input.
+
+function blocked() { return !page.ready || page.modal || page.ended; }
+
+function shiftOf(e) {
+  return (e.shiftKey ? ShiftMask : 0) | (e.ctrlKey ? CtrlMask : 0) | (e.altKey ? AltMask : 0);
+}
+
+function afterInput() {
+  if (page.phase !== call('cavewing_phase')) persist();
+}
+
+function pointer(kind, button, e) {
+  const [x, y] = toTwips(e);
+  call('cavewing_pointer', kind, button, shiftOf(e), x, y);
+  afterInput();
+}
+
+// The first click or key lifts a stand-still, or ends the demo, and goes no further.
+function firstInputTaken() {
+  if (page.standing) {
+    page.standing = false;
+    call('cavewing_resume', performance.now() * 1000);
+    return true;
+  }
+  if (call('cavewing_demo_playing')) {
+    call('cavewing_stop_demo');
+    return true;
+  }
+  return false;
+}
+
+function standStill() {
+  releaseHeld();
+  if (!page.ready || page.modal || page.ended || page.standing || !call('cavewing_flying')) return;
+  page.standing = true;
+  call('cavewing_repaint');
+}
+
+const held = new Map();  // pointer id (or mouse button) -> the game's button
+function releaseHeld() {
+  if (!page.ready || page.modal) return;
+  held.clear();
+  call('cavewing_release_lost');
+}
+
+const mouseButtons = [LeftButton, MiddleButton, RightButton];
+canvas.addEventListener('mousedown', (e) => {
+  e.preventDefault();
+  returnKeyboard();  // a click on the field leaves START its focus, as on the desktop
+  closeMenus();
+  if (blocked()) return;
+  if (firstInputTaken()) return;
+  const button = mouseButtons[e.button];
+  if (!button) return;
+  held.set('mouse' + button, button);
+  // The second press of a left double click is the window's double click, as on the desktop.
+  pointer(button === LeftButton && e.detail > 1 && e.detail % 2 === 0 ? 2 : 1, button, e);
+});
+window.addEventListener('mouseup', (e) => {
+  const button = mouseButtons[e.button];
+  if (!button || !held.delete('mouse' + button) || blocked()) return;
+  pointer(0, button, e);
+});
+canvas.addEventListener('contextmenu', (e) => e.preventDefault());
+
+// Touch: the first finger is the left button, a second finger the right one (it pauses).
+canvas.addEventListener('pointerdown', (e) => {
+  if (e.pointerType !== 'touch') return;
+  e.preventDefault();
+  closeMenus();
+  if (blocked()) return;
+  if (firstInputTaken()) return;
+  const fingers = [...held.keys()].filter((k) => typeof k === 'number').length;
+  const button = fingers === 0 ? LeftButton : RightButton;
+  held.set(e.pointerId, button);
+  canvas.setPointerCapture(e.pointerId);
+  pointer(1, button, e);
+});
+for (const type of ['pointerup', 'pointercancel']) {
+  canvas.addEventListener(type, (e) => {
+    if (e.pointerType !== 'touch' || !held.has(e.pointerId)) return;
+    const button = held.get(e.pointerId);
+    held.delete(e.pointerId);
+    if (!blocked()) pointer(0, button, e);
+  });
+}
+
+// Key codes as the desktop reports them: the browser's legacy codes are the same numbers.
+function keyCodeOf(e) {
+  const k = e.keyCode;
+  if ((k >= 65 && k <= 90) || (k >= 48 && k <= 57) || k === 32) return k;
+  if (k >= 112 && k <= 135) return k;
+  if ([8, 9, 13, 16, 17, 18, 19, 20, 27, 33, 34, 35, 36, 37, 38, 39, 40, 45, 46].includes(k)) return k;
+  return 0;
+}
+function characterOf(e) {
+  const named = {Backspace: 8, Tab: 9, Enter: 13, Escape: 27};
+  if (named[e.key]) return named[e.key];
+  if (e.key.length !== 1) return 0;
+  if (e.ctrlKey && /^[a-z]$/i.test(e.key)) return e.key.toUpperCase().charCodeAt(0) - 64;
+  const c = e.key.charCodeAt(0);
+  return c > 0 && c < 256 ? c : 0;
+}
+
+function shortcutOf(e) {
+  if (!e.ctrlKey || e.key.length !== 1) return '';
+  return 'Ctrl+' + e.key.toUpperCase();
+}
+
+document.addEventListener('keydown', (e) => {
+  if (blocked() || e.target.closest('dialog')) return;
+  if (firstInputTaken()) {
+    e.preventDefault();
+    page.swallowKey = e.code;
+    return;
+  }
+  if (page.swallowKey === e.code) { e.preventDefault(); return; }
+  // Menus: Alt and the access letter opens one; in an open menu the letter chooses.
+  if (page.openMenu) {
+    e.preventDefault();
+    if (e.key === 'Escape') { closeMenus(); returnKeyboard(); return; }
+    const item = page.openMenu.children.find((c) => c.access === e.key.toLowerCase());
+    if (item) command(item);
+    return;
+  }
+  if (e.altKey && e.key.length === 1) {
+    const menu = [...page.menus.values()].find((m) => m.items && m.access === e.key.toLowerCase());
+    if (menu) { e.preventDefault(); chooseMenu(menu); return; }
+  }
+  const shortcut = shortcutOf(e);
+  if (shortcut) {
+    const entry = [...page.menus.values()].find((m) => m.shortcut === shortcut);
+    if (entry) {
+      e.preventDefault();
+      const parent = [...page.menus.values()].find((m) => m.children && m.children.includes(entry));
+      if (entry.enabled && (!parent || parent.enabled)) command(entry);
+      return;
+    }
+  }
+  // START takes Space and Enter as a button does; the other keys it keeps are not the game's.
+  if (e.target === startButton) {
+    if (e.key === 'Enter') { e.preventDefault(); startButton.click(); }
+    return;
+  }
+  if (e.key === ' ' || e.key === 'Tab' || e.key.startsWith('Arrow')) e.preventDefault();
+  call('cavewing_key', keyCodeOf(e), shiftOf(e), characterOf(e));
+  afterInput();
+});
+document.addEventListener('keyup', (e) => {
+  if (page.swallowKey === e.code) page.swallowKey = null;
+});
+startButton.addEventListener('click', () => {
+  if (blocked() || firstInputTaken()) return;
+  call('cavewing_start');
+  afterInput();
+});
+document.addEventListener('mousedown', (e) => {
+  if (page.openMenu && !e.target.closest('.menu')) closeMenus();
+});
+
+// The page going away stands flight still, as the desktop does when its window goes away.
+document.addEventListener('visibilitychange', () => {
+  if (document.hidden) { standStill(); persist(); }
+});
+window.addEventListener('blur', standStill);
+window.addEventListener('pagehide', persist);
+window.addEventListener('resize', () => {
+  layout();
+  if (!blocked()) call('cavewing_repaint');
+});
+document.getElementById('again').addEventListener('click', () => location.reload());
+
+// ---- The player's files: the high-score table and the recordings, kept in the browser.
+
+const kept = new Map();
+function restore() {
+  Module.FS.mkdir(dataFolder);
+  for (let i = 0; i < localStorage.length; ++i) {
+    const key = localStorage.key(i);
+    if (!key.startsWith(store)) continue;
+    const text = localStorage.getItem(key);
+    Module.FS.writeFile(`${dataFolder}/${key.slice(store.length)}`, text);
+    kept.set(key.slice(store.length), text);
+  }
+}
+function persist() {
+  if (!page.ready) return;
+  page.phase = call('cavewing_phase');
+  for (const name of Module.FS.readdir(dataFolder)) {
+    const path = `${dataFolder}/${name}`;
+    if (name === '.' || name === '..' || !Module.FS.isFile(Module.FS.stat(path).mode)) continue;
+    const text = Module.FS.readFile(path, {encoding: 'utf8'});
+    if (kept.get(name) === text) continue;
+    try {
+      localStorage.setItem(store + name, text);
+      kept.set(name, text);
+    } catch (err) {
+      console.warn(`cavewing: could not keep ${name} in the browser: ${err}`);
+    }
+  }
+}
+
+// The page's own menu, after the game's: the player's files in and out of the browser. It is off
+// whenever the game's File menu is (in flight).
+const pageFiles = [
+  ['Download Cavewing.txt', () => download('Cavewing.txt')],
+  ['Load a table...', () => choose('.txt', loadTable)],
+  ['-'],
+  ['Download last game', () => download('last-game')],
+  ['Download best game', () => download('best-game')],
+  ['Open a recording...', () => choose('', openRecording)],
+];
+function addPageMenu() {
+  host.addMenu('page:files', 'Fi&les', '', 0);
+  const menu = page.menus.get('page:files');
+  menu.follows = '&File';
+  host.menuEnabled('page:files', page.menus.get('&File').enabled);
+  pageFiles.forEach(([caption, action], i) => {
+    host.addMenu(caption === '-' ? '' : `page:files:${i}`, caption, '', 1);
+    if (action) page.menus.get(`page:files:${i}`).action = action;
+  });
+}
+
+function download(name) {
+  persist();
+  const text = kept.get(name);
+  if (text === undefined) {
+    host.messageBox(`There is no ${name} in this browser yet.`, 'Cavewing');
+    return;
+  }
+  const a = document.createElement('a');
+  a.href = URL.createObjectURL(new Blob([text], {type: 'text/plain'}));
+  a.download = name;
+  a.click();
+  setTimeout(() => URL.revokeObjectURL(a.href), 10000);
+}
+
+function choose(accept, then) {
+  const input = document.createElement('input');
+  input.type = 'file';
+  if (accept) input.accept = accept;
+  input.addEventListener('change', () => input.files[0] && input.files[0].text().then(then));
+  input.click();
+}
+
+// A table from elsewhere (the desktop's Cavewing.txt) replaces the browser's; the game reads it
+// as it starts, so the page starts again.
+function loadTable(text) {
+  localStorage.setItem(store + 'Cavewing.txt', text);
+  location.reload();
+}
+
+// A recording plays back in a page of its own, as `cavewing --replay FILE` does.
+function openRecording(text) {
+  sessionStorage.setItem(store + 'replay', text);
+  // The recording brings its own seed, layout and player.
+  location.href = location.pathname + '?replay';
+}
+document.addEventListener('dragover', (e) => e.preventDefault());
+document.addEventListener('drop', (e) => {
+  e.preventDefault();
+  const file = e.dataTransfer.files[0];
+  if (file) file.text().then(openRecording);
+});
+
+// ---- Time: every animation frame brings the game up to real time on its grid.
+
+function frame() {
+  requestAnimationFrame(frame);
+  if (blocked() || page.standing) return;
+  const begun = performance.now();
+  call('cavewing_frame', begun * 1000);
+  // ?bench keeps what each frame cost, the tick and the drawing together.
+  if (page.frameMs) page.frameMs.push(performance.now() - begun);
+  if (page.phase !== call('cavewing_phase')) persist();
+}
+
+// The page's address as the program's command line: ?seed=N, ?wide, ?demo.
+function commandLine() {
+  const words = [];
+  if (settings.has('seed')) words.push('--seed', settings.get('seed'));
+  if (settings.has('wide')) words.push('--wide');
+  if (settings.has('demo')) words.push('--demo');
+  const recording = sessionStorage.getItem(store + 'replay');
+  if (settings.has('replay') && recording !== null) {
+    Module.FS.writeFile('/replay', recording);
+    words.push('--replay', '/replay');
+  }
+  return words.join('\n');
+}
+
+// What the page's tests and its benchmark look at.
+window.cavewingProbe = {
+  ready: () => page.ready && !page.ended,
+  phase: () => call('cavewing_phase'),  // ready 0, flying 1, paused 2, crashed 3
+  grid: () => call('cavewing_grid'),
+  copterTop: () => call('cavewing_copter_top'),
+  painted: () => page.painted || [],
+  score: () => Module.ccall('cavewing_score', 'string', [], []),
+  badge: () => page.badge,
+  boxOpen: () => page.modal,
+  standing: () => page.standing,
+  firstFrameMs: () => page.firstFrameMs,
+  frameMs: () => page.frameMs,
+};
+
+var Module = {
+  cavewing: Object.assign({}, painter, host),
+  onRuntimeInitialized() {
+    // The first frame waits for the fonts and pictures, so that it is drawn as every other one.
+    const faces = Object.values(fontFamilies).flatMap((f) => [`12px ${f}`, `bold 12px ${f}`]);
+    Promise.all([...faces.map((f) => document.fonts.load(f)),
+                 ...pictures.filter((p) => p).map((p) => p.decode())])
+        .catch((err) => console.warn(`cavewing: ${err}`))
+        .then(open);
+  },
+};
+
+function open() {
+    restore();
+    page.ready = true;
+    // A box at start-up (a damaged table, say) keeps the game waiting in it: a promise then.
+    Promise.resolve(Module.ccall('cavewing_open', 'number', ['string', 'string'],
+                                 [commandLine(), settings.get('name') || ''])).then((status) => {
+      if (status !== -1) return;
+      addPageMenu();
+      page.phase = call('cavewing_phase');
+      returnKeyboard();
+      requestAnimationFrame(frame);
+    });
+}

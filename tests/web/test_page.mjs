@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: MIT
+// The page in a real browser, as a player meets it: it loads, START starts a flight, holding the
+// button climbs, a crash shows the banner and then the list, the new high score is kept over a
+// reload, a dropped recording replays it, both help boxes open from the menus, a page that goes
+// away in flight stands still, fingers climb and pause, and a click ends the demo.
+//
+// With the desktop program given, the game recorded in the browser replays there to the same score.
+//
+//   node --experimental-websocket test_page.mjs BUILD_WEB_FOLDER [CAVEWING]
+import assert from 'node:assert/strict';
+import {execFileSync} from 'node:child_process';
+import {mkdtempSync, rmSync, writeFileSync} from 'node:fs';
+import {tmpdir} from 'node:os';
+import {join} from 'node:path';
+import {Browser} from './browser.mjs';
+
+const Ready = 0, Flying = 1, Paused = 2, Crashed = 3;
+const [folder, desktop] = process.argv.slice(2);
+const b = await Browser.open(folder);
+const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
+
+async function answerBox(title) {
+  await b.waitFor(`the box "${title}"`, `cavewingProbe.boxOpen() &&
+    document.getElementById('box-title').textContent === ${JSON.stringify(title)}`);
+  await b.click(await b.centreOf('#box-ok'));
+  await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+}
+
+try {
+  await b.goto('/index.html?name=Tester&seed=7');
+  assert.ok(await b.evaluate(painted('Score:')), 'the field is painted');
+
+  // Holding the left button climbs; letting go, the helicopter falls to a crash. The press follows
+  // START at once: on a busy machine a late one could find the helicopter already on the floor.
+  const field = await b.centreOf('#field');
+  const top = await b.evaluate('cavewingProbe.copterTop()');
+  await b.click(await b.centreOf('#start'));
+  await b.mouse('mousePressed', field);
+  await b.waitFor('flight', `cavewingProbe.phase() === ${Flying}`);
+  await b.waitFor('the helicopter to climb', `cavewingProbe.copterTop() < ${top} - 300`);
+  await b.mouse('mouseReleased', field);
+  await b.waitFor('the crash banner', `cavewingProbe.phase() === ${Crashed} && ${painted('YOU CRASHED')}`,
+                  30000);
+  // The first score in an empty table is a new high score: its box stands over the list.
+  await b.waitFor('the high-score list', painted('HIGH SCORE LIST'), 30000);
+  if (await b.evaluate('cavewingProbe.boxOpen()')) {
+    await b.click(await b.centreOf('#box-ok'));
+    await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+  }
+  await b.waitFor('the name on the list', painted('TESTER'));
+  const score = await b.evaluate('cavewingProbe.score()');
+
+  if (desktop) {
+    const work = mkdtempSync(join(tmpdir(), 'cavewing-page-'));
+    try {
+      const file = join(work, 'last-game');
+      writeFileSync(file, await b.evaluate(`localStorage.getItem('cavewing:last-game')`));
+      const printed = execFileSync(desktop, ['--replay', file, '--headless'], {encoding: 'utf8'});
+      assert.match(printed, new RegExp(`^score ${score}$`, 'm'), 'the desktop replays the same game');
+    } finally {
+      rmSync(work, {recursive: true, force: true});
+    }
+  }
+
+  // The sitting was recorded: the last game, dropped on the page, plays back to the same score.
+  await b.evaluate(`(() => { const t = new DataTransfer();
+    t.items.add(new File([localStorage.getItem('cavewing:last-game')], 'last-game'));
+    document.dispatchEvent(new DragEvent('drop', {dataTransfer: t})); })()`);
+  await b.waitFor('the replay', `location.search.includes('replay') && cavewingProbe.ready() &&
+    cavewingProbe.badge() === 'REPLAY'`, 30000);
+  await b.waitFor('the replayed crash', `${painted('YOU CRASHED')} &&
+    cavewingProbe.score() === ${JSON.stringify(score)}`, 30000);
+
+  // The table is the browser's: a reload shows the same list from the High Scores menu.
+  await b.goto('/index.html?name=Somebody');
+  await b.click(await b.centreOf('.menu[data-name="mnuScores"]'));
+  await b.waitFor('the kept list', `${painted('HIGH SCORE LIST')} && ${painted('TESTER')}`);
+
+  // Both help boxes, from the Help menu by mouse and by the keyboard's access letters
+  // and shortcut.
+  await b.key('Escape', 'Escape', 27);
+  await b.click(await b.centreOf('.menu[data-name="&Help"]'));
+  await b.click(await b.centreOf('.item[data-name="mnuHow"]'));
+  const how = await b.waitFor('How to Play', `cavewingProbe.boxOpen() &&
+    document.getElementById('box-title').textContent`);
+  await b.click(await b.centreOf('#box-ok'));
+  await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+  await b.key('h', 'KeyH', 72, 1 /* Alt */);
+  await b.key('a', 'KeyA', 65);
+  const about = await b.waitFor('About', `cavewingProbe.boxOpen() &&
+    document.getElementById('box-title').textContent`);
+  assert.notEqual(how, about, 'two different boxes');
+  await b.click(await b.centreOf('#box-ok'));
+  await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+  await b.key('h', 'KeyH', 72, 2 /* Ctrl */);
+  await answerBox(how);
+
+  // The page going away in flight stands it still until the next click.
+  await b.key('Escape', 'Escape', 27);
+  await b.waitFor('the list to go', `!${painted('HIGH SCORE LIST')}`);
+  // START and the page going away at once: on a busy machine the helicopter could crash first.
+  await b.evaluate(`document.getElementById('start').click(); window.dispatchEvent(new Event('blur'))`);
+  await b.waitFor('the stand-still', `cavewingProbe.standing() && ${painted('Score:')}`);
+  const grid = await b.evaluate('cavewingProbe.grid()');
+  const frames = await b.evaluate(`new Promise((r) => { let n = 0; const f = () =>
+    ++n === 20 ? r(n) : requestAnimationFrame(f); requestAnimationFrame(f); })`);
+  assert.equal(frames, 20);
+  assert.equal(await b.evaluate('cavewingProbe.grid()'), grid, 'time stood still');
+
+  // A click lifts it. Touch: a finger climbs, a second finger pauses.
+  const high = await b.evaluate('cavewingProbe.copterTop()');
+  await b.click(field);
+  await b.touch('touchStart', [field]);
+  await b.waitFor('flight again', `!cavewingProbe.standing() && cavewingProbe.grid() > ${grid}`);
+  await b.waitFor('a finger to climb', `cavewingProbe.copterTop() < ${high} - 200`);
+  await b.touch('touchStart', [field, [field[0] + 100, field[1]]]);
+  await b.waitFor('a second finger to pause', `cavewingProbe.phase() === ${Paused}`);
+  await b.touch('touchEnd', []);
+
+  // The demo flies by itself until the first click, which leaves the game ready to play.
+  await b.goto('/index.html?demo');
+  await b.waitFor('the demo in flight', `cavewingProbe.badge() === 'DEMO' &&
+    cavewingProbe.phase() === ${Flying}`);
+  await b.click(field);
+  await b.waitFor('the game ready', `cavewingProbe.badge() === '' && cavewingProbe.phase() === ${Ready}`);
+  console.log('page: loads, flies, climbs, crashes, keeps its table, replays, helps, stands still, takes fingers, ends the demo');
+} finally {
+  await b.close();
+}
