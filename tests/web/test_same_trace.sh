@@ -8,14 +8,8 @@
 set -euo pipefail
 native=$1 wasm=$2 make_recordings=$3 tests=$4 count=${5:-50}
 
-if [ ! -f "$wasm" ]; then
-  if ! command -v em++ >/dev/null; then
-    echo "SKIPPED: em++ is missing, so there is no WebAssembly build to compare (scripts/setup installs emscripten)"
-    exit 77
-  fi
-  echo "FAIL: $wasm is missing; make test builds it (make web-headless)"
-  exit 1
-fi
+source "$(dirname "$0")/lib.sh"
+need_web_build "$wasm" web-headless "WebAssembly build to compare"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -1,0 +1,15 @@
+# SPDX-License-Identifier: MIT
+# What the web tests share: the WebAssembly build they test must be there.
+
+# Skips (status 77) where emscripten is missing; fails where it is there but `make TARGET` was not
+# run, since make test builds it.
+need_web_build() {
+  local file=$1 target=$2 what=$3
+  [ -f "$file" ] && return
+  if ! command -v em++ >/dev/null; then
+    echo "SKIPPED: em++ is missing, so there is no $what (scripts/setup installs emscripten)"
+    exit 77
+  fi
+  echo "FAIL: $file is missing; make test builds it (make $target)"
+  exit 1
+}
