@@ -28,6 +28,7 @@ struct Font {
   float Size = 8.25f;  // points
   bool Bold = false;
   bool Underline = false;
+  bool operator==(const Font&) const = default;
 };
 
 enum class Alignment { LeftJustify, RightJustify, Center };

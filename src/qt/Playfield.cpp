@@ -5,6 +5,8 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QStaticText>
+#include <QTextOption>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -142,10 +144,8 @@ public:
       p_.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
       r.adjust(2, 1, -2, -1);
     }
-    p_.setFont(field_.fontFor(l.Font));
     p_.setPen(toQColor(l.ForeColor));
-    p_.drawText(r, int(toQt(l.Alignment) | Qt::AlignTop | Qt::TextWordWrap),
-                QString::fromStdString(l.Caption));
+    field_.drawText(p_, &l, r, toQt(l.Alignment), l.Caption, l.Font);
   }
 
 private:
@@ -164,15 +164,15 @@ void Playfield::paintEvent(QPaintEvent* event) {
   cabinet::paint(form_, painter);
   // The badge and the overlay, in logical pixels.
   p.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * twipsToWidget());
-  if (!badge_.isEmpty()) paintBadge(p);
+  if (!badge_.empty()) paintBadge(p);
   if (standStill_) paintStandStill(p);
   if (!paintedOnce_ && timing_report::enabled()) timing_report::firstFrame();
   paintedOnce_ = true;
 }
 
 void Playfield::showBadge(const QString& badge, const QString& hint) {
-  badge_ = badge;
-  badgeHint_ = hint;
+  badge_ = badge.toStdString();
+  badgeHint_ = hint.toStdString();
   update();
 }
 
@@ -189,13 +189,11 @@ void Playfield::showReplayPress(std::optional<QPointF> at) {
 // Drawn in logical pixels over everything else: a badge in the corner with its hint, and a ring
 // where the recorded player holds a button down.
 void Playfield::paintBadge(QPainter& p) {
-  p.setFont(fontFor(form::Font{"Arial", 12, true}));
   p.setPen(QColor(255, 255, 0));
-  p.drawText(QRectF(8, 4, 200, 24), Qt::AlignLeft | Qt::AlignTop, badge_);
-  if (!badgeHint_.isEmpty()) {
-    p.setFont(fontFor(form::Font{"Arial", 9, false}));
-    p.drawText(QRectF(8, 26, 400, 20), Qt::AlignLeft | Qt::AlignTop, badgeHint_);
-  }
+  drawText(p, &badge_, QRectF(8, 4, 200, 24), Qt::AlignLeft, badge_, {"Arial", 12, true});
+  if (!badgeHint_.empty())
+    drawText(p, &badgeHint_, QRectF(8, 26, 400, 20), Qt::AlignLeft, badgeHint_,
+             {"Arial", 9, false});
   if (!replayPress_) return;
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(QPen(QColor(255, 255, 0), 3));
@@ -216,6 +214,32 @@ void Playfield::paintStandStill(QPainter& p) {
   p.setPen(Qt::white);
   p.setFont(fontFor(form::Font{"Arial", 14, false}));
   p.drawText(QRectF(0, middle + 12, width, 32), Qt::AlignCenter, "click or press a key");
+}
+
+// Shaping text is the dearest part of a frame, and the cave moves under the same captions frame
+// after frame: each caption on the field is laid out once, again only when it changes.
+void Playfield::drawText(QPainter& p, const void* owner, const QRectF& box, Qt::Alignment alignment,
+                         const std::string& text, const form::Font& font) {
+  p.setFont(fontFor(font));
+  LaidOutText& laidOut = laidOutTexts_[owner];
+  if (laidOut.text != text || laidOut.font != font || laidOut.width != box.width() ||
+      laidOut.alignment != alignment) {
+    laidOut = {text, font, box.width(), alignment, QStaticText(QString::fromStdString(text))};
+    QTextOption option(alignment);
+    option.setWrapMode(QTextOption::WordWrap);
+    laidOut.layout.setTextOption(option);
+    laidOut.layout.setTextWidth(box.width());
+    laidOut.layout.prepare(p.transform(), p.font());
+  }
+  const QSizeF size = laidOut.layout.size();
+  if (size.width() <= box.width() && size.height() <= box.height()) {
+    p.drawStaticText(box.topLeft(), laidOut.layout);
+    return;
+  }
+  p.save();
+  p.setClipRect(box, Qt::IntersectClip);  // what does not fit its box is cut off there
+  p.drawStaticText(box.topLeft(), laidOut.layout);
+  p.restore();
 }
 
 const QFont& Playfield::fontFor(const form::Font& font) {
@@ -280,11 +304,12 @@ Playfield::Scene Playfield::scene() const {
     const int m = int(std::ceil(margin * ratio));
     return pixelsOf(toDevice, rectOf(c)).adjusted(-m, -m, m, m);
   };
+  // The cave's blocks reach far past the field, where nothing shows: only what shows counts.
+  const QRect field = pixelsOf(toDevice, QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight));
   Scene scene;
   for (const form::Shape* s : form_.paintShapes)
-    if (s->Visible)
-      scene.shapes[{toQColor(s->FillColor).rgb(), toQColor(s->BorderColor).rgb()}] +=
-          pixelsOf(toDevice, rectOf(*s));
+    if (const QRect shown = pixelsOf(toDevice, rectOf(*s)) & field; s->Visible && !shown.isEmpty())
+      scene.shapes[{toQColor(s->FillColor).rgb(), toQColor(s->BorderColor).rgb()}] += shown;
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
       scene.images.emplace_back(around(*i, 1), int(i->Picture));

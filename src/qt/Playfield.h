@@ -5,6 +5,7 @@
 
 #include <QPushButton>
 #include <QRegion>
+#include <QStaticText>
 #include <QTransform>
 #include <QWidget>
 #include <map>
@@ -42,6 +43,9 @@ protected:
 private:
   class FormPainter;
   const QFont& fontFor(const form::Font& font);
+  // Draws a caption wrapped in its box; the owner (a label, the badge) keeps its layout.
+  void drawText(QPainter& p, const void* owner, const QRectF& box, Qt::Alignment alignment,
+                const std::string& text, const form::Font& font);
   void paintBadge(QPainter& p);
   void paintStandStill(QPainter& p);
   void placeStartButton();
@@ -64,8 +68,16 @@ private:
   Scene shown_;
   QRectF placedButton_;
   bool paintedOnce_ = false;
-  QString badge_, badgeHint_;
+  std::string badge_, badgeHint_;
   bool standStill_ = false;
   std::optional<QPointF> replayPress_;
   std::map<std::tuple<std::string, float, bool, bool>, QFont> fonts_;
+  struct LaidOutText {
+    std::string text;
+    form::Font font;
+    qreal width = 0;
+    Qt::Alignment alignment;
+    QStaticText layout;
+  };
+  std::map<const void*, LaidOutText> laidOutTexts_;
 };
