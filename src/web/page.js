@@ -539,10 +539,12 @@ document.addEventListener('visibilitychange', () => {
 });
 window.addEventListener('blur', standStill);
 window.addEventListener('pagehide', persist);
-window.addEventListener('resize', () => {
+// The stage changes its size with the window, and once the menu bar has its menus: the canvas
+// follows, pixel for pixel, or the browser would stretch it out of focus.
+new ResizeObserver(() => {
   layout();
   if (!blocked()) call('cavewing_repaint');
-});
+}).observe(canvas.parentElement);
 document.getElementById('again').addEventListener('click', () => location.reload());
 
 // ---- The player's files: the high-score table and the recordings, kept in the browser.
