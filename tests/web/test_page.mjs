@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The page in a real browser, as a player meets it: it loads, START starts a flight, holding the
-// button climbs, a crash shows the banner and then the list, the new high score is kept over a
-// reload, a dropped recording replays it, both help boxes open from the menus, a page that goes
-// away in flight stands still, fingers climb and pause, and a click ends the demo.
+// button climbs, a crash shows the banner and then the list with the name from the page's
+// settings, the new high score is kept over a reload, a dropped recording replays it, both help
+// boxes open from the menus, a page that goes away in flight stands still, fingers climb and
+// pause, and a click ends the demo.
 //
 // With the desktop program given, the game recorded in the browser replays there to the same score.
 //
@@ -27,7 +28,15 @@ async function answerBox(title) {
 }
 
 try {
-  await b.goto('/index.html?name=Tester&seed=7');
+  // The player's name from the page's settings: the page starts again with it.
+  await b.goto('/index.html?seed=7');
+  await b.click(await b.centreOf('.menu[data-name="page:files"]'));
+  await b.click(await b.centreOf('.item[data-name="page:files:7"]'));
+  await b.waitFor('the settings', `document.getElementById('settings').open`);
+  await b.evaluate(`window.before = true`);
+  await b.send('Input.insertText', {text: 'Tester'});
+  await b.click(await b.centreOf('#settings-ok'));
+  await b.waitFor('the page again', `!window.before && cavewingProbe.ready()`);
   assert.ok(await b.evaluate(painted('Score:')), 'the field is painted');
 
   // Holding the left button climbs; letting go, the helicopter falls to a crash. The press follows
