@@ -2,9 +2,9 @@
 // The desktop's picture of a recorded game against the page's: the recording is replayed in the
 // desktop's window (offscreen) to each grid point given, the playfield grabbed at its own size,
 // and compared pixel by pixel with the page's screenshot of the same grid point. Wherever no
-// text is painted, every pixel must be the same; text may differ by its
-// anti-aliasing (the browser's rasteriser is not Qt's), so over the whole field only a small
-// share of pixels may differ. Prints how close each pair is.
+// text is painted, every pixel must be the same; text may differ by its anti-aliasing (the
+// browser's rasteriser is not Qt's), so over the whole field only a small share of pixels may
+// differ. Prints how close each pair is.
 //
 //   compare_field RECORDING GRID PAGE.png [GRID PAGE.png ...]
 #include <QApplication>
@@ -22,10 +22,10 @@
 namespace {
 
 constexpr int TwipsPerPixel = 15;
-// What text may reach past its label's box, and the badge's corner with its hint: the areas
-// where the two rasterisers' anti-aliasing may differ.
+// What text may reach past its label's box, and the REPLAY badge in the corner: the areas where
+// the two rasterisers' anti-aliasing may differ.
 constexpr int TextMargin = 4;
-const QRect BadgeCorner(0, 0, 420, 48);
+const QRect BadgeCorner(0, 0, 216, 30);
 constexpr int RingReach = 14 + 3;  // the recorded press's ring: radius and pen
 // Text is a small part of a field in flight; a larger share is more than anti-aliasing.
 constexpr double MostDifferingShare = 0.015;
