@@ -28,7 +28,8 @@ try {
   })()`});
   await b.goto('/index.html');
   await b.evaluate(`sessionStorage.setItem('cavewing:replay', ${JSON.stringify(readFileSync(recording, 'utf8'))})`);
-  // A window that holds the menu bar and the field at its own size, at one pixel per pixel.
+  // A window that holds the menu bar and the field at its own size, at one pixel per pixel. Keeps
+  // out a canvas the browser stretches (sized before the menu bar had its menus, it was).
   const menuBar = await b.evaluate(`document.getElementById('stage').getBoundingClientRect().top`);
   assert.equal(menuBar, Math.round(menuBar), 'the menu bar ends on a whole pixel');
   await b.send('Emulation.setDeviceMetricsOverride', {width: FieldWidth,
