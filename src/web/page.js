@@ -13,7 +13,11 @@ const fontFamilies = {
   'Verdana': '"DejaVu Sans"',
   'Comic Sans MS': '"Comic Neue"',
 };
+// The faces the form's labels use: Arial regular and bold, Verdana, bold Comic Sans MS.
+const fieldFaces = ['12px "Liberation Sans"', 'bold 12px "Liberation Sans"', '12px "DejaVu Sans"',
+                    'bold 12px "Comic Neue"'];
 const store = 'cavewing:';  // the player's files, kept in the browser under this prefix
+const nameSetting = 'cavewing.name';  // the player's name from the settings: not one of the files
 const dataFolder = '/data';
 
 const settings = new URLSearchParams(location.search);
@@ -539,10 +543,12 @@ document.addEventListener('visibilitychange', () => {
 });
 window.addEventListener('blur', standStill);
 window.addEventListener('pagehide', persist);
-window.addEventListener('resize', () => {
+// The stage changes its size with the window, and once the menu bar has its menus: the canvas
+// follows, pixel for pixel, or the browser would stretch it out of focus.
+new ResizeObserver(() => {
   layout();
   if (!blocked()) call('cavewing_repaint');
-});
+}).observe(canvas.parentElement);
 document.getElementById('again').addEventListener('click', () => location.reload());
 
 // ---- The player's files: the high-score table and the recordings, kept in the browser.
@@ -584,6 +590,8 @@ const pageFiles = [
   ['Download last game', () => download('last-game')],
   ['Download best game', () => download('best-game')],
   ['Open a recording...', () => choose('', openRecording)],
+  ['-'],
+  ['Settings...', openSettings],
 ];
 function addPageMenu() {
   host.addMenu('page:files', 'Fi&les', '', 0);
@@ -631,6 +639,41 @@ function openRecording(text) {
   // The recording brings its own seed, layout and player.
   location.href = location.pathname + '?replay';
 }
+// The player's name as the game reads it at the start of a sitting: `?name=` in the address, else
+// the one from the settings.
+function playerName() {
+  return settings.get('name') ?? localStorage.getItem(nameSetting) ?? '';
+}
+
+// The settings: the player's name. The game takes it as a sitting starts (its recording keeps it),
+// so a new name starts the page again, without the address's `?name=`: the name just chosen holds.
+function openSettings() {
+  const box = document.getElementById('settings');
+  const input = document.getElementById('settings-name');
+  input.value = playerName();
+  document.getElementById('settings-hint').textContent = settings.has('name')
+    ? 'The address (?name=) gives the name now; a new one here takes its place.' : '';
+  box.returnValue = '';
+  box.addEventListener('close', () => {
+    const name = input.value.trim(), was = playerName();
+    if (box.returnValue === 'ok') {
+      if (name) localStorage.setItem(nameSetting, name);
+      else localStorage.removeItem(nameSetting);
+    }
+    if (box.returnValue !== 'ok' || name === was) {
+      returnKeyboard();
+      return;
+    }
+    persist();
+    const address = new URLSearchParams(location.search);
+    address.delete('name');
+    address.delete('replay');
+    location.search = address.toString();
+  }, {once: true});
+  box.showModal();
+  input.select();
+}
+
 document.addEventListener('dragover', (e) => e.preventDefault());
 document.addEventListener('drop', (e) => {
   e.preventDefault();
@@ -682,9 +725,10 @@ window.cavewingProbe = {
 var Module = {
   cavewing: Object.assign({}, painter, host),
   onRuntimeInitialized() {
-    // The first frame waits for the fonts and pictures, so that it is drawn as every other one.
-    const faces = Object.values(fontFamilies).flatMap((f) => [`12px ${f}`, `bold 12px ${f}`]);
-    Promise.all([...faces.map((f) => document.fonts.load(f)),
+    // The first frame waits for the faces the field is painted with (those index.html preloads)
+    // and for the pictures, so that it is drawn as every other one. The other faces (a box's
+    // bold title) need not hold it up: the page's own text takes them as they come.
+    Promise.all([...fieldFaces.map((f) => document.fonts.load(f)),
                  ...pictures.filter((p) => p).map((p) => p.decode())])
         .catch((err) => console.warn(`cavewing: ${err}`))
         .then(open);
@@ -696,7 +740,7 @@ function open() {
     page.ready = true;
     // A box at start-up (a damaged table, say) keeps the game waiting in it: a promise then.
     Promise.resolve(Module.ccall('cavewing_open', 'number', ['string', 'string'],
-                                 [commandLine(), settings.get('name') || ''])).then((status) => {
+                                 [commandLine(), playerName()])).then((status) => {
       if (status !== -1) return;
       addPageMenu();
       page.phase = call('cavewing_phase');

@@ -56,6 +56,7 @@ export class Browser {
                                       60000, 'chromium');
     const list = await (await fetch(ws.replace(/^ws:(.*?)\/devtools.*/, 'http:$1/json/list'))).json();
     const target = list.find((t) => t.type === 'page');
+    b.targetId = target.id;
     await b.connect(target.webSocketDebuggerUrl);
     await b.send('Page.enable');
     await b.send('Runtime.enable');
@@ -135,6 +136,16 @@ export class Browser {
   // Fingers on the screen: the points touching after this event.
   async touch(type, points) {
     await this.send('Input.dispatchTouchEvent', {type, touchPoints: points.map(([x, y], id) => ({x, y, id}))});
+  }
+
+  // Another tab in front of the page, as when the player switches tabs: the browser hides the
+  // page. show() brings the page to the front again.
+  async hide() {
+    this.otherTab = (await this.send('Target.createTarget', {url: 'about:blank'})).targetId;
+  }
+  async show() {
+    await this.send('Target.activateTarget', {targetId: this.targetId});
+    await this.send('Target.closeTarget', {targetId: this.otherTab});
   }
 
   async screenshot() {

@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# What the web tests share: the WebAssembly build they test must be there.
+# What the web tests share: the WebAssembly build they test must be there, and the browser.
 
 # Skips (status 77) where emscripten is missing; fails where it is there but `make TARGET` was not
 # run, since make test builds it.
@@ -12,4 +12,11 @@ need_web_build() {
   fi
   echo "FAIL: $file is missing; make test builds it (make $target)"
   exit 1
+}
+
+# Skips (status 77) where there is no browser to drive.
+need_chromium() {
+  command -v chromium >/dev/null && return
+  echo "SKIPPED: chromium is missing (scripts/setup installs it)"
+  exit 77
 }

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The page in a real browser, as a player meets it: it loads, START starts a flight, holding the
-// button climbs, a crash shows the banner and then the list, the new high score is kept over a
-// reload, a dropped recording replays it, both help boxes open from the menus, a page that goes
-// away in flight stands still, fingers climb and pause, and a click ends the demo.
+// button climbs, a crash shows the banner and then the list with the name from the page's
+// settings, the new high score is kept over a reload, a dropped recording replays it, both help
+// boxes open from the menus, a page that goes away in flight stands still, fingers climb and
+// pause, and a click ends the demo.
 //
 // With the desktop program given, the game recorded in the browser replays there to the same score.
 //
@@ -27,7 +28,15 @@ async function answerBox(title) {
 }
 
 try {
-  await b.goto('/index.html?name=Tester&seed=7');
+  // The player's name from the page's settings: the page starts again with it.
+  await b.goto('/index.html?seed=7');
+  await b.click(await b.centreOf('.menu[data-name="page:files"]'));
+  await b.click(await b.centreOf('.item[data-name="page:files:7"]'));
+  await b.waitFor('the settings', `document.getElementById('settings').open`);
+  await b.evaluate(`window.before = true`);
+  await b.send('Input.insertText', {text: 'Tester'});
+  await b.click(await b.centreOf('#settings-ok'));
+  await b.waitFor('the page again', `!window.before && cavewingProbe.ready()`);
   assert.ok(await b.evaluate(painted('Score:')), 'the field is painted');
 
   // Holding the left button climbs; letting go, the helicopter falls to a crash. The press follows
@@ -95,23 +104,32 @@ try {
   await b.key('h', 'KeyH', 72, 2 /* Ctrl */);
   await answerBox(how);
 
-  // The page going away in flight stands it still until the next click.
+  // The page hidden in flight, by another tab in front, stands still: its clock and its score,
+  // while it is hidden and once it is in front again, until the next click.
   await b.key('Escape', 'Escape', 27);
   await b.waitFor('the list to go', `!${painted('HIGH SCORE LIST')}`);
-  // START and the page going away at once: on a busy machine the helicopter could crash first.
-  await b.evaluate(`document.getElementById('start').click(); window.dispatchEvent(new Event('blur'))`);
-  await b.waitFor('the stand-still', `cavewingProbe.standing() && ${painted('Score:')}`);
-  const grid = await b.evaluate('cavewingProbe.grid()');
+  // The other tab follows START at once: on a busy machine the helicopter could crash first.
+  await b.evaluate(`document.getElementById('start').click()`);
+  await b.hide();
+  await b.waitFor('the stand-still', `document.hidden && cavewingProbe.standing() &&
+    cavewingProbe.phase() === ${Flying}`);
+  const still = async () => b.evaluate('[cavewingProbe.grid(), cavewingProbe.score()]');
+  const [grid, flown] = await still();
+  await b.evaluate('new Promise((r) => setTimeout(r, 300))');  // a while in the other tab
+  assert.deepEqual(await still(), [grid, flown], 'time stood still while hidden');
+  await b.show();
+  await b.waitFor('the page in front', '!document.hidden');
   const frames = await b.evaluate(`new Promise((r) => { let n = 0; const f = () =>
     ++n === 20 ? r(n) : requestAnimationFrame(f); requestAnimationFrame(f); })`);
   assert.equal(frames, 20);
-  assert.equal(await b.evaluate('cavewingProbe.grid()'), grid, 'time stood still');
+  assert.deepEqual(await still(), [grid, flown], 'time stands still until a click');
 
   // A click lifts it. Touch: a finger climbs, a second finger pauses.
   const high = await b.evaluate('cavewingProbe.copterTop()');
   await b.click(field);
   await b.touch('touchStart', [field]);
-  await b.waitFor('flight again', `!cavewingProbe.standing() && cavewingProbe.grid() > ${grid}`);
+  await b.waitFor('flight again', `!cavewingProbe.standing() && cavewingProbe.grid() > ${grid} &&
+    cavewingProbe.score() !== ${JSON.stringify(flown)}`);
   await b.waitFor('a finger to climb', `cavewingProbe.copterTop() < ${high} - 200`);
   await b.touch('touchStart', [field, [field[0] + 100, field[1]]]);
   await b.waitFor('a second finger to pause', `cavewingProbe.phase() === ${Paused}`);

@@ -7,8 +7,5 @@ set -euo pipefail
 folder=$1 here=$(dirname "$0")
 source "$here/lib.sh"
 need_web_build "$folder/cavewing.wasm" web "page to test"
-if ! command -v chromium >/dev/null; then
-  echo "SKIPPED: chromium is missing (scripts/setup installs it)"
-  exit 77
-fi
+need_chromium
 exec node --experimental-websocket "$here/test_page.mjs" "$@"

@@ -1,0 +1,164 @@
+// SPDX-License-Identifier: MIT
+// The desktop's picture of a recorded game against the page's: the recording is replayed in the
+// desktop's window (offscreen) to each grid point given, the playfield grabbed at its own size,
+// and compared pixel by pixel with the page's screenshot of the same grid point. Wherever no
+// text is painted, every pixel must be the same; text may differ by its anti-aliasing (the
+// browser's rasteriser is not Qt's), so over the whole field only a small share of pixels may
+// differ. Prints how close each pair is.
+//
+//   compare_field RECORDING GRID PAGE.png [GRID PAGE.png ...]
+#include <QApplication>
+#include <QImage>
+#include <QRegion>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+
+#include "qt/GameWindow.h"
+
+namespace {
+
+constexpr int TwipsPerPixel = 15;
+// What text may reach past its label's box, and the REPLAY badge in the corner: the areas where
+// the two rasterisers' anti-aliasing may differ.
+constexpr int TextMargin = 4;
+const QRect BadgeCorner(0, 0, 216, 30);
+constexpr int RingReach = 14 + 3;  // the recorded press's ring: radius and pen
+// Text is a small part of a field in flight; a larger share is more than anti-aliasing.
+constexpr double MostDifferingShare = 0.015;
+
+QRect pixelsOf(const form::Control& c, int margin = 0) {
+  const auto px = [](float twips) { return int(std::lround(twips / TwipsPerPixel)); };
+  return QRect(QPoint(px(c.Left), px(c.Top)), QPoint(px(c.Left + c.Width), px(c.Top + c.Height)))
+      .adjusted(-margin, -margin, margin - 1, margin - 1);
+}
+
+// Where the game painted no text: its rectangles, its pictures and the bare field, none of its
+// labels, badge or ring over them.
+QRegion apartFromText(const frmCavewing& form, QRect field, std::optional<QPointF> ring) {
+  QRegion text(BadgeCorner);
+  for (const form::Label* l : form.paintLabels)
+    if (l->Visible) text += pixelsOf(*l, TextMargin);
+  if (ring) {
+    const QPoint c = (*ring / TwipsPerPixel).toPoint();
+    text += QRect(c, c).adjusted(-RingReach - 1, -RingReach - 1, RingReach + 1, RingReach + 1);
+  }
+  return QRegion(field) - text;
+}
+
+struct Closeness {
+  long pixels = 0, differing = 0, differingApart = 0;
+  int maxChannel = 0;
+  QPoint firstApart;
+};
+
+Closeness compare(const QImage& desktop, const QImage& page, const QRegion& apart) {
+  Closeness c;
+  c.pixels = long(desktop.width()) * desktop.height();
+  for (int y = 0; y < desktop.height(); ++y)
+    for (int x = 0; x < desktop.width(); ++x) {
+      const QRgb a = desktop.pixel(x, y), b = page.pixel(x, y);
+      if (a == b) continue;
+      ++c.differing;
+      c.maxChannel = std::max({c.maxChannel, std::abs(qRed(a) - qRed(b)),
+                               std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+      if (apart.contains(QPoint(x, y)) && c.differingApart++ == 0) c.firstApart = {x, y};
+    }
+  return c;
+}
+
+// The desktop's picture, darkened, with the pixels the page has otherwise in magenta.
+QImage differences(const QImage& desktop, const QImage& page) {
+  QImage d(desktop.size(), QImage::Format_RGB32);
+  for (int y = 0; y < d.height(); ++y)
+    for (int x = 0; x < d.width(); ++x)
+      d.setPixel(x, y,
+                 desktop.pixel(x, y) == page.pixel(x, y)
+                     ? qRgb(qRed(desktop.pixel(x, y)) / 3, qGreen(desktop.pixel(x, y)) / 3,
+                            qBlue(desktop.pixel(x, y)) / 3)
+                     : qRgb(255, 0, 255));
+  return d;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4 || argc % 2 != 0) {
+    std::fprintf(stderr, "usage: %s RECORDING GRID PAGE.png [GRID PAGE.png ...]\n", argv[0]);
+    return 2;
+  }
+  // Offscreen, on a screen with room for the whole window, remembering nothing of the user's.
+  qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" CAVEWING_TEST_SCREEN);
+  QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
+  qputenv("XDG_RUNTIME_DIR", config.path().toUtf8());
+  QApplication app(argc, argv);
+
+  const replay::ReadResult read = replay::readFile(argv[1]);
+  if (!read.recording) {
+    std::fprintf(stderr, "%s: %s\n", argv[1], read.error.c_str());
+    return 2;
+  }
+  CommandLine options;
+  options.wide = read.recording->wide();
+  GameWindow window(options, &*read.recording);
+  window.pump().stop();  // the grid points are stepped here, not by real time
+  cabinet::Cabinet& cabinet = window.cabinet();
+  // Where the recorded player holds a button down, the window shows a ring.
+  std::optional<QPointF> ring;
+  cabinet.onReplayed = [&, shown = cabinet.onReplayed](const cabinet::Event& e) {
+    using Kind = cabinet::Event::Kind;
+    const form::Image& copter = window.form().imgCopter;
+    if (e.kind == Kind::Down)
+      ring = e.onCopter ? QPointF(copter.Left + e.x, copter.Top + e.y) : QPointF(e.x, e.y);
+    else if (e.kind == Kind::Up || e.kind == Kind::Release)
+      ring.reset();
+    shown(e);
+  };
+
+  bool same = true;
+  for (int i = 2; i + 1 < argc; i += 2) {
+    const std::int64_t grid = std::atoll(argv[i]);
+    while (cabinet.grid() < grid)
+      window.drive([&] { cabinet.advanceTo((cabinet.grid() + 1) * cabinet.clock().systemTick()); });
+    QApplication::processEvents();
+    if (cabinet.grid() != grid || cabinet.phase() != cabinet::Phase::Flying) {
+      std::fprintf(stderr, "grid point %s: the recording is not in flight there\n", argv[i]);
+      return 2;
+    }
+    Playfield* field = window.playfield();
+    field->resize(field->sizeHint());  // the field at its own size, a pixel a logical pixel
+    QImage desktop(field->size(), QImage::Format_RGB32);
+    field->render(&desktop);
+    const QImage page = QImage(argv[i + 1]).convertToFormat(QImage::Format_RGB32);
+    if (page.size() != desktop.size()) {
+      std::fprintf(stderr, "%s: %dx%d, the desktop's field is %dx%d\n", argv[i + 1], page.width(),
+                   page.height(), desktop.width(), desktop.height());
+      return 2;
+    }
+    const Closeness c = compare(desktop, page, apartFromText(window.form(), desktop.rect(), ring));
+    const double share = double(c.differing) / double(c.pixels);
+    std::printf(
+        "grid point %lld: %.2f %% of the pixels differ, by at most %d in a channel; "
+        "apart from text, %s\n",
+        static_cast<long long>(grid), 100 * share, c.maxChannel,
+        c.differingApart ? "some differ" : "every pixel is the same");
+    if (c.differingApart || share > MostDifferingShare) {
+      same = false;
+      if (c.differingApart)
+        std::printf("  %ld pixels apart from text differ, the first at %d,%d\n", c.differingApart,
+                    c.firstApart.x(), c.firstApart.y());
+      if (share > MostDifferingShare)
+        std::printf("  more than %.1f %% of the pixels differ\n", 100 * MostDifferingShare);
+      const QString stem = QString(argv[i + 1]).chopped(4);
+      desktop.save(stem + "-desktop.png");
+      differences(desktop, page).save(stem + "-differ.png");
+      std::printf("  the desktop's picture and the differences: %s-desktop.png, -differ.png\n",
+                  qPrintable(stem));
+    }
+  }
+  return same ? 0 : 1;
+}

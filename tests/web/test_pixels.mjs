@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+// The page paints what the desktop paints: one recording replayed in the page to grid points in
+// flight, a screenshot of the field at each, compared pixel by pixel with the desktop's offscreen
+// picture of the same grid point (compare_field). The page's time is the test's: a clock of its
+// own takes the place of the page's, so the replay stops exactly where the desktop's does.
+//
+//   node --experimental-websocket test_pixels.mjs BUILD_WEB_FOLDER COMPARE_FIELD RECORDING GRID...
+import assert from 'node:assert/strict';
+import {execFileSync} from 'node:child_process';
+import {mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
+import {tmpdir} from 'node:os';
+import {join} from 'node:path';
+import {Browser} from './browser.mjs';
+
+const [folder, compareField, recording, ...grids] = process.argv.slice(2);
+const TickMs = 15.625, FieldWidth = 1016, FieldHeight = 722;  // the field at a pixel a pixel
+const MostTicksAFrame = 4;  // below the clock's stall rule: no time is dropped
+
+const b = await Browser.open(folder);
+const work = mkdtempSync(join(tmpdir(), 'cavewing-pixels-'));
+let passed = false;
+try {
+  // Before any script of the page: performance.now() stands until the test moves it.
+  await b.send('Page.addScriptToEvaluateOnNewDocument', {source: `(() => {
+    let now = 0;
+    performance.now = () => now;
+    window.testClock = {advance(ms) { now += ms; }};
+  })()`});
+  await b.goto('/index.html');
+  await b.evaluate(`sessionStorage.setItem('cavewing:replay', ${JSON.stringify(readFileSync(recording, 'utf8'))})`);
+  // A window that holds the menu bar and the field at its own size, at one pixel per pixel. Keeps
+  // out a canvas the browser stretches (sized before the menu bar had its menus, it was).
+  const menuBar = await b.evaluate(`document.getElementById('stage').getBoundingClientRect().top`);
+  assert.equal(menuBar, Math.round(menuBar), 'the menu bar ends on a whole pixel');
+  await b.send('Emulation.setDeviceMetricsOverride', {width: FieldWidth,
+    height: FieldHeight + menuBar, deviceScaleFactor: 1, mobile: false});
+  await b.goto('/index.html?replay');
+  await b.waitFor('the replay', `cavewingProbe.badge() === 'REPLAY'`);
+  // The page's clock has started (its first frame) before the test's time moves.
+  await b.evaluate('new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)))');
+
+  const shots = [];
+  for (const grid of grids.map(Number)) {
+    // A few grid points a frame, each step waiting for the page's frame to take it.
+    await b.evaluate(`(async () => {
+      const deadline = Date.now() + 60000;
+      while (cavewingProbe.grid() < ${grid}) {
+        const to = Math.min(${grid}, cavewingProbe.grid() + ${MostTicksAFrame});
+        testClock.advance((to - cavewingProbe.grid()) * ${TickMs});
+        while (cavewingProbe.grid() < to) {
+          if (Date.now() > deadline) throw new Error('the page stands at ' + cavewingProbe.grid());
+          await new Promise((r) => requestAnimationFrame(r));
+        }
+      }
+    })()`);
+    assert.equal(await b.evaluate('cavewingProbe.grid()'), grid, 'the page at the grid point');
+    assert.equal(await b.evaluate('cavewingProbe.phase()'), 1, `in flight at grid point ${grid}`);
+    const shot = await b.send('Page.captureScreenshot', {format: 'png',
+      clip: {x: 0, y: menuBar, width: FieldWidth, height: FieldHeight, scale: 1}});
+    const file = join(work, `page-${grid}.png`);
+    writeFileSync(file, Buffer.from(shot.data, 'base64'));
+    shots.push(String(grid), file);
+  }
+  try {
+    process.stdout.write(execFileSync(compareField, [recording, ...shots], {encoding: 'utf8'}));
+  } catch (err) {
+    throw new Error(`the page's pictures differ from the desktop's (kept in ${work}):\n${err.stdout}${err.stderr}`);
+  }
+  passed = true;
+} finally {
+  await b.close();
+  if (passed) rmSync(work, {recursive: true, force: true});
+}
