@@ -106,4 +106,23 @@ TEST_F(PaintEquivalence, AfterAMessageBoxClosed) {
   expectShownEqualsFullRepaint("after How to Play was closed");
 }
 
+// Captions are laid out once and drawn from that layout: a caption that changes in flight (the
+// score) must be painted as it reads now, as a playfield painting it for the first time does.
+TEST_F(PaintEquivalence, ChangedCaptionsArePaintedAnew) {
+  fly(64);
+  Playfield* field = window.playfield();
+  Playfield fresh(window.form(), frmCavewing::ScaleWidth);
+  fresh.resize(field->size());
+  const auto painted = [](Playfield& p) {
+    QImage image(p.size(), QImage::Format_RGB32);
+    p.render(&image);
+    return image;
+  };
+  window.deliver([&] { window.form().lblScore.Caption = "98765"; });
+  const QImage shown = painted(*field);
+  EXPECT_TRUE(shown == painted(fresh)) << "the score is painted as it read before";
+  fly(8);
+  expectShownEqualsFullRepaint("after the score changed");
+}
+
 }  // namespace
