@@ -3,6 +3,7 @@
 // Twips map to logical pixels at 15 twips a pixel, and the field is scaled to fit the widget.
 #include "qt/Playfield.h"
 
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QStaticText>
@@ -70,6 +71,37 @@ QRegion logicalPixelsOver(const QRegion& device, qreal ratio) {
   return logical;
 }
 
+// A picture scaled without smoothing onto the device pixels that cover where it goes: each
+// shows the picture's pixel under its centre, or nothing.
+QImage scaledPicture(const QImage& picture, const QRectF& device) {
+  const QImage source = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  const QRect whole = device.toAlignedRect();
+  QImage scaled(whole.size(), QImage::Format_ARGB32_Premultiplied);
+  // The picture's column and row under each device pixel's centre; -1 where there is none.
+  const auto under = [](int first, int count, qreal start, qreal step, int size) {
+    std::vector<int> index(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      const int at = int(std::floor((first + i + 0.5 - start) * step));
+      index[std::size_t(i)] = at >= 0 && at < size ? at : -1;
+    }
+    return index;
+  };
+  const std::vector<int> columns = under(whole.left(), whole.width(), device.left(),
+                                         source.width() / device.width(), source.width());
+  const std::vector<int> rows = under(whole.top(), whole.height(), device.top(),
+                                      source.height() / device.height(), source.height());
+  for (int y = 0; y < scaled.height(); ++y) {
+    auto* to = reinterpret_cast<QRgb*>(scaled.scanLine(y));
+    const int row = rows[std::size_t(y)];
+    const auto* from = row < 0 ? nullptr : reinterpret_cast<const QRgb*>(source.constScanLine(row));
+    for (int x = 0; x < scaled.width(); ++x) {
+      const int column = columns[std::size_t(x)];
+      to[x] = from && column >= 0 ? from[column] : 0;
+    }
+  }
+  return scaled;
+}
+
 // Text may reach a little past its label's box (italics, descenders, the box's own border).
 constexpr int TextMargin = 4;
 
@@ -125,8 +157,23 @@ public:
   void picture(const form::Image& i) override {
     const QPixmap& pixmap = pixmapFor(i.Picture);
     // The picture keeps its own size, as a classic unstretched image does.
-    p_.drawPixmap(QRectF(i.Left, i.Top, pixmap.width() * onePixel, pixmap.height() * onePixel),
-                  pixmap, QRectF(pixmap.rect()));
+    const QRectF twips(i.Left, i.Top, pixmap.width() * onePixel, pixmap.height() * onePixel);
+    // The device painted on: a screen of any density, or an image when the field is rendered.
+    const qreal ratio = p_.paintEngine()->paintDevice()->devicePixelRatioF();
+    const QRectF device = (toWidget_ * QTransform::fromScale(ratio, ratio)).mapRect(twips);
+    if (device.size() == QSizeF(pixmap.size())) {
+      p_.drawPixmap(twips, pixmap, QRectF(pixmap.rect()));
+      return;
+    }
+    // Scaled by the painter, the picture's rows would be picked by where the repainted area
+    // starts, and a partial repaint would differ from a full one by a row: it is scaled here,
+    // each device pixel showing the picture's pixel under its centre, and copied on as it is.
+    QImage scaled = scaledPicture(pixmap.toImage(), device);
+    scaled.setDevicePixelRatio(ratio);
+    p_.save();
+    p_.resetTransform();
+    p_.drawImage(QPointF(device.toAlignedRect().topLeft()) / ratio, scaled);
+    p_.restore();
   }
 
   void label(const form::Label& l) override {

@@ -123,4 +123,14 @@ TEST_F(PaintEquivalence, ChangedCaptionsArePaintedAnew) {
   EXPECT_TRUE(shown == painted(fresh)) << "the score is painted as it read before";
 }
 
+// A picture scaled by a factor that is no whole number lands between device pixels; drawn by the
+// painter, its rows depend on where the repainted area starts, and the helicopter showed a row
+// more than a full repaint paints (at a ratio of 2, in a window smaller than the field).
+TEST_F(PaintEquivalence, ScaledPicturesMatchAFullRepaint) {
+  for (int frames : {72, 8, 8, 8}) {
+    fly(frames);
+    expectShownEqualsFullRepaint("a scaled helicopter");
+  }
+}
+
 }  // namespace
