@@ -211,7 +211,7 @@ void Playfield::paintEvent(QPaintEvent* event) {
   cabinet::paint(form_, painter);
   // The badge and the overlay, in logical pixels.
   p.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * twipsToWidget());
-  if (!badge_.empty()) paintBadge(p);
+  if (!badge_.empty()) paintBadge(p, event->region());
   if (standStill_) paintStandStill(p);
   if (!paintedOnce_ && timing_report::enabled()) timing_report::firstFrame();
   paintedOnce_ = true;
@@ -235,12 +235,16 @@ void Playfield::showReplayPress(std::optional<QPointF> at) {
 
 // Drawn in logical pixels over everything else: a badge in the corner with its hint, and a ring
 // where the recorded player holds a button down.
-void Playfield::paintBadge(QPainter& p) {
-  p.setPen(QColor(255, 255, 0));
-  drawText(p, &badge_, QRectF(8, 4, 200, 24), Qt::AlignLeft, badge_, {"Arial", 12, true});
-  if (!badgeHint_.empty())
-    drawText(p, &badgeHint_, QRectF(8, 26, 400, 20), Qt::AlignLeft, badgeHint_,
-             {"Arial", 9, false});
+void Playfield::paintBadge(QPainter& p, const QRegion& damaged) {
+  // Only where the frame changed: the cave moves under the badge frame after frame.
+  const QRect badge = p.transform().mapRect(QRectF(8, 4, 400, 42)).toAlignedRect();
+  if (damaged.intersects(badge.adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin))) {
+    p.setPen(QColor(255, 255, 0));
+    drawText(p, &badge_, QRectF(8, 4, 200, 24), Qt::AlignLeft, badge_, {"Arial", 12, true});
+    if (!badgeHint_.empty())
+      drawText(p, &badgeHint_, QRectF(8, 26, 400, 20), Qt::AlignLeft, badgeHint_,
+               {"Arial", 9, false});
+  }
   if (!replayPress_) return;
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(QPen(QColor(255, 255, 0), 3));

@@ -46,7 +46,7 @@ private:
   // Draws a caption wrapped in its box; the owner (a label, the badge) keeps its layout.
   void drawText(QPainter& p, const void* owner, const QRectF& box, Qt::Alignment alignment,
                 const std::string& text, const form::Font& font);
-  void paintBadge(QPainter& p);
+  void paintBadge(QPainter& p, const QRegion& damaged);
   void paintStandStill(QPainter& p);
   void placeStartButton();
   // What a frame shows, in device pixels: the rectangles as one region per pair of colours (a
