@@ -49,7 +49,9 @@ private:
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  qputenv("QT_NO_GLIB", "1");  // the game's own choice of event loop
+  // The game's own choices of event loop and of the way its pixels reach the X server.
+  qputenv("QT_NO_GLIB", "1");
+  qputenv("QT_XCB_NO_MITSHM", "1");
   QApplication app(argc, argv);
   Strip strip;
   strip.show();
