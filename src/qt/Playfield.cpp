@@ -104,6 +104,12 @@ QImage scaledPicture(const QImage& picture, const QRectF& device) {
 
 // Text may reach a little past its label's box (italics, descenders, the box's own border).
 constexpr int TextMargin = 4;
+QRect aroundText(const QRect& box) {
+  return box.adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin);
+}
+
+// The badge and its hint, in logical pixels from the field's top left corner.
+const QRectF BadgeBox(8, 4, 200, 24), BadgeHintBox(8, 26, 400, 20);
 
 }  // namespace
 
@@ -178,9 +184,7 @@ public:
 
   void label(const form::Label& l) override {
     // Laying out text is the dearest part of a frame: only where the frame changed.
-    if (!damaged_.intersects(pixelsOf(toWidget_, rectOf(l))
-                                 .adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin)))
-      return;
+    if (!damaged_.intersects(aroundText(pixelsOf(toWidget_, rectOf(l))))) return;
     // Text is laid out in logical pixels so that fonts keep their pixel sizes.
     p_.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * toWidget_);
     const qreal px = 1 / TwipsPerPixel;
@@ -237,13 +241,12 @@ void Playfield::showReplayPress(std::optional<QPointF> at) {
 // where the recorded player holds a button down.
 void Playfield::paintBadge(QPainter& p, const QRegion& damaged) {
   // Only where the frame changed: the cave moves under the badge frame after frame.
-  const QRect badge = p.transform().mapRect(QRectF(8, 4, 400, 42)).toAlignedRect();
-  if (damaged.intersects(badge.adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin))) {
+  const QRectF both = BadgeBox.united(BadgeHintBox);
+  if (damaged.intersects(aroundText(p.transform().mapRect(both).toAlignedRect()))) {
     p.setPen(QColor(255, 255, 0));
-    drawText(p, &badge_, QRectF(8, 4, 200, 24), Qt::AlignLeft, badge_, {"Arial", 12, true});
+    drawText(p, &badge_, BadgeBox, Qt::AlignLeft, badge_, {"Arial", 12, true});
     if (!badgeHint_.empty())
-      drawText(p, &badgeHint_, QRectF(8, 26, 400, 20), Qt::AlignLeft, badgeHint_,
-               {"Arial", 9, false});
+      drawText(p, &badgeHint_, BadgeHintBox, Qt::AlignLeft, badgeHint_, {"Arial", 9, false});
   }
   if (!replayPress_) return;
   p.setRenderHint(QPainter::Antialiasing);
