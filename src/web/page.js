@@ -764,11 +764,12 @@ function commandLine() {
   return words;
 }
 
-// The player's name, refused (throws why) when it holds control characters, a line break say.
+// The player's name; the address's is refused (throws why) when it holds control characters, a
+// line break say. The one from the settings is the player's own: the game keeps it plain.
 function checkedPlayerName() {
   const name = playerName();
-  if (/[\u0000-\u001f\u007f]/.test(name))
-    throw `The player's name may not hold control characters: ${JSON.stringify(name)}.`;
+  if (settings.has('name') && /[\u0000-\u001f\u007f]/.test(name))
+    throw `?name= may not hold control characters: ${JSON.stringify(name)}.`;
   return name;
 }
 
