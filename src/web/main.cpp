@@ -286,7 +286,7 @@ private:
 std::unique_ptr<WebFrontEnd> sitting;
 
 std::vector<std::string> pageWords() {
-  std::vector<std::string> words(std::size_t(pageWordCount()));
+  std::vector<std::string> words(static_cast<std::size_t>(pageWordCount()));
   for (std::size_t i = 0; i < words.size(); ++i) {
     std::string& word = words[i];
     word.resize(std::size_t(pageWordBytes(int(i))) + 1);  // room for stringToUTF8's terminator
