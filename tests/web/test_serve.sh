@@ -24,7 +24,7 @@ setsid make -s -C "$source" -o web serve WEB="$(realpath "$folder")" \
 server=$!
 address=
 for _ in $(seq 100); do
-  address=$(grep -o 'http://127\.0\.0\.1:[0-9]*/' "$work/out" || true)
+  address=$(grep -so 'http://127\.0\.0\.1:[0-9]*/' "$work/out" || true)
   [ -n "$address" ] && curl -s -o /dev/null "$address" && break
   address=
   sleep 0.1
