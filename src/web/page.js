@@ -676,8 +676,8 @@ function loadTable(text) {
 
 // A recording plays back in a page of its own, as `cavewing --replay FILE` does.
 function openRecording(text) {
-  if (!keepInBrowser(sessionStorage, store + 'replay', text, 'This recording', 'It was not opened.'))
-    return;
+  const said = 'It was not opened.';
+  if (!keepInBrowser(sessionStorage, store + 'replay', text, 'This recording', said)) return;
   // The recording brings its own seed, layout and player.
   location.href = location.pathname + '?replay';
 }

@@ -48,7 +48,8 @@ try {
   await b.evaluate(`['cavewing:sub/x', 'cavewing:', 'cavewing:..']
     .forEach((k) => localStorage.setItem(k, 'stray'))`);
   await b.send('Page.addScriptToEvaluateOnNewDocument', {source: `window.warned = [];
-    const warn = console.warn; console.warn = (...a) => { warned.push(a.join(' ')); warn(...a); };`});
+    const warn = console.warn;
+    console.warn = (...a) => { warned.push(a.join(' ')); warn(...a); };`});
   await visit('/index.html?seed=1');
   assert.ok(await b.evaluate('cavewingProbe.ready()'), 'the page opens over stray keys');
   const warned = await b.evaluate('warned');

@@ -29,7 +29,11 @@ for _ in $(seq 100); do
   address=
   sleep 0.1
 done
-[ -n "$address" ] || { echo "FAIL: make serve printed no address that answers:"; cat "$work/out"; exit 1; }
+if [ -z "$address" ]; then
+  echo "FAIL: make serve printed no address that answers:"
+  cat "$work/out"
+  exit 1
+fi
 
 status() { curl -s --path-as-is -o /dev/null -w '%{http_code}' "$address$1"; }
 failed=0
