@@ -38,14 +38,11 @@ $(WEB)/build.ninja:
 web: setup $(WEB)/build.ninja
 	$(EMSDK_ENV) cmake --build $(WEB) -j $(JOBS)
 
-# The page on this machine only, at the first free port from SERVE_PORT on.
+# The page on this machine only, at the first free port from SERVE_PORT on: the page's files
+# alone, not the build's (scripts/serve-page.py).
 SERVE_PORT ?= 8000
 serve: web
-	@port=$(SERVE_PORT); \
-	until python3 -c "import socket; socket.socket().bind(('127.0.0.1', $$port))" 2>/dev/null; \
-	do port=$$((port + 1)); done; \
-	echo "Cavewing in a browser: http://127.0.0.1:$$port/"; \
-	cd $(WEB) && exec python3 -m http.server $$port --bind 127.0.0.1
+	@exec python3 scripts/serve-page.py $(WEB) $(SERVE_PORT)
 
 # The page's first frame and its cost per frame, in headless Chromium.
 web-bench: web

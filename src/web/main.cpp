@@ -5,6 +5,7 @@
 // the page's drawing functions. It holds no rule: the cabinet drives the game.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
@@ -55,6 +56,11 @@ EM_JS(void, pageFocusStart, (), { Module.cavewing.focusStart(); });
 EM_JS(void, pageCursor, (int custom), { Module.cavewing.cursor(custom); });
 EM_JS(void, pageReplayPress, (int shown, float x, float y),
       { Module.cavewing.replayPress(shown, x, y); });
+// The page's command line, word by word: a word is handed over whole, whatever it holds.
+EM_JS(int, pageWordCount, (), { return Module.cavewing.words.length; });
+EM_JS(int, pageWordBytes, (int i), { return lengthBytesUTF8(Module.cavewing.words[i]); });
+EM_JS(void, pageWord, (int i, char* to, int size),
+      { stringToUTF8(Module.cavewing.words[i], to, size); });
 
 namespace {
 
@@ -106,8 +112,7 @@ public:
     if (ended_) return;
     if (!started_) resume(realUs);
     const std::int64_t was = cabinet_->grid();
-    cabinet_->followRealTime(std::int64_t(realUs) - realStartUs_ + gameStartUs_,
-                             form::Clock::stallGridPoints);
+    cabinet_->followRealTime(std::int64_t(realUs) - realStartUs_ + gameStartUs_, allowedLag());
     // Between grid points nothing moves: the frame on screen stands.
     if (cabinet_->grid() != was) paint();
   }
@@ -127,6 +132,13 @@ public:
           pageMenuEnabled(pageName(*item).c_str(), item->Enabled && entry->Enabled);
     }
     pageFinish();
+  }
+  // A stall is a lag of stallGridPoints at the usual grid, counted in this sitting's own grid
+  // points: the page's frames come every 16 ms or so, several grid points of a finer grid.
+  int allowedLag() const {
+    const std::int64_t stallUs = form::Clock::stallGridPoints * form::Clock::defaultSystemTickUs;
+    const std::int64_t tick = cabinet_->clock().systemTick();
+    return int(std::max<std::int64_t>(form::Clock::stallGridPoints, (stallUs + tick - 1) / tick));
   }
   // After a stand-still, real time starts again where the game stands: the time it lasted is
   // never caught up.
@@ -273,11 +285,14 @@ private:
 // The one sitting in the page: the page's calls reach it only through the functions below.
 std::unique_ptr<WebFrontEnd> sitting;
 
-std::vector<std::string> wordsOf(const std::string& lines) {
-  std::vector<std::string> words;
-  std::istringstream in(lines);
-  for (std::string word; std::getline(in, word);)
-    if (!word.empty()) words.push_back(word);
+std::vector<std::string> pageWords() {
+  std::vector<std::string> words(static_cast<std::size_t>(pageWordCount()));
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    std::string& word = words[i];
+    word.resize(std::size_t(pageWordBytes(int(i))) + 1);  // room for stringToUTF8's terminator
+    pageWord(int(i), word.data(), int(word.size()));
+    word.pop_back();
+  }
   return words;
 }
 
@@ -285,12 +300,12 @@ std::vector<std::string> wordsOf(const std::string& lines) {
 
 extern "C" {
 
-// Opens a sitting for the command line the page made of its address (one word a line), as the
-// player `name`; returns the launcher's status, or -1 while the window is open.
-EMSCRIPTEN_KEEPALIVE int cavewing_open(const char* arguments, const char* name) {
+// Opens a sitting for the command line the page made of its address (its words), as the player
+// `name`; returns the launcher's status, or -1 while the window is open.
+EMSCRIPTEN_KEEPALIVE int cavewing_open(const char* name) {
   sitting.reset();
   std::ostringstream out, err;
-  const int status = launch(wordsOf(arguments), out, err,
+  const int status = launch(pageWords(), out, err,
                             [name](const CommandLine& options, const replay::Recording* recording) {
                               sitting = std::make_unique<WebFrontEnd>(options, recording, name);
                               sitting->open();

@@ -45,6 +45,7 @@ const page = {
   lastMenu: null,    // the menu bar entry that the next item goes in, as they are announced
   openMenu: null,
   swallowKey: null,  // the key that lifted a stand-still or ended the demo: the rest isn't the game's
+  clickTaken: false, // the press under way closed a menu, ended the demo or lifted a stand-still
   firstFrameMs: null,
   frameMs: settings.has('bench') ? [] : null,
 };
@@ -423,12 +424,34 @@ function releaseHeld() {
 }
 
 const mouseButtons = [LeftButton, MiddleButton, RightButton];
+// Before any control sees it, a click that closes an open menu, or that ends the demo or lifts a
+// stand-still, is taken whole: it does nothing else, on the field, START or the menu bar alike.
+window.addEventListener('mousedown', (e) => {
+  page.clickTaken = false;
+  if (e.target.closest('dialog')) return;
+  if (page.openMenu && !e.target.closest('.menu')) {
+    closeMenus();
+  } else if (blocked() || !firstInputTaken()) {
+    return;
+  }
+  page.clickTaken = true;
+  e.preventDefault();
+  e.stopPropagation();
+}, true);
+// The click that follows such a press goes too; none follows when the button is let go elsewhere.
+window.addEventListener('mouseup', () => {
+  if (page.clickTaken) setTimeout(() => { page.clickTaken = false; }, 0);
+}, true);
+window.addEventListener('click', (e) => {
+  if (!page.clickTaken) return;
+  page.clickTaken = false;
+  e.preventDefault();
+  e.stopPropagation();
+}, true);
 canvas.addEventListener('mousedown', (e) => {
   e.preventDefault();
   returnKeyboard();  // a click on the field leaves START its focus, as on the desktop
-  closeMenus();
   if (blocked()) return;
-  if (firstInputTaken()) return;
   const button = mouseButtons[e.button];
   if (!button) return;
   held.set('mouse' + button, button);
@@ -446,7 +469,10 @@ canvas.addEventListener('contextmenu', (e) => e.preventDefault());
 canvas.addEventListener('pointerdown', (e) => {
   if (e.pointerType !== 'touch') return;
   e.preventDefault();
-  closeMenus();
+  if (page.openMenu) {
+    closeMenus();
+    return;
+  }
   if (blocked()) return;
   if (firstInputTaken()) return;
   const fingers = [...held.keys()].filter((k) => typeof k === 'number').length;
@@ -481,8 +507,9 @@ function characterOf(e) {
   return c > 0 && c < 256 ? c : 0;
 }
 
+// A menu's shortcut is its exact shift state: Ctrl+X, not Ctrl+Shift+X or Ctrl+Alt+X.
 function shortcutOf(e) {
-  if (!e.ctrlKey || e.key.length !== 1) return '';
+  if (!e.ctrlKey || e.shiftKey || e.altKey || e.metaKey || e.key.length !== 1) return '';
   return 'Ctrl+' + e.key.toUpperCase();
 }
 
@@ -506,13 +533,15 @@ document.addEventListener('keydown', (e) => {
     const menu = [...page.menus.values()].find((m) => m.items && m.access === e.key.toLowerCase());
     if (menu) { e.preventDefault(); chooseMenu(menu); return; }
   }
+  // A disabled item's shortcut is no shortcut: the key goes on to the game, which ends the
+  // program on Ctrl+X in flight, as the desktop does.
   const shortcut = shortcutOf(e);
-  if (shortcut) {
-    const entry = [...page.menus.values()].find((m) => m.shortcut === shortcut);
-    if (entry) {
+  const entry = shortcut && [...page.menus.values()].find((m) => m.shortcut === shortcut);
+  if (entry) {
+    const parent = [...page.menus.values()].find((m) => m.children && m.children.includes(entry));
+    if (entry.enabled && (!parent || parent.enabled)) {
       e.preventDefault();
-      const parent = [...page.menus.values()].find((m) => m.children && m.children.includes(entry));
-      if (entry.enabled && (!parent || parent.enabled)) command(entry);
+      command(entry);
       return;
     }
   }
@@ -533,9 +562,6 @@ startButton.addEventListener('click', () => {
   call('cavewing_start');
   afterInput();
 });
-document.addEventListener('mousedown', (e) => {
-  if (page.openMenu && !e.target.closest('.menu')) closeMenus();
-});
 
 // The page going away stands flight still, as the desktop does when its window goes away.
 document.addEventListener('visibilitychange', () => {
@@ -554,15 +580,28 @@ document.getElementById('again').addEventListener('click', () => location.reload
 // ---- The player's files: the high-score table and the recordings, kept in the browser.
 
 const kept = new Map();
+// A kept file is a plain name in the data folder: anything else under the prefix (left by
+// another page of this origin, or by hand) is skipped, and said once, not followed.
+function plainFileName(name) {
+  return name !== '' && name !== '.' && name !== '..' && !/[\/\0]/.test(name);
+}
 function restore() {
   Module.FS.mkdir(dataFolder);
+  const skipped = [];
   for (let i = 0; i < localStorage.length; ++i) {
     const key = localStorage.key(i);
     if (!key.startsWith(store)) continue;
-    const text = localStorage.getItem(key);
-    Module.FS.writeFile(`${dataFolder}/${key.slice(store.length)}`, text);
-    kept.set(key.slice(store.length), text);
+    const name = key.slice(store.length), text = localStorage.getItem(key);
+    try {
+      if (!plainFileName(name)) throw new Error('not a file name');
+      Module.FS.writeFile(`${dataFolder}/${name}`, text);
+      kept.set(name, text);
+    } catch (err) {
+      skipped.push(JSON.stringify(key));
+    }
   }
+  if (skipped.length)
+    console.warn(`cavewing: skipped ${skipped.join(', ')} in the browser's storage: not a file`);
 }
 function persist() {
   if (!page.ready) return;
@@ -629,15 +668,32 @@ function choose(accept, then) {
 // A table from elsewhere (the desktop's Cavewing.txt) replaces the browser's; the game reads it
 // as it starts, so the page starts again.
 function loadTable(text) {
-  localStorage.setItem(store + 'Cavewing.txt', text);
+  if (!keepInBrowser(localStorage, store + 'Cavewing.txt', text, 'This table',
+                     'The table kept in this browser stays as it was.'))
+    return;
   location.reload();
 }
 
 // A recording plays back in a page of its own, as `cavewing --replay FILE` does.
 function openRecording(text) {
-  sessionStorage.setItem(store + 'replay', text);
+  const said = 'It was not opened.';
+  if (!keepInBrowser(sessionStorage, store + 'replay', text, 'This recording', said)) return;
   // The recording brings its own seed, layout and player.
   location.href = location.pathname + '?replay';
+}
+
+// Keeps `text` under `key`, or says why it could not (the browser's storage is full, or the
+// file is larger than it takes): what was kept before stays.
+function keepInBrowser(storage, key, text, what, outcome) {
+  try {
+    storage.setItem(key, text);
+    return true;
+  } catch (err) {
+    const size = (text.length / 1e6).toFixed(1);
+    host.messageBox(`${what} (${size} MB) does not fit in this browser's storage. ${outcome}`,
+                    'Cavewing');
+    return false;
+  }
 }
 // The player's name as the game reads it at the start of a sitting: `?name=` in the address, else
 // the one from the settings.
@@ -693,7 +749,8 @@ function frame() {
   if (page.phase !== call('cavewing_phase')) persist();
 }
 
-// The page's address as the program's command line: ?seed=N, ?wide, ?demo.
+// The page's address as the program's command line: ?seed=N, ?wide, ?demo. Each value is a word
+// of its own, handed over whole: the program refuses one it cannot take, and says why.
 function commandLine() {
   const words = [];
   if (settings.has('seed')) words.push('--seed', settings.get('seed'));
@@ -704,7 +761,16 @@ function commandLine() {
     Module.FS.writeFile('/replay', recording);
     words.push('--replay', '/replay');
   }
-  return words.join('\n');
+  return words;
+}
+
+// The player's name; the address's is refused (throws why) when it holds control characters, a
+// line break say. The one from the settings is the player's own: the game keeps it plain.
+function checkedPlayerName() {
+  const name = playerName();
+  if (settings.has('name') && /[\u0000-\u001f\u007f]/.test(name))
+    throw `?name= may not hold control characters: ${JSON.stringify(name)}.`;
+  return name;
 }
 
 // What the page's tests and its benchmark look at.
@@ -736,15 +802,22 @@ var Module = {
 };
 
 function open() {
-    restore();
-    page.ready = true;
-    // A box at start-up (a damaged table, say) keeps the game waiting in it: a promise then.
-    Promise.resolve(Module.ccall('cavewing_open', 'number', ['string', 'string'],
-                                 [commandLine(), playerName()])).then((status) => {
-      if (status !== -1) return;
-      addPageMenu();
-      page.phase = call('cavewing_phase');
-      returnKeyboard();
-      requestAnimationFrame(frame);
-    });
+  restore();
+  let name;
+  try {
+    Module.cavewing.words = commandLine();
+    name = checkedPlayerName();
+  } catch (why) {
+    host.ended(String(why));
+    return;
+  }
+  page.ready = true;
+  // A box at start-up (a damaged table, say) keeps the game waiting in it: a promise then.
+  Promise.resolve(Module.ccall('cavewing_open', 'number', ['string'], [name])).then((status) => {
+    if (status !== -1) return;
+    addPageMenu();
+    page.phase = call('cavewing_phase');
+    returnKeyboard();
+    requestAnimationFrame(frame);
+  });
 }

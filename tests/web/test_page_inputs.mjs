@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: MIT
+// What reaches the page from outside the game, in a real browser: an address whose values carry
+// line breaks, files too large for the browser's storage, stray keys in that storage, a recording
+// made on a finer grid, and the keys and clicks around the menus, as the desktop takes them.
+//
+//   node --experimental-websocket test_page_inputs.mjs BUILD_WEB_FOLDER
+import assert from 'node:assert/strict';
+import {Browser} from './browser.mjs';
+
+const Ready = 0, Flying = 1, Paused = 2;
+const Alt = 1, Ctrl = 2, Shift = 8;  // the browser's modifier bits
+const [folder] = process.argv.slice(2);
+const b = await Browser.open(folder);
+const endedShown = `!document.getElementById('ended').hidden`;
+const endedText = `document.querySelector('#ended p').textContent`;
+
+// Leaves for `path` and waits until the page there has either opened the game or ended it.
+async function visit(path) {
+  await b.evaluate(`setTimeout(() => { location.href = ${JSON.stringify(path)}; }, 0), true`);
+  await b.waitFor(path, `location.href.endsWith(${JSON.stringify(path)}) &&
+    (cavewingProbe.ready() || ${endedShown})`, 30000);
+}
+
+async function answerBox(prompt) {
+  const text = await b.waitFor('a box', `cavewingProbe.boxOpen() &&
+    document.getElementById('box-prompt').textContent`);
+  assert.match(text, prompt);
+  await b.click(await b.centreOf('#box-ok'));
+  await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+}
+
+try {
+  await b.goto('/index.html');
+
+  // Each value of the address is one word of the command line, however it is written: a seed
+  // with line breaks is refused as a seed, it does not add --record to overwrite the table.
+  await visit('/index.html?seed=5%0A--record%0A/data/Cavewing.txt');
+  assert.ok(await b.evaluate(endedShown), 'a seed that is no number is refused');
+  assert.match(await b.evaluate(endedText), /seed/);
+  assert.equal(await b.evaluate(`localStorage.getItem('cavewing:Cavewing.txt')`), null,
+               'nothing was written over the table');
+  await visit('/index.html?name=EVE%0AMALLORY');
+  assert.ok(await b.evaluate(endedShown), 'a name with a line break is refused');
+  assert.match(await b.evaluate(endedText), /control characters/);
+
+  // Stray keys under the page's prefix are skipped, said once, and the page opens.
+  await b.goto('/index.html');
+  await b.evaluate(`['cavewing:sub/x', 'cavewing:', 'cavewing:..']
+    .forEach((k) => localStorage.setItem(k, 'stray'))`);
+  await b.send('Page.addScriptToEvaluateOnNewDocument', {source: `window.warned = [];
+    const warn = console.warn;
+    console.warn = (...a) => { warned.push(a.join(' ')); warn(...a); };`});
+  await visit('/index.html?seed=1');
+  assert.ok(await b.evaluate('cavewingProbe.ready()'), 'the page opens over stray keys');
+  const warned = await b.evaluate('warned');
+  assert.equal(warned.length, 1, `said once: ${warned}`);
+  assert.match(warned[0], /cavewing:sub\/x/);
+
+  // A recording or a table too large for the browser's storage: the page says so, and what it
+  // kept stays as it was.
+  // A recording of 150,000 presses and releases, some 9 MB, made in the page.
+  await b.evaluate(`(() => {
+    const events = Array.from({length: 150000}, (_, i) =>
+      \`\${3 + 2 * i} down form 1 0 3000 5200\\n\${4 + 2 * i} up form 1 0 3000 5200\\n\`);
+    const text = 'cavewing-replay 2\\nsystem-tick-us 15625\\ngenerator splitmix64 3\\n' +
+      'outer-width 15360\\nplayer "BIG"\\nevents\\n2 start\\n' + events.join('') + 'end 300010\\n';
+    if (text.length < 8e6) throw new Error('too small');
+    const t = new DataTransfer();
+    t.items.add(new File([text], 'big-game'));
+    document.dispatchEvent(new DragEvent('drop', {dataTransfer: t})); })()`);
+  await answerBox(/does not fit/);
+  assert.ok(!(await b.evaluate(`location.search.includes('replay')`)), 'no replay opened');
+  await b.evaluate(`localStorage.setItem('cavewing:Cavewing.txt', 'the kept table')`);
+  // As the Files menu's "Load a table..." hands over the chosen file's text.
+  await b.evaluate(`loadTable('x'.repeat(6e6))`);
+  await answerBox(/does not fit/);
+  assert.equal(await b.evaluate(`localStorage.getItem('cavewing:Cavewing.txt')`), 'the kept table');
+  await b.evaluate(`localStorage.removeItem('cavewing:Cavewing.txt')`);
+
+  // A recording on a grid of 1 ms replays at its own speed: every frame brings it up to real
+  // time, some 16 grid points at 60 frames a second. Taking that lag for a stall moved it one grid
+  // point a frame, a 16th of its speed. Frames late on a busy machine are stalls at any grid.
+  await b.evaluate(`sessionStorage.setItem('cavewing:replay', 'cavewing-replay 2\\n' +
+    'system-tick-us 1000\\ngenerator splitmix64 5\\nouter-width 15360\\nplayer "FINE"\\n' +
+    'events\\nend 120000\\n')`);
+  await b.goto('/index.html?replay');
+  const [points, frames, ms] = await b.evaluate(`new Promise((r) => {
+    const g = cavewingProbe.grid(), t = performance.now();
+    let frames = 0;
+    const count = () => { ++frames; requestAnimationFrame(count); };
+    requestAnimationFrame(count);
+    setTimeout(() => r([cavewingProbe.grid() - g, frames, performance.now() - t]), 1000); })`);
+  assert.ok(points > 4 * frames, `${points} grid points of 1 ms in ${frames} frames, ${ms} ms`);
+
+  // Ctrl+X wants Ctrl alone: with Shift or Alt it does not end the program.
+  await b.goto('/index.html?seed=3');
+  await b.key('X', 'KeyX', 88, Ctrl | Shift);
+  await b.key('x', 'KeyX', 88, Ctrl | Alt);
+  assert.ok(await b.evaluate('cavewingProbe.ready()'), 'Ctrl+Shift+X and Ctrl+Alt+X go on');
+
+  // The click that closes an open menu goes no further: the paused game stays paused.
+  const field = await b.centreOf('#field');
+  await b.click(await b.centreOf('#start'));
+  await b.click(field, 'right');
+  await b.waitFor('the pause', `cavewingProbe.phase() === ${Paused}`);
+  await b.click(await b.centreOf('.menu[data-name="&File"]'));
+  await b.waitFor('the File menu open', `document.querySelector('.menu.open')`);
+  await b.click(field);
+  await b.waitFor('the menu to close', `!document.querySelector('.menu.open')`);
+  assert.equal(await b.evaluate('cavewingProbe.phase()'), Paused, 'the closing click is eaten');
+
+  // In flight, where the Exit item is off, Ctrl+X still ends the program.
+  await b.mouse('mousePressed', field);
+  await b.waitFor('flight', `cavewingProbe.phase() === ${Flying}`);
+  await b.key('x', 'KeyX', 88, Ctrl);
+  await b.waitFor('the end', endedShown);
+
+  // A click on the menu bar ends the demo, and does nothing else.
+  await b.goto('/index.html?demo');
+  await b.waitFor('the demo in flight', `cavewingProbe.badge() === 'DEMO' &&
+    cavewingProbe.phase() === ${Flying}`);
+  await b.click(await b.centreOf('.menu[data-name="&Help"]'));
+  await b.waitFor('the game ready', `cavewingProbe.badge() === '' &&
+    cavewingProbe.phase() === ${Ready}`);
+  assert.ok(!(await b.evaluate(`document.querySelector('.menu.open')`)), 'no menu opened');
+  console.log('page inputs: whole words, storage limits, stray keys, a fine grid, menus and keys');
+} finally {
+  await b.close();
+}
