@@ -7,7 +7,7 @@
 //
 // With the desktop program given, the game recorded in the browser replays there to the same score.
 //
-//   node --experimental-websocket test_page.mjs BUILD_WEB_FOLDER [CAVEWING]
+//   node test_page.mjs BUILD_WEB_FOLDER [CAVEWING]
 import assert from 'node:assert/strict';
 import {execFileSync} from 'node:child_process';
 import {mkdtempSync, rmSync, writeFileSync} from 'node:fs';

@@ -4,7 +4,7 @@
 // picture of the same grid point (compare_field). The page's time is the test's: a clock of its
 // own takes the place of the page's, so the replay stops exactly where the desktop's does.
 //
-//   node --experimental-websocket test_pixels.mjs BUILD_WEB_FOLDER COMPARE_FIELD RECORDING GRID...
+//   node test_pixels.mjs BUILD_WEB_FOLDER COMPARE_FIELD RECORDING GRID...
 import assert from 'node:assert/strict';
 import {execFileSync} from 'node:child_process';
 import {mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
