@@ -3,12 +3,17 @@
 // playable recording on disk as the sitting goes and stops at the bounds the reader accepts; a
 // replay's table never touches a file.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <sstream>
 #include <streambuf>
 
 #include "ScoresFixture.h"
+#include "cabinet/Launch.h"
 #include "cabinet/Recorder.h"
 #include "form/QuotedRecords.h"
 #include "replay/Headless.h"
@@ -63,6 +68,65 @@ TEST(RecordingFile, WhatIsNotARecordingIsRefusedWithTheReason) {
   const replay::ReadResult read = replay::read(in);
   EXPECT_FALSE(read.recording);
   EXPECT_EQ(read.error, "line 3: line too long");
+}
+
+// The headless replay of `file` in a child whose address space may grow by `room` bytes: its exit
+// status, or 128 and the signal that ended it. A refusal must say why.
+int replayWithRoom(const fs::path& file, std::size_t room) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    std::size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) + room;
+    const rlimit bound{limit, limit};
+    ::setrlimit(RLIMIT_AS, &bound);
+    std::ostringstream out, err;
+    const int status = launch({"--replay", file.string(), "--headless"}, out, err,
+                              [](const CommandLine&, const replay::Recording*) { return 9; });
+    ::_exit(status == 2 && err.str().find("not enough memory") == std::string::npos ? 3 : status);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Regression: a recording the reader accepted could take 200 MB, a day at a 1000 µs grid 86
+// million grid points of work, and memory that ran out aborted the replay.
+TEST(HostileReplays, WhatARecordingMayCostIsBoundedAndRunningOutIsRefused) {
+  const std::string head =
+      "cavewing-replay 2\nsystem-tick-us 1000\ngenerator splitmix64 7\nouter-width 15360\n"
+      "player \"ME\"\nevents\n";
+  const auto readText = [](const std::string& text) {
+    std::istringstream in(text);
+    return replay::read(in);
+  };
+  const std::string last = std::to_string(replay::Recording::maxGridPoints);
+  EXPECT_EQ(readText(head + "end " + last + "1\n").error,
+            "line 7: the recording is longer than 5529600 grid points (a day's at 64 a second)");
+  EXPECT_TRUE(readText(head + "end " + last + "\n").recording);
+  std::string events;
+  for (std::size_t i = 0; i < replay::Recording::maxEvents; ++i) events += "1 keypress 65\n";
+  EXPECT_EQ(readText(head + events + "1 start\nend 2\n").error,
+            "line " + std::to_string(7 + replay::Recording::maxEvents) + ": too many events");
+
+  // The most events in the largest file replay within 64 MiB; with little memory left they are
+  // refused, as a damaged file is.
+  TempFolder temp;
+  const fs::path biggest = temp.path / "biggest.replay";
+  {
+    std::ofstream out(biggest, std::ios::binary);
+    out << head << events;
+    const std::string comment = "#" + std::string(4000, 'x') + "\n";
+    while (static_cast<std::size_t>(out.tellp()) + comment.size() + 8 <=
+           replay::Recording::maxBytes)
+      out << comment;
+    out << "end 2\n";
+  }
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers' shadow memory needs more address space than any limit allows";
+#endif
+  EXPECT_EQ(replayWithRoom(biggest, std::size_t{64} << 20), 0);
+  EXPECT_EQ(replayWithRoom(biggest, std::size_t{4} << 20), 2);
 }
 
 struct RecorderInFolder {
