@@ -2,6 +2,7 @@
 // Recordings on disk: reading is bounded and says why a file is refused; the recorder keeps a
 // playable recording on disk as the sitting goes and stops at the bounds the reader accepts; a
 // replay's table never touches a file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -13,7 +14,6 @@
 #include <streambuf>
 
 #include "ScoresFixture.h"
-#include "cabinet/Launch.h"
 #include "cabinet/Recorder.h"
 #include "form/QuotedRecords.h"
 #include "replay/Headless.h"
@@ -70,20 +70,18 @@ TEST(RecordingFile, WhatIsNotARecordingIsRefusedWithTheReason) {
   EXPECT_EQ(read.error, "line 3: line too long");
 }
 
-// The headless replay of `file` in a child whose address space may grow by `room` bytes: its exit
-// status, or 128 and the signal that ended it. A refusal must say why.
-int replayWithRoom(const fs::path& file, std::size_t room) {
+// The headless program replaying `file` in an address space of `bytes` at most: its exit status
+// (128 and the signal, if one ended it), and what it printed in `printed`.
+int replayWithin(const fs::path& file, std::size_t bytes, const fs::path& printed) {
   const pid_t child = ::fork();
   if (child == 0) {
-    std::size_t pages = 0;
-    std::ifstream("/proc/self/statm") >> pages;
-    const rlim_t limit = pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)) + room;
-    const rlimit bound{limit, limit};
+    const rlimit bound{bytes, bytes};
     ::setrlimit(RLIMIT_AS, &bound);
-    std::ostringstream out, err;
-    const int status = launch({"--replay", file.string(), "--headless"}, out, err,
-                              [](const CommandLine&, const replay::Recording*) { return 9; });
-    ::_exit(status == 2 && err.str().find("not enough memory") == std::string::npos ? 3 : status);
+    const int out = ::open(printed.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(out, 1);
+    ::dup2(out, 2);
+    ::execl(CAVEWING_HEADLESS, CAVEWING_HEADLESS, "--replay", file.c_str(), "--headless", nullptr);
+    ::_exit(127);
   }
   int status = 0;
   ::waitpid(child, &status, 0);
@@ -125,8 +123,10 @@ TEST(HostileReplays, WhatARecordingMayCostIsBoundedAndRunningOutIsRefused) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "the sanitizers' shadow memory needs more address space than any limit allows";
 #endif
-  EXPECT_EQ(replayWithRoom(biggest, std::size_t{64} << 20), 0);
-  EXPECT_EQ(replayWithRoom(biggest, std::size_t{4} << 20), 2);
+  const fs::path printed = temp.path / "printed";
+  EXPECT_EQ(replayWithin(biggest, std::size_t{64} << 20, printed), 0) << fileText(printed);
+  EXPECT_EQ(replayWithin(biggest, std::size_t{8} << 20, printed), 2) << fileText(printed);
+  EXPECT_NE(fileText(printed).find("biggest.replay: not enough memory"), std::string::npos);
 }
 
 struct RecorderInFolder {
