@@ -193,7 +193,7 @@ TEST(Recorder, StopsAtTheBoundsTheReaderAccepts) {
     EXPECT_EQ(kept.events.size(), 1u);
     EXPECT_TRUE(r.recorder.full());
   }
-  // Regression: so did more than a million events in one sitting.
+  // Regression: so did more events in one sitting than the reader accepts.
   RecorderInFolder r;
   r.record(0, Kind::Start);
   for (std::size_t i = 0; i < replay::Recording::maxEvents + 3; ++i) r.record(7, Kind::KeyPress);
