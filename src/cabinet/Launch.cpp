@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <ostream>
 
@@ -42,19 +43,27 @@ int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   std::optional<replay::Recording> recording;
-  if (!options.replayFile.empty()) {
-    replay::ReadResult read = replay::readFile(options.replayFile);
-    if (!read.recording) {
-      err << "cavewing: " << options.replayFile << ": " << read.error << "\n";
-      return 2;
+  // A recording the reader accepts fits in little memory; a machine that has even less refuses
+  // it as it refuses a damaged one.
+  try {
+    if (!options.replayFile.empty()) {
+      replay::ReadResult read = replay::readFile(options.replayFile);
+      if (!read.recording) {
+        err << "cavewing: " << options.replayFile << ": " << read.error << "\n";
+        return 2;
+      }
+      recording = std::move(read.recording);
     }
-    recording = std::move(read.recording);
-  }
-  if (options.headless) {
-    const replay::Outcome outcome =
-        replay::replayHeadless(*recording, options.trace ? &out : nullptr);
-    replay::writeOutcome(out, outcome);
-    return printed(out, err, "outcome");
+    if (options.headless) {
+      const replay::Outcome outcome =
+          replay::replayHeadless(*recording, options.trace ? &out : nullptr);
+      replay::writeOutcome(out, outcome);
+      return printed(out, err, "outcome");
+    }
+  } catch (const std::bad_alloc&) {
+    out.flush();
+    err << "cavewing: " << options.replayFile << ": not enough memory to replay it\n";
+    return 2;
   }
   return openWindow(options, recording ? &*recording : nullptr);
 }

@@ -19,7 +19,8 @@ using replay::Recording;
 namespace {
 
 constexpr const char* ScoreNote = "score ";
-// An event line is far shorter than this, so that a million of them stay within the file bound.
+// An event line is far shorter than this, so that the most events a recording may hold stay
+// within the file bound.
 constexpr std::size_t LongestEventLine = 128;
 static_assert(Recording::maxEvents * LongestEventLine + 64 * 1024 <= Recording::maxBytes);
 
@@ -59,7 +60,7 @@ Recorder::Recorder(Recording header, std::string lastGamePath, std::string bestG
       bestGamePath_(std::move(bestGamePath)),
       bestScore_(keptScore(bestGamePath_)) {}
 
-void Recorder::stopAtBound(const char* which) {
+void Recorder::stopAtBound(const std::string& which) {
   if (!full_)
     std::cerr << "cavewing: the recording has reached " << which
               << "; the rest of this sitting is not recorded\n";
@@ -68,10 +69,12 @@ void Recorder::stopAtBound(const char* which) {
 
 void Recorder::record(const Event& event) {
   if (full_) return;
-  if (recording_.events.size() >= Recording::maxEvents ||
-      event.grid > Recording::maxDurationUs / recording_.systemTickUs) {
-    stopAtBound(recording_.events.size() >= Recording::maxEvents ? "a million events"
-                                                                 : "a day of play");
+  if (recording_.events.size() >= Recording::maxEvents) {
+    stopAtBound(std::to_string(Recording::maxEvents) + " events");
+    return save(event.grid);
+  }
+  if (event.grid > Recording::lastGrid(recording_.systemTickUs)) {
+    stopAtBound(Recording::longestSpan(recording_.systemTickUs));
     return save(event.grid);
   }
   recording_.events.push_back(event);
@@ -103,9 +106,9 @@ void Recorder::observe(const frmCavewing& f, std::int64_t grid) {
 
 void Recorder::save(std::int64_t grid) {
   if (!started_ || lastGamePath_.empty() || closed_) return;
-  const std::int64_t lastGrid = Recording::maxDurationUs / recording_.systemTickUs;
+  const std::int64_t lastGrid = Recording::lastGrid(recording_.systemTickUs);
   if (grid > lastGrid) {
-    stopAtBound("a day of play");
+    stopAtBound(Recording::longestSpan(recording_.systemTickUs));
     grid = lastGrid;
   }
   recording_.endGrid = grid;

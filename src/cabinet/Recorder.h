@@ -34,7 +34,7 @@ public:
   bool full() const { return full_; }
 
 private:
-  void stopAtBound(const char* which);
+  void stopAtBound(const std::string& which);
 
   replay::Recording recording_;
   std::string lastGamePath_, bestGamePath_;
