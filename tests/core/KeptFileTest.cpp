@@ -286,7 +286,7 @@ TEST(KeptFile, TemporaryCopiesLeftByAKilledSaveAreClearedByTheNext) {
 }
 
 TEST(KeptFile, PlayersSavingAtTheSameTimeLoseNoScore) {
-  constexpr int Players = 8, Rounds = 50;
+  constexpr int Players = 8, Rounds = 150;
   TempFolder shared;
   // Every game beats the player's last one, so that every game is saved, racing the others.
   auto scoreOf = [](int player, int round) { return round * Players + player + 1; };
