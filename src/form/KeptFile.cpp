@@ -76,9 +76,8 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 
 // Whether the player may remove `st`, a file in `folder`: a sticky folder lets only the file's
 // owner, the folder's owner and root remove it.
-bool mayRemove(const std::string& folder, const struct stat& st) {
-  struct stat dir {};
-  if (::stat(folder.c_str(), &dir) != 0 || ::access(folder.c_str(), W_OK | X_OK) != 0) return false;
+bool mayRemove(const std::string& folder, const struct stat& dir, const struct stat& st) {
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return false;
   const uid_t self = ::geteuid();
   return (dir.st_mode & S_ISVTX) == 0 || self == 0 || st.st_uid == self || dir.st_uid == self;
 }
@@ -315,19 +314,25 @@ int KeptFile::openTrustedBackup() {
 
 // Why the backup open at `backupFd` is no trace of this file's save cut short ("" when it is).
 std::string KeptFile::backupDoubt(int backupFd) const {
+  const std::string folder = folderOf(target_);
   struct stat backup {
-  }, table{};
-  if (::fstat(backupFd, &backup) != 0 || ::fstat(fd_, &table) != 0) return reason("cannot look");
+  }, table{}, dir{};
+  if (::fstat(backupFd, &backup) != 0 || ::fstat(fd_, &table) != 0 ||
+      ::stat(folder.c_str(), &dir) != 0)
+    return reason("cannot look");
   if (!S_ISREG(backup.st_mode)) return "not a regular file";
   if (backup.st_nlink != 1) return "it has other names";
   // A save makes its backup before it writes the file.
   if (newer(backup.st_mtim, table.st_mtim)) return "it is newer than the table";
-  // The file's owner, the player, or a player of its group who may write it.
-  const bool ownedAsSaved = backup.st_uid == table.st_uid || backup.st_uid == ::geteuid() ||
-                            (backup.st_gid == table.st_gid && (table.st_mode & S_IWGRP) != 0);
+  // The file's owner, the player, or (in a group's folder, not a sticky one all may write) a
+  // player of its group who may write it.
+  const bool sticky = (dir.st_mode & S_ISVTX) != 0;
+  const bool ownedAsSaved =
+      backup.st_uid == table.st_uid || backup.st_uid == ::geteuid() ||
+      (!sticky && backup.st_gid == table.st_gid && (table.st_mode & S_IWGRP) != 0);
   if (!ownedAsSaved) return "it was not left by a player who may write the table";
   // One that could not be removed would steer every later save.
-  if (!mayRemove(folderOf(target_), backup)) return "this player could not remove it";
+  if (!mayRemove(folder, dir, backup)) return "this player could not remove it";
   return {};
 }
 

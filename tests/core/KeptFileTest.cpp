@@ -296,7 +296,12 @@ TEST(KeptFile, PlayersSavingAtTheSameTimeLoseNoScore) {
     if (pid == 0) {
       Game g;
       g.host.appPath = shared.path.string();
-      for (int r = 0; r < Rounds; ++r) rank(g.form, g.host, "P" + std::to_string(p), scoreOf(p, r));
+      for (int r = 0; r < Rounds; ++r) {
+        rank(g.form, g.host, "P" + std::to_string(p), scoreOf(p, r));
+        // A game between two rankings, however short: a player who ranked cannot rank again at
+        // once, so that one process looping on the lock cannot starve the others past its wait.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
       ::_exit(0);
     }
     children.push_back(pid);
@@ -312,7 +317,8 @@ TEST(KeptFile, PlayersSavingAtTheSameTimeLoseNoScore) {
   ScoresGame reader;
   reader.form.scoresFile = (shared.path / "Cavewing.txt").string();
   reader.form.ReadScores();
-  // Regression: without a lock held from reading to saving, one player's save undid another's.
+  // Regression: without a lock held from reading to saving, one player's save undid another's;
+  // and a player passed over by more than 100 other saves went on without it.
   EXPECT_EQ(reader.table(), fullTable(expected));
 }
 
@@ -332,9 +338,10 @@ TEST(KeptFile, AStaleOrPlantedBackupNeverSteersASave) {
   const fs::path backup = form::KeptFile::backupPath(table.string());
   makeFolder(folder, 0, 0, 01777);
   makeFile(table, tableText(fullTable({{"ANN", "100"}})), Ann, Ann, 0666);
-  // Bea copies the table beside it under the backup's name, and makes it look old.
+  // Bea copies the table beside it under the backup's name, in the group all players share (Ann's
+  // here), and makes it look old.
   const std::string copy = fileText(table);
-  makeFile(backup, copy, Bea, Bea, 0644);
+  makeFile(backup, copy, Bea, Ann, 0644);
   age(backup, 60);
   EXPECT_TRUE(asPlayer(Cid, Cid, [&] { return playsInto(folder, "CID", 300); }));
   EXPECT_TRUE(asPlayer(Ann, Ann, [&] { return playsInto(folder, "ANN", 400); }));
