@@ -37,9 +37,12 @@ std::string tempPrefix(const std::string& path) {
   return "." + fs::path(path).filename().string() + TempMark;
 }
 
-// How long a save waits for another player's lock before it gives up: long enough for any save,
-// short enough that a player who holds the lock for good freezes nobody.
+// How long a save waits for another player's lock while the file does not change: long enough
+// for any save, short enough that a player who holds the lock for good freezes nobody. While
+// other players' saves go through it waits its turn, up to a bound that no string of saves
+// outlasts.
 constexpr auto LockWait = std::chrono::seconds(2);
+constexpr auto LockWaitAtMost = std::chrono::seconds(10);
 
 // In a sticky folder anyone may make a link, but only the player's own links and the folder
 // owner's are followed: the kernel's rule for the links it follows, which reading them by hand
@@ -72,6 +75,17 @@ bool followLinks(std::string path, std::string& target, std::string& error) {
 
 bool sameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool sameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Whether a save went through between the two looks at the file: a new copy renamed into place,
+// or the same file written over.
+bool saveWentThrough(const struct stat& before, const struct stat& after) {
+  return !sameFile(before, after) || before.st_size != after.st_size ||
+         !sameTime(before.st_mtim, after.st_mtim) || !sameTime(before.st_ctim, after.st_ctim);
 }
 
 // Whether the player may remove `st`, a file in `folder`: a sticky folder lets only the file's
@@ -232,7 +246,10 @@ void KeptFile::open() {
 // waits, a save by another player may rename a new file into place: the lock is then tried on the
 // file that is there now, and a save never goes on with a lock on a file no longer there.
 bool KeptFile::lock() {
-  const auto deadline = std::chrono::steady_clock::now() + LockWait;
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  auto quietSince = start;
+  struct stat seen {};
   for (;;) {
     struct flock whole {};
     whole.l_type = writable_ ? F_WRLCK : F_RDLCK;
@@ -244,27 +261,29 @@ bool KeptFile::lock() {
       error_ = reason("cannot lock " + target_);
       return false;
     }
-    const bool current = lockedFileIsCurrent();
+    struct stat held {
+    }, now{};
+    const bool current =
+        ::fstat(fd_, &held) == 0 && ::stat(target_.c_str(), &now) == 0 && sameFile(held, now);
     if (got && current) return true;
+    const auto time = Clock::now();
+    if (saveWentThrough(seen, now)) {
+      seen = now;
+      quietSince = time;
+    }
     if (!current) {
       ::close(fd_);  // releases a lock on the old file
       fd_ = -1;
       open();
       if (fd_ < 0) return false;
     }
-    if (std::chrono::steady_clock::now() >= deadline) {
+    if (time - quietSince >= LockWait || time - start >= LockWaitAtMost) {
       lockMissed_ = true;
       error_ = "could not lock " + target_ + " in time: another player holds it";
       return false;
     }
     if (current) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-}
-
-bool KeptFile::lockedFileIsCurrent() const {
-  struct stat held {
-  }, now{};
-  return ::fstat(fd_, &held) == 0 && ::stat(target_.c_str(), &now) == 0 && sameFile(held, now);
 }
 
 void KeptFile::read(std::size_t maxBytes) {
