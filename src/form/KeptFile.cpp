@@ -37,12 +37,19 @@ std::string tempPrefix(const std::string& path) {
   return "." + fs::path(path).filename().string() + TempMark;
 }
 
-// How long a save waits for another player's lock while the file does not change: long enough
-// for any save, short enough that a player who holds the lock for good freezes nobody. While
-// other players' saves go through it waits its turn, up to a bound that no string of saves
-// outlasts.
-constexpr auto LockWait = std::chrono::seconds(2);
-constexpr auto LockWaitAtMost = std::chrono::seconds(10);
+// How long a save waits for another player's lock while the file does not change. A reader's
+// lock is never followed by a save of its own, so a reader who holds it for good is waited for
+// briefly; a save under way (a writer's lock) may take longer on a busy disk. Other players'
+// saves that go through restart the wait, up to a bound that no string of saves outlasts.
+constexpr auto ReaderWait = std::chrono::seconds(2);
+constexpr auto SaverWait = std::chrono::seconds(10);
+constexpr auto LockWaitAtMost = std::chrono::seconds(30);
+
+// Whether the lock that keeps `fd` from `wanted` is a save's (a writer's) rather than a reader's.
+bool heldBySaver(int fd, const struct flock& wanted) {
+  struct flock holder = wanted;
+  return ::fcntl(fd, F_GETLK, &holder) != 0 || holder.l_type == F_WRLCK;
+}
 
 // In a sticky folder anyone may make a link, but only the player's own links and the folder
 // owner's are followed: the kernel's rule for the links it follows, which reading them by hand
@@ -277,7 +284,8 @@ bool KeptFile::lock() {
       open();
       if (fd_ < 0) return false;
     }
-    if (time - quietSince >= LockWait || time - start >= LockWaitAtMost) {
+    const auto quietLimit = !got && current && !heldBySaver(fd_, whole) ? ReaderWait : SaverWait;
+    if (time - quietSince >= quietLimit || time - start >= LockWaitAtMost) {
       lockMissed_ = true;
       error_ = "could not lock " + target_ + " in time: another player holds it";
       return false;
