@@ -10,8 +10,8 @@
 // - A file that exists but could not be read is never written over.
 // - A lock (a POSIX record lock, which network file systems honour) is held from opening to the
 //   end of the save, so that a save always merges what another player saved just before. It is
-//   waited for a bounded time only (2 seconds in which the file does not change, 10 at most): a
-//   save that does not get it in time is not made.
+//   waited for a bounded time only (2 seconds while a reader holds it, 10 without a change while
+//   a save holds it, 30 in all): a save that does not get it in time is not made.
 // - A save writes a whole new copy beside the file and renames it over the old one when the new
 //   copy can keep the old one's owner, group and mode (the saver owns the file, or is root).
 //   Otherwise it copies the old contents to NAME.backup and writes in place, so that a shared
