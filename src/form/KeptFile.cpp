@@ -45,10 +45,11 @@ constexpr auto ReaderWait = std::chrono::seconds(2);
 constexpr auto SaverWait = std::chrono::seconds(10);
 constexpr auto LockWaitAtMost = std::chrono::seconds(30);
 
-// Whether the lock that keeps `fd` from `wanted` is a save's (a writer's) rather than a reader's.
-bool heldBySaver(int fd, const struct flock& wanted) {
+// Whether the lock that keeps `fd` from `wanted` is a reader's (not a save's, nor one let go
+// since).
+bool heldByReader(int fd, const struct flock& wanted) {
   struct flock holder = wanted;
-  return ::fcntl(fd, F_GETLK, &holder) != 0 || holder.l_type == F_WRLCK;
+  return ::fcntl(fd, F_GETLK, &holder) == 0 && holder.l_type == F_RDLCK;
 }
 
 // In a sticky folder anyone may make a link, but only the player's own links and the folder
@@ -284,7 +285,7 @@ bool KeptFile::lock() {
       open();
       if (fd_ < 0) return false;
     }
-    const auto quietLimit = !got && current && !heldBySaver(fd_, whole) ? ReaderWait : SaverWait;
+    const auto quietLimit = !got && current && heldByReader(fd_, whole) ? ReaderWait : SaverWait;
     if (time - quietSince >= quietLimit || time - start >= LockWaitAtMost) {
       lockMissed_ = true;
       error_ = "could not lock " + target_ + " in time: another player holds it";

@@ -499,7 +499,9 @@ TEST(KeptFile, ALockHeldTooLongCostsABoundedWaitAndNoSave) {
   bool clean = true;
   for (; ::waitpid(player, &status, WNOHANG) == 0 && hops < 5000; ++hops) {
     if (hops >= 300) {  // the last of them now only reads, for good
-      if (hops == 300) EXPECT_TRUE(lockFile(held, F_RDLCK));
+      if (hops == 300) {
+        EXPECT_TRUE(lockFile(held, F_RDLCK));
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
       continue;
     }
