@@ -89,6 +89,7 @@ void frmCavewing::ReadScores() {
     const std::unique_ptr<form::KeptFile> ownRead = heldTable ? nullptr : openTable();
     const form::KeptFile& file = heldTable ? *heldTable : *ownRead;
     if (file.state() != form::KeptFile::State::Read) warn(file.error());
+    if (!file.notice().empty()) warn(file.notice());
     if (file.state() == form::KeptFile::State::Failed) return;
     text = file.text();
   }
