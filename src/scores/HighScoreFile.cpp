@@ -117,10 +117,10 @@ bool frmCavewing::WriteScores() {
   form::KeptFile& file = heldTable ? *heldTable : *ownSave;
   std::string error;
   bool saved = file.save(text);
-  if (!saved)
-    error = file.error();
-  else  // Saved means kept: where the front end keeps files beyond the program, that is part of it.
-    saved = host.Persist(file.target(), error);
+  if (!saved) error = file.error();
+  // Saved means kept: where the front end keeps its files beyond the program (the page, in the
+  // browser's storage), that is part of the save.
+  if (saved) saved = host.Persist(file.target(), error);
   if (!saved) warn(error);
   return saved;
 }

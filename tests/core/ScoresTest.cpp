@@ -199,6 +199,9 @@ TEST(Ranking, TheBoxOnlyFollowsASaveThatWasMade) {
        [](ScoresGame& g) { g.form.scoresFile = "/proc/cavewing-no-such-folder/Cavewing.txt"; },
        false,
        {{"ME", "120"}, {"", ""}}},
+      // The page's files live in memory until the browser's storage takes them.
+      {"a table the front end cannot keep", [](ScoresGame& g) { g.host.keepsFiles = false; }, false,
+       after},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -215,7 +218,9 @@ TEST(Ranking, TheBoxOnlyFollowsASaveThatWasMade) {
     for (std::size_t i = 0; i < c.shown.size(); ++i)
       EXPECT_EQ(rows[i], c.shown[i]) << "row " << i + 1;
     EXPECT_EQ(g.host.boxes.size(), c.saved ? 1u : 0u);
-    EXPECT_EQ(fileText(g.scoresFile()), tableText(fullTable(c.saved ? after : before)));
+    if (g.host.keepsFiles) {
+      EXPECT_EQ(fileText(g.scoresFile()), tableText(fullTable(c.saved ? after : before)));
+    }
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), c.saved ? 0 : 1) << said;
   }
 }
