@@ -126,6 +126,56 @@ TEST(CabinetDemo, StoppingItLeavesTheGameReadyWithThePlayersTableAndBoxes) {
   EXPECT_EQ(g.host.boxes.size(), 1u);
 }
 
+// The demo's and a replay's games rank in throw-away tables; once the player takes over, the
+// list and the ranking are the player's own, as if neither had played.
+TEST(CabinetTables, TheDemosAndAReplaysTablesStayApartFromThePlayers) {
+  {
+    SCOPED_TRACE("the demo crashes, then the player plays a lower score");
+    CabinetGame g(demo());
+    g.advance(5 * Second);
+    g.cabinet.form().imgCopter.Top = 0;
+    while (!g.form.lblTitle.Visible && g.form.clock.now() < 10 * Second) g.advance(15625);
+    ASSERT_EQ(g.form.lblName[1].Caption, "JANE") << "the demo ranks under the player's name";
+    const std::int64_t demoScore = g.form.score;
+    g.cabinet.stopDemo();
+    g.crash();
+    ASSERT_LT(g.form.score, demoScore);
+    EXPECT_EQ(g.form.lblName[1].Caption, "JANE");
+    EXPECT_EQ(g.form.lblScores[1].Caption, g.form.lblScore.Caption);
+    EXPECT_EQ(g.form.lblScores[2].Caption, "") << "no row of the demo's table is left";
+    EXPECT_EQ(g.host.boxes.size(), 1u);
+    EXPECT_NE(fileText(g.playerTable).find("\"" + g.form.lblScore.Caption + "\""),
+              std::string::npos);
+  }
+  {
+    SCOPED_TRACE("a key stops a replay on its list, then the player plays");
+    const replay::Recording r =
+        recordingOf({Event{.grid = 2, .kind = Kind::Start}}, 1000, 31, "REPLAYED");
+    TempFolder temp;
+    FakeHost host;
+    host.environment["USERNAME"] = "jane";
+    host.appPath = temp.path.string();  // the player's table is kept here
+    host.userDataPath = (temp.path / "user").string();
+    cabinet::Cabinet c(host, r);
+    c.load();
+    while (!c.replayOver()) c.advanceTo(c.clock().now() + c.clock().systemTick());
+    ASSERT_EQ(c.form().lblName[1].Caption, "REPLAYED");
+    c.input(Event{.kind = Kind::KeyDown, .code = frmCavewing::AsciiSpace});
+    ASSERT_FALSE(c.replaying());
+    EXPECT_EQ(c.form().lblName[1].Caption, "") << "the replay's rows are gone with it";
+    host.boxes.clear();
+    c.input(Event{.kind = Kind::Start});
+    c.input(Event{.kind = Kind::Down, .button = frmCavewing::LeftButton, .x = 3000, .y = 5000});
+    while (!c.form().lblTitle.Visible && c.clock().now() < 600 * Second)
+      c.advanceTo(c.clock().now() + c.clock().systemTick());
+    ASSERT_TRUE(c.form().lblTitle.Visible);
+    EXPECT_EQ(c.form().lblName[1].Caption, "JANE");
+    EXPECT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(fileText(temp.path / "Cavewing.txt"),
+              tableText(fullTable({{"JANE", c.form().lblScore.Caption}})));
+  }
+}
+
 TEST(CabinetRecording, KeepsTheSittingWhenAGameEndsAndWhenTheProgramEnds) {
   CabinetGame g;
   g.advance(Second);
