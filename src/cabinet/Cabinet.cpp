@@ -69,6 +69,7 @@ Cabinet::Cabinet(form::Host& frontEnd, const replay::Recording& recording)
 Cabinet::~Cabinet() = default;
 
 void Cabinet::load() {
+  if (!replayed_) usePlayersTable();
   run([this] { form_.Form_Load(); });
   if (replayed_) {
     // Once the program has ended, nothing more reaches the form: not even the events recorded
@@ -154,12 +155,20 @@ void Cabinet::startDemo() {
 void Cabinet::stopDemo() {
   if (!demo_) return;
   demo_.reset();
-  form_.throwAwayTable.reset();
+  usePlayersTable();
   run([this] { form_.mnuNew_Click(); });
 }
 
 // The table is read from and saved to a text in memory: no file is touched.
 void Cabinet::useThrowAwayTable() { form_.throwAwayTable = std::string(); }
+
+// The player's table, or one in memory for the sitting when it has no place on disk.
+void Cabinet::usePlayersTable() {
+  if (form_.highScorePath().empty())
+    useThrowAwayTable();
+  else
+    form_.throwAwayTable.reset();
+}
 
 void Cabinet::MsgBox(const std::string& prompt, const std::string& title) {
   // No one is at the window while the demo plays: a box would wait for no one, and time stands

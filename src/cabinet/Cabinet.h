@@ -123,6 +123,7 @@ private:
   void startRecording();
   void stopReplay();
   void useThrowAwayTable();
+  void usePlayersTable();
 
   form::Host& frontEnd_;
   const replay::Recording* replayed_ = nullptr;
