@@ -12,6 +12,11 @@
 
 namespace form {
 
+// The base folder named by the XDG variable `variable` when it holds an absolute path, else
+// `inHome` under an absolute HOME; empty when neither.
+std::string xdgBaseFolder(const std::function<std::string(const std::string&)>& environ,
+                          const std::string& variable, const std::string& inHome);
+
 // The folder for `program`'s data, found through `environ` (an environment variable's value,
 // empty when unset). Empty when there is none, and then one line on `warnings` says so.
 std::string userDataFolder(const std::string& program,

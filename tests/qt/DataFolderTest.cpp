@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
-#include <algorithm>
 
 #include "qt/GameWindow.h"
 
@@ -39,6 +38,15 @@ std::string folderFor(const std::string& home, const std::string& dataHome, std:
   return folder;
 }
 
+// The lines the game wrote, not the platform's.
+int linesOfTheGame(const std::string& text) {
+  int lines = 0;
+  for (std::size_t at = text.find("cavewing: "); at != std::string::npos;
+       at = text.find("cavewing: ", at + 1))
+    ++lines;
+  return lines;
+}
+
 TEST(QtDataFolder, FollowsTheXdgRulesAndKeepsNothingWithoutAHome) {
   const std::string app = QApplication::applicationName().toStdString();
   QTemporaryDir temp;
@@ -49,11 +57,11 @@ TEST(QtDataFolder, FollowsTheXdgRulesAndKeepsNothingWithoutAHome) {
   EXPECT_EQ(folderFor(home, {}, &said), home + "/.local/share/" + app);
   EXPECT_EQ(folderFor(home, "relative/data", &said), home + "/.local/share/" + app)
       << "a relative XDG_DATA_HOME is ignored";
-  EXPECT_EQ(said, "");
+  EXPECT_EQ(linesOfTheGame(said), 0) << said;
   // HOME unset, empty, or relative: no folder, said once however often it is asked for.
   for (const std::string noHome : {"(unset)", "", "jane"}) {
     EXPECT_EQ(folderFor(noHome, "relative/data", &said, noHome != "(unset)"), "") << noHome;
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << noHome << ": " << said;
+    EXPECT_EQ(linesOfTheGame(said), 1) << noHome << ": " << said;
   }
 }
 
