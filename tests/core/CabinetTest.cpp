@@ -203,9 +203,16 @@ std::string inOwnProcess(const std::function<void()>& body) {
     ::close(err[1]);
     std::ostringstream ignored;
     launch({"--version"}, ignored, ignored, {});
+    // Only its own checks count: the test may have failed before.
+    const testing::TestResult& result =
+        *testing::UnitTest::GetInstance()->current_test_info()->result();
+    const int before = result.total_part_count();
     body();
+    bool failed = false;
+    for (int i = before; i < result.total_part_count(); ++i)
+      failed = failed || result.GetTestPartResult(i).failed();
     std::fflush(stdout);
-    ::_exit(testing::Test::HasFailure() ? 1 : 0);
+    ::_exit(failed ? 1 : 0);
   }
   ::close(err[1]);
   std::string text;
