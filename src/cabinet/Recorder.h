@@ -50,7 +50,7 @@ private:
   form::GrowingFile lastGame_;
   std::size_t eventsOnDisk_ = 0;
   std::size_t endLineAt_ = 0;    // where the end line of the last game on disk starts
-  std::int64_t gridTried_ = -1;  // when the last game on disk was last brought up to date
+  std::int64_t gridTried_ = -1;  // when the last game on disk was last brought up to date, or tried
   bool lastFailing_ = false;     // the last try to keep the last game failed
   bool bestFailing_ = false;     // ... the best game: it is still to be kept
 };
