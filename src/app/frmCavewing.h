@@ -197,7 +197,8 @@ public:
   void lblScores_Click(int Index);
   void lblTitle_Click();
   // "Cavewing.txt" in the program's folder, or in the player's data folder when the program's
-  // folder cannot be written; the file named on the command line wins.
+  // folder cannot be written; the file named on the command line wins. Empty when the table has
+  // no place: the program's folder cannot be written and the player has no data folder.
   std::string highScorePath();
 
   // ---- Help and About (src/help) -------------------------------------------------------------

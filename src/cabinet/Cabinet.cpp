@@ -69,6 +69,7 @@ Cabinet::Cabinet(form::Host& frontEnd, const replay::Recording& recording)
 Cabinet::~Cabinet() = default;
 
 void Cabinet::load() {
+  if (!replayed_) usePlayersTable();
   run([this] { form_.Form_Load(); });
   if (replayed_) {
     // Once the program has ended, nothing more reaches the form: not even the events recorded
@@ -158,6 +159,7 @@ void Cabinet::stopDemo() {
   if (!demo_) return;
   demo_.reset();
   leaveThrowAwayTable();
+  usePlayersTable();
   run([this] { form_.mnuNew_Click(); });
 }
 
@@ -175,6 +177,14 @@ void Cabinet::leaveThrowAwayTable() {
   auto kept = playersList_.begin();
   for (auto* column : {&form_.lblName, &form_.lblScores})
     for (form::Label& label : *column) label.Caption = *kept++;
+}
+
+// The player's table, or one in memory for the sitting when it has no place on disk.
+void Cabinet::usePlayersTable() {
+  if (form_.highScorePath().empty())
+    useThrowAwayTable();
+  else
+    form_.throwAwayTable.reset();
 }
 
 void Cabinet::MsgBox(const std::string& prompt, const std::string& title) {

@@ -130,6 +130,7 @@ private:
   void useThrowAwayTable();
   // Back to the player's table, with the list as the player's own reads left it.
   void leaveThrowAwayTable();
+  void usePlayersTable();
 
   form::Host& frontEnd_;
   const replay::Recording* replayed_ = nullptr;

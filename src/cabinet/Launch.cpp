@@ -4,6 +4,7 @@
 #include "cabinet/Launch.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -25,6 +26,9 @@ int printed(std::ostream& out, std::ostream& err, const char* what) {
 
 int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const OpenWindow& openWindow) {
+  // A file that reaches the size limit (ulimit -f) fails its write with EFBIG, which the game
+  // handles as it does a full disk, instead of the signal ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   const CommandLine options = CommandLine::parse(args);
   switch (options.action) {
     case CommandLine::Action::Help:

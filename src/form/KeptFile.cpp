@@ -445,11 +445,47 @@ void KeptFile::clearStaleCopies() {
   ::closedir(dir);
 }
 
-bool keepFile(const std::string& path, std::string_view contents, std::string& error) {
+namespace {
+
+// Saves `contents` as the whole of `path` by KeptFile's rules, and names the file itself in
+// `target`. A save that fails leaves no empty file behind where there was none: an empty
+// recording would not play, and the disk that refused it is full already.
+bool saveWhole(const std::string& path, std::string_view contents, std::string& error,
+               std::string& target) {
+  struct stat st {};
+  const bool existed = ::stat(path.c_str(), &st) == 0;
   KeptFile file(path, 0);
-  const bool saved = file.save(contents);
-  if (!saved) error = file.error();
-  return saved;
+  target = file.target();
+  if (file.save(contents)) return true;
+  error = file.error();
+  // Removed under the lock, before another save could have filled it.
+  if (!existed && ::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
+    ::unlink(target.c_str());
+  return false;
+}
+
+// The bytes of the file from `offset` to its end.
+bool readFrom(int fd, std::size_t offset, std::string& text) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  const auto size = static_cast<std::size_t>(st.st_size);
+  text.assign(size > offset ? size - offset : 0, '\0');
+  std::size_t got = 0;
+  while (got < text.size()) {
+    const ssize_t n =
+        ::pread(fd, text.data() + got, text.size() - got, static_cast<off_t>(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    got += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool keepFile(const std::string& path, std::string_view contents, std::string& error) {
+  std::string target;
+  return saveWhole(path, contents, error, target);
 }
 
 GrowingFile::~GrowingFile() {
@@ -459,15 +495,9 @@ GrowingFile::~GrowingFile() {
 bool GrowingFile::start(const std::string& path, std::string_view contents, std::string& error) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  {
-    KeptFile file(path, 0);
-    if (!file.save(contents)) {
-      error = file.error();
-      return false;
-    }
-    target_ = file.target();
-  }
-  fd_ = ::open(target_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (!saveWhole(path, contents, error, target_)) return false;
+  // Read as well as written: a write the disk takes only in part is put back from what it read.
+  fd_ = ::open(target_.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   struct stat st {};
   if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
     ::close(fd_);
@@ -479,9 +509,19 @@ bool GrowingFile::start(const std::string& path, std::string_view contents, std:
 }
 
 bool GrowingFile::writeAt(std::size_t offset, std::string_view text, std::string& error) {
+  std::string replaced;
+  if (!readFrom(fd_, offset, replaced)) {
+    error = reason("cannot read " + target_);
+    return false;
+  }
   const auto end = static_cast<off_t>(offset + text.size());
   if (writeAllAt(fd_, text, static_cast<off_t>(offset)) && ::ftruncate(fd_, end) == 0) return true;
   error = reason("cannot write " + target_);
+  // A full disk or the file-size limit took part of it: what it replaced goes back over bytes
+  // the file already held, and the rest is cut off, neither of which needs more room.
+  if (!writeAllAt(fd_, replaced, static_cast<off_t>(offset)) ||
+      ::ftruncate(fd_, static_cast<off_t>(offset + replaced.size())) != 0)
+    error += "; and it could not be put back";
   return false;
 }
 

@@ -90,7 +90,7 @@ private:
 };
 
 // Saves `contents` as the whole of the file at `path`, by the rules above; false with `error`
-// when it could not.
+// when it could not, leaving no empty file where there was none.
 bool keepFile(const std::string& path, std::string_view contents, std::string& error);
 
 // A file the game writes as it goes (a recording), so that an ending nobody chose leaves what was
@@ -104,7 +104,8 @@ public:
 
   bool start(const std::string& path, std::string_view contents, std::string& error);
   bool started() const { return fd_ >= 0; }
-  // Writes `text` from `offset` on; the file ends with it.
+  // Writes `text` from `offset` on; the file ends with it. When the disk takes only part of it
+  // (it is full, or the file reached the size limit), the file is put back as it was.
   bool writeAt(std::size_t offset, std::string_view text, std::string& error);
 
 private:

@@ -59,6 +59,7 @@ std::string frmCavewing::highScorePath() {
     return (fs::path(programFolder) / "Cavewing.txt").string();
   // An installed or read-only copy: the table lives with the player's own data.
   const fs::path userFolder = host.UserDataPath();
+  if (userFolder.empty()) return {};  // no home: no place of the player's own
   std::error_code ec;
   fs::create_directories(userFolder, ec);
   return (userFolder / "Cavewing.txt").string();
