@@ -8,8 +8,8 @@
 
 #include <algorithm>
 
+#include "app/Phase.h"
 #include "app/frmCavewing.h"
-#include "cabinet/Phase.h"
 
 namespace autopilot {
 
@@ -95,7 +95,7 @@ bool wantsClimb(const frmCavewing& f) {
 }
 
 bool Pilot::wouldChange(const frmCavewing& f) const {
-  return held_ != (cabinet::phaseOf(f) == cabinet::Phase::Flying && wantsClimb(f));
+  return held_ != (phaseOf(f) == Phase::Flying && wantsClimb(f));
 }
 
 std::optional<bool> Pilot::nextHand(const frmCavewing& f) {

@@ -31,14 +31,6 @@ RecordingPlaces recordingPlaces(form::Host& host, const std::string& recordFile)
 
 }  // namespace
 
-Sitting Sitting::from(const CommandLine& options) {
-  return Sitting{.seed = options.seed,
-                 .wide = options.wide,
-                 .scoresFile = options.scoresFile,
-                 .recordFile = options.recordFile,
-                 .demo = options.demo};
-}
-
 float Random::Rnd() {
   const float value = form::Random::Rnd();
   if (remember) drawn.push_back(value);

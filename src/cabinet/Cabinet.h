@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
 #include "app/frmCavewing.h"
 #include "cabinet/Demo.h"
 #include "cabinet/Event.h"
@@ -37,8 +36,6 @@ struct Sitting {
   std::string scoresFile;             // the player's high-score table; empty for the usual place
   std::string recordFile;             // where the sitting is kept; empty for the data folder's
   bool demo = false;                  // the sitting opens with the demo
-
-  static Sitting from(const CommandLine& options);
 };
 
 // The game's random numbers; on request it remembers the values drawn, for a trace.

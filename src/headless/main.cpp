@@ -3,7 +3,7 @@
 // desktop (in Node, compiled to WebAssembly). It reads the same command line as cavewing.
 #include <iostream>
 
-#include "cabinet/Launch.h"
+#include "start/Launch.h"
 
 int main(int argc, char* argv[]) {
   return launch({argv + 1, argv + argc}, std::cout, std::cerr,

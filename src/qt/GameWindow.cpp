@@ -15,10 +15,11 @@
 #include "qt/PlayerInput.h"
 #include "qt/StandStill.h"
 #include "qt/WindowState.h"
+#include "start/Launch.h"
 
 GameWindow::GameWindow(const CommandLine& options, const replay::Recording* replay)
     : cabinet_(replay ? std::make_unique<cabinet::Cabinet>(*this, *replay)
-                      : std::make_unique<cabinet::Cabinet>(*this, cabinet::Sitting::from(options))),
+                      : std::make_unique<cabinet::Cabinet>(*this, sittingFrom(options))),
       // The rules read the layout's width, never the window's (a replay's is the recorded one).
       outerWidth_(options.wide ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth) {
   setWindowTitle(" Cavewing");

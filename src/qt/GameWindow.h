@@ -11,11 +11,11 @@
 #include <memory>
 #include <vector>
 
-#include "app/CommandLine.h"
 #include "cabinet/Cabinet.h"
 #include "form/Host.h"
 #include "qt/Playfield.h"
 #include "qt/RealTimePump.h"
+#include "start/CommandLine.h"
 
 class PlayerInput;
 class StandStill;

@@ -4,10 +4,10 @@
 #include <QFont>
 #include <iostream>
 
-#include "cabinet/Launch.h"
 #include "qt/Demo.h"
 #include "qt/EndSignals.h"
 #include "qt/GameWindow.h"
+#include "start/Launch.h"
 
 namespace {
 

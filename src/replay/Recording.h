@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "app/frmCavewing.h"
-#include "cabinet/Event.h"
+#include "replay/Event.h"
 
 namespace replay {
 
@@ -43,8 +43,8 @@ struct Recording {
   float outerWidth = frmCavewing::NormalOuterWidth;  // the window's, as the game read it at load
   bool wide() const { return outerWidth == frmCavewing::WideOuterWidth; }
   std::string player;
-  std::vector<cabinet::Event> events;  // in the cabinet's event vocabulary
-  std::int64_t endGrid = 0;            // the grid point at which the recording stopped
+  std::vector<Event> events;  // in the input event vocabulary
+  std::int64_t endGrid = 0;   // the grid point at which the recording stopped
 
   friend bool operator==(const Recording&, const Recording&) = default;
 };

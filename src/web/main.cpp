@@ -15,9 +15,9 @@
 
 #include "cabinet/Cabinet.h"
 #include "cabinet/ControlNames.h"
-#include "cabinet/Launch.h"
 #include "cabinet/ListClicks.h"
 #include "cabinet/Paint.h"
+#include "start/Launch.h"
 
 // The page's side, in src/web/cavewing.js.
 EM_ASYNC_JS(void, pageMessageBox, (const char* prompt, const char* title),
@@ -79,9 +79,8 @@ public:
       : recording_(recording ? std::make_unique<replay::Recording>(*recording) : nullptr),
         player_(std::move(player)),
         outerWidth_(options.wide ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth) {
-    cabinet_ = recording_
-                   ? std::make_unique<cabinet::Cabinet>(*this, *recording_)
-                   : std::make_unique<cabinet::Cabinet>(*this, cabinet::Sitting::from(options));
+    cabinet_ = recording_ ? std::make_unique<cabinet::Cabinet>(*this, *recording_)
+                          : std::make_unique<cabinet::Cabinet>(*this, sittingFrom(options));
     if (recording_) cabinet_->onReplayed = [this](const cabinet::Event& e) { showReplayed(e); };
   }
 

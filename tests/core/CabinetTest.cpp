@@ -6,7 +6,7 @@
 #include "RecordingOf.h"
 #include "ScoresFixture.h"
 #include "cabinet/Cabinet.h"
-#include "replay/Headless.h"
+#include "cabinet/Headless.h"
 
 namespace {
 
@@ -142,7 +142,7 @@ TEST(CabinetRecording, KeepsTheSittingWhenAGameEndsAndWhenTheProgramEnds) {
   ASSERT_EQ(kept.recording->events.size(), 3u);  // About, START, the press
   EXPECT_EQ(kept.recording->events[1].kind, Kind::Start);
   EXPECT_EQ(fileText(g.bestGame()).rfind("# score " + g.form.lblScore.Caption + "\n", 0), 0u);
-  const std::int64_t crashScore = replay::replayHeadless(*kept.recording).score;
+  const std::int64_t crashScore = cabinet::replayHeadless(*kept.recording).score;
   EXPECT_EQ(crashScore, g.form.score);
 
   // The program's end keeps everything up to it, the click that left the list included.
@@ -192,7 +192,7 @@ TEST(CabinetRecording, TheDemosSittingIsRecordedOnlyInTheFileAskedForAndReplaysE
   ASSERT_TRUE(kept.recording) << kept.error;
   // START and the pilot's presses are in it: the replay flies the same game.
   EXPECT_GT(kept.recording->events.size(), 3u);
-  const replay::Outcome again = replay::replayHeadless(*kept.recording);
+  const cabinet::Outcome again = cabinet::replayHeadless(*kept.recording);
   EXPECT_EQ(again.grid, g.cabinet.grid());
   EXPECT_EQ(again.scoreCaption, g.form.lblScore.Caption);
   EXPECT_EQ(again.phase, cabinet::nameOf(g.cabinet.phase()));

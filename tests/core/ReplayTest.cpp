@@ -8,7 +8,7 @@
 #include "ScoresFixture.h"
 #include "cabinet/Cabinet.h"
 #include "cabinet/Deliver.h"
-#include "replay/Headless.h"
+#include "cabinet/Headless.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ struct RecordedGame {
   void input(const Event& e) { cabinet.input(e); }
   void tick() { cabinet.advanceTo(form.clock.now() + form.clock.systemTick()); }
   void traceTick() {
-    replay::writeTrace(trace, form, grid(), cabinet.random().drawn);
+    cabinet::writeTrace(trace, form, grid(), cabinet.random().drawn);
     cabinet.random().drawn.clear();
   }
   // Ends the program, as the close box does: the sitting is kept as the last game.
@@ -92,7 +92,7 @@ TEST_P(ReplayAtWidth, AGamePlayedThroughEventsReplaysTheSameAtEveryGridPoint) {
   EXPECT_EQ(recording.player, "PILOT");
 
   std::ostringstream replayed;
-  const replay::Outcome outcome = replay::replayHeadless(recording, &replayed);
+  const cabinet::Outcome outcome = cabinet::replayHeadless(recording, &replayed);
   EXPECT_EQ(outcome.grid, g.grid());
   EXPECT_EQ(outcome.score, g.form.score);
   EXPECT_EQ(outcome.scoreCaption, g.form.lblScore.Caption);
@@ -121,14 +121,14 @@ Event at(std::int64_t grid, Event e, bool onCopter = false) {
 TEST(Replay, ASecondPressRoutedToTheHiddenHelicopterActsAsOnTheWindow) {
   const Event left = event(Kind::Down, 1), right = event(Kind::Down, 2);
   bool newGame = false, listGone = false;
-  replay::replayHeadless(
+  cabinet::replayHeadless(
       recordingOf({at(2, event(Kind::Start)), at(3, left, true), at(120, right, true)}, 121),
       nullptr, [&](const frmCavewing& f) {
         newGame = cabinet::phaseOf(f) == cabinet::Phase::Ready && f.cmdStart.Visible;
       });
   EXPECT_TRUE(newGame) << "after the crash, with the list up, a press starts a new game";
   // The list shown from the menu during a pause: the press hides it.
-  replay::replayHeadless(
+  cabinet::replayHeadless(
       recordingOf(
           {at(2, event(Kind::Start)), at(3, left, true), at(5, event(Kind::KeyPress, 0, 32)),
            at(6, event(Kind::Menu, 0, 0, "mnuScores")), at(8, right, true)},
@@ -141,7 +141,7 @@ TEST(Replay, ASecondPressRoutedToTheHiddenHelicopterActsAsOnTheWindow) {
 // Keeps out: events recorded after the program ended in the same grid point still reached it.
 TEST(Replay, NothingReachesTheFormOnceTheProgramHasEnded) {
   bool started = true;
-  const auto outcome = replay::replayHeadless(
+  const auto outcome = cabinet::replayHeadless(
       recordingOf({at(3, event(Kind::Close)), at(3, event(Kind::Start))}, 10), nullptr,
       [&](const frmCavewing& f) { started = f.gameRunning; });
   EXPECT_FALSE(started);
@@ -152,9 +152,9 @@ TEST(Replay, NothingReachesTheFormOnceTheProgramHasEnded) {
 TEST(Replay, HeadlessPrintsTheScoreThePlayerSaw) {
   const auto read = replay::readFile(std::string(CAVEWING_REPLAYS) + "/floor-crash.replay");
   ASSERT_TRUE(read.recording) << read.error;
-  const replay::Outcome outcome = replay::replayHeadless(*read.recording);
+  const cabinet::Outcome outcome = cabinet::replayHeadless(*read.recording);
   std::ostringstream printed;
-  replay::writeOutcome(printed, outcome);
+  cabinet::writeOutcome(printed, outcome);
   EXPECT_EQ(outcome.score, 12);  // the counter ran on once more
   EXPECT_EQ(printed.str(), "score 11\nphase crashed\n");
 }
@@ -174,8 +174,8 @@ TEST(Replay, ARecordingSurvivesItsTextForm) {
   replay::write(text, recording);
   const auto back = replay::read(text);
   ASSERT_TRUE(back.recording) << back.error;
-  const auto a = replay::replayHeadless(recording);
-  const auto b = replay::replayHeadless(*back.recording);
+  const auto a = cabinet::replayHeadless(recording);
+  const auto b = cabinet::replayHeadless(*back.recording);
   EXPECT_EQ(a.score, b.score);
   EXPECT_EQ(a.phase, b.phase);
   EXPECT_EQ(a.score, score);

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The start shared by the desktop program and the headless one, so that both read the same
 // command line the same way and a headless replay prints the same wherever it runs.
-#include "cabinet/Launch.h"
+#include "start/Launch.h"
 
 #include <cerrno>
 #include <cstring>
 #include <optional>
 #include <ostream>
 
-#include "replay/Headless.h"
+#include "cabinet/Headless.h"
 
 namespace {
 
@@ -51,10 +51,18 @@ int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream
     recording = std::move(read.recording);
   }
   if (options.headless) {
-    const replay::Outcome outcome =
-        replay::replayHeadless(*recording, options.trace ? &out : nullptr);
-    replay::writeOutcome(out, outcome);
+    const cabinet::Outcome outcome =
+        cabinet::replayHeadless(*recording, options.trace ? &out : nullptr);
+    cabinet::writeOutcome(out, outcome);
     return printed(out, err, "outcome");
   }
   return openWindow(options, recording ? &*recording : nullptr);
+}
+
+cabinet::Sitting sittingFrom(const CommandLine& options) {
+  return cabinet::Sitting{.seed = options.seed,
+                          .wide = options.wide,
+                          .scoresFile = options.scoresFile,
+                          .recordFile = options.recordFile,
+                          .demo = options.demo};
 }
