@@ -167,6 +167,10 @@ void Cabinet::End() {
   frontEnd_.End();
 }
 
+// A recording names the rules' two outer widths in its own terms.
+static_assert(replay::Recording::normalOuterWidth == frmCavewing::NormalOuterWidth &&
+              replay::Recording::wideOuterWidth == frmCavewing::WideOuterWidth);
+
 float Cabinet::OuterWidth() {
   // A replay plays at the recorded width, whatever the window it is shown in.
   return replayed_ ? replayed_->outerWidth : frontEnd_.OuterWidth();

@@ -173,7 +173,7 @@ public:
       int wide = 0;
       if (!field(w, "wide", 2) || !smallInt(w[1], wide, 0, 1))
         return fail("expected 'wide 0' or 'wide 1'");
-      r.outerWidth = wide == 1 ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth;
+      r.outerWidth = wide == 1 ? Recording::wideOuterWidth : Recording::normalOuterWidth;
     } else if (!field(w, "outer-width", 2) || !twips(w[1], r.outerWidth) || r.outerWidth <= 0) {
       return fail("expected 'outer-width' with a width in twips");
     }
