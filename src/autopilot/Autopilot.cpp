@@ -107,12 +107,10 @@ std::optional<bool> Pilot::nextHand(const frmCavewing& f) {
 void Pilot::steer(frmCavewing& f) {
   const auto press = nextHand(f);
   if (!press) return;
-  // Pressed in the middle of the window, as a player's hand would rest.
-  constexpr float X = frmCavewing::ScaleWidth / 2, Y = frmCavewing::ScaleHeight / 2;
   if (*press)
-    f.Form_MouseDown(frmCavewing::LeftButton, 0, X, Y);
+    f.Form_MouseDown(frmCavewing::LeftButton, 0, HandX, HandY);
   else
-    f.Form_MouseUp(frmCavewing::LeftButton, 0, X, Y);
+    f.Form_MouseUp(frmCavewing::LeftButton, 0, HandX, HandY);
 }
 
 }  // namespace autopilot
