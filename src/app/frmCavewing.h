@@ -206,7 +206,7 @@ public:
   void lblTitle_Click();
   // "Cavewing.txt" in the program's folder, or in the player's data folder when the program's
   // folder cannot be written; the file named on the command line wins.
-  std::string highScorePath();
+  std::string highScorePath() const;
 
   // ---- Help and About (src/help) -------------------------------------------------------------
   void mnuHow_Click();

@@ -33,7 +33,7 @@ RecordingPlaces recordingPlaces(form::Host& host, const std::string& recordFile)
 
 float Random::Rnd() {
   const float value = form::Random::Rnd();
-  if (remember) drawn.push_back(value);
+  if (drawn_) drawn_(value);
   return value;
 }
 

@@ -38,14 +38,15 @@ struct Sitting {
   bool demo = false;                  // the sitting opens with the demo
 };
 
-// The game's random numbers; on request it remembers the values drawn, for a trace.
+// The game's random numbers; a trace may watch every value drawn.
 class Random : public form::Random {
 public:
   using form::Random::Random;
   float Rnd() override;
+  void watch(std::function<void(float)> drawn) { drawn_ = std::move(drawn); }
 
-  bool remember = false;
-  std::vector<float> drawn;
+private:
+  std::function<void(float)> drawn_;
 };
 
 class Cabinet : private form::Host {
@@ -61,10 +62,11 @@ public:
   Cabinet(const Cabinet&) = delete;
   Cabinet& operator=(const Cabinet&) = delete;
 
-  frmCavewing& form() { return form_; }
+  // What a front end paints from; only the cabinet's own events change it.
   const frmCavewing& form() const { return form_; }
   const form::Clock& clock() const { return form_.clock; }
-  Random& random() { return random_; }
+  // Learns of every random value the game draws, in order (for a trace).
+  void watchRandom(std::function<void(float)> drawn) { random_.watch(std::move(drawn)); }
   Phase phase() const { return phaseOf(form_); }
   std::int64_t grid() const { return form_.clock.now() / form_.clock.systemTick(); }
   bool wide() const { return sitting_.wide; }
@@ -72,7 +74,7 @@ public:
   bool ended() const { return ended_; }
   // Ends the program from outside (a signal, the display going away): the recording is kept and
   // the front end told to end, as on Exit.
-  void end() { End(); }
+  void endProgram() { End(); }
 
   // Loads the form into the ready phase and starts recording (and the demo, if the sitting opens
   // with it), or replaying from grid point 0.
@@ -80,8 +82,6 @@ public:
   // The player's input, at the grid point reached: recorded and delivered. During a replay it
   // stops the replay instead, and the game goes back to the ready phase.
   void input(Event event);
-  // Runs one form handler with time standing still until it returns.
-  void run(const std::function<void()>& handler);
   // Advances the game to `us` (microseconds of game time): at every grid point on the way the
   // timers fire, then the replay's events and the demo's moves of that grid point follow.
   void advanceTo(std::int64_t us);
@@ -111,6 +111,8 @@ private:
   void SetMousePointer(form::MousePointer pointer) override { frontEnd_.SetMousePointer(pointer); }
   double Timer() override { return frontEnd_.Timer(); }
 
+  // Runs one form handler with time standing still until it returns.
+  void run(const std::function<void()>& handler);
   void afterGridPoint();
   // Input at the grid point reached, recorded if the sitting is, and delivered.
   void play(Event event);

@@ -87,14 +87,14 @@ Outcome replayHeadless(const replay::Recording& recording, std::ostream* trace,
   HeadlessHost host;
   Cabinet cabinet(host, recording);
   const frmCavewing& form = cabinet.form();
-  Random& random = cabinet.random();
   if (trace) trace->precision(9);
   cabinet.load();
-  random.remember = trace != nullptr;
+  std::vector<float> drawn;
+  if (trace) cabinet.watchRandom([&drawn](float value) { drawn.push_back(value); });
   while (!cabinet.ended() && !cabinet.replayOver()) {
     cabinet.advanceTo(form.clock.now() + form.clock.systemTick());
-    if (trace) writeTrace(*trace, form, cabinet.grid(), random.drawn);
-    random.drawn.clear();
+    if (trace) writeTrace(*trace, form, cabinet.grid(), drawn);
+    drawn.clear();
   }
   if (atEnd) atEnd(form);
   return {form.score, form.lblScore.Caption, nameOf(cabinet.phase()), cabinet.grid()};

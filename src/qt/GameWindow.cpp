@@ -120,10 +120,6 @@ void GameWindow::deliver(const cabinet::Event& event) {
   });
 }
 
-void GameWindow::deliver(const std::function<void()>& handler) {
-  drive([&] { cabinet_->run(handler); });
-}
-
 void GameWindow::drive(const std::function<void()>& change) {
   if (ended_) return;
   if (pump_) pump_->catchUp();

@@ -29,7 +29,7 @@ public:
   ~GameWindow() override;
 
   cabinet::Cabinet& cabinet() { return *cabinet_; }
-  frmCavewing& form() { return cabinet_->form(); }
+  const frmCavewing& form() const { return cabinet_->form(); }
   Playfield* playfield() const { return playfield_; }
   RealTimePump& pump() { return *pump_; }
   PlayerInput& input() { return *input_; }
@@ -38,9 +38,6 @@ public:
 
   // Hands the player's input to the cabinet at the grid point of real time.
   void deliver(const cabinet::Event& event);
-  // Runs one form handler: time stands still while it runs, and the window catches up with what
-  // it changed afterwards.
-  void deliver(const std::function<void()>& handler);
   // Lets `change` act on the cabinet at the grid point of real time, and catches up with it.
   void drive(const std::function<void()>& change);
 

@@ -48,7 +48,7 @@ int main(int argc, char* argv[]) {
                   new EndSignals(
                       [&](int signal) {
                         endedBy = signal;
-                        window.cabinet().end();
+                        window.cabinet().endProgram();
                         QCoreApplication::exit(128 + signal);
                       },
                       &app);

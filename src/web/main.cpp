@@ -98,7 +98,7 @@ public:
   }
 
   cabinet::Cabinet& cabinet() { return *cabinet_; }
-  frmCavewing& form() { return cabinet_->form(); }
+  const frmCavewing& form() const { return cabinet_->form(); }
 
   // Real time from the page, in microseconds since it loaded; the game follows it on its grid.
   void frame(double realUs) {

@@ -23,6 +23,7 @@ struct RecordedGame {
   cabinet::Cabinet cabinet{host, sitting()};
   const frmCavewing& form = cabinet.form();
   std::ostringstream trace;
+  std::vector<float> drawn;  // the random values drawn since the last traced grid point
 
   static cabinet::Sitting sitting() {
     cabinet::Sitting s;
@@ -34,15 +35,15 @@ struct RecordedGame {
     host.userDataPath = temp.path.string();
     host.environment["USERNAME"] = "pilot";
     cabinet.load();
-    cabinet.random().remember = true;
+    cabinet.watchRandom([this](float value) { drawn.push_back(value); });
     trace.precision(9);
   }
   std::int64_t grid() const { return cabinet.grid(); }
   void input(const Event& e) { cabinet.input(e); }
   void tick() { cabinet.advanceTo(form.clock.now() + form.clock.systemTick()); }
   void traceTick() {
-    cabinet::writeTrace(trace, form, grid(), cabinet.random().drawn);
-    cabinet.random().drawn.clear();
+    cabinet::writeTrace(trace, form, grid(), drawn);
+    drawn.clear();
   }
   // Ends the program, as the close box does: the sitting is kept as the last game.
   replay::Recording kept() {
