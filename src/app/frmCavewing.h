@@ -56,7 +56,7 @@ public:
   static constexpr float CopterStartLeft = 1000, CopterStartTop = 5000;
   static constexpr float ObstacleStartLeft = 13320, ObstacleStartTop = 4200;
   static constexpr float ObstacleStartHeight = 2400;
-  static constexpr float StartGapHeight = 6900;
+  static constexpr std::int32_t StartGapHeight = 6900;
   static constexpr float CeilingBlockTop = -6000, CeilingBlockHeight = 8100;
   static constexpr float FloorBlockTop = 9000, FloorBlockHeight = 15000;
   static constexpr form::Color Green = form::RGB(0, 255, 0);
