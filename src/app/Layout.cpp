@@ -10,7 +10,7 @@ using form::RGB;
 namespace {
 
 constexpr form::Color Red = RGB(255, 0, 0);
-constexpr form::Color Green = RGB(0, 255, 0);
+constexpr form::Color Green = frmCavewing::Green;
 constexpr form::Color Blue = RGB(0, 0, 255);
 constexpr form::Color Black = RGB(0, 0, 0);
 
@@ -65,13 +65,15 @@ void layOutControls(frmCavewing& f) {
   place(f.lblCRASH, 500, 3000, 14655, 4575, false);
   dress(f.lblCRASH, "YOU CRASHED", Font{"Arial", 99.75f, true}, Red, Alignment::Center);
 
-  place(f.imgCopter, 1000, 5000, 1605, 405, false);
+  place(f.imgCopter, frmCavewing::CopterStartLeft, frmCavewing::CopterStartTop, 1605, 405, false);
   place(f.imgExplosion, 11520, 10080, 1605, 405, false);
   f.imgExplosion.Picture = form::Picture::Explosion;
 
   for (int i = 0; i < frmCavewing::Columns; ++i) {
-    place(f.shptunnel[i], 1200 * float(i), -6000, 1200, 8100, true);
-    place(f.shptunnel[frmCavewing::FirstFloorBlock + i], 1200 * float(i), 9000, 1200, 15000, true);
+    place(f.shptunnel[i], 1200 * float(i), frmCavewing::CeilingBlockTop, 1200,
+          frmCavewing::CeilingBlockHeight, true);
+    place(f.shptunnel[frmCavewing::FirstFloorBlock + i], 1200 * float(i),
+          frmCavewing::FloorBlockTop, 1200, frmCavewing::FloorBlockHeight, true);
   }
   for (auto& block : f.shptunnel) paint(block, Green);
 
@@ -98,7 +100,8 @@ void layOutControls(frmCavewing& f) {
   place(f.lblScore, 13395, 360, 1740, 615, true);
   dress(f.lblScore, "0", Font{"Verdana", 24}, Black, Alignment::Center, true);
 
-  place(f.shpTunnelM, 13320, 4200, 1200, 2400, true);
+  place(f.shpTunnelM, frmCavewing::ObstacleStartLeft, frmCavewing::ObstacleStartTop, 1200,
+        frmCavewing::ObstacleStartHeight, true);
   paint(f.shpTunnelM, Green);
 }
 

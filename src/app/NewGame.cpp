@@ -13,17 +13,17 @@ void frmCavewing::mnuNew_Click() {
   tmrScore.Enabled = false;
   tmrcheck.Enabled = false;
   tmrPause.Enabled = false;
-  imgCopter.Left = 1000;
-  imgCopter.Top = 5000;
+  imgCopter.Left = CopterStartLeft;
+  imgCopter.Top = CopterStartTop;
   imgCopter.Picture = imgHeli[0].Picture;
   imgCopter.Visible = false;
-  shpTunnelM.Left = 13320;
-  shpTunnelM.Top = 4200;
+  shpTunnelM.Left = ObstacleStartLeft;
+  shpTunnelM.Top = ObstacleStartTop;
   lblScore.Caption = "0";
   // The blocks keep the columns they reached; only their heights above the floor return.
   flattenCave();
-  gapHeight = 6900;
-  shpTunnelM.Height = 2400;
+  gapHeight = StartGapHeight;
+  shpTunnelM.Height = ObstacleStartHeight;
   resetGameState();
   setMenusEnabled(true);
   host.SetMousePointer(form::MousePointer::Default);
@@ -72,12 +72,12 @@ void frmCavewing::resetGameState() {
 
 void frmCavewing::flattenCave() {
   for (loopIndex = 0; loopIndex <= LastCeilingBlock; ++loopIndex) {
-    shptunnel[loopIndex].Top = -6000;
-    shptunnel[loopIndex].FillColor = form::RGB(0, 255, 0);
+    shptunnel[loopIndex].Top = CeilingBlockTop;
+    shptunnel[loopIndex].FillColor = Green;
   }
   for (loopIndex = FirstFloorBlock; loopIndex <= LastFloorBlock; ++loopIndex) {
-    shptunnel[loopIndex].Top = 9000;
-    shptunnel[loopIndex].FillColor = form::RGB(0, 255, 0);
+    shptunnel[loopIndex].Top = FloorBlockTop;
+    shptunnel[loopIndex].FillColor = Green;
   }
 }
 

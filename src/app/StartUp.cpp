@@ -33,15 +33,15 @@ void applyWideLayout(frmCavewing& f) {
 
 void frmCavewing::Form_Load() {
   rnd.Randomize(host.Timer());
-  gapHeight = 6900;
-  shpTunnelM.Height = 2400;
+  gapHeight = StartGapHeight;
+  shpTunnelM.Height = ObstacleStartHeight;
   resetGameState();
   floorLimitMode = 0;
   flattenCave();
   for (loopIndex = 0; loopIndex <= LastCeilingBlock; ++loopIndex)
-    shptunnel[loopIndex].Height = 8100;
+    shptunnel[loopIndex].Height = CeilingBlockHeight;
   for (loopIndex = FirstFloorBlock; loopIndex <= LastFloorBlock; ++loopIndex)
-    shptunnel[loopIndex].Height = 15000;
+    shptunnel[loopIndex].Height = FloorBlockHeight;
   setMenusEnabled(true);
   host.SetMousePointer(form::MousePointer::Default);
   host.Show();

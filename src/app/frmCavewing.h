@@ -50,6 +50,16 @@ public:
   static constexpr float ScaleHeight = 10830;
   static constexpr float NormalOuterWidth = 15360;
   static constexpr float WideOuterWidth = 19290;
+  // Where a game starts, set at load and by New Game alike: the helicopter, the obstacle, the
+  // gap and the cave's blocks (ceiling blocks hang above the field, floor blocks reach below it),
+  // all in the one green of the cave, the obstacle and the list.
+  static constexpr float CopterStartLeft = 1000, CopterStartTop = 5000;
+  static constexpr float ObstacleStartLeft = 13320, ObstacleStartTop = 4200;
+  static constexpr float ObstacleStartHeight = 2400;
+  static constexpr std::int32_t StartGapHeight = 6900;
+  static constexpr float CeilingBlockTop = -6000, CeilingBlockHeight = 8100;
+  static constexpr float FloorBlockTop = 9000, FloorBlockHeight = 15000;
+  static constexpr form::Color Green = form::RGB(0, 255, 0);
 
   form::CommandButton cmdStart;
   form::ControlArray<form::Label, 1, 6> lblPause;
@@ -199,7 +209,7 @@ public:
   // "Cavewing.txt" in the program's folder, or in the player's data folder when the program's
   // folder cannot be written; the file named on the command line wins. Empty when the table has
   // no place: the program's folder cannot be written and the player has no data folder.
-  std::string highScorePath();
+  std::string highScorePath() const;
 
   // ---- Help and About (src/help) -------------------------------------------------------------
   void mnuHow_Click();

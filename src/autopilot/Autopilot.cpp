@@ -8,8 +8,8 @@
 
 #include <algorithm>
 
+#include "app/Phase.h"
 #include "app/frmCavewing.h"
-#include "cabinet/Phase.h"
 
 namespace autopilot {
 
@@ -95,7 +95,7 @@ bool wantsClimb(const frmCavewing& f) {
 }
 
 bool Pilot::wouldChange(const frmCavewing& f) const {
-  return held_ != (cabinet::phaseOf(f) == cabinet::Phase::Flying && wantsClimb(f));
+  return held_ != (phaseOf(f) == Phase::Flying && wantsClimb(f));
 }
 
 std::optional<bool> Pilot::nextHand(const frmCavewing& f) {
@@ -107,12 +107,10 @@ std::optional<bool> Pilot::nextHand(const frmCavewing& f) {
 void Pilot::steer(frmCavewing& f) {
   const auto press = nextHand(f);
   if (!press) return;
-  // Pressed in the middle of the window, as a player's hand would rest.
-  constexpr float X = frmCavewing::ScaleWidth / 2, Y = frmCavewing::ScaleHeight / 2;
   if (*press)
-    f.Form_MouseDown(frmCavewing::LeftButton, 0, X, Y);
+    f.Form_MouseDown(frmCavewing::LeftButton, 0, HandX, HandY);
   else
-    f.Form_MouseUp(frmCavewing::LeftButton, 0, X, Y);
+    f.Form_MouseUp(frmCavewing::LeftButton, 0, HandX, HandY);
 }
 
 }  // namespace autopilot

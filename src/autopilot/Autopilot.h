@@ -6,9 +6,13 @@
 
 #include <optional>
 
-class frmCavewing;
+#include "app/frmCavewing.h"
 
 namespace autopilot {
+
+// Where the pilot presses and releases: the middle of the window, as a player's hand would rest.
+inline constexpr float HandX = frmCavewing::ScaleWidth / 2;
+inline constexpr float HandY = frmCavewing::ScaleHeight / 2;
 
 // The height (twips, y down) the pilot steers the helicopter's middle towards.
 float targetHeight(const frmCavewing& form);

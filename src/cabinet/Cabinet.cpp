@@ -31,17 +31,9 @@ RecordingPlaces recordingPlaces(form::Host& host, const std::string& recordFile)
 
 }  // namespace
 
-Sitting Sitting::from(const CommandLine& options) {
-  return Sitting{.seed = options.seed,
-                 .wide = options.wide,
-                 .scoresFile = options.scoresFile,
-                 .recordFile = options.recordFile,
-                 .demo = options.demo};
-}
-
 float Random::Rnd() {
   const float value = form::Random::Rnd();
-  if (remember) drawn.push_back(value);
+  if (drawn_) drawn_(value);
   return value;
 }
 
@@ -200,6 +192,10 @@ void Cabinet::End() {
   ended_ = true;
   frontEnd_.End();
 }
+
+// A recording names the rules' two outer widths in its own terms.
+static_assert(replay::Recording::normalOuterWidth == frmCavewing::NormalOuterWidth &&
+              replay::Recording::wideOuterWidth == frmCavewing::WideOuterWidth);
 
 float Cabinet::OuterWidth() {
   // A replay plays at the recorded width, whatever the window it is shown in.

@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
 #include "app/frmCavewing.h"
 #include "cabinet/Demo.h"
 #include "cabinet/Event.h"
@@ -37,18 +36,17 @@ struct Sitting {
   std::string scoresFile;             // the player's high-score table; empty for the usual place
   std::string recordFile;             // where the sitting is kept; empty for the data folder's
   bool demo = false;                  // the sitting opens with the demo
-
-  static Sitting from(const CommandLine& options);
 };
 
-// The game's random numbers; on request it remembers the values drawn, for a trace.
+// The game's random numbers; a trace may watch every value drawn.
 class Random : public form::Random {
 public:
   using form::Random::Random;
   float Rnd() override;
+  void watch(std::function<void(float)> drawn) { drawn_ = std::move(drawn); }
 
-  bool remember = false;
-  std::vector<float> drawn;
+private:
+  std::function<void(float)> drawn_;
 };
 
 class Cabinet : private form::Host {
@@ -65,10 +63,11 @@ public:
   Cabinet(const Cabinet&) = delete;
   Cabinet& operator=(const Cabinet&) = delete;
 
-  frmCavewing& form() { return form_; }
+  // What a front end paints from; only the cabinet's own events change it.
   const frmCavewing& form() const { return form_; }
   const form::Clock& clock() const { return form_.clock; }
-  Random& random() { return random_; }
+  // Learns of every random value the game draws, in order (for a trace).
+  void watchRandom(std::function<void(float)> drawn) { random_.watch(std::move(drawn)); }
   Phase phase() const { return phaseOf(form_); }
   std::int64_t grid() const { return form_.clock.now() / form_.clock.systemTick(); }
   bool wide() const { return sitting_.wide; }
@@ -76,7 +75,7 @@ public:
   bool ended() const { return ended_; }
   // Ends the program from outside (a signal, the display going away): the recording is kept and
   // the front end told to end, as on Exit.
-  void end() { End(); }
+  void endProgram() { End(); }
 
   // Loads the form into the ready phase and starts recording (and the demo, if the sitting opens
   // with it), or replaying from grid point 0.
@@ -85,8 +84,6 @@ public:
   // stops the replay instead: the game goes back to the ready phase and to the player, with the
   // player's name and table.
   void input(Event event);
-  // Runs one form handler with time standing still until it returns.
-  void run(const std::function<void()>& handler);
   // Advances the game to `us` (microseconds of game time): at every grid point on the way the
   // timers fire, then the replay's events and the demo's moves of that grid point follow.
   void advanceTo(std::int64_t us);
@@ -119,6 +116,8 @@ private:
     return frontEnd_.Persist(path, error);
   }
 
+  // Runs one form handler with time standing still until it returns.
+  void run(const std::function<void()>& handler);
   void afterGridPoint();
   // Input at the grid point reached, recorded if the sitting is, and delivered.
   void play(Event event);

@@ -1,43 +1,31 @@
 // SPDX-License-Identifier: MIT
-// The controls an input event names, under the names recordings use: the menu commands and the
-// labels of the high-score list. The one table of these names: delivery, the recording format and
-// the front ends all look them up here.
+// The form's controls behind the names input events use (the recording's table of names):
+// delivery finds a menu command's item here, and the front ends the name of a menu item.
 #pragma once
 
 #include <array>
-#include <optional>
 #include <string_view>
 
 #include "app/frmCavewing.h"
+#include "replay/ControlNames.h"
 
 namespace cabinet {
+
+using replay::ListLabel;
+using replay::listLabelNamed;
+using replay::nameOf;
 
 struct MenuCommand {
   std::string_view name;
   form::MenuItem frmCavewing::*item;
 };
-inline constexpr std::array<MenuCommand, 5> MenuCommands = {{
-    {"mnuNew", &frmCavewing::mnuNew},
-    {"mnuExit", &frmCavewing::mnuExit},
-    {"mnuHow", &frmCavewing::mnuHow},
-    {"mnuAbout", &frmCavewing::mnuAbout},
-    {"mnuScores", &frmCavewing::mnuScores},
+inline constexpr std::array<MenuCommand, replay::MenuCommandNames.size()> MenuCommands = {{
+    {replay::MenuCommandNames[0], &frmCavewing::mnuNew},
+    {replay::MenuCommandNames[1], &frmCavewing::mnuExit},
+    {replay::MenuCommandNames[2], &frmCavewing::mnuHow},
+    {replay::MenuCommandNames[3], &frmCavewing::mnuAbout},
+    {replay::MenuCommandNames[4], &frmCavewing::mnuScores},
 }};
-
-// The labels of the high-score list: lblTitle alone (index 0), the others by row.
-enum class ListLabel { lblName, lblNumber, lblScores, lblTitle };
-inline constexpr std::array<std::string_view, 4> ListLabelNames = {"lblName", "lblNumber",
-                                                                   "lblScores", "lblTitle"};
-
-constexpr std::string_view nameOf(ListLabel label) {
-  return ListLabelNames[static_cast<std::size_t>(label)];
-}
-
-constexpr std::optional<ListLabel> listLabelNamed(std::string_view name) {
-  for (std::size_t i = 0; i < ListLabelNames.size(); ++i)
-    if (ListLabelNames[i] == name) return static_cast<ListLabel>(i);
-  return std::nullopt;
-}
 
 constexpr const MenuCommand* menuCommandNamed(std::string_view name) {
   for (const MenuCommand& command : MenuCommands)

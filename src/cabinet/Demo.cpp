@@ -7,8 +7,8 @@
 namespace cabinet {
 
 void Demo::step(frmCavewing& form, const std::function<void(const Event&)>& input) {
-  // Pressed in the middle of the window, as a player's hand would rest.
-  constexpr float X = frmCavewing::ScaleWidth / 2, Y = frmCavewing::ScaleHeight / 2;
+  // Pressed where the pilot's hand rests.
+  constexpr float X = autopilot::HandX, Y = autopilot::HandY;
   // The pilot's hand goes through the player's events, so that a recording keeps it.
   if (const auto press = pilot_.nextHand(form)) {
     const auto kind = *press ? Event::Kind::Down : Event::Kind::Up;

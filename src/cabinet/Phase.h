@@ -1,16 +1,14 @@
 // SPDX-License-Identifier: MIT
-// The game's phase, read from its four flags as the game-state table lays them out: ready,
-// flying, paused, crashed. Any other combination is none of them (a fault, if it is ever seen).
+// The game's phase as the cabinet and the front ends name it: the rules' own reading of their
+// flags.
 #pragma once
 
-class frmCavewing;
+#include "app/Phase.h"
 
 namespace cabinet {
 
-enum class Phase { Ready, Flying, Paused, Crashed, None };
-
-Phase phaseOf(const frmCavewing& form);
-// "ready", "flying", "paused", "crashed" or "none".
-const char* nameOf(Phase phase);
+using ::nameOf;
+using ::Phase;
+using ::phaseOf;
 
 }  // namespace cabinet

@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "cabinet/Event.h"
 #include "form/KeptFile.h"
 #include "replay/Recording.h"
 

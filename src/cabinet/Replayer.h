@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 
+#include "cabinet/Event.h"
 #include "replay/Recording.h"
 
 class frmCavewing;

@@ -16,10 +16,11 @@
 #include "qt/PlayerInput.h"
 #include "qt/StandStill.h"
 #include "qt/WindowState.h"
+#include "start/Launch.h"
 
 GameWindow::GameWindow(const CommandLine& options, const replay::Recording* replay)
     : cabinet_(replay ? std::make_unique<cabinet::Cabinet>(*this, *replay)
-                      : std::make_unique<cabinet::Cabinet>(*this, cabinet::Sitting::from(options))),
+                      : std::make_unique<cabinet::Cabinet>(*this, sittingFrom(options))),
       // The rules read the layout's width, never the window's (a replay's is the recorded one).
       outerWidth_(options.wide ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth) {
   setWindowTitle(" Cavewing");
@@ -118,10 +119,6 @@ void GameWindow::deliver(const cabinet::Event& event) {
       playfield_->showBadge({});
     }
   });
-}
-
-void GameWindow::deliver(const std::function<void()>& handler) {
-  drive([&] { cabinet_->run(handler); });
 }
 
 void GameWindow::drive(const std::function<void()>& change) {

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
 #include "cabinet/Cabinet.h"
 #include "form/Host.h"
 #include "qt/Playfield.h"
 #include "qt/RealTimePump.h"
+#include "start/CommandLine.h"
 
 class PlayerInput;
 class StandStill;
@@ -31,7 +31,7 @@ public:
   ~GameWindow() override;
 
   cabinet::Cabinet& cabinet() { return *cabinet_; }
-  frmCavewing& form() { return cabinet_->form(); }
+  const frmCavewing& form() const { return cabinet_->form(); }
   Playfield* playfield() const { return playfield_; }
   RealTimePump& pump() { return *pump_; }
   PlayerInput& input() { return *input_; }
@@ -40,9 +40,6 @@ public:
 
   // Hands the player's input to the cabinet at the grid point of real time.
   void deliver(const cabinet::Event& event);
-  // Runs one form handler: time stands still while it runs, and the window catches up with what
-  // it changed afterwards.
-  void deliver(const std::function<void()>& handler);
   // Lets `change` act on the cabinet at the grid point of real time, and catches up with it.
   void drive(const std::function<void()>& change);
 

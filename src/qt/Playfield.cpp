@@ -113,7 +113,7 @@ const QRectF BadgeBox(8, 4, 200, 24), BadgeHintBox(8, 26, 400, 20);
 
 }  // namespace
 
-Playfield::Playfield(frmCavewing& form, float fieldWidthTwips, QWidget* parent)
+Playfield::Playfield(const frmCavewing& form, float fieldWidthTwips, QWidget* parent)
     : QWidget(parent), form_(form), fieldWidth_(fieldWidthTwips), start_(new QPushButton(this)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   // The field takes the keys once START is gone, but a click on it leaves START its focus.

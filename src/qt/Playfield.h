@@ -20,7 +20,7 @@ class QPainter;
 class Playfield : public QWidget {
   Q_OBJECT
 public:
-  Playfield(frmCavewing& form, float fieldWidthTwips, QWidget* parent = nullptr);
+  Playfield(const frmCavewing& form, float fieldWidthTwips, QWidget* parent = nullptr);
 
   QSize sizeHint() const override;
   QPushButton* startButton() const { return start_; }
@@ -61,7 +61,7 @@ private:
   std::size_t visibleStateHash() const;
   static QRegion damage(const Scene& was, const Scene& is);
 
-  frmCavewing& form_;
+  const frmCavewing& form_;
   float fieldWidth_;
   QPushButton* start_;
   std::size_t lastHash_ = 0;

@@ -4,10 +4,10 @@
 #include <QFont>
 #include <iostream>
 
-#include "cabinet/Launch.h"
 #include "qt/Demo.h"
 #include "qt/EndSignals.h"
 #include "qt/GameWindow.h"
+#include "start/Launch.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ int main(int argc, char* argv[]) {
                   new EndSignals(
                       [&](int signal) {
                         endedBy = signal;
-                        window.cabinet().end();
+                        window.cabinet().endProgram();
                         QCoreApplication::exit(128 + signal);
                       },
                       &app);

@@ -19,13 +19,11 @@
 #include <sstream>
 #include <string_view>
 
-#include "cabinet/ControlNames.h"
 #include "form/KeptFile.h"
 #include "form/QuotedRecords.h"
+#include "replay/ControlNames.h"
 
 namespace replay {
-
-using cabinet::Event;
 
 namespace {
 
@@ -174,7 +172,7 @@ public:
       int wide = 0;
       if (!field(w, "wide", 2) || !smallInt(w[1], wide, 0, 1))
         return fail("expected 'wide 0' or 'wide 1'");
-      r.outerWidth = wide == 1 ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth;
+      r.outerWidth = wide == 1 ? Recording::wideOuterWidth : Recording::normalOuterWidth;
     } else if (!field(w, "outer-width", 2) || !twips(w[1], r.outerWidth) || r.outerWidth <= 0) {
       return fail("expected 'outer-width' with a width in twips");
     }
@@ -279,10 +277,10 @@ private:
         return args == 1 && smallInt(w[2], e.code, 0, 255);
       case Event::Kind::Menu:
         e.name = args == 1 ? w[2] : "";
-        return args == 1 && cabinet::menuCommandNamed(e.name) != nullptr;
+        return args == 1 && isMenuCommand(e.name);
       case Event::Kind::Label:
         if (args == 2) e.name = w[2];
-        return args == 2 && cabinet::listLabelNamed(e.name) && smallInt(w[3], e.code, 0, 15);
+        return args == 2 && listLabelNamed(e.name) && smallInt(w[3], e.code, 0, 15);
       case Event::Kind::Start:
       case Event::Kind::Release:
       case Event::Kind::DblClick:

@@ -26,8 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frmCavewing.h"
-#include "cabinet/Event.h"
+#include "replay/Event.h"
 
 namespace replay {
 
@@ -48,13 +47,17 @@ struct Recording {
   // What that last grid point stands for, in words.
   static std::string longestSpan(std::int64_t systemTickUs);
   static constexpr const char* generator = "splitmix64";
+  // The normal window's outer width and the wide layout's, in twips: the two a version 1
+  // recording names. The rules' layout is their source; the cabinet checks that both agree.
+  static constexpr float normalOuterWidth = 15360;
+  static constexpr float wideOuterWidth = 19290;
   std::int64_t systemTickUs = 15625;
   std::uint64_t seed = 0;
-  float outerWidth = frmCavewing::NormalOuterWidth;  // the window's, as the game read it at load
-  bool wide() const { return outerWidth == frmCavewing::WideOuterWidth; }
+  float outerWidth = normalOuterWidth;  // the window's, as the game read it at load
+  bool wide() const { return outerWidth == wideOuterWidth; }
   std::string player;
-  std::vector<cabinet::Event> events;  // in the cabinet's event vocabulary
-  std::int64_t endGrid = 0;            // the grid point at which the recording stopped
+  std::vector<Event> events;  // in the input event vocabulary
+  std::int64_t endGrid = 0;   // the grid point at which the recording stopped
 
   friend bool operator==(const Recording&, const Recording&) = default;
 };

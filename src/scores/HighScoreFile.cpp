@@ -51,7 +51,7 @@ bool installedIn(const std::string& folder) {
 
 }  // namespace
 
-std::string frmCavewing::highScorePath() {
+std::string frmCavewing::highScorePath() const {
   namespace fs = std::filesystem;
   if (!scoresFile.empty()) return scoresFile;
   const std::string programFolder = host.AppPath();

@@ -33,7 +33,7 @@ constexpr float PassageHeight = 900;
 constexpr float WallShift = 1080;
 constexpr float HighestCeiling = -7680;  // the highest ceiling Top the generator itself makes
 // Halfway between the highest ceiling edge (-7680 + 8100 = 420) and the lowest floor.
-constexpr float CaveMiddle = (HighestCeiling + 8100 + FloorLimit) / 2;
+constexpr float CaveMiddle = (HighestCeiling + frmCavewing::CeilingBlockHeight + FloorLimit) / 2;
 
 // A ceiling block that left the window takes the right end of the row and a new height.
 void regenerateCeiling(frmCavewing& f, int i) {

@@ -16,9 +16,9 @@
 
 #include "cabinet/Cabinet.h"
 #include "cabinet/ControlNames.h"
-#include "cabinet/Launch.h"
 #include "cabinet/ListClicks.h"
 #include "cabinet/Paint.h"
+#include "start/Launch.h"
 
 // The page's side, in src/web/cavewing.js.
 EM_ASYNC_JS(void, pageMessageBox, (const char* prompt, const char* title),
@@ -86,9 +86,8 @@ public:
       : recording_(recording ? std::make_unique<replay::Recording>(*recording) : nullptr),
         player_(std::move(player)),
         outerWidth_(options.wide ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth) {
-    cabinet_ = recording_
-                   ? std::make_unique<cabinet::Cabinet>(*this, *recording_)
-                   : std::make_unique<cabinet::Cabinet>(*this, cabinet::Sitting::from(options));
+    cabinet_ = recording_ ? std::make_unique<cabinet::Cabinet>(*this, *recording_)
+                          : std::make_unique<cabinet::Cabinet>(*this, sittingFrom(options));
     if (recording_) cabinet_->onReplayed = [this](const cabinet::Event& e) { showReplayed(e); };
   }
 
@@ -106,7 +105,7 @@ public:
   }
 
   cabinet::Cabinet& cabinet() { return *cabinet_; }
-  frmCavewing& form() { return cabinet_->form(); }
+  const frmCavewing& form() const { return cabinet_->form(); }
 
   // Real time from the page, in microseconds since it loaded; the game follows it on its grid.
   void frame(double realUs) {

@@ -18,8 +18,8 @@
 #include "RecordingOf.h"
 #include "ScoresFixture.h"
 #include "cabinet/Cabinet.h"
-#include "cabinet/Launch.h"
-#include "replay/Headless.h"
+#include "cabinet/Headless.h"
+#include "start/Launch.h"
 
 namespace {
 
@@ -91,25 +91,27 @@ TEST(CabinetPhase, NamesTheFourRowsOfTheGameStateTableAndNothingElse) {
   EXPECT_EQ(g.cabinet.phase(), Phase::Crashed);
   EXPECT_STREQ(cabinet::nameOf(g.cabinet.phase()), "crashed");
   // The collision clears gameRunning as the crash begins; the game-state table's row has it set.
-  frmCavewing& f = g.cabinet.form();
-  f.gameRunning = true;
-  EXPECT_EQ(g.cabinet.phase(), Phase::Crashed);
+  FakeHost host;
+  form::Random random(1);
+  frmCavewing f(host, random);
+  f.Form_Load();
+  f.gameRunning = f.halted = f.gameOver = f.crashed = true;
+  EXPECT_EQ(cabinet::phaseOf(f), Phase::Crashed);
   // Flying flags with the game over are no row of the table.
   f.halted = false;
   f.crashed = false;
-  EXPECT_EQ(g.cabinet.phase(), Phase::None);
+  EXPECT_EQ(cabinet::phaseOf(f), Phase::None);
   EXPECT_STREQ(cabinet::nameOf(Phase::None), "none");
 }
 
 TEST(CabinetDemo, PlaysRanksInATableOfItsOwnAndStartsTheNextGameAfterTheList) {
   CabinetGame g(demo());
   EXPECT_EQ(g.cabinet.phase(), Phase::Flying) << "START is pressed at once";
-  // The pilot flies on; after a while the test puts the helicopter into the ceiling.
+  // The pilot flies on until the narrowing cave gets the better of it.
   g.advance(5 * Second);
   EXPECT_EQ(g.cabinet.phase(), Phase::Flying) << "the pilot keeps the helicopter aloft";
   EXPECT_GE(g.form.score, 90);
-  g.cabinet.form().imgCopter.Top = 0;
-  while (!g.form.lblTitle.Visible && g.form.clock.now() < 10 * Second) g.advance(15625);
+  while (!g.form.lblTitle.Visible && g.form.clock.now() < 1800 * Second) g.advance(15625);
   ASSERT_TRUE(g.form.lblTitle.Visible);
   const std::int64_t listUp = g.form.clock.now();
   // The ranking congratulated no one: no box waits for a player who is not there.
@@ -148,9 +150,8 @@ TEST(CabinetTables, TheDemosAndAReplaysTablesStayApartFromThePlayers) {
   {
     SCOPED_TRACE("the demo crashes, then the player plays a lower score");
     CabinetGame g(demo());
-    g.advance(5 * Second);
-    g.cabinet.form().imgCopter.Top = 0;
-    while (!g.form.lblTitle.Visible && g.form.clock.now() < 10 * Second) g.advance(15625);
+    // The pilot flies until it crashes into the list.
+    while (!g.form.lblTitle.Visible && g.form.clock.now() < 600 * Second) g.advance(15625);
     ASSERT_EQ(g.form.lblName[1].Caption, "JANE") << "the demo ranks under the player's name";
     const std::int64_t demoScore = g.form.score;
     g.cabinet.stopDemo();
@@ -208,7 +209,7 @@ TEST(CabinetRecording, KeepsTheSittingWhenAGameEndsAndWhenTheProgramEnds) {
   ASSERT_EQ(kept.recording->events.size(), 3u);  // About, START, the press
   EXPECT_EQ(kept.recording->events[1].kind, Kind::Start);
   EXPECT_EQ(fileText(g.bestGame()).rfind("# score " + g.form.lblScore.Caption + "\n", 0), 0u);
-  const std::int64_t crashScore = replay::replayHeadless(*kept.recording).score;
+  const std::int64_t crashScore = cabinet::replayHeadless(*kept.recording).score;
   EXPECT_EQ(crashScore, g.form.score);
 
   // The program's end keeps everything up to it, the click that left the list included.
@@ -429,7 +430,7 @@ TEST(CabinetRecording, TheDemosSittingIsRecordedOnlyInTheFileAskedForAndReplaysE
   ASSERT_TRUE(kept.recording) << kept.error;
   // START and the pilot's presses are in it: the replay flies the same game.
   EXPECT_GT(kept.recording->events.size(), 3u);
-  const replay::Outcome again = replay::replayHeadless(*kept.recording);
+  const cabinet::Outcome again = cabinet::replayHeadless(*kept.recording);
   EXPECT_EQ(again.grid, g.cabinet.grid());
   EXPECT_EQ(again.scoreCaption, g.form.lblScore.Caption);
   EXPECT_EQ(again.phase, cabinet::nameOf(g.cabinet.phase()));

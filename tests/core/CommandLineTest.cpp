@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include "app/CommandLine.h"
+#include "start/CommandLine.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <csignal>
 
 #include "ScoresFixture.h"
-#include "app/CommandLine.h"
+#include "start/CommandLine.h"
 
 namespace fs = std::filesystem;
 

@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "cabinet/Launch.h"
+#include "start/Launch.h"
 
 namespace {
 

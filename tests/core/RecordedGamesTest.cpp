@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "app/frmCavewing.h"
-#include "replay/Headless.h"
+#include "cabinet/Headless.h"
 
 namespace {
 
@@ -88,8 +88,8 @@ TEST(RecordedGames, EachEndsAsItEndedWhenRecorded) {
     const auto read = replay::readFile(std::string(CAVEWING_REPLAYS) + "/" + game.file);
     ASSERT_TRUE(read.recording) << read.error;
     std::vector<const char*> broken;
-    const replay::Outcome outcome =
-        replay::replayHeadless(*read.recording, nullptr, [&](const frmCavewing& f) {
+    const cabinet::Outcome outcome =
+        cabinet::replayHeadless(*read.recording, nullptr, [&](const frmCavewing& f) {
           for (const Check& check : game.checks)
             if (!check.holds(f)) broken.push_back(check.rule);
         });

@@ -14,9 +14,9 @@
 #include <streambuf>
 
 #include "ScoresFixture.h"
+#include "cabinet/Headless.h"
 #include "cabinet/Recorder.h"
 #include "form/QuotedRecords.h"
-#include "replay/Headless.h"
 #include "replay/Recording.h"
 
 namespace fs = std::filesystem;
@@ -217,7 +217,7 @@ TEST(ThrowAwayTable, AReplayNeedsNoScratchFolderAndTouchesNoFile) {
   recording.events.push_back(Event{.grid = 1, .kind = Kind::Start});
   recording.endGrid = 2000;
   std::string topRow;
-  const replay::Outcome outcome = replay::replayHeadless(
+  const cabinet::Outcome outcome = cabinet::replayHeadless(
       recording, nullptr,
       [&](const frmCavewing& f) { topRow = f.lblName[1].Caption + " " + f.lblScores[1].Caption; });
   saved ? ::setenv("TMPDIR", before.c_str(), 1) : ::unsetenv("TMPDIR");

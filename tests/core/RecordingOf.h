@@ -8,7 +8,7 @@
 
 #include "replay/Recording.h"
 
-inline replay::Recording recordingOf(std::vector<cabinet::Event> events, std::int64_t endGrid,
+inline replay::Recording recordingOf(std::vector<replay::Event> events, std::int64_t endGrid,
                                      std::uint64_t seed = 11, std::string player = "PILOT") {
   replay::Recording r;
   r.seed = seed;

@@ -9,8 +9,8 @@
 
 namespace {
 
-using cabinet::Event;
-using Kind = cabinet::Event::Kind;
+using replay::Event;
+using Kind = replay::Event::Kind;
 
 replay::Recording sample() {
   replay::Recording r;

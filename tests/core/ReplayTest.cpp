@@ -8,7 +8,7 @@
 #include "ScoresFixture.h"
 #include "cabinet/Cabinet.h"
 #include "cabinet/Deliver.h"
-#include "replay/Headless.h"
+#include "cabinet/Headless.h"
 
 namespace {
 
@@ -24,6 +24,7 @@ struct RecordedGame {
   const frmCavewing& form = cabinet.form();
   std::ostringstream trace;
   std::string tableSeen;  // the high-score file as the rules last wrote it
+  std::vector<float> drawn;  // the random values drawn since the last traced grid point
 
   static cabinet::Sitting sitting() {
     cabinet::Sitting s;
@@ -35,7 +36,7 @@ struct RecordedGame {
     host.appPath = host.userDataPath = temp.path.string();
     host.environment["USERNAME"] = "pilot";
     cabinet.load();
-    cabinet.random().remember = true;
+    cabinet.watchRandom([this](float value) { drawn.push_back(value); });
     trace.precision(9);
   }
   std::int64_t grid() const { return cabinet.grid(); }
@@ -46,8 +47,8 @@ struct RecordedGame {
     const std::string table = fileText(temp.path / "Cavewing.txt");
     const bool written = table != tableSeen;
     tableSeen = table;
-    replay::writeTrace(trace, form, grid(), cabinet.random().drawn, written ? &table : nullptr);
-    cabinet.random().drawn.clear();
+    cabinet::writeTrace(trace, form, grid(), drawn, written ? &table : nullptr);
+    drawn.clear();
   }
   // Ends the program, as the close box does: the sitting is kept as the last game.
   replay::Recording kept() {
@@ -97,7 +98,7 @@ TEST_P(ReplayAtWidth, AGamePlayedThroughEventsReplaysTheSameAtEveryGridPoint) {
   EXPECT_EQ(recording.player, "PILOT");
 
   std::ostringstream replayed;
-  const replay::Outcome outcome = replay::replayHeadless(recording, &replayed);
+  const cabinet::Outcome outcome = cabinet::replayHeadless(recording, &replayed);
   EXPECT_EQ(outcome.grid, g.grid());
   EXPECT_EQ(outcome.score, g.form.score);
   EXPECT_EQ(outcome.scoreCaption, g.form.lblScore.Caption);
@@ -126,14 +127,14 @@ Event at(std::int64_t grid, Event e, bool onCopter = false) {
 TEST(Replay, ASecondPressRoutedToTheHiddenHelicopterActsAsOnTheWindow) {
   const Event left = event(Kind::Down, 1), right = event(Kind::Down, 2);
   bool newGame = false, listGone = false;
-  replay::replayHeadless(
+  cabinet::replayHeadless(
       recordingOf({at(2, event(Kind::Start)), at(3, left, true), at(120, right, true)}, 121),
       nullptr, [&](const frmCavewing& f) {
         newGame = cabinet::phaseOf(f) == cabinet::Phase::Ready && f.cmdStart.Visible;
       });
   EXPECT_TRUE(newGame) << "after the crash, with the list up, a press starts a new game";
   // The list shown from the menu during a pause: the press hides it.
-  replay::replayHeadless(
+  cabinet::replayHeadless(
       recordingOf(
           {at(2, event(Kind::Start)), at(3, left, true), at(5, event(Kind::KeyPress, 0, 32)),
            at(6, event(Kind::Menu, 0, 0, "mnuScores")), at(8, right, true)},
@@ -146,7 +147,7 @@ TEST(Replay, ASecondPressRoutedToTheHiddenHelicopterActsAsOnTheWindow) {
 // Keeps out: events recorded after the program ended in the same grid point still reached it.
 TEST(Replay, NothingReachesTheFormOnceTheProgramHasEnded) {
   bool started = true;
-  const auto outcome = replay::replayHeadless(
+  const auto outcome = cabinet::replayHeadless(
       recordingOf({at(3, event(Kind::Close)), at(3, event(Kind::Start))}, 10), nullptr,
       [&](const frmCavewing& f) { started = f.gameRunning; });
   EXPECT_FALSE(started);
@@ -157,9 +158,9 @@ TEST(Replay, NothingReachesTheFormOnceTheProgramHasEnded) {
 TEST(Replay, HeadlessPrintsTheScoreThePlayerSaw) {
   const auto read = replay::readFile(std::string(CAVEWING_REPLAYS) + "/floor-crash.replay");
   ASSERT_TRUE(read.recording) << read.error;
-  const replay::Outcome outcome = replay::replayHeadless(*read.recording);
+  const cabinet::Outcome outcome = cabinet::replayHeadless(*read.recording);
   std::ostringstream printed;
-  replay::writeOutcome(printed, outcome);
+  cabinet::writeOutcome(printed, outcome);
   EXPECT_EQ(outcome.score, 12);  // the counter ran on once more
   EXPECT_EQ(printed.str(), "score 11\nphase crashed\n");
 }
@@ -170,7 +171,7 @@ TEST(Replay, TheTraceShowsTheTableAtTheGridPointWhereTheRulesWriteIt) {
   const auto read = replay::readFile(std::string(CAVEWING_REPLAYS) + "/new-high-score.replay");
   ASSERT_TRUE(read.recording) << read.error;
   std::ostringstream trace;
-  const replay::Outcome outcome = replay::replayHeadless(*read.recording, &trace);
+  const cabinet::Outcome outcome = cabinet::replayHeadless(*read.recording, &trace);
   // The 30 lines of the file, as a JSON string.
   std::string expected = ",\"WriteScores\":\"";
   for (const char c : tableText(fullTable({{"PILOT", outcome.scoreCaption}})))
@@ -209,8 +210,8 @@ TEST(Replay, ARecordingSurvivesItsTextForm) {
   replay::write(text, recording);
   const auto back = replay::read(text);
   ASSERT_TRUE(back.recording) << back.error;
-  const auto a = replay::replayHeadless(recording);
-  const auto b = replay::replayHeadless(*back.recording);
+  const auto a = cabinet::replayHeadless(recording);
+  const auto b = cabinet::replayHeadless(*back.recording);
   EXPECT_EQ(a.score, b.score);
   EXPECT_EQ(a.phase, b.phase);
   EXPECT_EQ(a.score, score);

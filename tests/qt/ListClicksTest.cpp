@@ -19,7 +19,7 @@ struct ListWindow {
     window->show();
     window->resize(1400, 1000);  // scaled and centred: the press maps back through the scaling
   }
-  frmCavewing& form() { return window->form(); }
+  const frmCavewing& form() const { return window->form(); }
   // Where a press at the middle of `label` lands in the playfield, in its pixels.
   QPointF middleOf(const form::Label& label) {
     return window->playfield()->twipsToWidget().map(
@@ -32,7 +32,7 @@ struct ListWindow {
 
 TEST(ListClicks, PressOnEachKindOfLabelGoesToItsHandler) {
   ListWindow w;
-  frmCavewing& f = w.form();
+  const frmCavewing& f = w.form();
   const struct {
     const form::Label* label;
     const char* name;
@@ -42,7 +42,7 @@ TEST(ListClicks, PressOnEachKindOfLabelGoesToItsHandler) {
                {&f.lblScores[1], "lblScores", 1},
                {&f.lblTitle, "lblTitle", 0}};
   for (const auto& c : cases) {
-    w.window->deliver([&] { f.mnuScores_Click(); });
+    w.window->deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = "mnuScores"});
     ASSERT_TRUE(f.lblTitle.Visible);
     const auto click = w.clickAt(w.middleOf(*c.label));
     ASSERT_TRUE(click) << c.name;
@@ -56,10 +56,10 @@ TEST(ListClicks, PressOnEachKindOfLabelGoesToItsHandler) {
 
 TEST(ListClicks, PressesOffTheListOrOnAHiddenListGoElsewhere) {
   ListWindow w;
-  frmCavewing& f = w.form();
+  const frmCavewing& f = w.form();
   const QPointF onName = w.middleOf(f.lblName[3]);
   EXPECT_FALSE(w.clickAt(onName));  // the list is hidden
-  w.window->deliver([&] { f.mnuScores_Click(); });
+  w.window->deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = "mnuScores"});
   EXPECT_TRUE(w.clickAt(onName));
   const auto toWidget = w.window->playfield()->twipsToWidget();
   // Between a rank and its name, above the heading, and on the score counter.

@@ -35,11 +35,16 @@ protected:
   // One grid point after another, steered by the demo's pilot, each painted and flushed as the
   // running game would: only the damage the playfield reports.
   void fly(int gridPoints) {
-    frmCavewing& f = window.form();
+    const frmCavewing& f = window.form();
     for (int i = 0; i < gridPoints; ++i) {
-      if (pilot.wouldChange(f)) window.deliver([&] { pilot.steer(f); });
-      f.clock.advanceTo(f.clock.now() + f.clock.systemTick());
-      window.deliver([] {});  // the window catches up with what the clock changed
+      if (const auto press = pilot.nextHand(f))
+        window.deliver(
+            cabinet::Event{.kind = *press ? cabinet::Event::Kind::Down : cabinet::Event::Kind::Up,
+                           .button = frmCavewing::LeftButton,
+                           .x = autopilot::HandX,
+                           .y = autopilot::HandY});
+      // The window catches up with what the clock changed.
+      window.drive([&] { window.cabinet().advanceTo(f.clock.now() + f.clock.systemTick()); });
       QApplication::processEvents();
     }
     ASSERT_EQ(cabinet::phaseOf(f), cabinet::Phase::Flying)
@@ -118,7 +123,10 @@ TEST_F(PaintEquivalence, ChangedCaptionsArePaintedAnew) {
     p.render(&image);
     return image;
   };
-  window.deliver([&] { window.form().lblScore.Caption = "98765"; });
+  const std::string before = window.form().lblScore.Caption;
+  painted(*field);
+  fly(8);
+  ASSERT_NE(window.form().lblScore.Caption, before) << "the score counts on in flight";
   const QImage shown = painted(*field);
   EXPECT_TRUE(shown == painted(fresh)) << "the score is painted as it read before";
 }

@@ -48,7 +48,7 @@ protected:
   }
 
   GameWindow window{CommandLine{}};
-  frmCavewing& form = window.form();
+  const frmCavewing& form = window.form();
   Playfield* field = window.playfield();
 };
 

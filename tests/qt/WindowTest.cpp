@@ -80,7 +80,7 @@ TEST(QtWindow, MenuBarHasItsItemsAccessLettersAndShortcuts) {
   QStringList bar;
   for (QAction* a : w.menuBar()->actions()) bar << a->text();
   EXPECT_EQ(bar, (QStringList{"&File", "&Help", "High Sc&ores"}));
-  auto& f = w.form();
+  const auto& f = w.form();
   EXPECT_EQ(w.actionFor(f.mnuNew)->shortcut(), QKeySequence("Ctrl+N"));
   EXPECT_EQ(w.actionFor(f.mnuExit)->shortcut(), QKeySequence("Ctrl+X"));
   EXPECT_EQ(w.actionFor(f.mnuHow)->shortcut(), QKeySequence("Ctrl+H"));
@@ -92,19 +92,24 @@ TEST(QtWindow, MenuBarHasItsItemsAccessLettersAndShortcuts) {
 TEST(QtWindow, FlightDisablesTheMenusAndTheirShortcuts) {
   OpenWindow o;
   GameWindow& w = o.window;
-  auto& f = w.form();
-  w.deliver([&] { f.cmdStart_Click(); });
+  const auto& f = w.form();
+  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});
   for (const form::MenuItem* m :
        {&f.mnuFile, &f.mnuNew, &f.mnuExit, &f.mnuHelp, &f.mnuHow, &f.mnuAbout, &f.mnuScores})
     EXPECT_FALSE(w.actionFor(*m)->isEnabled()) << m->Caption;
   QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
   EXPECT_TRUE(f.gameRunning) << "Ctrl+N must do nothing during flight";
 
-  w.deliver([&] { f.mnuNew_Click(); });
+  // A pause brings the menus back, and New Game with them.
+  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Down, .button = frmCavewing::RightButton});
+  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Up, .button = frmCavewing::RightButton});
   EXPECT_TRUE(w.actionFor(f.mnuNew)->isEnabled());
-  w.deliver([&] { f.cmdStart_Click(); });
-  f.halted = true;  // a pause brings the menus back
-  w.deliver([&] { f.setMenusEnabled(true); });
+  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = "mnuNew"});
+  EXPECT_FALSE(f.gameRunning);
+  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});
+  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Down, .button = frmCavewing::RightButton});
+  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Up, .button = frmCavewing::RightButton});
+  ASSERT_TRUE(w.actionFor(f.mnuNew)->isEnabled());
   QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
   EXPECT_FALSE(f.gameRunning) << "Ctrl+N starts a new game once the menus are back";
 }

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
+#include "cabinet/Cabinet.h"
 #include "replay/Recording.h"
+#include "start/CommandLine.h"
 
 // Opens the window as `options` ask, playing `recording` back in it when there is one; returns
 // the program's exit status.
@@ -22,3 +23,6 @@ using OpenWindow =
 // fails from then on rather than ending the process.
 int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const OpenWindow& openWindow);
+
+// The sitting at the window that `options` ask for.
+cabinet::Sitting sittingFrom(const CommandLine& options);

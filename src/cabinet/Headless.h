@@ -12,7 +12,7 @@
 
 class frmCavewing;
 
-namespace replay {
+namespace cabinet {
 
 struct Outcome {
   std::int64_t score = 0;    // the counter, one ahead of the label after a crash
@@ -31,10 +31,10 @@ void writeTrace(std::ostream& out, const frmCavewing& form, std::int64_t grid,
 // which keeps the player's high-score table out of it (a throw-away one in memory). With
 // `trace`, writes a JSON line per grid point. `atEnd`, if given, looks at the whole game as the
 // replay leaves it.
-Outcome replayHeadless(const Recording& recording, std::ostream* trace = nullptr,
+Outcome replayHeadless(const replay::Recording& recording, std::ostream* trace = nullptr,
                        const std::function<void(const frmCavewing&)>& atEnd = {});
 
 // The final score (as the player saw it) and phase, as `--replay --headless` prints them.
 void writeOutcome(std::ostream& out, const Outcome& outcome);
 
-}  // namespace replay
+}  // namespace cabinet

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "cabinet/Phase.h"
+#include "app/Phase.h"
 
 #include <tuple>
 
 #include "app/frmCavewing.h"
-
-namespace cabinet {
 
 Phase phaseOf(const frmCavewing& f) {
   const auto flags = std::tuple(f.gameRunning, f.halted, f.gameOver, f.crashed);
@@ -33,5 +31,3 @@ const char* nameOf(Phase phase) {
   }
   return "none";
 }
-
-}  // namespace cabinet

@@ -2,14 +2,14 @@
 // The headless host answers like a window that nobody looks at: message boxes close at once and
 // there are no folders. The cabinet answers the rest as a replay does: the recorded player, the
 // recorded outer width, a throw-away high-score table in memory.
-#include "replay/Headless.h"
+#include "cabinet/Headless.h"
 
 #include <ostream>
 
 #include "app/frmCavewing.h"
 #include "cabinet/Cabinet.h"
 
-namespace replay {
+namespace cabinet {
 
 namespace {
 
@@ -87,15 +87,15 @@ void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
   out << "}\n";
 }
 
-Outcome replayHeadless(const Recording& recording, std::ostream* trace,
+Outcome replayHeadless(const replay::Recording& recording, std::ostream* trace,
                        const std::function<void(const frmCavewing&)>& atEnd) {
   HeadlessHost host;
-  cabinet::Cabinet cabinet(host, recording);
+  Cabinet cabinet(host, recording);
   const frmCavewing& form = cabinet.form();
-  cabinet::Random& random = cabinet.random();
   if (trace) trace->precision(9);
   cabinet.load();
-  random.remember = trace != nullptr;
+  std::vector<float> drawn;
+  if (trace) cabinet.watchRandom([&drawn](float value) { drawn.push_back(value); });
   // The throw-away table as the rules last wrote it. A write always puts a new score in, so the
   // text changes at every grid point where the rules write it, and only there.
   std::string tableSeen = form.throwAwayTable.value_or(std::string());
@@ -104,16 +104,16 @@ Outcome replayHeadless(const Recording& recording, std::ostream* trace,
     if (trace) {
       const bool written = form.throwAwayTable && *form.throwAwayTable != tableSeen;
       if (written) tableSeen = *form.throwAwayTable;
-      writeTrace(*trace, form, cabinet.grid(), random.drawn, written ? &tableSeen : nullptr);
+      writeTrace(*trace, form, cabinet.grid(), drawn, written ? &tableSeen : nullptr);
     }
-    random.drawn.clear();
+    drawn.clear();
   }
   if (atEnd) atEnd(form);
-  return {form.score, form.lblScore.Caption, cabinet::nameOf(cabinet.phase()), cabinet.grid()};
+  return {form.score, form.lblScore.Caption, nameOf(cabinet.phase()), cabinet.grid()};
 }
 
 void writeOutcome(std::ostream& out, const Outcome& outcome) {
   out << "score " << outcome.scoreCaption << "\nphase " << outcome.phase << "\n";
 }
 
-}  // namespace replay
+}  // namespace cabinet

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The start shared by the desktop program and the headless one, so that both read the same
 // command line the same way and a headless replay prints the same wherever it runs.
-#include "cabinet/Launch.h"
+#include "start/Launch.h"
 
 #include <cerrno>
 #include <csignal>
@@ -10,7 +10,7 @@
 #include <optional>
 #include <ostream>
 
-#include "replay/Headless.h"
+#include "cabinet/Headless.h"
 
 namespace {
 
@@ -59,9 +59,9 @@ int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream
       recording = std::move(read.recording);
     }
     if (options.headless) {
-      const replay::Outcome outcome =
-          replay::replayHeadless(*recording, options.trace ? &out : nullptr);
-      replay::writeOutcome(out, outcome);
+      const cabinet::Outcome outcome =
+          cabinet::replayHeadless(*recording, options.trace ? &out : nullptr);
+      cabinet::writeOutcome(out, outcome);
       return printed(out, err, "outcome");
     }
   } catch (const std::bad_alloc&) {
@@ -70,4 +70,12 @@ int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return 2;
   }
   return openWindow(options, recording ? &*recording : nullptr);
+}
+
+cabinet::Sitting sittingFrom(const CommandLine& options) {
+  return cabinet::Sitting{.seed = options.seed,
+                          .wide = options.wide,
+                          .scoresFile = options.scoresFile,
+                          .recordFile = options.recordFile,
+                          .demo = options.demo};
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Parsing of the command line, kept apart from Qt so that it can be tested headless.
-#include "app/CommandLine.h"
+#include "start/CommandLine.h"
 
 #include <charconv>
 #include <utility>
