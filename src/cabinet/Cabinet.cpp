@@ -135,6 +135,7 @@ void Cabinet::afterGridPoint() {
 }
 
 void Cabinet::observe() {
+  view_.follow();
   if (recorder_ && !ended_) recorder_->observe(form_, grid());
 }
 
