@@ -53,12 +53,12 @@ void View::follow() {
 void View::copterStops(const Snapshot& now) {
   const Place& copter = now.places[Copter];
   const double grid = double(now.grid);
-  if (!now.flying || !copter.Visible || stops_.empty()) {
+  if (!copter.Visible || stops_.empty()) {
     stops_.assign(1, Stop{grid, copter.Top});
     return;
   }
   if (copter.Top == stops_.back().top) return;
-  // It stood still (at the top of a climb, or before its first move): the path takes it on from
+  // It stood still (at the top of a climb, before its first move): the path takes it on from
   // where it stood as late as its timers could have moved it.
   const double longestMove = 1 + CopterLag;
   if (grid - stops_.back().grid > longestMove)
@@ -85,10 +85,10 @@ int View::indexOf(const form::Control& control) const {
   return -1;
 }
 
-// The view knows the step that leads to the game's grid point, and the game still flies.
+// The view knows the step that leads to the game's grid point, and the game flies (every event
+// delivered since is followed).
 bool View::current() const {
-  return current_.grid == form_.clock.now() / form_.clock.systemTick() &&
-         phaseOf(form_) == Phase::Flying && current_.flying;
+  return current_.grid == form_.clock.now() / form_.clock.systemTick() && current_.flying;
 }
 
 View::Position View::position(const form::Control& control, double fraction) const {

@@ -195,11 +195,19 @@ TEST(View, WhereTheGameStandsStillTheFrameIsTheState) {
   }
   ASSERT_TRUE(between) << "the last frame in flight must lie between two states";
   ASSERT_EQ(d.cabinet.phase(), Phase::Flying);
-  d.input(Event{.kind = Kind::Down, .button = frmCavewing::RightButton});
+  // Paused and resumed between two frames: the step ends there, the picture never goes back.
+  const auto pause = [&] {
+    d.input(Event{.kind = Kind::Down, .button = frmCavewing::RightButton});
+  };
+  pause();
+  pause();
+  ASSERT_EQ(d.cabinet.phase(), Phase::Flying);
+  EXPECT_EQ(d.painted(d.view.fractionAt(us)), d.state());
+  pause();
   ASSERT_EQ(d.cabinet.phase(), Phase::Paused);
   for (int k = 0; k < 20; ++k) EXPECT_TRUE(next()) << "paused, frame " << k;
   // Resumed: the rest of the step shows the state, then the cave moves again.
-  d.input(Event{.kind = Kind::Down, .button = frmCavewing::RightButton});
+  pause();
   ASSERT_EQ(d.cabinet.phase(), Phase::Flying);
   EXPECT_EQ(d.painted(d.view.fractionAt(us)), d.state());
   // Into the ceiling: the crash frame is the crash's state, and so is every frame after it.
