@@ -222,4 +222,46 @@ TEST(View, WhereTheGameStandsStillTheFrameIsTheState) {
   for (int k = 0; k < 20; ++k) EXPECT_TRUE(next()) << "list, frame " << k;
 }
 
+// The time from a press to the first frame that shows the climb, on a 144 Hz display: through
+// the view, with the game run to each frame's grid point, it is on average no longer than when a
+// frame painted the state of the grid point reached, as frames did before. (Press by press it
+// varies either way with the grid point that takes the press.)
+TEST(View, APressShowsAsSoonAsInThePaintedState) {
+  const int rate = 144;
+  const std::int64_t frame = Second / rate, never = 2 * Second;
+  // Where the helicopter is drawn in each frame of a flight with a press at `pressUs`.
+  const auto flight = [&](std::int64_t pressUs, bool throughView) {
+    Display d(/*demo=*/false);
+    d.input(Event{.kind = Kind::Start});
+    std::vector<float> drawn;
+    for (int k = 1; k <= rate; ++k) {
+      const std::int64_t us = k * frame;
+      if (us >= pressUs && us - frame < pressUs)
+        d.input(Event{.kind = Kind::Down, .button = frmCavewing::LeftButton});
+      if (throughView) {
+        drawn.push_back(d.view.position(d.form.imgCopter, d.frameAt(us)).Top);
+      } else {
+        d.cabinet.advanceTo(us);
+        drawn.push_back(d.form.imgCopter.Top);
+      }
+    }
+    return drawn;
+  };
+  // The mean time from a press to the first frame that differs from the flight without it.
+  const auto meanLatency = [&](bool throughView) {
+    const std::vector<float> unpressed = flight(never, throughView);
+    std::int64_t total = 0;
+    int presses = 0;
+    // Presses spread over four steps of a fall.
+    for (std::int64_t pressUs = 400'000; pressUs < 462'500; pressUs += 1'953, ++presses) {
+      const std::vector<float> pressed = flight(pressUs, throughView);
+      const auto first = std::mismatch(unpressed.begin(), unpressed.end(), pressed.begin()).first;
+      EXPECT_NE(first, unpressed.end()) << pressUs;
+      total += (first - unpressed.begin() + 1) * frame - pressUs;
+    }
+    return total / presses;
+  };
+  EXPECT_LE(meanLatency(true), meanLatency(false) + frame / 4);
+}
+
 }  // namespace
