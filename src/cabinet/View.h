@@ -15,7 +15,7 @@
 // and stands still at the top of a climb: drawn only between the last two grid points it would
 // move one step and stand the next. So it glides on the straight line through its successive
 // positions, one step further behind than the cave: at a grid point it is exactly where the rules
-// put it, or half-way between its last two positions when it moved at that very grid point.
+// put it, unless they moved it at that very grid point; then it is still on its way there.
 #pragma once
 
 #include <array>
