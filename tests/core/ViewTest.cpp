@@ -103,8 +103,9 @@ struct Display {
   }
 };
 
-bool onScreen(float left) {
-  return left + frmCavewing::ScrollStep * 10 > 0 && left < frmCavewing::ScaleWidth;
+// Whether a block of the cave (all are as wide as the obstacle) drawn at `left` shows.
+bool onScreen(const frmCavewing& form, float left) {
+  return left + form.shpTunnelM.Width > 0 && left < frmCavewing::ScaleWidth;
 }
 
 TEST(View, TheCaveGlidesEvenlyAtEveryRefreshRateAndWhatJumpedIsDrawnWhereItIs) {
@@ -127,7 +128,8 @@ TEST(View, TheCaveGlidesEvenlyAtEveryRefreshRateAndWhatJumpedIsDrawnWhereItIs) {
       const std::array<float, Cave> drawn = d.drawnCave(fraction);
       const auto& state = d.caves.back();
       const auto& previous = d.caves[d.caves.size() - 2];
-      const float glide = -frmCavewing::ScrollStep * float(us - lastUs) / 15625;
+      const float glide =
+          -frmCavewing::ScrollStep * float(us - lastUs) / float(d.form.clock.systemTick());
       bool moved = false;
       std::array<bool, Cave> jumped{};
       for (int i = 0; i < Cave; ++i) {
@@ -136,7 +138,7 @@ TEST(View, TheCaveGlidesEvenlyAtEveryRefreshRateAndWhatJumpedIsDrawnWhereItIs) {
         if (jumped[i]) {
           EXPECT_EQ(drawn[i], state[i]) << i;
           ++jumps;
-        } else if (!jumpedBefore[i] && onScreen(drawn[i])) {
+        } else if (!jumpedBefore[i] && onScreen(d.form, drawn[i])) {
           EXPECT_NEAR(drawn[i] - before[i], glide, DevicePixel) << i;
           moved = moved || drawn[i] != before[i];
         }
