@@ -95,8 +95,9 @@ bench: setup
 
 # Speed and memory of the real program under Xvfb, against the goals (about 8 minutes).
 measure: build
-	cmake --build $(BUILD) --target cavewing_frame_floor
-	FLOOR=$(BUILD)/cavewing_frame_floor scripts/measure $(BUILD)/cavewing
+	cmake --build $(BUILD) --target cavewing_frame_floor cavewing_xcb_floor
+	FLOOR=$(BUILD)/cavewing_frame_floor XCB_FLOOR=$(BUILD)/cavewing_xcb_floor \
+	  scripts/measure $(BUILD)/cavewing
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz $(BUILD)-bench $(WEB)

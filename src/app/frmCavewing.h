@@ -128,6 +128,8 @@ public:
   // ---- Tunnel (src/tunnel) -------------------------------------------------------------------
   // The cave keeps a passage beside the obstacle over its own column and this many either side.
   static constexpr int PassageReach = 2;
+  // How far every tick of the cave moves its blocks and the obstacle to the left.
+  static constexpr float ScrollStep = 120;
   std::int32_t gapHeight = 0;
   std::int32_t floorLimitMode = 0;  // set at start-up by the window's width
   // The window's outer width as read at load. Resizing the window later scales the picture and

@@ -20,6 +20,7 @@
 #include "cabinet/Demo.h"
 #include "cabinet/Event.h"
 #include "cabinet/Phase.h"
+#include "cabinet/View.h"
 #include "form/Host.h"
 #include "form/Random.h"
 #include "replay/Recording.h"
@@ -71,6 +72,8 @@ public:
   Phase phase() const { return phaseOf(form_); }
   std::int64_t grid() const { return form_.clock.now() / form_.clock.systemTick(); }
   bool wide() const { return sitting_.wide; }
+  // The picture between grid points.
+  const View& view() const { return view_; }
   // The program has ended (Exit, Ctrl+X, the close box): nothing more reaches the form.
   bool ended() const { return ended_; }
   // Ends the program from outside (a signal, the display going away): the recording is kept and
@@ -136,6 +139,7 @@ private:
   Sitting sitting_;  // for a replay, as recorded
   Random random_;
   frmCavewing form_;
+  View view_{form_};
   std::unique_ptr<Recorder> recorder_;
   std::unique_ptr<Replayer> replayer_;
   std::optional<Demo> demo_;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/frmCavewing.h"
+#include "cabinet/View.h"
 
 namespace cabinet {
 
@@ -16,5 +17,8 @@ public:
 };
 
 void paint(const frmCavewing& form, Painter& painter);
+// The same frame `fraction` of the way along the current step: what moves is painted where the
+// view draws it, as a copy of its control.
+void paint(const frmCavewing& form, const View& view, double fraction, Painter& painter);
 
 }  // namespace cabinet

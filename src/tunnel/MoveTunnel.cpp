@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr float ScrollStep = 120;
+constexpr float ScrollStep = frmCavewing::ScrollStep;
 constexpr float CeilingStep = 240;
 constexpr float BandCorrection = 360;
 // The ceiling's band: a Top at or below -7800 holds the ceiling too high and moves it 360 down;
