@@ -83,7 +83,8 @@ void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
 }
 
 Outcome replayHeadless(const Recording& recording, std::ostream* trace,
-                       const std::function<void(const frmCavewing&)>& atEnd) {
+                       const std::function<void(const frmCavewing&)>& atEnd,
+                       const std::function<void(const frmCavewing&)>& eachGridPoint) {
   HeadlessHost host;
   cabinet::Cabinet cabinet(host, recording);
   const frmCavewing& form = cabinet.form();
@@ -94,6 +95,7 @@ Outcome replayHeadless(const Recording& recording, std::ostream* trace,
   while (!cabinet.ended() && !cabinet.replayOver()) {
     cabinet.advanceTo(form.clock.now() + form.clock.systemTick());
     if (trace) writeTrace(*trace, form, cabinet.grid(), random.drawn);
+    if (eachGridPoint) eachGridPoint(form);
     random.drawn.clear();
   }
   if (atEnd) atEnd(form);
