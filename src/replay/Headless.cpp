@@ -84,18 +84,19 @@ void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
 
 Outcome replayHeadless(const Recording& recording, std::ostream* trace,
                        const std::function<void(const frmCavewing&)>& atEnd,
-                       const std::function<void(const frmCavewing&)>& eachGridPoint) {
+                       const std::function<void(const frmCavewing&)>& look) {
   HeadlessHost host;
   cabinet::Cabinet cabinet(host, recording);
   const frmCavewing& form = cabinet.form();
   cabinet::Random& random = cabinet.random();
   if (trace) trace->precision(9);
+  if (look) cabinet.onReplayed = [&](const cabinet::Event&) { look(form); };
   cabinet.load();
   random.remember = trace != nullptr;
   while (!cabinet.ended() && !cabinet.replayOver()) {
     cabinet.advanceTo(form.clock.now() + form.clock.systemTick());
     if (trace) writeTrace(*trace, form, cabinet.grid(), random.drawn);
-    if (eachGridPoint) eachGridPoint(form);
+    if (look) look(form);
     random.drawn.clear();
   }
   if (atEnd) atEnd(form);

@@ -15,6 +15,7 @@ namespace server {
 namespace {
 
 constexpr const char* Schema = R"(
+SET client_min_messages TO warning;
 SELECT pg_advisory_xact_lock(20261209);
 CREATE TABLE IF NOT EXISTS sittings (id TEXT PRIMARY KEY, seed BIGINT NOT NULL,
   player TEXT NOT NULL, issued_us BIGINT NOT NULL, games_ranked INTEGER NOT NULL DEFAULT 0,
