@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=Release
 PREFIX ?= /usr/local
 
-.PHONY: measure setup build run test soak check-asan fuzz install package bench web web-headless serve web-bench clean
+.PHONY: measure setup build run test soak check-asan fuzz install package bench web web-headless serve web-bench server server-bench clean
 
 setup:
 	@bash scripts/setup
@@ -46,6 +46,17 @@ serve: web
 	do port=$$((port + 1)); done; \
 	echo "Cavewing in a browser: http://127.0.0.1:$$port/"; \
 	cd $(WEB) && exec python3 -m http.server $$port --bind 127.0.0.1
+
+# The score server with the page, on this machine only, at the first free port from SERVE_PORT on,
+# with its SQLite table in $(BUILD)/server-state/ (handed to nobody, as whom root's server serves).
+server: web $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target cavewing-server
+	@mkdir -p $(BUILD)/server-state; [ "$$(id -u)" -ne 0 ] || chown nobody $(BUILD)/server-state
+	@port=$(SERVE_PORT); \
+	until python3 -c "import socket; socket.socket().bind(('127.0.0.1', $$port))" 2>/dev/null; \
+	do port=$$((port + 1)); done; \
+	exec $(BUILD)/cavewing-server --listen 127.0.0.1 --port $$port \
+	  --db $(CURDIR)/$(BUILD)/server-state/cavewing-scores.sqlite --web $(CURDIR)/$(WEB)
 
 # The page's first frame and its cost per frame, in headless Chromium.
 web-bench: web

@@ -71,3 +71,15 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation | fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-comic-neue")
 include(CPack)
+
+# The score server, its manual page, and its systemd unit (installed disabled).
+if(TARGET cavewing-server)
+  install(TARGETS cavewing-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  set(server_man_page ${CMAKE_BINARY_DIR}/cavewing-server.1.gz)
+  add_custom_command(OUTPUT ${server_man_page}
+    COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/data/cavewing-server.1 > ${server_man_page}
+    DEPENDS ${CMAKE_SOURCE_DIR}/data/cavewing-server.1 VERBATIM)
+  add_custom_target(server_man_page ALL DEPENDS ${server_man_page})
+  install(FILES ${server_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES data/cavewing-server.service DESTINATION lib/systemd/system)
+endif()
