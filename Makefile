@@ -58,6 +58,14 @@ server: web $(BUILD)/build.ninja
 	exec $(BUILD)/cavewing-server --listen 127.0.0.1 --port $$port \
 	  --db $(CURDIR)/$(BUILD)/server-state/cavewing-scores.sqlite --web $(CURDIR)/$(WEB)
 
+# Verified games per second and latency, on loopback: SERVER_CLIENTS clients x SERVER_GAMES games,
+# SQLite with one server, then PostgreSQL with two.
+SERVER_CLIENTS ?= 16
+SERVER_GAMES ?= 50
+server-bench: setup $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target cavewing_server_bench
+	$(BUILD)/cavewing_server_bench $(CURDIR)/$(BUILD)/cavewing-server $(SERVER_CLIENTS) $(SERVER_GAMES)
+
 # The page's first frame and its cost per frame, in headless Chromium.
 web-bench: web
 	node --experimental-websocket bench/web-bench.mjs $(WEB)
