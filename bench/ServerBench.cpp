@@ -35,15 +35,27 @@ std::string field(const std::string& json, const std::string& name) {
   return json.substr(from, json.find_first_of("\",}", from) - from);
 }
 
-// The processor time a process and its waited-for children have spent, in seconds.
-double cpuSeconds(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), {});
-  std::istringstream rest(text.substr(text.rfind(')') + 2));
-  std::string word;
+// The processor time a server has spent, with its verifying processes (those running, and
+// those it has waited for).
+double cpuSeconds(pid_t server) {
   double ticks = 0;
-  for (int i = 3; i <= 17 && rest >> word; ++i)
-    if (i >= 14) ticks += std::stod(word);  // utime, stime, cutime, cstime
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    if (text.empty()) continue;
+    std::istringstream rest(text.substr(text.rfind(')') + 2));
+    std::vector<std::string> words;
+    for (std::string word; words.size() < 15 && rest >> word;) words.push_back(word);
+    if (words.size() < 15) continue;
+    const pid_t pid = std::atoi(entry.path().filename().c_str());
+    const pid_t parent = std::atoi(words[1].c_str());
+    if (pid != server && parent != server) continue;
+    // utime, stime, and for the server its children's it waited for
+    ticks += std::stod(words[11]) + std::stod(words[12]);
+    if (pid == server) ticks += std::stod(words[13]) + std::stod(words[14]);
+  }
   return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
@@ -79,8 +91,8 @@ Sent hostile(ServerProcess& server) {
                      field(res->body, "seed") + "\nouter-width 15360\nplayer \"HOSTILE\"\nevents\n";
   for (int i = 0; i < 1'000'000; ++i)
     text +=
-        std::to_string(i / 4) + (i % 2 ? " up form 1 0 7620 5415\n" : " down form 1 0 7620 5415\n");
-  text += "end 230000\n";
+        std::to_string(i / 5) + (i % 2 ? " up form 1 0 7620 5415\n" : " down form 1 0 7620 5415\n");
+  text += "end 200000\n";
   return {field(res->body, "sitting"), "0", text, "HOSTILE"};
 }
 
@@ -98,6 +110,7 @@ Run send(const std::vector<ServerProcess*>& servers, const std::vector<std::vect
   for (auto* s : servers) cpuBefore += cpuSeconds(s->pid());
   const auto start = Clock::now();
   std::vector<std::thread> threads;
+  Clock::time_point lastReal = start;
   for (std::size_t c = 0; c < all.size(); ++c)
     threads.emplace_back([&, c] {
       auto client = servers[c % servers.size()]->client();
@@ -110,6 +123,7 @@ Run send(const std::vector<ServerProcess*>& servers, const std::vector<std::vect
         (res && res->status == 200 ? ranked : refused)++;
         std::lock_guard lock(mutex);
         latencies.push_back(ms);
+        lastReal = std::max(lastReal, Clock::now());
       }
     });
   if (extra)
@@ -118,12 +132,14 @@ Run send(const std::vector<ServerProcess*>& servers, const std::vector<std::vect
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
       const auto res = client.Post(("/api/sittings/" + extra->sitting + "/games?score=0").c_str(),
                                    extra->recording, "text/plain");
-      std::cout << "  hostile recording: " << (res ? res->status : 0) << " "
+      std::cout << "  hostile recording ("
+                << std::chrono::duration<double>(Clock::now() - start).count()
+                << " s): " << (res ? res->status : 0) << " "
                 << (res ? res->body.substr(0, 100) : "") << "\n";
     });
   for (auto& t : threads) t.join();
   Run run;
-  run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  run.seconds = std::chrono::duration<double>(lastReal - start).count();
   for (auto* s : servers) run.cpu += cpuSeconds(s->pid());
   run.cpu -= cpuBefore;
   std::sort(latencies.begin(), latencies.end());
@@ -163,8 +179,11 @@ bool nothingLost(ServerProcess& server, const std::vector<std::vector<std::vecto
 int bench(const char* title, const std::vector<ServerProcess*>& servers, int clients, int games,
           const fs::path& folder) {
   std::cout << title << "\n";
+  const auto before = Clock::now();
   const auto quiet = prepare(servers, clients, games, folder);
   const auto mixed = prepare(servers, clients, games, folder);
+  std::cout << "  games flown in " << std::chrono::duration<double>(Clock::now() - before).count()
+            << " s\n";
   const Sent extra = hostile(*servers[0]);
   const Run alone = send(servers, quiet, nullptr);
   report("real games only", alone);
@@ -181,6 +200,7 @@ int bench(const char* title, const std::vector<ServerProcess*>& servers, int cli
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  std::cout << std::unitbuf;
   if (argc < 2) {
     std::cerr << "usage: cavewing_server_bench SERVER [CLIENTS] [GAMES]\n";
     return 2;

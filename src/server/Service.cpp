@@ -102,12 +102,8 @@ Answer Service::submit(const std::string& id, const std::string& shownText, std:
   if (!sitting) return refuse(404, "no such sitting");
   const Expected expected{sitting->seed, sitting->player,
                           nowUs() - sitting->issuedUs + settings_.slackUs, sitting->recording};
-  Verdict verdict;
-  {
-    const Workers::Turn turn = workers_.wait();
-    if (!turn) return refuse(503, "the server is busy; try again shortly");
-    verdict = verifyInChild(body, expected, settings_.limits);
-  }
+  const Verdict verdict =
+      (body.size() > settings_.largeBytes ? large_ : verifiers_).verify(body, expected);
   if (verdict.status != 200) return refuse(verdict.status, verdict.error);
   const auto ranked = static_cast<std::size_t>(sitting->gamesRanked);
   if (verdict.games.empty()) return refuse(422, "the recording holds no finished game");

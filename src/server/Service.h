@@ -23,13 +23,16 @@ struct ServiceSettings {
   // How much longer than the real time since its seed was issued a sitting may have played: the
   // client's clock starts a little after the server issued the seed, and networks are slow.
   std::int64_t slackUs = 5'000'000;
-  Limits limits;
+  // Half an hour of a busy player's sitting; a two-minute game is some 30 kB.
+  std::size_t largeBytes = 2u << 20;
 };
 
 class Service {
 public:
-  Service(Store& store, Workers& workers, ServiceSettings settings)
-      : store_(store), workers_(workers), settings_(settings) {}
+  // Recordings up to `largeBytes` go to `verifiers`; larger ones (a long sitting, or a hostile
+  // one) to `large`, whose processes take only the processors the others leave.
+  Service(Store& store, Verifiers& verifiers, Verifiers& large, ServiceSettings settings)
+      : store_(store), verifiers_(verifiers), large_(large), settings_(settings) {}
 
   // POST /api/sittings {"player": "NAME"}
   Answer newSitting(std::string_view body);
@@ -42,7 +45,8 @@ public:
 
 private:
   Store& store_;
-  Workers& workers_;
+  Verifiers& verifiers_;
+  Verifiers& large_;
   ServiceSettings settings_;
 };
 

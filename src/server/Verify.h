@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,44 +34,46 @@ Verdict verify(std::string_view text, const Expected& expected);
 
 struct Limits {
   std::uint64_t memoryBytes = 1024ull << 20;
-  // CPU seconds for reading, and for each hour of game time replayed.
-  unsigned baseCpuSeconds = 2, cpuSecondsPerHour = 40;
+  // CPU seconds for reading a recording, and then for each hour of game time it replays.
+  unsigned baseCpuSeconds = 2, cpuSecondsPerHour = 5;
+  // The processes' scheduling priority: above 0 they take the processors others leave.
+  int niceness = 0;
 };
 
-// The same in a child process under `limits`; a child that breaks a limit refuses the recording.
-Verdict verifyInChild(std::string_view text, const Expected& expected, const Limits& limits);
-
-// The bounded queue in front of the verifying children: at most `running` at a time and at most
-// `waiting` in line; whoever finds the line full is turned away at once.
-class Workers {
+// The verifying processes: `running` copies of this program, each started with --verifier (see
+// runVerifier), under `limits`, with no more than `waiting` recordings in line for them. A process
+// that breaks a limit dies with the recording that broke it, and a fresh one takes its place, so
+// that one hostile recording costs no more than its own turn.
+class Verifiers {
 public:
-  Workers(std::size_t running, std::size_t waiting) : running_(running), waiting_(waiting) {}
+  Verifiers(std::string program, std::size_t running, std::size_t waiting, Limits limits);
+  ~Verifiers();
+  Verifiers(const Verifiers&) = delete;
+  Verifiers& operator=(const Verifiers&) = delete;
 
-  class Turn {
-  public:
-    explicit Turn(Workers* workers) : workers_(workers) {}
-    Turn(Turn&& other) noexcept : workers_(other.workers_) { other.workers_ = nullptr; }
-    Turn(const Turn&) = delete;
-    Turn& operator=(const Turn&) = delete;
-    Turn& operator=(Turn&&) = delete;
-    ~Turn() {
-      if (workers_) workers_->leave();
-    }
-    explicit operator bool() const { return workers_ != nullptr; }
-
-  private:
-    Workers* workers_;
-  };
-  // Waits for a turn; an empty turn when the line is full.
-  Turn wait();
+  // Verifies in a verifying process; 503 when the line is full or no process can be started.
+  Verdict verify(std::string_view text, const Expected& expected);
 
 private:
-  void leave();
+  struct Process {
+    int pid = -1, in = -1, out = -1;  // its standard input and output, from here
+  };
+  Process spawn();
+  static void retire(Process& p);
+  std::optional<Verdict> ask(Process& p, std::string_view text, const Expected& expected);
 
+  std::string program_;
+  Limits limits_;
+  std::size_t waiting_;
   std::mutex mutex_;
   std::condition_variable free_;
-  std::size_t running_, waiting_;
-  std::size_t busy_ = 0, inLine_ = 0;
+  std::vector<Process> idle_;
+  std::size_t inLine_ = 0;
 };
+
+// The verifying process's loop: reads recordings with what is expected of them from standard
+// input, answers each verdict on standard output, until standard input ends. `arguments` are those
+// after --verifier.
+int runVerifier(const std::vector<std::string>& arguments);
 
 }  // namespace server

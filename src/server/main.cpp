@@ -13,6 +13,7 @@
 #include "server/Http.h"
 #include "server/Service.h"
 #include "server/Store.h"
+#include "server/Verify.h"
 
 namespace {
 
@@ -127,6 +128,9 @@ bool dropRoot(const std::string& user) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // A verifying process of a running server (see server::Verifiers).
+  if (argc >= 2 && std::string(argv[1]) == "--verifier")
+    return server::runVerifier({argv + 2, argv + argc});
   Options options;
   if (const int done = parse(argc, argv, options)) return done == 1 ? 0 : 2;
   if (!dropRoot(options.user)) return 1;
@@ -146,10 +150,19 @@ int main(int argc, char* argv[]) {
     std::cerr << "cavewing-server: " << e.what() << "\n";
     return 1;
   }
-  server::Workers workers(options.workers, options.queue);
+  std::unique_ptr<server::Verifiers> verifiers, large;
+  try {
+    verifiers = std::make_unique<server::Verifiers>("/proc/self/exe", options.workers,
+                                                    options.queue, server::Limits{});
+    large =
+        std::make_unique<server::Verifiers>("/proc/self/exe", 1, 4, server::Limits{.niceness = 10});
+  } catch (const std::exception& e) {
+    std::cerr << "cavewing-server: " << e.what() << "\n";
+    return 1;
+  }
   server::ServiceSettings settings;
   settings.slackUs = static_cast<std::int64_t>(options.slackSeconds * 1e6);
-  server::Service service(*store, workers, settings);
+  server::Service service(*store, *verifiers, *large, settings);
   server::Http http(service, {options.web, options.sittingsPerMinute, options.gamesPerMinute,
                               std::max<std::size_t>(16, options.workers * 2)});
   const int port = http.bind(options.listen, options.port);
