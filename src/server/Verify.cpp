@@ -212,7 +212,12 @@ Verifiers::Verifiers(std::string program, std::size_t running, std::size_t waiti
     : program_(std::move(program)), limits_(limits), waiting_(waiting) {
   for (std::size_t i = 0; i < running; ++i) {
     Process p = spawn();
-    if (p.pid < 0) throw std::runtime_error("cannot start a verifying process");
+    // Each answers once before the server serves: one that cannot verify is found now.
+    if (p.pid < 0 || !ask(p, "", {})) {
+      retire(p);
+      for (Process& started : idle_) retire(started);
+      throw std::runtime_error("cannot start a verifying process of " + program_);
+    }
     idle_.push_back(p);
   }
 }
@@ -243,9 +248,12 @@ Verifiers::Process Verifiers::spawn() {
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setsigdefault(&attributes, &all);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  const std::vector<std::string> args = {
-      program_, "--verifier", std::to_string(limits_.memoryBytes),
-      std::to_string(limits_.baseCpuSeconds), std::to_string(limits_.cpuSecondsPerHour)};
+  const std::vector<std::string> args = {program_,
+                                         "--verifier",
+                                         std::to_string(limits_.memoryBytes),
+                                         std::to_string(limits_.baseCpuSeconds),
+                                         std::to_string(limits_.cpuSecondsPerHour),
+                                         std::to_string(limits_.niceness)};
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
