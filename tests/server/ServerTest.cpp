@@ -208,7 +208,8 @@ TEST_F(SqliteServer, StoppedMidSittingLosesNothing) {
 }
 
 // What a host exposes: a server started as root serves as nobody; the page's folder is served
-// compressed where the browser accepts it, with cache headers, and nothing else is.
+// compressed where the browser accepts it, with cache headers, and nothing else is; one address
+// cannot ask for sittings without end.
 TEST_F(SqliteServer, ServesThePageAndNothingElseAsNobody) {
   if (runningAsRoot()) {
     std::ifstream status("/proc/" + std::to_string(server->pid()) + "/status");
@@ -225,9 +226,14 @@ TEST_F(SqliteServer, ServesThePageAndNothingElseAsNobody) {
   std::ofstream(web / "cavewing.wasm") << std::string(20000, 'w');
   std::ofstream(web / "secret.key") << "not for the page";
   fs::create_symlink("/etc/passwd", web / "passwd.html");
+  // A page outside the folder, which a link inside it leads to.
+  TempFolder outside;
+  std::ofstream(outside / "secret.html") << "root: not for the page";
+  fs::create_symlink(outside / "secret.html", web / "escape.html");
   fs::permissions(web.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                   fs::perms::others_read | fs::perms::others_exec);
-  ServerProcess page({"--db", (folder / "page.sqlite").string(), "--web", web.path().string()});
+  ServerProcess page({"--db", (folder / "page.sqlite").string(), "--web", web.path().string(),
+                      "--sittings-per-minute", "2"});
   httplib::Client client("127.0.0.1", page.port());
   client.set_decompress(false);
   const httplib::Headers gzip = {{"Accept-Encoding", "gzip"}};
@@ -246,12 +252,19 @@ TEST_F(SqliteServer, ServesThePageAndNothingElseAsNobody) {
   EXPECT_LT(wasm->body.size(), 1000u);
   const auto plain = client.Get("/cavewing.wasm");
   EXPECT_EQ(plain->body, std::string(20000, 'w'));
-  for (const char* path : {"/sub/", "/sub", "/secret.key", "/passwd.html", "/../etc/passwd",
-                           "/%2e%2e/%2e%2e/etc/passwd", "/sub/..%2f..%2fetc%2fpasswd"}) {
+  for (const char* path :
+       {"/sub/", "/sub", "/secret.key", "/passwd.html", "/escape.html", "/../etc/passwd",
+        "/%2e%2e/%2e%2e/etc/passwd", "/sub/..%2f..%2fetc%2fpasswd"}) {
     const auto res = client.Get(path);
     ASSERT_TRUE(res) << path;
     EXPECT_EQ(res->status, 404) << path;
     EXPECT_EQ(res->body.find("root:"), std::string::npos) << path;
+  }
+  // One address gets so many new sittings a minute, and then waits.
+  for (int i = 0; i < 3; ++i) {
+    const auto res = client.Post("/api/sittings", "{\"player\": \"JANE\"}", "application/json");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, i < 2 ? 200 : 429) << i;
   }
 }
 
