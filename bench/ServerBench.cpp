@@ -182,8 +182,11 @@ int bench(const char* title, const std::vector<ServerProcess*>& servers, int cli
   const auto before = Clock::now();
   const auto quiet = prepare(servers, clients, games, folder);
   const auto mixed = prepare(servers, clients, games, folder);
+  double flight = 0;
+  for (const auto& sittings : quiet)
+    for (const Sent& s : sittings) flight += 0.05 * std::stod(s.shown);  // a point every 50 ms
   std::cout << "  games flown in " << std::chrono::duration<double>(Clock::now() - before).count()
-            << " s\n";
+            << " s; a game flew " << flight / (clients * games) << " s on average\n";
   const Sent extra = hostile(*servers[0]);
   const Run alone = send(servers, quiet, nullptr);
   report("real games only", alone);
