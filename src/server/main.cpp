@@ -155,7 +155,7 @@ int main(int argc, char* argv[]) {
     verifiers = std::make_unique<server::Verifiers>("/proc/self/exe", options.workers,
                                                     options.queue, server::Limits{});
     large =
-        std::make_unique<server::Verifiers>("/proc/self/exe", 1, 4, server::Limits{.niceness = 10});
+        std::make_unique<server::Verifiers>("/proc/self/exe", 1, 4, server::Limits{.niceness = 19});
   } catch (const std::exception& e) {
     std::cerr << "cavewing-server: " << e.what() << "\n";
     return 1;
