@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=Release
 PREFIX ?= /usr/local
 
-.PHONY: measure setup build run test soak check-asan fuzz install package bench web web-headless serve web-bench clean
+.PHONY: measure setup build run test soak check-asan fuzz install package bench web web-headless serve web-bench server server-bench clean
 
 setup:
 	@bash scripts/setup
@@ -43,6 +43,25 @@ web: setup $(WEB)/build.ninja
 SERVE_PORT ?= 8000
 serve: web
 	@exec python3 scripts/serve-page.py $(WEB) $(SERVE_PORT)
+
+# The score server with the page, on this machine only, at the first free port from SERVE_PORT on,
+# with its SQLite table in $(BUILD)/server-state/ (handed to nobody, as whom root's server serves).
+server: web $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target cavewing-server
+	@mkdir -p $(BUILD)/server-state; [ "$$(id -u)" -ne 0 ] || chown nobody $(BUILD)/server-state
+	@port=$(SERVE_PORT); \
+	until python3 -c "import socket; socket.socket().bind(('127.0.0.1', $$port))" 2>/dev/null; \
+	do port=$$((port + 1)); done; \
+	exec $(BUILD)/cavewing-server --listen 127.0.0.1 --port $$port \
+	  --db $(CURDIR)/$(BUILD)/server-state/cavewing-scores.sqlite --web $(CURDIR)/$(WEB)
+
+# Verified games per second and latency, on loopback: SERVER_CLIENTS clients x SERVER_GAMES games,
+# SQLite with one server, then PostgreSQL with two.
+SERVER_CLIENTS ?= 16
+SERVER_GAMES ?= 50
+server-bench: setup $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target cavewing_server_bench
+	$(BUILD)/cavewing_server_bench $(CURDIR)/$(BUILD)/cavewing-server $(SERVER_CLIENTS) $(SERVER_GAMES)
 
 # The page's first frame and its cost per frame, in headless Chromium.
 web-bench: web

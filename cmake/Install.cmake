@@ -71,3 +71,20 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation | fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-comic-neue")
 include(CPack)
+
+# The score server beside the game, its manual page, and its systemd unit (installed disabled),
+# which names the program where this installation puts it.
+if(TARGET cavewing-server)
+  install(TARGETS cavewing-server RUNTIME DESTINATION ${CAVEWING_BINDIR})
+  set(server_man_page ${CMAKE_BINARY_DIR}/cavewing-server.6.gz)
+  add_custom_command(OUTPUT ${server_man_page}
+    COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/data/cavewing-server.6 > ${server_man_page}
+    DEPENDS ${CMAKE_SOURCE_DIR}/data/cavewing-server.6 VERBATIM)
+  add_custom_target(server_man_page ALL DEPENDS ${server_man_page})
+  install(FILES ${server_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+  install(CODE "
+    file(READ \"${CMAKE_SOURCE_DIR}/data/cavewing-server.service\" unit)
+    string(REPLACE @BINDIR@ \"\${CMAKE_INSTALL_PREFIX}/${CAVEWING_BINDIR}\" unit \"\${unit}\")
+    file(WRITE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/system/cavewing-server.service\"
+         \"\${unit}\")")
+endif()

@@ -88,11 +88,13 @@ void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
 }
 
 Outcome replayHeadless(const replay::Recording& recording, std::ostream* trace,
-                       const std::function<void(const frmCavewing&)>& atEnd) {
+                       const std::function<void(const frmCavewing&)>& atEnd,
+                       const std::function<void(const frmCavewing&)>& look) {
   HeadlessHost host;
   Cabinet cabinet(host, recording);
   const frmCavewing& form = cabinet.form();
   if (trace) trace->precision(9);
+  if (look) cabinet.onReplayed = [&](const Event&) { look(form); };
   cabinet.load();
   std::vector<float> drawn;
   if (trace) cabinet.watchRandom([&drawn](float value) { drawn.push_back(value); });
@@ -106,6 +108,7 @@ Outcome replayHeadless(const replay::Recording& recording, std::ostream* trace,
       if (written) tableSeen = *form.throwAwayTable;
       writeTrace(*trace, form, cabinet.grid(), drawn, written ? &tableSeen : nullptr);
     }
+    if (look) look(form);
     drawn.clear();
   }
   if (atEnd) atEnd(form);

@@ -30,9 +30,11 @@ void writeTrace(std::ostream& out, const frmCavewing& form, std::int64_t grid,
 // Plays `recording` to its end (or to the program's end, if it ends on the way) in a cabinet,
 // which keeps the player's high-score table out of it (a throw-away one in memory). With
 // `trace`, writes a JSON line per grid point. `atEnd`, if given, looks at the whole game as the
-// replay leaves it.
+// replay leaves it; `look`, if given, looks at it wherever the recorder looks at a sitting: after
+// every grid point, and before every replayed event (so after the one before it).
 Outcome replayHeadless(const replay::Recording& recording, std::ostream* trace = nullptr,
-                       const std::function<void(const frmCavewing&)>& atEnd = {});
+                       const std::function<void(const frmCavewing&)>& atEnd = {},
+                       const std::function<void(const frmCavewing&)>& look = {});
 
 // The final score (as the player saw it) and phase, as `--replay --headless` prints them.
 void writeOutcome(std::ostream& out, const Outcome& outcome);

@@ -1,0 +1,235 @@
+// SPDX-License-Identifier: MIT
+// What one server does with real games: CLIENTS clients on loopback each send GAMES sittings of one
+// game of up to two minutes, flown by the demo's pilot with seeds the server issued, once alone
+// and once with a hostile recording of a million events in the mix; for SQLite with one server,
+// then PostgreSQL with two. Prints verified games per second of the servers' processor time,
+// the latency's median and 99th percentile, and checks that no ranking was lost.
+//
+//   cavewing_server_bench SERVER [CLIENTS] [GAMES]
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <thread>
+
+#include "Player.h"
+#include "ServerProcess.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Sent {
+  std::string sitting, shown, recording, player;
+};
+
+std::string field(const std::string& json, const std::string& name) {
+  const auto at = json.find("\"" + name + "\":");
+  if (at == std::string::npos) return {};
+  auto from = at + name.size() + 3;
+  if (json[from] == '"') ++from;
+  return json.substr(from, json.find_first_of("\",}", from) - from);
+}
+
+// The processor time a server has spent, with its verifying processes (those running, and
+// those it has waited for).
+double cpuSeconds(pid_t server) {
+  double ticks = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), {});
+    if (text.empty()) continue;
+    std::istringstream rest(text.substr(text.rfind(')') + 2));
+    std::vector<std::string> words;
+    for (std::string word; words.size() < 15 && rest >> word;) words.push_back(word);
+    if (words.size() < 15) continue;
+    const pid_t pid = std::atoi(entry.path().filename().c_str());
+    const pid_t parent = std::atoi(words[1].c_str());
+    if (pid != server && parent != server) continue;
+    // utime, stime, and for the server its children's it waited for
+    ticks += std::stod(words[11]) + std::stod(words[12]);
+    if (pid == server) ticks += std::stod(words[13]) + std::stod(words[14]);
+  }
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// The games: each client's sittings issued (alternately by each server), then flown.
+std::vector<std::vector<Sent>> prepare(const std::vector<ServerProcess*>& servers, int clients,
+                                       int games, const fs::path& folder) {
+  std::vector<std::vector<Sent>> all(static_cast<std::size_t>(clients));
+  for (int c = 0; c < clients; ++c) {
+    const std::string name = "C" + std::to_string(100 + c);
+    for (int g = 0; g < games; ++g) {
+      auto client = servers[static_cast<std::size_t>(g) % servers.size()]->client();
+      const auto res =
+          client.Post("/api/sittings", "{\"player\":\"" + name + "\"}", "application/json");
+      if (!res || res->status != 200) throw std::runtime_error("no sitting issued");
+      const fs::path place = folder / (name + "-" + std::to_string(g));
+      fs::create_directories(place);
+      Player player(std::stoull(field(res->body, "seed")), name, place, place / "table.txt");
+      const std::string shown = player.playGame(64 * 120);
+      all[static_cast<std::size_t>(c)].push_back(
+          {field(res->body, "sitting"), shown, player.recording(), name});
+      fs::remove_all(place);
+    }
+  }
+  return all;
+}
+
+// A sitting of a million events over an hour of game time: the most the server lets through to
+// a replay.
+Sent hostile(ServerProcess& server) {
+  auto client = server.client();
+  const auto res = client.Post("/api/sittings", "{\"player\":\"HOSTILE\"}", "application/json");
+  std::string text = "cavewing-replay 2\nsystem-tick-us 15625\ngenerator splitmix64 " +
+                     field(res->body, "seed") + "\nouter-width 15360\nplayer \"HOSTILE\"\nevents\n";
+  for (int i = 0; i < 1'000'000; ++i)
+    text +=
+        std::to_string(i / 5) + (i % 2 ? " up form 1 0 7620 5415\n" : " down form 1 0 7620 5415\n");
+  text += "end 200000\n";
+  return {field(res->body, "sitting"), "0", text, "HOSTILE"};
+}
+
+struct Run {
+  double seconds = 0, cpu = 0, median = 0, p99 = 0;
+  int ranked = 0, refused = 0;
+};
+
+Run send(const std::vector<ServerProcess*>& servers, const std::vector<std::vector<Sent>>& all,
+         const Sent* extra) {
+  std::vector<double> latencies;
+  std::mutex mutex;
+  std::atomic<int> ranked = 0, refused = 0;
+  double cpuBefore = 0;
+  for (auto* s : servers) cpuBefore += cpuSeconds(s->pid());
+  const auto start = Clock::now();
+  std::vector<std::thread> threads;
+  Clock::time_point lastReal = start;
+  for (std::size_t c = 0; c < all.size(); ++c)
+    threads.emplace_back([&, c] {
+      auto client = servers[c % servers.size()]->client();
+      for (const Sent& s : all[c]) {
+        const auto t0 = Clock::now();
+        const auto res =
+            client.Post(("/api/sittings/" + s.sitting + "/games?score=" + s.shown).c_str(),
+                        s.recording, "text/plain");
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        (res && res->status == 200 ? ranked : refused)++;
+        std::lock_guard lock(mutex);
+        latencies.push_back(ms);
+        lastReal = std::max(lastReal, Clock::now());
+      }
+    });
+  if (extra)
+    threads.emplace_back([&] {
+      auto client = servers[0]->client();
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      const auto res = client.Post(("/api/sittings/" + extra->sitting + "/games?score=0").c_str(),
+                                   extra->recording, "text/plain");
+      std::cout << "  hostile recording ("
+                << std::chrono::duration<double>(Clock::now() - start).count()
+                << " s): " << (res ? res->status : 0) << " "
+                << (res ? res->body.substr(0, 100) : "") << "\n";
+    });
+  for (auto& t : threads) t.join();
+  Run run;
+  run.seconds = std::chrono::duration<double>(lastReal - start).count();
+  for (auto* s : servers) run.cpu += cpuSeconds(s->pid());
+  run.cpu -= cpuBefore;
+  std::sort(latencies.begin(), latencies.end());
+  run.median = latencies[latencies.size() / 2];
+  run.p99 = latencies[std::min(latencies.size() - 1, latencies.size() * 99 / 100)];
+  run.ranked = ranked;
+  run.refused = refused;
+  return run;
+}
+
+void report(const char* what, const Run& r) {
+  std::printf(
+      "  %-28s %5d ranked %3d refused  %6.1f games/s  %6.1f games per CPU-second  "
+      "median %6.1f ms  p99 %6.1f ms\n",
+      what, r.ranked, r.refused, r.ranked / r.seconds, r.ranked / r.cpu, r.median, r.p99);
+}
+
+// Every player's best game holds the player's row: no ranking was lost on the way.
+bool nothingLost(ServerProcess& server, const std::vector<std::vector<std::vector<Sent>>>& runs) {
+  std::map<std::string, long long> best;
+  for (const auto& all : runs)
+    for (const auto& games : all)
+      for (const Sent& s : games) best[s.player] = std::max(best[s.player], std::stoll(s.shown));
+  auto client = server.client();
+  const auto table = client.Get("/api/table");
+  int rows = 0;
+  bool ok = true;
+  for (std::size_t at = 0; (at = table->body.find("{\"name\":", at)) != std::string::npos; ++at) {
+    const std::string row = table->body.substr(at, table->body.find('}', at) - at);
+    const std::string name = field(row, "name");
+    ++rows;
+    if (name != "HOSTILE" && best[name] != std::stoll(field(row, "score"))) ok = false;
+  }
+  return ok && rows == static_cast<int>(std::min<std::size_t>(15, best.size()));
+}
+
+int bench(const char* title, const std::vector<ServerProcess*>& servers, int clients, int games,
+          const fs::path& folder) {
+  std::cout << title << "\n";
+  const auto before = Clock::now();
+  const auto quiet = prepare(servers, clients, games, folder);
+  const auto mixed = prepare(servers, clients, games, folder);
+  double flight = 0;
+  for (const auto& sittings : quiet)
+    for (const Sent& s : sittings) flight += 0.05 * std::stod(s.shown);  // a point every 50 ms
+  std::cout << "  games flown in " << std::chrono::duration<double>(Clock::now() - before).count()
+            << " s; a game flew " << flight / (clients * games) << " s on average\n";
+  const Sent extra = hostile(*servers[0]);
+  const Run alone = send(servers, quiet, nullptr);
+  report("real games only", alone);
+  const Run withHostile = send(servers, mixed, &extra);
+  report("with the hostile recording", withHostile);
+  std::printf("  the hostile recording lifted the median by %.0f %%\n",
+              100 * (withHostile.median / alone.median - 1));
+  const bool kept =
+      nothingLost(*servers[0], {quiet, mixed}) && alone.refused == 0 && withHostile.refused == 0;
+  std::cout << "  rankings lost: " << (kept ? "none" : "SOME") << "\n";
+  return kept ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  std::cout << std::unitbuf;
+  if (argc < 2) {
+    std::cerr << "usage: cavewing_server_bench SERVER [CLIENTS] [GAMES]\n";
+    return 2;
+  }
+  const int clients = argc > 2 ? std::atoi(argv[2]) : 16;
+  const int games = argc > 3 ? std::atoi(argv[3]) : 50;
+  std::cout << clients << " clients x " << games << " games of up to two minutes, "
+            << std::thread::hardware_concurrency() << " processors\n";
+  const std::vector<std::string> common = {
+      "--time-slack", "3600", "--sittings-per-minute", "1e6", "--games-per-minute", "1e6"};
+  int failed = 0;
+  {
+    TempFolder folder;
+    auto options = common;
+    options.insert(options.end(), {"--db", (folder / "scores.sqlite").string()});
+    ServerProcess server(options);
+    failed |= bench("SQLite, one server", {&server}, clients, games, folder.path());
+  }
+  {
+    TempFolder folder;
+    fs::create_directories(folder / "pg");
+    Postgres postgres(folder / "pg");
+    auto options = common;
+    options.insert(options.end(), {"--db", postgres.url()});
+    ServerProcess first(options), second(options);
+    failed |= bench("PostgreSQL, two servers", {&first, &second}, clients, games, folder.path());
+  }
+  return failed;
+}

@@ -1,0 +1,245 @@
+// SPDX-License-Identifier: MIT
+#include "server/Http.h"
+
+#include <httplib.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+
+#include "replay/Recording.h"
+#include "server/Json.h"
+
+namespace server {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Per address, a bucket that fills at `perMinute` and holds a minute's worth.
+class RateLimit {
+public:
+  explicit RateLimit(double perMinute) : perSecond_(perMinute / 60), burst_(perMinute) {}
+
+  bool allow(const std::string& address) {
+    const double now = seconds();
+    std::lock_guard lock(mutex_);
+    if (buckets_.size() > 100'000) forgetFull(now);
+    auto [it, fresh] = buckets_.try_emplace(address, Bucket{burst_, now});
+    Bucket& b = it->second;
+    b.tokens = std::min(burst_, b.tokens + (now - b.at) * perSecond_);
+    b.at = now;
+    if (b.tokens < 1) return false;
+    b.tokens -= 1;
+    return true;
+  }
+
+private:
+  struct Bucket {
+    double tokens, at;
+  };
+  static double seconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+  // Addresses whose bucket has filled again are no different from new ones.
+  void forgetFull(double now) {
+    std::erase_if(buckets_, [&](const auto& entry) {
+      return entry.second.tokens + (now - entry.second.at) * perSecond_ >= burst_;
+    });
+  }
+
+  double perSecond_, burst_;
+  std::mutex mutex_;
+  std::map<std::string, Bucket> buckets_;
+};
+
+std::string typeOf(const fs::path& file) {
+  static const std::map<std::string, std::string> types = {
+      {".html", "text/html; charset=utf-8"},
+      {".js", "application/javascript"},
+      {".mjs", "application/javascript"},
+      {".css", "text/css"},
+      {".wasm", "application/wasm"},
+      {".png", "image/png"},
+      {".svg", "image/svg+xml"},
+      {".ico", "image/x-icon"},
+      {".ttf", "font/ttf"},
+      {".otf", "font/otf"},
+      {".woff2", "font/woff2"},
+      {".copyright", "text/plain; charset=utf-8"},
+  };
+  const auto it = types.find(file.extension().string());
+  return it == types.end() ? std::string() : it->second;
+}
+
+std::string gzip(const std::string& data) {
+  z_stream z{};
+  if (deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+  std::string out(deflateBound(&z, data.size()), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  const int rc = deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return rc == Z_STREAM_END ? out : std::string();
+}
+
+// The page's files: only regular files of the page's kinds, inside the folder (after every
+// link is followed), never a listing of a folder.
+class Files {
+public:
+  explicit Files(const std::string& folder) {
+    std::error_code ec;
+    if (!folder.empty()) root_ = fs::canonical(folder, ec);
+    if (ec) root_.clear();
+  }
+  bool serving() const { return !root_.empty(); }
+
+  void answer(const httplib::Request& req, httplib::Response& res) {
+    std::string path = req.path;
+    if (path.empty() || path.front() != '/' || path.find('\0') != std::string::npos)
+      return notFound(res);
+    if (path.back() == '/') path += "index.html";
+    std::error_code ec;
+    const fs::path file = fs::weakly_canonical(root_ / fs::path(path).relative_path(), ec);
+    const auto [end, _] = std::mismatch(root_.begin(), root_.end(), file.begin(), file.end());
+    const std::string type = typeOf(file);
+    if (ec || end != root_.end() || type.empty() || !fs::is_regular_file(file, ec))
+      return notFound(res);
+    const auto size = fs::file_size(file, ec);
+    const auto time = fs::last_write_time(file, ec).time_since_epoch().count();
+    if (ec) return notFound(res);
+    const std::string tag = "\"" + std::to_string(size) + "-" + std::to_string(time) + "\"";
+    // The page's names carry no version: every copy is checked again, cheaply, before use.
+    res.set_header("Cache-Control", "no-cache");
+    res.set_header("ETag", tag);
+    res.set_header("Vary", "Accept-Encoding");
+    res.set_header("X-Content-Type-Options", "nosniff");
+    if (req.get_header_value("If-None-Match") == tag) {
+      res.status = 304;
+      return;
+    }
+    std::string body;
+    {
+      std::ifstream in(file, std::ios::binary);
+      body.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    // The library compresses text by itself; the program is compressed here, once per version.
+    if (type == "application/wasm" &&
+        req.get_header_value("Accept-Encoding").find("gzip") != std::string::npos) {
+      std::lock_guard lock(mutex_);
+      auto& kept = compressed_[file.string()];
+      if (kept.first != tag) kept = {tag, gzip(body)};
+      if (!kept.second.empty()) {
+        res.set_header("Content-Encoding", "gzip");
+        res.set_content(kept.second, type.c_str());
+        return;
+      }
+    }
+    res.set_content(body, type.c_str());
+  }
+
+private:
+  static void notFound(httplib::Response& res) {
+    res.status = 404;
+    res.set_content("Not found\n", "text/plain");
+  }
+
+  fs::path root_;
+  std::mutex mutex_;
+  std::map<std::string, std::pair<std::string, std::string>> compressed_;
+};
+
+void reply(httplib::Response& res, const Answer& answer) {
+  res.status = answer.status;
+  res.set_header("Cache-Control", "no-store");
+  res.set_header("X-Content-Type-Options", "nosniff");
+  res.set_content(answer.body, answer.type.c_str());
+}
+
+}  // namespace
+
+struct Http::Impl {
+  Impl(Service& s, const HttpSettings& settings)
+      : service(s),
+        sittings(settings.sittingsPerMinute),
+        games(settings.gamesPerMinute),
+        files(settings.web) {}
+
+  Service& service;
+  RateLimit sittings, games;
+  Files files;
+  httplib::Server http;
+};
+
+Http::Http(Service& service, HttpSettings settings)
+    : impl_(std::make_unique<Impl>(service, settings)) {
+  auto& http = impl_->http;
+  Impl& self = *impl_;
+  const std::size_t threads = settings.threads;
+  http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+  // A request is no larger than the largest recording the game reads.
+  http.set_payload_max_length(replay::Recording::maxBytes);
+  http.set_read_timeout(30, 0);
+
+  auto guarded = [&self](auto&& handler) {
+    return [&self, handler](const httplib::Request& req, httplib::Response& res) {
+      try {
+        handler(req, res);
+      } catch (const std::exception& e) {
+        reply(res, {503, json::error(std::string("the server cannot answer now: ") + e.what())});
+      }
+    };
+  };
+  http.Post("/api/sittings", guarded([&self](const httplib::Request& req, httplib::Response& res) {
+              if (!self.sittings.allow(req.remote_addr))
+                return reply(res, {429, json::error("too many new sittings; wait a minute")});
+              if (req.body.size() > 64 * 1024)
+                return reply(res, {413, json::error("the request is too large")});
+              reply(res, self.service.newSitting(req.body));
+            }));
+  http.Post(R"(/api/sittings/([0-9a-f]{1,64})/games)",
+            guarded([&self](const httplib::Request& req, httplib::Response& res) {
+              if (!self.games.allow(req.remote_addr))
+                return reply(res, {429, json::error("too many games sent; wait a minute")});
+              reply(res,
+                    self.service.submit(req.matches[1], req.get_param_value("score"), req.body));
+            }));
+  http.Get("/api/table", guarded([&self](const httplib::Request& req, httplib::Response& res) {
+             reply(res, self.service.table(req.get_param_value("format") == "file"));
+           }));
+  http.Get(R"(/api/games/([0-9a-f]{1,64}))",
+           guarded([&self](const httplib::Request& req, httplib::Response& res) {
+             reply(res, self.service.game(req.matches[1]));
+           }));
+  http.Get(".*", [&self](const httplib::Request& req, httplib::Response& res) {
+    if (req.path.rfind("/api/", 0) == 0 || !self.files.serving())
+      return reply(res, {404, json::error("no such thing here")});
+    self.files.answer(req, res);
+  });
+  http.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
+    if (!res.body.empty() || req.path.rfind("/api/", 0) != 0) return;
+    const char* why = res.status == 413 ? "the request is too large" : "no such thing here";
+    reply(res, {res.status, json::error(why)});
+  });
+}
+
+Http::~Http() = default;
+
+int Http::bind(const std::string& address, int port) {
+  auto& http = impl_->http;
+  if (port == 0) return http.bind_to_any_port(address);
+  return http.bind_to_port(address, port) ? port : -1;
+}
+
+bool Http::listen() { return impl_->http.listen_after_bind(); }
+
+void Http::stop() { impl_->http.stop(); }
+
+}  // namespace server

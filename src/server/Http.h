@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: MIT
+// The server's HTTP face: the API routes onto the service, per-address limits on new sittings and
+// submissions, and the page's files from one folder.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "server/Service.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace server {
+
+struct HttpSettings {
+  std::string web;  // the page's folder, or empty to serve the API only
+  double sittingsPerMinute = 30, gamesPerMinute = 120;
+  std::size_t threads = 16;
+};
+
+class Http {
+public:
+  Http(Service& service, HttpSettings settings);
+  ~Http();
+  Http(const Http&) = delete;
+  Http& operator=(const Http&) = delete;
+
+  // Binds `address`:`port` (0 for any free port); the port bound, or -1.
+  int bind(const std::string& address, int port);
+  // Serves until stop().
+  bool listen();
+  void stop();
+
+private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace server

@@ -1,0 +1,242 @@
+// SPDX-License-Identifier: MIT
+// PostgreSQL, shared by any number of server processes: each ranking runs in one transaction that
+// holds the table's row lock (SELECT ... FOR UPDATE) from reading the table to writing it back, so
+// that two processes ranking at once never lose one another's game.
+#include <libpq-fe.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+#include "server/Store.h"
+
+namespace server {
+
+namespace {
+
+constexpr const char* Schema = R"(
+SET client_min_messages TO warning;
+SELECT pg_advisory_xact_lock(20261209);
+CREATE TABLE IF NOT EXISTS sittings (id TEXT PRIMARY KEY, seed BIGINT NOT NULL,
+  player TEXT NOT NULL, issued_us BIGINT NOT NULL, games_ranked INTEGER NOT NULL DEFAULT 0,
+  recording BIGINT);
+CREATE TABLE IF NOT EXISTS recordings (id BIGSERIAL PRIMARY KEY, sitting TEXT NOT NULL,
+  body TEXT NOT NULL, received_us BIGINT NOT NULL);
+CREATE TABLE IF NOT EXISTS games (id TEXT PRIMARY KEY, sitting TEXT NOT NULL,
+  number INTEGER NOT NULL, recording BIGINT NOT NULL, player TEXT NOT NULL, shown TEXT NOT NULL,
+  score BIGINT NOT NULL, ranked_us BIGINT NOT NULL, UNIQUE (sitting, number));
+CREATE TABLE IF NOT EXISTS scoreboard (id INTEGER PRIMARY KEY CHECK (id = 1), body TEXT NOT NULL,
+  games TEXT NOT NULL);
+INSERT INTO scoreboard VALUES (1, '', '') ON CONFLICT DO NOTHING;
+CREATE TABLE IF NOT EXISTS refused (id BIGSERIAL PRIMARY KEY, sitting TEXT NOT NULL,
+  reason TEXT NOT NULL, body TEXT NOT NULL, received_us BIGINT NOT NULL);
+)";
+
+class Result {
+public:
+  explicit Result(PGresult* r) : r_(r) {}
+  ~Result() { PQclear(r_); }
+  Result(const Result&) = delete;
+  Result& operator=(const Result&) = delete;
+  int rows() const { return PQntuples(r_); }
+  std::string text(int row, int column) const {
+    return std::string(PQgetvalue(r_, row, column),
+                       static_cast<std::size_t>(PQgetlength(r_, row, column)));
+  }
+  std::int64_t integer(int row, int column) const {
+    return std::stoll(std::string(PQgetvalue(r_, row, column)));
+  }
+
+private:
+  PGresult* r_;
+};
+
+class Connection {
+public:
+  explicit Connection(const std::string& url) : c_(PQconnectdb(url.c_str())) {
+    if (PQstatus(c_) != CONNECTION_OK) {
+      const std::string why = PQerrorMessage(c_);
+      PQfinish(c_);
+      throw StoreError("cannot open the database: " + why);
+    }
+  }
+  ~Connection() { PQfinish(c_); }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  bool ok() const { return PQstatus(c_) == CONNECTION_OK; }
+  void rollback() { PQclear(PQexec(c_, "ROLLBACK")); }
+
+  std::unique_ptr<Result> run(const char* sql, const std::vector<std::string>& params = {}) {
+    std::vector<const char*> values;
+    std::vector<int> lengths;
+    for (const auto& p : params) {
+      values.push_back(p.c_str());
+      lengths.push_back(static_cast<int>(p.size()));
+    }
+    PGresult* r = params.empty() ? PQexec(c_, sql)
+                                 : PQexecParams(c_, sql, static_cast<int>(params.size()), nullptr,
+                                                values.data(), lengths.data(), nullptr, 0);
+    const auto status = PQresultStatus(r);
+    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+      const std::string why = PQresultErrorMessage(r);
+      PQclear(r);
+      throw StoreError("database: " + why);
+    }
+    return std::make_unique<Result>(r);
+  }
+
+private:
+  PGconn* c_;
+};
+
+class PostgresStore : public Store {
+public:
+  explicit PostgresStore(std::string url) : url_(std::move(url)) {
+    auto c = std::make_unique<Connection>(url_);
+    c->run("BEGIN");
+    c->run(Schema);
+    c->run("COMMIT");
+    idle_.push_back(std::move(c));
+  }
+
+  void addSitting(const SittingRow& s) override {
+    Lease c(*this);
+    c->run("INSERT INTO sittings (id, seed, player, issued_us) VALUES ($1, $2, $3, $4)",
+           {s.id, std::to_string(s.seed), s.player, std::to_string(s.issuedUs)});
+  }
+
+  std::optional<SittingRow> sitting(const std::string& id) override {
+    Lease c(*this);
+    const auto r = c->run(
+        "SELECT s.seed, s.player, s.issued_us, s.games_ranked, COALESCE(r.body, '') "
+        "FROM sittings s LEFT JOIN recordings r ON r.id = s.recording WHERE s.id = $1",
+        {id});
+    if (r->rows() == 0) return std::nullopt;
+    return SittingRow{id,
+                      static_cast<std::uint64_t>(r->integer(0, 0)),
+                      r->text(0, 1),
+                      r->integer(0, 2),
+                      static_cast<int>(r->integer(0, 3)),
+                      r->text(0, 4)};
+  }
+
+  bool rank(const std::string& sitting, int ranked, const std::string& recording,
+            const std::vector<NewGame>& games, std::int64_t nowUs,
+            const std::function<Scoreboard(const Scoreboard&)>& update) override {
+    Lease c(*this);
+    c->run("BEGIN");
+    try {
+      // The table first, always: every ranking takes the locks in the same order.
+      const auto board = c->run("SELECT body, games FROM scoreboard WHERE id = 1 FOR UPDATE");
+      const auto count =
+          c->run("SELECT games_ranked FROM sittings WHERE id = $1 FOR UPDATE", {sitting});
+      if (board->rows() != 1 || count->rows() != 1 || count->integer(0, 0) != ranked) {
+        c->run("ROLLBACK");
+        return false;
+      }
+      const auto rec = c->run(
+          "INSERT INTO recordings (sitting, body, received_us) VALUES ($1, $2, $3) RETURNING id",
+          {sitting, recording, std::to_string(nowUs)});
+      const std::string recordingId = rec->text(0, 0);
+      int number = ranked;
+      for (const NewGame& g : games)
+        c->run(
+            "INSERT INTO games (id, sitting, number, recording, player, shown, score, "
+            "ranked_us) SELECT $1, $2, $3, $4, player, $5, $6, $7 FROM sittings WHERE id = $2",
+            {g.id, sitting, std::to_string(number++), recordingId, g.shown, std::to_string(g.score),
+             std::to_string(nowUs)});
+      c->run("UPDATE sittings SET games_ranked = $1, recording = $2 WHERE id = $3",
+             {std::to_string(number), recordingId, sitting});
+      const Scoreboard after = update({board->text(0, 0), splitGames(board->text(0, 1))});
+      c->run("UPDATE scoreboard SET body = $1, games = $2 WHERE id = 1",
+             {after.text, joinGames(after.games)});
+      c->run("COMMIT");
+      return true;
+    } catch (...) {
+      if (c->ok()) c->rollback();
+      throw;
+    }
+  }
+
+  Scoreboard scoreboard() override {
+    Lease c(*this);
+    const auto r = c->run("SELECT body, games FROM scoreboard WHERE id = 1");
+    if (r->rows() != 1) throw StoreError("database: the table is missing");
+    return {r->text(0, 0), splitGames(r->text(0, 1))};
+  }
+
+  std::optional<std::string> gameRecording(const std::string& game) override {
+    Lease c(*this);
+    const auto r =
+        c->run("SELECT r.body FROM games g JOIN recordings r ON r.id = g.recording WHERE g.id = $1",
+               {game});
+    if (r->rows() == 0) return std::nullopt;
+    return r->text(0, 0);
+  }
+
+  void keepApart(const std::string& sitting, const std::string& reason,
+                 const std::string& recording, std::int64_t nowUs) override {
+    Lease c(*this);
+    c->run("INSERT INTO refused (sitting, reason, body, received_us) VALUES ($1, $2, $3, $4)",
+           {sitting, reason, recording, std::to_string(nowUs)});
+  }
+
+private:
+  // A connection of the pool, for one step; a broken one is dropped and a new one opened later.
+  class Lease {
+  public:
+    explicit Lease(PostgresStore& store) : store_(store), c_(store.take()) {}
+    ~Lease() { store_.give(std::move(c_)); }
+    Lease(const Lease&) = delete;
+    Lease& operator=(const Lease&) = delete;
+    Connection* operator->() { return c_.get(); }
+
+  private:
+    PostgresStore& store_;
+    std::unique_ptr<Connection> c_;
+  };
+
+  std::unique_ptr<Connection> take() {
+    {
+      std::unique_lock lock(mutex_);
+      free_.wait(lock, [this] { return !idle_.empty() || open_ < MaxConnections; });
+      if (!idle_.empty()) {
+        auto c = std::move(idle_.back());
+        idle_.pop_back();
+        return c;
+      }
+      ++open_;
+    }
+    try {
+      return std::make_unique<Connection>(url_);
+    } catch (...) {
+      std::lock_guard lock(mutex_);
+      --open_;
+      free_.notify_one();
+      throw;
+    }
+  }
+  void give(std::unique_ptr<Connection> c) {
+    std::lock_guard lock(mutex_);
+    if (c && c->ok())
+      idle_.push_back(std::move(c));
+    else if (c)
+      --open_;
+    free_.notify_one();
+  }
+
+  static constexpr std::size_t MaxConnections = 8;
+  std::string url_;
+  std::mutex mutex_;
+  std::condition_variable free_;
+  std::vector<std::unique_ptr<Connection>> idle_;
+  std::size_t open_ = 1;
+};
+
+}  // namespace
+
+std::unique_ptr<Store> openPostgres(const std::string& url) {
+  return std::make_unique<PostgresStore>(url);
+}
+
+}  // namespace server

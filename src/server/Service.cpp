@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: MIT
+#include "server/Service.h"
+
+#include <sys/random.h>
+
+#include <chrono>
+#include <map>
+
+#include "app/frmCavewing.h"
+#include "server/Json.h"
+#include "server/Ranking.h"
+
+namespace server {
+
+namespace {
+
+Answer refuse(int status, std::string_view why) { return {status, json::error(why)}; }
+
+std::uint64_t randomBits() {
+  std::uint64_t value = 0;
+  for (std::size_t got = 0; got < sizeof value;) {
+    const ssize_t n = ::getrandom(reinterpret_cast<char*>(&value) + got, sizeof value - got, 0);
+    if (n > 0) got += static_cast<std::size_t>(n);
+  }
+  return value;
+}
+
+// 128 random bits: a sitting's ID is all a client needs to send games in its name.
+std::string newId() {
+  constexpr const char* Hex = "0123456789abcdef";
+  std::string id;
+  for (int half = 0; half < 2; ++half)
+    for (std::uint64_t bits = randomBits(), i = 0; i < 16; ++i, bits >>= 4) id += Hex[bits & 15];
+  return id;
+}
+
+// A shown score as a client sends it: digits only, as the label shows a score.
+bool shownScore(const std::string& text, std::int64_t& value) {
+  if (text.empty() || text.size() > 18) return false;
+  for (const char c : text)
+    if (c < '0' || c > '9') return false;
+  value = std::stoll(text);
+  return true;
+}
+
+std::string tableJson(const Scoreboard& board) {
+  const auto rows = rowsOf(board.text);
+  std::string out = "[";
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].name.empty() && rows[i].score.empty()) continue;
+    const std::string game = i < board.games.size() ? board.games[i] : std::string();
+    out += (out.size() > 1 ? "," : "") + std::string("{\"name\":") + json::quoted(rows[i].name) +
+           ",\"score\":" + std::to_string(frmCavewing::ScoreValue(rows[i].score)) +
+           ",\"game\":" + (game.empty() ? "null" : json::quoted(game)) + "}";
+  }
+  return out + "]";
+}
+
+// The table after a game that ended in a crash, with the game behind each row: a row keeps its
+// game as its name keeps it (the table holds one row per name), the ranked player's new row has
+// the new game.
+Scoreboard rankOnBoard(const Scoreboard& board, const std::string& player, const NewGame& game,
+                       int& rank) {
+  const auto before = rowsOf(board.text);
+  std::map<std::string, std::string> gameOfName;
+  for (std::size_t i = 0; i < before.size() && i < board.games.size(); ++i)
+    gameOfName[before[i].name] = board.games[i];
+  const Ranked ranked = rankGame(board.text, player, game.shown);
+  rank = ranked.rank;
+  Scoreboard after{ranked.table, {}};
+  const auto rows = rowsOf(after.text);
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    after.games.push_back(static_cast<int>(i) + 1 == ranked.rank ? game.id
+                                                                 : gameOfName[rows[i].name]);
+  return after;
+}
+
+}  // namespace
+
+std::int64_t nowUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+Answer Service::newSitting(std::string_view body) {
+  const auto fields = json::stringObject(body);
+  if (!fields || !fields->contains("player")) return refuse(400, "expected {\"player\": \"NAME\"}");
+  const std::string player = playerName(fields->at("player"));
+  if (player.empty()) return refuse(400, "the player needs a name");
+  SittingRow sitting{newId(), randomBits() >> 11, player, nowUs(), 0, {}};
+  store_.addSitting(sitting);
+  return {200, "{\"sitting\":" + json::quoted(sitting.id) +
+                   ",\"seed\":" + std::to_string(sitting.seed) + "}"};
+}
+
+Answer Service::submit(const std::string& id, const std::string& shownText, std::string_view body) {
+  std::int64_t shown = 0;
+  if (!shownScore(shownText, shown))
+    return refuse(400, "expected the score the player was shown: ?score=S");
+  const auto sitting = store_.sitting(id);
+  if (!sitting) return refuse(404, "no such sitting");
+  const Expected expected{sitting->seed, sitting->player,
+                          nowUs() - sitting->issuedUs + settings_.slackUs, sitting->recording};
+  const Verdict verdict =
+      (body.size() > settings_.largeBytes ? large_ : verifiers_).verify(body, expected);
+  if (verdict.status != 200) return refuse(verdict.status, verdict.error);
+  const auto ranked = static_cast<std::size_t>(sitting->gamesRanked);
+  if (verdict.games.empty()) return refuse(422, "the recording holds no finished game");
+  if (verdict.games.size() <= ranked) return refuse(409, "the game is already ranked");
+  if (frmCavewing::ScoreValue(verdict.games.back()) != shown) {
+    const std::string why =
+        "the shown score " + shownText + " is not the replay's, " + verdict.games.back();
+    store_.keepApart(id, why, std::string(body), nowUs());
+    return refuse(422, why);
+  }
+  std::vector<NewGame> games;
+  for (std::size_t i = ranked; i < verdict.games.size(); ++i)
+    games.push_back({newId(), verdict.games[i], frmCavewing::ScoreValue(verdict.games[i])});
+  int rank = 0;
+  Scoreboard after;
+  const bool done = store_.rank(id, sitting->gamesRanked, std::string(body), games, nowUs(),
+                                [&](const Scoreboard& board) {
+                                  after = board;
+                                  for (const NewGame& game : games)
+                                    after = rankOnBoard(after, sitting->player, game, rank);
+                                  return after;
+                                });
+  if (!done) return refuse(409, "the game is already ranked");
+  return {200, "{\"score\":" + std::to_string(shown) +
+                   ",\"rank\":" + (rank ? std::to_string(rank) : "null") + ",\"game\":" +
+                   json::quoted(games.back().id) + ",\"table\":" + tableJson(after) + "}"};
+}
+
+Answer Service::table(bool fileForm) {
+  const Scoreboard board = store_.scoreboard();
+  if (fileForm) return {200, board.text, "text/plain; charset=utf-8"};
+  return {200, tableJson(board)};
+}
+
+Answer Service::game(const std::string& id) {
+  const auto recording = store_.gameRecording(id);
+  if (!recording) return refuse(404, "no such game");
+  return {200, *recording, "text/plain; charset=utf-8"};
+}
+
+}  // namespace server

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: MIT
+// The score service, without HTTP: new sittings, submitted sittings verified and ranked, the
+// table and the recordings of its games. Every answer is a status and a JSON body (the table's
+// file form and a recording are text).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "server/Store.h"
+#include "server/Verify.h"
+
+namespace server {
+
+struct Answer {
+  int status = 200;
+  std::string body;
+  std::string type = "application/json";
+};
+
+struct ServiceSettings {
+  // How much longer than the real time since its seed was issued a sitting may have played: the
+  // client's clock starts a little after the server issued the seed, and networks are slow.
+  std::int64_t slackUs = 5'000'000;
+  // Half an hour of a busy player's sitting; a two-minute game is some 30 kB.
+  std::size_t largeBytes = 2u << 20;
+};
+
+class Service {
+public:
+  // Recordings up to `largeBytes` go to `verifiers`; larger ones (a long sitting, or a hostile
+  // one) to `large`, whose processes take only the processors the others leave.
+  Service(Store& store, Verifiers& verifiers, Verifiers& large, ServiceSettings settings)
+      : store_(store), verifiers_(verifiers), large_(large), settings_(settings) {}
+
+  // POST /api/sittings {"player": "NAME"}
+  Answer newSitting(std::string_view body);
+  // POST /api/sittings/ID/games?score=S, the recording so far as the body.
+  Answer submit(const std::string& sitting, const std::string& shown, std::string_view body);
+  // GET /api/table, or its file form.
+  Answer table(bool fileForm);
+  // GET /api/games/ID
+  Answer game(const std::string& id);
+
+private:
+  Store& store_;
+  Verifiers& verifiers_;
+  Verifiers& large_;
+  ServiceSettings settings_;
+};
+
+// The time now, in microseconds since 1970.
+std::int64_t nowUs();
+
+}  // namespace server

@@ -1,0 +1,207 @@
+// SPDX-License-Identifier: MIT
+// SQLite: one file, one connection, every step behind one lock. Write-ahead logging with full
+// synchronisation: a submission answered is on disk.
+#include <sqlite3.h>
+
+#include <mutex>
+
+#include "server/Store.h"
+
+namespace server {
+
+namespace {
+
+constexpr const char* Schema = R"(
+CREATE TABLE IF NOT EXISTS sittings (id TEXT PRIMARY KEY, seed INTEGER NOT NULL,
+  player TEXT NOT NULL, issued_us INTEGER NOT NULL, games_ranked INTEGER NOT NULL DEFAULT 0,
+  recording INTEGER);
+CREATE TABLE IF NOT EXISTS recordings (id INTEGER PRIMARY KEY, sitting TEXT NOT NULL,
+  body TEXT NOT NULL, received_us INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS games (id TEXT PRIMARY KEY, sitting TEXT NOT NULL,
+  number INTEGER NOT NULL, recording INTEGER NOT NULL, player TEXT NOT NULL, shown TEXT NOT NULL,
+  score INTEGER NOT NULL, ranked_us INTEGER NOT NULL, UNIQUE (sitting, number));
+CREATE TABLE IF NOT EXISTS scoreboard (id INTEGER PRIMARY KEY CHECK (id = 1), body TEXT NOT NULL,
+  games TEXT NOT NULL);
+INSERT OR IGNORE INTO scoreboard VALUES (1, '', '');
+CREATE TABLE IF NOT EXISTS refused (id INTEGER PRIMARY KEY, sitting TEXT NOT NULL,
+  reason TEXT NOT NULL, body TEXT NOT NULL, received_us INTEGER NOT NULL);
+)";
+
+class Statement {
+public:
+  Statement(sqlite3* db, const char* sql) : db_(db) {
+    if (sqlite3_prepare_v2(db, sql, -1, &s_, nullptr) != SQLITE_OK)
+      throw StoreError(std::string("database: ") + sqlite3_errmsg(db));
+  }
+  ~Statement() { sqlite3_finalize(s_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  Statement& bind(int i, const std::string& text) {
+    sqlite3_bind_text(s_, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    return *this;
+  }
+  Statement& bind(int i, std::int64_t value) {
+    sqlite3_bind_int64(s_, i, value);
+    return *this;
+  }
+  // True while there is a row.
+  bool step() {
+    const int rc = sqlite3_step(s_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    throw StoreError(std::string("database: ") + sqlite3_errmsg(db_));
+  }
+  std::string text(int i) {
+    const auto* p = sqlite3_column_text(s_, i);
+    return p ? std::string(reinterpret_cast<const char*>(p),
+                           static_cast<std::size_t>(sqlite3_column_bytes(s_, i)))
+             : std::string();
+  }
+  std::int64_t integer(int i) { return sqlite3_column_int64(s_, i); }
+
+private:
+  sqlite3* db_;
+  sqlite3_stmt* s_ = nullptr;
+};
+
+class SqliteStore : public Store {
+public:
+  explicit SqliteStore(const std::string& path) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
+      const std::string why = db_ ? sqlite3_errmsg(db_) : "out of memory";
+      sqlite3_close(db_);
+      throw StoreError("cannot open " + path + ": " + why);
+    }
+    sqlite3_busy_timeout(db_, 10'000);
+    exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;");
+    exec("BEGIN IMMEDIATE;");
+    exec(Schema);
+    exec("COMMIT;");
+  }
+  ~SqliteStore() override { sqlite3_close(db_); }
+
+  void addSitting(const SittingRow& s) override {
+    std::lock_guard lock(mutex_);
+    Statement(db_, "INSERT INTO sittings (id, seed, player, issued_us) VALUES (?, ?, ?, ?)")
+        .bind(1, s.id)
+        .bind(2, static_cast<std::int64_t>(s.seed))
+        .bind(3, s.player)
+        .bind(4, s.issuedUs)
+        .step();
+  }
+
+  std::optional<SittingRow> sitting(const std::string& id) override {
+    std::lock_guard lock(mutex_);
+    Statement q(db_,
+                "SELECT s.seed, s.player, s.issued_us, s.games_ranked, COALESCE(r.body, '') "
+                "FROM sittings s LEFT JOIN recordings r ON r.id = s.recording WHERE s.id = ?");
+    q.bind(1, id);
+    if (!q.step()) return std::nullopt;
+    return SittingRow{id,           static_cast<std::uint64_t>(q.integer(0)), q.text(1),
+                      q.integer(2), static_cast<int>(q.integer(3)),           q.text(4)};
+  }
+
+  bool rank(const std::string& sitting, int ranked, const std::string& recording,
+            const std::vector<NewGame>& games, std::int64_t nowUs,
+            const std::function<Scoreboard(const Scoreboard&)>& update) override {
+    std::lock_guard lock(mutex_);
+    // Another process on the same file waits for the write lock, so that no ranking is lost.
+    exec("BEGIN IMMEDIATE;");
+    try {
+      Statement count(db_, "SELECT games_ranked FROM sittings WHERE id = ?");
+      count.bind(1, sitting);
+      if (!count.step() || count.integer(0) != ranked) {
+        exec("ROLLBACK;");
+        return false;
+      }
+      Statement(db_, "INSERT INTO recordings (sitting, body, received_us) VALUES (?, ?, ?)")
+          .bind(1, sitting)
+          .bind(2, recording)
+          .bind(3, nowUs)
+          .step();
+      const std::int64_t recordingId = sqlite3_last_insert_rowid(db_);
+      int number = ranked;
+      for (const NewGame& g : games)
+        Statement(db_,
+                  "INSERT INTO games (id, sitting, number, recording, player, shown, score, "
+                  "ranked_us) SELECT ?, ?, ?, ?, player, ?, ?, ? FROM sittings WHERE id = ?")
+            .bind(1, g.id)
+            .bind(2, sitting)
+            .bind(3, number++)
+            .bind(4, recordingId)
+            .bind(5, g.shown)
+            .bind(6, g.score)
+            .bind(7, nowUs)
+            .bind(8, sitting)
+            .step();
+      Statement(db_, "UPDATE sittings SET games_ranked = ?, recording = ? WHERE id = ?")
+          .bind(1, std::int64_t{number})
+          .bind(2, recordingId)
+          .bind(3, sitting)
+          .step();
+      const Scoreboard after = update(readScoreboard());
+      Statement(db_, "UPDATE scoreboard SET body = ?, games = ? WHERE id = 1")
+          .bind(1, after.text)
+          .bind(2, joinGames(after.games))
+          .step();
+      exec("COMMIT;");
+      return true;
+    } catch (...) {
+      sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+      throw;
+    }
+  }
+
+  Scoreboard scoreboard() override {
+    std::lock_guard lock(mutex_);
+    return readScoreboard();
+  }
+
+  std::optional<std::string> gameRecording(const std::string& game) override {
+    std::lock_guard lock(mutex_);
+    Statement q(
+        db_, "SELECT r.body FROM games g JOIN recordings r ON r.id = g.recording WHERE g.id = ?");
+    q.bind(1, game);
+    if (!q.step()) return std::nullopt;
+    return q.text(0);
+  }
+
+  void keepApart(const std::string& sitting, const std::string& reason,
+                 const std::string& recording, std::int64_t nowUs) override {
+    std::lock_guard lock(mutex_);
+    Statement(db_, "INSERT INTO refused (sitting, reason, body, received_us) VALUES (?, ?, ?, ?)")
+        .bind(1, sitting)
+        .bind(2, reason)
+        .bind(3, recording)
+        .bind(4, nowUs)
+        .step();
+  }
+
+private:
+  void exec(const char* sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+      const std::string why = error ? error : "unknown error";
+      sqlite3_free(error);
+      throw StoreError("database: " + why);
+    }
+  }
+  Scoreboard readScoreboard() {
+    Statement q(db_, "SELECT body, games FROM scoreboard WHERE id = 1");
+    if (!q.step()) throw StoreError("database: the table is missing");
+    return {q.text(0), splitGames(q.text(1))};
+  }
+
+  std::mutex mutex_;
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<Store> openSqlite(const std::string& path) {
+  return std::make_unique<SqliteStore>(path);
+}
+
+}  // namespace server

@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: MIT
+#include "server/Store.h"
+
+#include <sstream>
+
+namespace server {
+
+std::unique_ptr<Store> openStore(const std::string& db) {
+  if (db.rfind("postgresql://", 0) == 0 || db.rfind("postgres://", 0) == 0) return openPostgres(db);
+  return openSqlite(db);
+}
+
+std::string joinGames(const std::vector<std::string>& games) {
+  std::string out;
+  for (const auto& game : games) out += (out.empty() ? "" : " ") + (game.empty() ? "-" : game);
+  return out;
+}
+
+std::vector<std::string> splitGames(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string game; in >> game;) out.push_back(game == "-" ? std::string() : game);
+  return out;
+}
+
+}  // namespace server

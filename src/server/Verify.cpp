@@ -1,0 +1,341 @@
+// SPDX-License-Identifier: MIT
+#include "server/Verify.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <sstream>
+#include <stdexcept>
+
+#include "app/frmCavewing.h"
+#include "cabinet/Phase.h"
+#include "cabinet/Headless.h"
+#include "replay/Recording.h"
+
+namespace server {
+
+namespace {
+
+Verdict refuse(int status, std::string why) { return {status, std::move(why), {}}; }
+
+std::optional<replay::Recording> parse(std::string_view text, std::string& error) {
+  std::istringstream in{std::string(text)};
+  replay::ReadResult read = replay::read(in);
+  error = read.error;
+  return std::move(read.recording);
+}
+
+// The new recording plays the earlier one's sitting on: the same header, the same events, and
+// nothing new before the earlier one ended.
+bool continues(const replay::Recording& now, const replay::Recording& before) {
+  if (now.systemTickUs != before.systemTickUs || now.seed != before.seed ||
+      now.outerWidth != before.outerWidth || now.player != before.player ||
+      now.endGrid < before.endGrid || now.events.size() < before.events.size())
+    return false;
+  for (std::size_t i = 0; i < before.events.size(); ++i)
+    if (!(now.events[i] == before.events[i])) return false;
+  return now.events.size() == before.events.size() ||
+         now.events[before.events.size()].grid >= before.endGrid;
+}
+
+// A game has finished when its crash has brought up the list, which is when the rules rank it;
+// the list shown again before the next game ranks nothing new.
+class FinishedGames {
+public:
+  void look(const frmCavewing& form) {
+    if (cabinet::phaseOf(form) != cabinet::Phase::Crashed) {
+      counted_ = false;
+      return;
+    }
+    if (counted_ || !form.lblTitle.Visible) return;
+    counted_ = true;
+    scores.push_back(form.lblScore.Caption);
+  }
+  std::vector<std::string> scores;
+
+private:
+  bool counted_ = false;
+};
+
+std::int64_t gameUs(const replay::Recording& r) { return r.endGrid * r.systemTickUs; }
+
+// From now on, `seconds` more of processor time at most (the process dies past them).
+void allowCpu(rlim_t seconds) {
+  rusage used{};
+  getrusage(RUSAGE_SELF, &used);
+  const auto spent = static_cast<rlim_t>(used.ru_utime.tv_sec + used.ru_stime.tv_sec);
+  rlimit limit{spent + seconds + 1, RLIM_INFINITY};
+  setrlimit(RLIMIT_CPU, &limit);
+}
+
+// Set in a verifying process: the replay's allowance follows the recording's game time.
+const Limits* processLimits = nullptr;
+
+void writeAll(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+std::string encode(const Verdict& v) {
+  std::string error = v.error;
+  for (char& c : error)
+    if (c == '\n' || c == '\r') c = ' ';
+  std::string out = std::to_string(v.status) + "\n" + error + "\n";
+  for (const auto& game : v.games) out += game + "\n";
+  return out;
+}
+
+Verdict decode(const std::string& text) {
+  std::istringstream in(text);
+  Verdict v;
+  std::string status;
+  if (!std::getline(in, status) || !std::getline(in, v.error))
+    return refuse(422, "the recording could not be replayed within the server's limits");
+  v.status = std::atoi(status.c_str());
+  if (v.status != 200 && (v.status < 400 || v.status > 499))
+    return refuse(422, "the recording could not be replayed within the server's limits");
+  for (std::string game; std::getline(in, game);) v.games.push_back(game);
+  return v;
+}
+
+}  // namespace
+
+Verdict verify(std::string_view text, const Expected& expected) {
+  std::string error;
+  const auto recording = parse(text, error);
+  if (!recording) return refuse(400, "the recording does not replay: " + error);
+  if (recording->seed != expected.seed)
+    return refuse(403, "the recording's seed is not the one issued to the sitting");
+  if (recording->player != expected.player)
+    return refuse(403, "the recording's player is not the sitting's");
+  if (gameUs(*recording) > expected.maxGameUs)
+    return refuse(403,
+                  "the recording's game time is longer than the time since its seed was issued");
+  if (!expected.earlier.empty()) {
+    const auto before = parse(expected.earlier, error);
+    if (!before || !continues(*recording, *before))
+      return refuse(409, "the recording does not continue the sitting's earlier one");
+  }
+  if (processLimits)
+    allowCpu(processLimits->baseCpuSeconds +
+             static_cast<rlim_t>(gameUs(*recording) / 3'600'000'000LL + 1) *
+                 processLimits->cpuSecondsPerHour);
+  FinishedGames finished;
+  cabinet::replayHeadless(*recording, nullptr, {},
+                         [&](const frmCavewing& form) { finished.look(form); });
+  return {200, {}, std::move(finished.scores)};
+}
+
+namespace {
+
+bool readAll(int fd, char* into, std::size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::read(fd, into, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    into += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool readLine(int fd, std::string& line) {
+  line.clear();
+  for (char c = 0; line.size() < 256;) {
+    if (!readAll(fd, &c, 1)) return false;
+    if (c == '\n') return true;
+    line += c;
+  }
+  return false;
+}
+
+// A request: "SEED MAXGAMEUS PLAYERBYTES EARLIERBYTES TEXTBYTES\n", then the three texts.
+std::string request(std::string_view text, const Expected& e) {
+  return std::to_string(e.seed) + " " + std::to_string(e.maxGameUs) + " " +
+         std::to_string(e.player.size()) + " " + std::to_string(e.earlier.size()) + " " +
+         std::to_string(text.size()) + "\n" + e.player + e.earlier;
+}
+
+constexpr int WallClockMarginMs = 5000;
+
+}  // namespace
+
+int runVerifier(const std::vector<std::string>& arguments) {
+  static Limits limits;
+  if (arguments.size() != 4) return 2;
+  limits.memoryBytes = std::stoull(arguments[0]);
+  limits.baseCpuSeconds = static_cast<unsigned>(std::stoul(arguments[1]));
+  limits.cpuSecondsPerHour = static_cast<unsigned>(std::stoul(arguments[2]));
+  limits.niceness = std::stoi(arguments[3]);
+  if (limits.niceness > 0) setpriority(PRIO_PROCESS, 0, limits.niceness);
+  processLimits = &limits;
+#if !defined(__SANITIZE_ADDRESS__)
+  // The address sanitizer reserves far more address space than any limit would allow.
+  rlimit memory{limits.memoryBytes, limits.memoryBytes};
+  setrlimit(RLIMIT_AS, &memory);
+#endif
+  for (std::string header;;) {
+    if (!readLine(0, header)) return 0;
+    Expected expected;
+    std::size_t playerBytes = 0, earlierBytes = 0, textBytes = 0;
+    std::istringstream fields(header);
+    if (!(fields >> expected.seed >> expected.maxGameUs >> playerBytes >> earlierBytes >>
+          textBytes) ||
+        playerBytes > 65536 || earlierBytes > replay::Recording::maxBytes ||
+        textBytes > replay::Recording::maxBytes)
+      return 2;
+    allowCpu(limits.baseCpuSeconds);
+    expected.player.resize(playerBytes);
+    expected.earlier.resize(earlierBytes);
+    std::string text(textBytes, '\0');
+    if (!readAll(0, expected.player.data(), playerBytes) ||
+        !readAll(0, expected.earlier.data(), earlierBytes) || !readAll(0, text.data(), textBytes))
+      return 2;
+    // Past a limit the process dies here, and the server answers for it.
+    const std::string answer = encode(verify(text, expected));
+    const std::string framed = std::to_string(answer.size()) + "\n" + answer;
+    writeAll(1, framed);
+  }
+}
+
+Verifiers::Verifiers(std::string program, std::size_t running, std::size_t waiting, Limits limits)
+    : program_(std::move(program)), limits_(limits), waiting_(waiting) {
+  for (std::size_t i = 0; i < running; ++i) {
+    Process p = spawn();
+    // Each answers once before the server serves: one that cannot verify is found now.
+    if (p.pid < 0 || !ask(p, "", {})) {
+      retire(p);
+      for (Process& started : idle_) retire(started);
+      throw std::runtime_error("cannot start a verifying process of " + program_);
+    }
+    idle_.push_back(p);
+  }
+}
+
+Verifiers::~Verifiers() {
+  for (Process& p : idle_) retire(p);
+}
+
+Verifiers::Process Verifiers::spawn() {
+  int toChild[2], fromChild[2];
+  if (::pipe2(toChild, O_CLOEXEC) != 0) return {};
+  if (::pipe2(fromChild, O_CLOEXEC) != 0) {
+    ::close(toChild[0]);
+    ::close(toChild[1]);
+    return {};
+  }
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_adddup2(&files, toChild[0], 0);
+  posix_spawn_file_actions_adddup2(&files, fromChild[1], 1);
+  // Nothing of the server's (its port, its database) reaches the verifying process.
+  posix_spawn_file_actions_addclosefrom_np(&files, 3);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  const std::vector<std::string> args = {program_,
+                                         "--verifier",
+                                         std::to_string(limits_.memoryBytes),
+                                         std::to_string(limits_.baseCpuSeconds),
+                                         std::to_string(limits_.cpuSecondsPerHour),
+                                         std::to_string(limits_.niceness)};
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const int failed = posix_spawn(&pid, program_.c_str(), &files, &attributes, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&files);
+  posix_spawnattr_destroy(&attributes);
+  ::close(toChild[0]);
+  ::close(fromChild[1]);
+  if (failed) {
+    ::close(toChild[1]);
+    ::close(fromChild[0]);
+    return {};
+  }
+  return {pid, toChild[1], fromChild[0]};
+}
+
+void Verifiers::retire(Process& p) {
+  if (p.pid < 0) return;
+  ::close(p.in);
+  ::close(p.out);
+  ::kill(p.pid, SIGKILL);
+  while (::waitpid(p.pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  p = {};
+}
+
+std::optional<Verdict> Verifiers::ask(Process& p, std::string_view text, const Expected& e) {
+  if (p.pid < 0) return std::nullopt;
+  // The process reads the whole request before it answers: the writes cannot wait on it.
+  const std::string head = request(text, e);
+  writeAll(p.in, head);
+  writeAll(p.in, text);
+  // The process is held by its CPU limit; the wall clock bounds one that stops using the CPU.
+  const int waitMs = static_cast<int>(
+      (limits_.baseCpuSeconds * 2 + 25 * limits_.cpuSecondsPerHour) * 1000 + WallClockMarginMs);
+  std::string answer;
+  std::size_t expected = std::string::npos;
+  for (char buffer[4096]; answer.size() != expected;) {
+    pollfd ready{p.out, POLLIN, 0};
+    const int n = ::poll(&ready, 1, waitMs);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return std::nullopt;
+    const ssize_t got = ::read(p.out, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return std::nullopt;
+    answer.append(buffer, static_cast<std::size_t>(got));
+    const auto newline = answer.find('\n');
+    if (expected == std::string::npos && newline != std::string::npos) {
+      expected = newline + 1 + std::stoull(answer.substr(0, newline));
+    }
+    if (answer.size() > expected) return std::nullopt;
+  }
+  return decode(answer.substr(answer.find('\n') + 1));
+}
+
+Verdict Verifiers::verify(std::string_view text, const Expected& expected) {
+  Process p;
+  {
+    std::unique_lock lock(mutex_);
+    if (idle_.empty() && inLine_ >= waiting_)
+      return refuse(503, "the server is busy; try again shortly");
+    ++inLine_;
+    free_.wait(lock, [this] { return !idle_.empty(); });
+    --inLine_;
+    p = idle_.back();
+    idle_.pop_back();
+  }
+  std::optional<Verdict> verdict = ask(p, text, expected);
+  if (!verdict) {
+    // It broke a limit (or died): a fresh process takes its turn from now on.
+    retire(p);
+    p = spawn();
+  }
+  {
+    std::lock_guard lock(mutex_);
+    idle_.push_back(p);
+  }
+  free_.notify_one();
+  if (!verdict)
+    return refuse(422, "the recording could not be replayed within the server's limits");
+  return *verdict;
+}
+
+}  // namespace server

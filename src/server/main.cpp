@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: MIT
+// cavewing-server: one table for everyone. Issues each sitting its seed, replays every sitting it
+// is sent before it ranks a game, and serves the page.
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <iostream>
+#include <thread>
+
+#include "server/Http.h"
+#include "server/Service.h"
+#include "server/Store.h"
+#include "server/Verify.h"
+
+namespace {
+
+constexpr const char* Usage = R"(Usage: cavewing-server [OPTION]...
+Hosts Cavewing online: one high-score table for every player, each game replayed before it ranks.
+
+  --listen ADDR             the address to serve on (default 127.0.0.1)
+  --port N                  the port (default 8080; 0 for any free one)
+  --db FILE                 the SQLite database (default cavewing-scores.sqlite)
+  --db postgresql://...     a PostgreSQL database, which several servers may share
+  --web DIR                 serve the page from DIR (the WebAssembly build's folder)
+  --user NAME               started as root, serve as NAME (default nobody)
+  --workers N               replays at a time (default: the processors)
+  --queue N                 replays waiting at most (default 64)
+  --time-slack SECONDS      game time allowed beyond the real time since the seed (default 5)
+  --sittings-per-minute N   new sittings per address (default 30)
+  --games-per-minute N      submissions per address (default 120)
+  --help, --version
+)";
+
+struct Options {
+  std::string listen = "127.0.0.1";
+  int port = 8080;
+  std::string db = "cavewing-scores.sqlite";
+  std::string web;
+  std::string user = "nobody";
+  std::size_t workers = std::max(1u, std::thread::hardware_concurrency());
+  std::size_t queue = 64;
+  double slackSeconds = 5;
+  double sittingsPerMinute = 30, gamesPerMinute = 120;
+};
+
+bool number(const std::string& text, double& value, double lo, double hi) {
+  try {
+    std::size_t used = 0;
+    value = std::stod(text, &used);
+    return used == text.size() && value >= lo && value <= hi;
+  } catch (...) {
+    return false;
+  }
+}
+
+// 0 to serve, 1 when the program is done (help, version), 2 for a mistake.
+int parse(int argc, char* argv[], Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help") {
+      std::cout << Usage;
+      return 1;
+    }
+    if (arg == "--version") {
+      std::cout << "cavewing-server " CAVEWING_VERSION "\n";
+      return 1;
+    }
+    if (i + 1 >= argc) {
+      std::cerr << "cavewing-server: unknown option or missing value: " << arg << "\n";
+      return 2;
+    }
+    const std::string value = argv[++i];
+    double n = 0;
+    bool ok = true;
+    if (arg == "--listen")
+      o.listen = value;
+    else if (arg == "--db")
+      o.db = value;
+    else if (arg == "--web")
+      o.web = value;
+    else if (arg == "--user")
+      o.user = value;
+    else if (arg == "--port" && (ok = number(value, n, 0, 65535)))
+      o.port = int(n);
+    else if (arg == "--workers" && (ok = number(value, n, 1, 1024)))
+      o.workers = std::size_t(n);
+    else if (arg == "--queue" && (ok = number(value, n, 0, 100000)))
+      o.queue = std::size_t(n);
+    else if (arg == "--time-slack" && (ok = number(value, n, 0, 1e6)))
+      o.slackSeconds = n;
+    else if (arg == "--sittings-per-minute" && (ok = number(value, n, 0.01, 1e9)))
+      o.sittingsPerMinute = n;
+    else if (arg == "--games-per-minute" && (ok = number(value, n, 0.01, 1e9)))
+      o.gamesPerMinute = n;
+    else if (ok) {
+      std::cerr << "cavewing-server: unknown option: " << arg << "\n";
+      return 2;
+    }
+    if (!ok) {
+      std::cerr << "cavewing-server: bad value for " << arg << ": " << value << "\n";
+      return 2;
+    }
+  }
+  return 0;
+}
+
+// Started as root, the server becomes `user` for good before it opens anything.
+bool dropRoot(const std::string& user) {
+  if (::geteuid() != 0) return true;
+  const passwd* pw = ::getpwnam(user.c_str());
+  if (!pw || pw->pw_uid == 0) {
+    std::cerr << "cavewing-server: will not serve as root, and there is no user " << user << "\n";
+    return false;
+  }
+  const uid_t uid = pw->pw_uid;
+  const gid_t gid = pw->pw_gid;
+  if (::setgroups(0, nullptr) != 0 || ::setresgid(gid, gid, gid) != 0 ||
+      ::setresuid(uid, uid, uid) != 0 || ::setuid(0) == 0) {
+    std::cerr << "cavewing-server: cannot become " << user << ": " << std::strerror(errno) << "\n";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  // A verifying process of a running server (see server::Verifiers).
+  if (argc >= 2 && std::string(argv[1]) == "--verifier")
+    return server::runVerifier({argv + 2, argv + argc});
+  Options options;
+  if (const int done = parse(argc, argv, options)) return done == 1 ? 0 : 2;
+  if (!dropRoot(options.user)) return 1;
+
+  // The signals that stop the server are taken by one thread, which stops it in good order.
+  sigset_t stopping;
+  sigemptyset(&stopping);
+  sigaddset(&stopping, SIGINT);
+  sigaddset(&stopping, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+
+  std::unique_ptr<server::Store> store;
+  try {
+    store = server::openStore(options.db);
+  } catch (const server::StoreError& e) {
+    std::cerr << "cavewing-server: " << e.what() << "\n";
+    return 1;
+  }
+  std::unique_ptr<server::Verifiers> verifiers, large;
+  try {
+    verifiers = std::make_unique<server::Verifiers>("/proc/self/exe", options.workers,
+                                                    options.queue, server::Limits{});
+    large =
+        std::make_unique<server::Verifiers>("/proc/self/exe", 1, 4, server::Limits{.niceness = 19});
+  } catch (const std::exception& e) {
+    std::cerr << "cavewing-server: " << e.what() << "\n";
+    return 1;
+  }
+  server::ServiceSettings settings;
+  settings.slackUs = static_cast<std::int64_t>(options.slackSeconds * 1e6);
+  server::Service service(*store, *verifiers, *large, settings);
+  server::Http http(service, {options.web, options.sittingsPerMinute, options.gamesPerMinute,
+                              std::max<std::size_t>(16, options.workers * 2)});
+  const int port = http.bind(options.listen, options.port);
+  if (port < 0) {
+    std::cerr << "cavewing-server: cannot listen on " << options.listen << " port " << options.port
+              << "\n";
+    return 1;
+  }
+  const bool v6 = options.listen.find(':') != std::string::npos;
+  std::cout << "cavewing-server: serving on http://" << (v6 ? "[" : "") << options.listen
+            << (v6 ? "]" : "") << ":" << port << "/" << std::endl;
+  std::thread stopper([&] {
+    int signal = 0;
+    sigwait(&stopping, &signal);
+    http.stop();
+  });
+  const bool served = http.listen();
+  // Stopped by a signal, or the listening failed: either way the stopper thread is released.
+  pthread_kill(stopper.native_handle(), SIGTERM);
+  stopper.join();
+  return served ? 0 : 1;
+}
