@@ -75,6 +75,7 @@ void Kit::stopDemo() {
 bool Kit::wentAway(bool timeRunning) {
   if (overlays_.standStill || !standsStillWhenAway(cabinet_, timeRunning)) return false;
   overlays_.standStill = true;
+  realTime_.stop();
   screen_.timeStands(true);
   screen_.changed();
   return true;

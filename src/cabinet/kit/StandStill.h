@@ -21,6 +21,8 @@ class RealTime {
 public:
   // Real time `realUs` is where the game stands now.
   void resume(std::int64_t realUs, const form::Clock& clock);
+  // Real time stops (a stand-still): it resumes at the next real time the game is to follow.
+  void stop() { started_ = false; }
   bool started() const { return started_; }
   // The real time the clock follows at `realUs` (the clock takes off what it dropped).
   std::int64_t followed(std::int64_t realUs) const { return realUs - realStartUs_ + gameStartUs_; }
