@@ -46,7 +46,7 @@ serve: web
 
 # The page's first frame and its cost per frame, in headless Chromium.
 web-bench: web
-	node --experimental-websocket bench/web-bench.mjs $(WEB)
+	node bench/web-bench.mjs $(WEB)
 
 # Only what the tests take from it: the headless replay for Node.
 web-headless: setup $(WEB)/build.ninja

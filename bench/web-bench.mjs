@@ -7,7 +7,7 @@
 // The first frame is timed from the navigation's start to the end of the first painting of the
 // canvas, on LOADS loads, each in a browser of its own with nothing cached, as a first visit is.
 //
-//   node --experimental-websocket bench/web-bench.mjs BUILD_WEB_FOLDER [FRAMES] [LOADS]
+//   node bench/web-bench.mjs BUILD_WEB_FOLDER [FRAMES] [LOADS]
 import {Browser} from '../tests/web/browser.mjs';
 
 const [folder, frames = '600', loads = '7'] = process.argv.slice(2);

@@ -182,7 +182,9 @@ public:
   // The player's name as GetUsername finds it in the environment, without setting userName.
   static std::string UserNameFrom(form::Host& host);
   void ReadScores();
-  void WriteScores();
+  // Whether the table was saved (and kept, where the front end keeps files beyond the program);
+  // a table that was not says why on standard error, once.
+  bool WriteScores();
   void CalculateHighScores();
   // The numeric value of a score's text, as the ranking reads it: the whole number it starts
   // with (after blanks, with an optional sign), else 0; beyond the range it holds at the ends.
@@ -195,7 +197,8 @@ public:
   void lblScores_Click(int Index);
   void lblTitle_Click();
   // "Cavewing.txt" in the program's folder, or in the player's data folder when the program's
-  // folder cannot be written; the file named on the command line wins.
+  // folder cannot be written; the file named on the command line wins. Empty when the table has
+  // no place: the program's folder cannot be written and the player has no data folder.
   std::string highScorePath();
 
   // ---- Help and About (src/help) -------------------------------------------------------------
@@ -207,6 +210,8 @@ private:
   // (src/scores).
   std::unique_ptr<form::KeptFile> heldTable;
   std::unique_ptr<form::KeptFile> openTable();
+  // Lets the held table go when the ranking saves nothing, saying once what was wrong with it.
+  void releaseTable();
 
   // Shared by start-up and New Game (src/app).
   void resetGameState();

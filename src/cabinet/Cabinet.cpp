@@ -69,6 +69,7 @@ Cabinet::Cabinet(form::Host& frontEnd, const replay::Recording& recording)
 Cabinet::~Cabinet() = default;
 
 void Cabinet::load() {
+  if (!replayed_) usePlayersTable();
   run([this] { form_.Form_Load(); });
   if (replayed_) {
     // Once the program has ended, nothing more reaches the form: not even the events recorded
@@ -142,6 +143,9 @@ bool Cabinet::replayOver() const { return !replayer_ || replayer_->finished(); }
 
 void Cabinet::stopReplay() {
   replayer_.reset();
+  // From here on the game is the player's: the player's name, the player's table.
+  replayed_ = nullptr;
+  leaveThrowAwayTable();
   run([this] { form_.mnuNew_Click(); });
 }
 
@@ -154,12 +158,34 @@ void Cabinet::startDemo() {
 void Cabinet::stopDemo() {
   if (!demo_) return;
   demo_.reset();
-  form_.throwAwayTable.reset();
+  leaveThrowAwayTable();
+  usePlayersTable();
   run([this] { form_.mnuNew_Click(); });
 }
 
 // The table is read from and saved to a text in memory: no file is touched.
-void Cabinet::useThrowAwayTable() { form_.throwAwayTable = std::string(); }
+void Cabinet::useThrowAwayTable() {
+  playersList_.clear();
+  for (const auto* column : {&form_.lblName, &form_.lblScores})
+    for (const form::Label& label : *column) playersList_.push_back(label.Caption);
+  form_.throwAwayTable = std::string();
+}
+
+void Cabinet::leaveThrowAwayTable() {
+  if (!form_.throwAwayTable) return;
+  form_.throwAwayTable.reset();
+  auto kept = playersList_.begin();
+  for (auto* column : {&form_.lblName, &form_.lblScores})
+    for (form::Label& label : *column) label.Caption = *kept++;
+}
+
+// The player's table, or one in memory for the sitting when it has no place on disk.
+void Cabinet::usePlayersTable() {
+  if (form_.highScorePath().empty())
+    useThrowAwayTable();
+  else
+    form_.throwAwayTable.reset();
+}
 
 void Cabinet::MsgBox(const std::string& prompt, const std::string& title) {
   // No one is at the window while the demo plays: a box would wait for no one, and time stands
@@ -181,7 +207,7 @@ float Cabinet::OuterWidth() {
 }
 
 std::string Cabinet::Environ(const std::string& name) {
-  // A replay plays as the recorded player.
+  // A replay plays as the recorded player, until the player stops it.
   if (replayed_) return name == "NWUSERNAME" ? replayed_->player : std::string();
   return frontEnd_.Environ(name);
 }

@@ -58,7 +58,8 @@ public:
   // not the player's: it is recorded only in the file asked for, and never as the best game.
   Cabinet(form::Host& frontEnd, const Sitting& sitting);
   // A replay: the recording (which must outlive the cabinet) plays back as it was played, as
-  // the recorded player and with a throw-away high-score table; input from the player stops it.
+  // the recorded player and with a throw-away high-score table; input from the player stops it
+  // and gives the game back to the player (not recorded: a recording begins at a start-up).
   Cabinet(form::Host& frontEnd, const replay::Recording& recording);
   ~Cabinet() override;
   Cabinet(const Cabinet&) = delete;
@@ -81,7 +82,8 @@ public:
   // with it), or replaying from grid point 0.
   void load();
   // The player's input, at the grid point reached: recorded and delivered. During a replay it
-  // stops the replay instead, and the game goes back to the ready phase.
+  // stops the replay instead: the game goes back to the ready phase and to the player, with the
+  // player's name and table.
   void input(Event event);
   // Runs one form handler with time standing still until it returns.
   void run(const std::function<void()>& handler);
@@ -113,6 +115,9 @@ private:
   void SetFocus(const form::CommandButton& button) override { frontEnd_.SetFocus(button); }
   void SetMousePointer(form::MousePointer pointer) override { frontEnd_.SetMousePointer(pointer); }
   double Timer() override { return frontEnd_.Timer(); }
+  bool Persist(const std::string& path, std::string& error) override {
+    return frontEnd_.Persist(path, error);
+  }
 
   void afterGridPoint();
   // Input at the grid point reached, recorded if the sitting is, and delivered.
@@ -123,6 +128,9 @@ private:
   void startRecording();
   void stopReplay();
   void useThrowAwayTable();
+  // Back to the player's table, with the list as the player's own reads left it.
+  void leaveThrowAwayTable();
+  void usePlayersTable();
 
   form::Host& frontEnd_;
   const replay::Recording* replayed_ = nullptr;
@@ -132,6 +140,9 @@ private:
   std::unique_ptr<Recorder> recorder_;
   std::unique_ptr<Replayer> replayer_;
   std::optional<Demo> demo_;
+  // The list's captions as the player's table left them, kept aside while a throw-away table
+  // fills the list: rows a table lacks keep their captions, and must not keep the throw-away's.
+  std::vector<std::string> playersList_;
   bool ended_ = false;
 };
 

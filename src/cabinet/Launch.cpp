@@ -4,7 +4,9 @@
 #include "cabinet/Launch.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <ostream>
 
@@ -24,6 +26,9 @@ int printed(std::ostream& out, std::ostream& err, const char* what) {
 
 int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const OpenWindow& openWindow) {
+  // A file that reaches the size limit (ulimit -f) fails its write with EFBIG, which the game
+  // handles as it does a full disk, instead of the signal ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   const CommandLine options = CommandLine::parse(args);
   switch (options.action) {
     case CommandLine::Action::Help:
@@ -42,19 +47,27 @@ int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   std::optional<replay::Recording> recording;
-  if (!options.replayFile.empty()) {
-    replay::ReadResult read = replay::readFile(options.replayFile);
-    if (!read.recording) {
-      err << "cavewing: " << options.replayFile << ": " << read.error << "\n";
-      return 2;
+  // A recording the reader accepts fits in little memory; a machine that has even less refuses
+  // it as it refuses a damaged one.
+  try {
+    if (!options.replayFile.empty()) {
+      replay::ReadResult read = replay::readFile(options.replayFile);
+      if (!read.recording) {
+        err << "cavewing: " << options.replayFile << ": " << read.error << "\n";
+        return 2;
+      }
+      recording = std::move(read.recording);
     }
-    recording = std::move(read.recording);
-  }
-  if (options.headless) {
-    const replay::Outcome outcome =
-        replay::replayHeadless(*recording, options.trace ? &out : nullptr);
-    replay::writeOutcome(out, outcome);
-    return printed(out, err, "outcome");
+    if (options.headless) {
+      const replay::Outcome outcome =
+          replay::replayHeadless(*recording, options.trace ? &out : nullptr);
+      replay::writeOutcome(out, outcome);
+      return printed(out, err, "outcome");
+    }
+  } catch (const std::bad_alloc&) {
+    out.flush();
+    err << "cavewing: " << options.replayFile << ": not enough memory to replay it\n";
+    return 2;
   }
   return openWindow(options, recording ? &*recording : nullptr);
 }

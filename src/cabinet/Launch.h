@@ -18,6 +18,7 @@ using OpenWindow =
     std::function<int(const CommandLine& options, const replay::Recording* recording)>;
 
 // Runs the program for `args` (the words after the program's name), writing to `out` and `err`
-// as to standard output and error; returns the exit status.
+// as to standard output and error; returns the exit status. A write past the file-size limit
+// fails from then on rather than ending the process.
 int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const OpenWindow& openWindow);

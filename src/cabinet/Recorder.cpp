@@ -19,7 +19,8 @@ using replay::Recording;
 namespace {
 
 constexpr const char* ScoreNote = "score ";
-// An event line is far shorter than this, so that a million of them stay within the file bound.
+// An event line is far shorter than this, so that the most events a recording may hold stay
+// within the file bound.
 constexpr std::size_t LongestEventLine = 128;
 static_assert(Recording::maxEvents * LongestEventLine + 64 * 1024 <= Recording::maxBytes);
 
@@ -31,10 +32,6 @@ std::int64_t keptScore(const std::string& path) {
   in.getline(line, sizeof line);
   if (std::string_view(line).rfind(std::string("# ") + ScoreNote, 0) != 0) return -1;
   return frmCavewing::ScoreValue(line + 2 + std::char_traits<char>::length(ScoreNote));
-}
-
-void warn(const std::string& path, const std::string& error) {
-  std::cerr << "cavewing: cannot keep the recording in " << path << ": " << error << "\n";
 }
 
 // The lines of `r` from its event `from` on, the end line included.
@@ -59,7 +56,24 @@ Recorder::Recorder(Recording header, std::string lastGamePath, std::string bestG
       bestGamePath_(std::move(bestGamePath)),
       bestScore_(keptScore(bestGamePath_)) {}
 
-void Recorder::stopAtBound(const char* which) {
+bool Recorder::kept(bool ok, const std::string& path, const std::string& error, bool& failing) {
+  // One line when keeping starts to fail (a full disk fails every try, and may take the last
+  // game's few bytes but not the best game's copy), none until both are kept again.
+  if (!ok && !lastFailing_ && !bestFailing_)
+    std::cerr << "cavewing: cannot keep the recording in " << path << ": " << error
+              << "; trying again every second\n";
+  failing = !ok;
+  return ok;
+}
+
+void Recorder::keepBest() {
+  std::string error;
+  const bool ok =
+      replay::writeFile(bestGamePath_, recording_, ScoreNote + std::to_string(bestScore_), error);
+  kept(ok, bestGamePath_, error, bestFailing_);
+}
+
+void Recorder::stopAtBound(const std::string& which) {
   if (!full_)
     std::cerr << "cavewing: the recording has reached " << which
               << "; the rest of this sitting is not recorded\n";
@@ -68,10 +82,12 @@ void Recorder::stopAtBound(const char* which) {
 
 void Recorder::record(const Event& event) {
   if (full_) return;
-  if (recording_.events.size() >= Recording::maxEvents ||
-      event.grid > Recording::maxDurationUs / recording_.systemTickUs) {
-    stopAtBound(recording_.events.size() >= Recording::maxEvents ? "a million events"
-                                                                 : "a day of play");
+  if (recording_.events.size() >= Recording::maxEvents) {
+    stopAtBound(std::to_string(Recording::maxEvents) + " events");
+    return save(event.grid);
+  }
+  if (event.grid > Recording::lastGrid(recording_.systemTickUs)) {
+    stopAtBound(Recording::longestSpan(recording_.systemTickUs));
     return save(event.grid);
   }
   recording_.events.push_back(event);
@@ -83,7 +99,7 @@ void Recorder::record(const Event& event) {
 }
 
 void Recorder::observe(const frmCavewing& f, std::int64_t grid) {
-  if (grid - gridOnDisk_ >= 1'000'000 / recording_.systemTickUs) save(grid);
+  if (grid - gridTried_ >= 1'000'000 / recording_.systemTickUs) save(grid);
   if (phaseOf(f) != Phase::Crashed) {
     savedThisGame_ = false;
     return;
@@ -95,42 +111,40 @@ void Recorder::observe(const frmCavewing& f, std::int64_t grid) {
   const std::int64_t score = frmCavewing::ScoreValue(f.lblScore.Caption);
   if (score > bestScore_ && !bestGamePath_.empty()) {
     bestScore_ = score;
-    std::string error;
-    if (!replay::writeFile(bestGamePath_, recording_, ScoreNote + std::to_string(score), error))
-      warn(bestGamePath_, error);
+    keepBest();
   }
 }
 
 void Recorder::save(std::int64_t grid) {
   if (!started_ || lastGamePath_.empty() || closed_) return;
-  const std::int64_t lastGrid = Recording::maxDurationUs / recording_.systemTickUs;
+  const std::int64_t lastGrid = Recording::lastGrid(recording_.systemTickUs);
   if (grid > lastGrid) {
-    stopAtBound("a day of play");
+    stopAtBound(Recording::longestSpan(recording_.systemTickUs));
     grid = lastGrid;
   }
+  gridTried_ = grid;
   recording_.endGrid = grid;
   std::string error;
+  // What fails (a full disk, the file-size limit) leaves the file as it was: the last game on
+  // disk plays as far as it got, and the next try writes everything since.
   if (!lastGame_.started()) {
     std::ostringstream text;
     replay::write(text, recording_);
-    if (!lastGame_.start(lastGamePath_, text.str(), error)) {
-      warn(lastGamePath_, error);
-      lastGamePath_.clear();  // said once; the sitting goes on unrecorded on disk
+    if (!kept(lastGame_.start(lastGamePath_, text.str(), error), lastGamePath_, error,
+              lastFailing_))
       return;
-    }
     endLineAt_ = text.str().size() - endLineLength(recording_);
   } else {
     const std::string lines = linesFrom(recording_, eventsOnDisk_);
-    if (!lastGame_.writeAt(endLineAt_, lines, error)) {
-      warn(lastGamePath_, error);
+    if (!kept(lastGame_.writeAt(endLineAt_, lines, error), lastGamePath_, error, lastFailing_))
       return;
-    }
     endLineAt_ += lines.size() - endLineLength(recording_);
   }
   eventsOnDisk_ = recording_.events.size();
-  gridOnDisk_ = grid;
   // A full recording ends where it reached its bounds: the reader accepts no more.
   closed_ = full_;
+  // A best game the disk refused is kept now that it takes the last game again.
+  if (bestFailing_) keepBest();
 }
 
 }  // namespace cabinet

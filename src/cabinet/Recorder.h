@@ -34,7 +34,11 @@ public:
   bool full() const { return full_; }
 
 private:
-  void stopAtBound(const char* which);
+  void stopAtBound(const std::string& which);
+  // Notes in `failing` whether keeping a file failed, saying so once when keeping starts to fail;
+  // returns `ok`.
+  bool kept(bool ok, const std::string& path, const std::string& error, bool& failing);
+  void keepBest();
 
   replay::Recording recording_;
   std::string lastGamePath_, bestGamePath_;
@@ -45,8 +49,10 @@ private:
   bool closed_ = false;  // full, and its end is on disk
   form::GrowingFile lastGame_;
   std::size_t eventsOnDisk_ = 0;
-  std::size_t endLineAt_ = 0;  // where the end line of the last game on disk starts
-  std::int64_t gridOnDisk_ = -1;
+  std::size_t endLineAt_ = 0;    // where the end line of the last game on disk starts
+  std::int64_t gridTried_ = -1;  // when the last game on disk was last brought up to date, or tried
+  bool lastFailing_ = false;     // the last try to keep the last game failed
+  bool bestFailing_ = false;     // ... the best game: it is still to be kept
 };
 
 }  // namespace cabinet

@@ -36,6 +36,14 @@ public:
   virtual void SetMousePointer(MousePointer pointer) = 0;
   // Seconds since midnight, with fractions.
   virtual double Timer() = 0;
+  // Makes a file just saved outlast the program. On a desktop a saved file does, and there is
+  // nothing to do; the page keeps its files in the browser's storage, which may refuse (full).
+  // False, with why, when it could not: the save then counts as failed.
+  virtual bool Persist(const std::string& path, std::string& error) {
+    (void)path;
+    (void)error;
+    return true;
+  }
 };
 
 }  // namespace form

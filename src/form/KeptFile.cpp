@@ -10,11 +10,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 namespace form {
 
@@ -35,18 +37,75 @@ std::string tempPrefix(const std::string& path) {
   return "." + fs::path(path).filename().string() + TempMark;
 }
 
-// The file a chain of symbolic links ends at (the path itself when it is no link).
-std::string followLinks(std::string path) {
+// How long a save waits for another player's lock while the file does not change. A reader's
+// lock is never followed by a save of its own, so a reader who holds it for good is waited for
+// briefly; a save under way (a writer's lock) may take longer on a busy disk. Other players'
+// saves that go through restart the wait, up to a bound that no string of saves outlasts.
+constexpr auto ReaderWait = std::chrono::seconds(2);
+constexpr auto SaverWait = std::chrono::seconds(10);
+constexpr auto LockWaitAtMost = std::chrono::seconds(30);
+
+// Whether the lock that keeps `fd` from `wanted` is a reader's (not a save's, nor one let go
+// since).
+bool heldByReader(int fd, const struct flock& wanted) {
+  struct flock holder = wanted;
+  return ::fcntl(fd, F_GETLK, &holder) == 0 && holder.l_type == F_RDLCK;
+}
+
+// In a sticky folder anyone may make a link, but only the player's own links and the folder
+// owner's are followed: the kernel's rule for the links it follows, which reading them by hand
+// would bypass. Otherwise a link planted there would have a save write over the player's files.
+bool mayFollow(const std::string& link, const struct stat& linkStat, std::string& error) {
+  struct stat folder {};
+  if (::stat(folderOf(link).c_str(), &folder) != 0 || (folder.st_mode & S_ISVTX) == 0) return true;
+  if (linkStat.st_uid == ::geteuid() || linkStat.st_uid == folder.st_uid) return true;
+  error = "not following " + link + ": a link of another user's in a shared sticky folder";
+  return false;
+}
+
+// The file a chain of symbolic links ends at (the path itself when it is no link); false (with
+// `error`) when a link may not be followed.
+bool followLinks(std::string path, std::string& target, std::string& error) {
   for (int hops = 0; hops < 40; ++hops) {
+    target = path;
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char target[PATH_MAX];
-    const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
-    if (n < 0) return path;
-    const fs::path next(std::string(target, static_cast<std::size_t>(n)));
-    path = next.is_absolute() ? next.string() : (fs::path(folderOf(path)) / next).string();
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    if (!mayFollow(path, st, error)) return false;
+    char next[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), next, sizeof next - 1);
+    if (n < 0) return true;
+    const fs::path hop(std::string(next, static_cast<std::size_t>(n)));
+    path = hop.is_absolute() ? hop.string() : (fs::path(folderOf(path)) / hop).string();
   }
-  return path;  // a loop: opening it fails with the system's reason
+  target = path;
+  return true;  // a loop: opening it fails with the system's reason
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool sameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// Whether a save went through between the two looks at the file: a new copy renamed into place,
+// or the same file written over.
+bool saveWentThrough(const struct stat& before, const struct stat& after) {
+  return !sameFile(before, after) || before.st_size != after.st_size ||
+         !sameTime(before.st_mtim, after.st_mtim) || !sameTime(before.st_ctim, after.st_ctim);
+}
+
+// Whether the player may remove `st`, a file in `folder`: a sticky folder lets only the file's
+// owner, the folder's owner and root remove it.
+bool mayRemove(const std::string& folder, const struct stat& dir, const struct stat& st) {
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return false;
+  const uid_t self = ::geteuid();
+  return (dir.st_mode & S_ISVTX) == 0 || self == 0 || st.st_uid == self || dir.st_uid == self;
+}
+
+bool newer(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
 }
 
 // The mode bits decide, not access(), which says yes to root whatever they say.
@@ -107,9 +166,9 @@ CopyResult writeCopy(const std::string& finalPath, const std::function<bool(int)
   std::string temp = (fs::path(folder) / (tempPrefix(finalPath) + "XXXXXX")).string();
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) {
-    const bool denied = errno == EACCES || errno == EPERM;
+    const bool denied = errno == EACCES || errno == EPERM || errno == EROFS;
     error = reason("cannot write in " + folder);
-    return denied && like ? CopyResult::NotHere : CopyResult::Failed;
+    return denied ? CopyResult::NotHere : CopyResult::Failed;
   }
   const auto give_up = [&](const std::string& what, CopyResult result) {
     error = reason(what);
@@ -131,9 +190,11 @@ CopyResult writeCopy(const std::string& finalPath, const std::function<bool(int)
     return CopyResult::Failed;
   }
   if (::rename(temp.c_str(), finalPath.c_str()) != 0) {
+    // A sticky folder keeps another player's file under that name.
+    const bool denied = errno == EACCES || errno == EPERM;
     error = reason("cannot replace " + finalPath);
     ::unlink(temp.c_str());
-    return CopyResult::Failed;
+    return denied ? CopyResult::NotHere : CopyResult::Failed;
   }
   syncFolder(folder);
   return CopyResult::Done;
@@ -142,7 +203,10 @@ CopyResult writeCopy(const std::string& finalPath, const std::function<bool(int)
 }  // namespace
 
 KeptFile::KeptFile(std::string path, std::size_t maxBytes) : path_(std::move(path)) {
-  target_ = followLinks(path_);
+  if (!followLinks(path_, target_, error_)) {
+    state_ = State::Failed;
+    return;
+  }
   open();
   if (fd_ < 0) return;
   locked_ = lock();
@@ -162,9 +226,11 @@ void KeptFile::open() {
     error_ = target_ + " is not a regular file";
     return;
   }
-  // Non-blocking, so that a pipe slipped into the file's place cannot hang the game.
+  // Non-blocking, so that a pipe slipped into the file's place cannot hang the game. Created only
+  // when it is not there: a sticky folder may refuse O_CREAT on another player's file.
   constexpr int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-  fd_ = ::open(target_.c_str(), O_RDWR | O_CREAT | flags, 0644);
+  fd_ = ::open(target_.c_str(), O_RDWR | flags);
+  if (fd_ < 0 && errno == ENOENT) fd_ = ::open(target_.c_str(), O_RDWR | O_CREAT | flags, 0644);
   writable_ = fd_ >= 0;
   if (fd_ < 0 && (errno == EACCES || errno == EPERM || errno == EROFS))
     fd_ = ::open(target_.c_str(), O_RDONLY | flags);
@@ -184,39 +250,56 @@ void KeptFile::open() {
   writable_ = writable_ && modeAllowsWriting(fd_, st);
 }
 
+// Polled rather than waited for, so that a lock held for good costs a bounded wait. While it
+// waits, a save by another player may rename a new file into place: the lock is then tried on the
+// file that is there now, and a save never goes on with a lock on a file no longer there.
 bool KeptFile::lock() {
-  for (int attempt = 0; attempt < 100; ++attempt) {
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  auto quietSince = start;
+  struct stat seen {};
+  for (;;) {
     struct flock whole {};
     whole.l_type = writable_ ? F_WRLCK : F_RDLCK;
     whole.l_whence = SEEK_SET;
-    while (::fcntl(fd_, F_SETLKW, &whole) != 0) {
-      if (errno == EINTR) continue;
+    const bool got = ::fcntl(fd_, F_SETLK, &whole) == 0;
+    if (!got && errno == EINTR) continue;
+    if (!got && errno != EACCES && errno != EAGAIN) {
       // A file system without locks: the save goes on unguarded rather than not at all.
       error_ = reason("cannot lock " + target_);
       return false;
     }
-    // Another player's save may have renamed a new table into place while this one waited:
-    // the lock must be on the file that is there now.
     struct stat held {
     }, now{};
-    if (::fstat(fd_, &held) == 0 && ::stat(target_.c_str(), &now) == 0 &&
-        held.st_dev == now.st_dev && held.st_ino == now.st_ino)
-      return true;
-    ::close(fd_);
-    fd_ = -1;
-    open();
-    if (fd_ < 0) return false;
+    const bool current =
+        ::fstat(fd_, &held) == 0 && ::stat(target_.c_str(), &now) == 0 && sameFile(held, now);
+    if (got && current) return true;
+    const auto time = Clock::now();
+    if (saveWentThrough(seen, now)) {
+      seen = now;
+      quietSince = time;
+    }
+    if (!current) {
+      ::close(fd_);  // releases a lock on the old file
+      fd_ = -1;
+      open();
+      if (fd_ < 0) return false;
+    }
+    const auto quietLimit = !got && current && heldByReader(fd_, whole) ? ReaderWait : SaverWait;
+    if (time - quietSince >= quietLimit || time - start >= LockWaitAtMost) {
+      lockMissed_ = true;
+      error_ = "could not lock " + target_ + " in time: another player holds it";
+      return false;
+    }
+    if (current) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-  return false;
 }
 
 void KeptFile::read(std::size_t maxBytes) {
-  // A backup left behind means an in-place save was cut short: the backup is the whole table.
-  int from = fd_;
+  // A backup left by an in-place save cut short is the whole table.
+  const int backupFd = openTrustedBackup();
+  const int from = backupFd >= 0 ? backupFd : fd_;
   const std::string backup = backupPath(target_);
-  const int backupFd = ::open(backup.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  struct stat st {};
-  if (backupFd >= 0 && ::fstat(backupFd, &st) == 0 && S_ISREG(st.st_mode)) from = backupFd;
   text_.resize(maxBytes);
   std::size_t got = 0;
   state_ = State::Read;
@@ -235,6 +318,52 @@ void KeptFile::read(std::size_t maxBytes) {
   if (backupFd >= 0) ::close(backupFd);
 }
 
+// The backup, when it is sound evidence of an in-place save cut short; otherwise -1, and a notice
+// when one is there.
+int KeptFile::openTrustedBackup() {
+  const std::string backup = backupPath(target_);
+  const int fd = ::open(backup.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    const int why = errno;  // a link in its place, or one the player may not read
+    struct stat st {};
+    if (::lstat(backup.c_str(), &st) == 0)
+      notice_ = "ignoring " + backup + ": " + std::strerror(why);
+    return -1;
+  }
+  const std::string doubt = backupDoubt(fd);
+  if (doubt.empty()) {
+    backupTrusted_ = true;
+    return fd;
+  }
+  notice_ = "ignoring " + backup + ": " + doubt;
+  ::close(fd);
+  return -1;
+}
+
+// Why the backup open at `backupFd` is no trace of this file's save cut short ("" when it is).
+std::string KeptFile::backupDoubt(int backupFd) const {
+  const std::string folder = folderOf(target_);
+  struct stat backup {
+  }, table{}, dir{};
+  if (::fstat(backupFd, &backup) != 0 || ::fstat(fd_, &table) != 0 ||
+      ::stat(folder.c_str(), &dir) != 0)
+    return reason("cannot look");
+  if (!S_ISREG(backup.st_mode)) return "not a regular file";
+  if (backup.st_nlink != 1) return "it has other names";
+  // A save makes its backup before it writes the file.
+  if (newer(backup.st_mtim, table.st_mtim)) return "it is newer than the table";
+  // The file's owner, the player, or (in a group's folder, not a sticky one all may write) a
+  // player of its group who may write it.
+  const bool sticky = (dir.st_mode & S_ISVTX) != 0;
+  const bool ownedAsSaved =
+      backup.st_uid == table.st_uid || backup.st_uid == ::geteuid() ||
+      (!sticky && backup.st_gid == table.st_gid && (table.st_mode & S_IWGRP) != 0);
+  if (!ownedAsSaved) return "it was not left by a player who may write the table";
+  // One that could not be removed would steer every later save.
+  if (!mayRemove(folder, dir, backup)) return "this player could not remove it";
+  return {};
+}
+
 bool KeptFile::fail(const std::string& what) {
   error_ = what;
   return false;
@@ -243,6 +372,7 @@ bool KeptFile::fail(const std::string& what) {
 bool KeptFile::save(std::string_view contents) {
   if (state_ == State::Failed) return fail("not saved, the file could not be read: " + error_);
   if (fd_ >= 0 && !writable_) return fail(target_ + " is read-only: not saved");
+  if (lockMissed_) return fail("not saved, " + error_);
   if (locked_ && writable_) clearStaleCopies();
   if (state_ == State::Missing) {
     const auto fill = [&](int fd) { return writeAllAt(fd, contents, 0); };
@@ -258,25 +388,61 @@ bool KeptFile::save(std::string_view contents) {
     saved = result == CopyResult::Done;
   }
   if (!saved && !writeInPlace(contents)) return false;
-  ::unlink(backupPath(target_).c_str());
-  return true;
+  return dropBackup();
 }
 
 // Another player's file keeps its owner, group and mode only if it stays the same file: its old
-// contents go to the backup first, then the new ones are written over them.
+// contents go to the backup first, then the new ones are written over them. Where no backup can
+// be made, it is written over all the same: the lock keeps other saves and readers out until it
+// is through, its room is reserved first (a full disk refuses before a byte changes), and the new
+// contents come before the cut, so that a save stopped between the two leaves the whole new table
+// followed by an old tail, which a reader never reaches.
+namespace {
+
+// Makes room for `size` bytes before the old contents are written over; the page's files live in
+// memory (WebAssembly has no fallocate), where there is no disk to fill.
+int reserve(int fd, off_t size) {
+#ifdef __EMSCRIPTEN__
+  (void)fd;
+  (void)size;
+  return 0;
+#else
+  return ::fallocate(fd, 0, 0, size);
+#endif
+}
+
+}  // namespace
+
 bool KeptFile::writeInPlace(std::string_view contents) {
-  const std::string backup = backupPath(target_);
-  struct stat st {};
-  // A backup that is still there is the whole table from before a cut-short save: it stays.
-  if (::lstat(backup.c_str(), &st) != 0) {
+  // A trusted backup is the whole table from before a save cut short: it stays.
+  if (!backupTrusted_) {
     const auto fill = [&](int fd) { return copyAll(fd_, fd); };
-    if (writeCopy(backup, fill, nullptr, error_) != CopyResult::Done) return false;
+    std::string why;
+    const CopyResult made = writeCopy(backupPath(target_), fill, nullptr, why);
+    if (made == CopyResult::Failed) return fail(why);
+    madeBackup_ = made == CopyResult::Done;
+  }
+  const auto size = static_cast<off_t>(contents.size());
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) return fail(reason("cannot look at " + target_));
+  if (size > st.st_size && reserve(fd_, size) != 0 && errno != EOPNOTSUPP) {
+    fail(reason("cannot make room in " + target_));
+    if (madeBackup_) ::unlink(backupPath(target_).c_str());  // the table is as it was
+    return false;
   }
   if (!writeAllAt(fd_, contents, 0)) return fail(reason("cannot write " + target_));
-  if (::ftruncate(fd_, static_cast<off_t>(contents.size())) != 0)
-    return fail(reason("cannot write " + target_));
+  if (::ftruncate(fd_, size) != 0) return fail(reason("cannot write " + target_));
   if (::fsync(fd_) != 0) return fail(reason("cannot flush " + target_));
   return true;
+}
+
+// After a save the backup must go, or the next read would take the old table from it. Another
+// player's file that no reader trusts may stay.
+bool KeptFile::dropBackup() {
+  const std::string backup = backupPath(target_);
+  if (::unlink(backup.c_str()) == 0 || errno == ENOENT) return true;
+  if (!backupTrusted_ && !madeBackup_) return true;
+  return fail(reason("saved, but cannot remove " + backup + ", which holds the old table"));
 }
 
 // Under the lock no other save is under way, so every temporary copy of this file is debris.
@@ -295,11 +461,47 @@ void KeptFile::clearStaleCopies() {
   ::closedir(dir);
 }
 
-bool keepFile(const std::string& path, std::string_view contents, std::string& error) {
+namespace {
+
+// Saves `contents` as the whole of `path` by KeptFile's rules, and names the file itself in
+// `target`. A save that fails leaves no empty file behind where there was none: an empty
+// recording would not play, and the disk that refused it is full already.
+bool saveWhole(const std::string& path, std::string_view contents, std::string& error,
+               std::string& target) {
+  struct stat st {};
+  const bool existed = ::stat(path.c_str(), &st) == 0;
   KeptFile file(path, 0);
-  const bool saved = file.save(contents);
-  if (!saved) error = file.error();
-  return saved;
+  target = file.target();
+  if (file.save(contents)) return true;
+  error = file.error();
+  // Removed under the lock, before another save could have filled it.
+  if (!existed && ::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
+    ::unlink(target.c_str());
+  return false;
+}
+
+// The bytes of the file from `offset` to its end.
+bool readFrom(int fd, std::size_t offset, std::string& text) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  const auto size = static_cast<std::size_t>(st.st_size);
+  text.assign(size > offset ? size - offset : 0, '\0');
+  std::size_t got = 0;
+  while (got < text.size()) {
+    const ssize_t n =
+        ::pread(fd, text.data() + got, text.size() - got, static_cast<off_t>(offset + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    got += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool keepFile(const std::string& path, std::string_view contents, std::string& error) {
+  std::string target;
+  return saveWhole(path, contents, error, target);
 }
 
 GrowingFile::~GrowingFile() {
@@ -309,15 +511,9 @@ GrowingFile::~GrowingFile() {
 bool GrowingFile::start(const std::string& path, std::string_view contents, std::string& error) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  {
-    KeptFile file(path, 0);
-    if (!file.save(contents)) {
-      error = file.error();
-      return false;
-    }
-    target_ = file.target();
-  }
-  fd_ = ::open(target_.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (!saveWhole(path, contents, error, target_)) return false;
+  // Read as well as written: a write the disk takes only in part is put back from what it read.
+  fd_ = ::open(target_.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   struct stat st {};
   if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
     ::close(fd_);
@@ -329,9 +525,19 @@ bool GrowingFile::start(const std::string& path, std::string_view contents, std:
 }
 
 bool GrowingFile::writeAt(std::size_t offset, std::string_view text, std::string& error) {
+  std::string replaced;
+  if (!readFrom(fd_, offset, replaced)) {
+    error = reason("cannot read " + target_);
+    return false;
+  }
   const auto end = static_cast<off_t>(offset + text.size());
   if (writeAllAt(fd_, text, static_cast<off_t>(offset)) && ::ftruncate(fd_, end) == 0) return true;
   error = reason("cannot write " + target_);
+  // A full disk or the file-size limit took part of it: what it replaced goes back over bytes
+  // the file already held, and the rest is cut off, neither of which needs more room.
+  if (!writeAllAt(fd_, replaced, static_cast<off_t>(offset)) ||
+      ::ftruncate(fd_, static_cast<off_t>(offset + replaced.size())) != 0)
+    error += "; and it could not be put back";
   return false;
 }
 

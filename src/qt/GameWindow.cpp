@@ -7,10 +7,11 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QStandardPaths>
 #include <QTime>
 #include <QTimer>
+#include <iostream>
 
+#include "form/DataFolder.h"
 #include "qt/PlayerInput.h"
 #include "qt/StandStill.h"
 #include "qt/WindowState.h"
@@ -152,7 +153,12 @@ void GameWindow::End() {
 std::string GameWindow::AppPath() { return QCoreApplication::applicationDirPath().toStdString(); }
 
 std::string GameWindow::UserDataPath() {
-  return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+  // Once: the environment stays as it was, and a missing home is said once.
+  if (!userDataPath_)
+    userDataPath_ = form::userDataFolder(
+        QApplication::applicationName().toStdString(),
+        [this](const std::string& name) { return Environ(name); }, std::cerr);
+  return *userDataPath_;
 }
 
 std::string GameWindow::Environ(const std::string& name) {

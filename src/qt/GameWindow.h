@@ -9,6 +9,8 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "app/CommandLine.h"
@@ -88,4 +90,5 @@ private:
   StandStill* standStill_ = nullptr;
   float outerWidth_;  // what the rules read at load: the layout's width, whatever the frame
   bool ended_ = false;
+  std::optional<std::string> userDataPath_;  // worked out once, when first asked for
 };

@@ -9,6 +9,8 @@
 #include <QSettings>
 #include <algorithm>
 
+#include "form/DataFolder.h"
+
 namespace {
 
 constexpr auto GeometryKey = "window/geometry";
@@ -17,12 +19,20 @@ QSettings settings() {
   return QSettings(QSettings::NativeFormat, QSettings::UserScope, "cavewing", "cavewing");
 }
 
+// Without a configuration folder of the player's (no usable home), nothing is remembered.
+bool hasConfigFolder() {
+  const auto environ = [](const std::string& name) {
+    return qEnvironmentVariable(name.c_str()).toStdString();
+  };
+  return !form::xdgBaseFolder(environ, "XDG_CONFIG_HOME", ".config").empty();
+}
+
 }  // namespace
 
 WindowState::WindowState(QMainWindow& window, bool wide)
     : QObject(&window),
       window_(window),
-      remember_(!wide),
+      remember_(!wide && hasConfigFolder()),
       fullScreen_(new QAction("Full Screen", &window)) {
   fullScreen_->setShortcut(Qt::Key_F11);
   fullScreen_->setShortcutContext(Qt::WindowShortcut);

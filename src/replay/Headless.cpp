@@ -46,7 +46,7 @@ void writeJsonString(std::ostream& out, const std::string& text) {
 }  // namespace
 
 void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
-                const std::vector<float>& drawn) {
+                const std::vector<float>& drawn, const std::string* tableWritten) {
   auto flag = [](bool b) { return b ? "true" : "false"; };
   out << "{\"grid\":" << grid << ",\"shptunnel\":[";
   for (int i = 0; i <= frmCavewing::LastFloorBlock; ++i) {
@@ -79,7 +79,12 @@ void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
       << ",\"mnuHelp\":" << flag(f.mnuHelp.Enabled)
       << ",\"mnuScores\":" << flag(f.mnuScores.Enabled) << "},\"random\":[";
   for (std::size_t i = 0; i < drawn.size(); ++i) out << (i ? "," : "") << drawn[i];
-  out << "]}\n";
+  out << "]";
+  if (tableWritten) {
+    out << ",\"WriteScores\":";
+    writeJsonString(out, *tableWritten);
+  }
+  out << "}\n";
 }
 
 Outcome replayHeadless(const Recording& recording, std::ostream* trace,
@@ -91,9 +96,16 @@ Outcome replayHeadless(const Recording& recording, std::ostream* trace,
   if (trace) trace->precision(9);
   cabinet.load();
   random.remember = trace != nullptr;
+  // The throw-away table as the rules last wrote it. A write always puts a new score in, so the
+  // text changes at every grid point where the rules write it, and only there.
+  std::string tableSeen = form.throwAwayTable.value_or(std::string());
   while (!cabinet.ended() && !cabinet.replayOver()) {
     cabinet.advanceTo(form.clock.now() + form.clock.systemTick());
-    if (trace) writeTrace(*trace, form, cabinet.grid(), random.drawn);
+    if (trace) {
+      const bool written = form.throwAwayTable && *form.throwAwayTable != tableSeen;
+      if (written) tableSeen = *form.throwAwayTable;
+      writeTrace(*trace, form, cabinet.grid(), random.drawn, written ? &tableSeen : nullptr);
+    }
     random.drawn.clear();
   }
   if (atEnd) atEnd(form);

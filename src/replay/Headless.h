@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <string>
 #include <vector>
 
 #include "replay/Recording.h"
@@ -21,9 +22,10 @@ struct Outcome {
 };
 
 // One JSON object, on one line, with the observable state of the game at a grid point under the
-// rules' own names, and the random values drawn at that grid point in order.
+// rules' own names, and the random values drawn at that grid point in order. At a grid point where
+// the rules wrote the high-score table, `tableWritten` is the text they wrote (its 30 lines).
 void writeTrace(std::ostream& out, const frmCavewing& form, std::int64_t grid,
-                const std::vector<float>& drawn);
+                const std::vector<float>& drawn, const std::string* tableWritten = nullptr);
 
 // Plays `recording` to its end (or to the program's end, if it ends on the way) in a cabinet,
 // which keeps the player's high-score table out of it (a throw-away one in memory). With

@@ -33,7 +33,6 @@ namespace {
 constexpr std::size_t MaxLineLength = 2 * form::records::maxFieldBytes + 64;
 constexpr std::size_t MaxEvents = Recording::maxEvents;
 constexpr std::int64_t MaxGrid = std::int64_t{1} << 40;
-constexpr std::int64_t MaxDurationUs = Recording::maxDurationUs;
 
 struct KindName {
   Event::Kind kind;
@@ -189,8 +188,8 @@ public:
           return fail("expected 'end GRID'");
         if (!r.events.empty() && r.endGrid < r.events.back().grid)
           return fail("the recording ends before its last event");
-        if (r.endGrid > MaxDurationUs / r.systemTickUs)
-          return fail("the recording is longer than a day");
+        if (r.endGrid > Recording::lastGrid(r.systemTickUs))
+          return fail("the recording is longer than " + Recording::longestSpan(r.systemTickUs));
         break;
       }
       Event e;
@@ -313,7 +312,37 @@ std::string exact(float value) {
   return text.str();
 }
 
+// A file's text, read as the reader goes: only a buffer of it is ever in memory. The reader
+// bounds how much it takes, so a file that grows while it is read is still bounded.
+class FileText : public std::streambuf {
+public:
+  explicit FileText(int fd) : fd_(fd) {}
+  const std::string& error() const { return error_; }
+
+protected:
+  int_type underflow() override {
+    for (;;) {
+      const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) error_ = std::string("cannot read the file: ") + std::strerror(errno);
+      if (n <= 0) return traits_type::eof();
+      setg(buffer_.data(), buffer_.data(), buffer_.data() + n);
+      return traits_type::to_int_type(buffer_[0]);
+    }
+  }
+
+private:
+  int fd_;
+  std::array<char, 65536> buffer_{};
+  std::string error_;
+};
+
 }  // namespace
+
+std::string Recording::longestSpan(std::int64_t systemTickUs) {
+  if (lastGrid(systemTickUs) == maxDurationUs / systemTickUs) return "a day of play";
+  return std::to_string(maxGridPoints) + " grid points (a day's at 64 a second)";
+}
 
 void write(std::ostream& out, const Recording& r) {
   out << "cavewing-replay " << Recording::version << "\n"
@@ -358,7 +387,6 @@ ReadResult readFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return refuse(std::string("cannot open the file: ") + std::strerror(errno));
   struct stat st {};
-  std::string text;
   std::string error;
   if (::fstat(fd, &st) != 0)
     error = std::string("cannot read the file: ") + std::strerror(errno);
@@ -368,19 +396,15 @@ ReadResult readFile(const std::string& path) {
     error = "it is not a regular file";
   else if (static_cast<std::uint64_t>(st.st_size) > Recording::maxBytes)
     error = "the recording is larger than " + std::to_string(Recording::maxBytes) + " bytes";
-  for (char buffer[65536]; error.empty();) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) error = std::string("cannot read the file: ") + std::strerror(errno);
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-    // A file that grows while it is read is still bounded.
-    if (text.size() > Recording::maxBytes) break;
+  ReadResult result;
+  if (error.empty()) {
+    FileText text(fd);
+    std::istream in(&text);
+    result = read(in);
+    error = text.error();
   }
   ::close(fd);
-  if (!error.empty()) return refuse(error);
-  std::istringstream in(std::move(text));
-  return read(in);
+  return error.empty() ? result : refuse(error);
 }
 
 bool writeFile(const std::string& path, const Recording& recording, const std::string& comment,

@@ -18,6 +18,7 @@
 // the wide one's. Such recordings are still read and play as before.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
@@ -32,11 +33,20 @@ namespace replay {
 
 struct Recording {
   static constexpr int version = 2;
-  // What the reader accepts, and so what the recorder keeps to: a sitting of a day at the most,
-  // a million events, and a file of at most maxBytes.
-  static constexpr std::size_t maxEvents = 1'000'000;
+  // What the reader accepts, and so what the recorder keeps to, so that any replay stays within
+  // 64 MiB and a few seconds: a sitting of a day at the most, and of no more grid points than a
+  // day has at the usual 64 a second (a finer grid costs as much work per grid point); hours of
+  // the busiest play in events; a file of at most maxBytes, read as it goes.
+  static constexpr std::size_t maxEvents = 250'000;
   static constexpr std::int64_t maxDurationUs = std::int64_t{86'400} * 1'000'000;
-  static constexpr std::size_t maxBytes = 128u << 20;
+  static constexpr std::int64_t maxGridPoints = std::int64_t{86'400} * 64;
+  static constexpr std::size_t maxBytes = 32u << 20;
+  // The last grid point a recording on a grid of `systemTickUs` may reach.
+  static constexpr std::int64_t lastGrid(std::int64_t systemTickUs) {
+    return std::min(maxDurationUs / systemTickUs, maxGridPoints);
+  }
+  // What that last grid point stands for, in words.
+  static std::string longestSpan(std::int64_t systemTickUs);
   static constexpr const char* generator = "splitmix64";
   std::int64_t systemTickUs = 15625;
   std::uint64_t seed = 0;

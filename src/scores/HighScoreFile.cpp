@@ -59,6 +59,7 @@ std::string frmCavewing::highScorePath() {
     return (fs::path(programFolder) / "Cavewing.txt").string();
   // An installed or read-only copy: the table lives with the player's own data.
   const fs::path userFolder = host.UserDataPath();
+  if (userFolder.empty()) return {};  // no home: no place of the player's own
   std::error_code ec;
   fs::create_directories(userFolder, ec);
   return (userFolder / "Cavewing.txt").string();
@@ -88,7 +89,9 @@ void frmCavewing::ReadScores() {
     // table and leaves the empty file for the next one.
     const std::unique_ptr<form::KeptFile> ownRead = heldTable ? nullptr : openTable();
     const form::KeptFile& file = heldTable ? *heldTable : *ownRead;
-    if (file.state() != form::KeptFile::State::Read) warn(file.error());
+    // Within the ranking, the ranking says what went wrong, once (releaseTable).
+    if (file.state() != form::KeptFile::State::Read && !heldTable) warn(file.error());
+    if (!file.notice().empty()) warn(file.notice());
     if (file.state() == form::KeptFile::State::Failed) return;
     text = file.text();
   }
@@ -100,7 +103,7 @@ void frmCavewing::ReadScores() {
   }
 }
 
-void frmCavewing::WriteScores() {
+bool frmCavewing::WriteScores() {
   std::vector<std::string> fields;
   for (loopIndex = 1; loopIndex <= highScoreCount; ++loopIndex) {
     fields.push_back(lblName[loopIndex].Caption);
@@ -109,10 +112,23 @@ void frmCavewing::WriteScores() {
   const std::string text = form::records::format(fields);
   if (throwAwayTable) {
     *throwAwayTable = text;
-    return;
+    return true;
   }
   // A table that could not be read, or is read-only, is not written over (KeptFile says why).
   const std::unique_ptr<form::KeptFile> ownSave = heldTable ? nullptr : openTable();
   form::KeptFile& file = heldTable ? *heldTable : *ownSave;
-  if (!file.save(text)) warn(file.error());
+  std::string error;
+  bool saved = file.save(text);
+  if (!saved) error = file.error();
+  // Saved means kept: where the front end keeps its files beyond the program (the page, in the
+  // browser's storage), that is part of the save.
+  if (saved) saved = host.Persist(file.target(), error);
+  if (!saved) warn(error);
+  return saved;
+}
+
+void frmCavewing::releaseTable() {
+  // A ranking that saves nothing still says, once, what was wrong with the table it read.
+  if (heldTable && heldTable->state() != form::KeptFile::State::Read) warn(heldTable->error());
+  heldTable.reset();
 }

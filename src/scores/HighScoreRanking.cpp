@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The ranking of a finished game: the table is reloaded from the file, and after a crash a score
 // that beats the player's own entry (or, for a new name, the last row) takes its place, keeping
-// one row per name. The table is then saved and the player congratulated.
+// one row per name. The table is then saved and the player congratulated, once it really is.
 #include <cstdint>
 #include <limits>
 #include <string_view>
@@ -37,7 +37,7 @@ void frmCavewing::CalculateHighScores() {
     if (lblName[loopIndex].Caption == userName) break;
   }
   if (!(reference < newScore && crashed)) {
-    heldTable.reset();
+    releaseTable();
     return;
   }
 
@@ -55,7 +55,9 @@ void frmCavewing::CalculateHighScores() {
   lblScores[insertAt].Caption = std::to_string(newScore);
   lblName[insertAt].Caption = userName;
 
-  WriteScores();
+  const bool saved = WriteScores();
   heldTable.reset();  // not held while the box waits for the player
-  host.MsgBox("You have a new high score!!!", "New High Score");
+  // The box claims a save: a table that was not saved shows the list without it (WriteScores has
+  // said why, once).
+  if (saved) host.MsgBox("You have a new high score!!!", "New High Score");
 }

@@ -58,6 +58,7 @@ EM_JS(void, pageBegin, (), { Module.cavewing.begin(); });
 EM_JS(void, pageFinish, (), { Module.cavewing.finish(); });
 EM_JS(void, pageFocusStart, (), { Module.cavewing.focusStart(); });
 EM_JS(void, pageCursor, (int custom), { Module.cavewing.cursor(custom); });
+EM_JS(int, pageKeep, (const char* path), { return Module.cavewing.keep(UTF8ToString(path)); });
 // The page's command line, word by word: a word is handed over whole, whatever it holds.
 EM_JS(int, pageWordCount, (), { return Module.cavewing.words.length; });
 EM_JS(int, pageWordBytes, (int i), { return lengthBytesUTF8(Module.cavewing.words[i]); });
@@ -174,6 +175,12 @@ public:
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
         1000;
     return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + double(ms) / 1000;
+  }
+  // The page's files live in memory: a save is kept once the browser's storage holds it.
+  bool Persist(const std::string& path, std::string& error) override {
+    if (pageKeep(path.c_str())) return true;
+    error = "the browser would not keep " + path;
+    return false;
   }
 
 private:

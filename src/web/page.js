@@ -337,6 +337,16 @@ const host = {
       document.getElementById('box-ok').focus();
     });
   },
+  // The table the game has just saved is kept at once: the game congratulates only on a save
+  // that lasts. When the browser refuses it, the page says so in its own words.
+  keep(path) {
+    const err = keepFile(path.slice(dataFolder.length + 1));
+    if (!err) return 1;
+    notice(err.name === 'QuotaExceededError'
+      ? 'This browser\'s storage is full: your new high score could not be kept.'
+      : `Your new high score could not be kept in this browser (${err.message}).`);
+    return 0;
+  },
   // The program has ended (or refused the page's settings, and says why).
   ended(why) {
     page.ended = true;
@@ -346,6 +356,14 @@ const host = {
     document.getElementById('again').focus();
   },
 };
+
+// A short word from the page itself, over the field, until the next click.
+function notice(text) {
+  const line = document.getElementById('notice');
+  line.textContent = text;
+  line.hidden = false;
+}
+document.addEventListener('mousedown', () => { document.getElementById('notice').hidden = true; });
 
 function returnKeyboard() {
   (startButton.style.display !== 'none' ? startButton : canvas).focus();
@@ -625,14 +643,20 @@ function persist() {
   for (const name of Module.FS.readdir(dataFolder)) {
     const path = `${dataFolder}/${name}`;
     if (name === '.' || name === '..' || !Module.FS.isFile(Module.FS.stat(path).mode)) continue;
-    const text = Module.FS.readFile(path, {encoding: 'utf8'});
-    if (kept.get(name) === text) continue;
-    try {
-      localStorage.setItem(store + name, text);
-      kept.set(name, text);
-    } catch (err) {
-      console.warn(`cavewing: could not keep ${name} in the browser: ${err}`);
-    }
+    const err = keepFile(name);
+    if (err) console.warn(`cavewing: could not keep ${name} in the browser: ${err}`);
+  }
+}
+// Keeps one of the player's files in the browser; the error when the browser refuses it.
+function keepFile(name) {
+  const text = Module.FS.readFile(`${dataFolder}/${name}`, {encoding: 'utf8'});
+  if (kept.get(name) === text) return null;
+  try {
+    localStorage.setItem(store + name, text);
+    kept.set(name, text);
+    return null;
+  } catch (err) {
+    return err;
   }
 }
 
@@ -800,6 +824,10 @@ window.cavewingProbe = {
   score: () => Module.ccall('cavewing_score', 'string', [], []),
   badge: () => page.badge,
   boxOpen: () => page.modal,
+  notice: () => {
+    const line = document.getElementById('notice');
+    return line.hidden ? '' : line.textContent;
+  },
   standing: () => !!call('cavewing_standing'),
   firstFrameMs: () => page.firstFrameMs,
   frameMs: () => page.frameMs,

@@ -2,10 +2,23 @@
 // The cabinet's policies, headless: the game's phase, the demo, where and when a sitting is
 // recorded, and what a replay answers in place of the player.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <sstream>
 
 #include "RecordingOf.h"
 #include "ScoresFixture.h"
 #include "cabinet/Cabinet.h"
+#include "cabinet/Launch.h"
 #include "replay/Headless.h"
 
 namespace {
@@ -32,9 +45,12 @@ struct CabinetGame {
   cabinet::Cabinet cabinet;
   const frmCavewing& form = cabinet.form();
 
-  // `keptBest`: the best game kept by an earlier sitting, if any.
-  explicit CabinetGame(cabinet::Sitting sitting = {}, const std::string& keptBest = {})
-      : cabinet(host, withTable(std::move(sitting))) {
+  // `keptBest`: the best game kept by an earlier sitting, if any; `user`: the player's data
+  // folder, when not a fresh one.
+  explicit CabinetGame(cabinet::Sitting sitting = {}, const std::string& keptBest = {},
+                       const std::filesystem::path& user = {})
+      : userFolder(user.empty() ? temp.path / "user" : user),
+        cabinet(host, withTable(std::move(sitting))) {
     host.userDataPath = userFolder.string();
     host.environment["USERNAME"] = "jane";
     if (!keptBest.empty()) {
@@ -126,6 +142,56 @@ TEST(CabinetDemo, StoppingItLeavesTheGameReadyWithThePlayersTableAndBoxes) {
   EXPECT_EQ(g.host.boxes.size(), 1u);
 }
 
+// The demo's and a replay's games rank in throw-away tables; once the player takes over, the
+// list and the ranking are the player's own, as if neither had played.
+TEST(CabinetTables, TheDemosAndAReplaysTablesStayApartFromThePlayers) {
+  {
+    SCOPED_TRACE("the demo crashes, then the player plays a lower score");
+    CabinetGame g(demo());
+    g.advance(5 * Second);
+    g.cabinet.form().imgCopter.Top = 0;
+    while (!g.form.lblTitle.Visible && g.form.clock.now() < 10 * Second) g.advance(15625);
+    ASSERT_EQ(g.form.lblName[1].Caption, "JANE") << "the demo ranks under the player's name";
+    const std::int64_t demoScore = g.form.score;
+    g.cabinet.stopDemo();
+    g.crash();
+    ASSERT_LT(g.form.score, demoScore);
+    EXPECT_EQ(g.form.lblName[1].Caption, "JANE");
+    EXPECT_EQ(g.form.lblScores[1].Caption, g.form.lblScore.Caption);
+    EXPECT_EQ(g.form.lblScores[2].Caption, "") << "no row of the demo's table is left";
+    EXPECT_EQ(g.host.boxes.size(), 1u);
+    EXPECT_NE(fileText(g.playerTable).find("\"" + g.form.lblScore.Caption + "\""),
+              std::string::npos);
+  }
+  {
+    SCOPED_TRACE("a key stops a replay on its list, then the player plays");
+    const replay::Recording r =
+        recordingOf({Event{.grid = 2, .kind = Kind::Start}}, 1000, 31, "REPLAYED");
+    TempFolder temp;
+    FakeHost host;
+    host.environment["USERNAME"] = "jane";
+    host.appPath = temp.path.string();  // the player's table is kept here
+    host.userDataPath = (temp.path / "user").string();
+    cabinet::Cabinet c(host, r);
+    c.load();
+    while (!c.replayOver()) c.advanceTo(c.clock().now() + c.clock().systemTick());
+    ASSERT_EQ(c.form().lblName[1].Caption, "REPLAYED");
+    c.input(Event{.kind = Kind::KeyDown, .code = frmCavewing::AsciiSpace});
+    ASSERT_FALSE(c.replaying());
+    EXPECT_EQ(c.form().lblName[1].Caption, "") << "the replay's rows are gone with it";
+    host.boxes.clear();
+    c.input(Event{.kind = Kind::Start});
+    c.input(Event{.kind = Kind::Down, .button = frmCavewing::LeftButton, .x = 3000, .y = 5000});
+    while (!c.form().lblTitle.Visible && c.clock().now() < 600 * Second)
+      c.advanceTo(c.clock().now() + c.clock().systemTick());
+    ASSERT_TRUE(c.form().lblTitle.Visible);
+    EXPECT_EQ(c.form().lblName[1].Caption, "JANE");
+    EXPECT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(fileText(temp.path / "Cavewing.txt"),
+              tableText(fullTable({{"JANE", c.form().lblScore.Caption}})));
+  }
+}
+
 TEST(CabinetRecording, KeepsTheSittingWhenAGameEndsAndWhenTheProgramEnds) {
   CabinetGame g;
   g.advance(Second);
@@ -172,6 +238,177 @@ TEST(CabinetRecording, TheBestGameIsOnlyReplacedByABetterScore) {
   const auto kept = replay::readFile(best.bestGame().string());
   ASSERT_TRUE(kept.recording) << kept.error;
   EXPECT_EQ(fileText(best.bestGame()).rfind("# score " + best.form.lblScore.Caption + "\n", 0), 0u);
+}
+
+// Runs `body` in a process of its own, started as the program starts; returns what it wrote on
+// standard error. A failed check in it, or its death, fails the test.
+std::string inOwnProcess(const std::function<void()>& body) {
+  int err[2];
+  if (::pipe(err) != 0) return "no pipe";
+  std::fflush(stdout);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(err[1], STDERR_FILENO);
+    ::close(err[0]);
+    ::close(err[1]);
+    std::ostringstream ignored;
+    launch({"--version"}, ignored, ignored, {});
+    // Only its own checks count: the test may have failed before.
+    const testing::TestResult& result =
+        *testing::UnitTest::GetInstance()->current_test_info()->result();
+    const int before = result.total_part_count();
+    body();
+    bool failed = false;
+    for (int i = before; i < result.total_part_count(); ++i)
+      failed = failed || result.GetTestPartResult(i).failed();
+    std::fflush(stdout);
+    ::_exit(failed ? 1 : 0);
+  }
+  ::close(err[1]);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) != 0;)
+    if (n > 0)
+      text.append(buffer, static_cast<std::size_t>(n));
+    else if (errno != EINTR)
+      break;
+  ::close(err[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << (WIFSIGNALED(status) ? "killed by signal " + std::to_string(WTERMSIG(status))
+                              : "its checks failed");
+  return text;
+}
+
+// A recording that is there replays; one that is not there is fine too.
+void expectPlayableOrAbsent(const std::filesystem::path& file) {
+  if (!std::filesystem::exists(file)) return;
+  const auto kept = replay::readFile(file.string());
+  EXPECT_TRUE(kept.recording) << file << ": " << kept.error;
+}
+
+// The disk refuses (`refuse`) from the start of a sitting, takes the files again (`allow`), then
+// refuses once more while the last game grows: the files on disk always replay, and each
+// stretch of failing is said once.
+void playThroughAFullDisk(const std::filesystem::path& user, const std::function<void()>& refuse,
+                          const std::function<void()>& allow) {
+  CabinetGame g({}, {}, user);
+  // A table no score of this sitting enters: nothing but the recordings is written.
+  writeText(g.playerTable, tableText(std::vector<Row>(15, Row{"ACE", "999999"})));
+  refuse();
+  g.crash();
+  g.advance(2 * Second);
+  expectPlayableOrAbsent(g.lastGame());
+  expectPlayableOrAbsent(g.bestGame());
+
+  allow();
+  g.advance(Second + Second / 2);
+  const auto whole = replay::readFile(g.lastGame().string());
+  ASSERT_TRUE(whole.recording) << whole.error;
+  EXPECT_GE(whole.recording->endGrid, g.cabinet.grid() - 64);
+  const auto best = replay::readFile(g.bestGame().string());
+  ASSERT_TRUE(best.recording) << "the best game refused earlier is kept now: " << best.error;
+
+  // Refused while hundreds of events grow the last game past what the disk still takes.
+  refuse();
+  for (int i = 0; i < 600; ++i) {
+    g.cabinet.input(Event{.kind = Kind::KeyPress, .code = 'a'});
+    if (i % 3 == 0) g.advance(15625);
+  }
+  g.advance(2 * Second);
+  const auto cut = replay::readFile(g.lastGame().string());
+  ASSERT_TRUE(cut.recording) << "the last game no longer replays: " << cut.error;
+  EXPECT_GE(cut.recording->events.size(), whole.recording->events.size());
+  expectPlayableOrAbsent(g.bestGame());
+
+  allow();
+  g.advance(Second + Second / 2);
+  const auto after = replay::readFile(g.lastGame().string());
+  ASSERT_TRUE(after.recording) << after.error;
+  EXPECT_GE(after.recording->events.size(), whole.recording->events.size() + 600);
+}
+
+std::size_t linesIn(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(CabinetRecording, AFullDiskOrAFileSizeLimitLeavesRecordingsThatReplayAndIsSaidOncePerStretch) {
+  {
+    // The file-size limit (ulimit -f): nothing at first, then just past the last game's size.
+    TempFolder temp;
+    const std::filesystem::path user = temp.path / "user";
+    const auto limitTo = [](rlim_t bytes) {
+      rlimit limit{};
+      ::getrlimit(RLIMIT_FSIZE, &limit);
+      limit.rlim_cur = bytes;
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    bool first = true;
+    const std::string said = inOwnProcess([&] {
+      playThroughAFullDisk(
+          user,
+          [&] {
+            limitTo(first ? 0 : std::filesystem::file_size(user / "last-game") + 100);
+            first = false;
+          },
+          [&] { limitTo(RLIM_INFINITY); });
+    });
+    EXPECT_EQ(linesIn(said), 2u) << said;
+  }
+  // A small file system filled to the last page.
+  TempFolder temp;
+  const std::filesystem::path user = temp.path / "user";
+  std::filesystem::create_directory(user);
+  if (::mount("tmpfs", user.c_str(), "tmpfs", 0, "size=64k") != 0)
+    GTEST_SKIP() << "no file system of our own can be mounted here: " << std::strerror(errno);
+  const std::filesystem::path filler = user / "filler";
+  const std::string said = inOwnProcess([&] {
+    playThroughAFullDisk(
+        user,
+        [&] {
+          std::FILE* out = std::fopen(filler.c_str(), "ab");
+          const std::string page(4096, 'x');
+          while (out && std::fwrite(page.data(), 1, page.size(), out) == page.size() &&
+                 std::fflush(out) == 0) {
+          }
+          if (out) std::fclose(out);
+        },
+        [&] { std::filesystem::remove(filler); });
+  });
+  ::umount(user.c_str());
+  EXPECT_EQ(linesIn(said), 2u) << said;
+}
+
+TEST(CabinetRecording, WithoutAHomeNothingIsKeptButTheTableBesideTheProgram) {
+  TempFolder temp;
+  const std::filesystem::path here = temp.path / "here", program = temp.path / "program";
+  std::filesystem::create_directories(here);
+  std::filesystem::create_directories(program);
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(here);
+  for (const bool programFolderWritable : {true, false}) {
+    FakeHost host;
+    host.userDataPath = {};  // no home: no data folder of the player's
+    host.appPath = programFolderWritable ? program.string() : "/proc/cavewing-read-only";
+    host.environment["USERNAME"] = "jane";
+    cabinet::Sitting sitting;
+    sitting.seed = 77;
+    cabinet::Cabinet c(host, sitting);
+    c.load();
+    c.input(Event{.kind = Kind::Start});
+    c.input(Event{.kind = Kind::Down, .button = frmCavewing::LeftButton, .x = 3000, .y = 5000});
+    while (!c.form().lblTitle.Visible && c.clock().now() < 600 * Second)
+      c.advanceTo(c.clock().now() + 15625);
+    ASSERT_TRUE(c.form().lblTitle.Visible);
+    c.advanceTo(c.clock().now() + 2 * Second);
+    // The score is ranked all the same; nothing lands in the current folder.
+    EXPECT_EQ(c.form().lblName[1].Caption, "JANE");
+    EXPECT_TRUE(std::filesystem::is_empty(here)) << "written in the current folder";
+    EXPECT_TRUE(!programFolderWritable || std::filesystem::exists(program / "Cavewing.txt"));
+    EXPECT_FALSE(std::filesystem::exists(program / "last-game"));
+  }
+  std::filesystem::current_path(before);
 }
 
 TEST(CabinetRecording, TheDemosSittingIsRecordedOnlyInTheFileAskedForAndReplaysExactly) {

@@ -44,6 +44,11 @@ struct FakeHost : form::Host {
   void SetFocus(const form::CommandButton& button) override { focus = &button; }
   void SetMousePointer(form::MousePointer p) override { pointer = p; }
   double Timer() override { return timeOfDay; }
+  bool keepsFiles = true;  // false: a front end whose storage refuses the files saved (a full one)
+  bool Persist(const std::string& path, std::string& error) override {
+    if (!keepsFiles) error = "no room to keep " + path;
+    return keepsFiles;
+  }
 };
 
 // A form with a fake host and a fixed seed, as most tests want it.

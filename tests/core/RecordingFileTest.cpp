@@ -2,9 +2,14 @@
 // Recordings on disk: reading is bounded and says why a file is refused; the recorder keeps a
 // playable recording on disk as the sitting goes and stops at the bounds the reader accepts; a
 // replay's table never touches a file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <sstream>
 #include <streambuf>
 
@@ -63,6 +68,65 @@ TEST(RecordingFile, WhatIsNotARecordingIsRefusedWithTheReason) {
   const replay::ReadResult read = replay::read(in);
   EXPECT_FALSE(read.recording);
   EXPECT_EQ(read.error, "line 3: line too long");
+}
+
+// The headless program replaying `file` in an address space of `bytes` at most: its exit status
+// (128 and the signal, if one ended it), and what it printed in `printed`.
+int replayWithin(const fs::path& file, std::size_t bytes, const fs::path& printed) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const rlimit bound{bytes, bytes};
+    ::setrlimit(RLIMIT_AS, &bound);
+    const int out = ::open(printed.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(out, 1);
+    ::dup2(out, 2);
+    ::execl(CAVEWING_HEADLESS, CAVEWING_HEADLESS, "--replay", file.c_str(), "--headless", nullptr);
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Regression: a recording the reader accepted could take 200 MB, a day at a 1000 µs grid 86
+// million grid points of work, and memory that ran out aborted the replay.
+TEST(HostileReplays, WhatARecordingMayCostIsBoundedAndRunningOutIsRefused) {
+  const std::string head =
+      "cavewing-replay 2\nsystem-tick-us 1000\ngenerator splitmix64 7\nouter-width 15360\n"
+      "player \"ME\"\nevents\n";
+  const auto readText = [](const std::string& text) {
+    std::istringstream in(text);
+    return replay::read(in);
+  };
+  const std::string last = std::to_string(replay::Recording::maxGridPoints);
+  EXPECT_EQ(readText(head + "end " + last + "1\n").error,
+            "line 7: the recording is longer than 5529600 grid points (a day's at 64 a second)");
+  EXPECT_TRUE(readText(head + "end " + last + "\n").recording);
+  std::string events;
+  for (std::size_t i = 0; i < replay::Recording::maxEvents; ++i) events += "1 keypress 65\n";
+  EXPECT_EQ(readText(head + events + "1 start\nend 2\n").error,
+            "line " + std::to_string(7 + replay::Recording::maxEvents) + ": too many events");
+
+  // The most events in the largest file replay within 64 MiB; with little memory left they are
+  // refused, as a damaged file is.
+  TempFolder temp;
+  const fs::path biggest = temp.path / "biggest.replay";
+  {
+    std::ofstream out(biggest, std::ios::binary);
+    out << head << events;
+    const std::string comment = "#" + std::string(4000, 'x') + "\n";
+    while (static_cast<std::size_t>(out.tellp()) + comment.size() + 8 <=
+           replay::Recording::maxBytes)
+      out << comment;
+    out << "end 2\n";
+  }
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers' shadow memory needs more address space than any limit allows";
+#endif
+  const fs::path printed = temp.path / "printed";
+  EXPECT_EQ(replayWithin(biggest, std::size_t{64} << 20, printed), 0) << fileText(printed);
+  EXPECT_EQ(replayWithin(biggest, std::size_t{8} << 20, printed), 2) << fileText(printed);
+  EXPECT_NE(fileText(printed).find("biggest.replay: not enough memory"), std::string::npos);
 }
 
 struct RecorderInFolder {
@@ -129,7 +193,7 @@ TEST(Recorder, StopsAtTheBoundsTheReaderAccepts) {
     EXPECT_EQ(kept.events.size(), 1u);
     EXPECT_TRUE(r.recorder.full());
   }
-  // Regression: so did more than a million events in one sitting.
+  // Regression: so did more events in one sitting than the reader accepts.
   RecorderInFolder r;
   r.record(0, Kind::Start);
   for (std::size_t i = 0; i < replay::Recording::maxEvents + 3; ++i) r.record(7, Kind::KeyPress);

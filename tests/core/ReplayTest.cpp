@@ -23,6 +23,7 @@ struct RecordedGame {
   cabinet::Cabinet cabinet{host, sitting()};
   const frmCavewing& form = cabinet.form();
   std::ostringstream trace;
+  std::string tableSeen;  // the high-score file as the rules last wrote it
 
   static cabinet::Sitting sitting() {
     cabinet::Sitting s;
@@ -31,7 +32,7 @@ struct RecordedGame {
   }
   explicit RecordedGame(float outerWidth = frmCavewing::NormalOuterWidth) {
     host.outerWidth = outerWidth;
-    host.userDataPath = temp.path.string();
+    host.appPath = host.userDataPath = temp.path.string();
     host.environment["USERNAME"] = "pilot";
     cabinet.load();
     cabinet.random().remember = true;
@@ -40,8 +41,12 @@ struct RecordedGame {
   std::int64_t grid() const { return cabinet.grid(); }
   void input(const Event& e) { cabinet.input(e); }
   void tick() { cabinet.advanceTo(form.clock.now() + form.clock.systemTick()); }
+  // The live game writes its table to the file, where the replay's trace finds it in memory.
   void traceTick() {
-    replay::writeTrace(trace, form, grid(), cabinet.random().drawn);
+    const std::string table = fileText(temp.path / "Cavewing.txt");
+    const bool written = table != tableSeen;
+    tableSeen = table;
+    replay::writeTrace(trace, form, grid(), cabinet.random().drawn, written ? &table : nullptr);
     cabinet.random().drawn.clear();
   }
   // Ends the program, as the close box does: the sitting is kept as the last game.
@@ -157,6 +162,36 @@ TEST(Replay, HeadlessPrintsTheScoreThePlayerSaw) {
   replay::writeOutcome(printed, outcome);
   EXPECT_EQ(outcome.score, 12);  // the counter ran on once more
   EXPECT_EQ(printed.str(), "score 11\nphase crashed\n");
+}
+
+// Keeps out: the trace left out the high-score table, so the table a replay ranks into could be
+// compared with nothing.
+TEST(Replay, TheTraceShowsTheTableAtTheGridPointWhereTheRulesWriteIt) {
+  const auto read = replay::readFile(std::string(CAVEWING_REPLAYS) + "/new-high-score.replay");
+  ASSERT_TRUE(read.recording) << read.error;
+  std::ostringstream trace;
+  const replay::Outcome outcome = replay::replayHeadless(*read.recording, &trace);
+  // The 30 lines of the file, as a JSON string.
+  std::string expected = ",\"WriteScores\":\"";
+  for (const char c : tableText(fullTable({{"PILOT", outcome.scoreCaption}})))
+    expected += c == '"'    ? "\\\""
+                : c == '\r' ? "\\u000d"
+                : c == '\n' ? "\\u000a"
+                            : std::string(1, c);
+  expected += "\"}";
+  std::istringstream lines(trace.str());
+  int writes = 0;
+  bool listShown = false;
+  for (std::string line; std::getline(lines, line);) {
+    const bool shown = line.find("\"lblTitle\":true") != std::string::npos;
+    if (line.find("WriteScores") != std::string::npos) {
+      ++writes;
+      EXPECT_TRUE(shown && !listShown) << "the table is written as the crash's list comes up";
+      EXPECT_EQ(line.substr(line.size() - std::min(line.size(), expected.size())), expected);
+    }
+    listShown = shown;
+  }
+  EXPECT_EQ(writes, 1);
 }
 
 TEST(Replay, ARecordingSurvivesItsTextForm) {

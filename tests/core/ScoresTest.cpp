@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "ScoresFixture.h"
 
 namespace {
@@ -170,6 +173,55 @@ TEST(Ranking, EdgeCases) {
       EXPECT_EQ(rows[i], c.after[i]) << "row " << i + 1;
     EXPECT_EQ(g.host.boxes.size(), c.congratulated ? 1u : 0u);
     EXPECT_EQ(fileText(g.scoresFile()), c.congratulated ? tableText(rows) : fileBefore);
+  }
+}
+
+// The box says the score was saved: only a save that was made may say so. A save that fails
+// shows the list with the score in it, no box, and one line on standard error.
+TEST(Ranking, TheBoxOnlyFollowsASaveThatWasMade) {
+  const std::vector<Row> before = {{"A", "900"}};
+  const std::vector<Row> after = {{"A", "900"}, {"ME", "120"}, {"", ""}};
+  struct Case {
+    const char* what;
+    std::function<void(ScoresGame&)> place;  // where the table is, and what it is
+    bool saved;
+    std::vector<Row> shown;  // the list's first rows
+  } cases[] = {
+      {"a writable table", [](ScoresGame&) {}, true, after},
+      // Root ignores the mode bits, but the game never writes a table whose mode grants no writing.
+      {"a read-only table",
+       [](ScoresGame& g) {
+         std::filesystem::permissions(g.scoresFile(), std::filesystem::perms(0444));
+       },
+       false, after},
+      // Nobody can make a folder under /proc, root included.
+      {"a table in a folder that is not there and cannot be made",
+       [](ScoresGame& g) { g.form.scoresFile = "/proc/cavewing-no-such-folder/Cavewing.txt"; },
+       false,
+       {{"ME", "120"}, {"", ""}}},
+      // The page's files live in memory until the browser's storage takes them.
+      {"a table the front end cannot keep", [](ScoresGame& g) { g.host.keepsFiles = false; }, false,
+       after},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScoresGame g;
+    writeText(g.scoresFile(), tableText(fullTable(before)));
+    c.place(g);
+    g.form.lblScore.Caption = "120";
+    testing::internal::CaptureStderr();
+    g.beginCrash();
+    g.form.clock.advance(1300);
+    const std::string said = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(g.form.lblTitle.Visible);
+    const auto rows = g.table();
+    for (std::size_t i = 0; i < c.shown.size(); ++i)
+      EXPECT_EQ(rows[i], c.shown[i]) << "row " << i + 1;
+    EXPECT_EQ(g.host.boxes.size(), c.saved ? 1u : 0u);
+    if (g.host.keepsFiles) {
+      EXPECT_EQ(fileText(g.scoresFile()), tableText(fullTable(c.saved ? after : before)));
+    }
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), c.saved ? 0 : 1) << said;
   }
 }
 

@@ -19,49 +19,52 @@ meter_crop() { crop "200x20+$((7440 / 15))+$((800 / 15 + MENU_H))"; }
 score_crop() { crop "100x30+$((13395 / 15))+$((360 / 15 + MENU_H))"; }
 score_counts() { shoot && [ "$(score_crop)" != "$1" ]; }
 recording=$XDG_DATA_HOME/Cavewing/last-game
-# Takes off, then at once, in the same go (a busy machine must not let the helicopter crash
-# first), the xdotool commands given, if any.
+# No New High Score box may take the Ctrl+X that ends a game.
+SCORES=$WORK/Cavewing.txt
+full_table "$SCORES"
+# Takes off, then at once, in the same go (the helicopter meets the floor half a second after
+# START, sooner than a busy machine answers), the xdotool commands given, if any: a string, read
+# once the window is known, so that $WID and $MENU_H are this game's.
 take_off() {
-  start_game --seed "$1"
+  start_game --seed "$1" --scores "$SCORES"
   expect_pixel 6720 4900 "255,0,0"
-  xdotool mousemove --window "$WID" $((7600 / 15)) $((5150 / 15 + MENU_H)) click 1 "${@:2}"
+  eval "xdotool mousemove --window \"\$WID\" $((7600 / 15)) $((5150 / 15 + MENU_H)) click 1 ${2:-}"
 }
-# Ends the game with Ctrl+X, so that the sitting is saved, and counts the recording's lines that
-# hold the words given.
-end_and_count() {
+# Ends the game with Ctrl+X, so that the sitting is saved.
+end_game() {
   xdotool key ctrl+x
-  expect_exit
-  grep -c "^[0-9]* $1" "$recording" || true
+  expect_exit 20
 }
+# The recording's lines that hold the words given.
+count_in_recording() { grep -c "^[0-9]* $1" "$recording" || true; }
 
 # Another window takes the focus: the game lets the button go and stands still.
 xlogo -geometry 100x100+0+0 & other=$!
 wait_for 10 eval 'other_wid=$(xdotool search --onlyvisible --class xlogo | head -1); [ -n "$other_wid" ]' ||
   fail "no other window"
 # The left button is held on the field when the focus goes.
-take_off 3 mousemove --window "$WID" 300 $((300 + MENU_H)) mousedown 1 windowfocus --sync "$other_wid"
-wait_for 10 paused_shows || fail "no PAUSED overlay after the focus went"
+take_off 3 'mousemove --window "$WID" 300 $((300 + MENU_H)) mousedown 1 windowfocus --sync "$other_wid"'
+wait_for 20 paused_shows || fail "no PAUSED overlay after the focus went"
 xdotool mouseup 1
 meter=$(meter_crop) score=$(score_crop)
 field_stands_still || fail "the picture moved while another window had the focus"
 # The first click back only lifts the stand-still: no press, no pause charge.
 xdotool windowfocus --sync "$WID"
 click_at 7000 7500
-wait_for 10 eval '! paused_shows' || fail "the overlay stayed after a click"
+wait_for 20 eval '! paused_shows' || fail "the overlay stayed after a click"
 [ "$(meter_crop)" = "$meter" ] || fail "a pause charge was spent"
-wait_for 5 score_counts "$score" || fail "the flight did not go on after the click"
-[ "$(end_and_count 'down ')" = 1 ] || fail "the click that lifted the stand-still reached the game"
+wait_for 20 score_counts "$score" || fail "the flight did not go on after the click"
+end_game
+[ "$(count_in_recording 'down ')" = 1 ] || fail "the click that lifted the stand-still reached the game"
 
 # Minimised (unmapped) and mapped again: the same, and a key lifts it.
-take_off 4
-xdotool windowunmap --sync "$WID"
-xdotool windowmap --sync "$WID"
-xdotool windowfocus --sync "$WID"
-wait_for 10 paused_shows || fail "no PAUSED overlay after the window was unmapped"
+take_off 4 'windowunmap --sync "$WID" windowmap --sync "$WID" windowfocus --sync "$WID"'
+wait_for 20 paused_shows || fail "no PAUSED overlay after the window was unmapped"
 meter=$(meter_crop)
 field_stands_still || fail "the picture moved after the window was minimised"
 xdotool key space
-wait_for 10 eval '! paused_shows' || fail "the overlay stayed after a key"
+wait_for 20 eval '! paused_shows' || fail "the overlay stayed after a key"
 [ "$(meter_crop)" = "$meter" ] || fail "the key that lifted the stand-still spent a pause charge"
-[ "$(end_and_count 'keydown 32 ')" = 0 ] || fail "the key that lifted the stand-still reached the game"
+end_game
+[ "$(count_in_recording 'keydown 32 ')" = 0 ] || fail "the key that lifted the stand-still reached the game"
 echo "stand-still ok"

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
-// A page in headless Chromium, driven over the DevTools protocol from Node alone (run with
-// --experimental-websocket): its own http server on a free port of 127.0.0.1, its own browser
-// profile, and waits with deadlines for what the page shows.
+// A page in headless Chromium, driven through puppeteer-core (pinned by the repo's package-lock.json,
+// installed by scripts/setup): its own http server on a free port of 127.0.0.1, its own browser
+// profile, and waits with deadlines for what the page shows. Input goes to the page as raw DevTools
+// events, exactly the ones asked for: no pointer moves or key states of the library's own between.
 import {spawn} from 'node:child_process';
-import {mkdtempSync, rmSync} from 'node:fs';
+import {accessSync, constants, mkdtempSync, rmSync} from 'node:fs';
 import {tmpdir} from 'node:os';
-import {join} from 'node:path';
+import {delimiter, join} from 'node:path';
+import puppeteer from 'puppeteer-core';
 
 // Resolves with the first line of `stream` matching `pattern`, or rejects after `ms`.
 function lineMatching(child, stream, pattern, ms, what) {
@@ -22,6 +24,18 @@ function lineMatching(child, stream, pattern, ms, what) {
       }
     });
   });
+}
+
+// The program `name` as the shell finds it on PATH: the library takes only a full path.
+function onPath(name) {
+  for (const dir of (process.env.PATH ?? '').split(delimiter)) {
+    const file = join(dir || '.', name);
+    try {
+      accessSync(file, constants.X_OK);
+      return file;
+    } catch {}
+  }
+  throw new Error(`${name} is not on PATH`);
 }
 
 export class Browser {
@@ -45,53 +59,32 @@ export class Browser {
     b.children.push(server);
     const [, port] = await lineMatching(server, server.stdout, /port (\d+)/, 20000, 'http.server');
     b.origin = `http://127.0.0.1:${port}`;
-    const chromium = spawn('chromium', [
-      '--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--mute-audio',
-      '--remote-debugging-port=0', `--user-data-dir=${b.profile}`, '--window-size=1100,840',
-      '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
-      '--disable-backgrounding-occluded-windows', 'about:blank',
-    ], {stdio: ['ignore', 'ignore', 'pipe'], detached: true});  // a group of its own, helpers too
-    b.chromium = chromium;
-    const [, ws] = await lineMatching(chromium, chromium.stderr, /DevTools listening on (ws:\S+)/,
-                                      60000, 'chromium');
-    const list = await (await fetch(ws.replace(/^ws:(.*?)\/devtools.*/, 'http:$1/json/list'))).json();
-    const target = list.find((t) => t.type === 'page');
-    b.targetId = target.id;
-    await b.connect(target.webSocketDebuggerUrl);
+    b.browser = await puppeteer.launch({
+      executablePath: onPath('chromium'), headless: true, userDataDir: b.profile, timeout: 60000,
+      // The window's own size, not an emulated one: the pixel test sets its metrics itself.
+      defaultViewport: null,
+      // The program's ^C is the test's: the browser's group goes in close().
+      handleSIGINT: false, handleSIGTERM: false, handleSIGHUP: false,
+      args: ['--no-sandbox', '--disable-gpu', '--no-first-run', '--mute-audio', '--window-size=1100,840',
+             '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
+             '--disable-backgrounding-occluded-windows'],
+    });
+    b.process = b.browser.process();
+    [b.page] = await b.browser.pages();
+    if (!b.page) b.page = await b.browser.newPage();
+    if (process.env.CAVEWING_CONSOLE) b.page.on('console', (m) => console.log('page:', m.text()));
+    b.session = await b.page.createCDPSession();
     await b.send('Page.enable');
     await b.send('Runtime.enable');
   }
 
-  connect(url) {
-    this.nextId = 1;
-    this.pending = new Map();
-    this.socket = new WebSocket(url);
-    this.socket.onmessage = (m) => {
-      const msg = JSON.parse(m.data);
-      if (msg.id && this.pending.has(msg.id)) {
-        const {resolve, reject} = this.pending.get(msg.id);
-        this.pending.delete(msg.id);
-        msg.error ? reject(new Error(JSON.stringify(msg.error))) : resolve(msg.result);
-      } else if (msg.method === 'Runtime.consoleAPICalled' && process.env.CAVEWING_CONSOLE) {
-        console.log('page:', msg.params.args.map((a) => a.value).join(' '));
-      }
-    };
-    return new Promise((resolve, reject) => {
-      this.socket.onopen = resolve;
-      this.socket.onerror = reject;
-    });
-  }
-
+  // One DevTools command to the page, as the protocol names it.
   send(method, params = {}) {
-    const id = this.nextId++;
-    this.socket.send(JSON.stringify({id, method, params}));
-    return new Promise((resolve, reject) => this.pending.set(id, {resolve, reject}));
+    return this.session.send(method, params);
   }
 
   async evaluate(expression) {
-    const r = await this.send('Runtime.evaluate', {expression, returnByValue: true, awaitPromise: true});
-    if (r.exceptionDetails) throw new Error(`${expression}: ${JSON.stringify(r.exceptionDetails)}`);
-    return r.result.value;
+    return this.page.evaluate(expression);
   }
 
   // Polls `expression` until it is truthy; fails with `what` after `ms`.
@@ -106,7 +99,7 @@ export class Browser {
   }
 
   async goto(path) {
-    await this.send('Page.navigate', {url: this.origin + path});
+    await this.page.goto(this.origin + path, {waitUntil: 'domcontentloaded', timeout: 30000});
     await this.waitFor('the game to open', 'window.cavewingProbe && cavewingProbe.ready()', 30000);
   }
 
@@ -141,34 +134,33 @@ export class Browser {
   // Another tab in front of the page, as when the player switches tabs: the browser hides the
   // page. show() brings the page to the front again.
   async hide() {
-    this.otherTab = (await this.send('Target.createTarget', {url: 'about:blank'})).targetId;
+    this.otherTab = await this.browser.newPage();
   }
   async show() {
-    await this.send('Target.activateTarget', {targetId: this.targetId});
-    await this.send('Target.closeTarget', {targetId: this.otherTab});
+    await this.page.bringToFront();
+    await this.otherTab.close();
   }
 
   async screenshot() {
-    const r = await this.send('Page.captureScreenshot', {format: 'png'});
-    return Buffer.from(r.data, 'base64');
+    return Buffer.from(await this.page.screenshot({type: 'png'}));
   }
 
   // The browser closes itself, or its whole group goes after a deadline; then the server.
   async close() {
     const exited = (child) => new Promise((r) => (child.exitCode !== null || child.signalCode !== null
       ? r() : child.on('exit', r)));
-    if (this.chromium) {
-      if (this.socket) this.send('Browser.close').catch(() => {});
-      const timer = setTimeout(() => { try { process.kill(-this.chromium.pid, 'SIGKILL'); } catch {} },
-                               10000);
-      await exited(this.chromium);
+    const killGroup = () => { try { process.kill(-this.process.pid, 'SIGKILL'); } catch {} };
+    if (this.process) {
+      const timer = setTimeout(killGroup, 10000);
+      await Promise.race([this.browser.close().catch(() => {}), exited(this.process)]);
+      await exited(this.process);
       clearTimeout(timer);
-      try { process.kill(-this.chromium.pid, 'SIGKILL'); } catch {}  // helpers left behind
+      killGroup();  // helpers left behind
     }
-    for (const child of this.children) {
+    for (const child of this.children ?? []) {
       child.kill();
       await exited(child);
     }
-    rmSync(this.profile, {recursive: true, force: true, maxRetries: 20, retryDelay: 100});
+    if (this.profile) rmSync(this.profile, {recursive: true, force: true, maxRetries: 20, retryDelay: 100});
   }
 }

@@ -10,4 +10,5 @@ shift
 source "$here/lib.sh"
 need_web_build "$folder/cavewing.wasm" web "page to test"
 need_chromium
-exec node --experimental-websocket "$here/$script" "$@"
+need_puppeteer
+exec node "$here/$script" "$@"

@@ -20,3 +20,13 @@ need_chromium() {
   echo "SKIPPED: chromium is missing (scripts/setup installs it)"
   exit 77
 }
+
+# Fails where the DevTools client the tests drive Chromium with is not installed: scripts/setup
+# installs it from the lockfile (make test runs it first).
+need_puppeteer() {
+  local root
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+  [ -f "$root/node_modules/puppeteer-core/package.json" ] && return
+  echo "FAIL: $root/node_modules has no puppeteer-core; scripts/setup installs it (npm ci)"
+  exit 1
+}

@@ -3,11 +3,12 @@
 // button climbs, a crash shows the banner and then the list with the name from the page's
 // settings, the new high score is kept over a reload, a dropped recording replays it, both help
 // boxes open from the menus, a page that goes away in flight stands still, fingers climb and
-// pause, and a click ends the demo.
+// pause, a click ends the demo, and a browser storage too full to keep a new high score gets no
+// box but the page's own word.
 //
 // With the desktop program given, the game recorded in the browser replays there to the same score.
 //
-//   node --experimental-websocket test_page.mjs BUILD_WEB_FOLDER [CAVEWING]
+//   node test_page.mjs BUILD_WEB_FOLDER [CAVEWING]
 import assert from 'node:assert/strict';
 import {execFileSync} from 'node:child_process';
 import {mkdtempSync, rmSync, writeFileSync} from 'node:fs';
@@ -141,7 +142,23 @@ try {
     cavewingProbe.phase() === ${Flying}`);
   await b.click(field);
   await b.waitFor('the game ready', `cavewingProbe.badge() === '' && cavewingProbe.phase() === ${Ready}`);
-  console.log('page: loads, flies, climbs, crashes, keeps its table, replays, helps, stands still, takes fingers, ends the demo');
+
+  // A browser storage too full to keep the table: the list shows the new score, no box claims it
+  // was kept, and the page says so in its own words.
+  // Filled in flight: the new sitting's first save of its recording replaces a longer one.
+  await b.goto('/index.html?name=Filler');
+  await b.click(await b.centreOf('#start'));
+  await b.evaluate(`(() => {
+    for (let size = 1 << 20, i = 0; size >= 1; size >>= 2)
+      try { for (;;) localStorage.setItem('filler:' + i++, 'x'.repeat(size)); } catch (err) {}
+  })()`);
+  await b.waitFor('the list after the fall', `${painted('HIGH SCORE LIST')} && ${painted('FILLER')}`,
+                  30000);
+  await b.waitFor('the page to say the score was not kept', `/not be kept/.test(cavewingProbe.notice())`);
+  assert.equal(await b.evaluate('cavewingProbe.boxOpen()'), false, 'no box claims a kept score');
+  await b.evaluate(`Object.keys(localStorage).filter((k) => k.startsWith('filler:'))
+    .forEach((k) => localStorage.removeItem(k))`);
+  console.log('page: loads, flies, climbs, crashes, keeps its table, replays, helps, stands still, takes fingers, ends the demo, says a full storage lost the score');
 } finally {
   await b.close();
 }

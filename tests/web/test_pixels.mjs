@@ -6,7 +6,7 @@
 // point written with a "p" (650p) is shot again once the page has gone away: flight stands still
 // under the "PAUSED" band, at the same place on both.
 //
-//   node --experimental-websocket test_pixels.mjs BUILD_WEB_FOLDER COMPARE_FIELD RECORDING GRID...
+//   node test_pixels.mjs BUILD_WEB_FOLDER COMPARE_FIELD RECORDING GRID...
 import assert from 'node:assert/strict';
 import {execFileSync} from 'node:child_process';
 import {mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
