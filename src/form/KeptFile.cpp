@@ -397,6 +397,22 @@ bool KeptFile::save(std::string_view contents) {
 // is through, its room is reserved first (a full disk refuses before a byte changes), and the new
 // contents come before the cut, so that a save stopped between the two leaves the whole new table
 // followed by an old tail, which a reader never reaches.
+namespace {
+
+// Makes room for `size` bytes before the old contents are written over; the page's files live in
+// memory (WebAssembly has no fallocate), where there is no disk to fill.
+int reserve(int fd, off_t size) {
+#ifdef __EMSCRIPTEN__
+  (void)fd;
+  (void)size;
+  return 0;
+#else
+  return ::fallocate(fd, 0, 0, size);
+#endif
+}
+
+}  // namespace
+
 bool KeptFile::writeInPlace(std::string_view contents) {
   // A trusted backup is the whole table from before a save cut short: it stays.
   if (!backupTrusted_) {
@@ -409,7 +425,7 @@ bool KeptFile::writeInPlace(std::string_view contents) {
   const auto size = static_cast<off_t>(contents.size());
   struct stat st {};
   if (::fstat(fd_, &st) != 0) return fail(reason("cannot look at " + target_));
-  if (size > st.st_size && ::fallocate(fd_, 0, 0, size) != 0 && errno != EOPNOTSUPP) {
+  if (size > st.st_size && reserve(fd_, size) != 0 && errno != EOPNOTSUPP) {
     fail(reason("cannot make room in " + target_));
     if (madeBackup_) ::unlink(backupPath(target_).c_str());  // the table is as it was
     return false;

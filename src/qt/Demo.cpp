@@ -5,13 +5,7 @@
 #include "qt/GameWindow.h"
 
 Demo::Demo(GameWindow& window) : QObject(&window), window_(window) {
-  window_.playfield()->showBadge("DEMO", "click or press a key to play");
-  new FirstInput([this] { stop(); }, this);
+  new FirstInput(window.kit(), this);
 }
 
 bool Demo::playing() const { return window_.cabinet().demoPlaying(); }
-
-void Demo::stop() {
-  window_.playfield()->showBadge({});
-  window_.drive([this] { window_.cabinet().stopDemo(); });
-}

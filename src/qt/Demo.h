@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The demo in the window: the cabinet plays by itself (see cabinet/Demo.h) while a badge says so,
-// and the first real click or key ends the demo and leaves the game ready to play; that click or
-// key does nothing else.
+// The demo in the window: the cabinet plays by itself (see cabinet/Demo.h) while the kit's badge
+// says so, and the first real click or key, caught for the kit, ends the demo and leaves the game
+// ready to play; that click or key does nothing else.
 #pragma once
 
 #include <QObject>
@@ -16,7 +16,5 @@ public:
   bool playing() const;
 
 private:
-  void stop();
-
   GameWindow& window_;
 };

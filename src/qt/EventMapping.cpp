@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
-// The translation tables from Qt's buttons, modifiers and keys to the form's codes.
+// The translation tables from Qt's buttons, modifiers and keys to the form's codes and the
+// kit's key names.
 #include "qt/EventMapping.h"
 
 #include "app/frmCavewing.h"
+#include "cabinet/kit/Keys.h"
 
 namespace eventmapping {
 
@@ -27,57 +29,60 @@ int shiftState(Qt::KeyboardModifiers modifiers) {
   return shift;
 }
 
-std::optional<int> keyCode(int qtKey) {
-  // Letters, digits and Space share their codes with Qt's keys.
-  if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) ||
-      qtKey == Qt::Key_Space)
-    return qtKey;
-  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) return 112 + (qtKey - Qt::Key_F1);
+std::string keyName(int qtKey) {
+  if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9))
+    return std::string(1, char(qtKey));
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F35)
+    return "F" + std::to_string(qtKey - Qt::Key_F1 + 1);
   switch (qtKey) {
+    case Qt::Key_Space:
+      return "Space";
     case Qt::Key_Backspace:
-      return 8;
+      return "Backspace";
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-      return 9;
+      return "Tab";
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      return 13;
+      return "Enter";
     case Qt::Key_Shift:
-      return 16;
+      return "Shift";
     case Qt::Key_Control:
-      return 17;
+      return "Control";
     case Qt::Key_Alt:
-      return 18;
+      return "Alt";
     case Qt::Key_Pause:
-      return 19;
+      return "Pause";
     case Qt::Key_CapsLock:
-      return 20;
+      return "CapsLock";
     case Qt::Key_Escape:
-      return 27;
+      return "Escape";
     case Qt::Key_PageUp:
-      return 33;
+      return "PageUp";
     case Qt::Key_PageDown:
-      return 34;
+      return "PageDown";
     case Qt::Key_End:
-      return 35;
+      return "End";
     case Qt::Key_Home:
-      return 36;
+      return "Home";
     case Qt::Key_Left:
-      return 37;
+      return "Left";
     case Qt::Key_Up:
-      return 38;
+      return "Up";
     case Qt::Key_Right:
-      return 39;
+      return "Right";
     case Qt::Key_Down:
-      return 40;
+      return "Down";
     case Qt::Key_Insert:
-      return 45;
+      return "Insert";
     case Qt::Key_Delete:
-      return 46;
+      return "Delete";
     default:
-      return std::nullopt;
+      return "Qt" + std::to_string(qtKey);
   }
 }
+
+std::optional<int> keyCode(int qtKey) { return cabinet::kit::keyCode(keyName(qtKey)); }
 
 std::optional<int> keyAscii(int qtKey, Qt::KeyboardModifiers modifiers, const QString& text) {
   // Delete produces no character, although X11 reports one.

@@ -6,6 +6,7 @@
 #include <QString>
 #include <Qt>
 #include <optional>
+#include <string>
 
 namespace eventmapping {
 
@@ -13,8 +14,11 @@ namespace eventmapping {
 int buttonCode(Qt::MouseButton button);
 // 1 Shift, 2 Ctrl, 4 Alt, added up; other modifiers are not part of the shift state.
 int shiftState(Qt::KeyboardModifiers modifiers);
-// The classic virtual key code of a key (A = 65, F4 = 115, Esc = 27); nothing for a key that
-// has none.
+// The kit's name of a key ("A", "F4", "Escape"; see cabinet/kit/Keys.h), or "Qt" and its
+// number for a key the kit has no name for.
+std::string keyName(int qtKey);
+// The classic virtual key code of a key (A = 65, F4 = 115, Esc = 27), from the kit's table;
+// nothing for a key that has none.
 std::optional<int> keyCode(int qtKey);
 // The character code a key press produces (Space 32, Esc 27, Enter 13, letters, Ctrl+letter
 // 1..26); nothing for keys that produce no character (F-keys, arrows, modifiers).

@@ -1,38 +1,66 @@
 // SPDX-License-Identifier: MIT
 // Catching the first click or key of the application with an event filter on it: a shortcut
 // override accepted keeps the key from any shortcut, and its repeats and release are swallowed.
+// The release of a key may come to another window once this one is no longer active: the
+// catch ends there, or it would swallow every shortcut from then on.
 #include "qt/FirstInput.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 
-FirstInput::FirstInput(std::function<void()> caught, QObject* parent)
-    : QObject(parent), caught_(std::move(caught)) {
+#include "qt/EventMapping.h"
+
+FirstInput::FirstInput(cabinet::kit::Kit& kit, QObject* parent) : QObject(parent), kit_(kit) {
   qApp->installEventFilter(this);
 }
 
 bool FirstInput::eventFilter(QObject*, QEvent* event) {
+  return waiting_ ? first(event) : rest(event);
+}
+
+bool FirstInput::first(QEvent* event) {
   const QEvent::Type type = event->type();
   // A key reaches the shortcuts first, as a shortcut override, then the focused widget.
   const bool keyDown = type == QEvent::ShortcutOverride || type == QEvent::KeyPress;
-  if (!waiting_) {
-    if (type == QEvent::Shortcut) return true;
-    if (!keyDown && type != QEvent::KeyRelease) return false;
-    const auto& key = static_cast<const QKeyEvent&>(*event);
-    if (key.key() != key_) return false;
-    if (type == QEvent::KeyRelease && !key.isAutoRepeat()) qApp->removeEventFilter(this);
-    event->accept();  // an accepted shortcut override keeps the shortcut from firing
-    return true;
-  }
   const bool click = (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) &&
                      event->spontaneous();
   if (!click && !keyDown) return false;
-  event->accept();
   waiting_ = false;
-  if (keyDown)
-    key_ = static_cast<const QKeyEvent&>(*event).key();
-  else
-    qApp->removeEventFilter(this);
-  caught_();
+  std::optional<std::string> key;
+  if (keyDown) key = eventmapping::keyName(static_cast<const QKeyEvent&>(*event).key());
+  if (!kit_.takeFirstInput(key)) {
+    done();  // nothing to take it for any more: the input is the game's
+    return false;
+  }
+  event->accept();
+  if (!kit_.caughtKey().holding()) done();
   return true;
 }
+
+bool FirstInput::rest(QEvent* event) {
+  cabinet::kit::CaughtKey& caught = kit_.caughtKey();
+  switch (event->type()) {
+    case QEvent::WindowDeactivate:
+    case QEvent::ApplicationDeactivate:
+      caught.windowLost();
+      done();
+      return false;
+    case QEvent::Shortcut:  // made with the caught key held
+      return caught.holding();
+    case QEvent::ShortcutOverride:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+      const auto& key = static_cast<const QKeyEvent&>(*event);
+      if (!caught.rest(eventmapping::keyName(key.key()), event->type() == QEvent::KeyRelease,
+                       key.isAutoRepeat()))
+        return false;
+      if (!caught.holding()) done();
+      event->accept();  // an accepted shortcut override keeps the shortcut from firing
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void FirstInput::done() { qApp->removeEventFilter(this); }

@@ -1,23 +1,28 @@
 // SPDX-License-Identifier: MIT
 // The player's next click or key, caught before any widget, menu or shortcut of the application
-// sees it: it wakes the game up (ends the demo, lifts a stand-still) and does nothing else. The
-// rest of a caught key, its repeats and its release, goes nowhere either.
+// sees it, and handed to the kit, which takes it to end the demo or lift a stand-still: it does
+// nothing else. The rest of a caught key (its repeats, its release, shortcuts made with it) goes
+// nowhere either, until the key is let go or the window loses it.
 #pragma once
 
 #include <QObject>
-#include <functional>
+
+#include "cabinet/kit/Kit.h"
 
 class FirstInput : public QObject {
   Q_OBJECT
 public:
-  // Watches the whole application from now on; `caught` runs once, at the first click or key.
-  FirstInput(std::function<void()> caught, QObject* parent);
+  // Watches the whole application from now on.
+  FirstInput(cabinet::kit::Kit& kit, QObject* parent);
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  std::function<void()> caught_;
+  bool first(QEvent* event);
+  bool rest(QEvent* event);
+  void done();
+
+  cabinet::kit::Kit& kit_;
   bool waiting_ = true;
-  int key_ = 0;  // the key caught, swallowed until it is let go
 };

@@ -11,7 +11,6 @@
 #include <QTimer>
 #include <iostream>
 
-#include "cabinet/ControlNames.h"
 #include "form/DataFolder.h"
 #include "qt/PlayerInput.h"
 #include "qt/StandStill.h"
@@ -22,6 +21,7 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
     : cabinet_(replay ? std::make_unique<cabinet::Cabinet>(*this, *replay)
                       : std::make_unique<cabinet::Cabinet>(*this, sittingFrom(options))),
       // The rules read the layout's width, never the window's (a replay's is the recorded one).
+      kit_(std::make_unique<cabinet::kit::Kit>(*cabinet_, static_cast<Screen&>(*this))),
       outerWidth_(options.wide ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth) {
   setWindowTitle(" Cavewing");
   setWindowIcon(QIcon(":/assets/icon.png"));
@@ -40,28 +40,12 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   resize(playfield_->sizeHint().width(),
          playfield_->sizeHint().height() + menuBar()->sizeHint().height());
 
-  pump_ = std::make_unique<RealTimePump>(*cabinet_, [this] { return syncWithForm(); });
-  if (replay) {
-    cabinet_->onReplayed = [this](const cabinet::Event& e) { showReplayed(e); };
-    playfield_->showBadge("REPLAY");
-  }
-  drive([this] { cabinet_->load(); });
+  pump_ = std::make_unique<RealTimePump>(*kit_, [this] { return syncWithForm(); });
+  drive([this] { kit_->load(); });
   // The remembered size and place only scale the picture: the rules read the layout's width.
   new WindowState(*this, wide);
   standStill_ = new StandStill(*this);
   if (!ended_) pump_->start();
-}
-
-void GameWindow::showReplayed(const cabinet::Event& e) {
-  using Kind = cabinet::Event::Kind;
-  if (e.kind == Kind::Down) {
-    const form::Image& copter = form().imgCopter;
-    // A press on the helicopter was recorded where it lay on the helicopter.
-    playfield_->showReplayPress(e.onCopter ? QPointF(copter.Left + e.x, copter.Top + e.y)
-                                           : QPointF(e.x, e.y));
-  } else if (e.kind == Kind::Up || e.kind == Kind::Release) {
-    playfield_->showReplayPress(std::nullopt);
-  }
 }
 
 GameWindow::~GameWindow() {
@@ -72,53 +56,54 @@ GameWindow::~GameWindow() {
 }
 
 void GameWindow::buildMenuBar() {
-  for (form::MenuItem* entry : form().menuBar) {
-    auto addAction = [this, entry](QWidget* owner, form::MenuItem* item) {
-      QAction* action = new QAction(QString::fromStdString(item->Caption), owner);
-      if (!item->Shortcut.empty()) {
-        action->setShortcut(QKeySequence(QString::fromStdString(item->Shortcut)));
-        action->setShortcutContext(Qt::WindowShortcut);
-      }
-      const std::string name(cabinet::nameOf(form(), *item));
-      connect(action, &QAction::triggered, this, [this, name] {
-        deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = name});
-      });
-      owner->addAction(action);
-      menuActions_.push_back({action, item, entry});
-    };
-    if (entry->Items.empty()) {
-      addAction(menuBar(), entry);
+  QMenu* menu = nullptr;
+  for (const cabinet::kit::MenuEntry& entry : cabinet::kit::menuEntries(form())) {
+    const form::MenuItem& item = *entry.item;
+    if (entry.depth == 0 && !item.Items.empty()) {
+      menu = menuBar()->addMenu(QString::fromStdString(item.Caption));
+      // Once the menu has closed, by Esc too: the menu bar would keep the keys otherwise.
+      connect(menu, &QMenu::aboutToHide, this,
+              [this] { QTimer::singleShot(0, this, &GameWindow::returnKeyboard); });
+      menuActions_.push_back({menu->menuAction(), entry});
       continue;
     }
-    QMenu* menu = menuBar()->addMenu(QString::fromStdString(entry->Caption));
-    // Once the menu has closed, by Esc too: the menu bar would keep the keys otherwise.
-    connect(menu, &QMenu::aboutToHide, this,
-            [this] { QTimer::singleShot(0, this, &GameWindow::returnKeyboard); });
-    menuActions_.push_back({menu->menuAction(), entry, entry});
-    for (form::MenuItem* item : entry->Items) {
-      if (item->IsSeparator())
-        menu->addSeparator();
-      else
-        addAction(menu, item);
+    if (item.IsSeparator()) {
+      menu->addSeparator();
+      continue;
     }
+    QWidget* owner = entry.depth == 0 ? static_cast<QWidget*>(menuBar()) : menu;
+    QAction* action = new QAction(QString::fromStdString(item.Caption), owner);
+    if (!item.Shortcut.empty()) {
+      action->setShortcut(QKeySequence(QString::fromStdString(item.Shortcut)));
+      action->setShortcutContext(Qt::WindowShortcut);
+    }
+    connect(action, &QAction::triggered, this, [this, name = entry.name] {
+      deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = name});
+    });
+    owner->addAction(action);
+    menuActions_.push_back({action, entry});
   }
 }
 
 QAction* GameWindow::actionFor(const form::MenuItem& item) const {
   for (const auto& m : menuActions_)
-    if (m.item == &item) return m.action;
+    if (m.entry.item == &item) return m.action;
   return nullptr;
 }
 
 void GameWindow::deliver(const cabinet::Event& event) {
-  drive([&] {
-    const bool replaying = cabinet_->replaying();
-    cabinet_->input(event);
-    if (replaying && !cabinet_->replaying()) {
-      playfield_->showReplayPress(std::nullopt);
-      playfield_->showBadge({});
-    }
-  });
+  if (!ended_) kit_->input(event);
+}
+
+void GameWindow::beforeInput() {
+  if (pump_) pump_->catchUp();
+}
+
+void GameWindow::timeStands(bool standing) {
+  if (standing)
+    pump_->stop();
+  else
+    pump_->start();
 }
 
 void GameWindow::drive(const std::function<void()>& change) {
@@ -131,19 +116,18 @@ void GameWindow::drive(const std::function<void()>& change) {
 bool GameWindow::syncWithForm() {
   if (ended_) return false;
   syncMenus();
+  playfield_->showOverlays(kit_->overlays());
   return playfield_->syncWithForm();
 }
 
 void GameWindow::syncMenus() {
-  // A disabled menu disables its items, and with them their shortcuts.
-  for (const auto& m : menuActions_) m.action->setEnabled(m.item->Enabled && m.menu->Enabled);
+  for (const auto& m : menuActions_) m.action->setEnabled(cabinet::kit::enabled(m.entry));
 }
 
 void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
   // The picture is brought up to date before the box opens, whether the window is active or
   // not: the new high score's list is on screen under its box, not the crash banner.
-  syncMenus();
-  playfield_->syncWithForm();
+  syncWithForm();
   playfield_->repaint();
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                   QString::fromStdString(prompt), QMessageBox::Ok, this);

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "cabinet/Cabinet.h"
+#include "cabinet/kit/Kit.h"
+#include "cabinet/kit/Menus.h"
 #include "form/Host.h"
 #include "qt/Playfield.h"
 #include "qt/RealTimePump.h"
@@ -22,7 +24,7 @@
 class PlayerInput;
 class StandStill;
 
-class GameWindow : public QMainWindow, public form::Host {
+class GameWindow : public QMainWindow, public form::Host, private cabinet::kit::Kit::Screen {
   Q_OBJECT
 public:
   // With a recording (which must outlive the window), the window plays it back instead of
@@ -31,6 +33,7 @@ public:
   ~GameWindow() override;
 
   cabinet::Cabinet& cabinet() { return *cabinet_; }
+  cabinet::kit::Kit& kit() { return *kit_; }
   const frmCavewing& form() const { return cabinet_->form(); }
   Playfield* playfield() const { return playfield_; }
   RealTimePump& pump() { return *pump_; }
@@ -63,18 +66,21 @@ private:
   void buildMenuBar();
   // After a menu or a box, the keys go to the game again: to START while it shows, else the field.
   void returnKeyboard();
-  void showReplayed(const cabinet::Event& event);
   bool syncWithForm();  // whether anything visible changed
   void syncMenus();
+  // cabinet::kit::Kit::Screen
+  void beforeInput() override;
+  void changed() override { syncWithForm(); }
+  void timeStands(bool standing) override;
 
   std::unique_ptr<cabinet::Cabinet> cabinet_;
+  std::unique_ptr<cabinet::kit::Kit> kit_;
   Playfield* playfield_;
   std::unique_ptr<RealTimePump> pump_;
   std::unique_ptr<PlayerInput> input_;  // declared after the cabinet: destroyed before it
   struct MenuAction {
     QAction* action;
-    const form::MenuItem* item;
-    const form::MenuItem* menu;  // the menu bar entry that holds it
+    cabinet::kit::MenuEntry entry;
   };
   std::vector<MenuAction> menuActions_;
   QCursor customCursor_;

@@ -13,14 +13,18 @@
 #include <functional>
 
 #include "cabinet/Paint.h"
+#include "cabinet/kit/Overlay.h"
 #include "qt/Pictures.h"
 #include "qt/TimingReport.h"
 
 namespace {
 
-constexpr float TwipsPerPixel = 15;
+namespace kit = cabinet::kit;
+using kit::TwipsPerPixel;
 
 QColor toQColor(form::Color c) { return QColor(c.r, c.g, c.b); }
+QColor toQColor(int rgb) { return QColor(QRgb(0xff000000u | unsigned(rgb))); }
+QRectF toQRect(const kit::Box& b) { return QRectF(b.left, b.top, b.width, b.height); }
 
 QRectF rectOf(const form::Control& c) { return QRectF(c.Left, c.Top, c.Width, c.Height); }
 
@@ -107,9 +111,6 @@ constexpr int TextMargin = 4;
 QRect aroundText(const QRect& box) {
   return box.adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin);
 }
-
-// The badge and its hint, in logical pixels from the field's top left corner.
-const QRectF BadgeBox(8, 4, 200, 24), BadgeHintBox(8, 26, 400, 20);
 
 }  // namespace
 
@@ -215,25 +216,15 @@ void Playfield::paintEvent(QPaintEvent* event) {
   cabinet::paint(form_, painter);
   // The badge and the overlay, in logical pixels.
   p.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * twipsToWidget());
-  if (!badge_.empty()) paintBadge(p, event->region());
-  if (standStill_) paintStandStill(p);
+  if (!overlays_.badge.empty() || overlays_.ringX) paintBadge(p, event->region());
+  if (overlays_.standStill) paintStandStill(p);
   if (!paintedOnce_ && timing_report::enabled()) timing_report::firstFrame();
   paintedOnce_ = true;
 }
 
-void Playfield::showBadge(const QString& badge, const QString& hint) {
-  badge_ = badge.toStdString();
-  badgeHint_ = hint.toStdString();
-  update();
-}
-
-void Playfield::showStandStill(bool on) {
-  standStill_ = on;
-  update();
-}
-
-void Playfield::showReplayPress(std::optional<QPointF> at) {
-  replayPress_ = at;
+void Playfield::showOverlays(const kit::Overlays& overlays) {
+  if (overlays == overlays_) return;
+  overlays_ = overlays;
   update();
 }
 
@@ -241,33 +232,39 @@ void Playfield::showReplayPress(std::optional<QPointF> at) {
 // where the recorded player holds a button down.
 void Playfield::paintBadge(QPainter& p, const QRegion& damaged) {
   // Only where the frame changed: the cave moves under the badge frame after frame.
-  const QRectF both = BadgeBox.united(BadgeHintBox);
+  const QRectF both = toQRect(kit::Badge.box).united(toQRect(kit::BadgeHint.box));
   if (damaged.intersects(aroundText(p.transform().mapRect(both).toAlignedRect()))) {
-    p.setPen(QColor(255, 255, 0));
-    drawText(p, &badge_, BadgeBox, Qt::AlignLeft, badge_, {"Arial", 12, true});
-    if (!badgeHint_.empty())
-      drawText(p, &badgeHint_, BadgeHintBox, Qt::AlignLeft, badgeHint_, {"Arial", 9, false});
+    for (const auto& [look, text] :
+         {std::pair(&kit::Badge, &overlays_.badge), std::pair(&kit::BadgeHint, &overlays_.hint)}) {
+      if (text->empty()) continue;
+      p.setPen(toQColor(look->rgb));
+      drawText(p, text, toQRect(look->box), Qt::AlignLeft, *text,
+               {look->font, look->points, look->bold});
+    }
   }
-  if (!replayPress_) return;
+  if (!overlays_.ringX || !overlays_.ringY) return;
+  const kit::RingLook& ring = kit::ReplayRing;
   p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(QPen(QColor(255, 255, 0), 3));
+  p.setPen(QPen(toQColor(ring.rgb), ring.pen));
   p.setBrush(Qt::NoBrush);
-  p.drawEllipse(*replayPress_ / TwipsPerPixel, 14, 14);
+  p.drawEllipse(QPointF(*overlays_.ringX, *overlays_.ringY) / TwipsPerPixel, ring.radius,
+                ring.radius);
   p.setRenderHint(QPainter::Antialiasing, false);
 }
 
 // A dark band across the middle of the field, in logical pixels over everything else: what
 // happened, and how to go on.
 void Playfield::paintStandStill(QPainter& p) {
-  const qreal width = fieldWidth_ / TwipsPerPixel,
-              middle = frmCavewing::ScaleHeight / 2 / TwipsPerPixel;
-  p.fillRect(QRectF(0, middle - 60, width, 120), QColor(0, 0, 0, 190));
-  p.setPen(QColor(255, 255, 0));
-  p.setFont(fontFor(form::Font{"Arial", 36, true}));
-  p.drawText(QRectF(0, middle - 56, width, 64), Qt::AlignCenter, "PAUSED");
-  p.setPen(Qt::white);
-  p.setFont(fontFor(form::Font{"Arial", 14, false}));
-  p.drawText(QRectF(0, middle + 12, width, 32), Qt::AlignCenter, "click or press a key");
+  const kit::StandStillLook& look = kit::StandStillBand;
+  const auto across = [this](kit::Box b) {
+    return toQRect(kit::acrossField(b, fieldWidth_, frmCavewing::ScaleHeight));
+  };
+  p.fillRect(across({0, look.bandTop, 0, look.bandHeight}), QColor(0, 0, 0, look.bandAlpha));
+  for (const kit::TextLook* text : {&look.title, &look.hint}) {
+    p.setPen(toQColor(text->rgb));
+    p.setFont(fontFor(form::Font{text->font, text->points, text->bold}));
+    p.drawText(across(text->box), Qt::AlignHCenter | Qt::AlignTop, text->text);
+  }
 }
 
 // Shaping text is the dearest part of a frame, and the cave moves under the same captions frame
@@ -370,7 +367,7 @@ Playfield::Scene Playfield::scene() const {
   for (const form::Label* l : form_.paintLabels)
     if (l->Visible)
       scene.labels.emplace_back(around(*l, TextMargin), l->Caption, toQColor(l->ForeColor).rgb(),
-                                l->Boxed);
+                                l->Boxed, l->Font, int(l->Alignment));
   return scene;
 }
 
@@ -396,11 +393,14 @@ QRegion Playfield::damage(const Scene& was, const Scene& is) {
   return changed;
 }
 
+// Everything a control paints with: a change of any of it alone is repainted.
 std::size_t Playfield::visibleStateHash() const {
   std::size_t h = 0;
   for (const form::Shape* s : form_.paintShapes) {
     mixControl(h, *s);
-    if (s->Visible) mix(h, (s->FillColor.r << 16) | (s->FillColor.g << 8) | s->FillColor.b);
+    if (!s->Visible) continue;
+    mix(h, toQColor(s->FillColor).rgb());
+    mix(h, toQColor(s->BorderColor).rgb());
   }
   for (const form::Image* i : form_.paintImages) {
     mixControl(h, *i);
@@ -408,7 +408,15 @@ std::size_t Playfield::visibleStateHash() const {
   }
   for (const form::Label* l : form_.paintLabels) {
     mixControl(h, *l);
-    if (l->Visible) mix(h, l->Caption);
+    if (!l->Visible) continue;
+    mix(h, l->Caption);
+    mix(h, toQColor(l->ForeColor).rgb());
+    mix(h, l->Boxed);
+    mix(h, int(l->Alignment));
+    mix(h, l->Font.Name);
+    mix(h, l->Font.Size);
+    mix(h, l->Font.Bold);
+    mix(h, l->Font.Underline);
   }
   return h;
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/frmCavewing.h"
+#include "cabinet/kit/Kit.h"
 
 class QPainter;
 
@@ -26,12 +27,9 @@ public:
   QPushButton* startButton() const { return start_; }
   // Twips to widget pixels and back, for painting and for mapping the mouse.
   QTransform twipsToWidget() const;
-  // A replay or the demo shows a badge in the corner ("REPLAY", "DEMO"), with a hint under it
-  // (none: no badge); a replay shows where the recorded player holds a button down (twips).
-  void showBadge(const QString& badge, const QString& hint = {});
-  void showReplayPress(std::optional<QPointF> at);
-  // While the window is not in front in flight, time stands still under a "PAUSED" overlay.
-  void showStandStill(bool on);
+  // What the kit paints over the form: the badge and its hint, the replay's ring, the
+  // stand-still's band.
+  void showOverlays(const cabinet::kit::Overlays& overlays);
   // Brings the START button and the repaint in step with the form; cheap when nothing changed.
   // Only what changed on screen is repainted. Returns whether anything visible changed.
   bool syncWithForm();
@@ -53,8 +51,9 @@ private:
   // scrolling cave changes only at its steps), the pictures and labels one by one.
   struct Scene {
     std::map<std::pair<QRgb, QRgb>, QRegion> shapes;
-    std::vector<std::tuple<QRect, int>> images;                      // where, which picture
-    std::vector<std::tuple<QRect, std::string, QRgb, bool>> labels;  // where, text, colour, box
+    std::vector<std::tuple<QRect, int>> images;  // where, which picture
+    // where, text, colour, box, font, alignment
+    std::vector<std::tuple<QRect, std::string, QRgb, bool, form::Font, int>> labels;
     bool operator==(const Scene&) const = default;
   };
   Scene scene() const;
@@ -68,9 +67,7 @@ private:
   Scene shown_;
   QRectF placedButton_;
   bool paintedOnce_ = false;
-  std::string badge_, badgeHint_;
-  bool standStill_ = false;
-  std::optional<QPointF> replayPress_;
+  cabinet::kit::Overlays overlays_;
   std::map<std::tuple<std::string, float, bool, bool>, QFont> fonts_;
   struct LaidOutText {
     std::string text;

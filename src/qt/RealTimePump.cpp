@@ -7,27 +7,25 @@ namespace {
 constexpr int QuietWakesBeforeSleeping = 8;
 }
 
-RealTimePump::RealTimePump(cabinet::Cabinet& cabinet, AfterAdvance afterAdvance, QObject* parent)
+RealTimePump::RealTimePump(cabinet::kit::Kit& kit, AfterAdvance afterAdvance, QObject* parent)
     : QObject(parent),
-      cabinet_(cabinet),
-      clock_(cabinet.clock()),
+      kit_(kit),
+      clock_(kit.cabinet().clock()),
       afterAdvance_(std::move(afterAdvance)) {
+  elapsed_.start();
   timer_.setSingleShot(true);
   timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, &RealTimePump::wake);
 }
 
 void RealTimePump::start() {
-  elapsed_.start();
-  // Real time starts where the clock stands: after a stand-still, the time it lasted is never
-  // caught up.
-  startUs_ = clock_.now() + clock_.droppedUs();
+  kit_.resumeRealTime(realUs());
   scheduleNext();
 }
 
 bool RealTimePump::advance() {
   const std::int64_t lost =
-      cabinet_.followRealTime(realUs(), form::Clock::stallGridPoints + sleepGridPoints_ - 1);
+      kit_.followRealTime(realUs(), form::Clock::stallGridPoints + sleepGridPoints_ - 1);
   if (lost > 0 && timing_report::enabled()) timing_report::stall(lost);
   return afterAdvance_();
 }
@@ -55,6 +53,7 @@ void RealTimePump::wake() {
 
 void RealTimePump::scheduleNext() {
   const std::int64_t next = clock_.now() + sleepGridPoints_ * clock_.systemTick();
-  const std::int64_t waitUs = std::max<std::int64_t>(0, next - (realUs() - clock_.droppedUs()));
+  const std::int64_t followed = kit_.followedRealTime(realUs()) - clock_.droppedUs();
+  const std::int64_t waitUs = std::max<std::int64_t>(0, next - followed);
   timer_.start(int((waitUs + 999) / 1000));
 }

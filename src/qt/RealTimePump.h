@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "cabinet/Cabinet.h"
+#include "cabinet/kit/Kit.h"
 
 class RealTimePump : public QObject {
   Q_OBJECT
@@ -21,8 +21,9 @@ public:
   using AfterAdvance = std::function<bool()>;
   static constexpr int maxSleepGridPoints = 8;  // 125 ms at the default tick
 
-  RealTimePump(cabinet::Cabinet& cabinet, AfterAdvance afterAdvance, QObject* parent = nullptr);
-  // Time moves from start() to stop(); between a stop() and the next start() it stands still.
+  RealTimePump(cabinet::kit::Kit& kit, AfterAdvance afterAdvance, QObject* parent = nullptr);
+  // Time moves from start() to stop(); between a stop() and the next start() it stands still
+  // (the kit's real time resumes where the game stands).
   void start();
   void stop() { timer_.stop(); }
   bool running() const { return timer_.isActive(); }
@@ -33,14 +34,13 @@ private:
   void wake();
   bool advance();
   void scheduleNext();
-  std::int64_t realUs() const { return startUs_ + elapsed_.nsecsElapsed() / 1000; }
+  std::int64_t realUs() const { return elapsed_.nsecsElapsed() / 1000; }
 
-  cabinet::Cabinet& cabinet_;
+  cabinet::kit::Kit& kit_;
   const form::Clock& clock_;
   AfterAdvance afterAdvance_;
   QTimer timer_;
   QElapsedTimer elapsed_;
-  std::int64_t startUs_ = 0;
   int sleepGridPoints_ = 1;
   int quietWakes_ = 0;
 };

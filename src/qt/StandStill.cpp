@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The stand-still: which window events mean the window went away in flight, stopping the
-// real-time pump under the overlay, and starting it again, with no time caught up, at the first
-// click or key.
+// The stand-still on the desktop: which window events mean the window went away.
 #include "qt/StandStill.h"
 
 #include <QApplication>
@@ -24,7 +22,7 @@ bool StandStill::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::WindowStateChange:
     case QEvent::Hide:
     case QEvent::Expose:
-      if (!standing() && wentAway(event->type()) && flying()) begin();
+      if (!standing() && wentAway(event->type())) begin();
       break;
     case QEvent::WinIdChange:  // a new native window: watch its exposure
       if (watched == &window_ && window_.windowHandle())
@@ -49,26 +47,12 @@ bool StandStill::wentAway(QEvent::Type type) const {
   }
 }
 
-// Only flight moves on by itself; the ready screen, a pause and the list wait anyway. The demo
-// flies for no one, so it flies on.
-bool StandStill::flying() const {
-  const cabinet::Cabinet& cabinet = window_.cabinet();
-  return cabinet.phase() == cabinet::Phase::Flying && !cabinet.demoPlaying() &&
-         window_.pump().running();
-}
+bool StandStill::standing() const { return window_.kit().standing(); }
 
+// The kit stops the pump and shows the band; the catcher stays until the next stand-still: it
+// swallows the rest of the key that lifts this one.
 void StandStill::begin() {
-  standing_ = true;
-  window_.pump().stop();
-  window_.playfield()->showStandStill(true);
+  if (!window_.kit().wentAway(window_.pump().running())) return;
   delete catcher_;
-  catcher_ = new FirstInput([this] { lift(); }, this);
-}
-
-// The catcher stays until the next stand-still: it swallows the rest of the key that lifted this
-// one.
-void StandStill::lift() {
-  standing_ = false;
-  window_.playfield()->showStandStill(false);
-  window_.pump().start();
+  catcher_ = new FirstInput(window_.kit(), this);
 }

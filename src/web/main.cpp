@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "cabinet/Cabinet.h"
-#include "cabinet/ControlNames.h"
-#include "cabinet/ListClicks.h"
 #include "cabinet/Paint.h"
+#include "cabinet/kit/Keys.h"
+#include "cabinet/kit/Kit.h"
+#include "cabinet/kit/Menus.h"
+#include "cabinet/kit/Numbers.h"
 #include "start/Launch.h"
 
 // The page's side, in src/web/cavewing.js.
@@ -48,15 +50,15 @@ EM_JS(void, pageMenu, (const char* name, const char* caption, const char* shortc
 EM_JS(void, pageMenuEnabled, (const char* name, int enabled),
       { Module.cavewing.menuEnabled(UTF8ToString(name), enabled); });
 EM_JS(void, pageField, (float width, float height), { Module.cavewing.field(width, height); });
-EM_JS(void, pageBadge, (const char* badge, const char* hint),
-      { Module.cavewing.badge(UTF8ToString(badge), UTF8ToString(hint)); });
+EM_JS(void, pageOverlays,
+      (const char* badge, const char* hint, int ring, float x, float y, int standStill), {
+        Module.cavewing.overlays(UTF8ToString(badge), UTF8ToString(hint), ring, x, y, standStill);
+      });
 EM_JS(void, pageBegin, (), { Module.cavewing.begin(); });
 EM_JS(void, pageFinish, (), { Module.cavewing.finish(); });
 EM_JS(void, pageFocusStart, (), { Module.cavewing.focusStart(); });
 EM_JS(void, pageCursor, (int custom), { Module.cavewing.cursor(custom); });
 EM_JS(int, pageKeep, (const char* path), { return Module.cavewing.keep(UTF8ToString(path)); });
-EM_JS(void, pageReplayPress, (int shown, float x, float y),
-      { Module.cavewing.replayPress(shown, x, y); });
 // The page's command line, word by word: a word is handed over whole, whatever it holds.
 EM_JS(int, pageWordCount, (), { return Module.cavewing.words.length; });
 EM_JS(int, pageWordBytes, (int i), { return lengthBytesUTF8(Module.cavewing.words[i]); });
@@ -80,57 +82,53 @@ public:
 };
 
 // The front end of one sitting (or one replay) in the page.
-class WebFrontEnd : public form::Host {
+class WebFrontEnd : public form::Host, private cabinet::kit::Kit::Screen {
 public:
   WebFrontEnd(const CommandLine& options, const replay::Recording* recording, std::string player)
       : recording_(recording ? std::make_unique<replay::Recording>(*recording) : nullptr),
         player_(std::move(player)),
         outerWidth_(options.wide ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth) {
-    cabinet_ = recording_ ? std::make_unique<cabinet::Cabinet>(*this, *recording_)
-                          : std::make_unique<cabinet::Cabinet>(*this, sittingFrom(options));
-    if (recording_) cabinet_->onReplayed = [this](const cabinet::Event& e) { showReplayed(e); };
+    cabinet_ = recording_
+                   ? std::make_unique<cabinet::Cabinet>(*this, *recording_)
+                   : std::make_unique<cabinet::Cabinet>(*this, sittingFrom(options));
+    kit_ = std::make_unique<cabinet::kit::Kit>(*cabinet_, static_cast<Screen&>(*this));
   }
 
   void open() {
     pageField(cabinet_->wide() ? frmCavewing::WideOuterWidth : frmCavewing::ScaleWidth,
               frmCavewing::ScaleHeight);
-    for (const form::MenuItem* entry : form().menuBar) {
-      announceMenu(*entry, 0);
-      for (const form::MenuItem* item : entry->Items) announceMenu(*item, 1);
-    }
-    if (recording_) pageBadge("REPLAY", "");
-    cabinet_->load();
-    if (cabinet_->demoPlaying()) pageBadge("DEMO", "click or press a key to play");
-    paint();
+    for (const cabinet::kit::MenuEntry& entry : cabinet::kit::menuEntries(form()))
+      pageMenu(entry.name.c_str(), entry.item->Caption.c_str(), entry.item->Shortcut.c_str(),
+               entry.depth);
+    kit_->load();
   }
 
-  cabinet::Cabinet& cabinet() { return *cabinet_; }
+  const cabinet::Cabinet& cabinet() const { return *cabinet_; }
   const frmCavewing& form() const { return cabinet_->form(); }
+  cabinet::kit::Kit& kit() { return *kit_; }
+  bool ended() const { return ended_; }
 
   // Real time from the page, in microseconds since it loaded; the game follows it on its grid.
   void frame(double realUs) {
     if (ended_) return;
-    if (!started_) resume(realUs);
     const std::int64_t was = cabinet_->grid();
-    cabinet_->followRealTime(std::int64_t(realUs) - realStartUs_ + gameStartUs_, allowedLag());
+    kit_->followRealTime(std::int64_t(realUs), allowedLag());
     // Between grid points nothing moves: the frame on screen stands.
     if (cabinet_->grid() != was) paint();
   }
   void paint() {
     if (ended_) return;
+    const cabinet::kit::Overlays& o = kit_->overlays();
+    pageOverlays(o.badge.c_str(), o.hint.c_str(), o.ringX.has_value(), o.ringX.value_or(0),
+                 o.ringY.value_or(0), o.standStill);
     pageBegin();
     PagePainter painter;
     cabinet::paint(form(), painter);
     const form::CommandButton& b = form().cmdStart;
     pageStartButton(b.Visible, b.Enabled, b.Caption.c_str(), b.Left, b.Top, b.Width, b.Height,
                     b.Font.Name.c_str(), b.Font.Size, b.Font.Bold);
-    // A disabled menu disables its items, and with them their shortcuts.
-    for (const form::MenuItem* entry : form().menuBar) {
-      pageMenuEnabled(pageName(*entry).c_str(), entry->Enabled);
-      for (const form::MenuItem* item : entry->Items)
-        if (!item->IsSeparator())
-          pageMenuEnabled(pageName(*item).c_str(), item->Enabled && entry->Enabled);
-    }
+    for (const cabinet::kit::MenuEntry& entry : cabinet::kit::menuEntries(form()))
+      if (!entry.name.empty()) pageMenuEnabled(entry.name.c_str(), cabinet::kit::enabled(entry));
     pageFinish();
   }
   // A stall is a lag of stallGridPoints at the usual grid, counted in this sitting's own grid
@@ -140,65 +138,9 @@ public:
     const std::int64_t tick = cabinet_->clock().systemTick();
     return int(std::max<std::int64_t>(form::Clock::stallGridPoints, (stallUs + tick - 1) / tick));
   }
-  // After a stand-still, real time starts again where the game stands: the time it lasted is
-  // never caught up.
-  void resume(double realUs) {
-    started_ = true;
-    realStartUs_ = std::int64_t(realUs);
-    gameStartUs_ = cabinet_->clock().now() + cabinet_->clock().droppedUs();
-  }
 
   void deliver(const cabinet::Event& event) {
-    if (ended_) return;
-    const bool replaying = cabinet_->replaying();
-    cabinet_->input(event);
-    if (replaying && !cabinet_->replaying()) {
-      pageReplayPress(0, 0, 0);
-      pageBadge("", "");
-    }
-    paint();
-  }
-
-  // Presses and releases on the field (twips), routed as on the desktop: a press on the visible
-  // helicopter goes to it, with its releases; a press on a list label is a click on it.
-  void pointer(int kind, int button, int shift, float x, float y) {
-    using Kind = cabinet::Event::Kind;
-    if (kind != 0 && held_ == 0) {
-      if (auto click = cabinet::listLabelClickAt(form(), x, y)) {
-        if (button == frmCavewing::LeftButton) deliver(*click);
-        return;
-      }
-    }
-    if (kind == 0) {  // up
-      if (!(held_ & button)) return;
-      held_ &= ~button;
-      deliver(mouseEvent(Kind::Up, button, shift, x, y));
-      return;
-    }
-    if (held_ == 0) copterHolds_ = kind == 1 && onCopter(x, y);
-    held_ |= button;
-    if (kind == 2)
-      deliver(cabinet::Event{.kind = Kind::DblClick});
-    else
-      deliver(mouseEvent(Kind::Down, button, shift, x, y));
-  }
-  // The page lost the focus with buttons held: their releases may never come.
-  void releaseLost() {
-    if (held_ == 0) return;
-    held_ = 0;
-    deliver(cabinet::Event{.kind = cabinet::Event::Kind::Release});
-  }
-
-  // The first click or key of the player ends the demo, and does nothing else.
-  void stopDemo() {
-    if (!cabinet_->demoPlaying()) return;
-    pageBadge("", "");
-    cabinet_->stopDemo();
-    paint();
-  }
-
-  bool flying() const {
-    return !ended_ && cabinet_->phase() == cabinet::Phase::Flying && !cabinet_->demoPlaying();
+    if (!ended_) kit_->input(event);
   }
 
   // form::Host
@@ -242,50 +184,16 @@ public:
   }
 
 private:
-  // The page knows a command by its control name, a menu of commands by its caption.
-  std::string pageName(const form::MenuItem& item) {
-    const std::string_view name = cabinet::nameOf(form(), item);
-    return name.empty() ? item.Caption : std::string(name);
-  }
-  void announceMenu(const form::MenuItem& item, int depth) {
-    pageMenu(pageName(item).c_str(), item.Caption.c_str(), item.Shortcut.c_str(), depth);
-  }
-
-  void showReplayed(const cabinet::Event& e) {
-    using Kind = cabinet::Event::Kind;
-    if (e.kind == Kind::Down) {
-      const form::Image& copter = form().imgCopter;
-      // A press on the helicopter was recorded where it lay on the helicopter.
-      pageReplayPress(1, e.onCopter ? copter.Left + e.x : e.x, e.onCopter ? copter.Top + e.y : e.y);
-    } else if (e.kind == Kind::Up || e.kind == Kind::Release) {
-      pageReplayPress(0, 0, 0);
-    }
-  }
-
-  cabinet::Event mouseEvent(cabinet::Event::Kind kind, int button, int shift, float x,
-                            float y) const {
-    const form::Image& copter = cabinet_->form().imgCopter;
-    return cabinet::Event{.kind = kind,
-                          .onCopter = copterHolds_,
-                          .button = button,
-                          .shift = shift,
-                          .x = copterHolds_ ? x - copter.Left : x,
-                          .y = copterHolds_ ? y - copter.Top : y};
-  }
-  bool onCopter(float x, float y) {
-    const form::Image& copter = form().imgCopter;
-    return copter.Visible && x >= copter.Left && x < copter.Left + copter.Width &&
-           y >= copter.Top && y < copter.Top + copter.Height;
-  }
+  // cabinet::kit::Kit::Screen: the page's frames follow real time unless flight stands still.
+  void changed() override { paint(); }
+  void timeStands(bool) override {}
 
   std::unique_ptr<replay::Recording> recording_;
   std::string player_;
   float outerWidth_;
   std::unique_ptr<cabinet::Cabinet> cabinet_;
-  bool started_ = false, ended_ = false;
-  std::int64_t realStartUs_ = 0, gameStartUs_ = 0;
-  int held_ = 0;
-  bool copterHolds_ = false;
+  std::unique_ptr<cabinet::kit::Kit> kit_;
+  bool ended_ = false;
 };
 
 // The one sitting in the page: the page's calls reach it only through the functions below.
@@ -321,16 +229,18 @@ EMSCRIPTEN_KEEPALIVE int cavewing_open(const char* name) {
   return status;
 }
 
+// Every number the page needs, as JSON (see cabinet/kit/Numbers.h).
+EMSCRIPTEN_KEEPALIVE const char* cavewing_numbers() {
+  static const std::string numbers = cabinet::kit::numbersAsJson();
+  return numbers.c_str();
+}
+
 EMSCRIPTEN_KEEPALIVE void cavewing_frame(double realUs) {
   if (sitting) sitting->frame(realUs);
 }
 EMSCRIPTEN_KEEPALIVE void cavewing_repaint() {
   if (sitting) sitting->paint();
 }
-EMSCRIPTEN_KEEPALIVE void cavewing_resume(double realUs) {
-  if (sitting) sitting->resume(realUs);
-}
-EMSCRIPTEN_KEEPALIVE int cavewing_flying() { return sitting && sitting->flying(); }
 EMSCRIPTEN_KEEPALIVE double cavewing_grid() {
   return sitting ? double(sitting->cabinet().grid()) : -1;
 }
@@ -341,27 +251,50 @@ EMSCRIPTEN_KEEPALIVE float cavewing_copter_top() {
 EMSCRIPTEN_KEEPALIVE const char* cavewing_score() {
   return sitting ? sitting->form().lblScore.Caption.c_str() : "";
 }
-EMSCRIPTEN_KEEPALIVE int cavewing_demo_playing() {
-  return sitting && sitting->cabinet().demoPlaying();
-}
-EMSCRIPTEN_KEEPALIVE void cavewing_stop_demo() {
-  if (sitting) sitting->stopDemo();
-}
-EMSCRIPTEN_KEEPALIVE int cavewing_replaying() { return sitting && sitting->cabinet().replaying(); }
+EMSCRIPTEN_KEEPALIVE int cavewing_standing() { return sitting && sitting->kit().standing(); }
 
-// kind: 0 release, 1 press, 2 the second press of a left double click.
-EMSCRIPTEN_KEEPALIVE void cavewing_pointer(int kind, int button, int shift, float x, float y) {
-  if (sitting) sitting->pointer(kind, button, shift, x, y);
+// Presses and releases of a button at a point of the field, in twips; `second`: the second press
+// of a quick double click.
+EMSCRIPTEN_KEEPALIVE void cavewing_press(int button, int shift, float x, float y, int second) {
+  if (sitting && !sitting->ended()) sitting->kit().pointer().press(button, shift, x, y, second);
 }
-EMSCRIPTEN_KEEPALIVE void cavewing_release_lost() {
-  if (sitting) sitting->releaseLost();
+EMSCRIPTEN_KEEPALIVE void cavewing_release(int button, int shift, float x, float y) {
+  if (sitting && !sitting->ended()) sitting->kit().pointer().release(button, shift, x, y);
 }
-// A key: its code and shift state, and the character it produced (0 for none).
-EMSCRIPTEN_KEEPALIVE void cavewing_key(int code, int shift, int character) {
-  if (!sitting) return;
-  using Kind = cabinet::Event::Kind;
-  if (code) sitting->deliver(cabinet::Event{.kind = Kind::KeyDown, .shift = shift, .code = code});
-  if (character) sitting->deliver(cabinet::Event{.kind = Kind::KeyPress, .code = character});
+// Returns 0 when the release must wait for the running handler (a box) to return.
+EMSCRIPTEN_KEEPALIVE int cavewing_release_lost() {
+  return !sitting || sitting->ended() || sitting->kit().pointer().releaseLost();
+}
+// The page went away (hidden, or lost the focus) while its time ran (`timeRunning`, no box
+// open): the buttons held are let go, the caught key's release will come elsewhere, and flight
+// stands still.
+EMSCRIPTEN_KEEPALIVE void cavewing_went_away(int timeRunning) {
+  if (!sitting || sitting->ended()) return;
+  cabinet::kit::Kit& kit = sitting->kit();
+  kit.caughtKey().windowLost();
+  kit.pointer().releaseLost();
+  kit.wentAway(timeRunning);
+}
+// The player's first click (an empty key) or key: returns whether the kit took it whole, to end
+// the demo or lift a stand-still.
+EMSCRIPTEN_KEEPALIVE int cavewing_first_input(const char* key) {
+  if (!sitting || sitting->ended()) return 0;
+  return sitting->kit().takeFirstInput(*key ? std::optional<std::string>(key) : std::nullopt);
+}
+// Whether a key stroke is the rest of the caught key (its repeats, its release): none of the
+// page's or the game's.
+EMSCRIPTEN_KEEPALIVE int cavewing_caught_key(const char* key, int release, int repeat) {
+  return sitting && sitting->kit().caughtKey().rest(key, release, repeat);
+}
+// A key by its name (see cabinet/kit/Keys.h), with its shift state and the character it produced
+// (0 for none).
+EMSCRIPTEN_KEEPALIVE void cavewing_key(const char* name, int shift, int character, int repeat) {
+  if (!sitting || sitting->ended()) return;
+  sitting->kit().key(cabinet::kit::KeyStroke{.name = name,
+                                             .code = cabinet::kit::keyCode(name),
+                                             .shift = shift,
+                                             .character = character,
+                                             .autoRepeat = bool(repeat)});
 }
 EMSCRIPTEN_KEEPALIVE void cavewing_start() {
   if (sitting) sitting->deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});

@@ -4,9 +4,16 @@
 // .wasm) drives the form; this side only shows it and hands it what the player does.
 'use strict';
 
-const TwipsPerPixel = 15;
-const LeftButton = 1, RightButton = 2, MiddleButton = 4;
-const ShiftMask = 1, CtrlMask = 2, AltMask = 4;
+// The game's numbers (twips per pixel, the field, button codes, shift masks, phases, the
+// overlays' looks), as the C++ side gives them once it runs: none is retyped here.
+let N = null;
+let TwipsPerPixel, LeftButton, RightButton, MiddleButton;
+function takeNumbers() {
+  N = JSON.parse(Module.UTF8ToString(call('cavewing_numbers')));
+  TwipsPerPixel = N.twipsPerPixel;
+  ({left: LeftButton, right: RightButton, middle: MiddleButton} = N.buttons);
+  page.field = {width: N.field.width, height: N.field.height};
+}
 // The desktop's fonts, as fontconfig finds them on Debian: the same files, shipped with the page.
 const fontFamilies = {
   'Arial': '"Liberation Sans"',
@@ -34,17 +41,16 @@ const pictures = ['', 'heli0', 'heli1', 'heli2', 'heli3', 'heli4', 'explosion'].
 
 const page = {
   ready: false,      // the game is open
-  field: {width: 15240, height: 10830},
+  field: null,       // the field's size in twips, once the game says it
   badge: '',
   replayPress: null,
-  standing: false,   // flight stands still while the page is away
+  standing: false,   // flight stands still while the page is away: the game says so
   modal: false,      // a message box is open: the game waits in its handler
   ended: false,
   phase: -1,
-  menus: new Map(),  // control name (a menu's caption) -> {element, shortcut, enabled, access, ...}
+  menus: new Map(),  // control name -> {element, shortcut, enabled, access, ...}
   lastMenu: null,    // the menu bar entry that the next item goes in, as they are announced
   openMenu: null,
-  swallowKey: null,  // the key that lifted a stand-still or ended the demo: the rest isn't the game's
   clickTaken: false, // the press under way closed a menu, ended the demo or lifted a stand-still
   firstFrameMs: null,
   frameMs: settings.has('bench') ? [] : null,
@@ -58,6 +64,7 @@ function callWithText(name, text) { return Module.ccall(name, null, ['string'], 
 const view = {dpr: 1, scale: 1, dx: 0, dy: 0};
 
 function layout() {
+  if (!page.field) return;
   const stage = canvas.parentElement.getBoundingClientRect();
   view.dpr = window.devicePixelRatio || 1;
   canvas.width = Math.max(1, Math.round(stage.width * view.dpr));
@@ -140,9 +147,11 @@ const painter = {
     page.field = {width, height};
     layout();
   },
-  badge(badge, hint) {
+  overlays(badge, hint, ring, x, y, standing) {
     page.badge = badge;
     page.badgeHint = hint;
+    page.replayPress = ring ? [x, y] : null;
+    page.standing = !!standing;
   },
   begin() {
     page.painted = [];
@@ -198,41 +207,40 @@ const painter = {
   finish() {
     ctx.restore();
     logicalPixels();
-    if (page.badge) paintBadge();
+    if (page.badge || page.replayPress) paintBadge();
     if (page.standing) paintStandStill();
     if (page.firstFrameMs === null) page.firstFrameMs = performance.now();
   },
 };
 
+// Text the kit places: at the top of its box, in its font and colour.
+function drawLook(look, text, box, align) {
+  ctx.fillStyle = colour(look.rgb);
+  ctx.font = fontOf(look.font, look.points, look.bold)[0];
+  drawText(text, box.left, box.top, box.width, align, false);
+}
+
 // A badge in the corner, and a ring where the recorded player holds a button down.
 function paintBadge() {
-  ctx.fillStyle = 'rgb(255,255,0)';
-  ctx.font = fontOf('Arial', 12, true)[0];
-  drawText(page.badge, 8, 4, 200, 'left', false);
-  if (page.badgeHint) {
-    ctx.font = fontOf('Arial', 9, false)[0];
-    drawText(page.badgeHint, 8, 26, 400, 'left', false);
-  }
+  if (page.badge) drawLook(N.badge, page.badge, N.badge.box, 'left');
+  if (page.badgeHint) drawLook(N.badgeHint, page.badgeHint, N.badgeHint.box, 'left');
   if (!page.replayPress) return;
-  ctx.strokeStyle = 'rgb(255,255,0)';
-  ctx.lineWidth = 3;
+  ctx.strokeStyle = colour(N.ring.rgb);
+  ctx.lineWidth = N.ring.pen;
   ctx.beginPath();
-  ctx.arc(page.replayPress[0] / TwipsPerPixel, page.replayPress[1] / TwipsPerPixel, 14, 0,
-          2 * Math.PI);
+  ctx.arc(page.replayPress[0] / TwipsPerPixel, page.replayPress[1] / TwipsPerPixel, N.ring.radius,
+          0, 2 * Math.PI);
   ctx.stroke();
 }
 
 // A dark band across the middle of the field: what happened, and how to go on.
 function paintStandStill() {
+  const look = N.standStill;
   const width = page.field.width / TwipsPerPixel, middle = page.field.height / 2 / TwipsPerPixel;
-  ctx.fillStyle = 'rgba(0,0,0,0.745)';
-  ctx.fillRect(0, middle - 60, width, 120);
-  ctx.fillStyle = 'rgb(255,255,0)';
-  ctx.font = fontOf('Arial', 36, true)[0];
-  drawText('PAUSED', 0, middle - 50, width, 'center', false);
-  ctx.fillStyle = 'white';
-  ctx.font = fontOf('Arial', 14, false)[0];
-  drawText('click or press a key', 0, middle + 14, width, 'center', false);
+  const across = (box) => ({left: 0, top: middle + box.top, width, height: box.height});
+  ctx.fillStyle = `rgba(0,0,0,${look.bandAlpha / 255})`;
+  ctx.fillRect(0, middle + look.bandTop, width, look.bandHeight);
+  for (const text of [look.title, look.hint]) drawLook(text, text.text, across(text.box), 'center');
 }
 
 // ---- The START button, the cursor, the menus: the page's own controls, kept as the form has them.
@@ -253,7 +261,6 @@ const host = {
   },
   focusStart() { setTimeout(() => startButton.focus(), 0); },
   cursor(custom) { canvas.style.cursor = custom ? 'url(assets/cursor.png) 16 16, crosshair' : 'default'; },
-  replayPress(shown, x, y) { page.replayPress = shown ? [x, y] : null; },
 
   addMenu(name, caption, shortcut, depth) {
     const access = caption.includes('&') ? caption[caption.indexOf('&') + 1].toLowerCase() : '';
@@ -400,38 +407,36 @@ function command(entry) {
 function blocked() { return !page.ready || page.modal || page.ended; }
 
 function shiftOf(e) {
-  return (e.shiftKey ? ShiftMask : 0) | (e.ctrlKey ? CtrlMask : 0) | (e.altKey ? AltMask : 0);
+  return (e.shiftKey ? N.shift.shift : 0) | (e.ctrlKey ? N.shift.ctrl : 0) |
+         (e.altKey ? N.shift.alt : 0);
 }
 
 function afterInput() {
   if (page.phase !== call('cavewing_phase')) persist();
 }
 
-function pointer(kind, button, e) {
+// A press (`second`: the second press of a quick double click) or a release, routed by the game.
+function press(button, e, second = false) {
   const [x, y] = toTwips(e);
-  call('cavewing_pointer', kind, button, shiftOf(e), x, y);
+  call('cavewing_press', button, shiftOf(e), x, y, second ? 1 : 0);
+  afterInput();
+}
+function release(button, e) {
+  const [x, y] = toTwips(e);
+  call('cavewing_release', button, shiftOf(e), x, y);
   afterInput();
 }
 
-// The first click or key lifts a stand-still, or ends the demo, and goes no further.
-function firstInputTaken() {
-  if (page.standing) {
-    page.standing = false;
-    call('cavewing_resume', performance.now() * 1000);
-    return true;
-  }
-  if (call('cavewing_demo_playing')) {
-    call('cavewing_stop_demo');
-    return true;
-  }
-  return false;
+// The first click (no key) or key lifts a stand-still, or ends the demo, and goes no further.
+function firstInputTaken(key = '') {
+  return Module.ccall('cavewing_first_input', 'number', ['string'], [key]) === 1;
 }
 
+// The page went away: the game lets go of what is held and stands flight still.
 function standStill() {
-  releaseHeld();
-  if (!page.ready || page.modal || page.ended || page.standing || !call('cavewing_flying')) return;
-  page.standing = true;
-  call('cavewing_repaint');
+  if (blocked()) return;
+  held.clear();
+  Module.ccall('cavewing_went_away', null, ['number'], [1]);
 }
 
 const held = new Map();  // pointer id (or mouse button) -> the game's button
@@ -441,7 +446,8 @@ function releaseHeld() {
   call('cavewing_release_lost');
 }
 
-const mouseButtons = [LeftButton, MiddleButton, RightButton];
+// The game's code of a mouse button, by the browser's number of it.
+function buttonOf(e) { return [LeftButton, MiddleButton, RightButton][e.button]; }
 // Before any control sees it, a click that closes an open menu, or that ends the demo or lifts a
 // stand-still, is taken whole: it does nothing else, on the field, START or the menu bar alike.
 window.addEventListener('mousedown', (e) => {
@@ -470,16 +476,16 @@ canvas.addEventListener('mousedown', (e) => {
   e.preventDefault();
   returnKeyboard();  // a click on the field leaves START its focus, as on the desktop
   if (blocked()) return;
-  const button = mouseButtons[e.button];
+  const button = buttonOf(e);
   if (!button) return;
   held.set('mouse' + button, button);
-  // The second press of a left double click is the window's double click, as on the desktop.
-  pointer(button === LeftButton && e.detail > 1 && e.detail % 2 === 0 ? 2 : 1, button, e);
+  // The second press of a quick double click; the game decides what it is.
+  press(button, e, e.detail > 1 && e.detail % 2 === 0);
 });
 window.addEventListener('mouseup', (e) => {
-  const button = mouseButtons[e.button];
+  const button = buttonOf(e);
   if (!button || !held.delete('mouse' + button) || blocked()) return;
-  pointer(0, button, e);
+  release(button, e);
 });
 canvas.addEventListener('contextmenu', (e) => e.preventDefault());
 
@@ -497,24 +503,29 @@ canvas.addEventListener('pointerdown', (e) => {
   const button = fingers === 0 ? LeftButton : RightButton;
   held.set(e.pointerId, button);
   canvas.setPointerCapture(e.pointerId);
-  pointer(1, button, e);
+  press(button, e);
 });
 for (const type of ['pointerup', 'pointercancel']) {
   canvas.addEventListener(type, (e) => {
     if (e.pointerType !== 'touch' || !held.has(e.pointerId)) return;
     const button = held.get(e.pointerId);
     held.delete(e.pointerId);
-    if (!blocked()) pointer(0, button, e);
+    if (!blocked()) release(button, e);
   });
 }
 
-// Key codes as the desktop reports them: the browser's legacy codes are the same numbers.
-function keyCodeOf(e) {
-  const k = e.keyCode;
-  if ((k >= 65 && k <= 90) || (k >= 48 && k <= 57) || k === 32) return k;
-  if (k >= 112 && k <= 135) return k;
-  if ([8, 9, 13, 16, 17, 18, 19, 20, 27, 33, 34, 35, 36, 37, 38, 39, 40, 45, 46].includes(k)) return k;
-  return 0;
+// The game's name of a key (it codes it): letters as the layout gives them, digits and the
+// rest by their keys; any other key by the browser's name of its place.
+function keyNameOf(e) {
+  if (/^[a-z]$/i.test(e.key)) return e.key.toUpperCase();
+  if (/^Key[A-Z]$/.test(e.code) && e.key.length === 1 && !/^[\x20-\x7e]$/.test(e.key))
+    return e.code.slice(3);
+  const digit = /^Digit([0-9])$/.exec(e.code);
+  if (digit) return digit[1];
+  if (e.key === ' ') return 'Space';
+  if (e.key.startsWith('Arrow')) return e.key.slice(5);
+  if (e.key.length > 1 && e.key !== 'Unidentified' && e.key !== 'Dead') return e.key;
+  return e.code || 'Unidentified';
 }
 function characterOf(e) {
   const named = {Backspace: 8, Tab: 9, Enter: 13, Escape: 27};
@@ -533,12 +544,14 @@ function shortcutOf(e) {
 
 document.addEventListener('keydown', (e) => {
   if (blocked() || e.target.closest('dialog')) return;
-  if (firstInputTaken()) {
+  const key = keyNameOf(e);
+  // The key that lifted a stand-still or ended the demo, and its repeats: none of the page's.
+  if (firstInputTaken(key) ||
+      Module.ccall('cavewing_caught_key', 'number', ['string', 'number', 'number'],
+                   [key, 0, e.repeat ? 1 : 0])) {
     e.preventDefault();
-    page.swallowKey = e.code;
     return;
   }
-  if (page.swallowKey === e.code) { e.preventDefault(); return; }
   // Menus: Alt and the access letter opens one; in an open menu the letter chooses.
   if (page.openMenu) {
     e.preventDefault();
@@ -569,11 +582,14 @@ document.addEventListener('keydown', (e) => {
     return;
   }
   if (e.key === ' ' || e.key === 'Tab' || e.key.startsWith('Arrow')) e.preventDefault();
-  call('cavewing_key', keyCodeOf(e), shiftOf(e), characterOf(e));
+  Module.ccall('cavewing_key', null, ['string', 'number', 'number', 'number'],
+               [key, shiftOf(e), characterOf(e), e.repeat ? 1 : 0]);
   afterInput();
 });
 document.addEventListener('keyup', (e) => {
-  if (page.swallowKey === e.code) page.swallowKey = null;
+  if (page.ready && !page.ended)
+    Module.ccall('cavewing_caught_key', 'number', ['string', 'number', 'number'],
+                 [keyNameOf(e), 1, e.repeat ? 1 : 0]);
 });
 startButton.addEventListener('click', () => {
   if (blocked() || firstInputTaken()) return;
@@ -659,8 +675,8 @@ const pageFiles = [
 function addPageMenu() {
   host.addMenu('page:files', 'Fi&les', '', 0);
   const menu = page.menus.get('page:files');
-  menu.follows = '&File';
-  host.menuEnabled('page:files', page.menus.get('&File').enabled);
+  menu.follows = N.filesMenu;
+  host.menuEnabled('page:files', page.menus.get(N.filesMenu).enabled);
   pageFiles.forEach(([caption, action], i) => {
     host.addMenu(caption === '-' ? '' : `page:files:${i}`, caption, '', 1);
     if (action) page.menus.get(`page:files:${i}`).action = action;
@@ -765,7 +781,7 @@ document.addEventListener('drop', (e) => {
 
 function frame() {
   requestAnimationFrame(frame);
-  if (blocked() || page.standing) return;
+  if (blocked()) return;
   const begun = performance.now();
   call('cavewing_frame', begun * 1000);
   // ?bench keeps what each frame cost, the tick and the drawing together.
@@ -800,7 +816,8 @@ function checkedPlayerName() {
 // What the page's tests and its benchmark look at.
 window.cavewingProbe = {
   ready: () => page.ready && !page.ended,
-  phase: () => call('cavewing_phase'),  // ready 0, flying 1, paused 2, crashed 3
+  phase: () => call('cavewing_phase'),  // as numbers().phases names them
+  numbers: () => N,
   grid: () => call('cavewing_grid'),
   copterTop: () => call('cavewing_copter_top'),
   painted: () => page.painted || [],
@@ -811,7 +828,7 @@ window.cavewingProbe = {
     const line = document.getElementById('notice');
     return line.hidden ? '' : line.textContent;
   },
-  standing: () => page.standing,
+  standing: () => !!call('cavewing_standing'),
   firstFrameMs: () => page.firstFrameMs,
   frameMs: () => page.frameMs,
 };
@@ -830,6 +847,7 @@ var Module = {
 };
 
 function open() {
+  takeNumbers();
   restore();
   let name;
   try {

@@ -101,4 +101,24 @@ TEST(QtDemo, AKeyEndsItEvenCtrlXWhichDoesNothingElse) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return !d.window.isVisible(); }, 1000));
 }
 
+// Keeps out: the key that ended the demo let go in another window, and every shortcut of the
+// program swallowed from then on, waiting for a release that never came.
+TEST(QtDemo, TheKeyThatEndedItIsForgottenWhenTheWindowLosesIt) {
+  DemoWindow d;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return d.flying(); }, 2000));
+  QTest::keyPress(d.window.playfield(), Qt::Key_Control);
+  EXPECT_TRUE(d.ready());
+  // The player goes to another window and lets Ctrl go there, then comes back.
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  other.hide();
+  d.window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&d.window));
+  // Ctrl+X is the Exit menu's shortcut again.
+  QTest::keyClick(&d.window, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !d.window.isVisible(); }, 1000));
+}
+
 }  // namespace

@@ -3,8 +3,8 @@
 
 #include <QTemporaryDir>
 
+#include "cabinet/ListClicks.h"
 #include "qt/GameWindow.h"
-#include "qt/ListClicks.h"
 
 namespace {
 
@@ -25,8 +25,10 @@ struct ListWindow {
     return window->playfield()->twipsToWidget().map(
         QPointF(label.Left + label.Width / 2, label.Top + label.Height / 2));
   }
+  // The click a press at a point of the playfield makes, mapped back to twips as the window does.
   std::optional<cabinet::Event> clickAt(QPointF at) {
-    return listLabelClickAt(form(), window->playfield()->twipsToWidget(), at);
+    const QPointF twips = window->playfield()->twipsToWidget().inverted().map(at);
+    return cabinet::listLabelClickAt(form(), float(twips.x()), float(twips.y()));
   }
 };
 

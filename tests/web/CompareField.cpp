@@ -4,7 +4,8 @@
 // and compared pixel by pixel with the page's screenshot of the same grid point. Wherever no
 // text is painted, every pixel must be the same; text may differ by its anti-aliasing (the
 // browser's rasteriser is not Qt's), so over the whole field only a small share of pixels may
-// differ. Prints how close each pair is.
+// differ. Prints how close each pair is. A grid point written with a "p" (650p) is compared once
+// the window has gone away there: under the stand-still's band.
 //
 //   compare_field RECORDING GRID PAGE.png [GRID PAGE.png ...]
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "cabinet/kit/Overlay.h"
 #include "qt/GameWindow.h"
 
 namespace {
@@ -29,6 +31,9 @@ const QRect BadgeCorner(0, 0, 216, 30);
 constexpr int RingReach = 14 + 3;  // the recorded press's ring: radius and pen
 // Text is a small part of a field in flight; a larger share is more than anti-aliasing.
 constexpr double MostDifferingShare = 0.015;
+// The stand-still's texts, large on the band: their rasterisers differ at the glyphs' edges
+// only; the same text a few pixels off differs on a good part of its box.
+constexpr double MostDifferingShareOverStandStillText = 0.04;
 
 QRect pixelsOf(const form::Control& c, int margin = 0) {
   const auto px = [](float twips) { return int(std::lround(twips / TwipsPerPixel)); };
@@ -36,10 +41,29 @@ QRect pixelsOf(const form::Control& c, int margin = 0) {
       .adjusted(-margin, -margin, margin - 1, margin - 1);
 }
 
+QRect pixelsOf(const cabinet::kit::Box& b, int margin) {
+  return QRect(QPoint(int(std::lround(b.left)), int(std::lround(b.top))),
+               QPoint(int(std::lround(b.left + b.width)), int(std::lround(b.top + b.height))))
+      .adjusted(-margin, -margin, margin - 1, margin - 1);
+}
+
+// Where the stand-still's texts are painted on a field `field` pixels wide.
+QRegion standStillText(QRect field) {
+  namespace kit = cabinet::kit;
+  QRegion text;
+  for (const kit::TextLook* t : {&kit::StandStillBand.title, &kit::StandStillBand.hint})
+    text += pixelsOf(
+        kit::acrossField(t->box, float(field.width() * TwipsPerPixel), frmCavewing::ScaleHeight),
+        TextMargin);
+  return text;
+}
+
 // Where the game painted no text: its rectangles, its pictures and the bare field, none of its
-// labels, badge or ring over them.
-QRegion apartFromText(const frmCavewing& form, QRect field, std::optional<QPointF> ring) {
+// labels, badge, ring or stand-still texts over them.
+QRegion apartFromText(const frmCavewing& form, QRect field, std::optional<QPointF> ring,
+                      bool standStill) {
   QRegion text(BadgeCorner);
+  if (standStill) text += standStillText(field);
   for (const form::Label* l : form.paintLabels)
     if (l->Visible) text += pixelsOf(*l, TextMargin);
   if (ring) {
@@ -50,19 +74,23 @@ QRegion apartFromText(const frmCavewing& form, QRect field, std::optional<QPoint
 }
 
 struct Closeness {
-  long pixels = 0, differing = 0, differingApart = 0;
+  long pixels = 0, differing = 0, differingApart = 0, overlay = 0, differingOverlay = 0;
   int maxChannel = 0;
   QPoint firstApart;
 };
 
-Closeness compare(const QImage& desktop, const QImage& page, const QRegion& apart) {
+Closeness compare(const QImage& desktop, const QImage& page, const QRegion& apart,
+                  const QRegion& overlay) {
   Closeness c;
   c.pixels = long(desktop.width()) * desktop.height();
   for (int y = 0; y < desktop.height(); ++y)
     for (int x = 0; x < desktop.width(); ++x) {
       const QRgb a = desktop.pixel(x, y), b = page.pixel(x, y);
+      const bool inOverlay = overlay.contains(QPoint(x, y));
+      c.overlay += inOverlay;
       if (a == b) continue;
       ++c.differing;
+      c.differingOverlay += inOverlay;
       c.maxChannel = std::max({c.maxChannel, std::abs(qRed(a) - qRed(b)),
                                std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
       if (apart.contains(QPoint(x, y)) && c.differingApart++ == 0) c.firstApart = {x, y};
@@ -122,6 +150,7 @@ int main(int argc, char** argv) {
   bool same = true;
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::int64_t grid = std::atoll(argv[i]);
+    const bool standStill = QString(argv[i]).endsWith('p');
     while (cabinet.grid() < grid)
       window.drive([&] { cabinet.advanceTo((cabinet.grid() + 1) * cabinet.clock().systemTick()); });
     QApplication::processEvents();
@@ -129,6 +158,11 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "grid point %s: the recording is not in flight there\n", argv[i]);
       return 2;
     }
+    if (standStill && !window.kit().wentAway(true)) {
+      std::fprintf(stderr, "grid point %s: flight does not stand still there\n", argv[i]);
+      return 2;
+    }
+    QApplication::processEvents();
     Playfield* field = window.playfield();
     field->resize(field->sizeHint());  // the field at its own size, a pixel a logical pixel
     QImage desktop(field->size(), QImage::Format_RGB32);
@@ -139,20 +173,28 @@ int main(int argc, char** argv) {
                    page.height(), desktop.width(), desktop.height());
       return 2;
     }
-    const Closeness c = compare(desktop, page, apartFromText(window.form(), desktop.rect(), ring));
+    const Closeness c =
+        compare(desktop, page, apartFromText(window.form(), desktop.rect(), ring, standStill),
+                standStill ? standStillText(desktop.rect()) : QRegion());
     const double share = double(c.differing) / double(c.pixels);
+    const double overlayShare = c.overlay ? double(c.differingOverlay) / double(c.overlay) : 0;
+    if (standStill)
+      std::printf("grid point %s: %.2f %% of the stand-still's text boxes differ\n", argv[i],
+                  100 * overlayShare);
     std::printf(
-        "grid point %lld: %.2f %% of the pixels differ, by at most %d in a channel; "
+        "grid point %s: %.2f %% of the pixels differ, by at most %d in a channel; "
         "apart from text, %s\n",
-        static_cast<long long>(grid), 100 * share, c.maxChannel,
+        argv[i], 100 * share, c.maxChannel,
         c.differingApart ? "some differ" : "every pixel is the same");
-    if (c.differingApart || share > MostDifferingShare) {
+    const bool textElsewhere = overlayShare > MostDifferingShareOverStandStillText;
+    if (c.differingApart || share > MostDifferingShare || textElsewhere) {
       same = false;
       if (c.differingApart)
         std::printf("  %ld pixels apart from text differ, the first at %d,%d\n", c.differingApart,
                     c.firstApart.x(), c.firstApart.y());
       if (share > MostDifferingShare)
         std::printf("  more than %.1f %% of the pixels differ\n", 100 * MostDifferingShare);
+      if (textElsewhere) std::printf("  \"PAUSED\" or its hint is not where the page has it\n");
       const QString stem = QString(argv[i + 1]).chopped(4);
       desktop.save(stem + "-desktop.png");
       differences(desktop, page).save(stem + "-differ.png");

@@ -89,7 +89,7 @@ try {
   // Both help boxes, from the Help menu by mouse and by the keyboard's access letters
   // and shortcut.
   await b.key('Escape', 'Escape', 27);
-  await b.click(await b.centreOf('.menu[data-name="&Help"]'));
+  await b.click(await b.centreOf('.menu[data-name="mnuHelp"]'));
   await b.click(await b.centreOf('.item[data-name="mnuHow"]'));
   const how = await b.waitFor('How to Play', `cavewingProbe.boxOpen() &&
     document.getElementById('box-title').textContent`);

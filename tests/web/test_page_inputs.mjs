@@ -103,7 +103,7 @@ try {
   await b.click(await b.centreOf('#start'));
   await b.click(field, 'right');
   await b.waitFor('the pause', `cavewingProbe.phase() === ${Paused}`);
-  await b.click(await b.centreOf('.menu[data-name="&File"]'));
+  await b.click(await b.centreOf('.menu[data-name="mnuFile"]'));
   await b.waitFor('the File menu open', `document.querySelector('.menu.open')`);
   await b.click(field);
   await b.waitFor('the menu to close', `!document.querySelector('.menu.open')`);
@@ -119,7 +119,7 @@ try {
   await b.goto('/index.html?demo');
   await b.waitFor('the demo in flight', `cavewingProbe.badge() === 'DEMO' &&
     cavewingProbe.phase() === ${Flying}`);
-  await b.click(await b.centreOf('.menu[data-name="&Help"]'));
+  await b.click(await b.centreOf('.menu[data-name="mnuHelp"]'));
   await b.waitFor('the game ready', `cavewingProbe.badge() === '' &&
     cavewingProbe.phase() === ${Ready}`);
   assert.ok(!(await b.evaluate(`document.querySelector('.menu.open')`)), 'no menu opened');

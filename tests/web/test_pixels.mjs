@@ -2,7 +2,9 @@
 // The page paints what the desktop paints: one recording replayed in the page to grid points in
 // flight, a screenshot of the field at each, compared pixel by pixel with the desktop's offscreen
 // picture of the same grid point (compare_field). The page's time is the test's: a clock of its
-// own takes the place of the page's, so the replay stops exactly where the desktop's does.
+// own takes the place of the page's, so the replay stops exactly where the desktop's does. A grid
+// point written with a "p" (650p) is shot again once the page has gone away: flight stands still
+// under the "PAUSED" band, at the same place on both.
 //
 //   node test_pixels.mjs BUILD_WEB_FOLDER COMPARE_FIELD RECORDING GRID...
 import assert from 'node:assert/strict';
@@ -40,7 +42,8 @@ try {
   await b.evaluate('new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)))');
 
   const shots = [];
-  for (const grid of grids.map(Number)) {
+  for (const shot of grids) {
+    const grid = parseInt(shot, 10), standStill = shot.endsWith('p');
     // A few grid points a frame, each step waiting for the page's frame to take it.
     await b.evaluate(`(async () => {
       const deadline = Date.now() + 60000;
@@ -54,12 +57,19 @@ try {
       }
     })()`);
     assert.equal(await b.evaluate('cavewingProbe.grid()'), grid, 'the page at the grid point');
-    assert.equal(await b.evaluate('cavewingProbe.phase()'), 1, `in flight at grid point ${grid}`);
-    const shot = await b.send('Page.captureScreenshot', {format: 'png',
+    assert.equal(await b.evaluate('cavewingProbe.phase()'),
+                 await b.evaluate('cavewingProbe.numbers().phases.flying'),
+                 `in flight at grid point ${grid}`);
+    if (standStill) {
+      await b.evaluate(`window.dispatchEvent(new Event('blur'))`);
+      await b.waitFor('the stand-still', 'cavewingProbe.standing()');
+      await b.evaluate('new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)))');
+    }
+    const picture = await b.send('Page.captureScreenshot', {format: 'png',
       clip: {x: 0, y: menuBar, width: FieldWidth, height: FieldHeight, scale: 1}});
-    const file = join(work, `page-${grid}.png`);
-    writeFileSync(file, Buffer.from(shot.data, 'base64'));
-    shots.push(String(grid), file);
+    const file = join(work, `page-${shot}.png`);
+    writeFileSync(file, Buffer.from(picture.data, 'base64'));
+    shots.push(shot, file);
   }
   try {
     process.stdout.write(execFileSync(compareField, [recording, ...shots], {encoding: 'utf8'}));

@@ -1,0 +1,103 @@
+// SPDX-License-Identifier: MIT
+// The kit around one cabinet: delivery with the front end's catching up and showing, the badges
+// and the replay's ring, the first input, the stand-still and real time.
+#include "cabinet/kit/Kit.h"
+
+#include "cabinet/kit/Overlay.h"
+
+namespace cabinet::kit {
+
+Kit::Kit(Cabinet& cabinet, Screen& screen)
+    : cabinet_(cabinet),
+      screen_(screen),
+      pointer_(cabinet.form(), [this](const Event& e) { input(e); }) {
+  cabinet_.onReplayed = [this](const Event& e) { showReplayed(e); };
+}
+
+void Kit::load() {
+  cabinet_.load();
+  if (cabinet_.replaying()) {
+    overlays_.badge = ReplayBadge;
+  } else if (cabinet_.demoPlaying()) {
+    overlays_.badge = DemoBadge;
+    overlays_.hint = DemoHint;
+  }
+  screen_.changed();
+}
+
+void Kit::input(const Event& event) {
+  screen_.beforeInput();
+  const bool replaying = cabinet_.replaying();
+  cabinet_.input(event);
+  if (replaying && !cabinet_.replaying()) {
+    overlays_.ringX.reset();
+    overlays_.ringY.reset();
+    overlays_.badge.clear();
+    overlays_.hint.clear();
+  }
+  screen_.changed();
+}
+
+void Kit::key(const KeyStroke& key) {
+  if (caughtKey_.rest(key.name, false, key.autoRepeat)) return;
+  if (key.code) input(Event{.kind = Event::Kind::KeyDown, .shift = key.shift, .code = *key.code});
+  if (key.character) input(Event{.kind = Event::Kind::KeyPress, .code = key.character});
+}
+
+void Kit::keyReleased(std::string_view name, bool autoRepeat) {
+  caughtKey_.rest(name, true, autoRepeat);
+}
+
+bool Kit::takeFirstInput(std::optional<std::string> key) {
+  if (!awaitsFirstInput()) return false;
+  if (key) caughtKey_.caught(std::move(*key));
+  if (overlays_.standStill)
+    lift();
+  else
+    stopDemo();
+  return true;
+}
+
+void Kit::lift() {
+  overlays_.standStill = false;
+  screen_.timeStands(false);
+  screen_.changed();
+}
+
+void Kit::stopDemo() {
+  screen_.beforeInput();
+  overlays_.badge.clear();
+  overlays_.hint.clear();
+  cabinet_.stopDemo();
+  screen_.changed();
+}
+
+bool Kit::wentAway(bool timeRunning) {
+  if (overlays_.standStill || !standsStillWhenAway(cabinet_, timeRunning)) return false;
+  overlays_.standStill = true;
+  realTime_.stop();
+  screen_.timeStands(true);
+  screen_.changed();
+  return true;
+}
+
+std::int64_t Kit::followRealTime(std::int64_t realUs, int allowedLag) {
+  if (overlays_.standStill || cabinet_.ended()) return 0;
+  if (!realTime_.started()) realTime_.resume(realUs, cabinet_.clock());
+  return cabinet_.followRealTime(realTime_.followed(realUs), allowedLag);
+}
+
+// A replay shows where its recorded player holds a button down.
+void Kit::showReplayed(const Event& e) {
+  if (e.kind == Event::Kind::Down) {
+    const form::Image& copter = cabinet_.form().imgCopter;
+    // A press on the helicopter was recorded where it lay on the helicopter.
+    overlays_.ringX = e.onCopter ? copter.Left + e.x : e.x;
+    overlays_.ringY = e.onCopter ? copter.Top + e.y : e.y;
+  } else if (e.kind == Event::Kind::Up || e.kind == Event::Kind::Release) {
+    overlays_.ringX.reset();
+    overlays_.ringY.reset();
+  }
+}
+
+}  // namespace cabinet::kit

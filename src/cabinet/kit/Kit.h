@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: MIT
+// The front-end kit: every rule a front end follows around the cabinet, written once for the
+// desktop and the page. A front end translates its toolkit's events into the kit's calls (a
+// press at a point of the field, a named key, the window going away, real time) and paints the
+// form and the overlays the kit keeps (the badge, the replay's ring, the stand-still's band).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cabinet/Cabinet.h"
+#include "cabinet/kit/Pointer.h"
+#include "cabinet/kit/StandStill.h"
+
+namespace cabinet::kit {
+
+// What a front end paints over the form (see Overlay.h for where).
+struct Overlays {
+  std::string badge, hint;            // "REPLAY", "DEMO" and its hint; empty: none
+  std::optional<float> ringX, ringY;  // twips: where a replay's recorded player holds a button
+  bool standStill = false;            // the "PAUSED" band
+  friend bool operator==(const Overlays&, const Overlays&) = default;
+};
+
+// A key as the front end saw it: its name (Keys.h, or any other name that is the same for its
+// press, repeats and release), its code and the character it produced (0: none).
+struct KeyStroke {
+  std::string_view name;
+  std::optional<int> code;
+  int shift = 0;
+  int character = 0;
+  bool autoRepeat = false;
+};
+
+class Kit {
+public:
+  // The front end's part: catches the game up with real time before input lands (so that it
+  // lands at the grid point it would anyway), shows what changed, stops and starts real time.
+  class Screen {
+  public:
+    virtual ~Screen() = default;
+    virtual void beforeInput() {}
+    virtual void changed() = 0;
+    virtual void timeStands(bool standing) = 0;
+  };
+
+  Kit(Cabinet& cabinet, Screen& screen);
+  Kit(const Kit&) = delete;
+  Kit& operator=(const Kit&) = delete;
+
+  const Cabinet& cabinet() const { return cabinet_; }
+  const Overlays& overlays() const { return overlays_; }
+
+  // Loads the game (see Cabinet::load), with the badge of a replay or of the demo.
+  void load();
+  // Input at the grid point reached. A replay it stops takes its ring and badge with it.
+  void input(const Event& event);
+  // The player's mouse on the field (see Pointer.h).
+  Pointer& pointer() { return pointer_; }
+  void key(const KeyStroke& key);
+  void keyReleased(std::string_view name, bool autoRepeat);
+
+  // The player's first click (no key) or key in the demo or a stand-still: it ends the demo or
+  // lifts the stand-still and does nothing else; a caught key's repeats and release follow it
+  // nowhere. Returns whether the input was taken so.
+  bool takeFirstInput(std::optional<std::string> key = {});
+  // Whether the player's first input would be taken now.
+  bool awaitsFirstInput() const { return overlays_.standStill || cabinet_.demoPlaying(); }
+  CaughtKey& caughtKey() { return caughtKey_; }
+
+  // The window went away (lost the focus, minimised, hidden): flight stands still if real time
+  // drives it. Returns whether a stand-still began.
+  bool wentAway(bool timeRunning);
+  bool standing() const { return overlays_.standStill; }
+
+  // Real time, in microseconds of the front end's own clock: resumes where the game stands, and
+  // the game follows it on its grid (nothing moves while flight stands still). Returns the grid
+  // points dropped in a stall.
+  void resumeRealTime(std::int64_t realUs) { realTime_.resume(realUs, cabinet_.clock()); }
+  bool realTimeStarted() const { return realTime_.started(); }
+  std::int64_t followedRealTime(std::int64_t realUs) const { return realTime_.followed(realUs); }
+  std::int64_t followRealTime(std::int64_t realUs, int allowedLag);
+
+private:
+  void showReplayed(const Event& event);
+  void lift();
+  void stopDemo();
+
+  Cabinet& cabinet_;
+  Screen& screen_;
+  Overlays overlays_;
+  Pointer pointer_;
+  CaughtKey caughtKey_;
+  RealTime realTime_;
+};
+
+}  // namespace cabinet::kit

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+#include "cabinet/kit/Numbers.h"
+
+#include <sstream>
+
+#include "app/frmCavewing.h"
+#include "cabinet/Phase.h"
+#include "cabinet/kit/Overlay.h"
+
+namespace cabinet::kit {
+
+namespace {
+
+void box(std::ostream& out, const Box& b) {
+  out << "{\"left\":" << b.left << ",\"top\":" << b.top << ",\"width\":" << b.width
+      << ",\"height\":" << b.height << "}";
+}
+
+// Texts of the kit's own: plain words, nothing to escape.
+void text(std::ostream& out, const TextLook& t) {
+  out << "{\"text\":\"" << (t.text ? t.text : "") << "\",\"box\":";
+  box(out, t.box);
+  out << ",\"font\":\"" << t.font << "\",\"points\":" << t.points
+      << ",\"bold\":" << (t.bold ? "true" : "false") << ",\"rgb\":" << t.rgb << "}";
+}
+
+}  // namespace
+
+std::string numbersAsJson() {
+  std::ostringstream out;
+  out << "{\"twipsPerPixel\":" << TwipsPerPixel;
+  out << ",\"field\":{\"width\":" << frmCavewing::ScaleWidth
+      << ",\"wideWidth\":" << frmCavewing::WideOuterWidth
+      << ",\"height\":" << frmCavewing::ScaleHeight << "}";
+  out << ",\"buttons\":{\"left\":" << frmCavewing::LeftButton
+      << ",\"right\":" << frmCavewing::RightButton << ",\"middle\":" << frmCavewing::MiddleButton
+      << "}";
+  out << ",\"shift\":{\"shift\":" << frmCavewing::ShiftMask << ",\"ctrl\":" << frmCavewing::CtrlMask
+      << ",\"alt\":" << frmCavewing::AltMask << "}";
+  out << ",\"phases\":{";
+  for (Phase p : {Phase::Ready, Phase::Flying, Phase::Paused, Phase::Crashed})
+    out << (p == Phase::Ready ? "" : ",") << "\"" << nameOf(p) << "\":" << int(p);
+  out << "}";
+  // The page's own menu of the player's files is off whenever the game's File menu is.
+  out << ",\"filesMenu\":\"mnuFile\"";
+  out << ",\"badge\":";
+  text(out, Badge);
+  out << ",\"badgeHint\":";
+  text(out, BadgeHint);
+  out << ",\"ring\":{\"radius\":" << ReplayRing.radius << ",\"pen\":" << ReplayRing.pen
+      << ",\"rgb\":" << ReplayRing.rgb << "}";
+  const StandStillLook& s = StandStillBand;
+  out << ",\"standStill\":{\"bandTop\":" << s.bandTop << ",\"bandHeight\":" << s.bandHeight
+      << ",\"bandAlpha\":" << s.bandAlpha << ",\"title\":";
+  text(out, s.title);
+  out << ",\"hint\":";
+  text(out, s.hint);
+  out << "}}";
+  return out.str();
+}
+
+}  // namespace cabinet::kit

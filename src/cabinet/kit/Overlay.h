@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: MIT
+// What a front end paints over the form, and where, one geometry for every front end: the badge
+// in the corner with its hint, the ring where a replay's recorded player holds a button down, and
+// the stand-still's dark band with "PAUSED" and how to go on. In logical pixels of the field,
+// where a pixel is `TwipsPerPixel` twips; text sits at the top of its box.
+#pragma once
+
+namespace cabinet::kit {
+
+// Twips to logical pixels: the field at 96 dots an inch.
+inline constexpr float TwipsPerPixel = 15;
+
+struct Box {
+  float left, top, width, height;
+};
+
+struct TextLook {
+  const char* text;  // nullptr: the text of the moment (the badge's)
+  Box box;
+  const char* font;
+  float points;
+  bool bold;
+  int rgb;  // 0xRRGGBB
+};
+
+inline constexpr int Yellow = 0xffff00, White = 0xffffff;
+
+inline constexpr const char* ReplayBadge = "REPLAY";
+inline constexpr const char* DemoBadge = "DEMO";
+inline constexpr const char* DemoHint = "click or press a key to play";
+
+inline constexpr TextLook Badge{nullptr, {8, 4, 200, 24}, "Arial", 12, true, Yellow};
+inline constexpr TextLook BadgeHint{nullptr, {8, 26, 400, 20}, "Arial", 9, false, Yellow};
+
+struct RingLook {
+  float radius, pen;
+  int rgb;
+};
+inline constexpr RingLook ReplayRing{14, 3, Yellow};
+
+// The stand-still's band across the whole field, its boxes' tops counted from the field's middle
+// row: the band, then "PAUSED", then how to go on.
+struct StandStillLook {
+  float bandTop, bandHeight;
+  int bandAlpha;  // of black over the field, out of 255
+  TextLook title, hint;
+};
+inline constexpr StandStillLook StandStillBand{
+    -60,
+    120,
+    190,
+    {"PAUSED", {0, -50, 0, 64}, "Arial", 36, true, Yellow},
+    {"click or press a key", {0, 14, 0, 30}, "Arial", 14, false, White}};
+
+// A stand-still box across a field `fieldWidthTwips` wide and `fieldHeightTwips` high.
+constexpr Box acrossField(const Box& fromMiddle, float fieldWidthTwips, float fieldHeightTwips) {
+  const float middle = fieldHeightTwips / 2 / TwipsPerPixel;
+  return {0, middle + fromMiddle.top, fieldWidthTwips / TwipsPerPixel, fromMiddle.height};
+}
+
+}  // namespace cabinet::kit

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+#include "cabinet/kit/Pointer.h"
+
+#include "cabinet/ListClicks.h"
+
+namespace cabinet::kit {
+
+Pointer::Pointer(const frmCavewing& form, Deliver deliver)
+    : form_(form), deliver_(std::move(deliver)) {}
+
+void Pointer::press(int button, int shift, float x, float y, bool secondOfDouble) {
+  if (button == frmCavewing::NoButton) return;
+  // A label of the high-score list answers a left click; other buttons over it do nothing.
+  if (held_ == 0) {
+    if (auto click = listLabelClickAt(form_, x, y)) {
+      if (button == frmCavewing::LeftButton) deliver_(*click);
+      return;
+    }
+  }
+  if (secondOfDouble && button == frmCavewing::LeftButton) {
+    if (held_ == 0) copterHolds_ = false;
+    held_ |= button;
+    deliver_(Event{.kind = Event::Kind::DblClick});
+    return;
+  }
+  if (held_ == 0) copterHolds_ = onCopter(x, y);
+  held_ |= button;
+  deliver_(mouseEvent(Event::Kind::Down, button, shift, x, y));
+}
+
+void Pointer::release(int button, int shift, float x, float y) {
+  if (!(held_ & button)) return;
+  held_ &= ~button;
+  deliver_(mouseEvent(Event::Kind::Up, button, shift, x, y));
+}
+
+bool Pointer::releaseLost() {
+  if (held_ == 0) return true;
+  if (form_.clock.delivering()) return false;
+  held_ = 0;
+  deliver_(Event{.kind = Event::Kind::Release});
+  return true;
+}
+
+bool Pointer::onCopter(float x, float y) const {
+  const form::Image& copter = form_.imgCopter;
+  return copter.Visible && x >= copter.Left && x < copter.Left + copter.Width && y >= copter.Top &&
+         y < copter.Top + copter.Height;
+}
+
+// The helicopter hears of a press at a point of its own picture, the window at a point of its.
+Event Pointer::mouseEvent(Event::Kind kind, int button, int shift, float x, float y) const {
+  const form::Image& copter = form_.imgCopter;
+  return Event{.kind = kind,
+               .onCopter = copterHolds_,
+               .button = button,
+               .shift = shift,
+               .x = copterHolds_ ? x - copter.Left : x,
+               .y = copterHolds_ ? y - copter.Top : y};
+}
+
+}  // namespace cabinet::kit

@@ -1,0 +1,188 @@
+// SPDX-License-Identifier: MIT
+// The front-end kit driven as a player drives a window, into a real cabinet: where presses,
+// releases, double clicks and list clicks go (the sitting's recording shows what the game got),
+// and when flight stands still and how it goes on.
+#include <gtest/gtest.h>
+
+#include "ScoresFixture.h"
+#include "cabinet/kit/Kit.h"
+#include "replay/Recording.h"
+
+namespace {
+
+using cabinet::Event;
+using cabinet::Phase;
+using Kind = cabinet::Event::Kind;
+constexpr int Left = frmCavewing::LeftButton, Right = frmCavewing::RightButton;
+constexpr std::int64_t Ms = 1000, TickUs = 15625;
+
+// A window as the kit sees it: real time in its own microseconds, which stops while flight
+// stands still.
+struct KitWindow : cabinet::kit::Kit::Screen {
+  TempFolder temp;
+  FakeHost host;
+  cabinet::Cabinet cabinet;
+  cabinet::kit::Kit kit{cabinet, *this};
+  const frmCavewing& form = cabinet.form();
+  bool timeRunning = true;
+  std::int64_t realUs = 0;
+
+  explicit KitWindow(bool demo = false) : cabinet(host, sitting(demo)) {
+    host.userDataPath = (temp.path / "user").string();
+    kit.load();
+  }
+  cabinet::Sitting sitting(bool demo) const {
+    cabinet::Sitting s;
+    s.seed = 77;
+    s.demo = demo;
+    s.scoresFile = (temp.path / "Cavewing.txt").string();
+    s.recordFile = (temp.path / "sitting").string();
+    return s;
+  }
+  void changed() override {}
+  void timeStands(bool standing) override { timeRunning = !standing; }
+
+  // Real time passes; the kit lets the game follow it while it runs, a frame every `frameMs`.
+  void pass(std::int64_t ms, std::int64_t frameMs = 16) {
+    for (std::int64_t t = 0; t < ms; t += frameMs) {
+      realUs += frameMs * Ms;
+      if (timeRunning) kit.followRealTime(realUs, form::Clock::stallGridPoints);
+    }
+  }
+  void start() { kit.input(Event{.kind = Kind::Start}); }
+  float copterX() const { return form.imgCopter.Left + form.imgCopter.Width / 2; }
+  float copterY() const { return form.imgCopter.Top + form.imgCopter.Height / 2; }
+  bool climbing() const { return form.tmrUp.Enabled; }
+  // What the game got, as the sitting's recording kept it at the close box.
+  std::vector<Event> recorded() {
+    kit.input(Event{.kind = Kind::Close});
+    const replay::ReadResult read = replay::readFile((temp.path / "sitting").string());
+    EXPECT_TRUE(read.recording) << read.error;
+    return read.recording ? read.recording->events : std::vector<Event>{};
+  }
+};
+
+std::vector<Kind> kinds(const std::vector<Event>& events) {
+  std::vector<Kind> k;
+  for (const Event& e : events) k.push_back(e.kind);
+  return k;
+}
+
+TEST(KitPointer, PressesReleasesDoubleClicksAndListClicksGoWhereThePlayerMeansThem) {
+  KitWindow w;
+  cabinet::kit::Pointer& mouse = w.kit.pointer();
+  // Held while the window loses the focus: let go at once, but not inside a handler (a box).
+  mouse.press(Left, 0, 3000, 9000);
+  bool deferred = false;
+  w.host.whileBoxIsOpen = [&] { deferred = !mouse.releaseLost(); };
+  w.kit.input(Event{.kind = Kind::Menu, .name = "mnuHow"});
+  w.host.whileBoxIsOpen = nullptr;
+  EXPECT_TRUE(deferred) << "a release delivered inside the box's handler";
+  EXPECT_TRUE(mouse.releaseLost());
+  mouse.release(Left, 0, 3000, 9000);  // its late release goes nowhere
+  w.start();
+  w.pass(100);
+  // A press on the helicopter is its own, at a point of its picture, and so is the release.
+  const float x = w.copterX(), y = w.copterY();
+  mouse.press(Left, 0, x, y);
+  EXPECT_TRUE(mouse.helicopterHolds());
+  EXPECT_TRUE(w.climbing());
+  mouse.release(Left, 0, 10, 10);
+  EXPECT_FALSE(w.climbing());
+  // A release whose press the window never saw goes nowhere.
+  mouse.release(Right, 0, 10, 10);
+  // The second press of a left double click is the window's double click.
+  mouse.press(Left, 0, 3000, 9000);
+  EXPECT_FALSE(mouse.helicopterHolds());
+  mouse.release(Left, 0, 3000, 9000);
+  mouse.press(Left, 0, 3000, 9000, true);
+  EXPECT_TRUE(w.climbing());
+  mouse.release(Left, 0, 3000, 9000);
+  // A right button's quick second press stays a press: paused, it resumes without climbing.
+  mouse.press(Right, 0, 3000, 9000);
+  mouse.release(Right, 0, 3000, 9000);
+  EXPECT_TRUE(w.form.halted);
+  mouse.press(Right, 0, 3000, 9000, true);
+  EXPECT_FALSE(w.form.halted);
+  EXPECT_FALSE(w.climbing());
+  mouse.release(Right, 0, 3000, 9000);
+  // Into the ceiling; once the list is up, its labels answer the left button alone.
+  mouse.press(Left, 0, 3000, 9000);
+  for (int i = 0; i < 2000 && !w.form.lblTitle.Visible; ++i) w.pass(16);
+  ASSERT_TRUE(w.form.lblTitle.Visible);
+  mouse.release(Left, 0, 3000, 9000);
+  const form::Label& title = w.form.lblTitle;
+  const float lx = title.Left + 10, ly = title.Top + 10;
+  for (int button : {Right, frmCavewing::MiddleButton}) {
+    mouse.press(button, 0, lx, ly);
+    mouse.release(button, 0, lx, ly);
+    EXPECT_EQ(w.cabinet.phase(), Phase::Crashed) << "button " << button << " started a game";
+    EXPECT_TRUE(w.form.lblTitle.Visible);
+  }
+  mouse.press(Left, 0, lx, ly);
+  EXPECT_EQ(w.cabinet.phase(), Phase::Ready) << "a left click on the list starts the next game";
+  mouse.release(Left, 0, lx, ly);
+
+  const std::vector<Event> got = w.recorded();
+  const std::vector<Kind> expected = {
+      Kind::Down, Kind::Menu, Kind::Release,  Kind::Start, Kind::Down,  Kind::Up,
+      Kind::Down, Kind::Up,   Kind::DblClick, Kind::Up,    Kind::Down,  Kind::Up,
+      Kind::Down, Kind::Up,   Kind::Down,     Kind::Up,    Kind::Label, Kind::Close};
+  EXPECT_EQ(kinds(got), expected);
+  ASSERT_GE(got.size(), 6u);
+  EXPECT_TRUE(got[4].onCopter);
+  EXPECT_FLOAT_EQ(got[4].x, x - w.form.imgCopter.Left);
+  EXPECT_TRUE(got[5].onCopter) << "the helicopter's press gets its release";
+}
+
+TEST(KitStandStill, OnlyFlightStandsStillAndTheFirstInputOnlyLiftsIt) {
+  // The demo flies for no one: it flies on, and the first input ends it.
+  KitWindow demo(true);
+  demo.pass(500);
+  ASSERT_EQ(demo.cabinet.phase(), Phase::Flying);
+  EXPECT_FALSE(demo.kit.wentAway(true));
+  EXPECT_FALSE(demo.kit.overlays().standStill);
+  EXPECT_EQ(demo.kit.overlays().badge, "DEMO");
+  EXPECT_TRUE(demo.kit.takeFirstInput());
+  EXPECT_EQ(demo.cabinet.phase(), Phase::Ready);
+  EXPECT_EQ(demo.kit.overlays().badge, "");
+
+  KitWindow w;
+  w.pass(100);
+  EXPECT_FALSE(w.kit.wentAway(true)) << "the ready screen waits anyway";
+  w.start();
+  EXPECT_FALSE(w.kit.wentAway(false)) << "time that does not run cannot stand still";
+  // A stall: the clock drops what it cannot catch up.
+  w.pass(50);
+  w.pass(2000, 2000);
+  ASSERT_GT(w.form.clock.droppedUs(), 0);
+  // Away in flight: nothing moves, however long.
+  ASSERT_TRUE(w.kit.wentAway(true));
+  EXPECT_TRUE(w.kit.overlays().standStill);
+  const std::int64_t stood = w.form.clock.now();
+  w.pass(5000);
+  EXPECT_EQ(w.form.clock.now(), stood);
+  // The key that lifts it does nothing else: not its repeats, nor its release.
+  EXPECT_TRUE(w.kit.takeFirstInput("Escape"));
+  EXPECT_FALSE(w.kit.overlays().standStill);
+  const cabinet::kit::KeyStroke esc{.name = "Escape", .code = 27, .character = 27};
+  cabinet::kit::KeyStroke repeat = esc;
+  repeat.autoRepeat = true;
+  w.kit.key(repeat);
+  w.kit.keyReleased("Escape", true);
+  w.kit.key(repeat);
+  EXPECT_EQ(w.cabinet.phase(), Phase::Flying) << "the lifting key's repeats reached the game";
+  // Real time resumes where the game stands: flight goes on at once, nothing caught up.
+  w.pass(200);
+  EXPECT_GE(w.form.clock.now() - stood, 150 * Ms) << "flight froze after the stand-still";
+  EXPECT_LE(w.form.clock.now() - stood, 200 * Ms + TickUs);
+  // Once the key is let go, the next press of it is the game's.
+  w.kit.keyReleased("Escape", false);
+  w.kit.key(esc);
+  EXPECT_EQ(w.cabinet.phase(), Phase::Paused);
+  // Paused, the game waits anyway; nothing is left to take a first input for.
+  EXPECT_FALSE(w.kit.wentAway(true));
+  EXPECT_FALSE(w.kit.takeFirstInput());
+}
+
+}  // namespace
