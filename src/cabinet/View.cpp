@@ -29,7 +29,7 @@ View::Snapshot View::snapshot() const {
   s.grid = form_.clock.now() / form_.clock.systemTick();
   s.flying = phaseOf(form_) == Phase::Flying;
   const auto keep = [](const form::Control& c) { return Place{c.Left, c.Top, c.Visible}; };
-  for (int i = 0; i < Blocks; ++i) s.places[i] = keep(form_.shptunnel[i]);
+  for (int i = 0; i < Blocks; ++i) s.places[std::size_t(i)] = keep(form_.shptunnel[i]);
   s.places[Obstacle] = keep(form_.shpTunnelM);
   s.places[Copter] = keep(form_.imgCopter);
   return s;
@@ -96,7 +96,8 @@ View::Position View::position(const form::Control& control, double fraction) con
   const int index = indexOf(control);
   if (index < 0 || !current()) return state;
   // Changed behind the view's back: drawn as it is.
-  if (current_.places[index] != Place{control.Left, control.Top, control.Visible}) return state;
+  if (current_.places[std::size_t(index)] != Place{control.Left, control.Top, control.Visible})
+    return state;
   fraction = std::clamp(fraction, 0.0, 1.0);
   return index == Copter ? copterAt(fraction) : caveAt(index, fraction);
 }
@@ -104,8 +105,8 @@ View::Position View::position(const form::Control& control, double fraction) con
 // A block or the obstacle that moved left by at most a tick's scroll glides; one put back at the
 // right end, or placed anew, is drawn where it is.
 View::Position View::caveAt(int index, double fraction) const {
-  const Place& from = previous_.places[index];
-  const Place& to = current_.places[index];
+  const Place& from = previous_.places[std::size_t(index)];
+  const Place& to = current_.places[std::size_t(index)];
   const float moved = to.Left - from.Left;
   const bool steady = previous_.grid + 1 == current_.grid && previous_.flying && from.Visible &&
                       to.Visible && moved <= 0 && moved >= -frmCavewing::ScrollStep;
