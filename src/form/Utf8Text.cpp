@@ -40,6 +40,20 @@ std::size_t characterLength(std::string_view text, char32_t& code) {
   return code < minimum || code > 0x10FFFF || surrogate ? 0 : length;
 }
 
+char32_t upper(char32_t code) {
+  const auto& runs = unicode::upperRuns;
+  // The last run that starts at or before the code point.
+  const auto after =
+      std::upper_bound(runs.begin(), runs.end(), code,
+                       [](char32_t c, const unicode::UpperRun& r) { return c < r.first; });
+  if (after == runs.begin()) return code;
+  const unicode::UpperRun& run = *(after - 1);
+  if (code > run.last || (code - run.first) % run.stride != 0) return code;
+  return static_cast<char32_t>(static_cast<std::int32_t>(code) + run.delta);
+}
+
+}  // namespace
+
 void append(std::string& out, char32_t code) {
   if (code < 0x80) {
     out += static_cast<char>(code);
@@ -57,20 +71,6 @@ void append(std::string& out, char32_t code) {
     out += static_cast<char>(0x80 | (code & 0x3F));
   }
 }
-
-char32_t upper(char32_t code) {
-  const auto& runs = unicode::upperRuns;
-  // The last run that starts at or before the code point.
-  const auto after =
-      std::upper_bound(runs.begin(), runs.end(), code,
-                       [](char32_t c, const unicode::UpperRun& r) { return c < r.first; });
-  if (after == runs.begin()) return code;
-  const unicode::UpperRun& run = *(after - 1);
-  if (code > run.last || (code - run.first) % run.stride != 0) return code;
-  return static_cast<char32_t>(static_cast<std::int32_t>(code) + run.delta);
-}
-
-}  // namespace
 
 std::string upperCase(std::string_view text) {
   std::string out;

@@ -18,4 +18,7 @@ std::string upperCase(std::string_view text);
 // boundary.
 std::string_view cut(std::string_view text, std::size_t maxBytes);
 
+// Appends the character `code` to `out`, encoded in UTF-8.
+void append(std::string& out, char32_t code);
+
 }  // namespace form::utf8

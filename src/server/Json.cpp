@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "form/Utf8Text.h"
+
 namespace server::json {
 
 namespace {
@@ -56,23 +58,7 @@ private:
     }
     return value;
   }
-  static void utf8(std::string& out, std::uint32_t code) {
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xc0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3f));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xe0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-      out += static_cast<char>(0x80 | (code & 0x3f));
-    } else {
-      out += static_cast<char>(0xf0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3f));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3f));
-      out += static_cast<char>(0x80 | (code & 0x3f));
-    }
-  }
+
   std::optional<std::string> string() {
     if (!take('"')) return std::nullopt;
     std::string out;
@@ -120,7 +106,7 @@ private:
           } else if (full >= 0xdc00 && full < 0xe000) {
             return std::nullopt;
           }
-          utf8(out, full);
+          form::utf8::append(out, full);
           break;
         }
         default:
