@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The headless host answers like a window that nobody looks at: message boxes close at once and
-// there are no folders. The cabinet answers the rest as a replay does: the recorded player, the
-// recorded outer width, a throw-away high-score table in memory.
+// The headless replay: the cabinet answers what the headless host does not as a replay does (the
+// recorded player, the recorded outer width, a throw-away high-score table in memory).
 #include "cabinet/Headless.h"
 
 #include <ostream>
@@ -11,22 +10,9 @@
 
 namespace cabinet {
 
-namespace {
+float HeadlessHost::OuterWidth() { return frmCavewing::NormalOuterWidth; }
 
-class HeadlessHost : public form::Host {
-public:
-  void MsgBox(const std::string&, const std::string&) override {}
-  void End() override {}
-  std::string AppPath() override { return {}; }
-  std::string UserDataPath() override { return {}; }
-  std::string Environ(const std::string&) override { return {}; }
-  void Show() override {}
-  // The normal window's; a replay plays at the recorded width, which the cabinet answers.
-  float OuterWidth() override { return frmCavewing::NormalOuterWidth; }
-  void SetFocus(const form::CommandButton&) override {}
-  void SetMousePointer(form::MousePointer) override {}
-  double Timer() override { return 0; }
-};
+namespace {
 
 void writeJsonString(std::ostream& out, const std::string& text) {
   out << '"';

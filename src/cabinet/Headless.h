@@ -8,11 +8,35 @@
 #include <string>
 #include <vector>
 
+#include "form/Host.h"
 #include "replay/Recording.h"
 
 class frmCavewing;
 
 namespace cabinet {
+
+// A host that answers like a window nobody looks at: message boxes close at once, there are no
+// folders, and the player is `player` (as the first of the name's variables).
+class HeadlessHost : public form::Host {
+public:
+  explicit HeadlessHost(std::string player = {}) : player_(std::move(player)) {}
+  void MsgBox(const std::string&, const std::string&) override {}
+  void End() override {}
+  std::string AppPath() override { return {}; }
+  std::string UserDataPath() override { return {}; }
+  std::string Environ(const std::string& name) override {
+    return name == "NWUSERNAME" ? player_ : std::string();
+  }
+  void Show() override {}
+  // The normal window's; a replay plays at the recorded width, which the cabinet answers.
+  float OuterWidth() override;
+  void SetFocus(const form::CommandButton&) override {}
+  void SetMousePointer(form::MousePointer) override {}
+  double Timer() override { return 0; }
+
+private:
+  std::string player_;
+};
 
 struct Outcome {
   std::int64_t score = 0;    // the counter, one ahead of the label after a crash

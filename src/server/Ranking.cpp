@@ -2,38 +2,13 @@
 #include "server/Ranking.h"
 
 #include "app/frmCavewing.h"
+#include "cabinet/Headless.h"
 #include "form/QuotedRecords.h"
 
 namespace server {
 
-namespace {
-
-// What the form asks of the world while it ranks: the player's name, and nothing else that
-// matters (the message box for a new high score goes to no one).
-class RankingHost : public form::Host {
-public:
-  explicit RankingHost(std::string player) : player_(std::move(player)) {}
-  void MsgBox(const std::string&, const std::string&) override {}
-  void End() override {}
-  std::string AppPath() override { return {}; }
-  std::string UserDataPath() override { return {}; }
-  std::string Environ(const std::string& name) override {
-    return name == "NWUSERNAME" ? player_ : std::string();
-  }
-  void Show() override {}
-  float OuterWidth() override { return frmCavewing::NormalOuterWidth; }
-  void SetFocus(const form::CommandButton&) override {}
-  void SetMousePointer(form::MousePointer) override {}
-  double Timer() override { return 0; }
-
-private:
-  std::string player_;
-};
-
-}  // namespace
-
 std::string playerName(const std::string& raw) {
-  RankingHost host(raw);
+  cabinet::HeadlessHost host(raw);
   return frmCavewing::UserNameFrom(host);
 }
 
@@ -46,7 +21,7 @@ std::vector<Row> rowsOf(const std::string& table) {
 }
 
 Ranked rankGame(const std::string& table, const std::string& player, const std::string& shown) {
-  RankingHost host(player);
+  cabinet::HeadlessHost host(player);
   form::Random random(std::uint64_t{0});
   frmCavewing form(host, random);
   form.Form_Load();
