@@ -38,8 +38,12 @@ start_xvfb
 start_game --seed 5 --scores "$WORK/null-scores" --record "$WORK/null-record"
 expect_pixel 6720 4900 "255,0,0"
 click_at 7600 5150
-# The game goes on as usual: a crash, the list, and the ranking that would save.
-wait_for 15 find_window '^New High Score$' >/dev/null || fail "no New High Score message box"
+# The game goes on as usual: a crash, the list, and the ranking that would save; it cannot, so
+# it says why on standard error and no box claims a new high score.
+table_refused() { grep -q "high scores: not saved" "$WORK/game.log"; }
+wait_for 15 table_refused || fail "the ranking's refused save was not reported"
+wait_for 15 list_shows || fail "no high-score list after the crash"
+! find_window '^New High Score$' >/dev/null || fail "a New High Score box for a table never saved"
 pid=$GAME_PID
 kill -s TERM "$pid"
 expect_exit
