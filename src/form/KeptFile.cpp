@@ -391,6 +391,20 @@ bool KeptFile::save(std::string_view contents) {
   return dropBackup();
 }
 
+// Reserves `size` bytes for `fd` where a disk can fill; the page's files live in memory (the
+// WebAssembly build's libc has no fallocate).
+namespace {
+int reserveRoom(int fd, off_t size) {
+#ifdef __EMSCRIPTEN__
+  (void)fd;
+  (void)size;
+  return 0;
+#else
+  return ::fallocate(fd, 0, 0, size);
+#endif
+}
+}  // namespace
+
 // Another player's file keeps its owner, group and mode only if it stays the same file: its old
 // contents go to the backup first, then the new ones are written over them. Where no backup can
 // be made, it is written over all the same: the lock keeps other saves and readers out until it
@@ -409,7 +423,7 @@ bool KeptFile::writeInPlace(std::string_view contents) {
   const auto size = static_cast<off_t>(contents.size());
   struct stat st {};
   if (::fstat(fd_, &st) != 0) return fail(reason("cannot look at " + target_));
-  if (size > st.st_size && ::fallocate(fd_, 0, 0, size) != 0 && errno != EOPNOTSUPP) {
+  if (size > st.st_size && reserveRoom(fd_, size) != 0 && errno != EOPNOTSUPP) {
     fail(reason("cannot make room in " + target_));
     if (madeBackup_) ::unlink(backupPath(target_).c_str());  // the table is as it was
     return false;
