@@ -243,7 +243,7 @@ void Playfield::paintBadge(QPainter& p, const QRegion& damaged) {
   // Only where the frame changed: the cave moves under the badge frame after frame.
   const QRectF both = BadgeBox.united(BadgeHintBox);
   if (damaged.intersects(aroundText(p.transform().mapRect(both).toAlignedRect()))) {
-    p.setPen(QColor(255, 255, 0));
+    p.setPen(QColor(0, 0, 0));  // on the green ceiling: 15:1
     drawText(p, &badge_, BadgeBox, Qt::AlignLeft, badge_, {"Arial", 12, true});
     if (!badgeHint_.empty())
       drawText(p, &badgeHint_, BadgeHintBox, Qt::AlignLeft, badgeHint_, {"Arial", 9, false});
