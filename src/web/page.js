@@ -206,7 +206,7 @@ const painter = {
 
 // A badge in the corner, and a ring where the recorded player holds a button down.
 function paintBadge() {
-  ctx.fillStyle = 'rgb(255,255,0)';
+  ctx.fillStyle = 'rgb(0,0,0)';  // on the green ceiling: 15:1
   ctx.font = fontOf('Arial', 12, true)[0];
   drawText(page.badge, 8, 4, 200, 'left', false);
   if (page.badgeHint) {
@@ -828,6 +828,13 @@ var Module = {
         .then(open);
   },
 };
+
+// The page keeps its files for visits with no server (sw.js), once it is up.
+if ('serviceWorker' in navigator) {
+  window.addEventListener('load', () => {
+    navigator.serviceWorker.register('sw.js').catch((err) => console.warn(`cavewing: ${err}`));
+  });
+}
 
 function open() {
   restore();
