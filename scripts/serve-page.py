@@ -9,6 +9,7 @@ build.ninja, the libraries): only the page's files are served, and no folder is 
 sent gzipped, each file with how long a browser may keep it. It takes
 the first free port from FIRST_PORT on (0: any free port) and prints the page's address.
 """
+import email.utils
 import functools
 import gzip
 import http.server
@@ -43,6 +44,8 @@ TYPES = {".wasm": "application/wasm", ".webmanifest": "application/manifest+json
 
 
 class PageOnly(http.server.SimpleHTTPRequestHandler):
+    # HTTP/1.1: browsers revalidate with the ETag only for 1.1 answers, and keep the connection.
+    protocol_version = "HTTP/1.1"
     # Each file's gzipped body, made once for each version of the file.
     gzipped = {}
     lock = threading.Lock()
@@ -50,6 +53,17 @@ class PageOnly(http.server.SimpleHTTPRequestHandler):
     def log_message(self, format, *args):  # noqa: A002 (the library's own name)
         if os.environ.get("CAVEWING_SERVE_LOG"):
             super().log_message(format, *args)
+
+    # The browser's copy is still this file's: by its ETag, else by its date.
+    def unchanged(self, tag, st):
+        if "If-None-Match" in self.headers:
+            return tag in [t.strip() for t in self.headers["If-None-Match"].split(",")]
+        since = self.headers.get("If-Modified-Since")
+        try:
+            return since is not None and int(st.st_mtime) <= email.utils.parsedate_to_datetime(
+                since).timestamp()
+        except (TypeError, ValueError):
+            return False
 
     def send_head(self):
         path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path).lstrip("/")
@@ -61,7 +75,7 @@ class PageOnly(http.server.SimpleHTTPRequestHandler):
         st = os.stat(full)
         gzip_it = COMPRESSED.fullmatch(path) and "gzip" in self.headers.get("Accept-Encoding", "")
         tag = f'"{st.st_mtime_ns:x}-{st.st_size:x}{"-gz" if gzip_it else ""}"'
-        if tag in [t.strip() for t in self.headers.get("If-None-Match", "").split(",")]:
+        if self.unchanged(tag, st):
             self.send_response(304)
             self.send_header("ETag", tag)
             self.send_header("Cache-Control", cache_control(path))
