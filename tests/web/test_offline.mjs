@@ -43,13 +43,13 @@ try {
   const answered = await b.evaluate(`fetch('/robots.txt', {cache: 'no-store'}).then(() => true, () => false)`);
   assert.equal(answered, false, 'the server is gone');
 
-  await b.goto('/index.html?name=Offline&seed=5');
+  await b.goto('/index.html?name=Unplugged&seed=5');
   assert.ok(await b.evaluate(painted('Score:')), 'the field is painted with no server');
   const second = await flyOnce();
-  assert.ok(await b.evaluate(painted('OFFLINE')), 'the list shows the player');
+  assert.ok(await b.evaluate(painted('UNPLUGGED')), 'the list shows the player');
   const table = await b.evaluate(`localStorage.getItem('cavewing:Cavewing.txt') || ''`);
-  for (const score of [first, second])
-    assert.ok(table.includes(score), `the table keeps ${score}: ${JSON.stringify(table)}`);
+  for (const row of [`"OFFLINE"\r\n"${first}"`, `"UNPLUGGED"\r\n"${second}"`])
+    assert.ok(table.includes(row), `the table keeps ${row}: ${JSON.stringify(table)}`);
   const recording = await b.evaluate(`localStorage.getItem('cavewing:last-game') || ''`);
   assert.match(recording, /^generator \S+ 5$/m, 'the flight with no server is the last game kept');
   console.log(`offline after one visit: flew ${second} (the first ${first}); table and recording kept`);
