@@ -837,6 +837,7 @@ if ('serviceWorker' in navigator) {
 }
 
 function open() {
+  document.getElementById('loading').hidden = true;
   restore();
   let name;
   try {
