@@ -68,6 +68,9 @@ try {
   console.log(`first visit: ${total} bytes in ${received.size} responses ` +
               `(${workerBytes} of the service worker), budget ${Budget}`);
   assert.ok(workerBytes > 0, 'the service worker\'s requests are counted');
+  // The game's texts take only the cut faces: the whole ones wait for a name outside them.
+  const whole = [...names.values()].filter((url) => /\/fonts\/[\w-]+(?<!-latin)\.woff2$/.test(url));
+  assert.deepEqual(whole, [], 'no whole face on a first visit');
   assert.ok(total <= Budget, `the first visit receives ${total} bytes, more than ${Budget}`);
 } finally {
   await b.close();
