@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -G Ninja -DCMAKE_BUILD_TYPE=Release
 PREFIX ?= /usr/local
 
-.PHONY: measure setup build run test soak check-asan fuzz install package bench web web-headless serve web-bench server server-bench clean
+.PHONY: measure setup build run test soak check-asan fuzz install package bench web web-headless serve web-bench web-audit server server-bench clean
 
 setup:
 	@bash scripts/setup
@@ -66,6 +66,13 @@ server-bench: setup $(BUILD)/build.ninja
 # The page's first frame and its cost per frame, in headless Chromium.
 web-bench: web
 	node bench/web-bench.mjs $(WEB)
+
+# Lighthouse (pinned in package-lock.json) in Debian's Chromium, desktop and mobile presets,
+# against `make serve`'s server: the four category scores and the largest contentful paint.
+# A measure, not a test: not part of `make test`.
+CHROME_PATH ?= /usr/bin/chromium
+web-audit: web
+	CHROME_PATH=$(CHROME_PATH) node scripts/web-audit.mjs $(WEB)
 
 # Only what the tests take from it: the headless replay for Node.
 web-headless: setup $(WEB)/build.ninja

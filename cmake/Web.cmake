@@ -10,7 +10,7 @@ set_target_properties(cavewing-web PROPERTIES OUTPUT_NAME cavewing)
 target_link_options(cavewing-web PRIVATE -sENVIRONMENT=web -sASYNCIFY -sALLOW_MEMORY_GROWTH=1
   -sEXPORTED_RUNTIME_METHODS=ccall,FS,UTF8ToString -sEXIT_RUNTIME=0 -sINVOKE_RUN=0)
 
-set(web_page_files index.html page.js page.css)
+set(web_page_files index.html page.js page.css manifest.webmanifest)
 set(web_fonts
   /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf
   /usr/share/fonts/truetype/liberation/LiberationSans-Bold.ttf
@@ -32,12 +32,20 @@ foreach(f ${web_pictures})
     COMMAND ${CMAKE_COMMAND} -E copy ${f} ${CMAKE_BINARY_DIR}/assets/${name} DEPENDS ${f})
   list(APPEND web_outputs ${CMAKE_BINARY_DIR}/assets/${name})
 endforeach()
+# Each face as WOFF2, whole and cut to the characters the game draws (scripts/subset-fonts.py),
+# with Debian's fontTools: a first visit fetches only the cut faces.
+find_program(CAVEWING_FONT_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
+set(web_woff2)
 foreach(f ${web_fonts})
-  get_filename_component(name ${f} NAME)
-  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/fonts/${name}
-    COMMAND ${CMAKE_COMMAND} -E copy ${f} ${CMAKE_BINARY_DIR}/fonts/${name} DEPENDS ${f})
-  list(APPEND web_outputs ${CMAKE_BINARY_DIR}/fonts/${name})
+  get_filename_component(stem ${f} NAME_WE)
+  list(APPEND web_woff2 ${CMAKE_BINARY_DIR}/fonts/${stem}.woff2
+       ${CMAKE_BINARY_DIR}/fonts/${stem}-latin.woff2)
 endforeach()
+add_custom_command(OUTPUT ${web_woff2}
+  COMMAND ${CAVEWING_FONT_PYTHON} ${CMAKE_SOURCE_DIR}/scripts/subset-fonts.py
+          ${CMAKE_BINARY_DIR}/fonts ${web_fonts}
+  DEPENDS ${CMAKE_SOURCE_DIR}/scripts/subset-fonts.py ${web_fonts})
+list(APPEND web_outputs ${web_woff2})
 foreach(package fonts-liberation fonts-dejavu-core fonts-comic-neue)
   set(licence ${CMAKE_BINARY_DIR}/fonts/${package}.copyright)
   add_custom_command(OUTPUT ${licence}
@@ -47,3 +55,23 @@ foreach(package fonts-liberation fonts-dejavu-core fonts-comic-neue)
 endforeach()
 add_custom_target(cavewing-web-page ALL DEPENDS ${web_outputs})
 add_dependencies(cavewing-web cavewing-web-page)
+
+# The service worker keeps what a visit needs offline: the page, the game, the pictures, the cut
+# faces (the whole ones as they are fetched). Its version follows their contents.
+set(web_kept ${web_page_files} cavewing.js cavewing.wasm)
+foreach(f ${web_pictures})
+  get_filename_component(name ${f} NAME)
+  list(APPEND web_kept assets/${name})
+endforeach()
+foreach(f ${web_fonts})
+  get_filename_component(stem ${f} NAME_WE)
+  list(APPEND web_kept fonts/${stem}-latin.woff2)
+endforeach()
+list(TRANSFORM web_kept PREPEND ${CMAKE_BINARY_DIR}/ OUTPUT_VARIABLE web_kept_paths)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/sw.js
+  COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR}/src/web/sw.js -DFOLDER=${CMAKE_BINARY_DIR}
+          "-DFILES=${web_kept}" -P ${CMAKE_SOURCE_DIR}/cmake/ServiceWorker.cmake
+  DEPENDS ${CMAKE_SOURCE_DIR}/src/web/sw.js ${CMAKE_SOURCE_DIR}/cmake/ServiceWorker.cmake
+          ${web_kept_paths} cavewing-web
+  VERBATIM)
+add_custom_target(cavewing-web-offline ALL DEPENDS ${CMAKE_BINARY_DIR}/sw.js)

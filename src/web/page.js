@@ -846,7 +846,15 @@ var Module = {
   },
 };
 
+// The page keeps its files for visits with no server (sw.js), once it is up.
+if ('serviceWorker' in navigator) {
+  window.addEventListener('load', () => {
+    navigator.serviceWorker.register('sw.js').catch((err) => console.warn(`cavewing: ${err}`));
+  });
+}
+
 function open() {
+  document.getElementById('loading').hidden = true;
   takeNumbers();
   restore();
   let name;

@@ -39,8 +39,11 @@ function onPath(name) {
 }
 
 export class Browser {
-  static async open(folder) {
+  // {served: true}: the page as `make serve` sends it (scripts/serve-page.py: compressed, with
+  // cache lifetimes), not as a plain file server does.
+  static async open(folder, {served = false} = {}) {
     const b = new Browser();
+    b.served = served;
     try {
       await b.start(folder);
     } catch (err) {
@@ -54,10 +57,14 @@ export class Browser {
     const b = this;
     b.children = [];
     b.profile = mkdtempSync(join(tmpdir(), 'cavewing-chromium-'));
-    const server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1'],
-                         {cwd: folder, stdio: ['ignore', 'pipe', 'pipe']});
+    const server = b.served
+      ? spawn('python3', ['-u', new URL('../../scripts/serve-page.py', import.meta.url).pathname, folder, '0'],
+              {stdio: ['ignore', 'pipe', 'pipe']})
+      : spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1'],
+              {cwd: folder, stdio: ['ignore', 'pipe', 'pipe']});
     b.children.push(server);
-    const [, port] = await lineMatching(server, server.stdout, /port (\d+)/, 20000, 'http.server');
+    b.server = server;
+    const [, port] = await lineMatching(server, server.stdout, /127\.0\.0\.1:?\D*(\d+)/, 20000, 'http.server');
     b.origin = `http://127.0.0.1:${port}`;
     b.browser = await puppeteer.launch({
       executablePath: onPath('chromium'), headless: true, userDataDir: b.profile, timeout: 60000,

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: MIT
 # `make serve` serves the page and nothing else of the build's folder: the page's files answer,
 # the build's own (CMakeCache.txt with its absolute paths, build.ninja, the libraries) and folder
-# listings do not.
+# listings do not. Text goes compressed, every file with its cache lifetime.
 #
 #   test_serve.sh SOURCE_FOLDER BUILD_WEB_FOLDER
 set -euo pipefail
@@ -38,7 +38,7 @@ fi
 status() { curl -s --path-as-is -o /dev/null -w '%{http_code}' "$address$1"; }
 failed=0
 for path in '' index.html page.js cavewing.js cavewing.wasm assets/heli0.png \
-            fonts/DejaVuSans.ttf; do
+            fonts/DejaVuSans.woff2 fonts/DejaVuSans-latin.woff2 sw.js manifest.webmanifest; do
   [ "$(status "$path")" = 200 ] || { echo "FAIL: /$path is not served"; failed=1; }
 done
 for path in CMakeCache.txt build.ninja .ninja_log libcavewing_form.a CMakeFiles/ assets/ fonts/ \
@@ -46,5 +46,30 @@ for path in CMakeCache.txt build.ninja .ninja_log libcavewing_form.a CMakeFiles/
   code=$(status "$path")
   [ "$code" = 404 ] || { echo "FAIL: /$path answers $code, not 404"; failed=1; }
 done
-[ "$failed" = 0 ] && echo "make serve: the page's files, nothing of the build"
+
+# Text goes gzipped to a browser that takes it, and unpacks to the file itself; each file says how
+# long it may be kept: the page's code and its service worker are asked for again each time (and
+# answered 304 when unchanged), the fonts and pictures kept for a while.
+header() { curl -s -o /dev/null -D - -H 'Accept-Encoding: gzip' "$address$1" | tr -d '\r' |
+           sed -n "s/^$2: //Ip"; }
+for path in index.html cavewing.wasm page.js; do
+  [ "$(header "$path" Content-Encoding)" = gzip ] || { echo "FAIL: /$path is not sent gzipped"; failed=1; }
+  curl -s -H 'Accept-Encoding: gzip' "$address$path" | gunzip | cmp -s - "$folder/$path" ||
+    { echo "FAIL: /$path gzipped is not the file"; failed=1; }
+done
+[ -z "$(header fonts/DejaVuSans-latin.woff2 Content-Encoding)" ] ||
+  { echo "FAIL: WOFF2, compressed already, is gzipped again"; failed=1; }
+for path in '' index.html sw.js cavewing.wasm; do
+  [ "$(header "$path" Cache-Control)" = no-cache ] ||
+    { echo "FAIL: /$path may be kept unasked: $(header "$path" Cache-Control)"; failed=1; }
+done
+for path in fonts/DejaVuSans-latin.woff2 assets/heli0.png; do
+  [[ "$(header "$path" Cache-Control)" =~ max-age=[0-9]{5,} ]] ||
+    { echo "FAIL: /$path has no lifetime: $(header "$path" Cache-Control)"; failed=1; }
+done
+tag=$(header page.js ETag)
+code=$(curl -s -o /dev/null -w '%{http_code}' -H 'Accept-Encoding: gzip' -H "If-None-Match: $tag" \
+       "${address}page.js")
+[ -n "$tag" ] && [ "$code" = 304 ] || { echo "FAIL: an unchanged page.js answers $code, not 304"; failed=1; }
+[ "$failed" = 0 ] && echo "make serve: the page's files, nothing of the build, compressed, with lifetimes"
 exit "$failed"

@@ -23,14 +23,15 @@ struct TextLook {
   int rgb;  // 0xRRGGBB
 };
 
-inline constexpr int Yellow = 0xffff00, White = 0xffffff;
+inline constexpr int Yellow = 0xffff00, White = 0xffffff, Black = 0x000000;
 
 inline constexpr const char* ReplayBadge = "REPLAY";
 inline constexpr const char* DemoBadge = "DEMO";
 inline constexpr const char* DemoHint = "click or press a key to play";
 
-inline constexpr TextLook Badge{nullptr, {8, 4, 200, 24}, "Arial", 12, true, Yellow};
-inline constexpr TextLook BadgeHint{nullptr, {8, 26, 400, 20}, "Arial", 9, false, Yellow};
+// Black on the green ceiling the badge stands on: 15:1.
+inline constexpr TextLook Badge{nullptr, {8, 4, 200, 24}, "Arial", 12, true, Black};
+inline constexpr TextLook BadgeHint{nullptr, {8, 26, 400, 20}, "Arial", 9, false, Black};
 
 struct RingLook {
   float radius, pen;

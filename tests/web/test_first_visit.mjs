@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: MIT
+// What a first visit costs: every byte the browser receives, as sent over the wire (compressed,
+// headers included), from `make serve`'s server, until the page is idle after its first frame,
+// its service worker's copies of the page's files included. At most 300 KB.
+//
+//   node test_first_visit.mjs BUILD_WEB_FOLDER
+import assert from 'node:assert/strict';
+import {Browser} from './browser.mjs';
+
+const Budget = 300 * 1000;
+const Quiet = 1000;  // no request under way for this long: the page is idle
+const [folder] = process.argv.slice(2);
+const b = await Browser.open(folder, {served: true});
+
+// Bytes received, for each request of the page or of its service worker, as DevTools counts them.
+const received = new Map(), names = new Map();
+let underWay = 0, lastActivity = Date.now();
+function listen(session, who) {
+  session.on('Network.requestWillBeSent', (e) => {
+    ++underWay;
+    lastActivity = Date.now();
+    names.set(who + e.requestId, e.request.url);
+  });
+  const done = (e) => {
+    --underWay;
+    lastActivity = Date.now();
+    if (e.encodedDataLength !== undefined) received.set(who + e.requestId, e.encodedDataLength);
+  };
+  session.on('Network.loadingFinished', done);
+  session.on('Network.loadingFailed', done);
+}
+
+try {
+  // The service worker is held at its start until its requests are listened to.
+  const browserSession = await b.browser.target().createCDPSession();
+  browserSession.on('Target.attachedToTarget', async ({sessionId, targetInfo, waitingForDebugger}) => {
+    const session = browserSession.connection().session(sessionId);
+    if (targetInfo.type === 'service_worker') {
+      listen(session, 'worker:');
+      await session.send('Network.enable');
+    }
+    if (waitingForDebugger) await session.send('Runtime.runIfWaitingForDebugger').catch(() => {});
+  });
+  await browserSession.send('Target.setAutoAttach',
+                            {autoAttach: true, waitForDebuggerOnStart: true, flatten: true});
+  listen(b.session, 'page:');
+  await b.send('Network.enable');
+  await b.send('Network.setCacheDisabled', {cacheDisabled: false});
+
+  await b.goto('/index.html');
+  await b.waitFor('the first frame', 'cavewingProbe.firstFrameMs() !== null');
+  await b.waitFor('the service worker to have kept the page',
+                  'navigator.serviceWorker.controller !== null', 30000);
+  const deadline = Date.now() + 30000;
+  while (underWay > 0 || Date.now() - lastActivity < Quiet) {
+    assert.ok(Date.now() < deadline, `still loading after 30 s: ${underWay} requests under way`);
+    await new Promise((r) => setTimeout(r, 50));
+  }
+
+  let total = 0;
+  const lines = [];
+  for (const [id, bytes] of received) {
+    total += bytes;
+    lines.push(`${String(bytes).padStart(8)}  ${id.split(':')[0]} ${names.get(id)}`);
+  }
+  const workerBytes = [...received].filter(([id]) => id.startsWith('worker:')).length;
+  console.log(lines.sort().reverse().join('\n'));
+  console.log(`first visit: ${total} bytes in ${received.size} responses ` +
+              `(${workerBytes} of the service worker), budget ${Budget}`);
+  assert.ok(workerBytes > 0, 'the service worker\'s requests are counted');
+  // The game's texts take only the cut faces: the whole ones wait for a name outside them.
+  const whole = [...names.values()].filter((url) => /\/fonts\/[\w-]+(?<!-latin)\.woff2$/.test(url));
+  assert.deepEqual(whole, [], 'no whole face on a first visit');
+  assert.ok(total <= Budget, `the first visit receives ${total} bytes, more than ${Budget}`);
+} finally {
+  await b.close();
+}

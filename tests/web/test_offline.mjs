@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: MIT
+// The page after one visit, with its server gone: it opens again from what the browser kept (also
+// at another address of the page, as Play again and the settings make), plays a game to its end,
+// ranks it and keeps its recording.
+//
+//   node test_offline.mjs BUILD_WEB_FOLDER
+import assert from 'node:assert/strict';
+import {Browser} from './browser.mjs';
+
+const Flying = 1, Crashed = 3;
+const [folder] = process.argv.slice(2);
+const b = await Browser.open(folder, {served: true});
+const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
+
+// START, a short climb, the fall to a crash, and the list that follows it.
+async function flyOnce() {
+  const field = await b.centreOf('#field');
+  const top = await b.evaluate('cavewingProbe.copterTop()');
+  await b.click(await b.centreOf('#start'));
+  await b.mouse('mousePressed', field);
+  await b.waitFor('flight', `cavewingProbe.phase() === ${Flying}`);
+  await b.waitFor('the helicopter to climb', `cavewingProbe.copterTop() < ${top} - 300`);
+  await b.mouse('mouseReleased', field);
+  await b.waitFor('the crash', `cavewingProbe.phase() === ${Crashed}`, 30000);
+  await b.waitFor('the high-score list', painted('HIGH SCORE LIST'), 30000);
+  if (await b.evaluate('cavewingProbe.boxOpen()')) {
+    await b.click(await b.centreOf('#box-ok'));
+    await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+  }
+  return b.evaluate('cavewingProbe.score()');
+}
+
+try {
+  await b.goto('/index.html?name=Offline');
+  await b.waitFor('the service worker to keep the page',
+                  'navigator.serviceWorker.controller !== null', 30000);
+  const first = await flyOnce();
+
+  // The server goes: nothing answers at the page's address any more.
+  b.server.kill();
+  await new Promise((r) => (b.server.exitCode !== null || b.server.signalCode !== null
+    ? r() : b.server.on('exit', r)));
+  const answered = await b.evaluate(`fetch('/robots.txt', {cache: 'no-store'}).then(() => true, () => false)`);
+  assert.equal(answered, false, 'the server is gone');
+
+  await b.goto('/index.html?name=Unplugged&seed=5');
+  assert.ok(await b.evaluate(painted('Score:')), 'the field is painted with no server');
+  const second = await flyOnce();
+  assert.ok(await b.evaluate(painted('UNPLUGGED')), 'the list shows the player');
+  const table = await b.evaluate(`localStorage.getItem('cavewing:Cavewing.txt') || ''`);
+  for (const row of [`"OFFLINE"\r\n"${first}"`, `"UNPLUGGED"\r\n"${second}"`])
+    assert.ok(table.includes(row), `the table keeps ${row}: ${JSON.stringify(table)}`);
+  const recording = await b.evaluate(`localStorage.getItem('cavewing:last-game') || ''`);
+  assert.match(recording, /^generator \S+ 5$/m, 'the flight with no server is the last game kept');
+  console.log(`offline after one visit: flew ${second} (the first ${first}); table and recording kept`);
+} finally {
+  await b.close();
+}
