@@ -70,6 +70,7 @@ std::string typeOf(const fs::path& file) {
       {".ttf", "font/ttf"},
       {".otf", "font/otf"},
       {".woff2", "font/woff2"},
+      {".webmanifest", "application/manifest+json"},
       {".copyright", "text/plain; charset=utf-8"},
   };
   const auto it = types.find(file.extension().string());
