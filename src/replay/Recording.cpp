@@ -182,7 +182,7 @@ public:
     for (;;) {
       if (!next(w)) return fail("the recording ends without 'end'");
       if (!w.empty() && w[0] == "end") {
-        if (w.size() != 2 || !number(w[1], r.endGrid) || r.endGrid > MaxGrid)
+        if (w.size() != 2 || !number(w[1], r.endGrid) || r.endGrid < 0 || r.endGrid > MaxGrid)
           return fail("expected 'end GRID'");
         if (!r.events.empty() && r.endGrid < r.events.back().grid)
           return fail("the recording ends before its last event");

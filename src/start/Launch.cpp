@@ -3,6 +3,7 @@
 // command line the same way and a headless replay prints the same wherever it runs.
 #include "start/Launch.h"
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -14,18 +15,74 @@
 
 namespace {
 
+// Passes what is written on to `to`, and notes why the first write that failed there failed, as
+// the system said right then: errno read later may be any later call's. Buffered, as a trace
+// writes a great deal.
+class Witness : public std::streambuf {
+public:
+  explicit Witness(std::streambuf* to) : to_(to) {
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+  }
+  ~Witness() override { sync(); }
+  Witness(const Witness&) = delete;
+  Witness& operator=(const Witness&) = delete;
+  // The errno of the first failed write, or 0 when none failed or the system gave no reason.
+  int reason() const { return reason_; }
+
+protected:
+  int_type overflow(int_type c) override {
+    if (!passOn()) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  int sync() override {
+    if (!passOn()) return -1;
+    errno = 0;
+    return noted(to_->pubsync() == 0) ? 0 : -1;
+  }
+
+private:
+  bool passOn() {
+    const std::streamsize n = pptr() - pbase();
+    errno = 0;
+    const bool ok = n == 0 || to_->sputn(pbase(), n) == n;
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+    return noted(ok);
+  }
+  bool noted(bool ok) {
+    if (!ok && !failed_) {
+      failed_ = true;
+      reason_ = errno;
+    }
+    return ok;
+  }
+
+  std::streambuf* to_;
+  std::array<char, 8192> buffer_{};
+  bool failed_ = false;
+  int reason_ = 0;
+};
+
 // What was printed must have reached its reader: a failed write is an error, not a success.
-int printed(std::ostream& out, std::ostream& err, const char* what) {
+int printed(std::ostream& out, const Witness& witness, std::ostream& err, const char* what) {
   out.flush();
   if (out) return 0;
-  err << "cavewing: cannot write the " << what << ": " << std::strerror(errno) << "\n";
+  err << "cavewing: cannot write the " << what;
+  if (witness.reason() != 0) err << ": " << std::strerror(witness.reason());
+  err << "\n";
   return 1;
 }
 
 }  // namespace
 
-int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int launch(const std::vector<std::string>& args, std::ostream& toReader, std::ostream& err,
            const OpenWindow& openWindow) {
+  Witness witness(toReader.rdbuf());
+  std::ostream out(&witness);
+  out.copyfmt(toReader);
   // A file that reaches the size limit (ulimit -f) fails its write with EFBIG, which the game
   // handles as it does a full disk, instead of the signal ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
@@ -33,12 +90,12 @@ int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream
   switch (options.action) {
     case CommandLine::Action::Help:
       out << CommandLine::usage("cavewing");
-      return printed(out, err, "help");
+      return printed(out, witness, err, "help");
     case CommandLine::Action::Version:
       out << "cavewing " CAVEWING_VERSION
              "\nCopyright (c) 2026 The Cavewing developers\n"
              "MIT licence: free to use, copy, change and pass on; no warranty (see LICENSE).\n";
-      return printed(out, err, "version");
+      return printed(out, witness, err, "version");
     case CommandLine::Action::Error:
       err << "cavewing: " << options.error << "\nTry 'cavewing --help' for more information.\n";
       return 2;
@@ -62,7 +119,7 @@ int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream
       const cabinet::Outcome outcome =
           cabinet::replayHeadless(*recording, options.trace ? &out : nullptr);
       cabinet::writeOutcome(out, outcome);
-      return printed(out, err, "outcome");
+      return printed(out, witness, err, "outcome");
     }
   } catch (const std::bad_alloc&) {
     out.flush();

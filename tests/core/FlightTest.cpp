@@ -13,7 +13,7 @@ constexpr std::int64_t Tick = form::Clock::defaultSystemTickUs;
 
 // A flying game that logs every move of the helicopter by the timer that made it, e.g. "D20"
 // for a fall tick that moved it 20 twips down, "U-40" for a climb tick that moved it 40 up.
-// Press and release switch the timers as the input layer does.
+// Press and release are the player's, through the input handlers.
 struct LoggedFlight : Game {
   std::vector<std::string> moves;
 
@@ -30,11 +30,9 @@ struct LoggedFlight : Game {
       moves.push_back(name + std::to_string(int(form.imgCopter.Top - before)));
     };
   }
-  void press() { form.tmrUp.Enabled = true; }
-  void release() {
-    form.tmrUp.Enabled = false;
-    form.tmrDown.Enabled = true;
-  }
+  // The left button on the window, as the player presses and lets go of it.
+  void press() { form.Form_MouseDown(frmCavewing::LeftButton, 0, 7000, 3000); }
+  void release() { form.Form_MouseUp(frmCavewing::LeftButton, 0, 7000, 3000); }
   void ticks(int n) { form.clock.advanceTo(form.clock.now() + n * Tick); }
   std::vector<std::string> take() { return std::exchange(moves, {}); }
 };

@@ -230,10 +230,26 @@ TEST(HighScoreFile, UnwritableProgramFolderFallsBackToThePlayersFolder) {
 // Keeps out an installed copy run by root writing Cavewing.txt into /usr/bin, a file no package
 // owns.
 TEST(HighScoreFile, InstalledCopyKeepsTheTableInThePlayersFolderWhoeverRunsIt) {
+  // A copy unpacked under /opt without its metainfo, in a folder that is there: one root may
+  // write, which the table must stay out of all the same.
+  struct OptCopy {
+    fs::path folder;
+    OptCopy() {
+      char name[] = "/opt/cavewing-test-XXXXXX";
+      if (::mkdtemp(name) == nullptr) return;
+      folder = name;
+      fs::create_directory(folder / "bin");
+    }
+    ~OptCopy() {
+      std::error_code ec;
+      if (!folder.empty()) fs::remove_all(folder, ec);
+    }
+  } opt;
+  if (opt.folder.empty()) GTEST_SKIP() << "needs a folder of its own under /opt (root)";
   const std::vector<std::function<void(ScoresGame&)>> install = {
       // A system folder, writable or not.
       [](ScoresGame& g) { g.host.appPath = "/usr/games"; },
-      [](ScoresGame& g) { g.host.appPath = "/opt/cavewing/bin/"; },
+      [&](ScoresGame& g) { g.host.appPath = (opt.folder / "bin/").string(); },
       // Any prefix that holds the installed game: the program's folder stays writable.
       [](ScoresGame& g) {
         fs::create_directories(g.temp.path / "share" / "metainfo");

@@ -24,19 +24,19 @@ struct Player : Game {
   void release(int button) { form.Form_MouseUp(button, 0, 7000, 3000); }
   void key(int ascii) { form.Form_KeyPress(ascii); }
 
-  // The state the collision leaves behind: explosion, banner, everything halted.
+  void tick() { form.clock.advanceTo(form.clock.now() + form.clock.systemTick()); }
+  // The real collision: contact on again and the button held until the ceiling ends the flight.
   void crash() {
-    form.crashed = true;
-    form.gameOver = true;
-    form.halted = true;
-    form.lblCRASH.Visible = true;
+    form.tmrcheck.Enabled = true;
+    press(Left);
+    while (!form.crashed && form.clock.now() < 60'000'000) tick();
+    ASSERT_TRUE(form.crashed);
   }
-  // The state once the banner has handed over to the high-score list.
+  // On until the banner hands over to the high-score list.
   void crashAndShowList() {
     crash();
-    form.lblCRASH.Visible = false;
-    form.lblTitle.Visible = true;
-    form.imgCopter.Visible = false;
+    while (!form.lblTitle.Visible && form.clock.now() < 120'000'000) tick();
+    ASSERT_TRUE(form.lblTitle.Visible);
   }
   bool flying() const { return cabinet::phaseOf(form) == cabinet::Phase::Flying; }
   bool paused() const { return cabinet::phaseOf(form) == cabinet::Phase::Paused; }
@@ -316,7 +316,7 @@ TEST(InputCrashed, EverythingIsIgnoredWhileTheBannerShows) {
   for (int k : {Space, Esc, Enter, int('a'), int('Z')}) p.key(k);
   EXPECT_TRUE(p.form.lblCRASH.Visible);
   EXPECT_TRUE(p.form.gameOver);
-  EXPECT_TRUE(p.form.gameRunning);
+  EXPECT_FALSE(p.form.gameRunning);  // the collision cleared it, and nothing set it again
   EXPECT_FALSE(p.form.cmdStart.Visible);
   EXPECT_TRUE(p.form.tmrUp.Enabled);  // untouched, the crash halted it
   EXPECT_EQ(p.form.pausesLeft, 6);

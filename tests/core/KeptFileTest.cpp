@@ -240,14 +240,21 @@ TEST(KeptFile, ASharedTableKeepsItsOwnerGroupAndModeWhoeverSaves) {
   EXPECT_TRUE(asPlayer(Cy, Players, [&] { return playsInto(folder, "CY", 300); }));
   // The owner saves by a new copy: owner, group and mode still as they were.
   EXPECT_TRUE(asPlayer(Ann, Players, [&] { return playsInto(folder, "ANN", 400); }));
-  const Owner after = ownerOf(table);
+  Owner after = ownerOf(table);
+  EXPECT_EQ(after.uid, Ann);
+  EXPECT_EQ(after.gid, Players);
+  EXPECT_EQ(after.mode, 0664u);
+  // Root, who may give a copy any owner and group, gives it Ann's and the players' group.
+  EXPECT_TRUE(playsInto(folder, "ROOT", 50));
+  after = ownerOf(table);
   EXPECT_EQ(after.uid, Ann);
   EXPECT_EQ(after.gid, Players);
   EXPECT_EQ(after.mode, 0664u);
   ScoresGame reader;
   reader.form.scoresFile = table.string();
   reader.form.ReadScores();
-  EXPECT_EQ(reader.table(), fullTable({{"ANN", "400"}, {"CY", "300"}, {"BOB", "200"}}));
+  EXPECT_EQ(reader.table(),
+            fullTable({{"ANN", "400"}, {"CY", "300"}, {"BOB", "200"}, {"ROOT", "50"}}));
   // No backup and no temporary copy left beside it.
   std::vector<fs::path> files;
   for (const auto& e : fs::directory_iterator(folder)) files.push_back(e.path().filename());

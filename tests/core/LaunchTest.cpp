@@ -3,6 +3,9 @@
 // returns for each command line, and when it opens the window.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <sstream>
 
 #include "start/Launch.h"
@@ -59,6 +62,36 @@ TEST(Launch, AHeadlessReplayPrintsItsOutcomeAndOpensNoWindow) {
   const std::string trace = traced.out.str();
   EXPECT_EQ(trace.rfind("{\"grid\":1,", 0), 0u);
   EXPECT_EQ(trace.substr(trace.size() - l.out.str().size()), l.out.str());
+}
+
+// Keeps out: a failed write was told with whatever errno an earlier call had left.
+TEST(Launch, AFailedWriteIsAnErrorWithItsRealReasonOrNone) {
+  const auto noWindow = [](const CommandLine&, const replay::Recording*) { return 7; };
+  {
+    SCOPED_TRACE("a full device says why");
+    std::ofstream full("/dev/full");
+    ASSERT_TRUE(full.is_open());
+    std::ostringstream err;
+    errno = EACCES;
+    EXPECT_EQ(launch({"--help"}, full, err, noWindow), 1);
+    EXPECT_EQ(err.str(),
+              std::string("cavewing: cannot write the help: ") + std::strerror(ENOSPC) + "\n");
+  }
+  // A reader that takes nothing and gives the system no reason.
+  struct Refusing : std::streambuf {
+    int_type overflow(int_type) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+  } refusing;
+  for (const auto& [args, what] :
+       {std::pair<std::vector<std::string>, std::string>{{"--version"}, "version"},
+        {{"--replay", Replays + "/floor-crash.replay", "--headless", "--trace"}, "outcome"}}) {
+    SCOPED_TRACE(what);
+    std::ostream out(&refusing);
+    std::ostringstream err;
+    errno = EACCES;
+    EXPECT_EQ(launch(args, out, err, noWindow), 1);
+    EXPECT_EQ(err.str(), "cavewing: cannot write the " + what + "\n");
+  }
 }
 
 TEST(Launch, TheWindowGetsTheOptionsAndTheRecordingToPlay) {

@@ -130,6 +130,44 @@ TEST(Recording, RefusesWhatItCannotReplayWithAClearMessage) {
   }
 }
 
+// Each header value is read up to its bound and refused just past it. Keeps out: a window of no
+// width replayed, and a recording ending before grid point 0 was read.
+TEST(Recording, HeaderValuesAreReadToTheirBoundsAndRefusedPastThem) {
+  const std::string good = text(sample());
+  auto with = [&](std::vector<std::pair<std::string, std::string>> changes) {
+    std::string s = good;
+    for (const auto& [from, to] : changes) s.replace(s.find(from), from.size(), to);
+    return s;
+  };
+  const auto noEvents = [&](const std::string& end) {
+    return good.substr(0, good.find("events\n") + 7) + end + "\n";
+  };
+  const struct {
+    std::string file;
+    bool read;
+  } cases[] = {
+      {with({{"cavewing-replay 2", "cavewing-replay 0"}}), false},
+      {with({{"system-tick-us 15625", "system-tick-us 1000"}}), true},
+      {with({{"system-tick-us 15625", "system-tick-us 999"}}), false},
+      {with({{"system-tick-us 15625", "system-tick-us 1000000"}, {"end 120", "end 86400"}}), true},
+      {with({{"system-tick-us 15625", "system-tick-us 1000000"}, {"end 120", "end 86401"}}), false},
+      {with({{"system-tick-us 15625", "system-tick-us 1000001"}}), false},
+      {with({{"outer-width 28815.5", "outer-width 1"}}), true},
+      {with({{"outer-width 28815.5", "outer-width 0"}}), false},
+      {with({{"outer-width 28815.5", "outer-width -0"}}), false},
+      {with({{"outer-width 28815.5", "outer-width 10000000"}}), true},
+      {with({{"outer-width 28815.5", "outer-width 10000001"}}), false},
+      {with({{"end 120", "end 99"}}), true},
+      {with({{"end 120", "end 5529600"}}), true},
+      {noEvents("end 0"), true},
+      {noEvents("end -1"), false},
+  };
+  for (const auto& c : cases) {
+    const auto result = parse(c.file);
+    EXPECT_EQ(result.recording.has_value(), c.read) << c.file << result.error;
+  }
+}
+
 // Keeps out: recordings made before the outer width was stored stopped playing.
 TEST(Recording, VersionOneStillReadsWithTheNormalOrTheWideWidth) {
   for (const bool wide : {false, true}) {

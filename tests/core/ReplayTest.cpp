@@ -2,6 +2,7 @@
 // Recorded games replay exactly: the same state at every grid point as when they were played.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "RecordingOf.h"
@@ -23,7 +24,7 @@ struct RecordedGame {
   cabinet::Cabinet cabinet{host, sitting()};
   const frmCavewing& form = cabinet.form();
   std::ostringstream trace;
-  std::string tableSeen;  // the high-score file as the rules last wrote it
+  std::string tableSeen;     // the high-score file as the rules last wrote it
   std::vector<float> drawn;  // the random values drawn since the last traced grid point
 
   static cabinet::Sitting sitting() {
@@ -152,6 +153,25 @@ TEST(Replay, NothingReachesTheFormOnceTheProgramHasEnded) {
       [&](const frmCavewing& f) { started = f.gameRunning; });
   EXPECT_FALSE(started);
   EXPECT_EQ(outcome.phase, "ready");
+}
+
+// Keeps out: a recording that does not end with Close replayed one grid point past its end.
+TEST(Replay, AHeadlessReplayStopsAtTheLastGridPointRecorded) {
+  const replay::Recording recordings[] = {
+      recordingOf({}, 10),
+      recordingOf({at(2, event(Kind::Start))}, 50),
+      recordingOf({at(2, event(Kind::Start)), at(40, event(Kind::Down, frmCavewing::LeftButton))},
+                  40),
+  };
+  for (const auto& r : recordings) {
+    std::ostringstream trace;
+    const cabinet::Outcome outcome = cabinet::replayHeadless(r, &trace);
+    EXPECT_EQ(outcome.grid, r.endGrid);
+    const std::string lines = trace.str();
+    const std::size_t lastLine = lines.rfind('\n', lines.size() - 2) + 1;
+    EXPECT_EQ(lines.substr(lastLine).rfind("{\"grid\":" + std::to_string(r.endGrid) + ",", 0), 0u);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), r.endGrid);
+  }
 }
 
 // Keeps out: the headless replay printed the counter, one ahead of the score the list ranked.

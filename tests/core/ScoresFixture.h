@@ -40,16 +40,12 @@ struct ScoresGame : Game {
   }
   std::filesystem::path scoresFile() const { return programFolder / "Cavewing.txt"; }
 
-  // The crash as the collision test begins it.
+  // The crash, by the real collision test: on again, it finds the helicopter that has fallen
+  // through the floor meanwhile (or that it meets next) at its next tick.
   void beginCrash() {
-    form.gameRunning = false;
-    form.halted = true;
-    form.gameOver = true;
-    form.crashed = true;
-    form.tmrPause.Enabled = false;
-    form.imgCopter.Picture = form.imgExplosion.Picture;
-    form.lblCRASH.Visible = true;
-    form.tmrCRASH.Enabled = true;
+    form.tmrcheck.Enabled = true;
+    while (!form.crashed && form.clock.now() < 600'000'000)
+      form.clock.advanceTo(form.clock.now() + form.clock.systemTick());
   }
   // A game flown for `ms` (the collision test is off, so that only the test ends the flight).
   void fly(int ms) {

@@ -160,11 +160,14 @@ TEST(Ranking, EdgeCases) {
     if (c.user) g.host.environment["USERNAME"] = c.user;
     if (!c.before.empty()) writeText(g.scoresFile(), tableText(fullTable(c.before)));
     const std::string fileBefore = fileText(g.scoresFile());
-    g.form.lblScore.Caption = c.newScore;
     if (c.afterCrash) {
+      // The score shown at the crash is the one ranked.
+      g.fly(0);
       g.beginCrash();
+      g.form.lblScore.Caption = c.newScore;
       g.form.clock.advance(1300);
     } else {
+      g.form.lblScore.Caption = c.newScore;
       g.form.mnuScores_Click();
     }
     ASSERT_TRUE(g.form.lblTitle.Visible);
@@ -208,9 +211,10 @@ TEST(Ranking, TheBoxOnlyFollowsASaveThatWasMade) {
     ScoresGame g;
     writeText(g.scoresFile(), tableText(fullTable(before)));
     c.place(g);
+    g.fly(0);
+    g.beginCrash();
     g.form.lblScore.Caption = "120";
     testing::internal::CaptureStderr();
-    g.beginCrash();
     g.form.clock.advance(1300);
     const std::string said = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(g.form.lblTitle.Visible);

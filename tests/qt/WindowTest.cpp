@@ -205,4 +205,24 @@ TEST(QtWindowState, BackFromARememberedFullScreenTheWindowFitsTheScreen) {
   settings.remove("window/geometry");
 }
 
+// Keeps out: a window remembered too wide only, or too tall only, opened partly off the screen.
+TEST(QtWindowState, AWindowTooWideOrTooTallAloneIsShrunkToTheScreen) {
+  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "cavewing", "cavewing");
+  const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+  for (const QSize size : {QSize(free.width() + 300, free.height() / 2),
+                           QSize(free.width() / 2, free.height() + 300)}) {
+    SCOPED_TRACE(std::to_string(size.width()) + "x" + std::to_string(size.height()));
+    {
+      QMainWindow last;  // the last run's window, on a larger screen
+      last.setGeometry(QRect(free.topLeft(), size));
+      settings.setValue("window/geometry", last.saveGeometry());
+    }
+    GameWindow w{CommandLine{}};
+    w.show();
+    EXPECT_TRUE(free.contains(w.frameGeometry()))
+        << w.frameGeometry().width() << "x" << w.frameGeometry().height();
+  }
+  settings.remove("window/geometry");
+}
+
 }  // namespace
