@@ -171,3 +171,16 @@ export class Browser {
     if (this.profile) rmSync(this.profile, {recursive: true, force: true, maxRetries: 20, retryDelay: 100});
   }
 }
+
+// START, then the left button held on the field until the helicopter has climbed, then let go: a
+// flight that falls to a crash. The press follows START at once: on a busy machine a late one
+// could find the helicopter already on the floor. `flying` is the phase number of flight.
+export async function climbAndLetGo(b, flying) {
+  const field = await b.centreOf('#field');
+  const top = await b.evaluate('cavewingProbe.copterTop()');
+  await b.click(await b.centreOf('#start'));
+  await b.mouse('mousePressed', field);
+  await b.waitFor('flight', `cavewingProbe.phase() === ${flying}`);
+  await b.waitFor('the helicopter to climb', `cavewingProbe.copterTop() < ${top} - 300`);
+  await b.mouse('mouseReleased', field);
+}

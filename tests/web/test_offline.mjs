@@ -5,7 +5,7 @@
 //
 //   node test_offline.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
-import {Browser} from './browser.mjs';
+import {Browser, climbAndLetGo} from './browser.mjs';
 
 const Flying = 1, Crashed = 3;
 const [folder] = process.argv.slice(2);
@@ -14,13 +14,7 @@ const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(tex
 
 // START, a short climb, the fall to a crash, and the list that follows it.
 async function flyOnce() {
-  const field = await b.centreOf('#field');
-  const top = await b.evaluate('cavewingProbe.copterTop()');
-  await b.click(await b.centreOf('#start'));
-  await b.mouse('mousePressed', field);
-  await b.waitFor('flight', `cavewingProbe.phase() === ${Flying}`);
-  await b.waitFor('the helicopter to climb', `cavewingProbe.copterTop() < ${top} - 300`);
-  await b.mouse('mouseReleased', field);
+  await climbAndLetGo(b, Flying);
   await b.waitFor('the crash', `cavewingProbe.phase() === ${Crashed}`, 30000);
   await b.waitFor('the high-score list', painted('HIGH SCORE LIST'), 30000);
   if (await b.evaluate('cavewingProbe.boxOpen()')) {
