@@ -67,7 +67,11 @@ foreach(f ${web_fonts})
   get_filename_component(stem ${f} NAME_WE)
   list(APPEND web_kept fonts/${stem}-latin.woff2)
 endforeach()
-list(TRANSFORM web_kept PREPEND ${CMAKE_BINARY_DIR}/ OUTPUT_VARIABLE web_kept_paths)
+# The linker writes cavewing.wasm beside cavewing.js, which the target names: depending on the
+# target covers both, and a clean build has no rule for the .wasm alone.
+set(web_kept_made ${web_kept})
+list(REMOVE_ITEM web_kept_made cavewing.js cavewing.wasm)
+list(TRANSFORM web_kept_made PREPEND ${CMAKE_BINARY_DIR}/ OUTPUT_VARIABLE web_kept_paths)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/sw.js
   COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR}/src/web/sw.js -DFOLDER=${CMAKE_BINARY_DIR}
           "-DFILES=${web_kept}" -P ${CMAKE_SOURCE_DIR}/cmake/ServiceWorker.cmake
