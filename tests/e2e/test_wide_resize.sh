@@ -55,7 +55,7 @@ PY
 
 # Counts the obstacle's comings within one flight; a list on the way starts the count again.
 comings=0 seen=no state=
-deadline=$((SECONDS + 60))
+deadline=$((SECONDS + 60 * PATIENCE))
 while [ $SECONDS -lt $deadline ] && [ $comings -lt 3 ]; do
   state=$(look) || continue
   case $state in

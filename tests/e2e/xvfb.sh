@@ -30,9 +30,12 @@ xvfb_ours() {
 }
 xvfb_settled() { ! kill -0 "$XVFB_PID" 2>/dev/null || xvfb_ours "$1"; }
 
-# wait_for SECONDS COMMAND...: retries COMMAND until it succeeds or the deadline passes.
+# wait_for SECONDS COMMAND...: retries COMMAND until it succeeds or the deadline passes. A build
+# under the sanitizers runs several times slower, so its tests are given CAVEWING_TEST_PATIENCE
+# times as long; a wait that succeeds returns at once either way.
+PATIENCE=${CAVEWING_TEST_PATIENCE:-1}
 wait_for() {
-  local deadline=$((SECONDS + $1)); shift
+  local deadline=$((SECONDS + $1 * PATIENCE)); shift
   until "$@"; do
     [ $SECONDS -ge $deadline ] && return 1
     sleep 0.1
