@@ -14,8 +14,8 @@
 #include <stdexcept>
 
 #include "app/frmCavewing.h"
-#include "cabinet/Phase.h"
 #include "cabinet/Headless.h"
+#include "cabinet/Phase.h"
 #include "replay/Recording.h"
 
 namespace server {
@@ -25,8 +25,7 @@ namespace {
 Verdict refuse(int status, std::string why) { return {status, std::move(why), {}}; }
 
 std::optional<replay::Recording> parse(std::string_view text, std::string& error) {
-  std::istringstream in{std::string(text)};
-  replay::ReadResult read = replay::read(in);
+  replay::ReadResult read = replay::read(text);
   error = read.error;
   return std::move(read.recording);
 }
@@ -132,7 +131,7 @@ Verdict verify(std::string_view text, const Expected& expected) {
                  processLimits->cpuSecondsPerHour);
   FinishedGames finished;
   cabinet::replayHeadless(*recording, nullptr, {},
-                         [&](const frmCavewing& form) { finished.look(form); });
+                          [&](const frmCavewing& form) { finished.look(form); });
   return {200, {}, std::move(finished.scores)};
 }
 
