@@ -315,12 +315,17 @@ Verdict Verifiers::verify(std::string_view text, const Expected& expected) {
     std::unique_lock lock(mutex_);
     if (idle_.empty() && inLine_ >= waiting_)
       return refuse(503, "the server is busy; try again shortly");
+    // First come, first served: a recording that has waited is never passed by a later one.
     ++inLine_;
-    free_.wait(lock, [this] { return !idle_.empty(); });
+    const std::uint64_t ticket = nextTicket_++;
+    free_.wait(lock, [&] { return ticket == serving_ && !idle_.empty(); });
     --inLine_;
+    ++serving_;
     p = idle_.back();
     idle_.pop_back();
   }
+  // The next in line may find a process still free.
+  free_.notify_all();
   std::optional<Verdict> verdict = ask(p, text, expected);
   if (!verdict) {
     // It broke a limit (or died): a fresh process takes its turn from now on.
@@ -331,7 +336,7 @@ Verdict Verifiers::verify(std::string_view text, const Expected& expected) {
     std::lock_guard lock(mutex_);
     idle_.push_back(p);
   }
-  free_.notify_one();
+  free_.notify_all();
   if (!verdict)
     return refuse(422, "the recording could not be replayed within the server's limits");
   return *verdict;

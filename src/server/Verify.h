@@ -69,6 +69,7 @@ private:
   std::condition_variable free_;
   std::vector<Process> idle_;
   std::size_t inLine_ = 0;
+  std::uint64_t nextTicket_ = 0, serving_ = 0;  // the line's order
 };
 
 // The verifying process's loop: reads recordings with what is expected of them from standard
