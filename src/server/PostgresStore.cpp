@@ -65,6 +65,14 @@ public:
   Connection& operator=(const Connection&) = delete;
   bool ok() const { return PQstatus(c_) == CONNECTION_OK; }
   void rollback() { PQclear(PQexec(c_, "ROLLBACK")); }
+  // `text` as a literal in the connection's encoding, quoted.
+  std::string literal(const std::string& text) {
+    char* quoted = PQescapeLiteral(c_, text.data(), text.size());
+    if (!quoted) throw StoreError(std::string("database: ") + PQerrorMessage(c_));
+    std::string out(quoted);
+    PQfreemem(quoted);
+    return out;
+  }
 
   std::unique_ptr<Result> run(const char* sql, const std::vector<std::string>& params = {}) {
     std::vector<const char*> values;
@@ -127,7 +135,7 @@ public:
     c->run("BEGIN");
     try {
       // The sitting first, the table last, always in that order: the one row every ranking
-      // waits for is held only for its own read, its write and the commit.
+      // waits for is held only from its read to its write with the commit.
       const auto count =
           c->run("SELECT games_ranked FROM sittings WHERE id = $1 FOR UPDATE", {sitting});
       if (count->rows() != 1 || count->integer(0, 0) != ranked) {
@@ -150,9 +158,10 @@ public:
       const auto board = c->run("SELECT body, games FROM scoreboard WHERE id = 1 FOR UPDATE");
       if (board->rows() != 1) throw StoreError("database: the table is missing");
       const Scoreboard after = update({board->text(0, 0), splitGames(board->text(0, 1))});
-      c->run("UPDATE scoreboard SET body = $1, games = $2 WHERE id = 1",
-             {after.text, joinGames(after.games)});
-      c->run("COMMIT");
+      // The table's write and the commit in one round trip: the row is held no longer.
+      c->run(("UPDATE scoreboard SET body = " + c->literal(after.text) +
+              ", games = " + c->literal(joinGames(after.games)) + " WHERE id = 1; COMMIT")
+                 .c_str());
       return true;
     } catch (...) {
       if (c->ok()) c->rollback();
