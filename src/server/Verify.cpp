@@ -9,7 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <istream>
 #include <sstream>
 #include <stdexcept>
 
@@ -110,8 +113,12 @@ Verdict decode(const std::string& text) {
 }  // namespace
 
 Verdict verify(std::string_view text, const Expected& expected) {
-  std::string error;
-  const auto recording = parse(text, error);
+  return verify(replay::read(text), expected);
+}
+
+Verdict verify(replay::ReadResult read, const Expected& expected) {
+  std::string error = read.error;
+  const std::optional<replay::Recording> recording = std::move(read.recording);
   if (!recording) return refuse(400, "the recording does not replay: " + error);
   if (recording->seed != expected.seed)
     return refuse(403, "the recording's seed is not the one issued to the sitting");
@@ -167,6 +174,47 @@ std::string request(std::string_view text, const Expected& e) {
 
 constexpr int WallClockMarginMs = 5000;
 
+// Recordings up to this size are read whole, and then where they lie; larger ones as they come.
+constexpr std::size_t StreamedBytes = 1u << 20;
+
+// The recording's bytes of a request, from the process's standard input, as the reader takes them.
+class RequestText : public std::streambuf {
+public:
+  RequestText(int fd, std::size_t bytes) : fd_(fd), left_(bytes) {}
+  // Passes over what the reader left of the recording; false when the input ended first.
+  bool skipRest() {
+    setg(nullptr, nullptr, nullptr);
+    while (left_ > 0)
+      if (!fill()) return false;
+    return !broken_;
+  }
+
+protected:
+  int_type underflow() override {
+    if (left_ == 0 || !fill()) return traits_type::eof();
+    return traits_type::to_int_type(*gptr());
+  }
+
+private:
+  bool fill() {
+    const ssize_t n = ::read(fd_, buffer_.data(), std::min(buffer_.size(), left_));
+    if (n < 0 && errno == EINTR) return fill();
+    if (n <= 0) {
+      broken_ = true;
+      left_ = 0;
+      return false;
+    }
+    left_ -= static_cast<std::size_t>(n);
+    setg(buffer_.data(), buffer_.data(), buffer_.data() + n);
+    return true;
+  }
+
+  int fd_;
+  std::size_t left_;
+  bool broken_ = false;
+  std::array<char, 65536> buffer_{};
+};
+
 }  // namespace
 
 int runVerifier(const std::vector<std::string>& arguments) {
@@ -196,12 +244,25 @@ int runVerifier(const std::vector<std::string>& arguments) {
     allowCpu(limits.baseCpuSeconds);
     expected.player.resize(playerBytes);
     expected.earlier.resize(earlierBytes);
-    std::string text(textBytes, '\0');
     if (!readAll(0, expected.player.data(), playerBytes) ||
-        !readAll(0, expected.earlier.data(), earlierBytes) || !readAll(0, text.data(), textBytes))
+        !readAll(0, expected.earlier.data(), earlierBytes))
       return 2;
     // Past a limit the process dies here, and the server answers for it.
-    const std::string answer = encode(verify(text, expected));
+    Verdict verdict;
+    if (textBytes <= StreamedBytes) {
+      std::string text(textBytes, '\0');
+      if (!readAll(0, text.data(), textBytes)) return 2;
+      verdict = verify(text, expected);
+    } else {
+      // A large recording is read as it comes: one refused early costs no more than what was
+      // read of it, and the rest is only passed over.
+      RequestText text(0, textBytes);
+      std::istream in(&text);
+      replay::ReadResult read = replay::read(in);
+      if (!text.skipRest()) return 2;
+      verdict = verify(std::move(read), expected);
+    }
+    const std::string answer = encode(verdict);
     const std::string framed = std::to_string(answer.size()) + "\n" + answer;
     writeAll(1, framed);
   }
