@@ -128,7 +128,7 @@ void Cabinet::afterGridPoint() {
 }
 
 void Cabinet::observe() {
-  view_.follow();
+  if (painted_) view_.follow();
   if (recorder_ && !ended_) recorder_->observe(form_, grid());
 }
 

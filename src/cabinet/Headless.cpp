@@ -78,6 +78,7 @@ Outcome replayHeadless(const replay::Recording& recording, std::ostream* trace,
                        const std::function<void(const frmCavewing&)>& look) {
   HeadlessHost host;
   Cabinet cabinet(host, recording);
+  cabinet.paintNothing();
   const frmCavewing& form = cabinet.form();
   if (trace) trace->precision(9);
   if (look) cabinet.onReplayed = [&](const Event&) { look(form); };

@@ -64,18 +64,20 @@ std::string quoted(const std::string& text) {
   return out + '"';
 }
 
-// Splits a line into words; a word in double quotes may hold blanks, \" and \\.
-std::optional<std::vector<std::string>> words(const std::string& line) {
-  std::vector<std::string> out;
+// Splits a line into words, in place: a word in double quotes may hold blanks, \" and \\, and is
+// unescaped where it lies (it only shrinks). The words point into `line`.
+bool splitWords(std::string& line, std::vector<std::string_view>& out) {
+  out.clear();
   std::size_t i = 0;
   while (i < line.size()) {
     if (line[i] == ' ') {
       ++i;
       continue;
     }
-    std::string word;
+    const std::size_t from = i;
     if (line[i] == '"') {
       ++i;
+      std::size_t to = from;
       bool closed = false;
       while (i < line.size()) {
         char c = line[i++];
@@ -84,82 +86,121 @@ std::optional<std::vector<std::string>> words(const std::string& line) {
           break;
         }
         if (c == '\\') {
-          if (i >= line.size()) return std::nullopt;
+          if (i >= line.size()) return false;
           c = line[i++];
         }
-        word += c;
+        line[to++] = c;
       }
-      if (!closed) return std::nullopt;
+      if (!closed) return false;
+      out.emplace_back(line.data() + from, to - from);
     } else {
-      while (i < line.size() && line[i] != ' ') word += line[i++];
+      while (i < line.size() && line[i] != ' ') ++i;
+      out.emplace_back(line.data() + from, i - from);
     }
-    out.push_back(std::move(word));
   }
-  return out;
+  return true;
 }
 
 template <class T>
-bool number(const std::string& text, T& value) {
+bool number(std::string_view text, T& value) {
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value);
   return !text.empty() && ec == std::errc() && ptr == end;
 }
 
+// The powers of ten a float holds exactly.
+constexpr std::array<float, 11> ExactTens = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                             1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
 // A decimal number as the writer writes it: an optional minus, digits with an optional point, an
 // optional exponent. Read in the classic locale, whatever the player's, and by the same code on
 // every platform (the WebAssembly build's library has no from_chars for float). A number too small
 // for a normal float is refused, as some libraries do and others do not.
-bool decimal(const std::string& text, float& value) {
+//
+// Most numbers are whole twips or a few decimals: their digits and their power of ten are both
+// exact floats, so one float multiplication or division rounds them as the library would. Only
+// the others go through the library's stream, which costs far more.
+bool decimal(std::string_view text, float& value) {
   std::size_t i = 0;
   bool nonzero = false;
-  auto digits = [&] {
+  std::uint32_t digitsValue = 0;
+  bool exact = true;
+  int tens = 0;  // the power of ten the digits are scaled by
+  auto digits = [&](bool fraction) {
     const std::size_t from = i;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) nonzero |= text[i] != '0';
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+      nonzero |= text[i] != '0';
+      if (digitsValue > (std::uint32_t{1} << 24) / 10) exact = false;
+      digitsValue = digitsValue * 10 + static_cast<std::uint32_t>(text[i] - '0');
+      tens -= fraction;
+    }
     return i - from;
   };
   auto skip = [&](std::string_view chars) {
-    if (i < text.size() && chars.find(text[i]) != chars.npos) ++i;
+    if (i < text.size() && chars.find(text[i]) != chars.npos) return ++i, true;
+    return false;
   };
-  skip("-");
-  std::size_t mantissa = digits();
+  const bool negative = skip("-");
+  std::size_t mantissa = digits(false);
   if (i < text.size() && text[i] == '.') {
     ++i;
-    mantissa += digits();
+    mantissa += digits(true);
   }
+  exact &= digitsValue <= (std::uint32_t{1} << 24);
   const bool significant = nonzero;
   if (mantissa == 0) return false;
   if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
     ++i;
-    skip("+-");
-    if (digits() == 0) return false;
+    const bool down = skip("+-") && text[i - 1] == '-';
+    int power = 0;
+    const std::size_t from = i;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+      power = std::min(power * 10 + (text[i] - '0'), 1000);
+    if (i == from) return false;
+    tens += down ? -power : power;
   }
   if (i != text.size()) return false;
-  std::istringstream in(text);
+  if (!significant) {
+    value = negative ? -0.0f : 0.0f;
+    return true;
+  }
+  if (exact && tens >= -10 && tens <= 10) {
+    const auto whole = static_cast<float>(digitsValue);
+    value = tens >= 0 ? whole * ExactTens[static_cast<std::size_t>(tens)]
+                      : whole / ExactTens[static_cast<std::size_t>(-tens)];
+    if (negative) value = -value;
+    return true;
+  }
+  std::istringstream in{std::string(text)};
   in.imbue(std::locale::classic());
   if (!(in >> value)) return false;
-  return !significant || std::fabs(value) >= std::numeric_limits<float>::min();
+  return std::fabs(value) >= std::numeric_limits<float>::min();
 }
 
-bool twips(const std::string& text, float& value) {
+bool twips(std::string_view text, float& value) {
   return decimal(text, value) && std::isfinite(value) && std::fabs(value) <= 1e7f;
 }
 
-bool smallInt(const std::string& text, int& value, int lo, int hi) {
+bool smallInt(std::string_view text, int& value, int lo, int hi) {
   return number(text, value) && value >= lo && value <= hi;
 }
 
+using Words = std::vector<std::string_view>;
+
 class Reader {
 public:
-  explicit Reader(std::istream& in) : in_(in) {}
+  // A text in memory is read where it lies; a stream as it goes, a line at a time.
+  explicit Reader(std::string_view text) : text_(text) {}
+  explicit Reader(std::istream& in) : in_(in.rdbuf()) {}
 
   ReadResult run() {
     Recording r;
-    std::vector<std::string> w;
+    Words& w = words_;
     if (!next(w) || w.size() != 2 || w[0] != "cavewing-replay")
       return fail("not a Cavewing recording");
     int version = 0;
     if (!number(w[1], version) || version < 1 || version > Recording::version)
-      return fail("recording version " + w[1] +
+      return fail("recording version " + std::string(w[1]) +
                   " cannot be replayed by this version (it plays versions 1 to " +
                   std::to_string(Recording::version) + ")");
     if (!field(w, "system-tick-us", 2) || !number(w[1], r.systemTickUs) || r.systemTickUs < 1000 ||
@@ -203,54 +244,68 @@ public:
   }
 
 private:
-  // One line, read no further than its bound: an endless line must not fill the memory.
-  bool boundedLine(std::string& line) {
-    line.clear();
-    std::streambuf& text = *in_.rdbuf();
-    for (;;) {
-      const int c = text.sbumpc();
-      if (c == std::char_traits<char>::eof()) return !line.empty();
-      if (++bytes_ > Recording::maxBytes) {
-        error_ = "the recording is larger than " + std::to_string(Recording::maxBytes) + " bytes";
-        return false;
+  // One line into line_, read no further than its bound: an endless line must not fill the
+  // memory. Each byte counts towards the recording's bound, its newline too.
+  bool boundedLine() {
+    line_.clear();
+    if (in_) {
+      for (;;) {
+        const int c = in_->sbumpc();
+        if (c == std::char_traits<char>::eof()) return !line_.empty();
+        if (++bytes_ > Recording::maxBytes) return tooLarge();
+        if (c == '\n') return true;
+        if (line_.size() == MaxLineLength) return tooLong();
+        line_ += static_cast<char>(c);
       }
-      if (c == '\n') return true;
-      if (line.size() == MaxLineLength) {
-        error_ = "line too long";
-        return false;
-      }
-      line += static_cast<char>(c);
     }
+    if (text_.empty()) return false;
+    const std::size_t newline = text_.find('\n');
+    const std::size_t length = newline == text_.npos ? text_.size() : newline;
+    const std::size_t taken = newline == text_.npos ? length : length + 1;
+    // The first byte past a bound decides which bound the line broke, as when read a byte at a
+    // time.
+    const std::size_t room = Recording::maxBytes - bytes_;
+    if (taken > room && (length <= MaxLineLength || room <= MaxLineLength)) return tooLarge();
+    if (length > MaxLineLength) return tooLong();
+    bytes_ += taken;
+    line_.assign(text_.substr(0, length));
+    text_.remove_prefix(taken);
+    return true;
+  }
+  bool tooLarge() {
+    error_ = "the recording is larger than " + std::to_string(Recording::maxBytes) + " bytes";
+    return false;
+  }
+  bool tooLong() {
+    error_ = "line too long";
+    return false;
   }
 
-  bool next(std::vector<std::string>& w) {
-    std::string line;
+  bool next(Words& w) {
     for (;;) {
-      const bool read = boundedLine(line);
+      const bool read = boundedLine();
       if (read || !error_.empty()) ++lineNo_;  // a line too long is the next line
       if (!read) return false;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      for (const char c : line)
+      if (!line_.empty() && line_.back() == '\r') line_.pop_back();
+      for (const char c : line_)
         if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
           error_ = "control character in the recording";
           return false;
         }
-      if (line.empty() || line[0] == '#') continue;
-      auto split = words(line);
-      if (!split) {
+      if (line_.empty() || line_[0] == '#') continue;
+      if (!splitWords(line_, w)) {
         error_ = "unterminated quote";
         return false;
       }
-      w = std::move(*split);
       return true;
     }
   }
 
-  bool field(std::vector<std::string>& w, const char* name, std::size_t size) {
+  bool field(Words& w, const char* name, std::size_t size) {
     return next(w) && w.size() == size && w[0] == name;
   }
 
-  bool event(const std::vector<std::string>& w, Event& e) {
+  bool event(const Words& w, Event& e) {
     if (w.size() < 2 || !number(w[0], e.grid) || e.grid < 0 || e.grid > MaxGrid) {
       error_ = "expected an event: GRID KIND ...";
       return false;
@@ -259,7 +314,7 @@ private:
     for (const auto& k : KindNames)
       if (w[1] == k.name) kind = &k;
     if (!kind) {
-      error_ = "unknown event '" + w[1] + "'";
+      error_ = "unknown event '" + std::string(w[1]) + "'";
       return false;
     }
     e.kind = kind->kind;
@@ -296,7 +351,10 @@ private:
             "line " + std::to_string(lineNo_) + ": " + (error_.empty() ? what : error_)};
   }
 
-  std::istream& in_;
+  std::string_view text_;
+  std::streambuf* in_ = nullptr;
+  std::string line_;
+  Words words_;
   std::size_t bytes_ = 0;
   int lineNo_ = 0;
   std::string error_;
@@ -378,6 +436,8 @@ void write(std::ostream& out, const Recording& r) {
 }
 
 ReadResult read(std::istream& in) { return Reader(in).run(); }
+
+ReadResult read(std::string_view text) { return Reader(text).run(); }
 
 ReadResult readFile(const std::string& path) {
   const auto refuse = [](const std::string& why) { return ReadResult{std::nullopt, why}; };

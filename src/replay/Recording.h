@@ -24,6 +24,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "replay/Event.h"
@@ -70,6 +71,8 @@ struct ReadResult {
 };
 // Reads a recording; refuses anything it cannot replay exactly, with a clear message.
 ReadResult read(std::istream& in);
+// The same from a text in memory, read where it lies.
+ReadResult read(std::string_view text);
 // The same from a file: only a regular one, of at most maxBytes; the error says why it is not.
 ReadResult readFile(const std::string& path);
 // Replaces the file whole (as every file the game keeps), so that a reader never finds half a

@@ -2,6 +2,7 @@
 #include "server/Http.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 #include <zlib.h>
 
 #include <chrono>
@@ -157,6 +158,14 @@ private:
   std::map<std::string, std::pair<std::string, std::string>> compressed_;
 };
 
+// The library's server, with a line of waiting connections as long as the system allows: the
+// library's own line of 5 dropped new connections whenever a few players arrived at once, each
+// then waiting a second for its retry.
+class Server : public httplib::Server {
+public:
+  void lengthenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
+};
+
 void reply(httplib::Response& res, const Answer& answer) {
   res.status = answer.status;
   res.set_header("Cache-Control", "no-store");
@@ -176,7 +185,7 @@ struct Http::Impl {
   Service& service;
   RateLimit sittings, games;
   Files files;
-  httplib::Server http;
+  Server http;
 };
 
 Http::Http(Service& service, HttpSettings settings)
@@ -235,8 +244,10 @@ Http::~Http() = default;
 
 int Http::bind(const std::string& address, int port) {
   auto& http = impl_->http;
-  if (port == 0) return http.bind_to_any_port(address);
-  return http.bind_to_port(address, port) ? port : -1;
+  const int bound =
+      port == 0 ? http.bind_to_any_port(address) : (http.bind_to_port(address, port) ? port : -1);
+  if (bound >= 0) http.lengthenBacklog();
+  return bound;
 }
 
 bool Http::listen() { return impl_->http.listen_after_bind(); }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // PostgreSQL, shared by any number of server processes: each ranking runs in one transaction that
-// holds the table's row lock (SELECT ... FOR UPDATE) from reading the table to writing it back, so
-// that two processes ranking at once never lose one another's game.
+// holds the sitting's row lock and then the table's (SELECT ... FOR UPDATE) from reading the table
+// to writing it back, so that two processes ranking at once never lose one another's game.
 #include <libpq-fe.h>
 
 #include <condition_variable>
@@ -65,6 +65,14 @@ public:
   Connection& operator=(const Connection&) = delete;
   bool ok() const { return PQstatus(c_) == CONNECTION_OK; }
   void rollback() { PQclear(PQexec(c_, "ROLLBACK")); }
+  // `text` as a literal in the connection's encoding, quoted.
+  std::string literal(const std::string& text) {
+    char* quoted = PQescapeLiteral(c_, text.data(), text.size());
+    if (!quoted) throw StoreError(std::string("database: ") + PQerrorMessage(c_));
+    std::string out(quoted);
+    PQfreemem(quoted);
+    return out;
+  }
 
   std::unique_ptr<Result> run(const char* sql, const std::vector<std::string>& params = {}) {
     std::vector<const char*> values;
@@ -126,11 +134,11 @@ public:
     Lease c(*this);
     c->run("BEGIN");
     try {
-      // The table first, always: every ranking takes the locks in the same order.
-      const auto board = c->run("SELECT body, games FROM scoreboard WHERE id = 1 FOR UPDATE");
+      // The sitting first, the table last, always in that order: the one row every ranking
+      // waits for is held only from its read to its write with the commit.
       const auto count =
           c->run("SELECT games_ranked FROM sittings WHERE id = $1 FOR UPDATE", {sitting});
-      if (board->rows() != 1 || count->rows() != 1 || count->integer(0, 0) != ranked) {
+      if (count->rows() != 1 || count->integer(0, 0) != ranked) {
         c->run("ROLLBACK");
         return false;
       }
@@ -147,10 +155,13 @@ public:
              std::to_string(nowUs)});
       c->run("UPDATE sittings SET games_ranked = $1, recording = $2 WHERE id = $3",
              {std::to_string(number), recordingId, sitting});
+      const auto board = c->run("SELECT body, games FROM scoreboard WHERE id = 1 FOR UPDATE");
+      if (board->rows() != 1) throw StoreError("database: the table is missing");
       const Scoreboard after = update({board->text(0, 0), splitGames(board->text(0, 1))});
-      c->run("UPDATE scoreboard SET body = $1, games = $2 WHERE id = 1",
-             {after.text, joinGames(after.games)});
-      c->run("COMMIT");
+      // The table's write and the commit in one round trip: the row is held no longer.
+      c->run(("UPDATE scoreboard SET body = " + c->literal(after.text) +
+              ", games = " + c->literal(joinGames(after.games)) + " WHERE id = 1; COMMIT")
+                 .c_str());
       return true;
     } catch (...) {
       if (c->ok()) c->rollback();

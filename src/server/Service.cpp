@@ -4,6 +4,7 @@
 #include <sys/random.h>
 
 #include <chrono>
+#include <limits>
 #include <map>
 
 #include "app/frmCavewing.h"
@@ -75,7 +76,33 @@ Scoreboard rankOnBoard(const Scoreboard& board, const std::string& player, const
   return after;
 }
 
+// The whole number at the start of `text`, of at most 12 digits; -1 when there is none.
+std::int64_t leadingNumber(std::string_view text) {
+  std::int64_t value = 0;
+  std::size_t digits = 0;
+  for (; digits < text.size() && digits < 12 && text[digits] >= '0' && text[digits] <= '9';
+       ++digits)
+    value = value * 10 + (text[digits] - '0');
+  return digits == 0 ? -1 : value;
+}
+
 }  // namespace
+
+std::int64_t claimedGameUs(std::string_view text) {
+  const auto tickAt = text.substr(0, 4096).find("\nsystem-tick-us ");
+  if (tickAt == text.npos) return 0;
+  const std::int64_t tick = leadingNumber(text.substr(tickAt + 16));
+  const auto lastLine = text.find_last_not_of("\r\n");
+  if (lastLine == text.npos) return 0;
+  const auto lineStart = text.rfind('\n', lastLine);
+  const std::string_view last = text.substr(lineStart == text.npos ? 0 : lineStart + 1);
+  if (last.substr(0, 4) != "end ") return 0;
+  const std::int64_t grid = leadingNumber(last.substr(4));
+  if (tick <= 0 || grid <= 0) return 0;
+  return grid > std::numeric_limits<std::int64_t>::max() / tick
+             ? std::numeric_limits<std::int64_t>::max()
+             : tick * grid;
+}
 
 std::int64_t nowUs() {
   return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -102,8 +129,9 @@ Answer Service::submit(const std::string& id, const std::string& shownText, std:
   if (!sitting) return refuse(404, "no such sitting");
   const Expected expected{sitting->seed, sitting->player,
                           nowUs() - sitting->issuedUs + settings_.slackUs, sitting->recording};
-  const Verdict verdict =
-      (body.size() > settings_.largeBytes ? large_ : verifiers_).verify(body, expected);
+  const bool costly =
+      body.size() > settings_.largeBytes || claimedGameUs(body) > settings_.largeGameUs;
+  const Verdict verdict = (costly ? large_ : verifiers_).verify(body, expected);
   if (verdict.status != 200) return refuse(verdict.status, verdict.error);
   const auto ranked = static_cast<std::size_t>(sitting->gamesRanked);
   if (verdict.games.empty()) return refuse(422, "the recording holds no finished game");

@@ -25,12 +25,19 @@ struct ServiceSettings {
   std::int64_t slackUs = 5'000'000;
   // Half an hour of a busy player's sitting; a two-minute game is some 30 kB.
   std::size_t largeBytes = 2u << 20;
+  // Half an hour of game time, whose replay costs as much as 15 two-minute games.
+  std::int64_t largeGameUs = 1800'000'000;
 };
+
+// The game time a recording claims, read cheaply from its tick and its last line ('end GRID'),
+// to choose its line before a verifying process reads it strictly; 0 when it claims none.
+std::int64_t claimedGameUs(std::string_view recording);
 
 class Service {
 public:
-  // Recordings up to `largeBytes` go to `verifiers`; larger ones (a long sitting, or a hostile
-  // one) to `large`, whose processes take only the processors the others leave.
+  // Recordings up to `largeBytes` and `largeGameUs` go to `verifiers`; larger or longer ones (a
+  // long sitting, or a hostile one) to `large`, whose processes take only the processors the
+  // others leave: such a recording waits for its own kind, never the others for it.
   Service(Store& store, Verifiers& verifiers, Verifiers& large, ServiceSettings settings)
       : store_(store), verifiers_(verifiers), large_(large), settings_(settings) {}
 

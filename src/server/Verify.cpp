@@ -9,13 +9,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <istream>
 #include <sstream>
 #include <stdexcept>
 
 #include "app/frmCavewing.h"
-#include "cabinet/Phase.h"
 #include "cabinet/Headless.h"
+#include "cabinet/Phase.h"
 #include "replay/Recording.h"
 
 namespace server {
@@ -25,8 +28,7 @@ namespace {
 Verdict refuse(int status, std::string why) { return {status, std::move(why), {}}; }
 
 std::optional<replay::Recording> parse(std::string_view text, std::string& error) {
-  std::istringstream in{std::string(text)};
-  replay::ReadResult read = replay::read(in);
+  replay::ReadResult read = replay::read(text);
   error = read.error;
   return std::move(read.recording);
 }
@@ -111,8 +113,12 @@ Verdict decode(const std::string& text) {
 }  // namespace
 
 Verdict verify(std::string_view text, const Expected& expected) {
-  std::string error;
-  const auto recording = parse(text, error);
+  return verify(replay::read(text), expected);
+}
+
+Verdict verify(replay::ReadResult read, const Expected& expected) {
+  std::string error = read.error;
+  const std::optional<replay::Recording> recording = std::move(read.recording);
   if (!recording) return refuse(400, "the recording does not replay: " + error);
   if (recording->seed != expected.seed)
     return refuse(403, "the recording's seed is not the one issued to the sitting");
@@ -132,7 +138,7 @@ Verdict verify(std::string_view text, const Expected& expected) {
                  processLimits->cpuSecondsPerHour);
   FinishedGames finished;
   cabinet::replayHeadless(*recording, nullptr, {},
-                         [&](const frmCavewing& form) { finished.look(form); });
+                          [&](const frmCavewing& form) { finished.look(form); });
   return {200, {}, std::move(finished.scores)};
 }
 
@@ -168,6 +174,47 @@ std::string request(std::string_view text, const Expected& e) {
 
 constexpr int WallClockMarginMs = 5000;
 
+// Recordings up to this size are read whole, and then where they lie; larger ones as they come.
+constexpr std::size_t StreamedBytes = 1u << 20;
+
+// The recording's bytes of a request, from the process's standard input, as the reader takes them.
+class RequestText : public std::streambuf {
+public:
+  RequestText(int fd, std::size_t bytes) : fd_(fd), left_(bytes) {}
+  // Passes over what the reader left of the recording; false when the input ended first.
+  bool skipRest() {
+    setg(nullptr, nullptr, nullptr);
+    while (left_ > 0)
+      if (!fill()) return false;
+    return !broken_;
+  }
+
+protected:
+  int_type underflow() override {
+    if (left_ == 0 || !fill()) return traits_type::eof();
+    return traits_type::to_int_type(*gptr());
+  }
+
+private:
+  bool fill() {
+    const ssize_t n = ::read(fd_, buffer_.data(), std::min(buffer_.size(), left_));
+    if (n < 0 && errno == EINTR) return fill();
+    if (n <= 0) {
+      broken_ = true;
+      left_ = 0;
+      return false;
+    }
+    left_ -= static_cast<std::size_t>(n);
+    setg(buffer_.data(), buffer_.data(), buffer_.data() + n);
+    return true;
+  }
+
+  int fd_;
+  std::size_t left_;
+  bool broken_ = false;
+  std::array<char, 65536> buffer_{};
+};
+
 }  // namespace
 
 int runVerifier(const std::vector<std::string>& arguments) {
@@ -197,12 +244,25 @@ int runVerifier(const std::vector<std::string>& arguments) {
     allowCpu(limits.baseCpuSeconds);
     expected.player.resize(playerBytes);
     expected.earlier.resize(earlierBytes);
-    std::string text(textBytes, '\0');
     if (!readAll(0, expected.player.data(), playerBytes) ||
-        !readAll(0, expected.earlier.data(), earlierBytes) || !readAll(0, text.data(), textBytes))
+        !readAll(0, expected.earlier.data(), earlierBytes))
       return 2;
     // Past a limit the process dies here, and the server answers for it.
-    const std::string answer = encode(verify(text, expected));
+    Verdict verdict;
+    if (textBytes <= StreamedBytes) {
+      std::string text(textBytes, '\0');
+      if (!readAll(0, text.data(), textBytes)) return 2;
+      verdict = verify(text, expected);
+    } else {
+      // A large recording is read as it comes: one refused early costs no more than what was
+      // read of it, and the rest is only passed over.
+      RequestText text(0, textBytes);
+      std::istream in(&text);
+      replay::ReadResult read = replay::read(in);
+      if (!text.skipRest()) return 2;
+      verdict = verify(std::move(read), expected);
+    }
+    const std::string answer = encode(verdict);
     const std::string framed = std::to_string(answer.size()) + "\n" + answer;
     writeAll(1, framed);
   }
@@ -316,12 +376,17 @@ Verdict Verifiers::verify(std::string_view text, const Expected& expected) {
     std::unique_lock lock(mutex_);
     if (idle_.empty() && inLine_ >= waiting_)
       return refuse(503, "the server is busy; try again shortly");
+    // First come, first served: a recording that has waited is never passed by a later one.
     ++inLine_;
-    free_.wait(lock, [this] { return !idle_.empty(); });
+    const std::uint64_t ticket = nextTicket_++;
+    free_.wait(lock, [&] { return ticket == serving_ && !idle_.empty(); });
     --inLine_;
+    ++serving_;
     p = idle_.back();
     idle_.pop_back();
   }
+  // The next in line may find a process still free.
+  free_.notify_all();
   std::optional<Verdict> verdict = ask(p, text, expected);
   if (!verdict) {
     // It broke a limit (or died): a fresh process takes its turn from now on.
@@ -332,7 +397,7 @@ Verdict Verifiers::verify(std::string_view text, const Expected& expected) {
     std::lock_guard lock(mutex_);
     idle_.push_back(p);
   }
-  free_.notify_one();
+  free_.notify_all();
   if (!verdict)
     return refuse(422, "the recording could not be replayed within the server's limits");
   return *verdict;

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "replay/Recording.h"
+
 namespace server {
 
 // What the server issued for the sitting, and what it already holds of it.
@@ -31,6 +33,8 @@ struct Verdict {
 
 // Reads, checks and replays `text` in this process.
 Verdict verify(std::string_view text, const Expected& expected);
+// The same for a recording already read (or refused, with its reason).
+Verdict verify(replay::ReadResult read, const Expected& expected);
 
 struct Limits {
   std::uint64_t memoryBytes = 1024ull << 20;
@@ -69,6 +73,7 @@ private:
   std::condition_variable free_;
   std::vector<Process> idle_;
   std::size_t inLine_ = 0;
+  std::uint64_t nextTicket_ = 0, serving_ = 0;  // the line's order
 };
 
 // The verifying process's loop: reads recordings with what is expected of them from standard

@@ -2,6 +2,7 @@
 // cavewing-server: one table for everyone. Issues each sitting its seed, replays every sitting it
 // is sent before it ranks a game, and serves the page.
 #include <grp.h>
+#include <malloc.h>
 #include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
@@ -33,6 +34,9 @@ Hosts Cavewing online: one high-score table for every player, each game replayed
   --games-per-minute N      submissions per address (default 120)
   --help, --version
 )";
+
+// Long or large recordings are replayed one at a time, with a few in line.
+constexpr std::size_t LargeRunning = 1, LargeWaiting = 4;
 
 struct Options {
   std::string listen = "127.0.0.1";
@@ -128,6 +132,9 @@ bool dropRoot(const std::string& user) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Memory freed by one request is kept for the next: handing it back to the system at every
+  // request made each thread's free a flush of every processor's address cache.
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
   // A verifying process of a running server (see server::Verifiers).
   if (argc >= 2 && std::string(argv[1]) == "--verifier")
     return server::runVerifier({argv + 2, argv + argc});
@@ -154,8 +161,8 @@ int main(int argc, char* argv[]) {
   try {
     verifiers = std::make_unique<server::Verifiers>("/proc/self/exe", options.workers,
                                                     options.queue, server::Limits{});
-    large =
-        std::make_unique<server::Verifiers>("/proc/self/exe", 1, 4, server::Limits{.niceness = 19});
+    large = std::make_unique<server::Verifiers>("/proc/self/exe", LargeRunning, LargeWaiting,
+                                                server::Limits{.niceness = 19});
   } catch (const std::exception& e) {
     std::cerr << "cavewing-server: " << e.what() << "\n";
     return 1;
@@ -164,7 +171,10 @@ int main(int argc, char* argv[]) {
   settings.slackUs = static_cast<std::int64_t>(options.slackSeconds * 1e6);
   server::Service service(*store, *verifiers, *large, settings);
   server::Http http(service, {options.web, options.sittingsPerMinute, options.gamesPerMinute,
-                              std::max<std::size_t>(16, options.workers * 2)});
+                              // A thread for every request the verifiers may hold or have in
+                              // line, large ones too, and a few for the table and the page: a
+                              // request that waits for a long replay never holds up others.
+                              options.workers + options.queue + LargeRunning + LargeWaiting + 8});
   const int port = http.bind(options.listen, options.port);
   if (port < 0) {
     std::cerr << "cavewing-server: cannot listen on " << options.listen << " port " << options.port

@@ -2,9 +2,15 @@
 // The recorded-game format: what is written reads back the same; what is damaged is refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
 #include <locale>
+#include <random>
 #include <sstream>
 
+#include "form/QuotedRecords.h"
 #include "replay/Recording.h"
 
 namespace {
@@ -55,9 +61,14 @@ std::string text(const replay::Recording& r) {
   return out.str();
 }
 
+// Read both ways, from memory and as a stream: the two never differ.
 replay::ReadResult parse(const std::string& s) {
   std::istringstream in(s);
-  return replay::read(in);
+  const replay::ReadResult streamed = replay::read(in);
+  replay::ReadResult inPlace = replay::read(std::string_view(s));
+  EXPECT_EQ(inPlace.error, streamed.error);
+  EXPECT_EQ(inPlace.recording, streamed.recording);
+  return inPlace;
 }
 
 TEST(Recording, RoundTripsEveryKindOfEvent) {
@@ -206,6 +217,78 @@ TEST(Recording, ReadsTwipsInEveryWayTheyAreWrittenWhateverTheLocale) {
     ASSERT_TRUE(back.recording) << written << ": " << back.error;
     EXPECT_EQ(back.recording->events[1].x, value) << written;
   }
+}
+
+// The bounds on a line and on the whole text hold to the byte, whichever a line breaks first.
+TEST(Recording, LineAndSizeBoundsHoldToTheByte) {
+  const std::string good = text(sample());
+  const std::size_t longest = 2 * form::records::maxFieldBytes + 64;
+  const std::string head = good.substr(0, good.find("events\n") + 7);
+  // Comment lines of `bytes` in all, newlines included.
+  const auto comments = [&](std::size_t bytes) {
+    std::string out;
+    for (std::size_t line; bytes > 0; bytes -= line) {
+      line = std::min(bytes, longest + 1);
+      out += line == 1 ? "\n" : "#" + std::string(line - 2, 'x') + "\n";
+    }
+    return out;
+  };
+  const auto comment = [&](std::size_t length) {
+    return parse(head + "#" + std::string(length - 1, 'x') + "\nend 0\n");
+  };
+  EXPECT_TRUE(comment(longest).recording);
+  EXPECT_NE(comment(longest + 1).error.find("line too long"), std::string::npos);
+
+  const std::size_t size = replay::Recording::maxBytes;
+  const std::string fits = head + comments(size - head.size() - 6) + "end 0\n";
+  ASSERT_EQ(fits.size(), size);
+  EXPECT_TRUE(parse(fits).recording);
+  EXPECT_NE(parse(fits + "\n").error.find("larger than"), std::string::npos);
+  // A line too long that also reaches past the size: the bound it breaks at its first byte wins,
+  // the size at a tie.
+  const auto lastLine = [&](std::size_t room, std::size_t length) {
+    return parse(head + comments(size - head.size() - room) + std::string(length, 'x')).error;
+  };
+  EXPECT_NE(lastLine(longest + 1, longest + 9).find("line too long"), std::string::npos);
+  EXPECT_NE(lastLine(longest, longest + 9).find("larger than"), std::string::npos);
+}
+
+// Twips read exactly as the C library rounds them, short or long, in every written form.
+TEST(Recording, ReadsEveryDecimalAsTheLibraryRoundsIt) {
+  std::mt19937_64 random(20261209);
+  std::vector<std::string> numbers = {
+      "16777216", "16777217", "16777218", "1677721.7", "0.1",     "9999999",    "0.0000000001",
+      "1e-10",    "1e-11",    "123e4",    "5E-1",      "-7620.5", "99999.99e2", "0.30000001"};
+  for (int i = 0; i < 20000; ++i) {
+    std::ostringstream written;
+    written.imbue(std::locale::classic());
+    written.precision(9);
+    const std::uint64_t bits = random();
+    if (i % 2 == 0) {
+      // As the writer writes a float.
+      written << std::ldexp(static_cast<float>(bits % 20'000'000) - 1e7f,
+                            -static_cast<int>((bits >> 32) % 40));
+    } else {
+      // As a person might: a few digits, a point anywhere, an exponent now and then.
+      std::string digits = std::to_string(bits % 1'000'000'000 >> (bits >> 40) % 30);
+      digits.insert((bits >> 50) % (digits.size() + 1), ".");
+      written << (bits >> 63 ? "-" : "") << digits;
+      if ((bits >> 56) % 4 == 0) written << "e" << static_cast<int>((bits >> 58) % 24) - 14;
+    }
+    numbers.push_back(written.str());
+  }
+  // Only what the reader takes: a width within ten million twips.
+  std::erase_if(numbers, [](const std::string& n) {
+    return std::fabs(std::strtof(n.c_str(), nullptr)) > 1e7f;
+  });
+  std::string file = text(sample()), events;
+  file.erase(file.find("events\n") + 7);
+  for (const auto& n : numbers) events += "1 down form 1 0 " + n + " 0\n";
+  ASSERT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
+  const auto back = parse(file + events + "end 1\n");
+  ASSERT_TRUE(back.recording) << back.error;
+  for (std::size_t i = 0; i < numbers.size(); ++i)
+    EXPECT_EQ(back.recording->events[i].x, std::strtof(numbers[i].c_str(), nullptr)) << numbers[i];
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Fuzz target for the recorded-game reader: any bytes at all are either refused with a message
-// that names a line, or read into a recording that writes out and reads back the same.
+// that names a line, or read into a recording that writes out and reads back the same; read from
+// memory or as a stream, the same.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -21,8 +22,12 @@ void require(bool condition, const char* what) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  std::istringstream in(bytes);
   const replay::ReadResult result = replay::read(in);
+  const replay::ReadResult inPlace = replay::read(std::string_view(bytes));
+  require(inPlace.error == result.error && inPlace.recording == result.recording,
+          "a text in memory reads as the same text streamed");
   if (!result.recording) {
     require(result.error.rfind("line ", 0) == 0, "a refusal names its line");
     return 0;

@@ -169,8 +169,18 @@ TEST_F(SqliteServer, RefusesForgedSubmissionsWithTheirReasons) {
   refused({"0123456789abcdef0123456789abcdef", jane.seed}, shown, honest, 404, "no such sitting");
   EXPECT_EQ(tableFile(client), "");
 
+  // A large recording is read as it comes: one refused at its start leaves its verifying process
+  // ready for the next, which is the same game with megabytes of notes in it.
+  std::string notes, large = honest;
+  while (notes.size() < (3u << 20)) notes += "# " + std::string(1000, 'n') + "\n";
+  large.insert(large.find("events\n") + 7, notes);
+  std::string damagedLarge = large;
+  damagedLarge.replace(damagedLarge.find("events\n"), 7, "evnts\n");
+  refused(jane, shown, damagedLarge, 400, "does not replay");
+  refused(jane, shown, large.substr(0, large.size() - 100), 400, "does not replay");
+
   // The honest game ranks once; the same game again is refused.
-  ASSERT_EQ(submit(client, jane, shown, honest).status, 200);
+  ASSERT_EQ(submit(client, jane, shown, large).status, 200);
   refused(jane, shown, honest, 409, "already ranked");
   // A recording that rewrites the sitting's ranked past.
   {
