@@ -63,16 +63,24 @@ function callWithText(name, text) { return Module.ccall(name, null, ['string'], 
 
 const view = {dpr: 1, scale: 1, dx: 0, dy: 0};
 
+// Returns whether the field moved or the canvas was cleared: the frame must be painted again.
 function layout() {
-  if (!page.field) return;
+  if (!page.field) return false;
   const stage = canvas.parentElement.getBoundingClientRect();
-  view.dpr = window.devicePixelRatio || 1;
-  canvas.width = Math.max(1, Math.round(stage.width * view.dpr));
-  canvas.height = Math.max(1, Math.round(stage.height * view.dpr));
+  const dpr = window.devicePixelRatio || 1;
+  const width = Math.max(1, Math.round(stage.width * dpr));
+  const height = Math.max(1, Math.round(stage.height * dpr));
   const w = page.field.width / TwipsPerPixel, h = page.field.height / TwipsPerPixel;
-  view.scale = Math.min(stage.width / w, stage.height / h);
-  view.dx = (stage.width - w * view.scale) / 2;
-  view.dy = (stage.height - h * view.scale) / 2;
+  const scale = Math.min(stage.width / w, stage.height / h);
+  const dx = (stage.width - w * scale) / 2, dy = (stage.height - h * scale) / 2;
+  // A canvas given its size again is cleared all the same: only a new size is given.
+  if (width === canvas.width && height === canvas.height && dpr === view.dpr &&
+      scale === view.scale && dx === view.dx && dy === view.dy)
+    return false;
+  canvas.width = width;
+  canvas.height = height;
+  Object.assign(view, {dpr, scale, dx, dy});
+  return true;
 }
 
 // Twips to device pixels, each edge rounded to a pixel boundary: rectangles meet without seams.
@@ -662,8 +670,7 @@ window.addEventListener('pagehide', persist);
 // The stage changes its size with the window, and once the menu bar has its menus: the canvas
 // follows, pixel for pixel, or the browser would stretch it out of focus.
 new ResizeObserver(() => {
-  layout();
-  if (!blocked()) call('cavewing_repaint');
+  if (layout() && !blocked()) call('cavewing_repaint');
 }).observe(canvas.parentElement);
 document.getElementById('again').addEventListener('click', () => location.reload());
 
