@@ -101,6 +101,7 @@ public:
       pageMenu(entry.name.c_str(), entry.item->Caption.c_str(), entry.item->Shortcut.c_str(),
                entry.depth);
     kit_->load();
+    loaded_ = true;
   }
 
   const cabinet::Cabinet& cabinet() const { return *cabinet_; }
@@ -115,12 +116,13 @@ public:
     kit_->followRealTime(std::int64_t(realUs), allowedLag());
     // Between grid points nothing moves, and at one where nothing the form shows changed (the
     // ready screen, a pause, the list) the frame on screen stands too: the page stays idle.
-    if (cabinet_->grid() != was &&
-        (cabinet::shownStateHash(form()) != shown_ || kit_->overlays() != shownOverlays_))
+    if (changed_ || (cabinet_->grid() != was && (cabinet::shownStateHash(form()) != shown_ ||
+                                                 kit_->overlays() != shownOverlays_)))
       paint();
   }
   void paint() {
     if (ended_) return;
+    changed_ = false;
     shown_ = cabinet::shownStateHash(form());
     shownOverlays_ = kit_->overlays();
     const cabinet::kit::Overlays& o = kit_->overlays();
@@ -190,7 +192,14 @@ public:
 
 private:
   // cabinet::kit::Kit::Screen: the page's frames follow real time unless flight stands still.
-  void changed() override { paint(); }
+  // Input shows at once (a click just after START finds it gone); the loaded game at the first
+  // frame, so that opening and the first painting are two tasks of the page, not one long one.
+  void changed() override {
+    if (loaded_)
+      paint();
+    else
+      changed_ = true;
+  }
   void timeStands(bool) override {}
 
   std::unique_ptr<replay::Recording> recording_;
@@ -201,6 +210,7 @@ private:
   bool ended_ = false;
   // What the frame on screen shows (cabinet::shownStateHash), and over it.
   std::size_t shown_ = 0;
+  bool loaded_ = false, changed_ = false;
   cabinet::kit::Overlays shownOverlays_;
 };
 
