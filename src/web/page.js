@@ -1036,9 +1036,12 @@ if ('serviceWorker' in navigator) {
   });
 }
 
-function open() {
+// Opening goes in tasks of its own, none holding the page up long: a tap or a key waits less.
+const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
+async function open() {
   document.getElementById('loading').hidden = true;
   takeNumbers();
+  await nextTask();
   restore();
   let name;
   try {
@@ -1048,8 +1051,9 @@ function open() {
     host.ended(String(why));
     return;
   }
+  await nextTask();
   page.ready = true;
-  openSitting(name).then((open) => open && requestAnimationFrame(frame));
+  if (await openSitting(name)) requestAnimationFrame(frame);
 }
 
 // Opens a sitting as the player `name`; resolves with whether it is open. A box at start-up (a
