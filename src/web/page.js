@@ -226,7 +226,11 @@ const painter = {
     logicalPixels();
     if (page.badge || page.replayPress) paintBadge();
     if (page.standing) paintStandStill();
-    if (page.firstFrameMs === null) page.firstFrameMs = performance.now();
+    // The line that says the page is coming stays until the field stands in its place.
+    if (page.firstFrameMs === null) {
+      page.firstFrameMs = performance.now();
+      document.getElementById('loading').hidden = true;
+    }
   },
 };
 
@@ -1039,7 +1043,6 @@ if ('serviceWorker' in navigator) {
 // Opening goes in tasks of its own, none holding the page up long: a tap or a key waits less.
 const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
 async function open() {
-  document.getElementById('loading').hidden = true;
   takeNumbers();
   await nextTask();
   restore();
