@@ -3,11 +3,12 @@
 // `make web-audit`: Lighthouse (pinned in package-lock.json) audits the page as `make serve`
 // serves it, in Debian's Chromium, with its desktop and mobile presets, and prints the four
 // category scores and the largest contentful paint of each. A measure, not a test: its figures
-// move with the machine's load.
+// move with the machine's load. With AUDIT_REPORTS=FOLDER the whole reports stay there
+// (desktop.json, mobile.json), with every audit that cost points.
 //
 //   node scripts/web-audit.mjs BUILD_WEB_FOLDER
 import {spawn, spawnSync} from 'node:child_process';
-import {mkdtempSync, readFileSync, rmSync} from 'node:fs';
+import {copyFileSync, mkdirSync, mkdtempSync, readFileSync, rmSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {dirname, join} from 'node:path';
 import {fileURLToPath} from 'node:url';
@@ -42,6 +43,10 @@ function audit(address, preset) {
     if (preset === 'desktop') args.push('--preset=desktop');
     const run = spawnSync(process.execPath, args, {stdio: 'inherit', env: {...process.env, CHROME_PATH: chrome}});
     if (run.status !== 0) throw new Error(`lighthouse (${preset}) failed: ${run.status}`);
+    if (process.env.AUDIT_REPORTS) {
+      mkdirSync(process.env.AUDIT_REPORTS, {recursive: true});
+      copyFileSync(report, join(process.env.AUDIT_REPORTS, `${preset}.json`));
+    }
     const lhr = JSON.parse(readFileSync(report, 'utf8'));
     const score = (id) => Math.round(lhr.categories[id].score * 100);
     const lcp = lhr.audits['largest-contentful-paint'];

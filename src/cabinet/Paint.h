@@ -3,6 +3,8 @@
 // labels, each in the form's paint order. A front end's painter draws them as they come.
 #pragma once
 
+#include <cstddef>
+
 #include "app/frmCavewing.h"
 #include "cabinet/View.h"
 
@@ -17,6 +19,10 @@ public:
 };
 
 void paint(const frmCavewing& form, Painter& painter);
+// A hash of everything the form shows: each painted control's place, picture, caption, colours
+// and font, START, and which menu items can be chosen. A frame whose hash is the last one's
+// shows nothing new.
+std::size_t shownStateHash(const frmCavewing& form);
 // The same frame `fraction` of the way along the current step: what moves is painted where the
 // view draws it, as a copy of its control.
 void paint(const frmCavewing& form, const View& view, double fraction, Painter& painter);

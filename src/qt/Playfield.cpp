@@ -43,20 +43,6 @@ Qt::Alignment toQt(form::Alignment a) {
 // Font sizes in points, at 96 dots an inch: the same layout on every screen.
 int pixelSize(float points) { return int(std::lround(points * 20 / TwipsPerPixel)); }
 
-template <class T>
-void mix(std::size_t& h, const T& value) {
-  h ^= std::hash<T>{}(value) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
-}
-
-void mixControl(std::size_t& h, const form::Control& c) {
-  mix(h, c.Visible);
-  if (!c.Visible) return;
-  mix(h, c.Left);
-  mix(h, c.Top);
-  mix(h, c.Width);
-  mix(h, c.Height);
-}
-
 // The pixels a rectangle fills: the painter rounds each edge to a pixel boundary as qRound does.
 QRect pixelsOf(const QTransform& toWidget, const QRectF& twips) {
   const QRectF r = toWidget.mapRect(twips);
@@ -393,30 +379,4 @@ QRegion Playfield::damage(const Scene& was, const Scene& is) {
   return changed;
 }
 
-// Everything a control paints with: a change of any of it alone is repainted.
-std::size_t Playfield::visibleStateHash() const {
-  std::size_t h = 0;
-  for (const form::Shape* s : form_.paintShapes) {
-    mixControl(h, *s);
-    if (!s->Visible) continue;
-    mix(h, toQColor(s->FillColor).rgb());
-    mix(h, toQColor(s->BorderColor).rgb());
-  }
-  for (const form::Image* i : form_.paintImages) {
-    mixControl(h, *i);
-    if (i->Visible) mix(h, int(i->Picture));
-  }
-  for (const form::Label* l : form_.paintLabels) {
-    mixControl(h, *l);
-    if (!l->Visible) continue;
-    mix(h, l->Caption);
-    mix(h, toQColor(l->ForeColor).rgb());
-    mix(h, l->Boxed);
-    mix(h, int(l->Alignment));
-    mix(h, l->Font.Name);
-    mix(h, l->Font.Size);
-    mix(h, l->Font.Bold);
-    mix(h, l->Font.Underline);
-  }
-  return h;
-}
+std::size_t Playfield::visibleStateHash() const { return cabinet::shownStateHash(form_); }

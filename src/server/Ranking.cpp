@@ -3,6 +3,7 @@
 
 #include "app/frmCavewing.h"
 #include "cabinet/Headless.h"
+#include "cabinet/kit/Result.h"
 #include "form/QuotedRecords.h"
 
 namespace server {
@@ -31,11 +32,7 @@ Ranked rankGame(const std::string& table, const std::string& player, const std::
   form.CalculateHighScores();
   Ranked out{*form.throwAwayTable, 0};
   if (out.table == table) return out;
-  const std::int64_t score = frmCavewing::ScoreValue(shown);
-  for (int row = 1; row <= form.highScoreCount; ++row)
-    if (form.lblName[row].Caption == form.userName &&
-        frmCavewing::ScoreValue(form.lblScores[row].Caption) == score)
-      out.rank = row;
+  out.rank = cabinet::kit::listRank(form, frmCavewing::ScoreValue(shown));
   return out;
 }
 

@@ -20,6 +20,7 @@
 #include "cabinet/kit/Kit.h"
 #include "cabinet/kit/Menus.h"
 #include "cabinet/kit/Numbers.h"
+#include "cabinet/kit/Result.h"
 #include "start/Launch.h"
 
 // The page's side, in src/web/cavewing.js.
@@ -88,9 +89,8 @@ public:
       : recording_(recording ? std::make_unique<replay::Recording>(*recording) : nullptr),
         player_(std::move(player)),
         outerWidth_(options.wide ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth) {
-    cabinet_ = recording_
-                   ? std::make_unique<cabinet::Cabinet>(*this, *recording_)
-                   : std::make_unique<cabinet::Cabinet>(*this, sittingFrom(options));
+    cabinet_ = recording_ ? std::make_unique<cabinet::Cabinet>(*this, *recording_)
+                          : std::make_unique<cabinet::Cabinet>(*this, sittingFrom(options));
     kit_ = std::make_unique<cabinet::kit::Kit>(*cabinet_, static_cast<Screen&>(*this));
   }
 
@@ -101,6 +101,7 @@ public:
       pageMenu(entry.name.c_str(), entry.item->Caption.c_str(), entry.item->Shortcut.c_str(),
                entry.depth);
     kit_->load();
+    loaded_ = true;
   }
 
   const cabinet::Cabinet& cabinet() const { return *cabinet_; }
@@ -113,11 +114,17 @@ public:
     if (ended_) return;
     const std::int64_t was = cabinet_->grid();
     kit_->followRealTime(std::int64_t(realUs), allowedLag());
-    // Between grid points nothing moves: the frame on screen stands.
-    if (cabinet_->grid() != was) paint();
+    // Between grid points nothing moves, and at one where nothing the form shows changed (the
+    // ready screen, a pause, the list) the frame on screen stands too: the page stays idle.
+    if (changed_ || (cabinet_->grid() != was && (cabinet::shownStateHash(form()) != shown_ ||
+                                                 kit_->overlays() != shownOverlays_)))
+      paint();
   }
   void paint() {
     if (ended_) return;
+    changed_ = false;
+    shown_ = cabinet::shownStateHash(form());
+    shownOverlays_ = kit_->overlays();
     const cabinet::kit::Overlays& o = kit_->overlays();
     pageOverlays(o.badge.c_str(), o.hint.c_str(), o.ringX.has_value(), o.ringX.value_or(0),
                  o.ringY.value_or(0), o.standStill);
@@ -185,7 +192,14 @@ public:
 
 private:
   // cabinet::kit::Kit::Screen: the page's frames follow real time unless flight stands still.
-  void changed() override { paint(); }
+  // Input shows at once (a click just after START finds it gone); the loaded game at the first
+  // frame, so that opening and the first painting are two tasks of the page, not one long one.
+  void changed() override {
+    if (loaded_)
+      paint();
+    else
+      changed_ = true;
+  }
   void timeStands(bool) override {}
 
   std::unique_ptr<replay::Recording> recording_;
@@ -194,6 +208,10 @@ private:
   std::unique_ptr<cabinet::Cabinet> cabinet_;
   std::unique_ptr<cabinet::kit::Kit> kit_;
   bool ended_ = false;
+  // What the frame on screen shows (cabinet::shownStateHash), and over it.
+  std::size_t shown_ = 0;
+  bool loaded_ = false, changed_ = false;
+  cabinet::kit::Overlays shownOverlays_;
 };
 
 // The one sitting in the page: the page's calls reach it only through the functions below.
@@ -252,6 +270,13 @@ EMSCRIPTEN_KEEPALIVE const char* cavewing_score() {
   return sitting ? sitting->form().lblScore.Caption.c_str() : "";
 }
 EMSCRIPTEN_KEEPALIVE int cavewing_standing() { return sitting && sitting->kit().standing(); }
+// What the player's game came to (see cabinet/kit/Result.h), as JSON.
+EMSCRIPTEN_KEEPALIVE const char* cavewing_result() {
+  static std::string json;
+  json = cabinet::kit::resultAsJson(sitting ? cabinet::kit::gameResult(sitting->cabinet())
+                                            : cabinet::kit::GameResult{});
+  return json.c_str();
+}
 
 // Presses and releases of a button at a point of the field, in twips; `second`: the second press
 // of a quick double click.
@@ -295,6 +320,15 @@ EMSCRIPTEN_KEEPALIVE void cavewing_key(const char* name, int shift, int characte
                                              .shift = shift,
                                              .character = character,
                                              .autoRepeat = bool(repeat)});
+}
+// The page's pause control, for a player with no key to press: the Esc key, as a keyboard gives
+// it, so that the rules pause or resume exactly as they do for the key (and a recording keeps it
+// as that key).
+EMSCRIPTEN_KEEPALIVE void cavewing_pause() {
+  if (!sitting || sitting->ended()) return;
+  sitting->kit().key(cabinet::kit::KeyStroke{.name = "Escape",
+                                             .code = cabinet::kit::keyCode("Escape"),
+                                             .character = frmCavewing::AsciiEscape});
 }
 EMSCRIPTEN_KEEPALIVE void cavewing_start() {
   if (sitting) sitting->deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});

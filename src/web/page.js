@@ -63,16 +63,24 @@ function callWithText(name, text) { return Module.ccall(name, null, ['string'], 
 
 const view = {dpr: 1, scale: 1, dx: 0, dy: 0};
 
+// Returns whether the field moved or the canvas was cleared: the frame must be painted again.
 function layout() {
-  if (!page.field) return;
+  if (!page.field) return false;
   const stage = canvas.parentElement.getBoundingClientRect();
-  view.dpr = window.devicePixelRatio || 1;
-  canvas.width = Math.max(1, Math.round(stage.width * view.dpr));
-  canvas.height = Math.max(1, Math.round(stage.height * view.dpr));
+  const dpr = window.devicePixelRatio || 1;
+  const width = Math.max(1, Math.round(stage.width * dpr));
+  const height = Math.max(1, Math.round(stage.height * dpr));
   const w = page.field.width / TwipsPerPixel, h = page.field.height / TwipsPerPixel;
-  view.scale = Math.min(stage.width / w, stage.height / h);
-  view.dx = (stage.width - w * view.scale) / 2;
-  view.dy = (stage.height - h * view.scale) / 2;
+  const scale = Math.min(stage.width / w, stage.height / h);
+  const dx = (stage.width - w * scale) / 2, dy = (stage.height - h * scale) / 2;
+  // A canvas given its size again is cleared all the same: only a new size is given.
+  if (width === canvas.width && height === canvas.height && dpr === view.dpr &&
+      scale === view.scale && dx === view.dx && dy === view.dy)
+    return false;
+  canvas.width = width;
+  canvas.height = height;
+  Object.assign(view, {dpr, scale, dx, dy});
+  return true;
 }
 
 // Twips to device pixels, each edge rounded to a pixel boundary: rectangles meet without seams.
@@ -89,9 +97,15 @@ function toTwips(event) {
 // ---- Painting, called by the game for each visible control in its paint order.
 
 function fontOf(name, points, bold) {
-  const px = Math.round(points * 20 / TwipsPerPixel);  // 96 dots an inch, as on the desktop
+  return fontOfPx(name, Math.round(points * 20 / TwipsPerPixel), bold);  // 96 dots an inch
+}
+function fontOfPx(name, px, bold) {
   return [`${bold ? 'bold ' : ''}${px}px ${fontFamilies[name] || `"${name}"`}, sans-serif`, px];
 }
+// The page's own words on the field (a badge's hint, the stand-still's) stay readable on a small
+// screen: at least this many CSS pixels high, however small the field is drawn. The rules' texts
+// keep their sizes.
+const LeastOwnTextPx = 12;
 
 // In logical pixels of the field, for text and the overlays.
 function logicalPixels() {
@@ -155,6 +169,7 @@ const painter = {
   },
   begin() {
     page.painted = [];
+    page.textSizes = [];
     ctx.setTransform(1, 0, 0, 1, 0, 0);
     ctx.fillStyle = 'black';
     ctx.fillRect(0, 0, canvas.width, canvas.height);
@@ -200,7 +215,9 @@ const painter = {
       y += 1;
       width -= 4;
     }
-    ctx.font = fontOf(font, size, bold)[0];
+    const [face, px] = fontOf(font, size, bold);
+    ctx.font = face;
+    page.textSizes.push({text, px: px * view.scale, own: false});
     ctx.fillStyle = colour(rgb);
     drawText(text, x, y, width, ['left', 'right', 'center'][align], underline);
   },
@@ -209,21 +226,29 @@ const painter = {
     logicalPixels();
     if (page.badge || page.replayPress) paintBadge();
     if (page.standing) paintStandStill();
-    if (page.firstFrameMs === null) page.firstFrameMs = performance.now();
+    // The line that says the page is coming stays until the field stands in its place.
+    if (page.firstFrameMs === null) {
+      page.firstFrameMs = performance.now();
+      document.getElementById('loading').hidden = true;
+    }
   },
 };
 
-// Text the kit places: at the top of its box, in its font and colour.
+// Text the kit places: at the top of its box, in its font and colour, no smaller than the page's
+// own words may be.
 function drawLook(look, text, box, align) {
   ctx.fillStyle = colour(look.rgb);
-  ctx.font = fontOf(look.font, look.points, look.bold)[0];
+  const px = Math.max(fontOf(look.font, look.points, look.bold)[1], LeastOwnTextPx / view.scale);
+  ctx.font = fontOfPx(look.font, px, look.bold)[0];
+  page.textSizes.push({text, px: px * view.scale, own: true});
   drawText(text, box.left, box.top, box.width, align, false);
 }
 
 // A badge in the corner, and a ring where the recorded player holds a button down.
 function paintBadge() {
   if (page.badge) drawLook(N.badge, page.badge, N.badge.box, 'left');
-  if (page.badgeHint) drawLook(N.badgeHint, page.badgeHint, N.badgeHint.box, 'left');
+  if (page.badgeHint)
+    drawLook(N.badgeHint, touchScreen() ? N.touch.badgeHint : page.badgeHint, N.badgeHint.box, 'left');
   if (!page.replayPress) return;
   ctx.strokeStyle = colour(N.ring.rgb);
   ctx.lineWidth = N.ring.pen;
@@ -240,7 +265,9 @@ function paintStandStill() {
   const across = (box) => ({left: 0, top: middle + box.top, width, height: box.height});
   ctx.fillStyle = `rgba(0,0,0,${look.bandAlpha / 255})`;
   ctx.fillRect(0, middle + look.bandTop, width, look.bandHeight);
-  for (const text of [look.title, look.hint]) drawLook(text, text.text, across(text.box), 'center');
+  drawLook(look.title, look.title.text, across(look.title.box), 'center');
+  drawLook(look.hint, touchScreen() ? N.touch.standStillHint : look.hint.text, across(look.hint.box),
+           'center');
 }
 
 // ---- The START button, the cursor, the menus: the page's own controls, kept as the form has them.
@@ -267,6 +294,7 @@ const host = {
     const element = document.createElement('div');
     if (caption === '-') {
       element.className = 'separator';
+      element.setAttribute('role', 'separator');
       page.lastMenu.items.appendChild(element);
       return;
     }
@@ -282,9 +310,15 @@ const host = {
     }
     element.appendChild(label);
     const entry = {element, name, shortcut, enabled: true, access, children: []};
+    // For screen readers: a menu bar of menus of items, each by its caption's words. A menu's
+    // entry on the bar is its label, its items a menu beside it.
+    const plain = caption.replace('&', '');
+    entry.item = depth === 0 ? label : element;
+    entry.item.setAttribute('role', 'menuitem');
     if (depth === 0) {
       element.className = 'menu';
       element.dataset.name = name;
+      element.setAttribute('role', 'none');
       entry.items = document.createElement('div');
       entry.items.className = 'items';
       element.appendChild(entry.items);
@@ -298,6 +332,16 @@ const host = {
     } else {
       element.className = 'item';
       element.dataset.name = name;
+      element.setAttribute('aria-label', plain);
+      // A bar entry with items opens a menu of them.
+      const menu = page.lastMenu;
+      if (!menu.children.length) {
+        menu.items.setAttribute('role', 'menu');
+        menu.items.setAttribute('aria-label', menu.item.textContent);
+        menu.item.setAttribute('aria-haspopup', 'menu');
+        menu.item.setAttribute('aria-expanded', 'false');
+      }
+      if (shortcut) element.setAttribute('aria-keyshortcuts', shortcut.replace('Ctrl+', 'Control+'));
       if (shortcut) {
         const keys = document.createElement('span');
         keys.className = 'keys';
@@ -315,6 +359,7 @@ const host = {
     if (!entry || entry.enabled === !!enabled) return;
     entry.enabled = !!enabled;
     entry.element.classList.toggle('disabled', !enabled);
+    entry.item.setAttribute('aria-disabled', String(!enabled));
     if (!enabled && page.openMenu === entry) closeMenus();
     for (const follower of page.menus.values())
       if (follower.follows === name) host.menuEnabled(follower.name, enabled);
@@ -325,6 +370,11 @@ const host = {
     const box = document.getElementById('box');
     document.getElementById('box-title').textContent = title;
     document.getElementById('box-prompt').textContent = prompt;
+    // The rules' help speaks of mouse buttons and keys; a touch screen gets its own words beside it.
+    const note = document.getElementById('box-note');
+    note.hidden = !(page.helpAsked && touchScreen());
+    note.textContent = note.hidden ? '' : TouchNote;
+    page.helpAsked = false;
     page.modal = true;
     releaseHeld();
     return new Promise((resolve) => {
@@ -381,12 +431,16 @@ function chooseMenu(entry) {
   if (!wasOpen) {
     page.openMenu = entry;
     entry.element.classList.add('open');
+    entry.item.setAttribute('aria-expanded', 'true');
     releaseHeld();
   }
 }
 
 function closeMenus() {
-  if (page.openMenu) page.openMenu.element.classList.remove('open');
+  if (page.openMenu) {
+    page.openMenu.element.classList.remove('open');
+    page.openMenu.item.setAttribute('aria-expanded', 'false');
+  }
   page.openMenu = null;
 }
 
@@ -397,7 +451,9 @@ function command(entry) {
     entry.action();
     return;
   }
+  page.helpAsked = entry.name === N.helpMenu;
   callWithText('cavewing_menu', entry.name);
+  page.helpAsked = false;
   afterInput();
   setTimeout(returnKeyboard, 0);
 }
@@ -412,7 +468,14 @@ function shiftOf(e) {
 }
 
 function afterInput() {
+  follow();
+}
+
+// After a frame or the player's input: the player's files kept when the phase changes, and the
+// pause control and the live region brought up to date.
+function follow() {
   if (page.phase !== call('cavewing_phase')) persist();
+  if (page.phase === N.phases.crashed || page.said) announce();
 }
 
 // A press (`second`: the second press of a quick double click) or a release, routed by the game.
@@ -493,6 +556,7 @@ canvas.addEventListener('contextmenu', (e) => e.preventDefault());
 canvas.addEventListener('pointerdown', (e) => {
   if (e.pointerType !== 'touch') return;
   e.preventDefault();
+  noteTouchScreen();
   if (page.openMenu) {
     closeMenus();
     return;
@@ -593,6 +657,10 @@ document.addEventListener('keyup', (e) => {
 });
 startButton.addEventListener('click', () => {
   if (blocked() || firstInputTaken()) return;
+  if (nameWanted()) {
+    askName();
+    return;
+  }
   call('cavewing_start');
   afterInput();
 });
@@ -606,8 +674,7 @@ window.addEventListener('pagehide', persist);
 // The stage changes its size with the window, and once the menu bar has its menus: the canvas
 // follows, pixel for pixel, or the browser would stretch it out of focus.
 new ResizeObserver(() => {
-  layout();
-  if (!blocked()) call('cavewing_repaint');
+  if (layout() && !blocked()) call('cavewing_repaint');
 }).observe(canvas.parentElement);
 document.getElementById('again').addEventListener('click', () => location.reload());
 
@@ -640,6 +707,7 @@ function restore() {
 function persist() {
   if (!page.ready) return;
   page.phase = call('cavewing_phase');
+  showPhase();
   for (const name of Module.FS.readdir(dataFolder)) {
     const path = `${dataFolder}/${name}`;
     if (name === '.' || name === '..' || !Module.FS.isFile(Module.FS.stat(path).mode)) continue;
@@ -777,6 +845,115 @@ document.addEventListener('drop', (e) => {
   if (file) file.text().then(openRecording);
 });
 
+// ---- Touch screens: the pause control, full screen, and the page's words for fingers.
+
+// The help's note on a touch screen, beside the rules' own words.
+const TouchNote = 'On a touch screen: hold a finger on the field to climb, and lift it to fall. ' +
+  'Pause, beside the field, pauses and resumes (so does a second finger). Full screen makes the ' +
+  'field as large as the screen.';
+const pauseButton = document.getElementById('pause');
+const fullScreenButton = document.getElementById('fullscreen');
+
+function touchScreen() { return document.documentElement.classList.contains('touch'); }
+// A touch screen as the browser says, or the first finger on the field of one it did not.
+function noteTouchScreen() {
+  if (touchScreen()) return;
+  document.documentElement.classList.add('touch');
+  if (page.ready && !blocked()) call('cavewing_repaint');
+}
+if (matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0) noteTouchScreen();
+
+// Pause does what the pause key does: the game's own key, so the rules decide (a pause spends a
+// charge, and resumes when paused). It is for flight and a pause.
+function showPhase() {
+  const paused = page.phase === N.phases.paused;
+  pauseButton.disabled = !paused && page.phase !== N.phases.flying;
+  pauseButton.textContent = paused ? 'Resume' : 'Pause';
+}
+pauseButton.addEventListener('click', () => {
+  if (blocked() || firstInputTaken()) return;
+  call('cavewing_pause');
+  afterInput();
+});
+
+// Full screen, in landscape where the phone lets the page turn it (most want full screen first;
+// one that will not turn plays in the orientation it is held in).
+fullScreenButton.hidden = !document.fullscreenEnabled;
+fullScreenButton.addEventListener('click', () => {
+  if (document.fullscreenElement) {
+    document.exitFullscreen().catch(() => {});
+    return;
+  }
+  document.documentElement.requestFullscreen({navigationUI: 'hide'})
+    .then(() => screen.orientation.lock('landscape'))
+    .catch(() => {});
+});
+document.addEventListener('fullscreenchange', () => {
+  fullScreenButton.textContent = document.fullscreenElement ? 'Leave full screen' : 'Full screen';
+});
+
+for (const button of [pauseButton, fullScreenButton]) {
+  // A tap or click leaves the keyboard where it was: on START or the field.
+  button.addEventListener('mousedown', (e) => e.preventDefault());
+  // Enter and Space on the focused control are the control's, not the game's as well.
+  button.addEventListener('keydown', (e) => {
+    if (e.key === 'Enter' || e.key === ' ') e.stopPropagation();
+  });
+}
+
+// ---- What a screen reader says: the score at the crash, then the list's row for it.
+
+const news = document.getElementById('news');
+function announce() {
+  const result = JSON.parse(Module.UTF8ToString(call('cavewing_result')));
+  let text = '';
+  if (result.crashed) {
+    text = `Crashed with a score of ${result.score}.`;
+    if (result.listed)
+      text += result.rank ? ` Number ${result.rank} on the high-score list.`
+                          : ' Not on the high-score list.';
+  }
+  if (text !== page.said) news.textContent = text;
+  page.said = text;
+}
+
+// ---- The player's name, asked once at the first START when none is set.
+
+const nameAsked = 'cavewing.nameAsked';  // the page has asked once: it never asks again
+function nameWanted() {
+  if (settings.has('name') || settings.has('replay')) return false;
+  try {
+    return !localStorage.getItem(nameSetting) && !localStorage.getItem(nameAsked);
+  } catch {
+    return false;  // no storage to keep it in
+  }
+}
+
+// The name is the sitting's from its start (its recording keeps it), so a name given opens the
+// sitting again under it before START: nothing was played in it yet.
+function askName() {
+  const box = document.getElementById('ask-name');
+  const input = document.getElementById('ask-name-input');
+  input.value = '';
+  box.returnValue = '';
+  box.addEventListener('close', () => {
+    const name = box.returnValue === 'ok' ? input.value.trim() : '';
+    try {
+      localStorage.setItem(nameAsked, '1');
+      if (name) localStorage.setItem(nameSetting, name);
+    } catch (err) {
+      console.warn(`cavewing: the name is not kept in this browser: ${err}`);
+    }
+    (name ? reopenAs(name) : Promise.resolve(true)).then((open) => {
+      if (!open || blocked()) return;
+      call('cavewing_start');
+      afterInput();
+    });
+  }, {once: true});
+  box.showModal();
+  input.focus();
+}
+
 // ---- Time: every animation frame brings the game up to real time on its grid.
 
 function frame() {
@@ -786,7 +963,7 @@ function frame() {
   call('cavewing_frame', begun * 1000);
   // ?bench keeps what each frame cost, the tick and the drawing together.
   if (page.frameMs) page.frameMs.push(performance.now() - begun);
-  if (page.phase !== call('cavewing_phase')) persist();
+  follow();
 }
 
 // The page's address as the program's command line: ?seed=N, ?wide, ?demo. Each value is a word
@@ -829,6 +1006,16 @@ window.cavewingProbe = {
     return line.hidden ? '' : line.textContent;
   },
   standing: () => !!call('cavewing_standing'),
+  // Each text of the last frame on the field, and how high it stood in CSS pixels; `own`: the
+  // page's, not the rules'.
+  textSizes: () => page.textSizes || [],
+  // Where the field is drawn, in CSS pixels of the window.
+  fieldRect: () => {
+    const stage = canvas.getBoundingClientRect();
+    return {left: stage.left + view.dx, top: stage.top + view.dy,
+            width: page.field.width / TwipsPerPixel * view.scale,
+            height: page.field.height / TwipsPerPixel * view.scale};
+  },
   firstFrameMs: () => page.firstFrameMs,
   frameMs: () => page.frameMs,
 };
@@ -853,9 +1040,11 @@ if ('serviceWorker' in navigator) {
   });
 }
 
-function open() {
-  document.getElementById('loading').hidden = true;
+// Opening goes in tasks of its own, none holding the page up long: a tap or a key waits less.
+const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
+async function open() {
   takeNumbers();
+  await nextTask();
   restore();
   let name;
   try {
@@ -865,13 +1054,32 @@ function open() {
     host.ended(String(why));
     return;
   }
+  await nextTask();
   page.ready = true;
-  // A box at start-up (a damaged table, say) keeps the game waiting in it: a promise then.
-  Promise.resolve(Module.ccall('cavewing_open', 'number', ['string'], [name])).then((status) => {
-    if (status !== -1) return;
-    addPageMenu();
-    page.phase = call('cavewing_phase');
-    returnKeyboard();
-    requestAnimationFrame(frame);
-  });
+  if (await openSitting(name)) requestAnimationFrame(frame);
+}
+
+// Opens a sitting as the player `name`; resolves with whether it is open. A box at start-up (a
+// damaged table, say) keeps the game waiting in it: a promise then.
+function openSitting(name) {
+  return Promise.resolve(Module.ccall('cavewing_open', 'number', ['string'], [name]))
+    .then((status) => {
+      if (status !== -1) return false;
+      addPageMenu();
+      page.phase = call('cavewing_phase');
+      showPhase();
+      returnKeyboard();
+      return true;
+    });
+}
+
+// The sitting opened again as `name`, with the menus it brings; the demo the address asked for is
+// over by now.
+function reopenAs(name) {
+  closeMenus();
+  menubar.replaceChildren();
+  page.menus.clear();
+  page.lastMenu = null;
+  Module.cavewing.words = Module.cavewing.words.filter((word) => word !== '--demo');
+  return openSitting(name);
 }

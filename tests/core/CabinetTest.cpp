@@ -20,6 +20,7 @@
 #include "autopilot/Autopilot.h"
 #include "cabinet/Cabinet.h"
 #include "cabinet/Headless.h"
+#include "cabinet/kit/Result.h"
 #include "start/Launch.h"
 
 namespace {
@@ -544,6 +545,52 @@ TEST(CabinetReplay, ThePlayersInputStopsItAndLeavesTheGameReady) {
   // From here on the game is the player's.
   c.input(Event{.kind = Kind::Start});
   EXPECT_EQ(c.phase(), Phase::Flying);
+}
+
+// What a front end says of the player's game (a screen reader's live region): the score as the
+// crash begins, then the list's row for it once the list is up; a game the list does not take
+// has no row; the demo's games are nobody's.
+TEST(CabinetResult, TheCrashsScoreThenItsRowInTheListAndNothingOfTheDemos) {
+  using cabinet::kit::gameResult;
+  {
+    CabinetGame g;
+    writeText(g.playerTable, tableText(fullTable({{"ANN", "100000"}, {"BOB", "1"}})));
+    EXPECT_EQ(gameResult(g.cabinet), cabinet::kit::GameResult{}) << "ready: nothing to say";
+    g.cabinet.input(Event{.kind = Kind::Start});
+    g.press();
+    while (!g.form.crashed && g.form.clock.now() < 600 * Second) g.advance(15625);
+    cabinet::kit::GameResult said = gameResult(g.cabinet);
+    EXPECT_TRUE(said.crashed);
+    EXPECT_FALSE(said.listed) << "the list is not up yet";
+    EXPECT_EQ(said.score, g.form.lblScore.Caption);
+    EXPECT_EQ(said.rank, 0);
+    while (!g.form.lblTitle.Visible && g.form.clock.now() < 600 * Second) g.advance(15625);
+    said = gameResult(g.cabinet);
+    EXPECT_TRUE(said.listed);
+    EXPECT_EQ(said.rank, 2) << "below ANN, above BOB";
+    EXPECT_EQ(g.form.lblName[2].Caption, "JANE");
+    EXPECT_EQ(cabinet::kit::resultAsJson(said),
+              "{\"crashed\":true,\"listed\":true,\"score\":\"" + said.score + "\",\"rank\":2}");
+    // The next game: back to the start, nothing said.
+    g.click();
+    EXPECT_EQ(gameResult(g.cabinet), cabinet::kit::GameResult{});
+  }
+  {
+    SCOPED_TRACE("the player's own better row stays: this game has none");
+    CabinetGame g;
+    writeText(g.playerTable, tableText(fullTable({{"JANE", "100000"}})));
+    g.crash();
+    const cabinet::kit::GameResult said = gameResult(g.cabinet);
+    EXPECT_TRUE(said.listed);
+    EXPECT_EQ(said.rank, 0);
+  }
+  {
+    SCOPED_TRACE("the demo crashes into its list");
+    CabinetGame g(demo());
+    while (!g.form.lblTitle.Visible && g.form.clock.now() < 600 * Second) g.advance(15625);
+    ASSERT_EQ(g.cabinet.phase(), Phase::Crashed);
+    EXPECT_EQ(gameResult(g.cabinet), cabinet::kit::GameResult{});
+  }
 }
 
 }  // namespace

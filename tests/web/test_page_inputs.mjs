@@ -103,7 +103,7 @@ try {
   await b.send('Page.removeScriptToEvaluateOnNewDocument', {identifier});
 
   // Ctrl+X wants Ctrl alone: with Shift or Alt it does not end the program.
-  await b.goto('/index.html?seed=3');
+  await b.goto('/index.html?seed=3&name=Keys');
   await b.key('X', 'KeyX', 88, Ctrl | Shift);
   await b.key('x', 'KeyX', 88, Ctrl | Alt);
   assert.ok(await b.evaluate('cavewingProbe.ready()'), 'Ctrl+Shift+X and Ctrl+Alt+X go on');

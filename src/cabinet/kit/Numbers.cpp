@@ -43,6 +43,10 @@ std::string numbersAsJson() {
   out << "}";
   // The page's own menu of the player's files is off whenever the game's File menu is.
   out << ",\"filesMenu\":\"mnuFile\"";
+  // The help, which a touch screen's note goes beside.
+  out << ",\"helpMenu\":\"mnuHow\"";
+  out << ",\"touch\":{\"badgeHint\":\"" << DemoHintTouch << "\",\"standStillHint\":\""
+      << StandStillHintTouch << "\"}";
   out << ",\"badge\":";
   text(out, Badge);
   out << ",\"badgeHint\":";

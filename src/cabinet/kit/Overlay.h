@@ -28,6 +28,9 @@ inline constexpr int Yellow = 0xffff00, White = 0xffffff, Black = 0x000000;
 inline constexpr const char* ReplayBadge = "REPLAY";
 inline constexpr const char* DemoBadge = "DEMO";
 inline constexpr const char* DemoHint = "click or press a key to play";
+// The hints' words on a touch screen, where a tap is all there is.
+inline constexpr const char* DemoHintTouch = "tap to play";
+inline constexpr const char* StandStillHintTouch = "tap to go on";
 
 // Black on the green ceiling the badge stands on: 15:1.
 inline constexpr TextLook Badge{nullptr, {8, 4, 200, 24}, "Arial", 12, true, Black};

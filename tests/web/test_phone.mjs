@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: MIT
+// The page on a phone, a touch screen held in landscape (844x390 CSS pixels) and in portrait: the
+// field as large as the screen allows, a full-screen control that works, a pause control that
+// pauses and resumes as the rules do, the page's words for fingers, and text that stays readable:
+// the rules' at least 10 CSS pixels high, the page's own at least 12.
+//
+//   node test_phone.mjs BUILD_WEB_FOLDER
+import assert from 'node:assert/strict';
+import {Browser} from './browser.mjs';
+
+const Ready = 0, Flying = 1, Paused = 2, Crashed = 3;
+const [folder] = process.argv.slice(2);
+const b = await Browser.open(folder);
+const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
+
+async function phone(width, height) {
+  await b.send('Emulation.setTouchEmulationEnabled', {enabled: true, maxTouchPoints: 5});
+  await b.send('Emulation.setDeviceMetricsOverride', {width, height, deviceScaleFactor: 3,
+    mobile: true, screenOrientation: width > height ? {type: 'landscapePrimary', angle: 90}
+                                                    : {type: 'portraitPrimary', angle: 0}});
+}
+async function tap(selector) {
+  const at = await b.centreOf(selector);
+  await b.touch('touchStart', [at]);
+  await b.touch('touchEnd', []);
+}
+
+// Every text on the screen: on the field as the page drew it, and the page's own elements, each
+// at least as high as it must be.
+async function checkReadable(when) {
+  const field = await b.evaluate('cavewingProbe.textSizes()');
+  assert.ok(field.length > 0, `${when}: texts on the field`);
+  for (const {text, px, own} of field)
+    assert.ok(px >= (own ? 12 : 10), `${when}: "${text}" is ${px.toFixed(1)} CSS px high`);
+  // START's caption is the rules' own.
+  const elements = await b.evaluate(`[...document.querySelectorAll('body *')].filter((e) =>
+      e.id !== 'news' && e.getClientRects().length > 0 &&
+      [...e.childNodes].some((n) => n.nodeType === 3 && n.textContent.trim()))
+    .map((e) => [e.textContent.trim(), parseFloat(getComputedStyle(e).fontSize), e.id === 'start'])`);
+  assert.ok(elements.length > 0, `${when}: the page's own words`);
+  for (const [text, px, rules] of elements)
+    assert.ok(px >= (rules ? 10 : 12), `${when}: "${text}" is ${px} CSS px high`);
+}
+
+try {
+  await phone(844, 390);
+  await b.goto('/index.html?name=Thumb&seed=4');
+  const [width, height] = await b.evaluate('[innerWidth, innerHeight]');
+  assert.deepEqual([width, height], [844, 390]);
+
+  // The rules' help as they wrote it, with the page's note for fingers beside it.
+  await tap('.menu[data-name="mnuHelp"]');
+  await tap('.item[data-name="mnuHow"]');
+  await b.waitFor('the help', 'cavewingProbe.boxOpen()');
+  assert.match(await b.evaluate(`document.getElementById('box-prompt').textContent`), /LEFT mouse button/);
+  assert.match(await b.evaluate(`document.getElementById('box-note').hidden ? '' :
+    document.getElementById('box-note').textContent`), /finger/);
+  await checkReadable('the help');
+  await tap('#box-ok');
+  await b.waitFor('the help to close', '!cavewingProbe.boxOpen()');
+
+  // Full screen; the field takes the whole height under the menu bar.
+  assert.equal(await b.evaluate(`document.getElementById('fullscreen').hidden`), false);
+  await tap('#fullscreen');
+  await b.waitFor('full screen', 'document.fullscreenElement !== null');
+  await b.evaluate('new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)))');
+  const menuBar = await b.evaluate(`document.getElementById('menubar').getBoundingClientRect().bottom`);
+  const landscape = await b.evaluate('cavewingProbe.fieldRect()');
+  assert.ok(Math.abs(landscape.height - (height - menuBar)) < 1,
+            `the field ${JSON.stringify(landscape)} fills the height under the menu bar (${menuBar})`);
+  assert.ok(landscape.left + landscape.width <= await b.evaluate(
+    `document.getElementById('pause').getBoundingClientRect().left`), 'the controls beside the field');
+
+  // Pause pauses and resumes, as the rules' pause key does.
+  assert.equal(await b.evaluate(`document.getElementById('pause').disabled`), true, 'nothing to pause');
+  await tap('#start');
+  await b.waitFor('flight', `cavewingProbe.phase() === ${Flying}`);
+  await tap('#pause');
+  await b.waitFor('the pause', `cavewingProbe.phase() === ${Paused} &&
+    document.getElementById('pause').textContent === 'Resume'`);
+  assert.ok(!(await b.evaluate(painted('6'))), 'a charge of the pause meter spent');
+  await checkReadable('a pause');
+  await tap('#pause');
+  await b.waitFor('flight again', `cavewingProbe.phase() === ${Flying}`);
+
+  // Flight standing still while the page is away: the page's own words, for fingers.
+  await b.evaluate(`window.dispatchEvent(new Event('blur'))`);
+  await b.waitFor('the stand-still', `cavewingProbe.standing() &&
+    cavewingProbe.textSizes().some((t) => t.text === 'tap to go on')`);
+  await checkReadable('the stand-still');
+  await tap('#field');
+  await b.waitFor('flight again', `!cavewingProbe.standing()`);
+
+  // The list after the fall, its rows the smallest of the rules' texts.
+  await b.waitFor('the list', `cavewingProbe.phase() === ${Crashed} && ${painted('HIGH SCORE LIST')}`,
+                  60000);
+  if (await b.evaluate('cavewingProbe.boxOpen()')) {
+    await checkReadable('the new high score');
+    await tap('#box-ok');
+    await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+  }
+  await b.waitFor('the list painted', painted('THUMB'));
+  await checkReadable('the list');
+
+  // Out of full screen, and the phone turned: the field as wide as the screen.
+  await tap('#fullscreen');
+  await b.waitFor('full screen left', 'document.fullscreenElement === null');
+  await phone(390, 844);
+  await b.waitFor('the field across the screen', `Math.abs(cavewingProbe.fieldRect().width - 390) < 1`);
+  const portrait = await b.evaluate('cavewingProbe.fieldRect()');
+  assert.ok(portrait.top + portrait.height <= await b.evaluate(
+    `document.getElementById('pause').getBoundingClientRect().top`), 'the controls below the field');
+  console.log('phone: full screen, pause and resume, words for fingers, readable text, the field as large as the screen');
+} finally {
+  await b.close();
+}
