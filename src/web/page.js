@@ -331,7 +331,7 @@ const host = {
       box.addEventListener('close', () => {
         page.modal = false;
         resolve();
-        setTimeout(() => { returnKeyboard(); persist(); }, 0);
+        setTimeout(() => { returnKeyboard(); persist(); answerWaiting(); }, 0);
       }, {once: true});
       box.showModal();
       document.getElementById('box-ok').focus();
@@ -347,6 +347,29 @@ const host = {
       : `Your new high score could not be kept in this browser (${err.message}).`);
     return 0;
   },
+  // A request of the game's score-server client: to the server the page came from, by fetch;
+  // no answer in time is an answer of status 0, as no server at all.
+  send(id, path, post, body, timeoutMs) {
+    const abort = new AbortController();
+    const timer = setTimeout(() => abort.abort(), timeoutMs);
+    const options = {cache: 'no-store', signal: abort.signal};
+    if (post) {
+      Object.assign(options, {method: 'POST', body, headers: {
+        'Content-Type': body.startsWith('{') ? 'application/json' : 'text/plain; charset=utf-8'}});
+    }
+    fetch(path, options)
+      .then(async (response) => [response.status, await response.text()])
+      .catch(() => [0, ''])
+      .then(([status, text]) => {
+        clearTimeout(timer);
+        answer(id, status, text);
+      });
+  },
+  // The server has answered the request for a sitting, or none did: the game opens.
+  sittingAsked() { setTimeout(launch, 0); },
+  // The best game of the server's table, played back as an opened recording is.
+  replay(recording) { openRecording(recording); },
+  say(text) { setTimeout(() => host.messageBox(text, 'Cavewing'), 0); },
   // The program has ended (or refused the page's settings, and says why).
   ended(why) {
     page.ended = true;
@@ -356,6 +379,23 @@ const host = {
     document.getElementById('again').focus();
   },
 };
+
+// The server's answers reach the game between its handlers, never while one waits in a box.
+const answersWaiting = [];
+function answer(id, status, text) {
+  if (page.modal) {
+    answersWaiting.push([id, status, text]);
+    return;
+  }
+  const bytes = Module.lengthBytesUTF8(text) + 1;
+  const at = call('cavewing_alloc', bytes);
+  Module.stringToUTF8(text, at, bytes);
+  call('cavewing_answer', id, status, at);
+  persist();
+}
+function answerWaiting() {
+  while (answersWaiting.length && !page.modal) answer(...answersWaiting.shift());
+}
 
 // A short word from the page itself, over the field, until the next click.
 function notice(text) {
@@ -669,6 +709,7 @@ const pageFiles = [
   ['Download last game', () => download('last-game')],
   ['Download best game', () => download('best-game')],
   ['Open a recording...', () => choose('', openRecording)],
+  ['Play the &best game', () => call('cavewing_best_game')],
   ['-'],
   ['Settings...', openSettings],
 ];
@@ -865,9 +906,15 @@ function open() {
     host.ended(String(why));
     return;
   }
+  page.name = name;
+  // Served by the score server, the sitting's cave comes from it: the game opens once it answers.
+  if (Module.ccall('cavewing_ask_sitting', 'number', ['string'], [name]) === 0) launch();
+}
+
+function launch() {
   page.ready = true;
   // A box at start-up (a damaged table, say) keeps the game waiting in it: a promise then.
-  Promise.resolve(Module.ccall('cavewing_open', 'number', ['string'], [name])).then((status) => {
+  Promise.resolve(Module.ccall('cavewing_open', 'number', ['string'], [page.name])).then((status) => {
     if (status !== -1) return;
     addPageMenu();
     page.phase = call('cavewing_phase');
