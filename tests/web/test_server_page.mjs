@@ -2,7 +2,8 @@
 // The page served by cavewing-server: its sitting's cave comes from the server, a game played on
 // it lands in the server's table next to the rows already there (`also`, the desktop's), and the
 // list shows that table. With the server gone at the crash, the page keeps the sitting and sends
-// it once the server is back, at the next visit.
+// it once the server is back, at the next visit. Files > Play the best game plays the table's
+// first row back.
 //
 //   node test_server_page.mjs BUILD_WEB_FOLDER CAVEWING_SERVER DATABASE [ALSO...]
 import assert from 'node:assert/strict';
@@ -58,6 +59,15 @@ try {
   // The list shows the server's table: the other players' rows, which this browser never had.
   for (const name of also)
     await b.waitFor(`the server's row of ${name} in the list`, painted(name), 10000);
+
+  // Files > Play the best game: the table's first row, played back from the server's recording.
+  await b.click(await b.centreOf('.menu[data-name="page:files"]'));
+  await b.click(await b.centreOf('.item[data-name="page:files:6"]'));
+  await b.waitFor('the best game playing back', `cavewingProbe.ready() &&
+    cavewingProbe.badge() === 'REPLAY'`, 30000);
+  const replayed = await b.evaluate(`sessionStorage.getItem('cavewing:replay') || ''`);
+  const best = await (await fetch(`${b.origin}/api/games/${rows[0].game}`)).text();
+  assert.equal(replayed, best, 'the replay is the best game the server has');
 
   // The server goes away before the crash: the sitting is kept in the browser ...
   await b.goto('/index.html?name=Later');

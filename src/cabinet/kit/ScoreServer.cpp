@@ -152,7 +152,6 @@ void ScoreServer::gameListed(const replay::Recording& recording, std::int64_t sh
   // The list this game brought up shows the table the server answers it with.
   gameJustListed_ = true;
   ++listShown_;
-  listSince_ = std::chrono::steady_clock::now();
   // A sitting whose seed is not the server's is the player's alone: the server would refuse it.
   if (!hasSitting()) return;
   std::ostringstream text;
@@ -160,9 +159,10 @@ void ScoreServer::gameListed(const replay::Recording& recording, std::int64_t sh
   Unsent& game = unsent_[sitting_];
   game.shown = shown;
   game.recording = text.str();
-  game.changed = game.sending;
   keepUnsent();
-  // Games an earlier try could not send go along.
+  // The wait for the server's table starts as the game goes (keeping it may take a while on a
+  // busy disk). Games an earlier try could not send go along.
+  listSince_ = std::chrono::steady_clock::now();
   sendUnsent();
 }
 
@@ -196,7 +196,6 @@ void ScoreServer::send(const std::string& sitting) {
   Unsent& game = unsent_.at(sitting);
   if (game.sending) return;
   game.sending = true;
-  game.changed = false;
   std::weak_ptr<char> alive = alive_;
   const std::string sent = game.recording;
   transport_.send("api/sittings/" + sitting + "/games?score=" + std::to_string(game.shown), true,
@@ -269,7 +268,7 @@ void ScoreServer::loadUnsent() {
       warn(unsentPath_ + " is damaged; the games in it after that point are not sent");
       break;
     }
-    unsent_[sitting] = Unsent{shown, std::string(text.substr(eol + 1, bytes)), false, false};
+    unsent_[sitting] = Unsent{shown, std::string(text.substr(eol + 1, bytes)), false};
     text.remove_prefix(eol + 1 + bytes + 1);
   }
 }

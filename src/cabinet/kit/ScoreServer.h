@@ -86,8 +86,7 @@ private:
   struct Unsent {
     std::int64_t shown = 0;
     std::string recording;
-    bool sending = false;
-    bool changed = false;  // a longer recording came while the last one was on its way
+    bool sending = false;  // on its way; a longer recording that comes meanwhile goes after it
   };
   void gameListed(const replay::Recording& recording, std::int64_t shown);
   void listShown();
