@@ -22,7 +22,7 @@ mkdir -m 777 "$WORK/state"
 DB=$WORK/state/scores.sqlite
 "$SERVER" --listen 127.0.0.1 --port 0 --db "$DB" >"$WORK/server.log" 2>&1 &
 SERVER_PID=$!
-stop_server() { kill "$SERVER_PID" 2>/dev/null; wait "$SERVER_PID" 2>/dev/null || true; }
+stop_server() { kill "$SERVER_PID" 2>/dev/null || true; wait "$SERVER_PID" 2>/dev/null || true; }
 trap 'stop_server; cleanup' EXIT
 listening() { grep -o '127\.0\.0\.1:[0-9]*' "$WORK/server.log"; }
 wait_for 30 listening >/dev/null || fail "the server did not start: $(cat "$WORK/server.log")"
