@@ -70,7 +70,7 @@ int main(int argc, char* argv[]) {
                   const auto server = askScoreServer(sitting, recording != nullptr, transport);
                   GameWindow window(sitting, recording);
                   if (server)
-                    server->attach(window.cabinet(), window, [&window] { window.drive([] {}); });
+                    server->attach(window.cabinet(), window, [&window] { window.showChanges(); });
                   if (options.demo) new Demo(window);  // owned by the window
                   // Ended from outside: the window keeps the recording and goes, as on Exit,
                   // even from within a message box (exit leaves every event loop).

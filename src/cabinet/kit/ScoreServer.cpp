@@ -39,6 +39,13 @@ std::optional<std::uint64_t> seedOf(const json::Value& v) {
   return seed;
 }
 
+// A whole number, nothing else.
+template <typename T>
+bool number(std::string_view text, T& value) {
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return !text.empty() && ec == std::errc() && ptr == text.data() + text.size();
+}
+
 // Why the server refused, in its own words when it gave them.
 std::string reasonOf(const Answer& answer) {
   const auto v = json::parse(answer.body);
@@ -91,22 +98,24 @@ std::string tableText(const std::vector<TableRow>& rows) {
 
 void ScoreServer::openSitting(const std::string& player,
                               std::function<void(std::optional<std::uint64_t>)> seeded) {
-  std::ostringstream body;
-  body << "{\"player\": \"";
+  std::string body = "{\"player\": \"";
   // The name as JSON text: quotes, backslashes and control characters escaped.
   for (const char c : player) {
     if (c == '"' || c == '\\') {
-      body << '\\' << c;
+      body += '\\';
+      body += c;
     } else if (static_cast<unsigned char>(c) < 0x20) {
       constexpr const char* Hex = "0123456789abcdef";
-      body << "\\u00" << Hex[(c >> 4) & 15] << Hex[c & 15];
+      body += "\\u00";
+      body += Hex[(c >> 4) & 15];
+      body += Hex[c & 15];
     } else {
-      body << c;
+      body += c;
     }
   }
-  body << "\"}";
+  body += "\"}";
   std::weak_ptr<char> alive = alive_;
-  transport_.send("api/sittings", true, body.str(), SittingWaitMs,
+  transport_.send("api/sittings", true, body, SittingWaitMs,
                   [this, alive, seeded = std::move(seeded)](const Answer& answer) {
                     if (alive.expired()) return;
                     const auto v = answer.status == 200 ? json::parse(answer.body) : std::nullopt;
@@ -259,12 +268,15 @@ void ScoreServer::loadUnsent() {
   while (!text.empty()) {
     const auto eol = text.find('\n');
     if (eol == std::string_view::npos) break;
-    std::istringstream line{std::string(text.substr(0, eol))};
-    std::string sitting;
+    const std::string_view line = text.substr(0, eol);
+    const auto first = line.find(' '), second = line.find(' ', first + 1);
+    const std::string sitting(line.substr(0, first));
     std::int64_t shown = -1;
     std::size_t bytes = 0;
-    if (!(line >> sitting >> shown >> bytes) || !sittingId(sitting) || shown < 0 ||
-        eol + 1 + bytes + 1 > text.size() || text[eol + 1 + bytes] != '\n') {
+    if (first == std::string_view::npos || second == std::string_view::npos ||
+        !number(line.substr(first + 1, second - first - 1), shown) ||
+        !number(line.substr(second + 1), bytes) || !sittingId(sitting) || shown < 0 ||
+        bytes >= text.size() - eol - 1 || text[eol + 1 + bytes] != '\n') {
       warn(unsentPath_ + " is damaged; the games in it after that point are not sent");
       break;
     }
