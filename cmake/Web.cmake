@@ -8,7 +8,9 @@ set_target_properties(cavewing-web PROPERTIES OUTPUT_NAME cavewing)
 # A message box waits inside its handler, as on the desktop: Asyncify unwinds the handler while
 # the page's dialog is open and rewinds it when the player answers.
 target_link_options(cavewing-web PRIVATE -sENVIRONMENT=web -sASYNCIFY -sALLOW_MEMORY_GROWTH=1
-  -sEXPORTED_RUNTIME_METHODS=ccall,FS,UTF8ToString -sEXIT_RUNTIME=0 -sINVOKE_RUN=0)
+  -sEXPORTED_RUNTIME_METHODS=ccall,FS,UTF8ToString,stringToUTF8,lengthBytesUTF8 -sEXIT_RUNTIME=0 -sINVOKE_RUN=0
+  # The score server's client never waits in a box: left as it is, it stays small.
+  "-sASYNCIFY_REMOVE=['*cabinet::kit::ScoreServer*','*cabinet::kit::json*']")
 
 set(web_page_files index.html page.js page.css manifest.webmanifest)
 set(web_fonts

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -193,7 +194,11 @@ public:
   void GetUsername();
   // The player's name as GetUsername finds it in the environment, without setting userName.
   static std::string UserNameFrom(form::Host& host);
+  static std::string UserNameFrom(
+      const std::function<std::string(const std::string&)>& variableValue);
   void ReadScores();
+  // Fills the list's rows from a table's text, as ReadScores does from the file's.
+  void ListTable(const std::string& text);
   // Whether the table was saved (and kept, where the front end keeps files beyond the program);
   // a table that was not says why on standard error, once.
   bool WriteScores();

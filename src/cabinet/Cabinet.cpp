@@ -9,6 +9,7 @@
 #include "cabinet/Deliver.h"
 #include "cabinet/Recorder.h"
 #include "cabinet/Replayer.h"
+#include "form/QuotedRecords.h"
 
 namespace cabinet {
 
@@ -129,7 +130,21 @@ void Cabinet::afterGridPoint() {
 
 void Cabinet::observe() {
   if (painted_) view_.follow();
-  if (recorder_ && !ended_) recorder_->observe(form_, grid());
+  if (recorder_ && !ended_ && recorder_->observe(form_, grid()) && !sitting_.demo && onGameListed)
+    onGameListed(recorder_->recording(), frmCavewing::ScoreValue(form_.lblScore.Caption));
+  const bool listUp = form_.lblTitle.Visible;
+  if (listUp && !listWasUp_ && !form_.throwAwayTable && !ended_ && onListShown) onListShown();
+  listWasUp_ = listUp;
+}
+
+void Cabinet::showTable(const std::string& text) {
+  if (!form_.lblTitle.Visible || form_.throwAwayTable) return;
+  using Rows = decltype(form_.lblName);
+  constexpr std::size_t fieldCount = 2 * (Rows::last - Rows::first + 1);
+  std::vector<std::string> fields = form::records::parse(text, fieldCount);
+  fields.resize(fieldCount);
+  form_.ListTable(form::records::format(fields));
+  if (painted_) view_.follow();
 }
 
 bool Cabinet::replayOver() const { return !replayer_ || replayer_->finished(); }

@@ -105,6 +105,15 @@ public:
   bool replayOver() const;
   // Learns of every replayed event just before it is delivered (to show the player's presses).
   std::function<void(const Event&)> onReplayed;
+  // Learns of every game of the player's recorded sitting (not the demo's) once its crash has
+  // brought up the list, which is when the rules rank it: the recording so far, to that grid
+  // point, and the score the player was shown.
+  std::function<void(const replay::Recording&, std::int64_t shown)> onGameListed;
+  // Learns when the list comes up on the player's own table (not a replay's or the demo's).
+  std::function<void()> onListShown;
+  // Lays a table's text (the high-score file's form) into the list while the list is up: the
+  // rows another keeper of the table has (the score server). Rows it lacks are blank.
+  void showTable(const std::string& text);
 
 private:
   // form::Host: the front end's services, with the cabinet's policy on top.
@@ -149,6 +158,7 @@ private:
   // The list's captions as the player's table left them, kept aside while a throw-away table
   // fills the list: rows a table lacks keep their captions, and must not keep the throw-away's.
   std::vector<std::string> playersList_;
+  bool listWasUp_ = false;
   bool ended_ = false;
   bool painted_ = true;
 };

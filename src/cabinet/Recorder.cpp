@@ -4,6 +4,7 @@
 // line) in place.
 #include "cabinet/Recorder.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -98,13 +99,13 @@ void Recorder::record(const Event& event) {
   }
 }
 
-void Recorder::observe(const frmCavewing& f, std::int64_t grid) {
+bool Recorder::observe(const frmCavewing& f, std::int64_t grid) {
   if (grid - gridTried_ >= 1'000'000 / recording_.systemTickUs) save(grid);
   if (phaseOf(f) != Phase::Crashed) {
     savedThisGame_ = false;
-    return;
+    return false;
   }
-  if (savedThisGame_ || !f.lblTitle.Visible) return;
+  if (savedThisGame_ || !f.lblTitle.Visible) return false;
   savedThisGame_ = true;
   save(grid);
   // The score the high-score list ranks is the one shown at the crash.
@@ -113,6 +114,10 @@ void Recorder::observe(const frmCavewing& f, std::int64_t grid) {
     bestScore_ = score;
     keepBest();
   }
+  // The recording in memory ends here whether or not the disk took it (a full one ends where
+  // it stopped).
+  if (!full_) recording_.endGrid = std::max(recording_.endGrid, grid);
+  return true;
 }
 
 void Recorder::save(std::int64_t grid) {

@@ -25,8 +25,9 @@ public:
 
   void record(const Event& event);
   // Looks at the game after every change: keeps the recording once when a game has ended, and
-  // brings the end of the last game on disk up to date once a second of game time.
-  void observe(const frmCavewing& form, std::int64_t grid);
+  // brings the end of the last game on disk up to date once a second of game time. Returns true
+  // once for each game, when its crash has brought up the list (when the rules rank it).
+  bool observe(const frmCavewing& form, std::int64_t grid);
   // Brings the last game on disk up to date, if any game was started.
   void save(std::int64_t grid);
 

@@ -45,6 +45,9 @@ public:
   void deliver(const cabinet::Event& event);
   // Lets `change` act on the cabinet at the grid point of real time, and catches up with it.
   void drive(const std::function<void()>& change);
+  // Shows what changed in the form without moving time (the list the score server filled, even
+  // while a box waits).
+  void showChanges() { syncWithForm(); }
 
   // form::Host
   void MsgBox(const std::string& prompt, const std::string& title) override;

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 // Cavewing: keep the helicopter aloft in a cave that scrolls from right to left.
 #include <QApplication>
+#include <QEventLoop>
 #include <QFont>
 #include <iostream>
+#include <memory>
 
 #include "qt/Demo.h"
 #include "qt/EndSignals.h"
 #include "qt/GameWindow.h"
+#include "qt/NetworkTransport.h"
 #include "start/Launch.h"
 
 namespace {
@@ -28,6 +31,28 @@ void preferCheaperFrames() {
     if (!qEnvironmentVariableIsSet(setting)) qputenv(setting, "1");
 }
 
+// With `--scores URL`, the player's sitting asks the server for its seed first, waiting at most
+// the kit's short while (a replay and the demo are nobody's sitting). Without the server's
+// answer the sitting plays from a seed of its own on the local table.
+std::unique_ptr<cabinet::kit::ScoreServer> askScoreServer(
+    CommandLine& options, bool replaying, std::unique_ptr<NetworkTransport>& transport) {
+  if (options.scoresServer.empty() || replaying || options.demo) return nullptr;
+  transport = std::make_unique<NetworkTransport>(QString::fromStdString(options.scoresServer));
+  auto server = std::make_unique<cabinet::kit::ScoreServer>(*transport);
+  QEventLoop waiting;
+  const std::string player = frmCavewing::UserNameFrom(
+      [](const std::string& name) { return qEnvironmentVariable(name.c_str()).toStdString(); });
+  server->openSitting(player, [&](std::optional<std::uint64_t> seed) {
+    options.seed = seed;
+    waiting.quit();
+  });
+  waiting.exec();
+  if (!server->hasSitting())
+    std::cerr << "cavewing: the score server at " << options.scoresServer
+              << " did not answer; this sitting ranks on the local table\n";
+  return server;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -40,7 +65,12 @@ int main(int argc, char* argv[]) {
                   QApplication::setApplicationVersion(CAVEWING_VERSION);
                   QApplication::setDesktopFileName("org.cavewing.Cavewing");
                   substituteFonts();
-                  GameWindow window(options, recording);
+                  CommandLine sitting = options;
+                  std::unique_ptr<NetworkTransport> transport;
+                  const auto server = askScoreServer(sitting, recording != nullptr, transport);
+                  GameWindow window(sitting, recording);
+                  if (server)
+                    server->attach(window.cabinet(), window, [&window] { window.showChanges(); });
                   if (options.demo) new Demo(window);  // owned by the window
                   // Ended from outside: the window keeps the recording and goes, as on Exit,
                   // even from within a message box (exit leaves every event loop).
@@ -53,6 +83,7 @@ int main(int argc, char* argv[]) {
                       },
                       &app);
                   const int status = app.exec();
+                  if (server) server->detach();
                   if (endedBy) EndSignals::endBy(endedBy);
                   return status;
                 });

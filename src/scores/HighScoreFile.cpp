@@ -68,9 +68,14 @@ std::string frmCavewing::highScorePath() const {
 void frmCavewing::GetUsername() { userName = UserNameFrom(host); }
 
 std::string frmCavewing::UserNameFrom(form::Host& host) {
+  return UserNameFrom([&host](const std::string& variable) { return host.Environ(variable); });
+}
+
+std::string frmCavewing::UserNameFrom(
+    const std::function<std::string(const std::string&)>& variableValue) {
   // After the game's own three, the login name as Linux desktops set it.
   for (const char* variable : {"NWUSERNAME", "LOGIN", "USERNAME", "USER", "LOGNAME"}) {
-    std::string name = playerName(host.Environ(variable));
+    std::string name = playerName(variableValue(variable));
     if (!name.empty()) return name;
   }
   return {};
@@ -95,6 +100,10 @@ void frmCavewing::ReadScores() {
     if (file.state() == form::KeptFile::State::Failed) return;
     text = file.text();
   }
+  ListTable(text);
+}
+
+void frmCavewing::ListTable(const std::string& text) {
   const auto fields = form::records::parse(text, 2 * static_cast<std::size_t>(highScoreCount));
   // Rows the file does not hold keep their captions; an odd field out names a row with no score.
   for (std::size_t i = 0; i < fields.size(); ++i) {

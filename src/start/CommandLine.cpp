@@ -31,6 +31,13 @@ std::optional<std::string> optionValue(const std::vector<std::string>& args, std
   return std::nullopt;
 }
 
+// An address of a score server, not a file's name: http:// or https:// and a host.
+bool serverAddress(const std::string& value) {
+  for (const std::string scheme : {"http://", "https://"})
+    if (value.rfind(scheme, 0) == 0) return value.size() > scheme.size();
+  return false;
+}
+
 bool takesValue(const std::string& arg, const std::string& name) {
   return arg == name || arg.rfind(name + "=", 0) == 0;
 }
@@ -66,9 +73,12 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
       const std::string name = arg.substr(0, arg.find('='));
       const auto value = optionValue(args, i, name);
       if (!value || value->empty()) return failure("option " + name + " needs a file name");
-      (name == "--scores"   ? result.scoresFile
-       : name == "--record" ? result.recordFile
-                            : result.replayFile) = *value;
+      if (name == "--scores" && serverAddress(*value))
+        result.scoresServer = *value;
+      else
+        (name == "--scores"   ? result.scoresFile
+         : name == "--record" ? result.recordFile
+                              : result.replayFile) = *value;
     } else {
       return failure("unknown option '" + arg + "'");
     }
@@ -83,10 +93,13 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
   if (!result.replayFile.empty()) {
     for (const auto& [given, name] :
          {std::pair{result.wide, "--wide"}, std::pair{result.seed.has_value(), "--seed"},
-          std::pair{!result.scoresFile.empty(), "--scores"},
+          std::pair{!result.scoresFile.empty() || !result.scoresServer.empty(), "--scores"},
           std::pair{!result.recordFile.empty(), "--record"}})
       if (given) return failure(std::string(name) + " does not go with --replay");
   }
+  // The server's table takes only games from the seeds it gives.
+  if (result.seed && !result.scoresServer.empty())
+    return failure("--seed does not go with --scores URL: the score server gives the seed");
   if (result.headless && result.replayFile.empty())
     return failure("--headless goes with --replay FILE");
   if (result.trace && !result.headless)
@@ -103,6 +116,9 @@ std::string CommandLine::usage(const std::string& program) {
          "  --wide        open the wide window (1286 pixels across), with the layout made for it\n"
          "  --seed N      start the random cave from seed N (the same seed gives the same cave)\n"
          "  --scores FILE keep the high scores in FILE\n"
+         "  --scores URL  play on the table of the score server at URL (http:// or https://):\n"
+         "                the server gives each sitting its cave and verifies every game;\n"
+         "                without an answer, the local table, and the games go later\n"
          "  --record FILE record the games played in FILE (instead of the usual last-game);\n"
          "                with --demo, the demo's games\n"
          "  --replay FILE play a recorded game back in the window; a key or click stops it\n"

@@ -14,6 +14,7 @@ struct CommandLine {
   bool demo = false;                  // play by itself until a player clicks or presses a key
   std::optional<std::uint64_t> seed;  // the same seed gives the same cave
   std::string scoresFile;             // the high-score file; empty for the usual place
+  std::string scoresServer;           // the score server's address (http or https); empty: none
   std::string recordFile;             // where to record the games; empty for the usual place
   std::string replayFile;             // a recorded game to play back
   bool headless = false;              // play the recording back without a window

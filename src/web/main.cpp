@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -21,6 +23,7 @@
 #include "cabinet/kit/Menus.h"
 #include "cabinet/kit/Numbers.h"
 #include "cabinet/kit/Result.h"
+#include "cabinet/kit/ScoreServer.h"
 #include "start/Launch.h"
 
 // The page's side, in src/web/cavewing.js.
@@ -60,6 +63,13 @@ EM_JS(void, pageFinish, (), { Module.cavewing.finish(); });
 EM_JS(void, pageFocusStart, (), { Module.cavewing.focusStart(); });
 EM_JS(void, pageCursor, (int custom), { Module.cavewing.cursor(custom); });
 EM_JS(int, pageKeep, (const char* path), { return Module.cavewing.keep(UTF8ToString(path)); });
+// The score server the page came from, through fetch(); the answer comes back in cavewing_answer.
+EM_JS(void, pageSend, (int id, const char* path, int post, const char* body, int timeoutMs),
+      { Module.cavewing.send(id, UTF8ToString(path), post, UTF8ToString(body), timeoutMs); });
+EM_JS(void, pageSittingAsked, (), { Module.cavewing.sittingAsked(); });
+EM_JS(void, pageReplay, (const char* recording),
+      { Module.cavewing.replay(UTF8ToString(recording)); });
+EM_JS(void, pageSay, (const char* text), { Module.cavewing.say(UTF8ToString(text)); });
 // The page's command line, word by word: a word is handed over whole, whatever it holds.
 EM_JS(int, pageWordCount, (), { return Module.cavewing.words.length; });
 EM_JS(int, pageWordBytes, (int i), { return lengthBytesUTF8(Module.cavewing.words[i]); });
@@ -105,6 +115,7 @@ public:
   }
 
   const cabinet::Cabinet& cabinet() const { return *cabinet_; }
+  cabinet::Cabinet& served() { return *cabinet_; }
   const frmCavewing& form() const { return cabinet_->form(); }
   cabinet::kit::Kit& kit() { return *kit_; }
   bool ended() const { return ended_; }
@@ -214,8 +225,33 @@ private:
   cabinet::kit::Overlays shownOverlays_;
 };
 
+// Requests to the score server by the page's fetch(), each answered once by its number.
+class PageTransport : public cabinet::kit::Transport {
+public:
+  void send(const std::string& path, bool post, const std::string& body, int timeoutMs,
+            std::function<void(const cabinet::kit::Answer&)> answered) override {
+    const int id = ++last_;
+    waiting_.emplace(id, std::move(answered));
+    pageSend(id, path.c_str(), post, body.c_str(), timeoutMs);
+  }
+  void answer(int id, int status, std::string body) {
+    const auto it = waiting_.find(id);
+    if (it == waiting_.end()) return;
+    const auto answered = std::move(it->second);
+    waiting_.erase(it);
+    answered(cabinet::kit::Answer{status, std::move(body)});
+  }
+
+private:
+  int last_ = 0;
+  std::map<int, std::function<void(const cabinet::kit::Answer&)>> waiting_;
+};
+
 // The one sitting in the page: the page's calls reach it only through the functions below.
 std::unique_ptr<WebFrontEnd> sitting;
+PageTransport transport;
+cabinet::kit::ScoreServer scoreServer(transport);
+std::optional<std::uint64_t> serverSeed;  // the seed the score server gave the page's sitting
 
 std::vector<std::string> pageWords() {
   std::vector<std::string> words(static_cast<std::size_t>(pageWordCount()));
@@ -235,16 +271,63 @@ extern "C" {
 // Opens a sitting for the command line the page made of its address (its words), as the player
 // `name`; returns the launcher's status, or -1 while the window is open.
 EMSCRIPTEN_KEEPALIVE int cavewing_open(const char* name) {
+  scoreServer.detach();
   sitting.reset();
   std::ostringstream out, err;
-  const int status = launch(pageWords(), out, err,
-                            [name](const CommandLine& options, const replay::Recording* recording) {
-                              sitting = std::make_unique<WebFrontEnd>(options, recording, name);
-                              sitting->open();
-                              return -1;
-                            });
+  const int status =
+      launch(pageWords(), out, err, [name](const CommandLine& given, const replay::Recording* r) {
+        CommandLine options = given;
+        if (!options.seed && !r && !options.demo) options.seed = serverSeed;
+        sitting = std::make_unique<WebFrontEnd>(options, r, name);
+        // A replay is nobody's sitting: nothing of it goes to the server.
+        if (!r)
+          scoreServer.attach(sitting->served(), *sitting, [] {
+            if (sitting) sitting->paint();
+          });
+        sitting->open();
+        return -1;
+      });
   if (status != -1) pageEnded((out.str() + err.str()).c_str());
   return status;
+}
+
+// Asks the score server the page may have come from for a sitting for the player `name`, unless
+// the page's address chose the cave (?seed=), a replay or the demo: returns 1 when it asked, and
+// the page opens the sitting once pageSittingAsked() says the answer (or its absence) is in.
+EMSCRIPTEN_KEEPALIVE int cavewing_ask_sitting(const char* name) {
+  const CommandLine options = CommandLine::parse(pageWords());
+  if (options.action != CommandLine::Action::Play || options.seed || options.demo ||
+      !options.replayFile.empty())
+    return 0;
+  const std::string player = frmCavewing::UserNameFrom(
+      [name = std::string(name)](const std::string& v) { return v == "NWUSERNAME" ? name : ""; });
+  scoreServer.openSitting(player, [](std::optional<std::uint64_t> seed) {
+    serverSeed = seed;
+    pageSittingAsked();
+  });
+  return 1;
+}
+
+// Room for `bytes` of an answer, which cavewing_answer frees.
+EMSCRIPTEN_KEEPALIVE char* cavewing_alloc(int bytes) {
+  return static_cast<char*>(std::malloc(static_cast<std::size_t>(bytes)));
+}
+
+// The score server's answer to request `id` (status 0: none came); `body` is the page's to free.
+EMSCRIPTEN_KEEPALIVE void cavewing_answer(int id, int status, char* body) {
+  std::string text = body ? body : "";
+  std::free(body);
+  transport.answer(id, status, std::move(text));
+}
+
+// Plays the best game of the score server's table, as a recording opened on the page.
+EMSCRIPTEN_KEEPALIVE void cavewing_best_game() {
+  scoreServer.bestGame([](std::optional<std::string> recording, const std::string& why) {
+    if (recording)
+      pageReplay(recording->c_str());
+    else
+      pageSay(why.c_str());
+  });
 }
 
 // Every number the page needs, as JSON (see cabinet/kit/Numbers.h).

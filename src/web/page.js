@@ -53,6 +53,7 @@ const page = {
   openMenu: null,
   clickTaken: false, // the press under way closed a menu, ended the demo or lifted a stand-still
   firstFrameMs: null,
+  sittingAsked: null, // resolves the wait for the score server's sitting
   frameMs: settings.has('bench') ? [] : null,
 };
 
@@ -381,7 +382,7 @@ const host = {
       box.addEventListener('close', () => {
         page.modal = false;
         resolve();
-        setTimeout(() => { returnKeyboard(); persist(); }, 0);
+        setTimeout(() => { returnKeyboard(); persist(); answerWaiting(); }, 0);
       }, {once: true});
       box.showModal();
       document.getElementById('box-ok').focus();
@@ -397,6 +398,29 @@ const host = {
       : `Your new high score could not be kept in this browser (${err.message}).`);
     return 0;
   },
+  // A request of the game's score-server client: to the server the page came from, by fetch;
+  // no answer in time is an answer of status 0, as no server at all.
+  send(id, path, post, body, timeoutMs) {
+    const abort = new AbortController();
+    const timer = setTimeout(() => abort.abort(), timeoutMs);
+    const options = {cache: 'no-store', signal: abort.signal};
+    if (post) {
+      Object.assign(options, {method: 'POST', body, headers: {
+        'Content-Type': body.startsWith('{') ? 'application/json' : 'text/plain; charset=utf-8'}});
+    }
+    fetch(path, options)
+      .then(async (response) => [response.status, await response.text()])
+      .catch(() => [0, ''])
+      .then(([status, text]) => {
+        clearTimeout(timer);
+        answer(id, status, text);
+      });
+  },
+  // The server has answered the request for a sitting, or none did: the game opens.
+  sittingAsked() { setTimeout(() => page.sittingAsked(), 0); },
+  // The best game of the server's table, played back as an opened recording is.
+  replay(recording) { openRecording(recording); },
+  say(text) { setTimeout(() => host.messageBox(text, 'Cavewing'), 0); },
   // The program has ended (or refused the page's settings, and says why).
   ended(why) {
     page.ended = true;
@@ -406,6 +430,23 @@ const host = {
     document.getElementById('again').focus();
   },
 };
+
+// The server's answers reach the game between its handlers, never while one waits in a box.
+const answersWaiting = [];
+function answer(id, status, text) {
+  if (page.modal) {
+    answersWaiting.push([id, status, text]);
+    return;
+  }
+  const bytes = Module.lengthBytesUTF8(text) + 1;
+  const at = call('cavewing_alloc', bytes);
+  Module.stringToUTF8(text, at, bytes);
+  call('cavewing_answer', id, status, at);
+  persist();
+}
+function answerWaiting() {
+  while (answersWaiting.length && !page.modal) answer(...answersWaiting.shift());
+}
 
 // A short word from the page itself, over the field, until the next click.
 function notice(text) {
@@ -737,6 +778,7 @@ const pageFiles = [
   ['Download last game', () => download('last-game')],
   ['Download best game', () => download('best-game')],
   ['Open a recording...', () => choose('', openRecording)],
+  ['Play the &best game', () => call('cavewing_best_game')],
   ['-'],
   ['Settings...', openSettings],
 ];
@@ -1059,10 +1101,12 @@ async function open() {
   if (await openSitting(name)) requestAnimationFrame(frame);
 }
 
-// Opens a sitting as the player `name`; resolves with whether it is open. A box at start-up (a
-// damaged table, say) keeps the game waiting in it: a promise then.
+// Opens a sitting as the player `name`; resolves with whether it is open. Served by the score
+// server, the sitting's cave comes from it: the game opens once it has answered (or not in time).
+// A box at start-up (a damaged table, say) keeps the game waiting in it: a promise then.
 function openSitting(name) {
-  return Promise.resolve(Module.ccall('cavewing_open', 'number', ['string'], [name]))
+  return askSitting(name)
+    .then(() => Module.ccall('cavewing_open', 'number', ['string'], [name]))
     .then((status) => {
       if (status !== -1) return false;
       addPageMenu();
@@ -1071,6 +1115,15 @@ function openSitting(name) {
       returnKeyboard();
       return true;
     });
+}
+
+// Resolves once the score server's answer for a sitting of `name` is in, or at once when the
+// page's address chose the cave itself.
+function askSitting(name) {
+  return new Promise((resolve) => {
+    page.sittingAsked = resolve;
+    if (Module.ccall('cavewing_ask_sitting', 'number', ['string'], [name]) === 0) resolve();
+  });
 }
 
 // The sitting opened again as `name`, with the menus it brings; the demo the address asked for is

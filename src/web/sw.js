@@ -25,7 +25,10 @@ self.addEventListener('activate', (event) => {
 
 self.addEventListener('fetch', (event) => {
   const request = event.request;
-  if (request.method !== 'GET' || new URL(request.url).origin !== location.origin) return;
+  const url = new URL(request.url);
+  if (request.method !== 'GET' || url.origin !== location.origin) return;
+  // The score server's answers are never the page's files: always asked afresh.
+  if (url.pathname.startsWith(new URL('api/', self.registration.scope).pathname)) return;
   // The page's address carries its settings (?seed=, ?name=, ?replay): the same page for all.
   const navigation = request.mode === 'navigate';
   event.respondWith(caches.open(cacheName).then((cache) =>

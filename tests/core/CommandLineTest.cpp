@@ -23,6 +23,24 @@ TEST(CommandLine, WideDemoAndSeedInBothSpellings) {
   EXPECT_EQ(c.seed, 18446744073709551615u);
 }
 
+TEST(CommandLine, ScoresTakesAFileOrAScoreServersAddress) {
+  auto c = CommandLine::parse({"--scores", "https://scores.example/cavewing/"});
+  EXPECT_EQ(c.scoresServer, "https://scores.example/cavewing/");
+  EXPECT_EQ(c.scoresFile, "");
+  c = CommandLine::parse({"--scores=http://127.0.0.1:8080"});
+  EXPECT_EQ(c.scoresServer, "http://127.0.0.1:8080");
+  // Anything else is a file's name, an address with no host too.
+  for (const char* file : {"http:/x", "scores.txt", "http://", "ftp://host/t"}) {
+    c = CommandLine::parse({"--scores", file});
+    EXPECT_EQ(c.scoresFile, file);
+    EXPECT_EQ(c.scoresServer, "");
+  }
+  // The server gives the seed: a seed of the player's own could never be ranked there.
+  c = CommandLine::parse({"--seed", "5", "--scores", "http://host/"});
+  EXPECT_EQ(c.action, CommandLine::Action::Error);
+  EXPECT_NE(c.error.find("--seed"), std::string::npos) << c.error;
+}
+
 TEST(CommandLine, HelpAndVersionWinOverGoodOptionsButNotOverAWrongOne) {
   EXPECT_EQ(CommandLine::parse({"--help", "--wide"}).action, CommandLine::Action::Help);
   EXPECT_EQ(CommandLine::parse({"--seed", "3", "-h"}).action, CommandLine::Action::Help);
@@ -34,8 +52,11 @@ TEST(CommandLine, HelpAndVersionWinOverGoodOptionsButNotOverAWrongOne) {
 
 TEST(CommandLine, OptionsThatWouldDoNothingAreRefused) {
   // A replay plays the recording as it was: a seed, a table, a recording or a width are ignored.
-  for (const auto& extra : std::vector<std::vector<std::string>>{
-           {"--seed", "5"}, {"--record", "x"}, {"--scores", "y"}, {"--wide"}}) {
+  for (const auto& extra : std::vector<std::vector<std::string>>{{"--seed", "5"},
+                                                                 {"--record", "x"},
+                                                                 {"--scores", "y"},
+                                                                 {"--scores", "http://h/"},
+                                                                 {"--wide"}}) {
     std::vector<std::string> args = {"--replay", "F", "--headless"};
     args.insert(args.end(), extra.begin(), extra.end());
     const auto c = CommandLine::parse(args);

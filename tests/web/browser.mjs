@@ -38,12 +38,29 @@ function onPath(name) {
   throw new Error(`${name} is not on PATH`);
 }
 
+// Starts a server program that prints its loopback address (cavewing-server); [child, port].
+export async function startServer(command) {
+  const child = spawn(command[0], command.slice(1), {stdio: ['ignore', 'pipe', 'pipe']});
+  const [, port] = await lineMatching(child, child.stdout, /127\.0\.0\.1:(\d+)/, 30000, command[0]);
+  return [child, Number(port)];
+}
+
+// Stops a child process and waits for it to go.
+export async function stopChild(child) {
+  const gone = new Promise((r) => (child.exitCode !== null || child.signalCode !== null
+    ? r() : child.on('exit', r)));
+  child.kill();
+  await gone;
+}
+
 export class Browser {
   // {served: true}: the page as `make serve` sends it (scripts/serve-page.py: compressed, with
-  // cache lifetimes), not as a plain file server does.
-  static async open(folder, {served = false} = {}) {
+  // cache lifetimes), not as a plain file server does. {command: [program, ...args]}: the page
+  // from that server (cavewing-server), which prints its address.
+  static async open(folder, {served = false, command = null} = {}) {
     const b = new Browser();
     b.served = served;
+    b.command = command;
     try {
       await b.start(folder);
     } catch (err) {
@@ -57,7 +74,9 @@ export class Browser {
     const b = this;
     b.children = [];
     b.profile = mkdtempSync(join(tmpdir(), 'cavewing-chromium-'));
-    const server = b.served
+    const server = b.command
+      ? spawn(b.command[0], b.command.slice(1), {stdio: ['ignore', 'pipe', 'pipe']})
+      : b.served
       ? spawn('python3', ['-u', new URL('../../scripts/serve-page.py', import.meta.url).pathname, folder, '0'],
               {stdio: ['ignore', 'pipe', 'pipe']})
       : spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1'],

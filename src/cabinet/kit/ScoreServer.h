@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: MIT
+// The score server's client, the rules every front end follows with one (`--scores URL` on the
+// desktop, the page served by cavewing-server): a sitting asks the server for its seed with the
+// player's name and plays from it exactly as from a seed of its own; each game a crash brings to
+// the list goes to the server as the sitting's recording so far with the score shown; what the
+// server has not confirmed is kept in the player's data folder (`unsent-games`) and sent again,
+// across restarts and reloads, until it has; when the list comes up, it shows the server's table
+// if the server answers within a short while, else it stays the player's own. A front end gives
+// only the transport: its toolkit's asynchronous requests.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cabinet/Cabinet.h"
+#include "form/Host.h"
+
+namespace cabinet::kit {
+
+// The server's answer to one request: its HTTP status and body; status 0 when none came (no
+// server, no network, or no answer in the request's time).
+struct Answer {
+  int status = 0;
+  std::string body;
+};
+
+// How a front end reaches the server: asynchronously, the answer coming later on the front end's
+// own thread, never from within send().
+class Transport {
+public:
+  virtual ~Transport() = default;
+  // POSTs `body` (GETs when `post` is false) to `path`, which is relative to the server's address
+  // ("api/..."); `answered` runs once, with the answer, or with status 0 after `timeoutMs`.
+  virtual void send(const std::string& path, bool post, const std::string& body, int timeoutMs,
+                    std::function<void(const Answer&)> answered) = 0;
+};
+
+// A row of the server's table.
+struct TableRow {
+  std::string name, score, game;  // game: the ranked game's ID, empty when the server has none
+};
+// The rows of `GET /api/table`'s answer (or a submission's "table"), nothing when it is not one.
+std::optional<std::vector<TableRow>> tableRows(std::string_view json);
+// The rows in the high-score file's form, as the list reads a table.
+std::string tableText(const std::vector<TableRow>& rows);
+
+class ScoreServer {
+public:
+  static constexpr int SittingWaitMs = 3000;  // a new sitting waits this long for its seed
+  static constexpr int ListWaitMs = 3000;     // the list shows the server's table if this soon
+  static constexpr int SendWaitMs = 60000;    // a game sent waits this long for its verdict
+  static constexpr const char* UnsentFile = "unsent-games";
+
+  explicit ScoreServer(Transport& transport) : transport_(transport) {}
+  ScoreServer(const ScoreServer&) = delete;
+  ScoreServer& operator=(const ScoreServer&) = delete;
+
+  // Asks for a sitting for `player`; `seeded` gets the server's seed, or nothing when no server
+  // gave one (the sitting then plays from a seed of its own, and ranks only in its own table).
+  void openSitting(const std::string& player,
+                   std::function<void(std::optional<std::uint64_t>)> seeded);
+  bool hasSitting() const { return !sitting_.empty(); }
+
+  // Serves the player's sitting in `cabinet` (whose recording's seed is the server's when it has
+  // a sitting): games go to the server, the list shows its table. Takes up what earlier
+  // sittings left unsent in `host`'s data folder, and sends it if the server answered.
+  // `changed` repaints the list. Both must outlive this client, or be detached first.
+  void attach(Cabinet& cabinet, form::Host& host, std::function<void()> changed);
+  void detach();
+
+  // Sends what the server has not confirmed yet (after a sitting's seed came from it).
+  void sendUnsent();
+  std::size_t unsentCount() const { return unsent_.size(); }
+
+  // The recording of the best game of the server's table, or why there is none.
+  void bestGame(std::function<void(std::optional<std::string> recording, std::string why)> then);
+
+private:
+  struct Unsent {
+    std::int64_t shown = 0;
+    std::string recording;
+    bool sending = false;  // on its way; a longer recording that comes meanwhile goes after it
+  };
+  void gameListed(const replay::Recording& recording, std::int64_t shown);
+  void listShown();
+  void send(const std::string& sitting);
+  void answered(const std::string& sitting, const std::string& sent, const Answer& answer);
+  // Shows the server's rows if the list that asked for them is still up, soon enough.
+  void showRows(const std::vector<TableRow>& rows, int listAsked);
+  void loadUnsent();
+  void keepUnsent();
+
+  Transport& transport_;
+  std::string sitting_;
+  Cabinet* cabinet_ = nullptr;
+  form::Host* host_ = nullptr;
+  std::function<void()> changed_;
+  std::string unsentPath_;
+  std::map<std::string, Unsent> unsent_;  // by sitting
+  int listShown_ = 0;                     // the lists shown so far: an answer shows on its own
+  std::chrono::steady_clock::time_point listSince_;
+  bool gameJustListed_ = false;
+  // Answers that come after the client has gone find nothing to do.
+  std::shared_ptr<char> alive_ = std::make_shared<char>();
+};
+
+}  // namespace cabinet::kit

@@ -1,0 +1,164 @@
+// SPDX-License-Identifier: MIT
+// The score server's client, as both front ends use it, against a server that answers when the
+// test says: the sitting plays from the server's seed, each game the list ranks is sent with the
+// score shown, the list takes the server's table, and what the server did not take is kept in the
+// player's data folder and sent by the next sitting, until the server has it.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "ScoresFixture.h"
+#include "cabinet/Cabinet.h"
+#include "cabinet/Headless.h"
+#include "cabinet/kit/ScoreServer.h"
+
+namespace {
+
+using cabinet::Event;
+using cabinet::kit::Answer;
+using Kind = cabinet::Event::Kind;
+
+constexpr std::uint64_t ServerSeed = 9'007'199'254'740'991;  // 2^53 - 1: exact in JavaScript
+
+struct FakeServer : cabinet::kit::Transport {
+  struct Request {
+    std::string path, body;
+    bool post = false;
+    std::function<void(const Answer&)> answered;
+  };
+  std::vector<Request> requests;
+  void send(const std::string& path, bool post, const std::string& body, int,
+            std::function<void(const Answer&)> answered) override {
+    requests.push_back({path, body, post, std::move(answered)});
+  }
+  // Answers the last request.
+  void answer(int status, const std::string& body = {}) {
+    ASSERT_FALSE(requests.empty());
+    const auto answered = std::move(requests.back().answered);
+    requests.pop_back();
+    answered(Answer{status, body});
+  }
+};
+
+// A player's sitting with the server's client, in the data folder `folder`.
+struct ServedSitting {
+  FakeHost host;
+  FakeServer server;
+  cabinet::kit::ScoreServer client{server};
+  std::optional<cabinet::Cabinet> cabinet;
+  std::optional<std::uint64_t> seed;
+
+  ServedSitting(const std::filesystem::path& folder, const std::string& sitting, int status) {
+    host.userDataPath = folder.string();
+    host.appPath = folder.string();
+    host.environment["USERNAME"] = "ann";
+    client.openSitting("ANN", [this](std::optional<std::uint64_t> s) { seed = s; });
+    EXPECT_EQ(server.requests.at(0).path, "api/sittings");
+    EXPECT_EQ(server.requests.at(0).body, R"({"player": "ANN"})");
+    server.answer(status, R"({"sitting": ")" + sitting + R"(", "seed": 9007199254740991})");
+    cabinet.emplace(host, cabinet::Sitting{.seed = seed,
+                                           .wide = false,
+                                           .scoresFile = (folder / "Cavewing.txt").string(),
+                                           .recordFile = {},
+                                           .demo = false});
+    client.attach(*cabinet, host, [] {});
+    cabinet->load();
+  }
+  ~ServedSitting() { client.detach(); }
+  // START, into the floor, and the list.
+  void crash() {
+    cabinet->input(Event{.kind = Kind::Start});
+    while (!cabinet->form().lblTitle.Visible && cabinet->clock().now() < 600'000'000)
+      cabinet->advanceTo(cabinet->clock().now() + cabinet->clock().systemTick());
+    ASSERT_TRUE(cabinet->form().lblTitle.Visible);
+  }
+  std::string shown() const { return cabinet->form().lblScore.Caption; }
+};
+
+std::string unsent(const std::filesystem::path& folder) {
+  return fileText(folder / cabinet::kit::ScoreServer::UnsentFile);
+}
+
+}  // namespace
+
+TEST(ScoreServerClient, PlaysTheServersSeedSendsEachListedGameAndListsTheServersTable) {
+  TempFolder temp;
+  ServedSitting s(temp.path, "abc123", 200);
+  ASSERT_EQ(s.seed, ServerSeed);
+  s.crash();
+  // The game goes as the sitting's recording so far, with the score shown, and is kept until the
+  // server has it.
+  ASSERT_EQ(s.server.requests.size(), 1u);
+  const FakeServer::Request& sent = s.server.requests[0];
+  EXPECT_TRUE(sent.post);
+  EXPECT_EQ(sent.path, "api/sittings/abc123/games?score=" + s.shown());
+  const std::string recording = sent.body;
+  EXPECT_NE(unsent(temp.path).find("abc123 " + s.shown()), std::string::npos);
+  EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "ANN") << "the local table first";
+
+  // The server's answer: its table in the list, blank rows where it has none; nothing kept.
+  s.server.answer(200, R"({"score": )" + s.shown() + R"(, "rank": 2, "game": "g2", "table": [
+      {"name": "<b>BOB</b>", "score": 900, "game": "g1"},
+      {"name": "ANN", "score": )" +
+                           s.shown() + R"(, "game": "g2"}]})");
+  EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "<b>BOB</b>");
+  EXPECT_EQ(s.cabinet->form().lblScores[1].Caption, "900");
+  EXPECT_EQ(s.cabinet->form().lblName[2].Caption, "ANN");
+  EXPECT_EQ(s.cabinet->form().lblName[3].Caption, "");
+  EXPECT_EQ(unsent(temp.path).find("abc123"), std::string::npos);
+  std::istringstream body(recording);
+  const replay::ReadResult read = replay::read(body);
+  ASSERT_TRUE(read.recording) << read.error;
+  // The server's seed flows in as any seed does: the recording replays to the score shown.
+  EXPECT_EQ(read.recording->seed, ServerSeed);
+  EXPECT_EQ(read.recording->player, "ANN");
+  EXPECT_EQ(cabinet::replayHeadless(*read.recording).score, s.cabinet->form().score);
+  // The local table keeps its own rows.
+  EXPECT_EQ(fileText(temp.path / "Cavewing.txt").rfind("\"ANN\"\r\n", 0), 0u);
+
+  // The list shown from the menu asks the server for its table.
+  s.cabinet->input(Event{.kind = Kind::Label, .code = 0, .name = "lblTitle"});
+  s.cabinet->input(Event{.kind = Kind::Menu, .name = "mnuScores"});
+  ASSERT_EQ(s.server.requests.size(), 1u);
+  EXPECT_EQ(s.server.requests[0].path, "api/table");
+  EXPECT_FALSE(s.server.requests[0].post);
+  s.server.answer(200, R"([{"name": "CAROL", "score": 5, "game": "g3"}])");
+  EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "CAROL");
+}
+
+TEST(ScoreServerClient, KeepsWhatTheServerDidNotTakeUntilALaterSittingSendsIt) {
+  TempFolder temp;
+  std::string shown, recording;
+  {
+    ServedSitting s(temp.path, "first", 200);
+    s.crash();
+    shown = s.shown();
+    recording = s.server.requests.at(0).body;
+    s.server.answer(0);  // the server went away
+    EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "ANN") << "the local table stays";
+    EXPECT_NE(unsent(temp.path).find("first " + shown), std::string::npos);
+  }
+  {
+    // The next sitting, with the server back: the kept game goes first, as it was.
+    ServedSitting s(temp.path, "second", 200);
+    ASSERT_EQ(s.server.requests.size(), 1u);
+    EXPECT_EQ(s.server.requests[0].path, "api/sittings/first/games?score=" + shown);
+    EXPECT_EQ(s.server.requests[0].body, recording);
+    s.server.answer(503, R"({"error": "busy"})");  // kept for later
+    EXPECT_NE(unsent(temp.path).find("first " + shown), std::string::npos);
+  }
+  {
+    ServedSitting s(temp.path, "third", 200);
+    ASSERT_EQ(s.server.requests.size(), 1u);
+    s.server.answer(409, R"({"error": "the game is already ranked"})");  // it has it
+    EXPECT_EQ(unsent(temp.path).find("first"), std::string::npos);
+  }
+  {
+    // No server at all: the sitting plays from a seed of its own, and nothing of it is sent.
+    ServedSitting s(temp.path, "", 0);
+    EXPECT_FALSE(s.seed);
+    s.crash();
+    EXPECT_TRUE(s.server.requests.empty());
+    EXPECT_EQ(unsent(temp.path).find(" " + s.shown() + " "), std::string::npos);
+  }
+}
