@@ -95,8 +95,9 @@ void PlayerInput::keyReleased(const QKeyEvent& event) {
 
 bool PlayerInput::repeats(const QKeyEvent& press) {
   if (!waitingRelease_) return press.isAutoRepeat();
-  const bool pair =
-      waitingRelease_->qtKey == press.key() && waitingRelease_->timestamp == press.timestamp();
+  // Only the window system's own (events made up by a program carry no scan code).
+  const bool pair = press.nativeScanCode() != 0 && waitingRelease_->qtKey == press.key() &&
+                    waitingRelease_->timestamp == press.timestamp();
   if (pair) {
     releaseWaits_.stop();
     waitingRelease_.reset();
