@@ -43,6 +43,8 @@ std::string numbersAsJson() {
   out << "}";
   // The page's own menu of the player's files is off whenever the game's File menu is.
   out << ",\"filesMenu\":\"mnuFile\"";
+  // The page says beside How to Play how its keys play.
+  out << ",\"helpMenu\":\"mnuHow\"";
   out << ",\"badge\":";
   text(out, Badge);
   out << ",\"badgeHint\":";
