@@ -2,7 +2,7 @@
 // Mouse and key events of the playfield, in the kit's terms: Qt reports the second press of a
 // quick double click as the double click alone, and the window losing the focus (to another
 // window or to a popup) as a deactivation or a focus change. A key's release is the kit's
-// wherever the focus has gone in the window since its press (START may have taken it).
+// wherever the focus has gone in the window since its press (START passes it on to the field).
 // X repeats a held key as a release and a press at the same instant, and Qt does not always
 // mark them as repeats (it misses them on a busy machine): a release waits a moment for a press
 // of its key at its instant, and such a pair is a repeat.
@@ -28,7 +28,6 @@ PlayerInput::PlayerInput(GameWindow& window) : window_(window) {
   connect(&releaseWaits_, &QTimer::timeout, this, &PlayerInput::deliverWaitingRelease);
   window.installEventFilter(this);
   window.playfield()->installEventFilter(this);
-  window.playfield()->startButton()->installEventFilter(this);
 }
 
 bool PlayerInput::eventFilter(QObject* watched, QEvent* event) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The player's mouse and keys, carried from Qt to the kit, which routes them: presses, releases
 // and double clicks on the playfield, key presses while the playfield has the focus, key releases
-// on the playfield and START, and the window losing the focus with buttons (and keys) held.
+// (START passes them on), and the window losing the focus with buttons (and keys) held.
 #pragma once
 
 #include <QObject>
