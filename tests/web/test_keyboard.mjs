@@ -34,8 +34,13 @@ try {
   for (let i = 0; i < 3; ++i) await b.keyDown(...up, 0, true);
   // Let go at once (it coasts on before it falls, and a busy machine looks late), then a few
   // grid points of flight.
-  await b.waitFor('the helicopter to climb', `cavewingProbe.phase() === ${Flying} &&
-    cavewingProbe.copterTop() < ${top}`);
+  // Seen from the page's own frames: a look from here each time comes later.
+  await b.evaluate(`new Promise((climbs, never) => {
+    setTimeout(() => never(new Error('Up held did not climb')), 20000);
+    const look = () => cavewingProbe.phase() === ${Flying} && cavewingProbe.copterTop() < ${top}
+      ? climbs() : requestAnimationFrame(look);
+    look();
+  })`);
   await b.keyUp(...up);
   const letGo = await b.evaluate('cavewingProbe.grid()');
   await b.waitFor('flight after the release', `cavewingProbe.grid() >= ${letGo} + 8`);
