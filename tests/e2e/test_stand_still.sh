@@ -78,5 +78,6 @@ wait_for 20 list_shows || fail "no crash after the stand-still"
 field_stands_still || fail "the held Up started over"
 xdotool keyup Up
 end_game
-[ "$(count_in_recording 'down ')" = 0 ] || fail "the held Up that lifted the stand-still reached the game"
+[ "$(count_in_recording 'down ')" = 0 ] ||
+  fail "the held Up that lifted the stand-still reached the game"
 echo "stand-still ok"

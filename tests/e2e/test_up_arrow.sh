@@ -17,7 +17,8 @@ expect_pixel 6720 4900 "255,0,0"
 xdotool key Return keydown Up sleep 0.2 keyup Up sleep 0.3 key space
 expect_pixel 10140 800 "0,255,0" 20  # a box of the pause meter went
 xdotool keydown Up
-wait_for 20 eval 'find_window "^New High Score$" >/dev/null' || fail "no crash and no new high score"
+wait_for 20 eval 'find_window "^New High Score$" >/dev/null' ||
+  fail "no crash and no new high score"
 xdotool keyup Up
 box=$(find_window '^New High Score$')
 xdotool windowfocus --sync "$box" key --clearmodifiers Return
@@ -33,7 +34,8 @@ expect_exit 20
 # second climb is the one the window makes when the box takes the focus).
 ! grep -q ' keydown 38 ' "$recording" || fail "Up was recorded as a key: $(cat "$recording")"
 "$CAVEWING" --replay "$recording" --headless --trace >"$WORK/trace" || fail "the replay failed"
-node - "$WORK/trace" "$recording" "$SCORES" <<'EOF' || fail "the replay is not the flight flown: $(cat "$recording")"
+node - "$WORK/trace" "$recording" "$SCORES" <<'EOF' ||
+  fail "the replay is not the flight flown: $(cat "$recording")"
 const fs = require('fs');
 const [trace, recording, scores] = process.argv.slice(2).map((f) => fs.readFileSync(f, 'utf8'));
 const at = new Map(trace.split('\n').filter((l) => l.startsWith('{'))

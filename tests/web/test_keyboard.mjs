@@ -2,9 +2,9 @@
 // The page with the keyboard alone: Enter presses START, the Up arrow held climbs (its repeats
 // change nothing) and let go falls, Space pauses, Up resumes and climbs into the ceiling, a
 // crash's box closes by Enter, Up starts over; the game got the left button's presses, not a
-// key, as the recording's replay shows (a look at a busy page comes too late to see a fall). Every menu item has
-// its letter and is reached by the arrows from Alt or F10, Enter chooses, Esc closes, and Tab
-// goes on from the field (Shift+Tab to the menu bar) instead of staying in it.
+// key, as the recording's replay shows (a look at a busy page comes too late to see a fall).
+// Every menu item has its letter and is reached by the arrows from Alt or F10, Enter chooses,
+// Esc closes, and Tab goes on from the field (Shift+Tab to the menu bar) instead of staying in it.
 //
 //   node test_keyboard.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
@@ -91,7 +91,8 @@ try {
   assert.ok(at.get(ups[0]).imgCopter.Top < at.get(down[0]).imgCopter.Top, 'held, it climbed');
   assert.ok(!at.get(pause).timers.tmrUp && at.get(pause - 1).climbSpeed > at.get(ups[0]).climbSpeed,
             'let go, it did not fall');
-  assert.ok(at.get(down[1]).timers.tmrUp && at.get(ups[1]).crashed, 'held again, no climb to a crash');
+  assert.ok(at.get(down[1]).timers.tmrUp && at.get(ups[1]).crashed,
+            'held again, no climb to a crash');
 
   // Every menu and item has its own letter in its menu.
   const letters = await b.evaluate(`[...document.querySelectorAll('#menubar .menu')].map((m) =>
