@@ -11,6 +11,9 @@
 #include "qt/EventMapping.h"
 
 FirstInput::FirstInput(cabinet::kit::Kit& kit, QObject* parent) : QObject(parent), kit_(kit) {
+  letGo_.setSingleShot(true);
+  letGo_.setInterval(20);
+  connect(&letGo_, &QTimer::timeout, this, &FirstInput::letGo);
   qApp->installEventFilter(this);
 }
 
@@ -42,6 +45,7 @@ bool FirstInput::rest(QEvent* event) {
   switch (event->type()) {
     case QEvent::WindowDeactivate:
     case QEvent::ApplicationDeactivate:
+      letGo_.stop();
       caught.windowLost();
       done();
       return false;
@@ -51,9 +55,20 @@ bool FirstInput::rest(QEvent* event) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
       const auto& key = static_cast<const QKeyEvent&>(*event);
-      if (!caught.rest(eventmapping::keyName(key.key()), event->type() == QEvent::KeyRelease,
-                       key.isAutoRepeat()))
-        return false;
+      const std::string name = eventmapping::keyName(key.key());
+      const bool release = event->type() == QEvent::KeyRelease;
+      // A release waits (the catch holds on); a press at its instant was a repeat.
+      const bool repeat =
+          key.isAutoRepeat() || release ||
+          (letGo_.isActive() && name == released_ && key.timestamp() == releasedAt_);
+      if (!caught.rest(name, release, repeat)) return false;
+      if (release && !key.isAutoRepeat()) {
+        released_ = name;
+        releasedAt_ = key.timestamp();
+        letGo_.start();
+      } else if (repeat && name == released_) {
+        letGo_.stop();
+      }
       if (!caught.holding()) done();
       event->accept();  // an accepted shortcut override keeps the shortcut from firing
       return true;
@@ -61,6 +76,11 @@ bool FirstInput::rest(QEvent* event) {
     default:
       return false;
   }
+}
+
+void FirstInput::letGo() {
+  kit_.caughtKey().rest(released_, true, false);
+  if (!kit_.caughtKey().holding()) done();
 }
 
 void FirstInput::done() { qApp->removeEventFilter(this); }

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 // Mouse and key events of the playfield, in the kit's terms: Qt reports the second press of a
 // quick double click as the double click alone, and the window losing the focus (to another
-// window or to a popup) as a deactivation or a focus change.
+// window or to a popup) as a deactivation or a focus change. A key's release is the kit's
+// wherever the focus has gone in the window since its press (START passes it on to the field).
+// X repeats a held key as a release and a press at the same instant, and Qt does not always
+// mark them as repeats (it misses them on a busy machine): a release waits a moment for a press
+// of its key at its instant, and such a pair is a repeat.
 #include "qt/PlayerInput.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <utility>
 
 #include "qt/EventMapping.h"
 #include "qt/GameWindow.h"
@@ -18,6 +23,9 @@ PlayerInput::PlayerInput(GameWindow& window) : window_(window) {
   retry_.setSingleShot(true);
   retry_.setInterval(10);
   connect(&retry_, &QTimer::timeout, this, &PlayerInput::releaseLostButtons);
+  releaseWaits_.setSingleShot(true);
+  releaseWaits_.setInterval(20);
+  connect(&releaseWaits_, &QTimer::timeout, this, &PlayerInput::deliverWaitingRelease);
   window.installEventFilter(this);
   window.playfield()->installEventFilter(this);
 }
@@ -27,6 +35,11 @@ bool PlayerInput::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::WindowDeactivate) releaseLostButtons();
     return false;
   }
+  if (event->type() == QEvent::KeyRelease) {
+    keyReleased(static_cast<const QKeyEvent&>(*event));
+    return false;
+  }
+  if (event->type() == QEvent::KeyPress) repeatedKey_ = repeats(static_cast<QKeyEvent&>(*event));
   if (watched != window_.playfield()) return false;
   switch (event->type()) {
     case QEvent::MouseButtonPress:
@@ -65,13 +78,53 @@ void PlayerInput::mouse(const QMouseEvent& event) {
 bool PlayerInput::helicopterHolds() const { return window_.kit().pointer().helicopterHolds(); }
 
 void PlayerInput::key(const QKeyEvent& event) {
-  const std::string name = eventmapping::keyName(event.key());
-  window_.kit().key(cabinet::kit::KeyStroke{
-      .name = name,
+  Stroke s = stroke(event);
+  s.autoRepeat = s.autoRepeat || repeatedKey_;
+  window_.kit().key(s.kit());
+}
+
+void PlayerInput::keyReleased(const QKeyEvent& event) {
+  deliverWaitingRelease();
+  if (event.isAutoRepeat()) return;
+  waitingRelease_ = stroke(event);
+  waitingRelease_->qtKey = event.key();
+  waitingRelease_->timestamp = event.timestamp();
+  releaseWaits_.start();
+}
+
+bool PlayerInput::repeats(const QKeyEvent& press) {
+  if (!waitingRelease_) return press.isAutoRepeat();
+  // Only the window system's own (events made up by a program carry no scan code).
+  const bool pair = press.nativeScanCode() != 0 && waitingRelease_->qtKey == press.key() &&
+                    waitingRelease_->timestamp == press.timestamp();
+  if (pair) {
+    releaseWaits_.stop();
+    waitingRelease_.reset();
+  } else {
+    deliverWaitingRelease();
+  }
+  return pair || press.isAutoRepeat();
+}
+
+void PlayerInput::deliverWaitingRelease() {
+  releaseWaits_.stop();
+  if (!waitingRelease_) return;
+  // Not into a running handler (a box): once it has returned.
+  if (window_.kit().cabinet().form().clock.delivering()) {
+    releaseWaits_.start();
+    return;
+  }
+  const Stroke s = *std::exchange(waitingRelease_, std::nullopt);
+  window_.kit().keyReleased(s.kit());
+}
+
+PlayerInput::Stroke PlayerInput::stroke(const QKeyEvent& event) {
+  return Stroke{
+      .name = eventmapping::keyName(event.key()),
       .code = eventmapping::keyCode(event.key()),
       .shift = shiftState(event.modifiers()),
       .character = eventmapping::keyAscii(event.key(), event.modifiers(), event.text()).value_or(0),
-      .autoRepeat = event.isAutoRepeat()});
+      .autoRepeat = event.isAutoRepeat()};
 }
 
 void PlayerInput::releaseLostButtons() {

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: MIT
 // The player's mouse and keys, carried from Qt to the kit, which routes them: presses, releases
-// and double clicks on the playfield, key presses while the playfield has the focus, and the
-// window losing the focus with buttons held.
+// and double clicks on the playfield, key presses while the playfield has the focus, key releases
+// (START passes them on), and the window losing the focus with buttons (and keys) held.
 #pragma once
 
 #include <QObject>
 #include <QPointF>
 #include <QTimer>
+#include <optional>
+#include <string>
+
+#include "cabinet/kit/Kit.h"
 
 class GameWindow;
 class QKeyEvent;
@@ -26,9 +30,36 @@ protected:
 private:
   void mouse(const QMouseEvent& event);
   void key(const QKeyEvent& event);
+  void keyReleased(const QKeyEvent& event);
+  // Whether a key press is a repeat: marked so, or the press of a waiting release's key at its
+  // instant. Any other press lets the waiting release go first.
+  bool repeats(const QKeyEvent& press);
+  void deliverWaitingRelease();
+
+  // A key stroke that outlives its Qt event.
+  struct Stroke {
+    std::string name;
+    std::optional<int> code;
+    int shift = 0;
+    int character = 0;
+    bool autoRepeat = false;
+    int qtKey = 0;
+    ulong timestamp = 0;
+    cabinet::kit::KeyStroke kit() const {
+      return {.name = name,
+              .code = code,
+              .shift = shift,
+              .character = character,
+              .autoRepeat = autoRepeat};
+    }
+  };
+  static Stroke stroke(const QKeyEvent& event);
   void releaseLostButtons();
   QPointF twips(QPointF widgetPos) const;
 
   GameWindow& window_;
   QTimer retry_;  // a lost release waits until the running handler has returned
+  QTimer releaseWaits_;
+  std::optional<Stroke> waitingRelease_;
+  bool repeatedKey_ = false;  // the key press being handled repeats a held key
 };

@@ -111,7 +111,8 @@ std::string CommandLine::usage(const std::string& program) {
   return "Usage: " + program +
          " [OPTION]...\n"
          "Keep the helicopter aloft in a cave that scrolls from right to left.\n"
-         "Hold the left mouse button to climb; the right button, Esc, Enter or Space pause.\n"
+         "Hold the left mouse button (or the Up arrow key) to climb, let go to fall; the right\n"
+         "button, Esc, Enter or Space pause.\n"
          "\n"
          "  --wide        open the wide window (1286 pixels across), with the layout made for it\n"
          "  --seed N      start the random cave from seed N (the same seed gives the same cave)\n"

@@ -413,6 +413,14 @@ EMSCRIPTEN_KEEPALIVE void cavewing_pause() {
                                              .code = cabinet::kit::keyCode("Escape"),
                                              .character = frmCavewing::AsciiEscape});
 }
+// A key let go (`repeat`: a repeat's release): returns whether it was the rest of the caught key.
+EMSCRIPTEN_KEEPALIVE int cavewing_key_up(const char* name, int shift, int repeat) {
+  if (!sitting || sitting->ended()) return 0;
+  return sitting->kit().keyReleased(cabinet::kit::KeyStroke{.name = name,
+                                                            .code = cabinet::kit::keyCode(name),
+                                                            .shift = shift,
+                                                            .autoRepeat = bool(repeat)});
+}
 EMSCRIPTEN_KEEPALIVE void cavewing_start() {
   if (sitting) sitting->deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});
 }

@@ -51,6 +51,10 @@ const page = {
   menus: new Map(),  // control name -> {element, shortcut, enabled, access, ...}
   lastMenu: null,    // the menu bar entry that the next item goes in, as they are announced
   openMenu: null,
+  activeItem: null,  // the open menu's item that the keyboard is on
+  altAlone: false,   // Alt is down and no other key has come since: let go, it opens the menus
+  keyUpsInBox: [],   // keys let go while a box was open, for the game once it has returned
+  boxNote: '',       // the page's word beside the next box
   clickTaken: false, // the press under way closed a menu, ended the demo or lifted a stand-still
   firstFrameMs: null,
   sittingAsked: null, // resolves the wait for the score server's sitting
@@ -316,9 +320,12 @@ const host = {
     const plain = caption.replace('&', '');
     entry.item = depth === 0 ? label : element;
     entry.item.setAttribute('role', 'menuitem');
+    // The keyboard goes through the menus by the focus, on what a screen reader names; the bar is
+    // one stop of Tab.
+    entry.item.tabIndex = depth === 0 && !menubar.children.length ? 0 : -1;
     if (depth === 0) {
       element.className = 'menu';
-      element.dataset.name = name;
+      element.dataset.name = label.dataset.name = name;
       element.setAttribute('role', 'none');
       entry.items = document.createElement('div');
       entry.items.className = 'items';
@@ -371,10 +378,13 @@ const host = {
     const box = document.getElementById('box');
     document.getElementById('box-title').textContent = title;
     document.getElementById('box-prompt').textContent = prompt;
-    // The rules' help speaks of mouse buttons and keys; a touch screen gets its own words beside it.
+    // The page's word beside the box: its keys beside How to Play, and on a touch screen a note for
+    // fingers (the rules' help speaks of mouse buttons and keys).
     const note = document.getElementById('box-note');
-    note.hidden = !(page.helpAsked && touchScreen());
-    note.textContent = note.hidden ? '' : TouchNote;
+    const touchNote = page.helpAsked && touchScreen() ? TouchNote : '';
+    note.textContent = [page.boxNote, touchNote].filter(Boolean).join(' ');
+    note.hidden = !note.textContent;
+    page.boxNote = '';
     page.helpAsked = false;
     page.modal = true;
     releaseHeld();
@@ -382,7 +392,7 @@ const host = {
       box.addEventListener('close', () => {
         page.modal = false;
         resolve();
-        setTimeout(() => { returnKeyboard(); persist(); answerWaiting(); }, 0);
+        setTimeout(() => { returnKeyboard(); keysLetGoInBox(); persist(); answerWaiting(); }, 0);
       }, {once: true});
       box.showModal();
       document.getElementById('box-ok').focus();
@@ -448,6 +458,10 @@ function answerWaiting() {
   while (answersWaiting.length && !page.modal) answer(...answersWaiting.shift());
 }
 
+// Beside How to Play: the page's keys.
+const keysNote = 'On the keyboard: hold the Up arrow to climb and let go to fall, as with the ' +
+                 'left mouse button. Alt or F10 opens the menus, and Tab leaves the field.';
+
 // A short word from the page itself, over the field, until the next click.
 function notice(text) {
   const line = document.getElementById('notice');
@@ -477,24 +491,33 @@ function chooseMenu(entry) {
   }
 }
 
+// A menu's entry on the bar, as the keyboard stands on it.
+const barEntry = '.menu > [role=menuitem]';
 function closeMenus() {
   if (page.openMenu) {
     page.openMenu.element.classList.remove('open');
     page.openMenu.item.setAttribute('aria-expanded', 'false');
   }
-  page.openMenu = null;
+  if (page.activeItem) page.activeItem.element.classList.remove('active');
+  page.openMenu = page.activeItem = null;
+  // The keyboard does not stay on an item that is gone.
+  if (menubar.contains(document.activeElement) && !document.activeElement.matches(barEntry))
+    returnKeyboard();
 }
 
 function command(entry) {
   closeMenus();
   if (!entry.enabled || blocked()) return;
   if (entry.action) {
+    returnKeyboard();
     entry.action();
     return;
   }
   page.helpAsked = entry.name === N.helpMenu;
+  page.boxNote = page.helpAsked ? keysNote : '';
   callWithText('cavewing_menu', entry.name);
   page.helpAsked = false;
+  page.boxNote = '';
   afterInput();
   setTimeout(returnKeyboard, 0);
 }
@@ -647,7 +670,104 @@ function shortcutOf(e) {
   return 'Ctrl+' + e.key.toUpperCase();
 }
 
+// ---- The menus by keyboard, as a menu bar goes: Alt alone or F10 opens the first menu, Left and
+// Right go from menu to menu, Up and Down from item to item, Enter or Space chooses, Esc closes;
+// Alt and a menu's letter opens that menu, and in an open menu an item's letter chooses it.
+
+function enabledMenus() { return [...page.menus.values()].filter((m) => m.items && m.enabled); }
+// The next of `list` from `from` (-1 or 1 away, round the end), or the first or last.
+function next(list, from, step) {
+  const i = list.indexOf(from);
+  if (i < 0) return step > 0 ? list[0] : list[list.length - 1];
+  return list[(i + step + list.length) % list.length];
+}
+// Opens a menu with its first (`step` 1) or last (-1) item under the keyboard, or none (0); a
+// menu of no items (High Scores) only stands under it.
+function openByKeyboard(menu, step = 1) {
+  if (!menu) return;
+  closeMenus();
+  page.openMenu = menu;
+  menu.element.classList.add('open');
+  releaseHeld();
+  const item = step && next(menu.children.filter((c) => c.enabled), null, step);
+  if (item) activate(item);
+  else menu.item.focus();
+}
+function activate(item) {
+  if (page.activeItem) page.activeItem.element.classList.remove('active');
+  page.activeItem = item;
+  item.element.classList.add('active');
+  item.element.focus();
+}
+function menuByLetter(letter) {
+  return [...page.menus.values()].find((m) => m.items && m.access === letter.toLowerCase());
+}
+// Alt and a menu's letter: its menu opens, or the menu with no items is chosen at once.
+function openByLetter(menu) {
+  if (menu.children.length) {
+    if (menu.enabled) openByKeyboard(menu);
+  } else {
+    chooseMenu(menu);
+  }
+}
+function toggleMenusByKeyboard() {
+  if (page.openMenu) {
+    closeMenus();
+    returnKeyboard();
+  } else {
+    openByKeyboard(enabledMenus()[0]);
+  }
+}
+// A key while a menu is open, or while the keyboard stands on the bar; false: not the menus'.
+function menuKey(e) {
+  const open = page.openMenu;
+  const here = open || page.menus.get(e.target.dataset.name);
+  switch (e.key) {
+    case 'Escape':
+      closeMenus();
+      returnKeyboard();
+      return true;
+    case 'ArrowLeft':
+    case 'ArrowRight': {
+      const menu = next(enabledMenus(), here, e.key === 'ArrowLeft' ? -1 : 1);
+      if (open) openByKeyboard(menu);
+      else if (menu) menu.item.focus();
+      return true;
+    }
+    case 'ArrowUp':
+    case 'ArrowDown': {
+      const step = e.key === 'ArrowUp' ? -1 : 1;
+      const items = open ? open.children.filter((c) => c.enabled) : [];
+      if (!open) openByKeyboard(here.enabled ? here : null, step);
+      else if (items.length) activate(next(items, page.activeItem, step));
+      return true;
+    }
+    case 'Enter':
+    case ' ':
+      if (page.activeItem) command(page.activeItem);
+      else if (!here.children.length) chooseMenu(here);
+      else if (!open && here.enabled) openByKeyboard(here);
+      return true;
+    case 'F10':
+      toggleMenusByKeyboard();
+      return true;
+    case 'Tab':
+      closeMenus();
+      return false;
+  }
+  if (!open || e.key.length !== 1) return false;
+  if (e.altKey) {
+    const menu = menuByLetter(e.key);
+    if (menu) openByLetter(menu);
+    return true;
+  }
+  const item = open.children.find((c) => c.access === e.key.toLowerCase());
+  if (item) command(item);
+  return true;
+}
+
 document.addEventListener('keydown', (e) => {
+  page.altAlone = e.key === 'Alt' && (!e.repeat || page.altAlone);
   if (blocked() || e.target.closest('dialog')) return;
   const key = keyNameOf(e);
   // The key that lifted a stand-still or ended the demo, and its repeats: none of the page's.
@@ -657,17 +777,23 @@ document.addEventListener('keydown', (e) => {
     e.preventDefault();
     return;
   }
-  // Menus: Alt and the access letter opens one; in an open menu the letter chooses.
-  if (page.openMenu) {
+  const onBar = e.target.matches(barEntry) && enabledMenus().length;
+  if ((page.openMenu || onBar) && menuKey(e)) {
     e.preventDefault();
-    if (e.key === 'Escape') { closeMenus(); returnKeyboard(); return; }
-    const item = page.openMenu.children.find((c) => c.access === e.key.toLowerCase());
-    if (item) command(item);
+    return;
+  }
+  if (page.openMenu) {
+    if (e.key !== 'Tab') e.preventDefault();
+    return;
+  }
+  if (e.key === 'F10' && !shiftOf(e) && enabledMenus().length) {
+    e.preventDefault();
+    toggleMenusByKeyboard();
     return;
   }
   if (e.altKey && e.key.length === 1) {
-    const menu = [...page.menus.values()].find((m) => m.items && m.access === e.key.toLowerCase());
-    if (menu) { e.preventDefault(); chooseMenu(menu); return; }
+    const menu = menuByLetter(e.key);
+    if (menu) { e.preventDefault(); openByLetter(menu); return; }
   }
   // A disabled item's shortcut is no shortcut: the key goes on to the game, which ends the
   // program on Ctrl+X in flight, as the desktop does.
@@ -686,16 +812,36 @@ document.addEventListener('keydown', (e) => {
     if (e.key === 'Enter') { e.preventDefault(); startButton.click(); }
     return;
   }
-  if (e.key === ' ' || e.key === 'Tab' || e.key.startsWith('Arrow')) e.preventDefault();
+  // Tab is the page's: it takes the focus on, out of the field too.
+  if (e.key === 'Tab') return;
+  if (e.key === ' ' || e.key.startsWith('Arrow')) e.preventDefault();
   Module.ccall('cavewing_key', null, ['string', 'number', 'number', 'number'],
                [key, shiftOf(e), characterOf(e), e.repeat ? 1 : 0]);
   afterInput();
 });
+// A key let go is the game's too: the Up arrow is its left button. While a box is open the game
+// waits in its handler, and hears of it once the box has gone.
 document.addEventListener('keyup', (e) => {
-  if (page.ready && !page.ended)
-    Module.ccall('cavewing_caught_key', 'number', ['string', 'number', 'number'],
-                 [keyNameOf(e), 1, e.repeat ? 1 : 0]);
+  if (e.key === 'Alt' && page.altAlone && !blocked() && !e.target.closest('dialog') &&
+      (page.openMenu || enabledMenus().length)) {
+    e.preventDefault();
+    toggleMenusByKeyboard();
+  }
+  page.altAlone = false;
+  if (!page.ready || page.ended) return;
+  const up = [keyNameOf(e), shiftOf(e), e.repeat ? 1 : 0];
+  if (page.modal)
+    page.keyUpsInBox.push(up);
+  else
+    keyUp(up);
 });
+function keyUp(up) {
+  Module.ccall('cavewing_key_up', 'number', ['string', 'number', 'number'], up);
+}
+function keysLetGoInBox() {
+  const ups = page.keyUpsInBox.splice(0);
+  if (!blocked()) ups.forEach(keyUp);
+}
 startButton.addEventListener('click', () => {
   if (blocked() || firstInputTaken()) return;
   if (nameWanted()) {
@@ -711,6 +857,7 @@ document.addEventListener('visibilitychange', () => {
   if (document.hidden) { standStill(); persist(); }
 });
 window.addEventListener('blur', standStill);
+window.addEventListener('blur', () => { page.altAlone = false; });  // Alt+Tab is not Alt alone
 window.addEventListener('pagehide', persist);
 // The stage changes its size with the window, and once the menu bar has its menus: the canvas
 // follows, pixel for pixel, or the browser would stretch it out of focus.
@@ -772,15 +919,15 @@ function keepFile(name) {
 // The page's own menu, after the game's: the player's files in and out of the browser. It is off
 // whenever the game's File menu is (in flight).
 const pageFiles = [
-  ['Download Cavewing.txt', () => download('Cavewing.txt')],
-  ['Load a table...', () => choose('.txt', loadTable)],
+  ['&Download Cavewing.txt', () => download('Cavewing.txt')],
+  ['&Load a table...', () => choose('.txt', loadTable)],
   ['-'],
-  ['Download last game', () => download('last-game')],
-  ['Download best game', () => download('best-game')],
-  ['Open a recording...', () => choose('', openRecording)],
-  ['Play the &best game', () => call('cavewing_best_game')],
+  ['Download last &game', () => download('last-game')],
+  ['Download &best game', () => download('best-game')],
+  ['&Open a recording...', () => choose('', openRecording)],
+  ['&Play the best game', () => call('cavewing_best_game')],
   ['-'],
-  ['Settings...', openSettings],
+  ['&Settings...', openSettings],
 ];
 function addPageMenu() {
   host.addMenu('page:files', 'Fi&les', '', 0);

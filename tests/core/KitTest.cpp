@@ -135,6 +135,70 @@ TEST(KitPointer, PressesReleasesDoubleClicksAndListClicksGoWhereThePlayerMeansTh
   EXPECT_TRUE(got[5].onCopter) << "the helicopter's press gets its release";
 }
 
+TEST(KitKeys, HoldingUpIsHoldingTheLeftButtonOnTheWindowAndNothingMore) {
+  KitWindow w;
+  cabinet::kit::Pointer& mouse = w.kit.pointer();
+  const cabinet::kit::KeyStroke up{.name = "Up", .code = 38};
+  cabinet::kit::KeyStroke repeat = up;
+  repeat.autoRepeat = true;
+  w.start();
+  w.pass(100);
+  // Down climbs, up falls; the repeats of a held key (a toolkit may pair each with a release)
+  // neither climb again nor let go.
+  w.kit.key(up);
+  EXPECT_TRUE(w.climbing());
+  for (int i = 0; i < 3; ++i) {
+    w.pass(30);
+    w.kit.keyReleased(repeat);
+    w.kit.key(repeat);
+  }
+  EXPECT_TRUE(w.climbing()) << "a repeat let go";
+  w.kit.keyReleased(up);
+  EXPECT_FALSE(w.climbing());
+  EXPECT_TRUE(w.form.tmrDown.Enabled);
+  // With the mouse's left button it is one button: pressed once, let go once both are up.
+  mouse.press(Left, 0, 3000, 9000);
+  w.kit.key(up);
+  mouse.release(Left, 0, 3000, 9000);
+  EXPECT_TRUE(w.climbing()) << "the mouse let go of a button the key holds";
+  w.kit.keyReleased(up);
+  EXPECT_FALSE(w.climbing());
+  // Held while the window loses the focus: let go at once; its late release goes nowhere, and
+  // the next press climbs again.
+  w.kit.key(up);
+  EXPECT_TRUE(mouse.releaseLost());
+  EXPECT_FALSE(w.climbing());
+  w.kit.keyReleased(up);
+  w.kit.key(up);
+  EXPECT_TRUE(w.climbing()) << "a key lost with the focus stayed held";
+  // Held into the ceiling: after the crash a new press starts over, on the window even where
+  // the list is up (never as a click on one of its labels).
+  for (int i = 0; i < 2000 && !w.form.lblTitle.Visible; ++i) w.pass(16);
+  ASSERT_TRUE(w.form.lblTitle.Visible);
+  w.kit.key(repeat);
+  EXPECT_EQ(w.cabinet.phase(), Phase::Crashed) << "a repeat started over";
+  w.kit.keyReleased(up);
+  w.kit.key(up);
+  EXPECT_EQ(w.cabinet.phase(), Phase::Ready);
+  w.kit.keyReleased(up);
+
+  // Recorded as the left button's presses and releases on the window, no key among them.
+  const std::vector<Event> got = w.recorded();
+  const std::vector<Kind> expected = {Kind::Start, Kind::Down, Kind::Up,      Kind::Down,
+                                      Kind::Up,    Kind::Down, Kind::Release, Kind::Down,
+                                      Kind::Up,    Kind::Down, Kind::Up,      Kind::Close};
+  EXPECT_EQ(kinds(got), expected);
+  for (const Event& e : got) {
+    if (e.kind != Kind::Down && e.kind != Kind::Up) continue;
+    EXPECT_EQ(e.button, Left);
+    EXPECT_FALSE(e.onCopter);
+  }
+  ASSERT_EQ(got.size(), expected.size());
+  EXPECT_EQ(got[1].x, cabinet::kit::Pointer::KeyX);
+  EXPECT_EQ(got[1].y, cabinet::kit::Pointer::KeyY);
+  EXPECT_EQ(got[3].x, 3000) << "the mouse's press is the one the window got";
+}
+
 TEST(KitStandStill, OnlyFlightStandsStillAndTheFirstInputOnlyLiftsIt) {
   // The demo flies for no one: it flies on, and the first input ends it.
   KitWindow demo(true);
@@ -169,7 +233,7 @@ TEST(KitStandStill, OnlyFlightStandsStillAndTheFirstInputOnlyLiftsIt) {
   cabinet::kit::KeyStroke repeat = esc;
   repeat.autoRepeat = true;
   w.kit.key(repeat);
-  w.kit.keyReleased("Escape", true);
+  w.kit.keyReleased(cabinet::kit::KeyStroke{.name = "Escape", .autoRepeat = true});
   w.kit.key(repeat);
   EXPECT_EQ(w.cabinet.phase(), Phase::Flying) << "the lifting key's repeats reached the game";
   // Real time resumes where the game stands: flight goes on at once, nothing caught up.
@@ -177,7 +241,7 @@ TEST(KitStandStill, OnlyFlightStandsStillAndTheFirstInputOnlyLiftsIt) {
   EXPECT_GE(w.form.clock.now() - stood, 150 * Ms) << "flight froze after the stand-still";
   EXPECT_LE(w.form.clock.now() - stood, 200 * Ms + TickUs);
   // Once the key is let go, the next press of it is the game's.
-  w.kit.keyReleased("Escape", false);
+  w.kit.keyReleased(cabinet::kit::KeyStroke{.name = "Escape"});
   w.kit.key(esc);
   EXPECT_EQ(w.cabinet.phase(), Phase::Paused);
   // Paused, the game waits anyway; nothing is left to take a first input for.

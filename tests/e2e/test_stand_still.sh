@@ -67,4 +67,17 @@ wait_for 20 eval '! paused_shows' || fail "the overlay stayed after a key"
 [ "$(meter_crop)" = "$meter" ] || fail "the key that lifted the stand-still spent a pause charge"
 end_game
 [ "$(count_in_recording 'keydown 32 ')" = 0 ] || fail "the key that lifted the stand-still reached the game"
+
+# The Up arrow held to lift it, through the crash and on, as X repeats it: it never climbs, nor
+# starts over after the crash.
+take_off 6 'windowunmap --sync "$WID" windowmap --sync "$WID" windowfocus --sync "$WID"'
+wait_for 20 paused_shows || fail "no PAUSED overlay after the window was unmapped"
+xdotool keydown Up
+wait_for 20 eval '! paused_shows' || fail "the overlay stayed after Up"
+wait_for 20 list_shows || fail "no crash after the stand-still"
+field_stands_still || fail "the held Up started over"
+xdotool keyup Up
+end_game
+[ "$(count_in_recording 'down ')" = 0 ] ||
+  fail "the held Up that lifted the stand-still reached the game"
 echo "stand-still ok"

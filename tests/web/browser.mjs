@@ -146,9 +146,17 @@ export class Browser {
   }
 
   async key(key, code, keyCode, modifiers = 0) {
-    const text = key.length === 1 ? key : undefined;
+    await this.keyDown(key, code, keyCode, modifiers);
+    await this.keyUp(key, code, keyCode, modifiers);
+  }
+
+  // A key held (`autoRepeat`: one of its repeats) and let go.
+  async keyDown(key, code, keyCode, modifiers = 0, autoRepeat = false) {
+    const text = key.length === 1 ? key : key === 'Enter' ? '\r' : undefined;
     await this.send('Input.dispatchKeyEvent', {type: text ? 'keyDown' : 'rawKeyDown', key, code,
-      windowsVirtualKeyCode: keyCode, text, modifiers});
+      windowsVirtualKeyCode: keyCode, text, modifiers, autoRepeat});
+  }
+  async keyUp(key, code, keyCode, modifiers = 0) {
     await this.send('Input.dispatchKeyEvent', {type: 'keyUp', key, code, windowsVirtualKeyCode: keyCode, modifiers});
   }
 

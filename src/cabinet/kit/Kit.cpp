@@ -38,14 +38,27 @@ void Kit::input(const Event& event) {
   screen_.changed();
 }
 
+namespace {
+
+// Holding the Up arrow climbs: a player without a mouse can play.
+bool holdsLeftButton(const KeyStroke& key) { return key.name == "Up"; }
+
+}  // namespace
+
 void Kit::key(const KeyStroke& key) {
   if (caughtKey_.rest(key.name, false, key.autoRepeat)) return;
+  if (holdsLeftButton(key)) {
+    if (!key.autoRepeat) pointer_.pressKey(key.shift);
+    return;
+  }
   if (key.code) input(Event{.kind = Event::Kind::KeyDown, .shift = key.shift, .code = *key.code});
   if (key.character) input(Event{.kind = Event::Kind::KeyPress, .code = key.character});
 }
 
-void Kit::keyReleased(std::string_view name, bool autoRepeat) {
-  caughtKey_.rest(name, true, autoRepeat);
+bool Kit::keyReleased(const KeyStroke& key) {
+  if (caughtKey_.rest(key.name, true, key.autoRepeat)) return true;
+  if (holdsLeftButton(key) && !key.autoRepeat) pointer_.releaseKey(key.shift);
+  return false;
 }
 
 bool Kit::takeFirstInput(std::optional<std::string> key) {

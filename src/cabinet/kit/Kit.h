@@ -28,7 +28,7 @@ struct Overlays {
 // press, repeats and release), its code and the character it produced (0: none).
 struct KeyStroke {
   std::string_view name;
-  std::optional<int> code;
+  std::optional<int> code = std::nullopt;
   int shift = 0;
   int character = 0;
   bool autoRepeat = false;
@@ -59,8 +59,11 @@ public:
   void input(const Event& event);
   // The player's mouse on the field (see Pointer.h).
   Pointer& pointer() { return pointer_; }
+  // A key goes down (or repeats) and up. The Up arrow is the left button on the window (see
+  // Pointer.h): it is pressed and let go as that button, never as a key, and its repeats are
+  // nothing. A release returns whether it was the rest of a caught key (the first input's).
   void key(const KeyStroke& key);
-  void keyReleased(std::string_view name, bool autoRepeat);
+  bool keyReleased(const KeyStroke& key);
 
   // The player's first click (no key) or key in the demo or a stand-still: it ends the demo or
   // lifts the stand-still and does nothing else; a caught key's repeats and release follow it

@@ -11,19 +11,24 @@ Pointer::Pointer(const frmCavewing& form, Deliver deliver)
 void Pointer::press(int button, int shift, float x, float y, bool secondOfDouble) {
   if (button == frmCavewing::NoButton) return;
   // A label of the high-score list answers a left click; other buttons over it do nothing.
-  if (held_ == 0) {
+  if (!holding()) {
     if (auto click = listLabelClickAt(form_, x, y)) {
       if (button == frmCavewing::LeftButton) deliver_(*click);
       return;
     }
   }
+  // The left button that the key already holds is not pressed again.
+  if (button == frmCavewing::LeftButton && leftHeld()) {
+    held_ |= button;
+    return;
+  }
   if (secondOfDouble && button == frmCavewing::LeftButton) {
-    if (held_ == 0) copterHolds_ = false;
+    if (!holding()) copterHolds_ = false;
     held_ |= button;
     deliver_(Event{.kind = Event::Kind::DblClick});
     return;
   }
-  if (held_ == 0) copterHolds_ = onCopter(x, y);
+  if (!holding()) copterHolds_ = onCopter(x, y);
   held_ |= button;
   deliver_(mouseEvent(Event::Kind::Down, button, shift, x, y));
 }
@@ -31,13 +36,31 @@ void Pointer::press(int button, int shift, float x, float y, bool secondOfDouble
 void Pointer::release(int button, int shift, float x, float y) {
   if (!(held_ & button)) return;
   held_ &= ~button;
+  if (button == frmCavewing::LeftButton && leftHeld()) return;  // the key still holds it
   deliver_(mouseEvent(Event::Kind::Up, button, shift, x, y));
 }
 
+void Pointer::pressKey(int shift) {
+  if (keyHolds_) return;
+  const bool mouseHoldsLeft = leftHeld();
+  if (!holding()) copterHolds_ = false;
+  keyHolds_ = true;
+  if (!mouseHoldsLeft)
+    deliver_(mouseEvent(Event::Kind::Down, frmCavewing::LeftButton, shift, KeyX, KeyY));
+}
+
+void Pointer::releaseKey(int shift) {
+  if (!keyHolds_) return;
+  keyHolds_ = false;
+  if (!leftHeld())
+    deliver_(mouseEvent(Event::Kind::Up, frmCavewing::LeftButton, shift, KeyX, KeyY));
+}
+
 bool Pointer::releaseLost() {
-  if (held_ == 0) return true;
+  if (!holding()) return true;
   if (form_.clock.delivering()) return false;
   held_ = 0;
+  keyHolds_ = false;
   deliver_(Event{.kind = Event::Kind::Release});
   return true;
 }

@@ -6,6 +6,9 @@
 // double click is the window's double click; another button's stays a press. A release whose
 // press the window never saw goes nowhere; the buttons held when the window loses the focus are
 // let go at once (their releases may never come), once the running handler has returned.
+// The Up arrow holds the left button too, pressed on the window where nothing else takes a click
+// (`KeyX`, `KeyY`: the window's top-left corner): the window gets one press while the key or the
+// mouse holds it, and one release once both have let go.
 #pragma once
 
 #include <functional>
@@ -26,16 +29,24 @@ public:
   // The window lost the focus: returns false when a handler is running (a message box is open),
   // and the front end tries again once it has returned.
   bool releaseLost();
+  // The Up arrow goes down and up (its repeats are not presses).
+  void pressKey(int shift);
+  void releaseKey(int shift);
   // Whether the buttons held now were pressed on the helicopter, which then gets their releases.
-  bool helicopterHolds() const { return held_ != 0 && copterHolds_; }
+  bool helicopterHolds() const { return holding() && copterHolds_; }
+
+  static constexpr float KeyX = 0, KeyY = 0;
 
 private:
+  bool holding() const { return held_ != 0 || keyHolds_; }
+  bool leftHeld() const { return (held_ & frmCavewing::LeftButton) || keyHolds_; }
   bool onCopter(float x, float y) const;
   Event mouseEvent(Event::Kind kind, int button, int shift, float x, float y) const;
 
   const frmCavewing& form_;
   Deliver deliver_;
   int held_ = 0;              // buttons pressed on the field and not yet let go
+  bool keyHolds_ = false;     // the Up arrow holds the left button
   bool copterHolds_ = false;  // the helicopter took the first of them, so it gets the releases
 };
 

@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: MIT
+// The page with the keyboard alone: Enter presses START, the Up arrow held climbs (its repeats
+// change nothing) and let go falls, Space pauses, Up resumes and climbs into the ceiling, a
+// crash's box closes by Enter, Up starts over; the game got the left button's presses, not a
+// key, as the recording's replay shows (a look at a busy page comes too late to see a fall).
+// Every menu item has its letter and is reached by the arrows from Alt or F10, Enter chooses,
+// Esc closes, and Tab goes on from the field (Shift+Tab to the menu bar) instead of staying in it.
+//
+//   node test_keyboard.mjs BUILD_WEB_FOLDER
+import assert from 'node:assert/strict';
+import {execFileSync} from 'node:child_process';
+import {mkdtempSync, rmSync, writeFileSync} from 'node:fs';
+import {tmpdir} from 'node:os';
+import {join} from 'node:path';
+import {Browser} from './browser.mjs';
+
+const Ready = 0, Flying = 1, Paused = 2, Crashed = 3;
+const Shift = 8;
+const [folder] = process.argv.slice(2);
+const b = await Browser.open(folder);
+const up = ['ArrowUp', 'ArrowUp', 38];
+const focused = () => b.evaluate(`(() => { const e = document.activeElement;
+  return e.dataset.name || e.id || e.tagName; })()`);
+const key = (name, keyCode, modifiers = 0) => b.key(name, name, keyCode, modifiers);
+
+try {
+  await b.goto('/index.html?seed=7&name=Keys');
+  assert.equal(await focused(), 'start', 'START has the keyboard');
+
+  // Enter starts; Up held climbs, its repeats on the way; let go, it falls.
+  const top = await b.evaluate('cavewingProbe.copterTop()');
+  await key('Enter', 13);
+  await b.keyDown(...up);
+  for (let i = 0; i < 3; ++i) await b.keyDown(...up, 0, true);
+  // Let go at once (it coasts on before it falls, and a busy machine looks late), then a few
+  // grid points of flight.
+  // Seen from the page's own frames: a look from here each time comes later.
+  await b.evaluate(`new Promise((climbs, never) => {
+    setTimeout(() => never(new Error('Up held did not climb')), 20000);
+    const look = () => cavewingProbe.phase() === ${Flying} && cavewingProbe.copterTop() < ${top}
+      ? climbs() : requestAnimationFrame(look);
+    look();
+  })`);
+  await b.keyUp(...up);
+  const letGo = await b.evaluate('cavewingProbe.grid()');
+  await b.waitFor('flight after the release', `cavewingProbe.grid() >= ${letGo} + 8`);
+  // Space pauses; Up resumes and climbs, as the left button does, held into the ceiling.
+  await b.keyDown(' ', 'Space', 32);
+  await b.keyUp(' ', 'Space', 32);
+  await b.waitFor('the pause', `cavewingProbe.phase() === ${Paused}`);
+  const paused = await b.evaluate('cavewingProbe.copterTop()');
+  await b.keyDown(...up);
+  await b.waitFor('a climb out of the pause', `cavewingProbe.phase() === ${Flying} &&
+    cavewingProbe.copterTop() < ${paused}`);
+  await b.waitFor('the crash', `cavewingProbe.phase() === ${Crashed}`, 60000);
+  await b.keyUp(...up);
+  // The first score in an empty table: its box takes Enter.
+  await b.waitFor('the new high score', 'cavewingProbe.boxOpen()', 60000);
+  await key('Enter', 13);
+  await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+  await b.waitFor('the list', `cavewingProbe.painted().includes('HIGH SCORE LIST')`);
+  await b.keyDown(...up);
+  await b.keyUp(...up);
+  await b.waitFor('a new start', `cavewingProbe.phase() === ${Ready}`);
+  // The recording, once the game has brought it up to date (every second) and the page kept it.
+  const count = (kind) => `(localStorage.getItem('cavewing:last-game')
+    .match(/^\\d+ ${kind} form 1 0 0 0$/gm)?.length ?? 0)`;
+  await b.waitFor('the last press and release recorded', `(persist(), ${count('down')} >= 3 &&
+    ${count('up')} >= 3)`);
+  const recording = await b.evaluate(`localStorage.getItem('cavewing:last-game')`);
+  assert.equal(recording.match(/^\d+ down form 1 0 0 0$/gm)?.length, 3, recording);
+  assert.equal(recording.match(/^\d+ up form 1 0 0 0$/gm)?.length, 3, recording);
+  assert.doesNotMatch(recording, / keydown 38 /, 'Up reached the game as a key');
+  // Its replay: climbing while held, falling once let go, into the ceiling held again.
+  const work = mkdtempSync(join(tmpdir(), 'cavewing-keys-'));
+  let trace;
+  try {
+    writeFileSync(join(work, 'last-game'), recording);
+    trace = execFileSync('node', [join(folder, 'cavewing-headless.js'), '--replay',
+                                  join(work, 'last-game'), '--headless', '--trace'],
+                         {encoding: 'utf8', maxBuffer: 1 << 30});
+  } finally {
+    rmSync(work, {recursive: true, force: true});
+  }
+  const at = new Map(trace.split('\n').filter((l) => l.startsWith('{')).map((l) => JSON.parse(l))
+    .map((g) => [g.grid, g]));
+  const grids = (pattern) => [...recording.matchAll(new RegExp(`^(\\d+) ${pattern}$`, 'gm'))]
+    .map((m) => Number(m[1]));
+  const [down, ups] = [grids('down form 1 0 0 0'), grids('up form 1 0 0 0')];
+  const pause = grids('keypress 32')[0];
+  assert.ok(at.get(ups[0]).imgCopter.Top < at.get(down[0]).imgCopter.Top, 'held, it climbed');
+  assert.ok(!at.get(pause).timers.tmrUp && at.get(pause - 1).climbSpeed > at.get(ups[0]).climbSpeed,
+            'let go, it did not fall');
+  assert.ok(at.get(down[1]).timers.tmrUp && at.get(ups[1]).crashed,
+            'held again, no climb to a crash');
+
+  // Every menu and item has its own letter in its menu.
+  const letters = await b.evaluate(`[...document.querySelectorAll('#menubar .menu')].map((m) =>
+    [m, ...m.querySelectorAll('.item')].map((e) => e.querySelector(':scope > span u')?.textContent
+      .toLowerCase() ?? ''))`);
+  for (const [bar, ...items] of letters) {
+    assert.ok(bar && items.every((l) => l), `a caption with no letter: ${bar} ${items}`);
+    assert.equal(new Set(items).size, items.length, `one letter for two items: ${items}`);
+  }
+  assert.equal(new Set(letters.map(([bar]) => bar)).size, letters.length, 'two menus, one letter');
+
+  // From Alt alone (or F10), Down through each menu and Right to the next: every item is reached,
+  // each menu's first one as the menu opens.
+  const everyItem = await b.evaluate(`[...document.querySelectorAll('#menubar .item')]
+    .map((e) => e.dataset.name).sort()`);
+  const reached = new Set();
+  await b.keyDown('Alt', 'AltLeft', 18, 1);
+  await b.keyUp('Alt', 'AltLeft', 18);
+  for (let menu = 0; menu < letters.length; ++menu) {
+    for (let item = 0; item < letters[menu].length; ++item) {
+      reached.add(await focused());
+      await key('ArrowDown', 40);
+    }
+    await key('ArrowRight', 39);
+  }
+  assert.equal(await focused(), 'mnuNew', 'Right goes round the bar, back to File');
+  assert.deepEqual(everyItem.filter((name) => !reached.has(name)), [], 'items never reached');
+  await key('Escape', 27);
+  assert.equal(await b.evaluate('page.openMenu'), null, 'Esc closes the menus');
+  assert.equal(await focused(), 'start', 'Esc gives the keyboard back');
+  // Enter chooses: F10 opens File, Right opens Help on How to Play, and the page says beside it
+  // how its keys play.
+  await key('F10', 121);
+  await key('ArrowRight', 39);
+  assert.equal(await focused(), 'mnuHow');
+  await key('Enter', 13);
+  await b.waitFor('How to Play', 'cavewingProbe.boxOpen()');
+  assert.match(await b.evaluate(`document.getElementById('box-note').textContent`), /Up arrow/);
+  await key('Enter', 13);
+  await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+  // Left from File goes round to the page's Files; Up opens it on its last item.
+  await key('F10', 121);
+  await key('ArrowLeft', 37);
+  assert.equal(await focused(), 'page:files:0');
+  await key('ArrowUp', 38);
+  assert.equal(await focused(), 'page:files:7');
+  await key('Enter', 13);
+  await b.waitFor('the settings', `document.getElementById('settings').open`);
+  await key('Escape', 27);
+  await b.waitFor('the settings to close', `!document.getElementById('settings').open`);
+  // The menu with no items: High Scores, chosen by its letter on the bar.
+  await b.key('o', 'KeyO', 79, 1 /* Alt */);
+  await b.waitFor('the list', `cavewingProbe.painted().includes('HIGH SCORE LIST')`);
+
+  // Tab goes on from the field, and back from it to the menu bar, whose Down opens the menu.
+  await key('Escape', 27);  // the list closes
+  await b.evaluate(`document.getElementById('field').focus()`);
+  await key('Tab', 9);
+  assert.equal(await focused(), 'start', 'Tab stayed in the field');
+  await b.evaluate(`document.getElementById('field').focus()`);
+  await key('Tab', 9, Shift);
+  assert.equal(await focused(), 'mnuFile', 'Shift+Tab did not reach the menu bar');
+  await key('ArrowDown', 40);
+  assert.equal(await focused(), 'mnuNew');
+  await key('Escape', 27);
+  assert.equal(await b.evaluate('cavewingProbe.phase()'), Ready);
+  console.log('the page plays and its menus open with the keyboard alone');
+} finally {
+  await b.close();
+}
