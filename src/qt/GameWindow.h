@@ -17,6 +17,7 @@
 #include "cabinet/kit/Kit.h"
 #include "cabinet/kit/Menus.h"
 #include "form/Host.h"
+#include "qt/FramePacer.h"
 #include "qt/Playfield.h"
 #include "qt/RealTimePump.h"
 #include "start/CommandLine.h"
@@ -45,6 +46,10 @@ public:
   void deliver(const cabinet::Event& event);
   // Lets `change` act on the cabinet at the grid point of real time, and catches up with it.
   void drive(const std::function<void()>& change);
+  // A frame of the display at real time `realUs` of the pump's clock: the game follows it on its
+  // grid and the playfield shows it; without a time (real time stands) the frame shows the
+  // state. Returns whether the next frame may differ (anything changed, or the game flies).
+  bool frame(std::optional<std::int64_t> realUs);
 
   // form::Host
   void MsgBox(const std::string& prompt, const std::string& title) override;
@@ -77,6 +82,7 @@ private:
   std::unique_ptr<cabinet::kit::Kit> kit_;
   Playfield* playfield_;
   std::unique_ptr<RealTimePump> pump_;
+  FramePacer* pacer_ = nullptr;
   std::unique_ptr<PlayerInput> input_;  // declared after the cabinet: destroyed before it
   struct MenuAction {
     QAction* action;

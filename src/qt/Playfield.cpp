@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 #include "cabinet/Paint.h"
 #include "cabinet/kit/Overlay.h"
@@ -48,13 +49,13 @@ void mix(std::size_t& h, const T& value) {
   h ^= std::hash<T>{}(value) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
 }
 
-void mixControl(std::size_t& h, const form::Control& c) {
+void mixControl(std::size_t& h, const form::Control& c, const QRectF& drawn) {
   mix(h, c.Visible);
   if (!c.Visible) return;
-  mix(h, c.Left);
-  mix(h, c.Top);
-  mix(h, c.Width);
-  mix(h, c.Height);
+  mix(h, drawn.left());
+  mix(h, drawn.top());
+  mix(h, drawn.width());
+  mix(h, drawn.height());
 }
 
 // The pixels a rectangle fills: the painter rounds each edge to a pixel boundary as qRound does.
@@ -213,7 +214,10 @@ void Playfield::paintEvent(QPaintEvent* event) {
   p.fillRect(rect(), Qt::black);
   p.setClipRect(twipsToWidget().mapRect(QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight)));
   FormPainter painter(*this, p, event->region());
-  cabinet::paint(form_, painter);
+  if (view_)
+    cabinet::paint(form_, *view_, fraction_, painter);
+  else
+    cabinet::paint(form_, painter);
   // The badge and the overlay, in logical pixels.
   p.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * twipsToWidget());
   if (!overlays_.badge.empty() || overlays_.ringX) paintBadge(p, event->region());
@@ -225,7 +229,39 @@ void Playfield::paintEvent(QPaintEvent* event) {
 void Playfield::showOverlays(const kit::Overlays& overlays) {
   if (overlays == overlays_) return;
   overlays_ = overlays;
-  update();
+  damaged(rect());
+}
+
+void Playfield::paintFrames(const cabinet::View& view, std::function<void()> wantFrame) {
+  view_ = &view;
+  wantFrame_ = std::move(wantFrame);
+  lastHash_ = 0;
+  syncWithForm();
+}
+
+bool Playfield::showFrame(double fraction) {
+  fraction_ = fraction;
+  const bool changed = syncWithForm();
+  if (!pending_.isEmpty()) {
+    const QRegion now = std::exchange(pending_, QRegion());
+    repaint(now);
+  }
+  return changed;
+}
+
+void Playfield::damaged(const QRegion& logical) {
+  if (!wantFrame_) {
+    update(logical);
+    return;
+  }
+  pending_ += logical;
+  wantFrame_();
+}
+
+QRectF Playfield::drawnRect(const form::Control& c) const {
+  if (!view_) return rectOf(c);
+  const cabinet::View::Position at = view_->position(c, fraction_);
+  return QRectF(at.Left, at.Top, c.Width, c.Height);
 }
 
 // Drawn in logical pixels over everything else: a badge in the corner with its hint, and a ring
@@ -341,7 +377,7 @@ bool Playfield::syncWithForm() {
   if (now == shown_) return changed;
   const QRegion damaged = damage(shown_, now);
   shown_ = std::move(now);
-  update(logicalPixelsOver(damaged, devicePixelRatioF()));
+  this->damaged(logicalPixelsOver(damaged, devicePixelRatioF()));
   return true;
 }
 
@@ -353,17 +389,19 @@ Playfield::Scene Playfield::scene() const {
   // Where a picture or a label may leave pixels: text may reach past its box.
   const auto around = [&](const form::Control& c, int margin) {
     const int m = int(std::ceil(margin * ratio));
-    return pixelsOf(toDevice, rectOf(c)).adjusted(-m, -m, m, m);
+    return pixelsOf(toDevice, drawnRect(c)).adjusted(-m, -m, m, m);
   };
   // The cave's blocks reach far past the field, where nothing shows: only what shows counts.
   const QRect field = pixelsOf(toDevice, QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight));
   Scene scene;
   for (const form::Shape* s : form_.paintShapes)
-    if (const QRect shown = pixelsOf(toDevice, rectOf(*s)) & field; s->Visible && !shown.isEmpty())
+    if (const QRect shown = pixelsOf(toDevice, drawnRect(*s)) & field;
+        s->Visible && !shown.isEmpty())
       scene.shapes[{toQColor(s->FillColor).rgb(), toQColor(s->BorderColor).rgb()}] += shown;
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
-      scene.images.emplace_back(around(*i, 1), int(i->Picture));
+      scene.images.emplace_back(around(*i, 1), int(i->Picture),
+                                toDevice.map(drawnRect(*i).topLeft()));
   for (const form::Label* l : form_.paintLabels)
     if (l->Visible)
       scene.labels.emplace_back(around(*l, TextMargin), l->Caption, toQColor(l->ForeColor).rgb(),
@@ -397,17 +435,17 @@ QRegion Playfield::damage(const Scene& was, const Scene& is) {
 std::size_t Playfield::visibleStateHash() const {
   std::size_t h = 0;
   for (const form::Shape* s : form_.paintShapes) {
-    mixControl(h, *s);
+    mixControl(h, *s, drawnRect(*s));
     if (!s->Visible) continue;
     mix(h, toQColor(s->FillColor).rgb());
     mix(h, toQColor(s->BorderColor).rgb());
   }
   for (const form::Image* i : form_.paintImages) {
-    mixControl(h, *i);
+    mixControl(h, *i, drawnRect(*i));
     if (i->Visible) mix(h, int(i->Picture));
   }
   for (const form::Label* l : form_.paintLabels) {
-    mixControl(h, *l);
+    mixControl(h, *l, rectOf(*l));
     if (!l->Visible) continue;
     mix(h, l->Caption);
     mix(h, toQColor(l->ForeColor).rgb());

@@ -81,6 +81,30 @@ public:
   }
 };
 
+// What a frame shows, as bytes: a frame with the last one's key need not be painted again.
+struct PictureKey : cabinet::Painter {
+  std::string bytes;
+  void rectangle(const form::Shape& s) override {
+    add('r', s.Left, s.Top, s.Width, s.Height, rgb(s.FillColor), rgb(s.BorderColor));
+  }
+  void picture(const form::Image& i) override { add('p', i.Left, i.Top, int(i.Picture)); }
+  void label(const form::Label& l) override {
+    add('l', l.Left, l.Top, l.Width, l.Height, rgb(l.ForeColor), int(l.Alignment), l.Boxed,
+        l.Font.Size, l.Font.Bold, l.Font.Underline);
+    text(l.Caption);
+    text(l.Font.Name);
+  }
+  template <class... Value>
+  void add(char kind, Value... values) {
+    bytes += kind;
+    (bytes.append(reinterpret_cast<const char*>(&values), sizeof values), ...);
+  }
+  void text(const std::string& t) {
+    add('t', t.size());
+    bytes += t;
+  }
+};
+
 // The front end of one sitting (or one replay) in the page.
 class WebFrontEnd : public form::Host, private cabinet::kit::Kit::Screen {
 public:
@@ -88,9 +112,8 @@ public:
       : recording_(recording ? std::make_unique<replay::Recording>(*recording) : nullptr),
         player_(std::move(player)),
         outerWidth_(options.wide ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth) {
-    cabinet_ = recording_
-                   ? std::make_unique<cabinet::Cabinet>(*this, *recording_)
-                   : std::make_unique<cabinet::Cabinet>(*this, sittingFrom(options));
+    cabinet_ = recording_ ? std::make_unique<cabinet::Cabinet>(*this, *recording_)
+                          : std::make_unique<cabinet::Cabinet>(*this, sittingFrom(options));
     kit_ = std::make_unique<cabinet::kit::Kit>(*cabinet_, static_cast<Screen&>(*this));
   }
 
@@ -108,29 +131,23 @@ public:
   cabinet::kit::Kit& kit() { return *kit_; }
   bool ended() const { return ended_; }
 
-  // Real time from the page, in microseconds since it loaded; the game follows it on its grid.
+  // A frame of the display at real time (requestAnimationFrame's own timestamp, in microseconds
+  // since the page loaded): the game follows it on its grid, and the frame is painted only when
+  // its picture changed. Nothing is painted while the field stands still.
   void frame(double realUs) {
     if (ended_) return;
-    const std::int64_t was = cabinet_->grid();
-    kit_->followRealTime(std::int64_t(realUs), allowedLag());
-    // Between grid points nothing moves: the frame on screen stands.
-    if (cabinet_->grid() != was) paint();
+    fraction_ = kit_->followFrame(std::int64_t(realUs), allowedLag());
+    if (keep(pictureKey())) draw();
   }
+  // The picture now, whether it changed or not (the canvas was cleared, or a box opens over it).
   void paint() {
     if (ended_) return;
-    const cabinet::kit::Overlays& o = kit_->overlays();
-    pageOverlays(o.badge.c_str(), o.hint.c_str(), o.ringX.has_value(), o.ringX.value_or(0),
-                 o.ringY.value_or(0), o.standStill);
-    pageBegin();
-    PagePainter painter;
-    cabinet::paint(form(), painter);
-    const form::CommandButton& b = form().cmdStart;
-    pageStartButton(b.Visible, b.Enabled, b.Caption.c_str(), b.Left, b.Top, b.Width, b.Height,
-                    b.Font.Name.c_str(), b.Font.Size, b.Font.Bold);
-    for (const cabinet::kit::MenuEntry& entry : cabinet::kit::menuEntries(form()))
-      if (!entry.name.empty()) pageMenuEnabled(entry.name.c_str(), cabinet::kit::enabled(entry));
-    pageFinish();
+    keep(pictureKey());
+    draw();
   }
+  // How many frames the page has painted.
+  int painted() const { return painted_; }
+
   // A stall is a lag of stallGridPoints at the usual grid, counted in this sitting's own grid
   // points: the page's frames come every 16 ms or so, several grid points of a finer grid.
   int allowedLag() const {
@@ -184,8 +201,48 @@ public:
   }
 
 private:
+  void draw() {
+    ++painted_;
+    const cabinet::kit::Overlays& o = kit_->overlays();
+    pageOverlays(o.badge.c_str(), o.hint.c_str(), o.ringX.has_value(), o.ringX.value_or(0),
+                 o.ringY.value_or(0), o.standStill);
+    pageBegin();
+    PagePainter painter;
+    cabinet::paint(form(), cabinet_->view(), fraction_, painter);
+    const form::CommandButton& b = form().cmdStart;
+    pageStartButton(b.Visible, b.Enabled, b.Caption.c_str(), b.Left, b.Top, b.Width, b.Height,
+                    b.Font.Name.c_str(), b.Font.Size, b.Font.Bold);
+    for (const cabinet::kit::MenuEntry& entry : cabinet::kit::menuEntries(form()))
+      if (!entry.name.empty()) pageMenuEnabled(entry.name.c_str(), cabinet::kit::enabled(entry));
+    pageFinish();
+  }
+  // Everything a frame shows: the form as the view draws it, the overlays, START and the menus.
+  std::string pictureKey() const {
+    PictureKey key;
+    cabinet::paint(form(), cabinet_->view(), fraction_, key);
+    const cabinet::kit::Overlays& o = kit_->overlays();
+    key.text(o.badge);
+    key.text(o.hint);
+    key.add('o', o.ringX.value_or(-1), o.ringY.value_or(-1), o.standStill);
+    const form::CommandButton& b = form().cmdStart;
+    key.add('b', b.Visible, b.Enabled, b.Left, b.Top, b.Width, b.Height);
+    key.text(b.Caption);
+    for (const cabinet::kit::MenuEntry& entry : cabinet::kit::menuEntries(form()))
+      key.add('m', cabinet::kit::enabled(entry));
+    return std::move(key.bytes);
+  }
+  // Keeps the picture about to be shown; returns whether it differs from the last one.
+  bool keep(std::string key) {
+    if (key == shown_) return false;
+    shown_ = std::move(key);
+    return true;
+  }
+
   // cabinet::kit::Kit::Screen: the page's frames follow real time unless flight stands still.
-  void changed() override { paint(); }
+  // Input paints at once only what it changed (a press in flight changes nothing yet).
+  void changed() override {
+    if (!ended_ && keep(pictureKey())) draw();
+  }
   void timeStands(bool) override {}
 
   std::unique_ptr<replay::Recording> recording_;
@@ -194,6 +251,9 @@ private:
   std::unique_ptr<cabinet::Cabinet> cabinet_;
   std::unique_ptr<cabinet::kit::Kit> kit_;
   bool ended_ = false;
+  double fraction_ = 1;  // how far along its step the last frame was
+  std::string shown_;    // the key of the picture on the canvas
+  int painted_ = 0;
 };
 
 // The one sitting in the page: the page's calls reach it only through the functions below.
@@ -241,6 +301,7 @@ EMSCRIPTEN_KEEPALIVE void cavewing_frame(double realUs) {
 EMSCRIPTEN_KEEPALIVE void cavewing_repaint() {
   if (sitting) sitting->paint();
 }
+EMSCRIPTEN_KEEPALIVE int cavewing_painted() { return sitting ? sitting->painted() : 0; }
 EMSCRIPTEN_KEEPALIVE double cavewing_grid() {
   return sitting ? double(sitting->cabinet().grid()) : -1;
 }

@@ -777,13 +777,15 @@ document.addEventListener('drop', (e) => {
   if (file) file.text().then(openRecording);
 });
 
-// ---- Time: every animation frame brings the game up to real time on its grid.
+// ---- Time: every animation frame brings the game up to the frame's time on its grid, and paints
+// the frame if its picture changed. The frame's time is the browser's for it (when the display
+// shows it), not when the callback happens to run: frames then follow the display's beat evenly.
 
-function frame() {
+function frame(timestamp) {
   requestAnimationFrame(frame);
   if (blocked()) return;
   const begun = performance.now();
-  call('cavewing_frame', begun * 1000);
+  call('cavewing_frame', timestamp * 1000);
   // ?bench keeps what each frame cost, the tick and the drawing together.
   if (page.frameMs) page.frameMs.push(performance.now() - begun);
   if (page.phase !== call('cavewing_phase')) persist();
@@ -819,6 +821,7 @@ window.cavewingProbe = {
   phase: () => call('cavewing_phase'),  // as numbers().phases names them
   numbers: () => N,
   grid: () => call('cavewing_grid'),
+  paints: () => call('cavewing_painted'),  // frames painted so far
   copterTop: () => call('cavewing_copter_top'),
   painted: () => page.painted || [],
   score: () => Module.ccall('cavewing_score', 'string', [], []),
