@@ -7,13 +7,17 @@
 // The main thread's time per second of the demo's flight, from the browser's own count of its
 // tasks (script, style, layout, painting the canvas), over FLIGHT seconds.
 //
+// Press to picture: in a game of the player's, the time from each press of the left button to
+// the end of the first frame that draws the helicopter higher than the frame before (PRESSES).
+//
 // The first frame is timed from the navigation's start to the end of the first painting of the
 // canvas, on LOADS loads, each in a browser of its own with nothing cached, as a first visit is.
 //
-//   node bench/web-bench.mjs BUILD_WEB_FOLDER [FRAMES] [LOADS] [FLIGHT]
+//   node bench/web-bench.mjs BUILD_WEB_FOLDER [FRAMES] [LOADS] [FLIGHT] [PRESSES]
 import {Browser} from '../tests/web/browser.mjs';
 
-const [folder, frames = '600', loads = '7', flight = '10'] = process.argv.slice(2);
+const [folder, frames = '600', loads = '7', flight = '10', presses = '8'] =
+  process.argv.slice(2);
 const median = (xs) => xs[Math.floor(xs.length / 2)];
 const firstMs = [];
 for (let load = 1; load <= Number(loads); ++load) {
@@ -46,4 +50,42 @@ for (let load = 1; load <= Number(loads); ++load) {
   } finally {
     await b.close();
   }
+}
+
+// After the page's own frame, in the same animation frame: the first frame after a press that
+// draws the helicopter higher shows the climb.
+const watchTheClimb = `(() => {
+  window.latency = {pressed: null, last: cavewingProbe.drawnCopterTop(), shown: []};
+  window.addEventListener('mousedown', () => { latency.pressed = performance.now(); }, true);
+  const watch = () => {
+    const top = cavewingProbe.drawnCopterTop();
+    if (latency.pressed !== null && top < latency.last) {
+      latency.shown.push(performance.now() - latency.pressed);
+      latency.pressed = null;
+    }
+    latency.last = top;
+    requestAnimationFrame(watch);
+  };
+  requestAnimationFrame(watch);
+})()`;
+const b = await Browser.open(folder);
+try {
+  await b.goto('/index.html?seed=3');
+  await b.waitFor('the start screen', 'cavewingProbe.ready()');
+  await b.evaluate(watchTheClimb);
+  const field = await b.centreOf('#field');
+  await b.click(await b.centreOf('#start'));
+  const flying = await b.evaluate('cavewingProbe.numbers().phases.flying');
+  for (let i = 1; i <= Number(presses); ++i) {
+    if (await b.evaluate('cavewingProbe.phase()') !== flying) break;
+    await b.mouse('mousePressed', field);
+    await b.waitFor('the climb', `latency.shown.length >= ${i}`, 5000);
+    await b.mouse('mouseReleased', field);
+    await new Promise((r) => setTimeout(r, 150));
+  }
+  const ms = (await b.evaluate('latency.shown')).sort((x, y) => x - y);
+  console.log(`press to picture: median ${median(ms).toFixed(1)} ms over ${ms.length} presses ` +
+              `(${ms.map((x) => x.toFixed(0)).join(', ')}), the helicopter's own momentum included`);
+} finally {
+  await b.close();
 }

@@ -14,6 +14,7 @@
 #include "form/DataFolder.h"
 #include "qt/PlayerInput.h"
 #include "qt/StandStill.h"
+#include "qt/TimingReport.h"
 #include "qt/WindowState.h"
 #include "start/Launch.h"
 
@@ -102,6 +103,11 @@ void GameWindow::deliver(const cabinet::Event& event) {
   if (!ended_) kit_->input(event);
 }
 
+void GameWindow::timePress() {
+  if (timing_report::enabled() && cabinet_->phase() == cabinet::Phase::Flying)
+    pressedUs_ = pump_->realUs();
+}
+
 void GameWindow::beforeInput() {
   if (pump_) pump_->catchUp();
 }
@@ -124,11 +130,17 @@ bool GameWindow::frame(std::optional<std::int64_t> realUs) {
   if (ended_) return false;
   // A handler runs (waits in a message box): the frame shows what it has so far.
   const bool following = realUs && !cabinet_->clock().delivering();
-  const double fraction =
-      following ? kit_->followFrame(*realUs, form::Clock::stallGridPoints + 1) : 1;
+  const double fraction = following ? kit_->followFrame(*realUs, form::Clock::stallGridPoints) : 1;
   syncMenus();
   playfield_->showOverlays(kit_->overlays());
   const bool changed = playfield_->showFrame(fraction);
+  // The first frame that draws the helicopter higher than the last one shows the climb.
+  const float copterTop = cabinet_->view().position(form().imgCopter, fraction).Top;
+  if (pressedUs_ && copterTop < drawnCopterTop_) {
+    timing_report::pressToPicture(pump_->realUs() - *pressedUs_);
+    pressedUs_.reset();
+  }
+  drawnCopterTop_ = copterTop;
   return changed || (following && cabinet_->phase() == cabinet::Phase::Flying);
 }
 

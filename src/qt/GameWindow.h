@@ -44,6 +44,8 @@ public:
 
   // Hands the player's input to the cabinet at the grid point of real time.
   void deliver(const cabinet::Event& event);
+  // The left button was pressed on the field: the timing report times it to the climb's picture.
+  void timePress();
   // Lets `change` act on the cabinet at the grid point of real time, and catches up with it.
   void drive(const std::function<void()>& change);
   // A frame of the display at real time `realUs` of the pump's clock: the game follows it on its
@@ -83,6 +85,10 @@ private:
   Playfield* playfield_;
   std::unique_ptr<RealTimePump> pump_;
   FramePacer* pacer_ = nullptr;
+  // For the timing report: when the left button was pressed, and where the helicopter was drawn
+  // in the last frame.
+  std::optional<std::int64_t> pressedUs_;
+  float drawnCopterTop_ = 0;
   std::unique_ptr<PlayerInput> input_;  // declared after the cabinet: destroyed before it
   struct MenuAction {
     QAction* action;

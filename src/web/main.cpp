@@ -145,8 +145,11 @@ public:
     keep(pictureKey());
     draw();
   }
-  // How many frames the page has painted.
+  // How many frames the page has painted, and where the last one drew the helicopter.
   int painted() const { return painted_; }
+  float drawnCopterTop() const {
+    return cabinet_->view().position(form().imgCopter, fraction_).Top;
+  }
 
   // A stall is a lag of stallGridPoints at the usual grid, counted in this sitting's own grid
   // points: the page's frames come every 16 ms or so, several grid points of a finer grid.
@@ -302,6 +305,9 @@ EMSCRIPTEN_KEEPALIVE void cavewing_repaint() {
   if (sitting) sitting->paint();
 }
 EMSCRIPTEN_KEEPALIVE int cavewing_painted() { return sitting ? sitting->painted() : 0; }
+EMSCRIPTEN_KEEPALIVE float cavewing_drawn_copter_top() {
+  return sitting ? sitting->drawnCopterTop() : 0;
+}
 EMSCRIPTEN_KEEPALIVE double cavewing_grid() {
   return sitting ? double(sitting->cabinet().grid()) : -1;
 }

@@ -823,6 +823,7 @@ window.cavewingProbe = {
   grid: () => call('cavewing_grid'),
   paints: () => call('cavewing_painted'),  // frames painted so far
   copterTop: () => call('cavewing_copter_top'),
+  drawnCopterTop: () => call('cavewing_drawn_copter_top'),  // where the last frame drew it
   painted: () => page.painted || [],
   score: () => Module.ccall('cavewing_score', 'string', [], []),
   badge: () => page.badge,

@@ -91,8 +91,9 @@ double Kit::followFrame(std::int64_t realUs, int allowedLag) {
   if (overlays_.standStill || cabinet_.ended()) return 1;
   const form::Clock& clock = cabinet_.clock();
   if (!realTime_.started()) realTime_.resume(realUs, clock);
-  // The clock fires at grid points only: up to the one at or after the frame, never past it.
-  cabinet_.followRealTime(realTime_.followed(realUs) + clock.systemTick() - 1, allowedLag);
+  // The clock fires at grid points only: up to the one at or after the frame, never past it. That
+  // grid point lies up to one ahead of real time, which is no stall.
+  cabinet_.followRealTime(realTime_.followed(realUs) + clock.systemTick() - 1, allowedLag + 1);
   return cabinet_.view().fractionAt(realTime_.followed(realUs) - clock.droppedUs());
 }
 
