@@ -219,10 +219,12 @@ private:
       if (!entry.name.empty()) pageMenuEnabled(entry.name.c_str(), cabinet::kit::enabled(entry));
     pageFinish();
   }
-  // Everything a frame shows: the form as the view draws it, the overlays, START and the menus.
+  // Everything a frame shows: the form's state, and in flight where the view draws it between
+  // grid points (out of flight it draws the state), the overlays, START and the menus.
   std::string pictureKey() const {
     PictureKey key;
-    cabinet::paint(form(), cabinet_->view(), fraction_, key);
+    cabinet::paint(form(), key);
+    if (cabinet_->phase() == cabinet::Phase::Flying) key.add('v', cabinet_->grid(), fraction_);
     const cabinet::kit::Overlays& o = kit_->overlays();
     key.text(o.badge);
     key.text(o.hint);

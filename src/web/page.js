@@ -247,6 +247,10 @@ function paintStandStill() {
 
 const host = {
   startButton(visible, enabled, caption, l, t, w, h, font, size, bold) {
+    // Styles written every frame would have the browser work out the page's style every frame.
+    const placed = [...arguments, view.dx, view.dy, view.scale].join('\n');
+    if (placed === page.placedStart) return;
+    page.placedStart = placed;
     startButton.style.display = visible ? 'block' : 'none';
     startButton.disabled = !enabled;
     if (startButton.textContent !== caption) startButton.textContent = caption;
