@@ -14,6 +14,7 @@
 #include "form/DataFolder.h"
 #include "qt/PlayerInput.h"
 #include "qt/StandStill.h"
+#include "qt/TimingReport.h"
 #include "qt/WindowState.h"
 #include "start/Launch.h"
 
@@ -41,6 +42,13 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
          playfield_->sizeHint().height() + menuBar()->sizeHint().height());
 
   pump_ = std::make_unique<RealTimePump>(*kit_, [this] { return syncWithForm(); });
+  // The picture is painted on the display's beat, what moves drawn between grid points.
+  pacer_ = new FramePacer(
+      *this, [this] { return pump_->realUs(); },
+      [this](std::int64_t us) {
+        return frame(pump_->running() ? std::optional(us) : std::nullopt);
+      });
+  playfield_->paintFrames(cabinet_->view(), [this] { pacer_->request(); });
   drive([this] { kit_->load(); });
   // The remembered size and place only scale the picture: the rules read the layout's width.
   new WindowState(*this, wide);
@@ -95,6 +103,11 @@ void GameWindow::deliver(const cabinet::Event& event) {
   if (!ended_) kit_->input(event);
 }
 
+void GameWindow::timePress() {
+  if (timing_report::enabled() && cabinet_->phase() == cabinet::Phase::Flying)
+    pressedUs_ = pump_->realUs();
+}
+
 void GameWindow::beforeInput() {
   if (pump_) pump_->catchUp();
 }
@@ -111,6 +124,24 @@ void GameWindow::drive(const std::function<void()>& change) {
   if (pump_) pump_->catchUp();
   change();
   syncWithForm();
+}
+
+bool GameWindow::frame(std::optional<std::int64_t> realUs) {
+  if (ended_) return false;
+  // A handler runs (waits in a message box): the frame shows what it has so far.
+  const bool following = realUs && !cabinet_->clock().delivering();
+  const double fraction = following ? kit_->followFrame(*realUs, form::Clock::stallGridPoints) : 1;
+  syncMenus();
+  playfield_->showOverlays(kit_->overlays());
+  const bool changed = playfield_->showFrame(fraction);
+  // The first frame that draws the helicopter higher than the last one shows the climb.
+  const float copterTop = cabinet_->view().position(form().imgCopter, fraction).Top;
+  if (pressedUs_ && copterTop < drawnCopterTop_) {
+    timing_report::pressToPicture(pump_->realUs() - *pressedUs_);
+    pressedUs_.reset();
+  }
+  drawnCopterTop_ = copterTop;
+  return changed || (following && cabinet_->phase() == cabinet::Phase::Flying);
 }
 
 bool GameWindow::syncWithForm() {

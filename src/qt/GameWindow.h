@@ -17,6 +17,7 @@
 #include "cabinet/kit/Kit.h"
 #include "cabinet/kit/Menus.h"
 #include "form/Host.h"
+#include "qt/FramePacer.h"
 #include "qt/Playfield.h"
 #include "qt/RealTimePump.h"
 #include "start/CommandLine.h"
@@ -43,11 +44,17 @@ public:
 
   // Hands the player's input to the cabinet at the grid point of real time.
   void deliver(const cabinet::Event& event);
+  // The left button was pressed on the field: the timing report times it to the climb's picture.
+  void timePress();
   // Lets `change` act on the cabinet at the grid point of real time, and catches up with it.
   void drive(const std::function<void()>& change);
   // Shows what changed in the form without moving time (the list the score server filled, even
   // while a box waits).
   void showChanges() { syncWithForm(); }
+  // A frame of the display at real time `realUs` of the pump's clock: the game follows it on its
+  // grid and the playfield shows it; without a time (real time stands) the frame shows the
+  // state. Returns whether the next frame may differ (anything changed, or the game flies).
+  bool frame(std::optional<std::int64_t> realUs);
 
   // form::Host
   void MsgBox(const std::string& prompt, const std::string& title) override;
@@ -80,6 +87,11 @@ private:
   std::unique_ptr<cabinet::kit::Kit> kit_;
   Playfield* playfield_;
   std::unique_ptr<RealTimePump> pump_;
+  FramePacer* pacer_ = nullptr;
+  // For the timing report: when the left button was pressed, and where the helicopter was drawn
+  // in the last frame.
+  std::optional<std::int64_t> pressedUs_;
+  float drawnCopterTop_ = 0;
   std::unique_ptr<PlayerInput> input_;  // declared after the cabinet: destroyed before it
   struct MenuAction {
     QAction* action;

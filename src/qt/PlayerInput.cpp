@@ -71,8 +71,10 @@ void PlayerInput::mouse(const QMouseEvent& event) {
   cabinet::kit::Pointer& pointer = window_.kit().pointer();
   if (event.type() == QEvent::MouseButtonRelease)
     pointer.release(button, shift, x, y);
-  else
+  else {
+    if (button == frmCavewing::LeftButton) window_.timePress();
     pointer.press(button, shift, x, y, event.type() == QEvent::MouseButtonDblClick);
+  }
 }
 
 bool PlayerInput::helicopterHolds() const { return window_.kit().pointer().helicopterHolds(); }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 #include "cabinet/Paint.h"
 #include "cabinet/kit/Overlay.h"
@@ -42,6 +43,17 @@ Qt::Alignment toQt(form::Alignment a) {
 
 // Font sizes in points, at 96 dots an inch: the same layout on every screen.
 int pixelSize(float points) { return int(std::lround(points * 20 / TwipsPerPixel)); }
+
+template <class T>
+void mix(std::size_t& h, const T& value) {
+  h ^= std::hash<T>{}(value) + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+}
+
+void mixDrawn(std::size_t& h, const form::Control& c, const QRectF& drawn) {
+  if (!c.Visible) return;
+  mix(h, drawn.left());
+  mix(h, drawn.top());
+}
 
 // The pixels a rectangle fills: the painter rounds each edge to a pixel boundary as qRound does.
 QRect pixelsOf(const QTransform& toWidget, const QRectF& twips) {
@@ -199,7 +211,10 @@ void Playfield::paintEvent(QPaintEvent* event) {
   p.fillRect(rect(), Qt::black);
   p.setClipRect(twipsToWidget().mapRect(QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight)));
   FormPainter painter(*this, p, event->region());
-  cabinet::paint(form_, painter);
+  if (view_)
+    cabinet::paint(form_, *view_, fraction_, painter);
+  else
+    cabinet::paint(form_, painter);
   // The badge and the overlay, in logical pixels.
   p.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * twipsToWidget());
   if (!overlays_.badge.empty() || overlays_.ringX) paintBadge(p, event->region());
@@ -211,7 +226,39 @@ void Playfield::paintEvent(QPaintEvent* event) {
 void Playfield::showOverlays(const kit::Overlays& overlays) {
   if (overlays == overlays_) return;
   overlays_ = overlays;
-  update();
+  damaged(rect());
+}
+
+void Playfield::paintFrames(const cabinet::View& view, std::function<void()> wantFrame) {
+  view_ = &view;
+  wantFrame_ = std::move(wantFrame);
+  lastHash_ = 0;
+  syncWithForm();
+}
+
+bool Playfield::showFrame(double fraction) {
+  fraction_ = fraction;
+  const bool changed = syncWithForm();
+  if (!pending_.isEmpty()) {
+    const QRegion now = std::exchange(pending_, QRegion());
+    repaint(now);
+  }
+  return changed;
+}
+
+void Playfield::damaged(const QRegion& logical) {
+  if (!wantFrame_) {
+    update(logical);
+    return;
+  }
+  pending_ += logical;
+  wantFrame_();
+}
+
+QRectF Playfield::drawnRect(const form::Control& c) const {
+  if (!view_) return rectOf(c);
+  const cabinet::View::Position at = view_->position(c, fraction_);
+  return QRectF(at.Left, at.Top, c.Width, c.Height);
 }
 
 // Drawn in logical pixels over everything else: a badge in the corner with its hint, and a ring
@@ -327,7 +374,7 @@ bool Playfield::syncWithForm() {
   if (now == shown_) return changed;
   const QRegion damaged = damage(shown_, now);
   shown_ = std::move(now);
-  update(logicalPixelsOver(damaged, devicePixelRatioF()));
+  this->damaged(logicalPixelsOver(damaged, devicePixelRatioF()));
   return true;
 }
 
@@ -339,17 +386,19 @@ Playfield::Scene Playfield::scene() const {
   // Where a picture or a label may leave pixels: text may reach past its box.
   const auto around = [&](const form::Control& c, int margin) {
     const int m = int(std::ceil(margin * ratio));
-    return pixelsOf(toDevice, rectOf(c)).adjusted(-m, -m, m, m);
+    return pixelsOf(toDevice, drawnRect(c)).adjusted(-m, -m, m, m);
   };
   // The cave's blocks reach far past the field, where nothing shows: only what shows counts.
   const QRect field = pixelsOf(toDevice, QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight));
   Scene scene;
   for (const form::Shape* s : form_.paintShapes)
-    if (const QRect shown = pixelsOf(toDevice, rectOf(*s)) & field; s->Visible && !shown.isEmpty())
+    if (const QRect shown = pixelsOf(toDevice, drawnRect(*s)) & field;
+        s->Visible && !shown.isEmpty())
       scene.shapes[{toQColor(s->FillColor).rgb(), toQColor(s->BorderColor).rgb()}] += shown;
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
-      scene.images.emplace_back(around(*i, 1), int(i->Picture));
+      scene.images.emplace_back(around(*i, 1), int(i->Picture),
+                                toDevice.map(drawnRect(*i).topLeft()));
   for (const form::Label* l : form_.paintLabels)
     if (l->Visible)
       scene.labels.emplace_back(around(*l, TextMargin), l->Caption, toQColor(l->ForeColor).rgb(),
@@ -379,4 +428,10 @@ QRegion Playfield::damage(const Scene& was, const Scene& is) {
   return changed;
 }
 
-std::size_t Playfield::visibleStateHash() const { return cabinet::shownStateHash(form_); }
+// What the form shows, and where the view draws what moves between grid points.
+std::size_t Playfield::visibleStateHash() const {
+  std::size_t h = cabinet::shownStateHash(form_);
+  for (const form::Shape* s : form_.paintShapes) mixDrawn(h, *s, drawnRect(*s));
+  for (const form::Image* i : form_.paintImages) mixDrawn(h, *i, drawnRect(*i));
+  return h;
+}

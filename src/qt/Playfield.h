@@ -8,12 +8,14 @@
 #include <QStaticText>
 #include <QTransform>
 #include <QWidget>
+#include <functional>
 #include <map>
 #include <optional>
 #include <tuple>
 #include <vector>
 
 #include "app/frmCavewing.h"
+#include "cabinet/View.h"
 #include "cabinet/kit/Kit.h"
 
 class QPainter;
@@ -34,6 +36,13 @@ public:
   // Only what changed on screen is repainted. Returns whether anything visible changed.
   bool syncWithForm();
 
+  // From now on the view draws what moves, and what changed waits for the display's next frame
+  // (`wantFrame` asks for it) instead of being repainted at once.
+  void paintFrames(const cabinet::View& view, std::function<void()> wantFrame);
+  // A frame of the display: the view `fraction` of the way along the current step; what changed
+  // since the last frame is repainted now. Returns whether anything visible changed.
+  bool showFrame(double fraction);
+
 protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
@@ -51,16 +60,25 @@ private:
   // scrolling cave changes only at its steps), the pictures and labels one by one.
   struct Scene {
     std::map<std::pair<QRgb, QRgb>, QRegion> shapes;
-    std::vector<std::tuple<QRect, int>> images;  // where, which picture
+    // where, which picture, and where exactly: scaled, a picture moved by less than a pixel
+    // shows other rows of its own
+    std::vector<std::tuple<QRect, int, QPointF>> images;
     // where, text, colour, box, font, alignment
     std::vector<std::tuple<QRect, std::string, QRgb, bool, form::Font, int>> labels;
     bool operator==(const Scene&) const = default;
   };
   Scene scene() const;
+  // Where a control is drawn in this frame, in twips.
+  QRectF drawnRect(const form::Control& control) const;
+  void damaged(const QRegion& logical);
   std::size_t visibleStateHash() const;
   static QRegion damage(const Scene& was, const Scene& is);
 
   const frmCavewing& form_;
+  const cabinet::View* view_ = nullptr;
+  double fraction_ = 1;
+  std::function<void()> wantFrame_;
+  QRegion pending_;  // logical pixels that wait for the next frame
   float fieldWidth_;
   QPushButton* start_;
   std::size_t lastHash_ = 0;

@@ -29,12 +29,13 @@ public:
   bool running() const { return timer_.isActive(); }
   // Brings the clock up to real time now, and wakes at every grid point again.
   void catchUp();
+  // Real time, in microseconds since the pump was made.
+  std::int64_t realUs() const { return elapsed_.nsecsElapsed() / 1000; }
 
 private:
   void wake();
   bool advance();
   void scheduleNext();
-  std::int64_t realUs() const { return elapsed_.nsecsElapsed() / 1000; }
 
   cabinet::kit::Kit& kit_;
   const form::Clock& clock_;

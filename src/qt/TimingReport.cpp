@@ -24,4 +24,8 @@ void stall(std::int64_t gridPointsDropped) {
                static_cast<long long>(gridPointsDropped));
 }
 
+void pressToPicture(std::int64_t us) {
+  std::fprintf(stderr, "cavewing: press-to-picture-us %lld\n", static_cast<long long>(us));
+}
+
 }  // namespace timing_report

@@ -92,6 +92,30 @@ public:
   }
 };
 
+// What a frame shows, as bytes: a frame with the last one's key need not be painted again.
+struct PictureKey : cabinet::Painter {
+  std::string bytes;
+  void rectangle(const form::Shape& s) override {
+    add('r', s.Left, s.Top, s.Width, s.Height, rgb(s.FillColor), rgb(s.BorderColor));
+  }
+  void picture(const form::Image& i) override { add('p', i.Left, i.Top, int(i.Picture)); }
+  void label(const form::Label& l) override {
+    add('l', l.Left, l.Top, l.Width, l.Height, rgb(l.ForeColor), int(l.Alignment), l.Boxed,
+        l.Font.Size, l.Font.Bold, l.Font.Underline);
+    text(l.Caption);
+    text(l.Font.Name);
+  }
+  template <class... Value>
+  void add(char kind, Value... values) {
+    bytes += kind;
+    (bytes.append(reinterpret_cast<const char*>(&values), sizeof values), ...);
+  }
+  void text(const std::string& t) {
+    add('t', t.size());
+    bytes += t;
+  }
+};
+
 // The front end of one sitting (or one replay) in the page.
 class WebFrontEnd : public form::Host, private cabinet::kit::Kit::Screen {
 public:
@@ -120,35 +144,26 @@ public:
   cabinet::kit::Kit& kit() { return *kit_; }
   bool ended() const { return ended_; }
 
-  // Real time from the page, in microseconds since it loaded; the game follows it on its grid.
+  // A frame of the display at real time (requestAnimationFrame's own timestamp, in microseconds
+  // since the page loaded): the game follows it on its grid, and the frame is painted only when
+  // its picture changed. Nothing is painted while the field stands still.
   void frame(double realUs) {
     if (ended_) return;
-    const std::int64_t was = cabinet_->grid();
-    kit_->followRealTime(std::int64_t(realUs), allowedLag());
-    // Between grid points nothing moves, and at one where nothing the form shows changed (the
-    // ready screen, a pause, the list) the frame on screen stands too: the page stays idle.
-    if (changed_ || (cabinet_->grid() != was && (cabinet::shownStateHash(form()) != shown_ ||
-                                                 kit_->overlays() != shownOverlays_)))
-      paint();
+    fraction_ = kit_->followFrame(std::int64_t(realUs), allowedLag());
+    if (keep(pictureKey())) draw();
   }
+  // The picture now, whether it changed or not (the canvas was cleared, or a box opens over it).
   void paint() {
     if (ended_) return;
-    changed_ = false;
-    shown_ = cabinet::shownStateHash(form());
-    shownOverlays_ = kit_->overlays();
-    const cabinet::kit::Overlays& o = kit_->overlays();
-    pageOverlays(o.badge.c_str(), o.hint.c_str(), o.ringX.has_value(), o.ringX.value_or(0),
-                 o.ringY.value_or(0), o.standStill);
-    pageBegin();
-    PagePainter painter;
-    cabinet::paint(form(), painter);
-    const form::CommandButton& b = form().cmdStart;
-    pageStartButton(b.Visible, b.Enabled, b.Caption.c_str(), b.Left, b.Top, b.Width, b.Height,
-                    b.Font.Name.c_str(), b.Font.Size, b.Font.Bold);
-    for (const cabinet::kit::MenuEntry& entry : cabinet::kit::menuEntries(form()))
-      if (!entry.name.empty()) pageMenuEnabled(entry.name.c_str(), cabinet::kit::enabled(entry));
-    pageFinish();
+    keep(pictureKey());
+    draw();
   }
+  // How many frames the page has painted, and where the last one drew the helicopter.
+  int painted() const { return painted_; }
+  float drawnCopterTop() const {
+    return cabinet_->view().position(form().imgCopter, fraction_).Top;
+  }
+
   // A stall is a lag of stallGridPoints at the usual grid, counted in this sitting's own grid
   // points: the page's frames come every 16 ms or so, several grid points of a finer grid.
   int allowedLag() const {
@@ -202,14 +217,51 @@ public:
   }
 
 private:
+  void draw() {
+    ++painted_;
+    const cabinet::kit::Overlays& o = kit_->overlays();
+    pageOverlays(o.badge.c_str(), o.hint.c_str(), o.ringX.has_value(), o.ringX.value_or(0),
+                 o.ringY.value_or(0), o.standStill);
+    pageBegin();
+    PagePainter painter;
+    cabinet::paint(form(), cabinet_->view(), fraction_, painter);
+    const form::CommandButton& b = form().cmdStart;
+    pageStartButton(b.Visible, b.Enabled, b.Caption.c_str(), b.Left, b.Top, b.Width, b.Height,
+                    b.Font.Name.c_str(), b.Font.Size, b.Font.Bold);
+    for (const cabinet::kit::MenuEntry& entry : cabinet::kit::menuEntries(form()))
+      if (!entry.name.empty()) pageMenuEnabled(entry.name.c_str(), cabinet::kit::enabled(entry));
+    pageFinish();
+  }
+  // Everything a frame shows: the form's state, and in flight where the view draws it between
+  // grid points (out of flight it draws the state), the overlays, START and the menus.
+  std::string pictureKey() const {
+    PictureKey key;
+    cabinet::paint(form(), key);
+    if (cabinet_->phase() == cabinet::Phase::Flying) key.add('v', cabinet_->grid(), fraction_);
+    const cabinet::kit::Overlays& o = kit_->overlays();
+    key.text(o.badge);
+    key.text(o.hint);
+    key.add('o', o.ringX.value_or(-1), o.ringY.value_or(-1), o.standStill);
+    const form::CommandButton& b = form().cmdStart;
+    key.add('b', b.Visible, b.Enabled, b.Left, b.Top, b.Width, b.Height);
+    key.text(b.Caption);
+    for (const cabinet::kit::MenuEntry& entry : cabinet::kit::menuEntries(form()))
+      key.add('m', cabinet::kit::enabled(entry));
+    return std::move(key.bytes);
+  }
+  // Keeps the picture about to be shown; returns whether it differs from the last one.
+  bool keep(std::string key) {
+    if (key == shown_) return false;
+    shown_ = std::move(key);
+    return true;
+  }
+
   // cabinet::kit::Kit::Screen: the page's frames follow real time unless flight stands still.
-  // Input shows at once (a click just after START finds it gone); the loaded game at the first
-  // frame, so that opening and the first painting are two tasks of the page, not one long one.
+  // Input paints at once only what it changed (a press in flight changes nothing yet); the loaded
+  // game waits for the first frame, so that opening and the first painting are two tasks of the
+  // page, not one long one.
   void changed() override {
-    if (loaded_)
-      paint();
-    else
-      changed_ = true;
+    if (loaded_ && !ended_ && keep(pictureKey())) draw();
   }
   void timeStands(bool) override {}
 
@@ -219,10 +271,10 @@ private:
   std::unique_ptr<cabinet::Cabinet> cabinet_;
   std::unique_ptr<cabinet::kit::Kit> kit_;
   bool ended_ = false;
-  // What the frame on screen shows (cabinet::shownStateHash), and over it.
-  std::size_t shown_ = 0;
-  bool loaded_ = false, changed_ = false;
-  cabinet::kit::Overlays shownOverlays_;
+  double fraction_ = 1;  // how far along its step the last frame was
+  std::string shown_;    // the key of the picture on the canvas
+  int painted_ = 0;
+  bool loaded_ = false;
 };
 
 // Requests to the score server by the page's fetch(), each answered once by its number.
@@ -341,6 +393,10 @@ EMSCRIPTEN_KEEPALIVE void cavewing_frame(double realUs) {
 }
 EMSCRIPTEN_KEEPALIVE void cavewing_repaint() {
   if (sitting) sitting->paint();
+}
+EMSCRIPTEN_KEEPALIVE int cavewing_painted() { return sitting ? sitting->painted() : 0; }
+EMSCRIPTEN_KEEPALIVE float cavewing_drawn_copter_top() {
+  return sitting ? sitting->drawnCopterTop() : 0;
 }
 EMSCRIPTEN_KEEPALIVE double cavewing_grid() {
   return sitting ? double(sitting->cabinet().grid()) : -1;

@@ -279,6 +279,10 @@ function paintStandStill() {
 
 const host = {
   startButton(visible, enabled, caption, l, t, w, h, font, size, bold) {
+    // Styles written every frame would have the browser work out the page's style every frame.
+    const placed = [...arguments, view.dx, view.dy, view.scale].join('\n');
+    if (placed === page.placedStart) return;
+    page.placedStart = placed;
     startButton.style.display = visible ? 'block' : 'none';
     startButton.disabled = !enabled;
     if (startButton.textContent !== caption) startButton.textContent = caption;
@@ -1143,13 +1147,15 @@ function askName() {
   input.focus();
 }
 
-// ---- Time: every animation frame brings the game up to real time on its grid.
+// ---- Time: every animation frame brings the game up to the frame's time on its grid, and paints
+// the frame if its picture changed. The frame's time is the browser's for it (when the display
+// shows it), not when the callback happens to run: frames then follow the display's beat evenly.
 
-function frame() {
+function frame(timestamp) {
   requestAnimationFrame(frame);
   if (blocked()) return;
   const begun = performance.now();
-  call('cavewing_frame', begun * 1000);
+  call('cavewing_frame', timestamp * 1000);
   // ?bench keeps what each frame cost, the tick and the drawing together.
   if (page.frameMs) page.frameMs.push(performance.now() - begun);
   follow();
@@ -1185,7 +1191,9 @@ window.cavewingProbe = {
   phase: () => call('cavewing_phase'),  // as numbers().phases names them
   numbers: () => N,
   grid: () => call('cavewing_grid'),
+  paints: () => call('cavewing_painted'),  // frames painted so far
   copterTop: () => call('cavewing_copter_top'),
+  drawnCopterTop: () => call('cavewing_drawn_copter_top'),  // where the last frame drew it
   painted: () => page.painted || [],
   score: () => Module.ccall('cavewing_score', 'string', [], []),
   badge: () => page.badge,

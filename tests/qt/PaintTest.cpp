@@ -20,6 +20,7 @@ class PaintEquivalence : public ::testing::Test {
 protected:
   PaintEquivalence() : window(options()) {
     window.pump().stop();  // the test moves the clock, frame by frame
+    window.kit().resumeRealTime(window.form().clock.now());  // real time is the game's
     window.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     window.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});
@@ -33,7 +34,8 @@ protected:
   }
 
   // One grid point after another, steered by the demo's pilot, each painted and flushed as the
-  // running game would: only the damage the playfield reports.
+  // running game would: only the damage the playfield reports, in frames of the display between
+  // grid points and at them.
   void fly(int gridPoints) {
     const frmCavewing& f = window.form();
     for (int i = 0; i < gridPoints; ++i) {
@@ -45,6 +47,8 @@ protected:
                            .y = autopilot::HandY});
       // The window catches up with what the clock changed.
       window.drive([&] { window.cabinet().advanceTo(f.clock.now() + f.clock.systemTick()); });
+      window.frame(f.clock.now() - f.clock.systemTick() * 2 / 5);
+      window.frame(f.clock.now());
       QApplication::processEvents();
     }
     ASSERT_EQ(cabinet::phaseOf(f), cabinet::Phase::Flying)

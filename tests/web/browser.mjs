@@ -211,3 +211,35 @@ export async function climbAndLetGo(b, flying) {
   await b.waitFor('the helicopter to climb', `cavewingProbe.copterTop() < ${top} - 300`);
   await b.mouse('mouseReleased', field);
 }
+
+// The page's time is the test's, installed before any script of the page runs: performance.now()
+// and the time requestAnimationFrame hands each frame stand until the test moves them with
+// testClock.advance(ms), as a display would at its own beat. Returns what ends it for the pages
+// opened after Page.removeScriptToEvaluateOnNewDocument.
+export async function useTestClock(b) {
+  const {identifier} = await b.send('Page.addScriptToEvaluateOnNewDocument', {source: `(() => {
+    let now = 0;
+    performance.now = () => now;
+    const frame = window.requestAnimationFrame.bind(window);
+    window.requestAnimationFrame = (callback) => frame(() => callback(now));
+    window.testClock = {advance(ms) { now += ms; }};
+  })()`});
+  return identifier;
+}
+
+// Runs the page's clock on to grid point `grid`, a few grid points a frame (fewer than the
+// clock's stall rule drops), each step waiting for the page's frame to take it.
+export async function runToGridPoint(b, grid) {
+  const TickMs = 15.625, MostTicksAFrame = 4;
+  await b.evaluate(`(async () => {
+    const deadline = Date.now() + 60000;
+    while (cavewingProbe.grid() < ${grid}) {
+      const to = Math.min(${grid}, cavewingProbe.grid() + ${MostTicksAFrame});
+      testClock.advance((to - cavewingProbe.grid()) * ${TickMs});
+      while (cavewingProbe.grid() < to) {
+        if (Date.now() > deadline) throw new Error('the page stands at ' + cavewingProbe.grid());
+        await new Promise((r) => requestAnimationFrame(r));
+      }
+    }
+  })()`);
+}

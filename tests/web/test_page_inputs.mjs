@@ -5,7 +5,7 @@
 //
 //   node --experimental-websocket test_page_inputs.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
-import {Browser} from './browser.mjs';
+import {Browser, useTestClock} from './browser.mjs';
 
 const Ready = 0, Flying = 1, Paused = 2;
 const Alt = 1, Ctrl = 2, Shift = 8;  // the browser's modifier bits
@@ -81,11 +81,7 @@ try {
   // time, some 16 grid points at 60 frames a second. Taking that lag for a stall moved it one grid
   // point a frame, a 16th of its speed. The page's time is the test's here, 60 frames a second
   // exactly: a busy machine's late frames would be stalls, rightly, at any grid.
-  const {identifier} = await b.send('Page.addScriptToEvaluateOnNewDocument', {source: `(() => {
-    let now = 0;
-    performance.now = () => now;
-    window.testClock = {advance(ms) { now += ms; }};
-  })()`});
+  const identifier = await useTestClock(b);
   await b.evaluate(`sessionStorage.setItem('cavewing:replay', 'cavewing-replay 2\\n' +
     'system-tick-us 1000\\ngenerator splitmix64 5\\nouter-width 15360\\nplayer "FINE"\\n' +
     'events\\nend 120000\\n')`);

@@ -12,22 +12,16 @@ import {execFileSync} from 'node:child_process';
 import {mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {join} from 'node:path';
-import {Browser} from './browser.mjs';
+import {Browser, runToGridPoint, useTestClock} from './browser.mjs';
 
 const [folder, compareField, recording, ...grids] = process.argv.slice(2);
-const TickMs = 15.625, FieldWidth = 1016, FieldHeight = 722;  // the field at a pixel a pixel
-const MostTicksAFrame = 4;  // below the clock's stall rule: no time is dropped
+const FieldWidth = 1016, FieldHeight = 722;  // the field at a pixel a pixel
 
 const b = await Browser.open(folder);
 const work = mkdtempSync(join(tmpdir(), 'cavewing-pixels-'));
 let passed = false;
 try {
-  // Before any script of the page: performance.now() stands until the test moves it.
-  await b.send('Page.addScriptToEvaluateOnNewDocument', {source: `(() => {
-    let now = 0;
-    performance.now = () => now;
-    window.testClock = {advance(ms) { now += ms; }};
-  })()`});
+  await useTestClock(b);
   await b.goto('/index.html');
   await b.evaluate(`sessionStorage.setItem('cavewing:replay', ${JSON.stringify(readFileSync(recording, 'utf8'))})`);
   // A window that holds the menu bar and the field at its own size, at one pixel per pixel. Keeps
@@ -44,18 +38,7 @@ try {
   const shots = [];
   for (const shot of grids) {
     const grid = parseInt(shot, 10), standStill = shot.endsWith('p');
-    // A few grid points a frame, each step waiting for the page's frame to take it.
-    await b.evaluate(`(async () => {
-      const deadline = Date.now() + 60000;
-      while (cavewingProbe.grid() < ${grid}) {
-        const to = Math.min(${grid}, cavewingProbe.grid() + ${MostTicksAFrame});
-        testClock.advance((to - cavewingProbe.grid()) * ${TickMs});
-        while (cavewingProbe.grid() < to) {
-          if (Date.now() > deadline) throw new Error('the page stands at ' + cavewingProbe.grid());
-          await new Promise((r) => requestAnimationFrame(r));
-        }
-      }
-    })()`);
+    await runToGridPoint(b, grid);
     assert.equal(await b.evaluate('cavewingProbe.grid()'), grid, 'the page at the grid point');
     assert.equal(await b.evaluate('cavewingProbe.phase()'),
                  await b.evaluate('cavewingProbe.numbers().phases.flying'),

@@ -100,6 +100,16 @@ std::int64_t Kit::followRealTime(std::int64_t realUs, int allowedLag) {
   return cabinet_.followRealTime(realTime_.followed(realUs), allowedLag);
 }
 
+double Kit::followFrame(std::int64_t realUs, int allowedLag) {
+  if (overlays_.standStill || cabinet_.ended()) return 1;
+  const form::Clock& clock = cabinet_.clock();
+  if (!realTime_.started()) realTime_.resume(realUs, clock);
+  // The clock fires at grid points only: up to the one at or after the frame, never past it. That
+  // grid point lies up to one ahead of real time, which is no stall.
+  cabinet_.followRealTime(realTime_.followed(realUs) + clock.systemTick() - 1, allowedLag + 1);
+  return cabinet_.view().fractionAt(realTime_.followed(realUs) - clock.droppedUs());
+}
+
 // A replay shows where its recorded player holds a button down.
 void Kit::showReplayed(const Event& e) {
   if (e.kind == Event::Kind::Down) {

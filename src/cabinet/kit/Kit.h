@@ -85,6 +85,10 @@ public:
   bool realTimeStarted() const { return realTime_.started(); }
   std::int64_t followedRealTime(std::int64_t realUs) const { return realTime_.followed(realUs); }
   std::int64_t followRealTime(std::int64_t realUs, int allowedLag);
+  // A frame of the display at real time `realUs`: the game runs to the first grid point at or
+  // after the frame's time, and the frame is drawn that far along the step that leads there (see
+  // View). Returns the fraction to paint the view at; 1, the state, while time stands.
+  double followFrame(std::int64_t realUs, int allowedLag);
 
 private:
   void showReplayed(const Event& event);
