@@ -80,7 +80,7 @@ Outcome replayHeadless(const replay::Recording& recording, std::ostream* trace,
   Cabinet cabinet(host, recording);
   const frmCavewing& form = cabinet.form();
   if (trace) trace->precision(9);
-  if (look) cabinet.onReplayed = [&](const Event&) { look(form); };
+  if (look) cabinet.onReplayed = [&](const replay::Event&) { look(form); };
   cabinet.load();
   std::vector<float> drawn;
   if (trace) cabinet.watchRandom([&drawn](float value) { drawn.push_back(value); });

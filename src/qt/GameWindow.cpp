@@ -36,7 +36,7 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   input_ = std::make_unique<PlayerInput>(*this);
   playfield_->startButton()->installEventFilter(this);
   connect(playfield_->startButton(), &QPushButton::clicked, this,
-          [this] { deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start}); });
+          [this] { deliver(replay::Event{.kind = replay::Event::Kind::Start}); });
   resize(playfield_->sizeHint().width(),
          playfield_->sizeHint().height() + menuBar()->sizeHint().height());
 
@@ -78,7 +78,7 @@ void GameWindow::buildMenuBar() {
       action->setShortcutContext(Qt::WindowShortcut);
     }
     connect(action, &QAction::triggered, this, [this, name = entry.name] {
-      deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = name});
+      deliver(replay::Event{.kind = replay::Event::Kind::Menu, .name = name});
     });
     owner->addAction(action);
     menuActions_.push_back({action, entry});
@@ -91,7 +91,7 @@ QAction* GameWindow::actionFor(const form::MenuItem& item) const {
   return nullptr;
 }
 
-void GameWindow::deliver(const cabinet::Event& event) {
+void GameWindow::deliver(const replay::Event& event) {
   if (!ended_) kit_->input(event);
 }
 
@@ -183,7 +183,7 @@ double GameWindow::Timer() { return QTime::currentTime().msecsSinceStartOfDay() 
 void GameWindow::closeEvent(QCloseEvent* event) {
   if (!ended_) {
     // A close during a replay stops the replay first; the window goes all the same.
-    const cabinet::Event close{.kind = cabinet::Event::Kind::Close};
+    const replay::Event close{.kind = replay::Event::Kind::Close};
     deliver(close);
     if (!ended_) deliver(close);
   }

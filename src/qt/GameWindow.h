@@ -42,7 +42,7 @@ public:
   QAction* actionFor(const form::MenuItem& item) const;
 
   // Hands the player's input to the cabinet at the grid point of real time.
-  void deliver(const cabinet::Event& event);
+  void deliver(const replay::Event& event);
   // Lets `change` act on the cabinet at the grid point of real time, and catches up with it.
   void drive(const std::function<void()>& change);
 

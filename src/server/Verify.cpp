@@ -13,8 +13,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "app/Phase.h"
 #include "app/frmCavewing.h"
-#include "cabinet/Phase.h"
 #include "cabinet/Headless.h"
 #include "replay/Recording.h"
 
@@ -49,7 +49,7 @@ bool continues(const replay::Recording& now, const replay::Recording& before) {
 class FinishedGames {
 public:
   void look(const frmCavewing& form) {
-    if (cabinet::phaseOf(form) != cabinet::Phase::Crashed) {
+    if (phaseOf(form) != Phase::Crashed) {
       counted_ = false;
       return;
     }
@@ -132,7 +132,7 @@ Verdict verify(std::string_view text, const Expected& expected) {
                  processLimits->cpuSecondsPerHour);
   FinishedGames finished;
   cabinet::replayHeadless(*recording, nullptr, {},
-                         [&](const frmCavewing& form) { finished.look(form); });
+                          [&](const frmCavewing& form) { finished.look(form); });
   return {200, {}, std::move(finished.scores)};
 }
 

@@ -88,9 +88,8 @@ public:
       : recording_(recording ? std::make_unique<replay::Recording>(*recording) : nullptr),
         player_(std::move(player)),
         outerWidth_(options.wide ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth) {
-    cabinet_ = recording_
-                   ? std::make_unique<cabinet::Cabinet>(*this, *recording_)
-                   : std::make_unique<cabinet::Cabinet>(*this, sittingFrom(options));
+    cabinet_ = recording_ ? std::make_unique<cabinet::Cabinet>(*this, *recording_)
+                          : std::make_unique<cabinet::Cabinet>(*this, sittingFrom(options));
     kit_ = std::make_unique<cabinet::kit::Kit>(*cabinet_, static_cast<Screen&>(*this));
   }
 
@@ -139,7 +138,7 @@ public:
     return int(std::max<std::int64_t>(form::Clock::stallGridPoints, (stallUs + tick - 1) / tick));
   }
 
-  void deliver(const cabinet::Event& event) {
+  void deliver(const replay::Event& event) {
     if (!ended_) kit_->input(event);
   }
 
@@ -297,9 +296,9 @@ EMSCRIPTEN_KEEPALIVE void cavewing_key(const char* name, int shift, int characte
                                              .autoRepeat = bool(repeat)});
 }
 EMSCRIPTEN_KEEPALIVE void cavewing_start() {
-  if (sitting) sitting->deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});
+  if (sitting) sitting->deliver(replay::Event{.kind = replay::Event::Kind::Start});
 }
 EMSCRIPTEN_KEEPALIVE void cavewing_menu(const char* name) {
-  if (sitting) sitting->deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = name});
+  if (sitting) sitting->deliver(replay::Event{.kind = replay::Event::Kind::Menu, .name = name});
 }
 }

@@ -24,9 +24,8 @@
 
 namespace {
 
-using cabinet::Event;
-using cabinet::Phase;
-using Kind = cabinet::Event::Kind;
+using replay::Event;
+using Kind = replay::Event::Kind;
 
 constexpr std::int64_t Second = 1'000'000;
 
@@ -113,19 +112,19 @@ TEST(CabinetPhase, NamesTheFourRowsOfTheGameStateTableAndNothingElse) {
   g.press();
   g.crash();
   EXPECT_EQ(g.cabinet.phase(), Phase::Crashed);
-  EXPECT_STREQ(cabinet::nameOf(g.cabinet.phase()), "crashed");
+  EXPECT_STREQ(nameOf(g.cabinet.phase()), "crashed");
   // The collision clears gameRunning as the crash begins; the game-state table's row has it set.
   FakeHost host;
   form::Random random(1);
   frmCavewing f(host, random);
   f.Form_Load();
   f.gameRunning = f.halted = f.gameOver = f.crashed = true;
-  EXPECT_EQ(cabinet::phaseOf(f), Phase::Crashed);
+  EXPECT_EQ(phaseOf(f), Phase::Crashed);
   // Flying flags with the game over are no row of the table.
   f.halted = false;
   f.crashed = false;
-  EXPECT_EQ(cabinet::phaseOf(f), Phase::None);
-  EXPECT_STREQ(cabinet::nameOf(Phase::None), "none");
+  EXPECT_EQ(phaseOf(f), Phase::None);
+  EXPECT_STREQ(nameOf(Phase::None), "none");
 }
 
 TEST(CabinetDemo, PlaysRanksInATableOfItsOwnAndStartsTheNextGameAfterTheList) {
@@ -501,7 +500,7 @@ TEST(CabinetRecording, TheDemosSittingIsRecordedOnlyInTheFileAskedForAndReplaysE
   const cabinet::Outcome again = cabinet::replayHeadless(*kept.recording);
   EXPECT_EQ(again.grid, g.cabinet.grid());
   EXPECT_EQ(again.scoreCaption, g.form.lblScore.Caption);
-  EXPECT_EQ(again.phase, cabinet::nameOf(g.cabinet.phase()));
+  EXPECT_EQ(again.phase, nameOf(g.cabinet.phase()));
 }
 
 TEST(CabinetReplay, PlaysAsTheRecordedPlayerWithAThrowAwayTable) {

@@ -10,9 +10,8 @@
 
 namespace {
 
-using cabinet::Event;
-using cabinet::Phase;
-using Kind = cabinet::Event::Kind;
+using replay::Event;
+using Kind = replay::Event::Kind;
 constexpr int Left = frmCavewing::LeftButton, Right = frmCavewing::RightButton;
 constexpr std::int64_t Ms = 1000, TickUs = 15625;
 

@@ -20,25 +20,25 @@ void Pointer::press(int button, int shift, float x, float y, bool secondOfDouble
   if (secondOfDouble && button == frmCavewing::LeftButton) {
     if (held_ == 0) copterHolds_ = false;
     held_ |= button;
-    deliver_(Event{.kind = Event::Kind::DblClick});
+    deliver_(replay::Event{.kind = replay::Event::Kind::DblClick});
     return;
   }
   if (held_ == 0) copterHolds_ = onCopter(x, y);
   held_ |= button;
-  deliver_(mouseEvent(Event::Kind::Down, button, shift, x, y));
+  deliver_(mouseEvent(replay::Event::Kind::Down, button, shift, x, y));
 }
 
 void Pointer::release(int button, int shift, float x, float y) {
   if (!(held_ & button)) return;
   held_ &= ~button;
-  deliver_(mouseEvent(Event::Kind::Up, button, shift, x, y));
+  deliver_(mouseEvent(replay::Event::Kind::Up, button, shift, x, y));
 }
 
 bool Pointer::releaseLost() {
   if (held_ == 0) return true;
   if (form_.clock.delivering()) return false;
   held_ = 0;
-  deliver_(Event{.kind = Event::Kind::Release});
+  deliver_(replay::Event{.kind = replay::Event::Kind::Release});
   return true;
 }
 
@@ -49,14 +49,15 @@ bool Pointer::onCopter(float x, float y) const {
 }
 
 // The helicopter hears of a press at a point of its own picture, the window at a point of its.
-Event Pointer::mouseEvent(Event::Kind kind, int button, int shift, float x, float y) const {
+replay::Event Pointer::mouseEvent(replay::Event::Kind kind, int button, int shift, float x,
+                                  float y) const {
   const form::Image& copter = form_.imgCopter;
-  return Event{.kind = kind,
-               .onCopter = copterHolds_,
-               .button = button,
-               .shift = shift,
-               .x = copterHolds_ ? x - copter.Left : x,
-               .y = copterHolds_ ? y - copter.Top : y};
+  return replay::Event{.kind = kind,
+                       .onCopter = copterHolds_,
+                       .button = button,
+                       .shift = shift,
+                       .x = copterHolds_ ? x - copter.Left : x,
+                       .y = copterHolds_ ? y - copter.Top : y};
 }
 
 }  // namespace cabinet::kit
