@@ -12,8 +12,8 @@
 #include <QImage>
 
 #include "FakeHost.h"
+#include "app/Phase.h"
 #include "autopilot/Autopilot.h"
-#include "cabinet/Phase.h"
 #include "qt/Playfield.h"
 
 namespace {
@@ -47,7 +47,7 @@ void BM_PaintFlyingFrame(benchmark::State& state) {
     state.ResumeTiming();
     field.render(&image);
   }
-  state.counters["flying"] = cabinet::phaseOf(g.form) == cabinet::Phase::Flying;
+  state.counters["flying"] = phaseOf(g.form) == Phase::Flying;
 }
 BENCHMARK(BM_PaintFlyingFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
@@ -66,7 +66,7 @@ void BM_ShownFlyingFrame(benchmark::State& state) {
     QCoreApplication::sendPostedEvents();  // the repaint of what changed, and its flush
   }
   state.SetLabel("device pixel ratio " + std::to_string(int(field.devicePixelRatio())));
-  state.counters["flying"] = cabinet::phaseOf(g.form) == cabinet::Phase::Flying;
+  state.counters["flying"] = phaseOf(g.form) == Phase::Flying;
 }
 BENCHMARK(BM_ShownFlyingFrame)->Unit(benchmark::kMicrosecond);
 

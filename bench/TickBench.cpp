@@ -6,8 +6,8 @@
 #include <benchmark/benchmark.h>
 
 #include "FakeHost.h"
+#include "app/Phase.h"
 #include "autopilot/Autopilot.h"
-#include "cabinet/Phase.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ void BM_FlyingSystemTick(benchmark::State& state) {
     }
   }
   state.counters["crashes_per_1000_ticks"] = ticks ? 1000.0 * double(crashes) / double(ticks) : 0;
-  state.counters["flying"] = cabinet::phaseOf(f) == cabinet::Phase::Flying;
+  state.counters["flying"] = phaseOf(f) == Phase::Flying;
 }
 BENCHMARK(BM_FlyingSystemTick);
 

@@ -89,7 +89,7 @@ void Cabinet::startRecording() {
                                          sitting_.demo ? std::string() : places.bestGame);
 }
 
-void Cabinet::input(Event event) {
+void Cabinet::input(replay::Event event) {
   if (ended_) return;
   if (replayer_) {
     stopReplay();
@@ -98,7 +98,7 @@ void Cabinet::input(Event event) {
   play(std::move(event));
 }
 
-void Cabinet::play(Event event) {
+void Cabinet::play(replay::Event event) {
   event.grid = grid();
   if (recorder_) recorder_->record(event);
   run([&] { deliver(form_, event); });
@@ -124,7 +124,7 @@ std::int64_t Cabinet::followRealTime(std::int64_t realUs, int allowedLag) {
 void Cabinet::afterGridPoint() {
   if (ended_) return;
   if (replayer_) run([this] { replayer_->deliverDue(onReplayed); });
-  if (demo_) demo_->step(form_, [this](const Event& e) { play(e); });
+  if (demo_) demo_->step(form_, [this](const replay::Event& e) { play(e); });
   observe();
 }
 
@@ -160,7 +160,7 @@ void Cabinet::stopReplay() {
 void Cabinet::startDemo() {
   demo_.emplace();
   useThrowAwayTable();
-  demo_->step(form_, [this](const Event& e) { play(e); });
+  demo_->step(form_, [this](const replay::Event& e) { play(e); });
 }
 
 void Cabinet::stopDemo() {

@@ -16,13 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "app/Phase.h"
 #include "app/frmCavewing.h"
 #include "cabinet/Demo.h"
-#include "cabinet/Event.h"
-#include "cabinet/Phase.h"
 #include "cabinet/View.h"
 #include "form/Host.h"
 #include "form/Random.h"
+#include "replay/Event.h"
 #include "replay/Recording.h"
 
 namespace cabinet {
@@ -89,7 +89,7 @@ public:
   // The player's input, at the grid point reached: recorded and delivered. During a replay it
   // stops the replay instead: the game goes back to the ready phase and to the player, with the
   // player's name and table.
-  void input(Event event);
+  void input(replay::Event event);
   // Advances the game to `us` (microseconds of game time): at every grid point on the way the
   // timers fire, then the replay's events and the demo's moves of that grid point follow.
   void advanceTo(std::int64_t us);
@@ -104,7 +104,7 @@ public:
   // Whether the recording has played to its end (or there is none).
   bool replayOver() const;
   // Learns of every replayed event just before it is delivered (to show the player's presses).
-  std::function<void(const Event&)> onReplayed;
+  std::function<void(const replay::Event&)> onReplayed;
   // Learns of every game of the player's recorded sitting (not the demo's) once its crash has
   // brought up the list, which is when the rules rank it: the recording so far, to that grid
   // point, and the score the player was shown.
@@ -135,7 +135,7 @@ private:
   void run(const std::function<void()>& handler);
   void afterGridPoint();
   // Input at the grid point reached, recorded if the sitting is, and delivered.
-  void play(Event event);
+  void play(replay::Event event);
   // The demo: plays by itself, with no message box waiting for anyone and a throw-away table.
   void startDemo();
   void observe();

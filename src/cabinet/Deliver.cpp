@@ -4,7 +4,7 @@
 #include "cabinet/Deliver.h"
 
 #include "app/frmCavewing.h"
-#include "cabinet/ControlNames.h"
+#include "cabinet/MenuCommands.h"
 
 namespace cabinet {
 
@@ -24,31 +24,31 @@ form::MenuItem* clickableMenuItem(frmCavewing& f, const std::string& name) {
 }
 
 void clickLabel(frmCavewing& f, const std::string& name, int index) {
-  const std::optional<ListLabel> label = listLabelNamed(name);
-  if (label == ListLabel::lblTitle) {
+  const std::optional<replay::ListLabel> label = replay::listLabelNamed(name);
+  if (label == replay::ListLabel::lblTitle) {
     if (f.lblTitle.Visible) f.lblTitle_Click();
     return;
   }
   if (!label || index < f.lblName.first || index > f.lblName.last) return;
   switch (*label) {
-    case ListLabel::lblName:
+    case replay::ListLabel::lblName:
       if (f.lblName[index].Visible) f.lblName_Click(index);
       return;
-    case ListLabel::lblNumber:
+    case replay::ListLabel::lblNumber:
       if (f.lblNumber[index].Visible) f.lblNumber_Click(index);
       return;
-    case ListLabel::lblScores:
+    case replay::ListLabel::lblScores:
       if (f.lblScores[index].Visible) f.lblScores_Click(index);
       return;
-    case ListLabel::lblTitle:
+    case replay::ListLabel::lblTitle:
       return;
   }
 }
 
 }  // namespace
 
-void deliver(frmCavewing& f, const Event& e) {
-  using Kind = Event::Kind;
+void deliver(frmCavewing& f, const replay::Event& e) {
+  using Kind = replay::Event::Kind;
   switch (e.kind) {
     case Kind::Start:
       if (f.cmdStart.Visible && f.cmdStart.Enabled) f.cmdStart_Click();

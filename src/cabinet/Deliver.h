@@ -4,12 +4,12 @@
 // is not delivered, so a recording can never do what a player could not.
 #pragma once
 
-#include "cabinet/Event.h"
+#include "replay/Event.h"
 
 class frmCavewing;
 
 namespace cabinet {
 
-void deliver(frmCavewing& form, const Event& event);
+void deliver(frmCavewing& form, const replay::Event& event);
 
 }  // namespace cabinet

@@ -1,21 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "cabinet/Demo.h"
 
+#include "app/Phase.h"
 #include "app/frmCavewing.h"
-#include "cabinet/Phase.h"
 
 namespace cabinet {
 
-void Demo::step(frmCavewing& form, const std::function<void(const Event&)>& input) {
+void Demo::step(frmCavewing& form, const std::function<void(const replay::Event&)>& input) {
   // Pressed where the pilot's hand rests.
   constexpr float X = autopilot::HandX, Y = autopilot::HandY;
   // The pilot's hand goes through the player's events, so that a recording keeps it.
   if (const auto press = pilot_.nextHand(form)) {
-    const auto kind = *press ? Event::Kind::Down : Event::Kind::Up;
-    input(Event{.kind = kind, .button = frmCavewing::LeftButton, .x = X, .y = Y});
+    const auto kind = *press ? replay::Event::Kind::Down : replay::Event::Kind::Up;
+    input(replay::Event{.kind = kind, .button = frmCavewing::LeftButton, .x = X, .y = Y});
   }
   if (phaseOf(form) == Phase::Ready) {
-    input(Event{.kind = Event::Kind::Start});
+    input(replay::Event{.kind = replay::Event::Kind::Start});
     return;
   }
   if (phaseOf(form) != Phase::Crashed || !form.lblTitle.Visible) return;
@@ -25,8 +25,8 @@ void Demo::step(frmCavewing& form, const std::function<void(const Event&)>& inpu
   if (now - listSince_ < ListShownUs) return;
   listSince_ = -1;
   // A click, as a player makes it.
-  for (auto kind : {Event::Kind::Down, Event::Kind::Up})
-    input(Event{.kind = kind, .button = frmCavewing::LeftButton, .x = X, .y = Y});
+  for (auto kind : {replay::Event::Kind::Down, replay::Event::Kind::Up})
+    input(replay::Event{.kind = kind, .button = frmCavewing::LeftButton, .x = X, .y = Y});
 }
 
 }  // namespace cabinet

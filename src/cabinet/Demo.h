@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "autopilot/Autopilot.h"
-#include "cabinet/Event.h"
+#include "replay/Event.h"
 
 class frmCavewing;
 
@@ -20,7 +20,7 @@ public:
   static constexpr std::int64_t ListShownUs = 4'000'000;
 
   // Plays the demo's part at the moment the game has reached, handing its clicks to `input`.
-  void step(frmCavewing& form, const std::function<void(const Event&)>& input);
+  void step(frmCavewing& form, const std::function<void(const replay::Event&)>& input);
 
 private:
   autopilot::Pilot pilot_;

@@ -81,7 +81,7 @@ Outcome replayHeadless(const replay::Recording& recording, std::ostream* trace,
   cabinet.paintNothing();
   const frmCavewing& form = cabinet.form();
   if (trace) trace->precision(9);
-  if (look) cabinet.onReplayed = [&](const Event&) { look(form); };
+  if (look) cabinet.onReplayed = [&](const replay::Event&) { look(form); };
   cabinet.load();
   std::vector<float> drawn;
   if (trace) cabinet.watchRandom([&drawn](float value) { drawn.push_back(value); });

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cabinet/ListClicks.h"
 
-#include "cabinet/ControlNames.h"
+#include "replay/ControlNames.h"
 
 namespace cabinet {
 
@@ -12,20 +12,21 @@ bool hits(const form::Label& label, float x, float y) {
          y <= label.Top + label.Height;
 }
 
-Event click(ListLabel label, int index) {
-  return Event{.kind = Event::Kind::Label, .code = index, .name = std::string(nameOf(label))};
+replay::Event click(replay::ListLabel label, int index) {
+  return replay::Event{
+      .kind = replay::Event::Kind::Label, .code = index, .name = std::string(nameOf(label))};
 }
 
 }  // namespace
 
-std::optional<Event> listLabelClickAt(const frmCavewing& form, float x, float y) {
+std::optional<replay::Event> listLabelClickAt(const frmCavewing& form, float x, float y) {
   for (int i = form.lblScores.first; i <= form.lblScores.last; ++i) {
-    if (hits(form.lblScores[i], x, y)) return click(ListLabel::lblScores, i);
-    if (hits(form.lblNumber[i], x, y)) return click(ListLabel::lblNumber, i);
+    if (hits(form.lblScores[i], x, y)) return click(replay::ListLabel::lblScores, i);
+    if (hits(form.lblNumber[i], x, y)) return click(replay::ListLabel::lblNumber, i);
   }
-  if (hits(form.lblTitle, x, y)) return click(ListLabel::lblTitle, 0);
+  if (hits(form.lblTitle, x, y)) return click(replay::ListLabel::lblTitle, 0);
   for (int i = form.lblName.first; i <= form.lblName.last; ++i)
-    if (hits(form.lblName[i], x, y)) return click(ListLabel::lblName, i);
+    if (hits(form.lblName[i], x, y)) return click(replay::ListLabel::lblName, i);
   return std::nullopt;
 }
 

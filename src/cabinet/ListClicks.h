@@ -6,12 +6,12 @@
 #include <optional>
 
 #include "app/frmCavewing.h"
-#include "cabinet/Event.h"
+#include "replay/Event.h"
 
 namespace cabinet {
 
 // A click on the visible list label under the point (twips); nothing when the press is not on
 // the list. The labels painted last are tested first.
-std::optional<Event> listLabelClickAt(const frmCavewing& form, float x, float y);
+std::optional<replay::Event> listLabelClickAt(const frmCavewing& form, float x, float y);
 
 }  // namespace cabinet

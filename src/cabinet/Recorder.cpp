@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string_view>
 
+#include "app/Phase.h"
 #include "app/frmCavewing.h"
-#include "cabinet/Phase.h"
 
 namespace cabinet {
 
@@ -81,7 +81,7 @@ void Recorder::stopAtBound(const std::string& which) {
   full_ = true;
 }
 
-void Recorder::record(const Event& event) {
+void Recorder::record(const replay::Event& event) {
   if (full_) return;
   if (recording_.events.size() >= Recording::maxEvents) {
     stopAtBound(std::to_string(Recording::maxEvents) + " events");
@@ -93,7 +93,7 @@ void Recorder::record(const Event& event) {
   }
   recording_.events.push_back(event);
   // The first START puts the recording on disk; observe keeps it up to date from then on.
-  if (event.kind == Event::Kind::Start && !started_) {
+  if (event.kind == replay::Event::Kind::Start && !started_) {
     started_ = true;
     save(event.grid);
   }

@@ -10,8 +10,8 @@
 
 #include <string>
 
-#include "cabinet/Event.h"
 #include "form/KeptFile.h"
+#include "replay/Event.h"
 #include "replay/Recording.h"
 
 class frmCavewing;
@@ -23,7 +23,7 @@ public:
   // `header` holds everything but the events; either path may be empty to keep no such file.
   Recorder(replay::Recording header, std::string lastGamePath, std::string bestGamePath);
 
-  void record(const Event& event);
+  void record(const replay::Event& event);
   // Looks at the game after every change: keeps the recording once when a game has ended, and
   // brings the end of the last game on disk up to date once a second of game time. Returns true
   // once for each game, when its crash has brought up the list (when the rules rank it).

@@ -14,10 +14,10 @@ Replayer::Replayer(frmCavewing& form, const replay::Recording& recording,
 
 std::int64_t Replayer::grid() const { return form_.clock.now() / form_.clock.systemTick(); }
 
-void Replayer::deliverDue(const std::function<void(const Event&)>& shown) {
+void Replayer::deliverDue(const std::function<void(const replay::Event&)>& shown) {
   const auto& events = recording_.events;
   while (next_ < events.size() && events[next_].grid <= grid() && !ended_()) {
-    const Event& e = events[next_++];
+    const replay::Event& e = events[next_++];
     if (shown) shown(e);
     deliver(form_, e);
   }

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <functional>
 
-#include "cabinet/Event.h"
+#include "replay/Event.h"
 #include "replay/Recording.h"
 
 class frmCavewing;
@@ -19,7 +19,7 @@ public:
   Replayer(frmCavewing& form, const replay::Recording& recording, std::function<bool()> ended);
 
   // Delivers every event recorded for the grid points reached so far; `shown` learns of each.
-  void deliverDue(const std::function<void(const Event&)>& shown = {});
+  void deliverDue(const std::function<void(const replay::Event&)>& shown = {});
   bool finished() const;
 
 private:

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "cabinet/Phase.h"
+#include "app/Phase.h"
 
 namespace cabinet {
 

@@ -37,7 +37,7 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   input_ = std::make_unique<PlayerInput>(*this);
   playfield_->startButton()->installEventFilter(this);
   connect(playfield_->startButton(), &QPushButton::clicked, this,
-          [this] { deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start}); });
+          [this] { deliver(replay::Event{.kind = replay::Event::Kind::Start}); });
   resize(playfield_->sizeHint().width(),
          playfield_->sizeHint().height() + menuBar()->sizeHint().height());
 
@@ -86,7 +86,7 @@ void GameWindow::buildMenuBar() {
       action->setShortcutContext(Qt::WindowShortcut);
     }
     connect(action, &QAction::triggered, this, [this, name = entry.name] {
-      deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = name});
+      deliver(replay::Event{.kind = replay::Event::Kind::Menu, .name = name});
     });
     owner->addAction(action);
     menuActions_.push_back({action, entry});
@@ -99,13 +99,12 @@ QAction* GameWindow::actionFor(const form::MenuItem& item) const {
   return nullptr;
 }
 
-void GameWindow::deliver(const cabinet::Event& event) {
+void GameWindow::deliver(const replay::Event& event) {
   if (!ended_) kit_->input(event);
 }
 
 void GameWindow::timePress() {
-  if (timing_report::enabled() && cabinet_->phase() == cabinet::Phase::Flying)
-    pressedUs_ = pump_->realUs();
+  if (timing_report::enabled() && cabinet_->phase() == Phase::Flying) pressedUs_ = pump_->realUs();
 }
 
 void GameWindow::beforeInput() {
@@ -141,7 +140,7 @@ bool GameWindow::frame(std::optional<std::int64_t> realUs) {
     pressedUs_.reset();
   }
   drawnCopterTop_ = copterTop;
-  return changed || (following && cabinet_->phase() == cabinet::Phase::Flying);
+  return changed || (following && cabinet_->phase() == Phase::Flying);
 }
 
 bool GameWindow::syncWithForm() {
@@ -214,7 +213,7 @@ double GameWindow::Timer() { return QTime::currentTime().msecsSinceStartOfDay() 
 void GameWindow::closeEvent(QCloseEvent* event) {
   if (!ended_) {
     // A close during a replay stops the replay first; the window goes all the same.
-    const cabinet::Event close{.kind = cabinet::Event::Kind::Close};
+    const replay::Event close{.kind = replay::Event::Kind::Close};
     deliver(close);
     if (!ended_) deliver(close);
   }

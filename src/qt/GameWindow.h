@@ -43,7 +43,7 @@ public:
   QAction* actionFor(const form::MenuItem& item) const;
 
   // Hands the player's input to the cabinet at the grid point of real time.
-  void deliver(const cabinet::Event& event);
+  void deliver(const replay::Event& event);
   // The left button was pressed on the field: the timing report times it to the climb's picture.
   void timePress();
   // Lets `change` act on the cabinet at the grid point of real time, and catches up with it.

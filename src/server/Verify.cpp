@@ -16,9 +16,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "app/Phase.h"
 #include "app/frmCavewing.h"
 #include "cabinet/Headless.h"
-#include "cabinet/Phase.h"
 #include "replay/Recording.h"
 
 namespace server {
@@ -51,7 +51,7 @@ bool continues(const replay::Recording& now, const replay::Recording& before) {
 class FinishedGames {
 public:
   void look(const frmCavewing& form) {
-    if (cabinet::phaseOf(form) != cabinet::Phase::Crashed) {
+    if (phaseOf(form) != Phase::Crashed) {
       counted_ = false;
       return;
     }

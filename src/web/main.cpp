@@ -172,7 +172,7 @@ public:
     return int(std::max<std::int64_t>(form::Clock::stallGridPoints, (stallUs + tick - 1) / tick));
   }
 
-  void deliver(const cabinet::Event& event) {
+  void deliver(const replay::Event& event) {
     if (!ended_) kit_->input(event);
   }
 
@@ -237,7 +237,7 @@ private:
   std::string pictureKey() const {
     PictureKey key;
     cabinet::paint(form(), key);
-    if (cabinet_->phase() == cabinet::Phase::Flying) key.add('v', cabinet_->grid(), fraction_);
+    if (cabinet_->phase() == Phase::Flying) key.add('v', cabinet_->grid(), fraction_);
     const cabinet::kit::Overlays& o = kit_->overlays();
     key.text(o.badge);
     key.text(o.hint);
@@ -478,9 +478,9 @@ EMSCRIPTEN_KEEPALIVE int cavewing_key_up(const char* name, int shift, int repeat
                                                             .autoRepeat = bool(repeat)});
 }
 EMSCRIPTEN_KEEPALIVE void cavewing_start() {
-  if (sitting) sitting->deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});
+  if (sitting) sitting->deliver(replay::Event{.kind = replay::Event::Kind::Start});
 }
 EMSCRIPTEN_KEEPALIVE void cavewing_menu(const char* name) {
-  if (sitting) sitting->deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = name});
+  if (sitting) sitting->deliver(replay::Event{.kind = replay::Event::Kind::Menu, .name = name});
 }
 }

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeHost.h"
-#include "cabinet/Phase.h"
+#include "app/Phase.h"
 
 namespace {
 
@@ -38,11 +38,9 @@ struct Player : Game {
     while (!form.lblTitle.Visible && form.clock.now() < 120'000'000) tick();
     ASSERT_TRUE(form.lblTitle.Visible);
   }
-  bool flying() const { return cabinet::phaseOf(form) == cabinet::Phase::Flying; }
-  bool paused() const { return cabinet::phaseOf(form) == cabinet::Phase::Paused; }
-  bool ready() const {
-    return cabinet::phaseOf(form) == cabinet::Phase::Ready && form.cmdStart.Visible;
-  }
+  bool flying() const { return phaseOf(form) == Phase::Flying; }
+  bool paused() const { return phaseOf(form) == Phase::Paused; }
+  bool ready() const { return phaseOf(form) == Phase::Ready && form.cmdStart.Visible; }
   bool menusEnabled() const {
     return form.mnuFile.Enabled && form.mnuHelp.Enabled && form.mnuScores.Enabled;
   }

@@ -4,15 +4,15 @@
 // and when flight stands still and how it goes on.
 #include <gtest/gtest.h>
 
+#include "RecordingOf.h"
 #include "ScoresFixture.h"
 #include "cabinet/kit/Kit.h"
 #include "replay/Recording.h"
 
 namespace {
 
-using cabinet::Event;
-using cabinet::Phase;
-using Kind = cabinet::Event::Kind;
+using replay::Event;
+using Kind = replay::Event::Kind;
 constexpr int Left = frmCavewing::LeftButton, Right = frmCavewing::RightButton;
 constexpr std::int64_t Ms = 1000, TickUs = 15625;
 
@@ -27,7 +27,9 @@ struct KitWindow : cabinet::kit::Kit::Screen {
   bool timeRunning = true;
   std::int64_t realUs = 0;
 
-  explicit KitWindow(bool demo = false) : cabinet(host, sitting(demo)) {
+  explicit KitWindow(bool demo = false) : cabinet(host, sitting(demo)) { load(); }
+  explicit KitWindow(const replay::Recording& replayed) : cabinet(host, replayed) { load(); }
+  void load() {
     host.userDataPath = (temp.path / "user").string();
     kit.load();
   }
@@ -50,8 +52,10 @@ struct KitWindow : cabinet::kit::Kit::Screen {
     }
   }
   void start() { kit.input(Event{.kind = Kind::Start}); }
-  float copterX() const { return form.imgCopter.Left + form.imgCopter.Width / 2; }
-  float copterY() const { return form.imgCopter.Top + form.imgCopter.Height / 2; }
+  // Real time passes up to grid point `grid` exactly.
+  void passTo(std::int64_t grid) {
+    while (cabinet.grid() < grid) pass(1, 1);
+  }
   bool climbing() const { return form.tmrUp.Enabled; }
   // What the game got, as the sitting's recording kept it at the close box.
   std::vector<Event> recorded() {
@@ -82,8 +86,9 @@ TEST(KitPointer, PressesReleasesDoubleClicksAndListClicksGoWhereThePlayerMeansTh
   mouse.release(Left, 0, 3000, 9000);  // its late release goes nowhere
   w.start();
   w.pass(100);
-  // A press on the helicopter is its own, at a point of its picture, and so is the release.
-  const float x = w.copterX(), y = w.copterY();
+  // A press on the helicopter, to its very corner, is its own, at a point of its picture, and so
+  // is the release.
+  const float x = w.form.imgCopter.Left, y = w.form.imgCopter.Top;
   mouse.press(Left, 0, x, y);
   EXPECT_TRUE(mouse.helicopterHolds());
   EXPECT_TRUE(w.climbing());
@@ -131,7 +136,7 @@ TEST(KitPointer, PressesReleasesDoubleClicksAndListClicksGoWhereThePlayerMeansTh
   EXPECT_EQ(kinds(got), expected);
   ASSERT_GE(got.size(), 6u);
   EXPECT_TRUE(got[4].onCopter);
-  EXPECT_FLOAT_EQ(got[4].x, x - w.form.imgCopter.Left);
+  EXPECT_FLOAT_EQ(got[4].x, 0);
   EXPECT_TRUE(got[5].onCopter) << "the helicopter's press gets its release";
 }
 
@@ -247,6 +252,33 @@ TEST(KitStandStill, OnlyFlightStandsStillAndTheFirstInputOnlyLiftsIt) {
   // Paused, the game waits anyway; nothing is left to take a first input for.
   EXPECT_FALSE(w.kit.wentAway(true));
   EXPECT_FALSE(w.kit.takeFirstInput());
+}
+
+// Keeps out: a replay's ring drawn where its recorded player did not hold a button, or left
+// behind when the player takes over.
+TEST(KitReplay, TheRingShowsTheRecordedPressesAndGoesWithTheReplay) {
+  const replay::Recording recording = recordingOf(
+      {Event{.grid = 2, .kind = Kind::Start},
+       Event{.grid = 10, .kind = Kind::Down, .button = Left, .x = 3000, .y = 9000},
+       Event{.grid = 20, .kind = Kind::Up, .button = Left, .x = 3000, .y = 9000},
+       Event{.grid = 30, .kind = Kind::Down, .onCopter = true, .button = Left, .x = 40, .y = 30}},
+      400);
+  KitWindow w(recording);
+  const cabinet::kit::Overlays& shown = w.kit.overlays();
+  EXPECT_EQ(shown.badge, "REPLAY");
+  w.passTo(10);
+  EXPECT_EQ(shown.ringX, 3000);
+  EXPECT_EQ(shown.ringY, 9000);
+  w.passTo(20);
+  EXPECT_FALSE(shown.ringX || shown.ringY) << "the ring outlived its release";
+  // A press recorded on the helicopter, where it was on the helicopter then.
+  w.passTo(30);
+  EXPECT_EQ(shown.ringX, w.form.imgCopter.Left + 40);
+  EXPECT_EQ(shown.ringY, w.form.imgCopter.Top + 30);
+  // The player's input ends the replay, its ring and its badge.
+  w.kit.input(Event{.kind = Kind::Start});
+  EXPECT_FALSE(w.cabinet.replaying());
+  EXPECT_EQ(shown, cabinet::kit::Overlays{});
 }
 
 }  // namespace

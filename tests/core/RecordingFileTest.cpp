@@ -23,8 +23,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using cabinet::Event;
-using Kind = cabinet::Event::Kind;
+using replay::Event;
+using Kind = replay::Event::Kind;
 
 std::string refusal(const fs::path& path) {
   const replay::ReadResult read = replay::readFile(path.string());

@@ -123,6 +123,7 @@ TEST(Recording, RefusesWhatItCannotReplayWithAClearMessage) {
       {replaced("keypress 27", "keypress 2700"), "bad event"},
       {replaced("menu mnuScores", "menu mnuSelfDestruct"), "bad event"},
       {replaced("label lblName 15", "label lblName 16"), "bad event"},
+      {replaced("label lblName 15", "label lblNames 15"), "bad event"},
       {replaced("99 close", "99 teleport"), "unknown event 'teleport'"},
       {replaced("player \"JANE \\\"JJ\\\" DOE\\\\\"", "player \"JANE"), "quote"},
       {good + "99 start\n", "after 'end'"},

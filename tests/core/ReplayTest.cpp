@@ -13,8 +13,8 @@
 
 namespace {
 
-using cabinet::Event;
-using Kind = cabinet::Event::Kind;
+using replay::Event;
+using Kind = replay::Event::Kind;
 
 // A sitting at the window, played through the cabinet's events and traced; the cabinet records it
 // in the player's data folder.
@@ -91,7 +91,7 @@ TEST_P(ReplayAtWidth, AGamePlayedThroughEventsReplaysTheSameAtEveryGridPoint) {
     if (step == 300) g.input(event(Kind::KeyPress, 0, 32));
     if (step == 330) g.input(event(Kind::KeyPress, 0, 27));
     if (g.form.gameOver && g.form.lblTitle.Visible) g.input(event(Kind::Down, 1));
-    if (step > 3 && g.cabinet.phase() == cabinet::Phase::Ready) g.input(event(Kind::Start));
+    if (step > 3 && g.cabinet.phase() == Phase::Ready) g.input(event(Kind::Start));
     g.traceTick();
   }
   ASSERT_GE(g.host.boxes.size(), 1u) << "the script should crash at least once and rank it";
@@ -130,9 +130,8 @@ TEST(Replay, ASecondPressRoutedToTheHiddenHelicopterActsAsOnTheWindow) {
   bool newGame = false, listGone = false;
   cabinet::replayHeadless(
       recordingOf({at(2, event(Kind::Start)), at(3, left, true), at(120, right, true)}, 121),
-      nullptr, [&](const frmCavewing& f) {
-        newGame = cabinet::phaseOf(f) == cabinet::Phase::Ready && f.cmdStart.Visible;
-      });
+      nullptr,
+      [&](const frmCavewing& f) { newGame = phaseOf(f) == Phase::Ready && f.cmdStart.Visible; });
   EXPECT_TRUE(newGame) << "after the crash, with the list up, a press starts a new game";
   // The list shown from the menu during a pause: the press hides it.
   cabinet::replayHeadless(
@@ -224,7 +223,7 @@ TEST(Replay, ARecordingSurvivesItsTextForm) {
     if (step == 70) g.input(event(Kind::Up, 1));
   }
   const std::int64_t score = g.form.score;
-  const std::string phase = cabinet::nameOf(g.cabinet.phase());
+  const std::string phase = nameOf(g.cabinet.phase());
   const replay::Recording recording = g.kept();
   std::stringstream text;
   replay::write(text, recording);

@@ -14,9 +14,9 @@
 
 namespace {
 
-using cabinet::Event;
 using cabinet::kit::Answer;
-using Kind = cabinet::Event::Kind;
+using replay::Event;
+using Kind = replay::Event::Kind;
 
 constexpr std::uint64_t ServerSeed = 9'007'199'254'740'991;  // 2^53 - 1: exact in JavaScript
 

@@ -11,12 +11,11 @@
 
 #include "CaveInvariants.h"
 #include "ScoresFixture.h"
+#include "app/Phase.h"
 #include "autopilot/Autopilot.h"
-#include "cabinet/Phase.h"
 
 namespace {
 
-using cabinet::Phase;
 
 struct Figures {
   std::int64_t games = 0, ticks = 0, events = 0, crashes = 0, pauses = 0, newGames = 0;
@@ -150,7 +149,7 @@ private:
   // The rules' invariants, after one tick or one event.
   void check(const char* after) {
     SCOPED_TRACE(testing::Message() << "after " << after << " at " << form.clock.now() << " us");
-    const Phase now = cabinet::phaseOf(form);
+    const Phase now = phaseOf(form);
     ASSERT_NE(now, Phase::None) << "flags: running " << form.gameRunning << " halted "
                                 << form.halted << " over " << form.gameOver << " crashed "
                                 << form.crashed;

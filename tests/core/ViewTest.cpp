@@ -19,9 +19,8 @@
 
 namespace {
 
-using cabinet::Event;
-using cabinet::Phase;
-using Kind = cabinet::Event::Kind;
+using replay::Event;
+using Kind = replay::Event::Kind;
 
 constexpr std::int64_t Second = 1'000'000;
 constexpr float DevicePixel = 15;                      // twips, at a device pixel ratio of 1

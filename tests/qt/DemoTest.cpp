@@ -33,10 +33,9 @@ struct DemoWindow {
     c.scoresFile = playerTable.toStdString();
     return c;
   }
-  bool flying() const { return cabinet::phaseOf(form) == cabinet::Phase::Flying; }
+  bool flying() const { return phaseOf(form) == Phase::Flying; }
   bool ready() const {
-    return cabinet::phaseOf(form) == cabinet::Phase::Ready &&
-           window.playfield()->startButton()->isVisible();
+    return phaseOf(form) == Phase::Ready && window.playfield()->startButton()->isVisible();
   }
 };
 

@@ -74,8 +74,8 @@ protected:
   void key(Qt::Key k, Qt::KeyboardModifiers modifiers = {}) {
     QTest::keyClick(field, k, modifiers);
   }
-  bool flying() const { return cabinet::phaseOf(form) == cabinet::Phase::Flying; }
-  bool paused() const { return cabinet::phaseOf(form) == cabinet::Phase::Paused; }
+  bool flying() const { return phaseOf(form) == Phase::Flying; }
+  bool paused() const { return phaseOf(form) == Phase::Paused; }
   // Waits, with a deadline, for what the event loop should bring about.
   template <class F>
   bool eventually(F condition) {

@@ -88,7 +88,7 @@ TEST(DesktopFrames, TheCaveGlidesEvenlyOnEveryDisplayAndTheStartScreenPaintsOnce
     const std::int64_t start = 2 * Second;  // the demo flies by then
     Display d(/*demo=*/true, start);
     GameWindow& w = d.window;
-    ASSERT_EQ(w.cabinet().phase(), cabinet::Phase::Flying);
+    ASSERT_EQ(w.cabinet().phase(), Phase::Flying);
     ASSERT_EQ(w.playfield()->size(), w.playfield()->sizeHint()) << "a device pixel a pixel";
     const double tick = double(w.cabinet().clock().systemTick());
     // The even glide: the cave's step in device pixels, spread over the frames of a step.
@@ -98,7 +98,7 @@ TEST(DesktopFrames, TheCaveGlidesEvenlyOnEveryDisplayAndTheStartScreenPaintsOnce
     int uneven = 0, repeated = 0;
     for (int k = 0; k <= rate; ++k) {
       w.frame(start + k * Second / rate);
-      ASSERT_EQ(w.cabinet().phase(), cabinet::Phase::Flying) << "frame " << k;
+      ASSERT_EQ(w.cabinet().phase(), Phase::Flying) << "frame " << k;
       std::vector<int> now = caveColumns(w);
       if (!before.empty()) {
         const int moved = movedLeft(before, now, int(2 * glide) + 2);
@@ -114,7 +114,7 @@ TEST(DesktopFrames, TheCaveGlidesEvenlyOnEveryDisplayAndTheStartScreenPaintsOnce
 
     // The start screen: its first frame, then nothing painted while it stands.
     Display ready(/*demo=*/false, 0);
-    ASSERT_EQ(ready.window.cabinet().phase(), cabinet::Phase::Ready);
+    ASSERT_EQ(ready.window.cabinet().phase(), Phase::Ready);
     ready.window.frame(0);
     QApplication::processEvents();
     const int first = ready.paints.count;

@@ -26,7 +26,7 @@ struct ListWindow {
         QPointF(label.Left + label.Width / 2, label.Top + label.Height / 2));
   }
   // The click a press at a point of the playfield makes, mapped back to twips as the window does.
-  std::optional<cabinet::Event> clickAt(QPointF at) {
+  std::optional<replay::Event> clickAt(QPointF at) {
     const QPointF twips = window->playfield()->twipsToWidget().inverted().map(at);
     return cabinet::listLabelClickAt(form(), float(twips.x()), float(twips.y()));
   }
@@ -44,7 +44,7 @@ TEST(ListClicks, PressOnEachKindOfLabelGoesToItsHandler) {
                {&f.lblScores[1], "lblScores", 1},
                {&f.lblTitle, "lblTitle", 0}};
   for (const auto& c : cases) {
-    w.window->deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = "mnuScores"});
+    w.window->deliver(replay::Event{.kind = replay::Event::Kind::Menu, .name = "mnuScores"});
     ASSERT_TRUE(f.lblTitle.Visible);
     const auto click = w.clickAt(w.middleOf(*c.label));
     ASSERT_TRUE(click) << c.name;
@@ -61,7 +61,7 @@ TEST(ListClicks, PressesOffTheListOrOnAHiddenListGoElsewhere) {
   const frmCavewing& f = w.form();
   const QPointF onName = w.middleOf(f.lblName[3]);
   EXPECT_FALSE(w.clickAt(onName));  // the list is hidden
-  w.window->deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = "mnuScores"});
+  w.window->deliver(replay::Event{.kind = replay::Event::Kind::Menu, .name = "mnuScores"});
   EXPECT_TRUE(w.clickAt(onName));
   const auto toWidget = w.window->playfield()->twipsToWidget();
   // Between a rank and its name, above the heading, and on the score counter.

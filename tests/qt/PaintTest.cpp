@@ -23,7 +23,7 @@ protected:
     window.kit().resumeRealTime(window.form().clock.now());  // real time is the game's
     window.activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
-    window.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});
+    window.deliver(replay::Event{.kind = replay::Event::Kind::Start});
   }
 
   static CommandLine options() {
@@ -41,18 +41,17 @@ protected:
     for (int i = 0; i < gridPoints; ++i) {
       if (const auto press = pilot.nextHand(f))
         window.deliver(
-            cabinet::Event{.kind = *press ? cabinet::Event::Kind::Down : cabinet::Event::Kind::Up,
-                           .button = frmCavewing::LeftButton,
-                           .x = autopilot::HandX,
-                           .y = autopilot::HandY});
+            replay::Event{.kind = *press ? replay::Event::Kind::Down : replay::Event::Kind::Up,
+                          .button = frmCavewing::LeftButton,
+                          .x = autopilot::HandX,
+                          .y = autopilot::HandY});
       // The window catches up with what the clock changed.
       window.drive([&] { window.cabinet().advanceTo(f.clock.now() + f.clock.systemTick()); });
       window.frame(f.clock.now() - f.clock.systemTick() * 2 / 5);
       window.frame(f.clock.now());
       QApplication::processEvents();
     }
-    ASSERT_EQ(cabinet::phaseOf(f), cabinet::Phase::Flying)
-        << "the pilot crashed: pick another seed";
+    ASSERT_EQ(phaseOf(f), Phase::Flying) << "the pilot crashed: pick another seed";
   }
 
   // The playfield's pixels as the screen shows them, and as a full repaint of the same state.
@@ -108,7 +107,7 @@ TEST_F(PaintEquivalence, AfterAMessageBoxClosed) {
   QTimer::singleShot(50, [] {
     if (QWidget* box = QApplication::activeModalWidget()) box->close();
   });
-  window.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = "mnuHow"});
+  window.deliver(replay::Event{.kind = replay::Event::Kind::Menu, .name = "mnuHow"});
   ASSERT_EQ(QApplication::activeModalWidget(), nullptr);
   QApplication::processEvents();
   fly(64);

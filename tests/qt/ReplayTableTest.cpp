@@ -24,7 +24,7 @@ TEST(QtReplay, RanksInAThrowAwayTableNeverThePlayers) {
   replay::Recording recording;
   recording.seed = 7;
   recording.player = "REPLAYED";
-  recording.events.push_back(cabinet::Event{.grid = 1, .kind = cabinet::Event::Kind::Start});
+  recording.events.push_back(replay::Event{.grid = 1, .kind = replay::Event::Kind::Start});
   recording.endGrid = 2000;
   GameWindow window(CommandLine{}, &recording);
   const QString playersTable = QString::fromStdString(window.form().highScorePath());

@@ -125,7 +125,7 @@ TEST_P(Scaling, WallEdgesAreSharp) {
 }
 
 TEST_P(Scaling, HelicopterAfterStartIsScaledWithoutBlur) {
-  window.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});
+  window.deliver(replay::Event{.kind = replay::Event::Kind::Start});
   const form::Image& copter = window.form().imgCopter;
   ASSERT_TRUE(copter.Visible);
   const QImage image = grab();
@@ -162,7 +162,7 @@ TEST(FullScreen, F11TogglesItInEveryPhase) {
   toggle->trigger();
   EXPECT_TRUE(window.isFullScreen());
   // In flight the menus are off; full screen is the window's business and stays at hand.
-  window.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});
+  window.deliver(replay::Event{.kind = replay::Event::Kind::Start});
   ASSERT_FALSE(window.form().mnuFile.Enabled);
   EXPECT_TRUE(toggle->isEnabled());
   toggle->trigger();

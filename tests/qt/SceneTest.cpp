@@ -5,29 +5,15 @@
 
 #include <QTest>
 
+#include "../core/FakeHost.h"
 #include "qt/Playfield.h"
 
 namespace {
 
-struct QuietHost : form::Host {
-  void MsgBox(const std::string&, const std::string&) override {}
-  void End() override {}
-  std::string AppPath() override { return "/nonexistent"; }
-  std::string UserDataPath() override { return "/proc/cavewing-test-user"; }
-  std::string Environ(const std::string&) override { return {}; }
-  void Show() override {}
-  float OuterWidth() override { return frmCavewing::NormalOuterWidth; }
-  void SetFocus(const form::CommandButton&) override {}
-  void SetMousePointer(form::MousePointer) override {}
-  double Timer() override { return 0; }
-};
-
 // Keeps out: a change of a border colour, a text colour, a box or a font alone not repainted.
 TEST(Playfield, SeesEveryChangeOfWhatAControlIsPaintedWith) {
-  QuietHost host;
-  form::Random random{std::uint64_t{5}};
-  frmCavewing form{host, random};
-  form.Form_Load();
+  Game game;
+  frmCavewing& form = game.form;
   Playfield field(form, frmCavewing::ScaleWidth);
   field.resize(field.sizeHint());
   field.show();
@@ -38,26 +24,15 @@ TEST(Playfield, SeesEveryChangeOfWhatAControlIsPaintedWith) {
   form::Label& score = form.lblScore;
   ASSERT_TRUE(wall.Visible && score.Visible);
   const std::pair<const char*, std::function<void()>> changes[] = {
-      {"a wall's border colour",
-       [&] {
-         wall.BorderColor = {1, 2, 3};
-       }},
-      {"the score's text colour",
-       [&] {
-         score.ForeColor = {200, 0, 0};
-       }},
+      {"a wall's border colour", [&] { wall.BorderColor = form::RGB(1, 2, 3); }},
+      {"the score's text colour", [&] { score.ForeColor = form::RGB(200, 0, 0); }},
       {"the score's box", [&] { score.Boxed = !score.Boxed; }},
       {"the score's font face",
        [&] { score.Font.Name = score.Font.Name == "Arial" ? "Verdana" : "Arial"; }},
       {"the score's font size", [&] { score.Font.Size += 2; }},
       {"the score in bold", [&] { score.Font.Bold = !score.Font.Bold; }},
       {"the score underlined", [&] { score.Font.Underline = true; }},
-      {"the score's alignment",
-       [&] {
-         score.Alignment = score.Alignment == form::Alignment::LeftJustify
-                               ? form::Alignment::RightJustify
-                               : form::Alignment::LeftJustify;
-       }},
+      {"the score's alignment", [&] { score.Alignment = form::Alignment::RightJustify; }},
   };
   for (const auto& [what, change] : changes) {
     change();

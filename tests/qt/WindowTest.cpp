@@ -93,7 +93,7 @@ TEST(QtWindow, FlightDisablesTheMenusAndTheirShortcuts) {
   OpenWindow o;
   GameWindow& w = o.window;
   const auto& f = w.form();
-  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});
+  w.deliver(replay::Event{.kind = replay::Event::Kind::Start});
   for (const form::MenuItem* m :
        {&f.mnuFile, &f.mnuNew, &f.mnuExit, &f.mnuHelp, &f.mnuHow, &f.mnuAbout, &f.mnuScores})
     EXPECT_FALSE(w.actionFor(*m)->isEnabled()) << m->Caption;
@@ -101,14 +101,14 @@ TEST(QtWindow, FlightDisablesTheMenusAndTheirShortcuts) {
   EXPECT_TRUE(f.gameRunning) << "Ctrl+N must do nothing during flight";
 
   // A pause brings the menus back, and New Game with them.
-  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Down, .button = frmCavewing::RightButton});
-  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Up, .button = frmCavewing::RightButton});
+  w.deliver(replay::Event{.kind = replay::Event::Kind::Down, .button = frmCavewing::RightButton});
+  w.deliver(replay::Event{.kind = replay::Event::Kind::Up, .button = frmCavewing::RightButton});
   EXPECT_TRUE(w.actionFor(f.mnuNew)->isEnabled());
-  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Menu, .name = "mnuNew"});
+  w.deliver(replay::Event{.kind = replay::Event::Kind::Menu, .name = "mnuNew"});
   EXPECT_FALSE(f.gameRunning);
-  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Start});
-  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Down, .button = frmCavewing::RightButton});
-  w.deliver(cabinet::Event{.kind = cabinet::Event::Kind::Up, .button = frmCavewing::RightButton});
+  w.deliver(replay::Event{.kind = replay::Event::Kind::Start});
+  w.deliver(replay::Event{.kind = replay::Event::Kind::Down, .button = frmCavewing::RightButton});
+  w.deliver(replay::Event{.kind = replay::Event::Kind::Up, .button = frmCavewing::RightButton});
   ASSERT_TRUE(w.actionFor(f.mnuNew)->isEnabled());
   QTest::keyClick(&w, Qt::Key_N, Qt::ControlModifier);
   EXPECT_FALSE(f.gameRunning) << "Ctrl+N starts a new game once the menus are back";

@@ -53,14 +53,14 @@ public:
   // Plays a game from the ready phase: the demo's pilot flies for `pilotTicks`, then lets go and
   // the helicopter falls; returns the score the list ranks, once the list shows it.
   std::string playGame(int pilotTicks) {
-    cabinet_.input({.kind = cabinet::Event::Kind::Start});
+    cabinet_.input({.kind = replay::Event::Kind::Start});
     bool held = false;
     for (int t = 0; t < 64 * 600 && !listShown(); ++t) {
-      const bool want = t < pilotTicks && cabinet_.phase() == cabinet::Phase::Flying &&
+      const bool want = t < pilotTicks && cabinet_.phase() == Phase::Flying &&
                         autopilot::wantsClimb(cabinet_.form());
-      if (want != held && cabinet_.phase() == cabinet::Phase::Flying) {
+      if (want != held && cabinet_.phase() == Phase::Flying) {
         held = want;
-        cabinet_.input({.kind = want ? cabinet::Event::Kind::Down : cabinet::Event::Kind::Up,
+        cabinet_.input({.kind = want ? replay::Event::Kind::Down : replay::Event::Kind::Up,
                         .button = frmCavewing::LeftButton,
                         .x = frmCavewing::ScaleWidth / 2,
                         .y = frmCavewing::ScaleHeight / 2});
@@ -71,7 +71,7 @@ public:
   }
   // From the list after a crash to the ready phase, as a click on the list does.
   void again() {
-    cabinet_.input({.kind = cabinet::Event::Kind::Label, .code = 0, .name = "lblTitle"});
+    cabinet_.input({.kind = replay::Event::Kind::Label, .code = 0, .name = "lblTitle"});
     tick(4);
   }
   void tick(int ticks) {
@@ -89,7 +89,7 @@ public:
 
 private:
   bool listShown() const {
-    return cabinet_.phase() == cabinet::Phase::Crashed && cabinet_.form().lblTitle.Visible;
+    return cabinet_.phase() == Phase::Crashed && cabinet_.form().lblTitle.Visible;
   }
 
   Desk desk_;

@@ -137,8 +137,8 @@ int main(int argc, char** argv) {
   cabinet::Cabinet& cabinet = window.cabinet();
   // Where the recorded player holds a button down, the window shows a ring.
   std::optional<QPointF> ring;
-  cabinet.onReplayed = [&, shown = cabinet.onReplayed](const cabinet::Event& e) {
-    using Kind = cabinet::Event::Kind;
+  cabinet.onReplayed = [&, shown = cabinet.onReplayed](const replay::Event& e) {
+    using Kind = replay::Event::Kind;
     const form::Image& copter = window.form().imgCopter;
     if (e.kind == Kind::Down)
       ring = e.onCopter ? QPointF(copter.Left + e.x, copter.Top + e.y) : QPointF(e.x, e.y);
@@ -154,7 +154,7 @@ int main(int argc, char** argv) {
     while (cabinet.grid() < grid)
       window.drive([&] { cabinet.advanceTo((cabinet.grid() + 1) * cabinet.clock().systemTick()); });
     QApplication::processEvents();
-    if (cabinet.grid() != grid || cabinet.phase() != cabinet::Phase::Flying) {
+    if (cabinet.grid() != grid || cabinet.phase() != Phase::Flying) {
       std::fprintf(stderr, "grid point %s: the recording is not in flight there\n", argv[i]);
       return 2;
     }

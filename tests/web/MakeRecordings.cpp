@@ -14,14 +14,14 @@
 #include <string>
 
 #include "FakeHost.h"
+#include "app/Phase.h"
 #include "autopilot/Autopilot.h"
 #include "cabinet/Deliver.h"
-#include "cabinet/Phase.h"
 #include "replay/Recording.h"
 
 namespace {
 
-using cabinet::Event;
+using replay::Event;
 using Kind = Event::Kind;
 
 // Names as players type them, with the characters a recording has to quote or keep as bytes.
@@ -81,10 +81,8 @@ private:
   }
 
   std::int64_t grid() const { return form_.clock.now() / form_.clock.systemTick(); }
-  bool ready() const {
-    return cabinet::phaseOf(form_) == cabinet::Phase::Ready && form_.cmdStart.Visible;
-  }
-  bool flying() const { return cabinet::phaseOf(form_) == cabinet::Phase::Flying; }
+  bool ready() const { return phaseOf(form_) == Phase::Ready && form_.cmdStart.Visible; }
+  bool flying() const { return phaseOf(form_) == Phase::Flying; }
 
   // An input event now, recorded and handed to the game as the window hands it on.
   void now(Event e) {

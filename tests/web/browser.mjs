@@ -200,7 +200,7 @@ export class Browser {
 }
 
 // START, then the left button held on the field until the helicopter has climbed, then let go: a
-// flight that falls to a crash. The press follows START at once: on a busy machine a late one
+// flight that falls (the release reached the game) to a crash. The press follows START at once: on a busy machine a late one
 // could find the helicopter already on the floor. `flying` is the phase number of flight.
 export async function climbAndLetGo(b, flying) {
   const field = await b.centreOf('#field');
@@ -210,6 +210,8 @@ export async function climbAndLetGo(b, flying) {
   await b.waitFor('flight', `cavewingProbe.phase() === ${flying}`);
   await b.waitFor('the helicopter to climb', `cavewingProbe.copterTop() < ${top} - 300`);
   await b.mouse('mouseReleased', field);
+  const letGo = await b.evaluate('cavewingProbe.copterTop()');
+  await b.waitFor('the helicopter to fall once let go', `cavewingProbe.copterTop() > ${letGo} + 300`);
 }
 
 // The page's time is the test's, installed before any script of the page runs: performance.now()

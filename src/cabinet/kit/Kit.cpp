@@ -10,8 +10,8 @@ namespace cabinet::kit {
 Kit::Kit(Cabinet& cabinet, Screen& screen)
     : cabinet_(cabinet),
       screen_(screen),
-      pointer_(cabinet.form(), [this](const Event& e) { input(e); }) {
-  cabinet_.onReplayed = [this](const Event& e) { showReplayed(e); };
+      pointer_(cabinet.form(), [this](const replay::Event& e) { input(e); }) {
+  cabinet_.onReplayed = [this](const replay::Event& e) { showReplayed(e); };
 }
 
 void Kit::load() {
@@ -25,7 +25,7 @@ void Kit::load() {
   screen_.changed();
 }
 
-void Kit::input(const Event& event) {
+void Kit::input(const replay::Event& event) {
   screen_.beforeInput();
   const bool replaying = cabinet_.replaying();
   cabinet_.input(event);
@@ -51,8 +51,11 @@ void Kit::key(const KeyStroke& key) {
     if (!key.autoRepeat) pointer_.pressKey(key.shift);
     return;
   }
-  if (key.code) input(Event{.kind = Event::Kind::KeyDown, .shift = key.shift, .code = *key.code});
-  if (key.character) input(Event{.kind = Event::Kind::KeyPress, .code = key.character});
+  if (key.code)
+    input(
+        replay::Event{.kind = replay::Event::Kind::KeyDown, .shift = key.shift, .code = *key.code});
+  if (key.character)
+    input(replay::Event{.kind = replay::Event::Kind::KeyPress, .code = key.character});
 }
 
 bool Kit::keyReleased(const KeyStroke& key) {
@@ -111,13 +114,13 @@ double Kit::followFrame(std::int64_t realUs, int allowedLag) {
 }
 
 // A replay shows where its recorded player holds a button down.
-void Kit::showReplayed(const Event& e) {
-  if (e.kind == Event::Kind::Down) {
+void Kit::showReplayed(const replay::Event& e) {
+  if (e.kind == replay::Event::Kind::Down) {
     const form::Image& copter = cabinet_.form().imgCopter;
     // A press on the helicopter was recorded where it lay on the helicopter.
     overlays_.ringX = e.onCopter ? copter.Left + e.x : e.x;
     overlays_.ringY = e.onCopter ? copter.Top + e.y : e.y;
-  } else if (e.kind == Event::Kind::Up || e.kind == Event::Kind::Release) {
+  } else if (e.kind == replay::Event::Kind::Up || e.kind == replay::Event::Kind::Release) {
     overlays_.ringX.reset();
     overlays_.ringY.reset();
   }

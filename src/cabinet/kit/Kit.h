@@ -56,7 +56,7 @@ public:
   // Loads the game (see Cabinet::load), with the badge of a replay or of the demo.
   void load();
   // Input at the grid point reached. A replay it stops takes its ring and badge with it.
-  void input(const Event& event);
+  void input(const replay::Event& event);
   // The player's mouse on the field (see Pointer.h).
   Pointer& pointer() { return pointer_; }
   // A key goes down (or repeats) and up. The Up arrow is the left button on the window (see
@@ -91,7 +91,7 @@ public:
   double followFrame(std::int64_t realUs, int allowedLag);
 
 private:
-  void showReplayed(const Event& event);
+  void showReplayed(const replay::Event& event);
   void lift();
   void stopDemo();
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <utility>
 
-#include "cabinet/ControlNames.h"
+#include "cabinet/MenuCommands.h"
 
 namespace cabinet::kit {
 

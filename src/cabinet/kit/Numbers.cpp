@@ -3,8 +3,8 @@
 
 #include <sstream>
 
+#include "app/Phase.h"
 #include "app/frmCavewing.h"
-#include "cabinet/Phase.h"
 #include "cabinet/kit/Overlay.h"
 
 namespace cabinet::kit {

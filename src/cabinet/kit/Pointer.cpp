@@ -25,19 +25,19 @@ void Pointer::press(int button, int shift, float x, float y, bool secondOfDouble
   if (secondOfDouble && button == frmCavewing::LeftButton) {
     if (!holding()) copterHolds_ = false;
     held_ |= button;
-    deliver_(Event{.kind = Event::Kind::DblClick});
+    deliver_(replay::Event{.kind = replay::Event::Kind::DblClick});
     return;
   }
   if (!holding()) copterHolds_ = onCopter(x, y);
   held_ |= button;
-  deliver_(mouseEvent(Event::Kind::Down, button, shift, x, y));
+  deliver_(mouseEvent(replay::Event::Kind::Down, button, shift, x, y));
 }
 
 void Pointer::release(int button, int shift, float x, float y) {
   if (!(held_ & button)) return;
   held_ &= ~button;
   if (button == frmCavewing::LeftButton && leftHeld()) return;  // the key still holds it
-  deliver_(mouseEvent(Event::Kind::Up, button, shift, x, y));
+  deliver_(mouseEvent(replay::Event::Kind::Up, button, shift, x, y));
 }
 
 void Pointer::pressKey(int shift) {
@@ -46,14 +46,14 @@ void Pointer::pressKey(int shift) {
   if (!holding()) copterHolds_ = false;
   keyHolds_ = true;
   if (!mouseHoldsLeft)
-    deliver_(mouseEvent(Event::Kind::Down, frmCavewing::LeftButton, shift, KeyX, KeyY));
+    deliver_(mouseEvent(replay::Event::Kind::Down, frmCavewing::LeftButton, shift, KeyX, KeyY));
 }
 
 void Pointer::releaseKey(int shift) {
   if (!keyHolds_) return;
   keyHolds_ = false;
   if (!leftHeld())
-    deliver_(mouseEvent(Event::Kind::Up, frmCavewing::LeftButton, shift, KeyX, KeyY));
+    deliver_(mouseEvent(replay::Event::Kind::Up, frmCavewing::LeftButton, shift, KeyX, KeyY));
 }
 
 bool Pointer::releaseLost() {
@@ -61,7 +61,7 @@ bool Pointer::releaseLost() {
   if (form_.clock.delivering()) return false;
   held_ = 0;
   keyHolds_ = false;
-  deliver_(Event{.kind = Event::Kind::Release});
+  deliver_(replay::Event{.kind = replay::Event::Kind::Release});
   return true;
 }
 
@@ -72,14 +72,15 @@ bool Pointer::onCopter(float x, float y) const {
 }
 
 // The helicopter hears of a press at a point of its own picture, the window at a point of its.
-Event Pointer::mouseEvent(Event::Kind kind, int button, int shift, float x, float y) const {
+replay::Event Pointer::mouseEvent(replay::Event::Kind kind, int button, int shift, float x,
+                                  float y) const {
   const form::Image& copter = form_.imgCopter;
-  return Event{.kind = kind,
-               .onCopter = copterHolds_,
-               .button = button,
-               .shift = shift,
-               .x = copterHolds_ ? x - copter.Left : x,
-               .y = copterHolds_ ? y - copter.Top : y};
+  return replay::Event{.kind = kind,
+                       .onCopter = copterHolds_,
+                       .button = button,
+                       .shift = shift,
+                       .x = copterHolds_ ? x - copter.Left : x,
+                       .y = copterHolds_ ? y - copter.Top : y};
 }
 
 }  // namespace cabinet::kit

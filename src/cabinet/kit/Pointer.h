@@ -14,13 +14,13 @@
 #include <functional>
 
 #include "app/frmCavewing.h"
-#include "cabinet/Event.h"
+#include "replay/Event.h"
 
 namespace cabinet::kit {
 
 class Pointer {
 public:
-  using Deliver = std::function<void(const Event&)>;
+  using Deliver = std::function<void(const replay::Event&)>;
   Pointer(const frmCavewing& form, Deliver deliver);
 
   // At a point of the field, in twips; `secondOfDouble`: the second press of a quick double click.
@@ -41,7 +41,7 @@ private:
   bool holding() const { return held_ != 0 || keyHolds_; }
   bool leftHeld() const { return (held_ & frmCavewing::LeftButton) || keyHolds_; }
   bool onCopter(float x, float y) const;
-  Event mouseEvent(Event::Kind kind, int button, int shift, float x, float y) const;
+  replay::Event mouseEvent(replay::Event::Kind kind, int button, int shift, float x, float y) const;
 
   const frmCavewing& form_;
   Deliver deliver_;

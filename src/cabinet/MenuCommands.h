@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The form's controls behind the names input events use (the recording's table of names):
-// delivery finds a menu command's item here, and the front ends the name of a menu item.
+// The form's menu items behind the names menu commands have in recordings: delivery finds a
+// command's item here, and the front ends the name of a menu item.
 #pragma once
 
 #include <array>
@@ -10,10 +10,6 @@
 #include "replay/ControlNames.h"
 
 namespace cabinet {
-
-using replay::ListLabel;
-using replay::listLabelNamed;
-using replay::nameOf;
 
 struct MenuCommand {
   std::string_view name;
