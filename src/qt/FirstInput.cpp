@@ -57,10 +57,17 @@ bool FirstInput::rest(QEvent* event) {
       const auto& key = static_cast<const QKeyEvent&>(*event);
       const std::string name = eventmapping::keyName(key.key());
       const bool release = event->type() == QEvent::KeyRelease;
-      // A release waits (the catch holds on); a press at its instant was a repeat.
-      const bool repeat =
-          key.isAutoRepeat() || release ||
-          (letGo_.isActive() && name == released_ && key.timestamp() == releasedAt_);
+      // A release waits (the catch holds on); a press at its instant was a repeat. Any other press
+      // shows that the release was real. Only the window system's own pair so (events made up by a
+      // program carry no scan code).
+      const bool pairedRepeat = letGo_.isActive() && name == released_ &&
+                                key.nativeScanCode() != 0 && key.timestamp() == releasedAt_;
+      if (!release && !key.isAutoRepeat() && !pairedRepeat && letGo_.isActive()) {
+        letGo_.stop();
+        letGo();
+        if (!caught.holding()) return false;
+      }
+      const bool repeat = key.isAutoRepeat() || release || pairedRepeat;
       if (!caught.rest(name, release, repeat)) return false;
       if (release && !key.isAutoRepeat()) {
         released_ = name;

@@ -200,8 +200,9 @@ export class Browser {
 }
 
 // START, then the left button held on the field until the helicopter has climbed, then let go: a
-// flight that falls (the release reached the game) to a crash. The press follows START at once: on a busy machine a late one
-// could find the helicopter already on the floor. `flying` is the phase number of flight.
+// flight that falls (the release reached the game) to a crash. The press follows START at once:
+// on a busy machine a late one could find the helicopter already on the floor. `flying` is the
+// phase number of flight.
 export async function climbAndLetGo(b, flying) {
   const field = await b.centreOf('#field');
   const top = await b.evaluate('cavewingProbe.copterTop()');
@@ -212,6 +213,21 @@ export async function climbAndLetGo(b, flying) {
   await b.mouse('mouseReleased', field);
   const letGo = await b.evaluate('cavewingProbe.copterTop()');
   await b.waitFor('the helicopter to fall once let go', `cavewingProbe.copterTop() > ${letGo} + 300`);
+}
+
+// Whether the page's last picture drew `text` (an expression for the page).
+export const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
+
+// One flight to a crash and the list after it, its box (if any) answered: the score it made.
+export async function flyToTheList(b, flying, crashed) {
+  await climbAndLetGo(b, flying);
+  await b.waitFor('the crash', `cavewingProbe.phase() === ${crashed}`, 30000);
+  await b.waitFor('the high-score list', painted('HIGH SCORE LIST'), 30000);
+  if (await b.evaluate('cavewingProbe.boxOpen()')) {
+    await b.click(await b.centreOf('#box-ok'));
+    await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+  }
+  return b.evaluate('cavewingProbe.score()');
 }
 
 // The page's time is the test's, installed before any script of the page runs: performance.now()

@@ -5,30 +5,17 @@
 //
 //   node test_offline.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
-import {Browser, climbAndLetGo} from './browser.mjs';
+import {Browser, flyToTheList, painted} from './browser.mjs';
 
 const Flying = 1, Crashed = 3;
 const [folder] = process.argv.slice(2);
 const b = await Browser.open(folder, {served: true});
-const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
-
-// START, a short climb, the fall to a crash, and the list that follows it.
-async function flyOnce() {
-  await climbAndLetGo(b, Flying);
-  await b.waitFor('the crash', `cavewingProbe.phase() === ${Crashed}`, 30000);
-  await b.waitFor('the high-score list', painted('HIGH SCORE LIST'), 30000);
-  if (await b.evaluate('cavewingProbe.boxOpen()')) {
-    await b.click(await b.centreOf('#box-ok'));
-    await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
-  }
-  return b.evaluate('cavewingProbe.score()');
-}
 
 try {
   await b.goto('/index.html?name=Offline');
   await b.waitFor('the service worker to keep the page',
                   'navigator.serviceWorker.controller !== null', 30000);
-  const first = await flyOnce();
+  const first = await flyToTheList(b, Flying, Crashed);
 
   // The server goes: nothing answers at the page's address any more.
   b.server.kill();
@@ -39,7 +26,7 @@ try {
 
   await b.goto('/index.html?name=Unplugged&seed=5');
   assert.ok(await b.evaluate(painted('Score:')), 'the field is painted with no server');
-  const second = await flyOnce();
+  const second = await flyToTheList(b, Flying, Crashed);
   assert.ok(await b.evaluate(painted('UNPLUGGED')), 'the list shows the player');
   const table = await b.evaluate(`localStorage.getItem('cavewing:Cavewing.txt') || ''`);
   for (const row of [`"OFFLINE"\r\n"${first}"`, `"UNPLUGGED"\r\n"${second}"`])

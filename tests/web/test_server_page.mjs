@@ -7,25 +7,13 @@
 //
 //   node test_server_page.mjs BUILD_WEB_FOLDER CAVEWING_SERVER DATABASE [ALSO...]
 import assert from 'node:assert/strict';
-import {Browser, climbAndLetGo, startServer, stopChild} from './browser.mjs';
+import {Browser, flyToTheList, painted, startServer, stopChild} from './browser.mjs';
 
 const Flying = 1, Crashed = 3;
 const [folder, serverProgram, database, ...also] = process.argv.slice(2);
 const serve = (port) => [serverProgram, '--listen', '127.0.0.1', '--port', String(port),
                          '--db', database, '--web', folder];
 const b = await Browser.open(folder, {command: serve(0)});
-const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
-
-async function flyOnce() {
-  await climbAndLetGo(b, Flying);
-  await b.waitFor('the crash', `cavewingProbe.phase() === ${Crashed}`, 30000);
-  await b.waitFor('the high-score list', painted('HIGH SCORE LIST'), 30000);
-  if (await b.evaluate('cavewingProbe.boxOpen()')) {
-    await b.click(await b.centreOf('#box-ok'));
-    await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
-  }
-  return b.evaluate('cavewingProbe.score()');
-}
 
 async function table() {
   const response = await fetch(`${b.origin}/api/table`);
@@ -47,7 +35,7 @@ const unsent = () => b.evaluate(`localStorage.getItem('cavewing:unsent-games') |
 try {
   // A game on the page lands in the server's table, beside what is there already.
   await b.goto('/index.html?name=PagePilot');
-  const score = await flyOnce();
+  const score = await flyToTheList(b, Flying, Crashed);
   const rows = await waitForRow('PAGEPILOT', score);
   for (const name of also)
     assert.ok(rows.some((r) => r.name === name), `${name} is in the same table: ${JSON.stringify(rows)}`);
@@ -73,7 +61,7 @@ try {
   await b.goto('/index.html?name=Later');
   const port = new URL(b.origin).port;
   await stopChild(b.server);
-  const later = await flyOnce();
+  const later = await flyToTheList(b, Flying, Crashed);
   await b.waitFor('the sitting kept', `(localStorage.getItem('cavewing:unsent-games') || '')
     .includes('player "LATER"')`, 10000);
   assert.ok(!(await table().catch(() => [])).some((r) => r.name === 'LATER'));
