@@ -396,7 +396,13 @@ const host = {
       box.addEventListener('close', () => {
         page.modal = false;
         resolve();
-        setTimeout(() => { returnKeyboard(); keysLetGoInBox(); persist(); answerWaiting(); }, 0);
+        const at = document.activeElement;
+        setTimeout(() => {
+          keyboardBackUnlessMoved(at);
+          keysLetGoInBox();
+          persist();
+          answerWaiting();
+        }, 0);
       }, {once: true});
       box.showModal();
       document.getElementById('box-ok').focus();
@@ -474,8 +480,15 @@ function notice(text) {
 }
 document.addEventListener('mousedown', () => { document.getElementById('notice').hidden = true; });
 
+// Back to START or the field, unless a menu is open.
 function returnKeyboard() {
+  if (page.openMenu) return;
   (startButton.style.display !== 'none' ? startButton : canvas).focus();
+}
+// The same a moment later (after a box or a command), unless the player has taken the keyboard
+// elsewhere since `at` (Tab to the menu bar, a menu opened).
+function keyboardBackUnlessMoved(at) {
+  if (document.activeElement === at || document.activeElement === document.body) returnKeyboard();
 }
 
 function chooseMenu(entry) {
@@ -523,7 +536,8 @@ function command(entry) {
   page.helpAsked = false;
   page.boxNote = '';
   afterInput();
-  setTimeout(returnKeyboard, 0);
+  const at = document.activeElement;
+  setTimeout(() => keyboardBackUnlessMoved(at), 0);
 }
 
 // ---- The player's input.
@@ -1252,7 +1266,6 @@ async function open() {
     return;
   }
   await nextTask();
-  page.ready = true;
   if (await openSitting(name)) requestAnimationFrame(frame);
 }
 
@@ -1261,7 +1274,10 @@ async function open() {
 // A box at start-up (a damaged table, say) keeps the game waiting in it: a promise then.
 function openSitting(name) {
   return askSitting(name)
-    .then(() => Module.ccall('cavewing_open', 'number', ['string'], [name]))
+    .then(() => {
+      page.ready = true;
+      return Module.ccall('cavewing_open', 'number', ['string'], [name]);
+    })
     .then((status) => {
       if (status !== -1) return false;
       addPageMenu();

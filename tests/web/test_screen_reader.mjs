@@ -55,7 +55,7 @@ try {
   assert.deepEqual(await named('dialog')(), ['How to Play the Cavewing']);
   await b.click(await b.centreOf('#box-ok'));
   await b.waitFor('the help to close', '!cavewingProbe.boxOpen()');
-  await openBox('page:files', 'page:files:7');
+  await openBox('page:files', 'page:files:8');
   await b.waitFor('the settings', `document.getElementById('settings').open`);
   assert.deepEqual(await named('dialog')(), ['Settings']);
   await b.key('Escape', 'Escape', 27);
