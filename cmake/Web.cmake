@@ -21,10 +21,19 @@ set(web_fonts
   /usr/share/fonts/opentype/comic-neue/ComicNeue-Regular.otf
   /usr/share/fonts/opentype/comic-neue/ComicNeue-Bold.otf)
 set(web_outputs)
+find_program(CAVEWING_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
 foreach(f ${web_page_files})
-  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${f}
-    COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/src/web/${f} ${CMAKE_BINARY_DIR}/${f}
-    DEPENDS ${CMAKE_SOURCE_DIR}/src/web/${f})
+  if(f MATCHES "\\.js$")
+    # The script as sent: its comments stay in the source (scripts/send-script.py).
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${f}
+      COMMAND ${CAVEWING_PYTHON} ${CMAKE_SOURCE_DIR}/scripts/send-script.py
+              ${CMAKE_SOURCE_DIR}/src/web/${f} ${CMAKE_BINARY_DIR}/${f}
+      DEPENDS ${CMAKE_SOURCE_DIR}/src/web/${f} ${CMAKE_SOURCE_DIR}/scripts/send-script.py)
+  else()
+    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/${f}
+      COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/src/web/${f} ${CMAKE_BINARY_DIR}/${f}
+      DEPENDS ${CMAKE_SOURCE_DIR}/src/web/${f})
+  endif()
   list(APPEND web_outputs ${CMAKE_BINARY_DIR}/${f})
 endforeach()
 file(GLOB web_pictures CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.png)
@@ -36,7 +45,6 @@ foreach(f ${web_pictures})
 endforeach()
 # Each face as WOFF2, whole and cut to the characters the game draws (scripts/subset-fonts.py),
 # with Debian's fontTools: a first visit fetches only the cut faces.
-find_program(CAVEWING_FONT_PYTHON python3 PATHS /usr/bin NO_DEFAULT_PATH)
 set(web_woff2)
 foreach(f ${web_fonts})
   get_filename_component(stem ${f} NAME_WE)
@@ -44,7 +52,7 @@ foreach(f ${web_fonts})
        ${CMAKE_BINARY_DIR}/fonts/${stem}-latin.woff2)
 endforeach()
 add_custom_command(OUTPUT ${web_woff2}
-  COMMAND ${CAVEWING_FONT_PYTHON} ${CMAKE_SOURCE_DIR}/scripts/subset-fonts.py
+  COMMAND ${CAVEWING_PYTHON} ${CMAKE_SOURCE_DIR}/scripts/subset-fonts.py
           ${CMAKE_BINARY_DIR}/fonts ${web_fonts}
   DEPENDS ${CMAKE_SOURCE_DIR}/scripts/subset-fonts.py ${web_fonts})
 list(APPEND web_outputs ${web_woff2})
