@@ -242,6 +242,7 @@ const painter = {
 // Text the kit places: at the top of its box, in its font and colour, no smaller than the page's
 // own words may be.
 function drawLook(look, text, box, align) {
+  page.painted.push(text);
   ctx.fillStyle = colour(look.rgb);
   const px = Math.max(fontOf(look.font, look.points, look.bold)[1], LeastOwnTextPx / view.scale);
   ctx.font = fontOfPx(look.font, px, look.bold)[0];

@@ -6,12 +6,11 @@
 //
 //   node test_name.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
-import {Browser} from './browser.mjs';
+import {Browser, painted} from './browser.mjs';
 
 const Ready = 0, Flying = 1, Crashed = 3;
 const [folder] = process.argv.slice(2);
 const b = await Browser.open(folder);
-const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
 const asking = `document.getElementById('ask-name').open`;
 
 // START, and whether the page asked for a name before the game started.

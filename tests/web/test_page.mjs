@@ -14,12 +14,11 @@ import {execFileSync} from 'node:child_process';
 import {mkdtempSync, rmSync, writeFileSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {join} from 'node:path';
-import {Browser, climbAndLetGo} from './browser.mjs';
+import {Browser, climbAndLetGo, painted} from './browser.mjs';
 
 const Ready = 0, Flying = 1, Paused = 2, Crashed = 3;
 const [folder, desktop] = process.argv.slice(2);
 const b = await Browser.open(folder);
-const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
 
 async function answerBox(title) {
   await b.waitFor(`the box "${title}"`, `cavewingProbe.boxOpen() &&
@@ -132,8 +131,8 @@ try {
 
   // The demo flies by itself until the first click, which leaves the game ready to play.
   await b.goto('/index.html?demo');
-  await b.waitFor('the demo in flight', `cavewingProbe.badge() === 'DEMO' &&
-    cavewingProbe.phase() === ${Flying}`);
+  await b.waitFor('the demo in flight, its badge drawn', `cavewingProbe.badge() === 'DEMO' &&
+    cavewingProbe.phase() === ${Flying} && ${painted('DEMO')}`);
   await b.click(field);
   await b.waitFor('the game ready', `cavewingProbe.badge() === '' && cavewingProbe.phase() === ${Ready}`);
 

@@ -6,12 +6,11 @@
 //
 //   node test_phone.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
-import {Browser} from './browser.mjs';
+import {Browser, painted} from './browser.mjs';
 
 const Ready = 0, Flying = 1, Paused = 2, Crashed = 3;
 const [folder] = process.argv.slice(2);
 const b = await Browser.open(folder);
-const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
 
 async function phone(width, height) {
   await b.send('Emulation.setTouchEmulationEnabled', {enabled: true, maxTouchPoints: 5});

@@ -6,12 +6,11 @@
 //
 //   node test_screen_reader.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
-import {Browser, climbAndLetGo} from './browser.mjs';
+import {Browser, climbAndLetGo, painted} from './browser.mjs';
 
 const Flying = 1;
 const [folder] = process.argv.slice(2);
 const b = await Browser.open(folder);
-const painted = (text) => `cavewingProbe.painted().includes(${JSON.stringify(text)})`;
 
 // The nodes of the tree (interesting ones, as a reader meets them) that `match` picks.
 async function nodes(match, root = undefined) {
