@@ -25,7 +25,7 @@ try {
   assert.equal(answered, false, 'the server is gone');
 
   await b.goto('/index.html?name=Unplugged&seed=5');
-  assert.ok(await b.evaluate(painted('Score:')), 'the field is painted with no server');
+  await b.waitFor('the field painted with no server', painted('Score:'));
   const second = await flyToTheList(b, Flying, Crashed);
   assert.ok(await b.evaluate(painted('UNPLUGGED')), 'the list shows the player');
   const table = await b.evaluate(`localStorage.getItem('cavewing:Cavewing.txt') || ''`);

@@ -37,7 +37,7 @@ try {
   await b.send('Input.insertText', {text: 'Tester'});
   await b.click(await b.centreOf('#settings-ok'));
   await b.waitFor('the page again', `!window.before && cavewingProbe.ready()`);
-  assert.ok(await b.evaluate(painted('Score:')), 'the field is painted');
+  await b.waitFor('the field painted', painted('Score:'));
 
   // Holding the left button climbs; letting go, the helicopter falls to a crash.
   await climbAndLetGo(b, Flying);
