@@ -370,34 +370,51 @@ std::optional<Verdict> Verifiers::ask(Process& p, std::string_view text, const E
   return decode(answer.substr(answer.find('\n') + 1));
 }
 
+Verifiers::Process Verifiers::alive(Process p) {
+  if (p.pid >= 0 && ::waitpid(p.pid, nullptr, WNOHANG) == 0) return p;
+  // Already reaped, or reaped now: only the pipes are left to close.
+  ::close(p.in);
+  ::close(p.out);
+  return spawn();
+}
+
+void Verifiers::handBack(Process p) {
+  std::lock_guard lock(mutex_);
+  if (line_.empty()) {
+    idle_.push_back(p);
+    return;
+  }
+  Waiting* first = line_.front();
+  line_.pop_front();
+  first->process = p;
+  first->handed.notify_one();
+}
+
 Verdict Verifiers::verify(std::string_view text, const Expected& expected) {
   Process p;
   {
     std::unique_lock lock(mutex_);
-    if (idle_.empty() && inLine_ >= waiting_)
-      return refuse(503, "the server is busy; try again shortly");
-    // First come, first served: a recording that has waited is never passed by a later one.
-    ++inLine_;
-    const std::uint64_t ticket = nextTicket_++;
-    free_.wait(lock, [&] { return ticket == serving_ && !idle_.empty(); });
-    --inLine_;
-    ++serving_;
-    p = idle_.back();
-    idle_.pop_back();
+    if (!idle_.empty()) {
+      // A process is idle only while no one is in line.
+      p = idle_.back();
+      idle_.pop_back();
+    } else {
+      if (line_.size() >= waiting_) return refuse(503, "the server is busy; try again shortly");
+      // First come, first served: a recording that has waited is never passed by a later one.
+      Waiting me;
+      line_.push_back(&me);
+      me.handed.wait(lock, [&] { return me.process.has_value(); });
+      p = *me.process;
+    }
   }
-  // The next in line may find a process still free.
-  free_.notify_all();
+  p = alive(p);
   std::optional<Verdict> verdict = ask(p, text, expected);
   if (!verdict) {
     // It broke a limit (or died): a fresh process takes its turn from now on.
     retire(p);
     p = spawn();
   }
-  {
-    std::lock_guard lock(mutex_);
-    idle_.push_back(p);
-  }
-  free_.notify_all();
+  handBack(p);
   if (!verdict)
     return refuse(422, "the recording could not be replayed within the server's limits");
   return *verdict;
