@@ -1289,12 +1289,18 @@ function openSitting(name) {
     });
 }
 
-// Resolves once the score server's answer for a sitting of `name` is in, or at once when the
-// page's address chose the cave itself.
+// The score server marks the page it serves: only there is a table to ask for a sitting. Any
+// other server (`make serve`'s) is never asked: it would only refuse, in the browser's console.
+const servedByScoreServer = document.querySelector('meta[name="cavewing-scores"]') !== null;
+
+// Resolves once the score server's answer for a sitting of `name` is in, or at once when there is
+// none to ask or the page's address chose the cave itself.
 function askSitting(name) {
   return new Promise((resolve) => {
     page.sittingAsked = resolve;
-    if (Module.ccall('cavewing_ask_sitting', 'number', ['string'], [name]) === 0) resolve();
+    if (Module.ccall('cavewing_ask_sitting', 'number', ['string', 'number'],
+                     [name, servedByScoreServer ? 1 : 0]) === 0)
+      resolve();
   });
 }
 
