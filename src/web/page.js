@@ -1085,7 +1085,8 @@ pauseButton.addEventListener('click', () => {
 });
 
 // Full screen, in landscape where the phone lets the page turn it (most want full screen first;
-// one that will not turn plays in the orientation it is held in).
+// one that will not turn plays in the orientation it is held in). It shows with the page's first
+// paint, and goes where the browser has no full screen.
 fullScreenButton.hidden = !document.fullscreenEnabled;
 fullScreenButton.addEventListener('click', () => {
   if (document.fullscreenElement) {
