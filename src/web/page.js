@@ -1233,8 +1233,30 @@ window.cavewingProbe = {
   frameMs: () => page.frameMs,
 };
 
+// After the page's next paint, or at once for a page nobody sees (a hidden one paints nothing).
+function afterPaint() {
+  if (document.hidden) return Promise.resolve();
+  return new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
+}
+
 var Module = {
   cavewing: Object.assign({}, painter, host),
+  // The program is fetched once the page has shown itself: on a slow line the page's first paint
+  // does not share the line with the program's bytes. Then it is compiled as it streams in, as
+  // the runtime itself would (or from its whole bytes, from a server that does not name it).
+  instantiateWasm(imports, received) {
+    const fetched = () => fetch('cavewing.wasm', {credentials: 'same-origin'});
+    afterPaint()
+      .then(() => WebAssembly.instantiateStreaming(fetched(), imports))
+      .catch(() => fetched().then((response) => response.arrayBuffer())
+        .then((bytes) => WebAssembly.instantiate(bytes, imports)))
+      .then((result) => received(result.instance, result.module))
+      .catch((err) => {
+        document.querySelector('#ended p').textContent = `Cavewing could not be loaded: ${err}`;
+        document.getElementById('ended').hidden = false;
+      });
+    return {};
+  },
   onRuntimeInitialized() {
     // The first frame waits for the faces the field is painted with (those index.html preloads)
     // and for the pictures, so that it is drawn as every other one. The other faces (a box's
