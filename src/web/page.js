@@ -936,7 +936,8 @@ function keepFile(name) {
 }
 
 // The page's own menu, after the game's: the player's files in and out of the browser. It is off
-// whenever the game's File menu is (in flight).
+// whenever the game's File menu is (in flight). The best game of the table is there only where a
+// score server serves the page: no other has one to play.
 const pageFiles = [
   ['&Download Cavewing.txt', () => download('Cavewing.txt')],
   ['&Load a table...', () => choose('.txt', loadTable)],
@@ -944,7 +945,7 @@ const pageFiles = [
   ['Download last &game', () => download('last-game')],
   ['Download &best game', () => download('best-game')],
   ['&Open a recording...', () => choose('', openRecording)],
-  ['&Play the best game', () => call('cavewing_best_game')],
+  ['&Play the best game', () => call('cavewing_best_game'), 'served'],
   ['-'],
   ['&Settings...', openSettings],
 ];
@@ -953,7 +954,8 @@ function addPageMenu() {
   const menu = page.menus.get('page:files');
   menu.follows = N.filesMenu;
   host.menuEnabled('page:files', page.menus.get(N.filesMenu).enabled);
-  pageFiles.forEach(([caption, action], i) => {
+  pageFiles.forEach(([caption, action, served], i) => {
+    if (served && !servedByScoreServer) return;
     host.addMenu(caption === '-' ? '' : `page:files:${i}`, caption, '', 1);
     if (action) page.menus.get(`page:files:${i}`).action = action;
   });

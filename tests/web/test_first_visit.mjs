@@ -86,6 +86,9 @@ try {
   assert.ok(total <= Budget, `the first visit receives ${total} bytes, more than ${Budget}`);
   const asked = [...names.values()].filter((url) => new URL(url).pathname.startsWith('/api/'));
   assert.deepEqual(asked, [], 'no request for the score server where none serves the page');
+  assert.ok(await b.evaluate(`document.querySelector('.item[data-name="page:files:1"]') !== null &&
+    document.querySelector('.item[data-name="page:files:6"]') === null`),
+            'the Files menu offers no best game of a table no server keeps');
   assert.deepEqual(errors, [], 'no error in the browser\'s console');
   const memory = await b.evaluate('Module.HEAP8.length');
   assert.ok(memory <= MemoryBudget, `the open page holds ${memory} bytes, more than ${MemoryBudget}`);
