@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -25,6 +26,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* TempMark = ".cavewing-tmp-";
+// A file that grows as it is read takes room in steps of at least this much.
+constexpr std::size_t MinReadBytes = 4096;
 
 std::string reason(const std::string& what) { return what + ": " + std::strerror(errno); }
 
@@ -300,11 +303,18 @@ void KeptFile::read(std::size_t maxBytes) {
   const int backupFd = openTrustedBackup();
   const int from = backupFd >= 0 ? backupFd : fd_;
   const std::string backup = backupPath(target_);
-  text_.resize(maxBytes);
+  // Room for what the file holds now and a byte more to see its end, grown while it turns out
+  // longer: the bound is how much is read, not how much memory every read takes (a bound of a
+  // hundred megabytes filled with zeros held the page up for seconds as it opened).
+  struct stat st {};
+  const std::size_t size = ::fstat(from, &st) == 0 && st.st_size > 0 ? std::size_t(st.st_size) : 0;
+  text_.resize(std::min(maxBytes, size + 1));
   std::size_t got = 0;
   state_ = State::Read;
   while (got < maxBytes) {
-    const ssize_t n = ::pread(from, text_.data() + got, maxBytes - got, static_cast<off_t>(got));
+    if (got == text_.size()) text_.resize(std::min(maxBytes, std::max(2 * got, MinReadBytes)));
+    const ssize_t n =
+        ::pread(from, text_.data() + got, text_.size() - got, static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       state_ = State::Failed;

@@ -36,7 +36,9 @@ void preferCheaperFrames() {
 // answer the sitting plays from a seed of its own on the local table.
 std::unique_ptr<cabinet::kit::ScoreServer> askScoreServer(
     CommandLine& options, bool replaying, std::unique_ptr<NetworkTransport>& transport) {
-  if (options.scoresServer.empty() || replaying || options.demo) return nullptr;
+  if (!cabinet::kit::ScoreServer::asks(!options.scoresServer.empty(), sittingFrom(options),
+                                       replaying))
+    return nullptr;
   transport = std::make_unique<NetworkTransport>(QString::fromStdString(options.scoresServer));
   auto server = std::make_unique<cabinet::kit::ScoreServer>(*transport);
   QEventLoop waiting;

@@ -343,13 +343,14 @@ EMSCRIPTEN_KEEPALIVE int cavewing_open(const char* name) {
   return status;
 }
 
-// Asks the score server the page may have come from for a sitting for the player `name`, unless
-// the page's address chose the cave (?seed=), a replay or the demo: returns 1 when it asked, and
-// the page opens the sitting once pageSittingAsked() says the answer (or its absence) is in.
-EMSCRIPTEN_KEEPALIVE int cavewing_ask_sitting(const char* name) {
+// Asks the score server that `served` the page for a sitting for the player `name`, as the kit
+// says a sitting asks (not for a cave the address chose with ?seed=, a replay or the demo):
+// returns 1 when it asked, and the page opens the sitting once pageSittingAsked() says the answer
+// (or its absence) is in.
+EMSCRIPTEN_KEEPALIVE int cavewing_ask_sitting(const char* name, int served) {
   const CommandLine options = CommandLine::parse(pageWords());
-  if (options.action != CommandLine::Action::Play || options.seed || options.demo ||
-      !options.replayFile.empty())
+  if (options.action != CommandLine::Action::Play ||
+      !cabinet::kit::ScoreServer::asks(served, sittingFrom(options), !options.replayFile.empty()))
     return 0;
   const std::string player = frmCavewing::UserNameFrom(
       [name = std::string(name)](const std::string& v) { return v == "NWUSERNAME" ? name : ""; });

@@ -936,7 +936,8 @@ function keepFile(name) {
 }
 
 // The page's own menu, after the game's: the player's files in and out of the browser. It is off
-// whenever the game's File menu is (in flight).
+// whenever the game's File menu is (in flight). The best game of the table is there only where a
+// score server serves the page: no other has one to play.
 const pageFiles = [
   ['&Download Cavewing.txt', () => download('Cavewing.txt')],
   ['&Load a table...', () => choose('.txt', loadTable)],
@@ -944,7 +945,7 @@ const pageFiles = [
   ['Download last &game', () => download('last-game')],
   ['Download &best game', () => download('best-game')],
   ['&Open a recording...', () => choose('', openRecording)],
-  ['&Play the best game', () => call('cavewing_best_game')],
+  ['&Play the best game', () => call('cavewing_best_game'), 'served'],
   ['-'],
   ['&Settings...', openSettings],
 ];
@@ -953,7 +954,8 @@ function addPageMenu() {
   const menu = page.menus.get('page:files');
   menu.follows = N.filesMenu;
   host.menuEnabled('page:files', page.menus.get(N.filesMenu).enabled);
-  pageFiles.forEach(([caption, action], i) => {
+  pageFiles.forEach(([caption, action, served], i) => {
+    if (served && !servedByScoreServer) return;
     host.addMenu(caption === '-' ? '' : `page:files:${i}`, caption, '', 1);
     if (action) page.menus.get(`page:files:${i}`).action = action;
   });
@@ -1085,7 +1087,8 @@ pauseButton.addEventListener('click', () => {
 });
 
 // Full screen, in landscape where the phone lets the page turn it (most want full screen first;
-// one that will not turn plays in the orientation it is held in).
+// one that will not turn plays in the orientation it is held in). It shows with the page's first
+// paint, and goes where the browser has no full screen.
 fullScreenButton.hidden = !document.fullscreenEnabled;
 fullScreenButton.addEventListener('click', () => {
   if (document.fullscreenElement) {
@@ -1232,8 +1235,30 @@ window.cavewingProbe = {
   frameMs: () => page.frameMs,
 };
 
+// After the page's next paint, or at once for a page nobody sees (a hidden one paints nothing).
+function afterPaint() {
+  if (document.hidden) return Promise.resolve();
+  return new Promise((resolve) => requestAnimationFrame(() => setTimeout(resolve, 0)));
+}
+
 var Module = {
   cavewing: Object.assign({}, painter, host),
+  // The program is fetched once the page has shown itself: on a slow line the page's first paint
+  // does not share the line with the program's bytes. Then it is compiled as it streams in, as
+  // the runtime itself would (or from its whole bytes, from a server that does not name it).
+  instantiateWasm(imports, received) {
+    const fetched = () => fetch('cavewing.wasm', {credentials: 'same-origin'});
+    afterPaint()
+      .then(() => WebAssembly.instantiateStreaming(fetched(), imports))
+      .catch(() => fetched().then((response) => response.arrayBuffer())
+        .then((bytes) => WebAssembly.instantiate(bytes, imports)))
+      .then((result) => received(result.instance, result.module))
+      .catch((err) => {
+        document.querySelector('#ended p').textContent = `Cavewing could not be loaded: ${err}`;
+        document.getElementById('ended').hidden = false;
+      });
+    return {};
+  },
   onRuntimeInitialized() {
     // The first frame waits for the faces the field is painted with (those index.html preloads)
     // and for the pictures, so that it is drawn as every other one. The other faces (a box's
@@ -1289,12 +1314,18 @@ function openSitting(name) {
     });
 }
 
-// Resolves once the score server's answer for a sitting of `name` is in, or at once when the
-// page's address chose the cave itself.
+// The score server marks the page it serves: only there is a table to ask for a sitting. Any
+// other server (`make serve`'s) is never asked: it would only refuse, in the browser's console.
+const servedByScoreServer = document.querySelector('meta[name="cavewing-scores"]') !== null;
+
+// Resolves once the score server's answer for a sitting of `name` is in, or at once when there is
+// none to ask or the page's address chose the cave itself.
 function askSitting(name) {
   return new Promise((resolve) => {
     page.sittingAsked = resolve;
-    if (Module.ccall('cavewing_ask_sitting', 'number', ['string'], [name]) === 0) resolve();
+    if (Module.ccall('cavewing_ask_sitting', 'number', ['string', 'number'],
+                     [name, servedByScoreServer ? 1 : 0]) === 0)
+      resolve();
   });
 }
 

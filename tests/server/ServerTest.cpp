@@ -254,7 +254,7 @@ TEST_F(SqliteServer, ServesThePageAndNothingElseAsNobody) {
   TempFolder web;
   fs::create_directories(web / "sub");
   std::ofstream(web / "index.html")
-      << "<!doctype html><title>Cavewing</title>" << std::string(4000, ' ');
+      << "<!doctype html><head><title>Cavewing</title>" << std::string(4000, ' ');
   std::ofstream(web / "cavewing.wasm") << std::string(20000, 'w');
   std::ofstream(web / "secret.key") << "not for the page";
   fs::create_symlink("/etc/passwd", web / "passwd.html");
@@ -278,6 +278,9 @@ TEST_F(SqliteServer, ServesThePageAndNothingElseAsNobody) {
   EXPECT_EQ(index->get_header_value("Cache-Control"), "no-cache");
   const auto again = client.Get("/", {{"If-None-Match", index->get_header_value("ETag")}});
   EXPECT_EQ(again->status, 304);
+  // The page it serves is marked as the score server's: only that page asks for a sitting.
+  EXPECT_NE(client.Get("/index.html")->body.find("<head>\n<meta name=\"cavewing-scores\""),
+            std::string::npos);
   const auto wasm = client.Get("/cavewing.wasm", gzip);
   EXPECT_EQ(wasm->get_header_value("Content-Encoding"), "gzip");
   EXPECT_EQ(wasm->get_header_value("Content-Type"), "application/wasm");

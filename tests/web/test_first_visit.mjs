@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // What a first visit costs: every byte the browser receives, as sent over the wire (compressed,
 // headers included), from `make serve`'s server, until the page is idle after its first frame,
-// its service worker's copies of the page's files included. At most 300 KB.
+// its service worker's copies of the page's files included. At most 300 KB. Served by a server
+// that is not the score server, the page asks it for nothing of the score server's and the
+// browser's console shows no error; and the page opens in the memory a phone has to spare.
 //
 //   node test_first_visit.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
@@ -9,6 +11,7 @@ import {Browser} from './browser.mjs';
 
 const Budget = 300 * 1000;
 const Quiet = 1000;  // no request under way for this long: the page is idle
+const MemoryBudget = 32 << 20;  // the game's memory once open: the program's own start is 16 MiB
 const [folder] = process.argv.slice(2);
 const b = await Browser.open(folder, {served: true});
 
@@ -44,6 +47,15 @@ try {
   await browserSession.send('Target.setAutoAttach',
                             {autoAttach: true, waitForDebuggerOnStart: true, flatten: true});
   listen(b.session, 'page:');
+  const errors = [];
+  b.session.on('Runtime.consoleAPICalled', (e) => {
+    if (e.type === 'error') errors.push(e.args.map((a) => a.value ?? a.description).join(' '));
+  });
+  b.session.on('Runtime.exceptionThrown', (e) => errors.push(e.exceptionDetails.text));
+  b.session.on('Log.entryAdded', ({entry}) => {
+    if (entry.level === 'error') errors.push(`${entry.text} ${entry.url ?? ''}`);
+  });
+  await b.send('Log.enable');
   await b.send('Network.enable');
   await b.send('Network.setCacheDisabled', {cacheDisabled: false});
 
@@ -72,6 +84,14 @@ try {
   const whole = [...names.values()].filter((url) => /\/fonts\/[\w-]+(?<!-latin)\.woff2$/.test(url));
   assert.deepEqual(whole, [], 'no whole face on a first visit');
   assert.ok(total <= Budget, `the first visit receives ${total} bytes, more than ${Budget}`);
+  const asked = [...names.values()].filter((url) => new URL(url).pathname.startsWith('/api/'));
+  assert.deepEqual(asked, [], 'no request for the score server where none serves the page');
+  assert.ok(await b.evaluate(`document.querySelector('.item[data-name="page:files:1"]') !== null &&
+    document.querySelector('.item[data-name="page:files:6"]') === null`),
+            'the Files menu offers no best game of a table no server keeps');
+  assert.deepEqual(errors, [], 'no error in the browser\'s console');
+  const memory = await b.evaluate('Module.HEAP8.length');
+  assert.ok(memory <= MemoryBudget, `the open page holds ${memory} bytes, more than ${MemoryBudget}`);
 } finally {
   await b.close();
 }

@@ -58,6 +58,13 @@ public:
   static constexpr int SendWaitMs = 60000;    // a game sent waits this long for its verdict
   static constexpr const char* UnsentFile = "unsent-games";
 
+  // Whether a sitting asks a server for its seed: only where one is there to ask (`--scores URL`
+  // on the desktop, the page a score server served), and only for the player's own play in a cave
+  // nobody chose: a replay, the demo and a sitting with a seed of its own are nobody's sitting.
+  static bool asks(bool serverThere, const Sitting& sitting, bool replaying) {
+    return serverThere && !replaying && !sitting.demo && !sitting.seed;
+  }
+
   explicit ScoreServer(Transport& transport) : transport_(transport) {}
   ScoreServer(const ScoreServer&) = delete;
   ScoreServer& operator=(const ScoreServer&) = delete;
