@@ -2,15 +2,24 @@
 #include "server/Http.h"
 
 #include <httplib.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <list>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string_view>
+#include <thread>
 
 #include "replay/Recording.h"
 #include "server/Json.h"
@@ -176,6 +185,122 @@ public:
   void lengthenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
 };
 
+// The threads that serve connections. A thread that took a large recording has lowered its own
+// priority for it (a thread cannot raise it again), so it ends with that connection, and the next
+// connection to arrive starts a fresh one in its place: a large recording's reading and handing
+// on take only the processors the others leave, as its replay does.
+class Workers : public httplib::TaskQueue {
+public:
+  explicit Workers(std::size_t count) : count_(std::max<std::size_t>(count, 1)) {
+    std::lock_guard lock(mutex_);
+    topUp();
+  }
+  ~Workers() override { shutdown(); }
+
+  void enqueue(std::function<void()> task) override {
+    {
+      std::lock_guard lock(mutex_);
+      tasks_.push_back(std::move(task));
+      topUp();
+    }
+    ready_.notify_one();
+  }
+
+  void shutdown() override {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    ready_.notify_all();
+    for (auto& [thread, done] : threads_)
+      if (thread.joinable()) thread.join();
+    threads_.clear();
+  }
+
+  // Called by a worker for the task it runs: from now on the thread serves at the lowest
+  // priority, and ends when the task does.
+  static void lowerThisThread() {
+    if (lowered_) return;
+    lowered_ = true;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
+  }
+
+private:
+  struct Thread {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> done;
+  };
+
+  // With the lock held: the threads that ended are joined, and as many started as are missing.
+  void topUp() {
+    std::erase_if(threads_, [](Thread& t) {
+      if (!*t.done) return false;
+      t.thread.join();
+      return true;
+    });
+    while (threads_.size() < count_ && !stopping_) {
+      auto done = std::make_shared<std::atomic<bool>>(false);
+      threads_.push_back({std::thread([this, done] { serve(*done); }), done});
+    }
+  }
+
+  void serve(std::atomic<bool>& done) {
+    while (!lowered_) {
+      std::function<void()> task;
+      {
+        std::unique_lock lock(mutex_);
+        ready_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
+        if (tasks_.empty()) break;
+        task = std::move(tasks_.front());
+        tasks_.pop_front();
+      }
+      task();
+    }
+    done = true;
+  }
+
+  const std::size_t count_;
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<std::function<void()>> tasks_;
+  std::list<Thread> threads_;
+  bool stopping_ = false;
+  static thread_local bool lowered_;
+};
+
+thread_local bool Workers::lowered_ = false;
+
+// Memory not touched yet is given pages of 2 MiB where the system allows: a large recording's
+// thousands of 4 kB pages each cost a fault when first written.
+void inLargePages(char* data, std::size_t size) {
+  constexpr std::uintptr_t Large = 2u << 20;
+  const auto start = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t from = (start + Large - 1) & ~(Large - 1),
+                       to = (start + size) & ~(Large - 1);
+  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+}
+
+// A submission's body, read as it comes into one block of the size it announced; one larger than
+// `largeBytes` is read on, and then verified, at the lowest priority. None when it did not arrive
+// whole, or was larger than any recording.
+std::optional<std::string> submittedBody(const httplib::Request& req,
+                                         const httplib::ContentReader& read,
+                                         std::size_t largeBytes) {
+  std::string body;
+  const std::size_t announced = std::min<std::size_t>(
+      std::strtoull(req.get_header_value("Content-Length").c_str(), nullptr, 10),
+      replay::Recording::maxBytes);
+  body.reserve(announced);
+  if (announced > largeBytes) inLargePages(body.data(), body.capacity());
+  const bool whole = read([&](const char* data, std::size_t size) {
+    body.append(data, size);
+    if (body.size() > largeBytes) Workers::lowerThisThread();
+    return true;
+  });
+  if (!whole) return std::nullopt;
+  return body;
+}
+
 void reply(httplib::Response& res, const Answer& answer) {
   res.status = answer.status;
   res.set_header("Cache-Control", "no-store");
@@ -203,7 +328,7 @@ Http::Http(Service& service, HttpSettings settings)
   auto& http = impl_->http;
   Impl& self = *impl_;
   const std::size_t threads = settings.threads;
-  http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+  http.new_task_queue = [threads] { return new Workers(threads); };
   // A request is no larger than the largest recording the game reads.
   http.set_payload_max_length(replay::Recording::maxBytes);
   http.set_read_timeout(30, 0);
@@ -225,12 +350,17 @@ Http::Http(Service& service, HttpSettings settings)
               reply(res, self.service.newSitting(req.body));
             }));
   http.Post(R"(/api/sittings/([0-9a-f]{1,64})/games)",
-            guarded([&self](const httplib::Request& req, httplib::Response& res) {
-              if (!self.games.allow(req.remote_addr))
-                return reply(res, {429, json::error("too many games sent; wait a minute")});
-              reply(res,
-                    self.service.submit(req.matches[1], req.get_param_value("score"), req.body));
-            }));
+            [&self, guarded](const httplib::Request& req, httplib::Response& res,
+                             const httplib::ContentReader& read) {
+              guarded([&](const httplib::Request&, httplib::Response&) {
+                if (!self.games.allow(req.remote_addr))
+                  return reply(res, {429, json::error("too many games sent; wait a minute")});
+                const auto body = submittedBody(req, read, self.service.largeBytes());
+                if (!body) return reply(res, {413, json::error("the request is too large")});
+                reply(res,
+                      self.service.submit(req.matches[1], req.get_param_value("score"), *body));
+              })(req, res);
+            });
   http.Get("/api/table", guarded([&self](const httplib::Request& req, httplib::Response& res) {
              reply(res, self.service.table(req.get_param_value("format") == "file"));
            }));

@@ -50,6 +50,9 @@ public:
   // GET /api/games/ID
   Answer game(const std::string& id);
 
+  // Recordings larger than this go to the large ones' line.
+  std::size_t largeBytes() const { return settings_.largeBytes; }
+
 private:
   Store& store_;
   Verifiers& verifiers_;

@@ -174,6 +174,18 @@ std::string request(std::string_view text, const Expected& e) {
 
 constexpr int WallClockMarginMs = 5000;
 
+// The server's environment, and unless the host chose otherwise, the C library's memory in pages
+// of 2 MiB where the system allows: a large recording's events fill tens of megabytes, whose 4 kB
+// pages each cost a fault when first written.
+std::vector<char*> verifierEnvironment() {
+  static char largePages[] = "GLIBC_TUNABLES=glibc.malloc.hugetlb=1";
+  std::vector<char*> env;
+  for (char** e = environ; *e; ++e) env.push_back(*e);
+  if (!std::getenv("GLIBC_TUNABLES")) env.push_back(largePages);
+  env.push_back(nullptr);
+  return env;
+}
+
 // Recordings up to this size are read whole, and then where they lie; larger ones as they come.
 constexpr std::size_t StreamedBytes = 1u << 20;
 
@@ -318,7 +330,9 @@ Verifiers::Process Verifiers::spawn() {
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   pid_t pid = -1;
-  const int failed = posix_spawn(&pid, program_.c_str(), &files, &attributes, argv.data(), environ);
+  const std::vector<char*> env = verifierEnvironment();
+  const int failed = posix_spawn(&pid, program_.c_str(), &files, &attributes, argv.data(),
+                                 const_cast<char* const*>(env.data()));
   posix_spawn_file_actions_destroy(&files);
   posix_spawnattr_destroy(&attributes);
   ::close(toChild[0]);
@@ -370,34 +384,51 @@ std::optional<Verdict> Verifiers::ask(Process& p, std::string_view text, const E
   return decode(answer.substr(answer.find('\n') + 1));
 }
 
+Verifiers::Process Verifiers::alive(Process p) {
+  if (p.pid >= 0 && ::waitpid(p.pid, nullptr, WNOHANG) == 0) return p;
+  // Already reaped, or reaped now: only the pipes are left to close.
+  ::close(p.in);
+  ::close(p.out);
+  return spawn();
+}
+
+void Verifiers::handBack(Process p) {
+  std::lock_guard lock(mutex_);
+  if (line_.empty()) {
+    idle_.push_back(p);
+    return;
+  }
+  Waiting* first = line_.front();
+  line_.pop_front();
+  first->process = p;
+  first->handed.notify_one();
+}
+
 Verdict Verifiers::verify(std::string_view text, const Expected& expected) {
   Process p;
   {
     std::unique_lock lock(mutex_);
-    if (idle_.empty() && inLine_ >= waiting_)
-      return refuse(503, "the server is busy; try again shortly");
-    // First come, first served: a recording that has waited is never passed by a later one.
-    ++inLine_;
-    const std::uint64_t ticket = nextTicket_++;
-    free_.wait(lock, [&] { return ticket == serving_ && !idle_.empty(); });
-    --inLine_;
-    ++serving_;
-    p = idle_.back();
-    idle_.pop_back();
+    if (!idle_.empty()) {
+      // A process is idle only while no one is in line.
+      p = idle_.back();
+      idle_.pop_back();
+    } else {
+      if (line_.size() >= waiting_) return refuse(503, "the server is busy; try again shortly");
+      // First come, first served: a recording that has waited is never passed by a later one.
+      Waiting me;
+      line_.push_back(&me);
+      me.handed.wait(lock, [&] { return me.process.has_value(); });
+      p = *me.process;
+    }
   }
-  // The next in line may find a process still free.
-  free_.notify_all();
+  p = alive(p);
   std::optional<Verdict> verdict = ask(p, text, expected);
   if (!verdict) {
     // It broke a limit (or died): a fresh process takes its turn from now on.
     retire(p);
     p = spawn();
   }
-  {
-    std::lock_guard lock(mutex_);
-    idle_.push_back(p);
-  }
-  free_.notify_all();
+  handBack(p);
   if (!verdict)
     return refuse(422, "the recording could not be replayed within the server's limits");
   return *verdict;

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -62,18 +63,25 @@ private:
   struct Process {
     int pid = -1, in = -1, out = -1;  // its standard input and output, from here
   };
+  // A recording in line: the process that frees first is handed to the first in line, and only
+  // that one wakes.
+  struct Waiting {
+    std::condition_variable handed;
+    std::optional<Process> process;
+  };
   Process spawn();
   static void retire(Process& p);
+  // A process that died while idle (killed from outside, say) is replaced before it is asked.
+  Process alive(Process p);
+  void handBack(Process p);
   std::optional<Verdict> ask(Process& p, std::string_view text, const Expected& expected);
 
   std::string program_;
   Limits limits_;
   std::size_t waiting_;
   std::mutex mutex_;
-  std::condition_variable free_;
   std::vector<Process> idle_;
-  std::size_t inLine_ = 0;
-  std::uint64_t nextTicket_ = 0, serving_ = 0;  // the line's order
+  std::deque<Waiting*> line_;  // first come, first served
 };
 
 // The verifying process's loop: reads recordings with what is expected of them from standard

@@ -135,6 +135,10 @@ int main(int argc, char* argv[]) {
   // Memory freed by one request is kept for the next: handing it back to the system at every
   // request made each thread's free a flush of every processor's address cache.
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  // And a large block (a replay's, a recording's) is taken from the heap, not mapped for it alone:
+  // unmapping it at every replay made each one a flush of every processor's address cache too.
+  // (Setting the first turned off the library's own raising of this one.)
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
   // A verifying process of a running server (see server::Verifiers).
   if (argc >= 2 && std::string(argv[1]) == "--verifier")
     return server::runVerifier({argv + 2, argv + argc});

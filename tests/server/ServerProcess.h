@@ -13,8 +13,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -110,6 +112,21 @@ public:
     return status_;
   }
   pid_t pid() const { return pid_; }
+  // Kills the server's verifying processes, as an administrator's mistake or the system's
+  // out-of-memory killer would, and waits until each has died. How many there were.
+  int killVerifiers() {
+    std::vector<pid_t> killed;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+      const pid_t pid = std::atoi(entry.path().filename().c_str());
+      if (pid > 0 && parentOf(pid) == pid_ && ::kill(pid, SIGKILL) == 0) killed.push_back(pid);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (const pid_t pid : killed)
+      while (stateOf(pid) != 'Z' && stateOf(pid) != 0 &&
+             std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    return static_cast<int>(killed.size());
+  }
   int port() const { return port_; }
   httplib::Client client() const {
     httplib::Client c("127.0.0.1", port_);
@@ -118,6 +135,22 @@ public:
   }
 
 private:
+  // A process's state letter and parent, from /proc; 0 when it is gone.
+  static std::string statOf(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    const auto end = text.rfind(')');
+    return end == std::string::npos ? std::string() : text.substr(end + 2);
+  }
+  static char stateOf(pid_t pid) {
+    const std::string rest = statOf(pid);
+    return rest.empty() ? 0 : rest[0];
+  }
+  static pid_t parentOf(pid_t pid) {
+    const std::string rest = statOf(pid);
+    return rest.size() > 2 ? std::atoi(rest.c_str() + 2) : -1;
+  }
+
   pid_t pid_ = -1;
   int port_ = 0;
   int status_ = 0;

@@ -178,6 +178,25 @@ TEST_F(SqliteServer, RefusesForgedSubmissionsWithTheirReasons) {
   damagedLarge.replace(damagedLarge.find("events\n"), 7, "evnts\n");
   refused(jane, shown, damagedLarge, 400, "does not replay");
   refused(jane, shown, large.substr(0, large.size() - 100), 400, "does not replay");
+  // A large recording is read by a thread that serves at the lowest priority from then on and
+  // ends with its connection: a server serves on after more of them than it has threads (1
+  // verifying, none waiting: 14).
+  {
+    TempFolder other;
+    ServerProcess few(
+        {"--db", (other / "scores.sqlite").string(), "--workers", "1", "--queue", "0"});
+    auto first = few.client();
+    const Issued sitting = issue(first, "JANE");
+    for (int i = 0; i < 20; ++i) {
+      auto fresh = few.client();
+      ASSERT_EQ(submit(fresh, sitting, shown, damagedLarge).status, 400) << i;
+    }
+    auto last = few.client();
+    EXPECT_EQ(submit(last, sitting, shown, damaged).status, 400);
+  }
+  // One larger than any recording is not read.
+  while (notes.size() <= (32u << 20)) notes += notes;
+  refused(jane, shown, notes, 413, "too large");
 
   // The honest game ranks once; the same game again is refused.
   ASSERT_EQ(submit(client, jane, shown, large).status, 200);
@@ -195,7 +214,8 @@ TEST_F(SqliteServer, RefusesForgedSubmissionsWithTheirReasons) {
 }
 
 // A server stopped without warning in the middle of a sitting loses no game: the sitting goes on
-// with the next server on the same database.
+// with the next server on the same database. Its verifying processes killed while they wait for
+// work cost no game either: each is replaced before it is handed one.
 TEST_F(SqliteServer, StoppedMidSittingLosesNothing) {
   auto client = server->client();
   const fs::path scores = folder / "Cavewing.txt";
@@ -203,7 +223,9 @@ TEST_F(SqliteServer, StoppedMidSittingLosesNothing) {
   fs::create_directories(folder / "jane");
   Player player(sitting.seed, "JANE", folder / "jane", scores);
   std::string shown = player.playGame(100);
-  ASSERT_EQ(submit(client, sitting, shown, player.recording()).status, 200);
+  ASSERT_GE(server->killVerifiers(), 2);
+  const Reply first = submit(client, sitting, shown, player.recording());
+  ASSERT_EQ(first.status, 200) << first.body;
   player.again();
   EXPECT_EQ(server->stop(SIGKILL), 128 + SIGKILL);
 
