@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <span>
 #include <utility>
 
 #include "cabinet/Paint.h"
@@ -104,6 +105,14 @@ QImage scaledPicture(const QImage& picture, const QRectF& device) {
   return scaled;
 }
 
+// The pixels of many rectangles, united in halves: one at a time, each union would walk the
+// whole region grown so far (the cave's blocks stand side by side, each in bands of its own).
+QRegion unionOf(std::span<const QRect> rects) {
+  if (rects.size() == 1) return QRegion(rects.front());
+  const std::size_t half = rects.size() / 2;
+  return unionOf(rects.first(half)).united(unionOf(rects.subspan(half)));
+}
+
 // Text may reach a little past its label's box (italics, descenders, the box's own border).
 constexpr int TextMargin = 4;
 QRect aroundText(const QRect& box) {
@@ -150,13 +159,19 @@ public:
   FormPainter(Playfield& field, QPainter& p, const QRegion& damaged)
       : field_(field), p_(p), damaged_(damaged), toWidget_(field.twipsToWidget()) {
     p.setTransform(toWidget_);
+    // Each damaged rectangle and a pixel around it, in twips: the pixels a rectangle of the form
+    // fills inside the damage are those its part around these fills, and the painter's clip
+    // keeps the rest as it was.
+    const QTransform toTwips = toWidget_.inverted();
+    for (const QRect& r : damaged)
+      damagedTwips_.push_back(toTwips.mapRect(QRectF(r.adjusted(-1, -1, 1, 1))));
   }
 
   void rectangle(const form::Shape& s) override {
     const QRectF r = rectOf(s);
-    p_.fillRect(r, toQColor(s.BorderColor));
+    fill(r, toQColor(s.BorderColor));
     if (s.FillColor != s.BorderColor)
-      p_.fillRect(r.adjusted(onePixel, onePixel, -onePixel, -onePixel), toQColor(s.FillColor));
+      fill(r.adjusted(onePixel, onePixel, -onePixel, -onePixel), toQColor(s.FillColor));
   }
 
   void picture(const form::Image& i) override {
@@ -199,17 +214,40 @@ public:
   }
 
 private:
+  // Filled through a clip of many pieces, a tall block of the cave costs the painter every row
+  // it spans: only the part of it around the pieces that the frame repaints is filled.
+  void fill(const QRectF& twips, const QColor& colour) {
+    const qreal left = twips.left(), top = twips.top(), right = twips.right(),
+                bottom = twips.bottom();
+    qreal aroundLeft = right, aroundTop = bottom, aroundRight = left, aroundBottom = top;
+    for (const QRectF& d : damagedTwips_) {
+      const qreal l = d.left(), t = d.top(), r = d.right(), b = d.bottom();
+      if (l >= right || r <= left || t >= bottom || b <= top) continue;
+      aroundLeft = std::min(aroundLeft, l);
+      aroundTop = std::min(aroundTop, t);
+      aroundRight = std::max(aroundRight, r);
+      aroundBottom = std::max(aroundBottom, b);
+    }
+    if (aroundLeft >= aroundRight) return;  // nothing of it is repainted
+    p_.fillRect(QRectF(QPointF(std::max(left, aroundLeft), std::max(top, aroundTop)),
+                       QPointF(std::min(right, aroundRight), std::min(bottom, aroundBottom))),
+                colour);
+  }
+
   static constexpr qreal onePixel = TwipsPerPixel;  // a border line, one logical pixel wide
   Playfield& field_;
   QPainter& p_;
   const QRegion& damaged_;
   const QTransform toWidget_;
+  std::vector<QRectF> damagedTwips_;
 };
 
 void Playfield::paintEvent(QPaintEvent* event) {
   QPainter p(this);
   p.fillRect(rect(), Qt::black);
-  p.setClipRect(twipsToWidget().mapRect(QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight)));
+  // Outside the field only the black shows; a clip that holds the whole widget would only cost.
+  const QRectF field = twipsToWidget().mapRect(QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight));
+  if (!field.contains(QRectF(rect()))) p.setClipRect(field);
   FormPainter painter(*this, p, event->region());
   if (view_)
     cabinet::paint(form_, *view_, fraction_, painter);
@@ -391,10 +429,12 @@ Playfield::Scene Playfield::scene() const {
   // The cave's blocks reach far past the field, where nothing shows: only what shows counts.
   const QRect field = pixelsOf(toDevice, QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight));
   Scene scene;
+  std::map<std::pair<QRgb, QRgb>, std::vector<QRect>> shapes;
   for (const form::Shape* s : form_.paintShapes)
     if (const QRect shown = pixelsOf(toDevice, drawnRect(*s)) & field;
         s->Visible && !shown.isEmpty())
-      scene.shapes[{toQColor(s->FillColor).rgb(), toQColor(s->BorderColor).rgb()}] += shown;
+      shapes[{toQColor(s->FillColor).rgb(), toQColor(s->BorderColor).rgb()}].push_back(shown);
+  for (const auto& [colours, rects] : shapes) scene.shapes.emplace(colours, unionOf(rects));
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
       scene.images.emplace_back(around(*i, 1), int(i->Picture),
