@@ -36,6 +36,16 @@ ALTER TABLE recordings ALTER COLUMN body SET COMPRESSION lz4;
 ALTER TABLE refused ALTER COLUMN body SET COMPRESSION lz4;
 )";
 
+// `text` as one item of an array's literal, quoted.
+std::string arrayItem(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
 class Result {
 public:
   explicit Result(PGresult* r) : r_(r) {}
@@ -93,6 +103,50 @@ public:
                                                   static_cast<int>(params.size()), values.data(),
                                                   lengths.data(), nullptr, 0);
     return checked(r);
+  }
+
+  // BEGIN and then `sql` with its parameters, sent together and answered together: a
+  // transaction's first statement costs one round trip, not two.
+  std::unique_ptr<Result> beginWith(const char* sql, const std::vector<std::string>& params) {
+    std::vector<const char*> values;
+    std::vector<int> lengths;
+    for (const auto& p : params) {
+      values.push_back(p.c_str());
+      lengths.push_back(static_cast<int>(p.size()));
+    }
+    const std::string& name = prepared(sql, params.size());
+    if (!PQenterPipelineMode(c_)) throw StoreError("database: " + std::string(PQerrorMessage(c_)));
+    const bool sent = PQsendQueryParams(c_, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0) &&
+                      PQsendQueryPrepared(c_, name.c_str(), static_cast<int>(params.size()),
+                                          values.data(), lengths.data(), nullptr, 0) &&
+                      PQpipelineSync(c_);
+    std::unique_ptr<Result> last;
+    std::string why = sent ? "" : PQerrorMessage(c_);
+    // Every answer is read up to the pipeline's end, so that the connection is clean again.
+    for (int ends = 0; ends < (sent ? 1 : 0);) {
+      PGresult* r = PQgetResult(c_);
+      if (!r) {
+        if (PQstatus(c_) != CONNECTION_OK) break;
+        continue;
+      }
+      const auto status = PQresultStatus(r);
+      if (status == PGRES_PIPELINE_SYNC) {
+        PQclear(r);
+        ++ends;
+      } else if (status == PGRES_TUPLES_OK) {
+        last = std::make_unique<Result>(r);
+      } else if (status == PGRES_COMMAND_OK) {
+        PQclear(r);
+      } else {
+        if (why.empty())
+          why = status == PGRES_PIPELINE_ABORTED ? "the transaction did not start"
+                                                 : PQresultErrorMessage(r);
+        PQclear(r);
+      }
+    }
+    PQexitPipelineMode(c_);
+    if (!why.empty() || !last) throw StoreError("database: " + (why.empty() ? "no answer" : why));
+    return last;
   }
 
 private:
@@ -157,31 +211,38 @@ public:
             const std::vector<NewGame>& games, std::int64_t nowUs,
             const std::function<Scoreboard(const Scoreboard&)>& update) override {
     Lease c(*this);
-    c->run("BEGIN");
     try {
-      // The sitting first, the table last, always in that order: the one row every ranking
-      // waits for is held only from its read to its write with the commit.
-      const auto count =
-          c->run("SELECT games_ranked FROM sittings WHERE id = $1 FOR UPDATE", {sitting});
-      if (count->rows() != 1 || count->integer(0, 0) != ranked) {
-        c->run("ROLLBACK");
+      // One statement does it all but the table's write: the sitting first (still at `ranked`
+      // games, locked), its recording, its games and its count, and the table last, locked
+      // only once the rest is written (the one row every ranking waits for is held from its
+      // read to its write with the commit). No row when the sitting moved on meanwhile.
+      std::string ids = "{", shown = "{", scores = "{";
+      for (const NewGame& g : games) {
+        const char* comma = &g == &games.front() ? "" : ",";
+        ids += comma + arrayItem(g.id);
+        shown += comma + arrayItem(g.shown);
+        scores += comma + std::to_string(g.score);
+      }
+      const auto board = c->beginWith(
+          "WITH s AS (SELECT id, player FROM sittings WHERE id = $1 AND games_ranked = $2::integer "
+          "FOR UPDATE), "
+          "rec AS (INSERT INTO recordings (sitting, body, received_us) SELECT id, $3, $4::bigint "
+          "FROM s "
+          "RETURNING id), "
+          "g AS (INSERT INTO games (id, sitting, number, recording, player, shown, score, "
+          "ranked_us) SELECT n.game, s.id, $2 + n.i - 1, rec.id, s.player, n.shown, n.score, $4 "
+          "FROM s, rec, unnest($5::text[], $6::text[], $7::bigint[]) WITH ORDINALITY "
+          "AS n(game, shown, score, i) RETURNING 1), "
+          "u AS (UPDATE sittings SET games_ranked = $2 + (SELECT count(*) FROM g), "
+          "recording = rec.id FROM rec WHERE sittings.id = $1 RETURNING 1) "
+          "SELECT body, games FROM scoreboard WHERE id = 1 AND EXISTS (SELECT 1 FROM u) "
+          "FOR UPDATE",
+          {sitting, std::to_string(ranked), recording, std::to_string(nowUs), ids + "}",
+           shown + "}", scores + "}"});
+      if (board->rows() != 1) {
+        c->rollback();
         return false;
       }
-      const auto rec = c->run(
-          "INSERT INTO recordings (sitting, body, received_us) VALUES ($1, $2, $3) RETURNING id",
-          {sitting, recording, std::to_string(nowUs)});
-      const std::string recordingId = rec->text(0, 0);
-      int number = ranked;
-      for (const NewGame& g : games)
-        c->run(
-            "INSERT INTO games (id, sitting, number, recording, player, shown, score, "
-            "ranked_us) SELECT $1, $2, $3, $4, player, $5, $6, $7 FROM sittings WHERE id = $2",
-            {g.id, sitting, std::to_string(number++), recordingId, g.shown, std::to_string(g.score),
-             std::to_string(nowUs)});
-      c->run("UPDATE sittings SET games_ranked = $1, recording = $2 WHERE id = $3",
-             {std::to_string(number), recordingId, sitting});
-      const auto board = c->run("SELECT body, games FROM scoreboard WHERE id = 1 FOR UPDATE");
-      if (board->rows() != 1) throw StoreError("database: the table is missing");
       const Scoreboard after = update({board->text(0, 0), splitGames(board->text(0, 1))});
       // The table's write and the commit in one round trip: the row is held no longer.
       c->run(("UPDATE scoreboard SET body = " + c->literal(after.text) +

@@ -3,6 +3,7 @@
 // PostgreSQL, and players whose sittings the cabinet records with the seeds the server issued.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <regex>
 #include <thread>
@@ -342,8 +343,33 @@ TEST(PostgresServers, ConcurrentSubmissionsLoseNoRanking) {
         if (submit(client, sittings[p].issued, shown, text).status == 200) ++ranked;
       }
     });
+  // A sitting whose two games come in one submission, sent to both servers at once: one ranks
+  // both games, the other is refused, and so is the same sent again.
+  auto pairClient = first.client();
+  const Issued pair = issue(pairClient, "PAIR");
+  fs::create_directories(folder / "pair");
+  Player pairPlayer(pair.seed, "PAIR", folder / "pair", folder / "pair.txt");
+  const long long pairFirst = std::stoll(pairPlayer.playGame(64));
+  pairPlayer.again();
+  const std::string pairShown = pairPlayer.playGame(700);
+  std::array<Reply, 2> pairReplies;
+  for (int s = 0; s < 2; ++s)
+    clients.emplace_back([&, s] {
+      auto client = (s ? second : first).client();
+      pairReplies[s] = submit(client, pair, pairShown, pairPlayer.recording());
+    });
   for (auto& c : clients) c.join();
   EXPECT_EQ(ranked, Players * Games);
+  const Reply& pairRanked = pairReplies[0].status == 200 ? pairReplies[0] : pairReplies[1];
+  const Reply& pairRefused = pairReplies[0].status == 200 ? pairReplies[1] : pairReplies[0];
+  ASSERT_EQ(pairRanked.status, 200) << pairRanked.body;
+  EXPECT_EQ(pairRefused.status, 409) << pairRefused.body;
+  auto again = second.client();
+  EXPECT_EQ(submit(again, pair, pairShown, pairPlayer.recording()).status, 409);
+  // The ranked game's recording is the one sent.
+  const auto watched = again.Get(("/api/games/" + field(pairRanked.body, "game")).c_str());
+  ASSERT_TRUE(watched);
+  EXPECT_EQ(watched->body, pairPlayer.recording());
   // Each player's best game holds the player's row, whichever server ranked it.
   auto client = first.client();
   const std::string rows = tableRows(client);
@@ -351,7 +377,9 @@ TEST(PostgresServers, ConcurrentSubmissionsLoseNoRanking) {
     EXPECT_NE(rows.find("P" + std::to_string(p) + " " + std::to_string(sittings[p].best) + "\n"),
               std::string::npos)
         << rows;
-  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), Players) << rows;
+  const long long pairBest = std::max(pairFirst, std::stoll(pairShown));
+  EXPECT_NE(rows.find("PAIR " + std::to_string(pairBest) + "\n"), std::string::npos) << rows;
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), Players + 1) << rows;
 }
 
 }  // namespace
