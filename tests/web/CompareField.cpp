@@ -50,12 +50,9 @@ QRect pixelsOf(const cabinet::kit::Box& b, int margin) {
 // Where the stand-still's texts are painted on a field `field` pixels wide.
 QRegion standStillText(QRect field) {
   namespace kit = cabinet::kit;
-  QRegion text;
-  for (const kit::TextLook* t : {&kit::StandStillBand.title, &kit::StandStillBand.hint})
-    text += pixelsOf(
-        kit::acrossField(t->box, float(field.width() * TwipsPerPixel), frmCavewing::ScaleHeight),
-        TextMargin);
-  return text;
+  const kit::StandStillBoxes at =
+      kit::standStillAcross(float(field.width() * TwipsPerPixel), frmCavewing::ScaleHeight);
+  return QRegion(pixelsOf(at.title, TextMargin)) + pixelsOf(at.hint, TextMargin);
 }
 
 // Where the game painted no text: its rectangles, its pictures and the bare field, none of its
