@@ -5,7 +5,8 @@
 // text is painted, every pixel must be the same; text may differ by its anti-aliasing (the
 // browser's rasteriser is not Qt's), so over the whole field only a small share of pixels may
 // differ. Prints how close each pair is. A grid point written with a "p" (650p) is compared once
-// the window has gone away there: under the stand-still's band.
+// the window has gone away there: under the stand-still's band, whose texts must have their ink
+// at the same pixels on both.
 //
 //   compare_field RECORDING GRID PAGE.png [GRID PAGE.png ...]
 #include <QApplication>
@@ -53,6 +54,41 @@ QRegion standStillText(QRect field) {
   const kit::StandStillBoxes at =
       kit::standStillAcross(float(field.width() * TwipsPerPixel), frmCavewing::ScaleHeight);
   return QRegion(pixelsOf(at.title, TextMargin)) + pixelsOf(at.hint, TextMargin);
+}
+
+// Where the stand-still's texts have their ink, on the page and on the desktop: the bounds of the
+// pixels of each text's own colour, the anti-aliased edges left out. Differing bounds: a text
+// moved, if only by a pixel.
+constexpr int InkCloseness = 96;  // in each channel
+std::optional<QString> standStillInkMoved(const QImage& desktop, const QImage& page) {
+  namespace kit = cabinet::kit;
+  const kit::StandStillBoxes at =
+      kit::standStillAcross(float(desktop.width() * TwipsPerPixel), frmCavewing::ScaleHeight);
+  const auto ink = [](const QImage& picture, QRect box, int rgb) {
+    QRect bounds;
+    box &= picture.rect();
+    for (int y = box.top(); y <= box.bottom(); ++y)
+      for (int x = box.left(); x <= box.right(); ++x) {
+        const QRgb p = picture.pixel(x, y);
+        if (std::abs(qRed(p) - (rgb >> 16 & 255)) < InkCloseness &&
+            std::abs(qGreen(p) - (rgb >> 8 & 255)) < InkCloseness &&
+            std::abs(qBlue(p) - (rgb & 255)) < InkCloseness)
+          bounds |= QRect(x, y, 1, 1);
+      }
+    return bounds;
+  };
+  for (const auto& [look, box] : {std::pair(&kit::StandStillBand.title, at.title),
+                                  std::pair(&kit::StandStillBand.hint, at.hint)}) {
+    const QRect onDesktop = ink(desktop, pixelsOf(box, TextMargin), look->rgb);
+    const QRect onPage = ink(page, pixelsOf(box, TextMargin), look->rgb);
+    const auto where = [](QRect r) {
+      return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    };
+    if (onDesktop.isEmpty() || onDesktop != onPage)
+      return QString("\"%1\" has its ink at %2 on the desktop, at %3 on the page")
+          .arg(look->text, where(onDesktop), where(onPage));
+  }
+  return std::nullopt;
 }
 
 // Where the game painted no text: its rectangles, its pictures and the bare field, none of its
@@ -184,7 +220,9 @@ int main(int argc, char** argv) {
         argv[i], 100 * share, c.maxChannel,
         c.differingApart ? "some differ" : "every pixel is the same");
     const bool textElsewhere = overlayShare > MostDifferingShareOverStandStillText;
-    if (c.differingApart || share > MostDifferingShare || textElsewhere) {
+    const std::optional<QString> inkMoved =
+        standStill ? standStillInkMoved(desktop, page) : std::nullopt;
+    if (c.differingApart || share > MostDifferingShare || textElsewhere || inkMoved) {
       same = false;
       if (c.differingApart)
         std::printf("  %ld pixels apart from text differ, the first at %d,%d\n", c.differingApart,
@@ -192,6 +230,7 @@ int main(int argc, char** argv) {
       if (share > MostDifferingShare)
         std::printf("  more than %.1f %% of the pixels differ\n", 100 * MostDifferingShare);
       if (textElsewhere) std::printf("  \"PAUSED\" or its hint is not where the page has it\n");
+      if (inkMoved) std::printf("  %s\n", qPrintable(*inkMoved));
       const QString stem = QString(argv[i + 1]).chopped(4);
       desktop.save(stem + "-desktop.png");
       differences(desktop, page).save(stem + "-differ.png");
