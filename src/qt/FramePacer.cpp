@@ -7,8 +7,12 @@
 #include <QWindow>
 #include <algorithm>
 
-FramePacer::FramePacer(QWidget& window, RealTime realUs, Frame frame)
-    : QObject(&window), window_(window), realUs_(std::move(realUs)), frame_(std::move(frame)) {
+FramePacer::FramePacer(QWidget& window, RealTime realUs, Frame frame, bool onUpdateRequests)
+    : QObject(&window),
+      window_(window),
+      realUs_(std::move(realUs)),
+      frame_(std::move(frame)),
+      callbacks_(onUpdateRequests) {
   timer_.setSingleShot(true);
   timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, &FramePacer::beat);
@@ -19,11 +23,14 @@ bool FramePacer::platformHasFrameCallbacks() {
   return QGuiApplication::platformName().startsWith("wayland");
 }
 
+std::int64_t FramePacer::periodFor(qreal rate) {
+  // A screen that reports nothing sensible is taken for the usual 60 Hz.
+  return std::int64_t(1e6 / (rate >= 20 && rate <= 1000 ? rate : 60));
+}
+
 void FramePacer::refreshRateFromScreen() {
   const QScreen* screen = window_.screen();
-  const qreal rate = screen ? screen->refreshRate() : 0;
-  // A screen that reports nothing sensible is taken for the usual 60 Hz.
-  periodUs_ = std::int64_t(1e6 / (rate >= 20 && rate <= 1000 ? rate : 60));
+  periodUs_ = periodFor(screen ? screen->refreshRate() : 0);
 }
 
 void FramePacer::request() {

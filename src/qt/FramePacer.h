@@ -21,7 +21,12 @@ public:
   using Frame = std::function<bool(std::int64_t realUs)>;
   using RealTime = std::function<std::int64_t()>;  // microseconds, the front end's own clock
 
-  FramePacer(QWidget& window, RealTime realUs, Frame frame);
+  // `onUpdateRequests`: frames on the window's update requests, as where the platform follows
+  // the display's frame callbacks; else at the screen's refresh rate.
+  FramePacer(QWidget& window, RealTime realUs, Frame frame,
+             bool onUpdateRequests = platformHasFrameCallbacks());
+  // The beat of a screen that reports `rate` frames a second.
+  static std::int64_t periodFor(qreal rate);
   // The picture may have changed: frames run again, from the next beat on.
   void request();
   bool running() const { return running_; }
@@ -42,7 +47,7 @@ private:
   QTimer timer_;
   QPointer<QWindow> watched_;
   bool running_ = false;
-  bool callbacks_ = platformHasFrameCallbacks();
+  bool callbacks_;
   std::int64_t periodUs_ = 1'000'000 / 60;
   std::int64_t originUs_ = 0;
   std::int64_t lastBeat_ = -1;

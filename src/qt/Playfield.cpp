@@ -327,14 +327,13 @@ void Playfield::paintBadge(QPainter& p, const QRegion& damaged) {
 // happened, and how to go on.
 void Playfield::paintStandStill(QPainter& p) {
   const kit::StandStillLook& look = kit::StandStillBand;
-  const auto across = [this](kit::Box b) {
-    return toQRect(kit::acrossField(b, fieldWidth_, frmCavewing::ScaleHeight));
-  };
-  p.fillRect(across({0, look.bandTop, 0, look.bandHeight}), QColor(0, 0, 0, look.bandAlpha));
-  for (const kit::TextLook* text : {&look.title, &look.hint}) {
+  const kit::StandStillBoxes at = kit::standStillAcross(fieldWidth_, frmCavewing::ScaleHeight);
+  p.fillRect(toQRect(at.band), QColor(0, 0, 0, look.bandAlpha));
+  for (const auto& [text, box] :
+       {std::pair(&look.title, at.title), std::pair(&look.hint, at.hint)}) {
     p.setPen(toQColor(text->rgb));
     p.setFont(fontFor(form::Font{text->font, text->points, text->bold}));
-    p.drawText(across(text->box), Qt::AlignHCenter | Qt::AlignTop, text->text);
+    p.drawText(toQRect(box), Qt::AlignHCenter | Qt::AlignTop, text->text);
   }
 }
 

@@ -266,14 +266,11 @@ function paintBadge() {
 
 // A dark band across the middle of the field: what happened, and how to go on.
 function paintStandStill() {
-  const look = N.standStill;
-  const width = page.field.width / TwipsPerPixel, middle = page.field.height / 2 / TwipsPerPixel;
-  const across = (box) => ({left: 0, top: middle + box.top, width, height: box.height});
+  const look = N.standStill, at = look.across[page.field.width];
   ctx.fillStyle = `rgba(0,0,0,${look.bandAlpha / 255})`;
-  ctx.fillRect(0, middle + look.bandTop, width, look.bandHeight);
-  drawLook(look.title, look.title.text, across(look.title.box), 'center');
-  drawLook(look.hint, touchScreen() ? N.touch.standStillHint : look.hint.text, across(look.hint.box),
-           'center');
+  ctx.fillRect(at.band.left, at.band.top, at.band.width, at.band.height);
+  drawLook(look.title, look.title.text, at.title, 'center');
+  drawLook(look.hint, touchScreen() ? N.touch.standStillHint : look.hint.text, at.hint, 'center');
 }
 
 // ---- The START button, the cursor, the menus: the page's own controls, kept as the form has them.

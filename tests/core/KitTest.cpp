@@ -4,9 +4,12 @@
 // and when flight stands still and how it goes on.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "RecordingOf.h"
 #include "ScoresFixture.h"
 #include "cabinet/kit/Kit.h"
+#include "cabinet/kit/Overlay.h"
 #include "replay/Recording.h"
 
 namespace {
@@ -228,6 +231,19 @@ TEST(KitStandStill, OnlyFlightStandsStillAndTheFirstInputOnlyLiftsIt) {
   // Away in flight: nothing moves, however long.
   ASSERT_TRUE(w.kit.wentAway(true));
   EXPECT_TRUE(w.kit.overlays().standStill);
+  // Its band, where both front ends paint it: across the whole field, on its middle row, with
+  // "PAUSED" on it above how to go on.
+  for (const float width : {frmCavewing::ScaleWidth, frmCavewing::WideOuterWidth}) {
+    namespace kit = cabinet::kit;
+    const kit::StandStillBoxes at = kit::standStillAcross(width, frmCavewing::ScaleHeight);
+    EXPECT_EQ(at.band.top + at.band.height / 2, frmCavewing::ScaleHeight / 2 / kit::TwipsPerPixel);
+    for (const kit::Box& b : {at.band, at.title, at.hint}) {
+      EXPECT_EQ(std::pair(b.left, b.width), std::pair(0.f, width / kit::TwipsPerPixel));
+      EXPECT_GE(b.top, at.band.top);
+      EXPECT_LE(b.top + b.height, at.band.top + at.band.height);
+    }
+    EXPECT_LE(at.title.top + at.title.height, at.hint.top);
+  }
   const std::int64_t stood = w.form.clock.now();
   w.pass(5000);
   EXPECT_EQ(w.form.clock.now(), stood);

@@ -10,6 +10,8 @@
 #include <QBackingStore>
 #include <QTest>
 #include <cstdlib>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "cabinet/kit/Overlay.h"
@@ -124,6 +126,28 @@ TEST(DesktopFrames, TheCaveGlidesEvenlyOnEveryDisplayAndTheStartScreenPaintsOnce
     }
     EXPECT_EQ(ready.paints.count, first) << "paints of a start screen that stands";
   }
+
+  // The beat itself: the screen's rate, the usual 60 Hz for a rate no screen has; where the
+  // platform follows the display's frame callbacks, a frame on each of the window's update
+  // requests until the picture stands.
+  for (const auto& [rate, period] :
+       std::initializer_list<std::pair<qreal, std::int64_t>>{{20, Second / 20},
+                                                             {144, Second / 144},
+                                                             {1000, Second / 1000},
+                                                             {0, Second / 60},
+                                                             {19, Second / 60},
+                                                             {1001, Second / 60}})
+    EXPECT_EQ(FramePacer::periodFor(rate), period) << rate;
+  QWidget window;
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  int frames = 0;
+  FramePacer pacer(
+      window, [] { return std::int64_t{0}; }, [&](std::int64_t) { return ++frames < 3; },
+      /*onUpdateRequests=*/true);
+  pacer.request();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !pacer.running(); }, 5000)) << frames << " frames";
+  EXPECT_EQ(frames, 3);
 }
 
 }  // namespace

@@ -4,8 +4,10 @@
 // and compared pixel by pixel with the page's screenshot of the same grid point. Wherever no
 // text is painted, every pixel must be the same; text may differ by its anti-aliasing (the
 // browser's rasteriser is not Qt's), so over the whole field only a small share of pixels may
-// differ. Prints how close each pair is. A grid point written with a "p" (650p) is compared once
-// the window has gone away there: under the stand-still's band.
+// differ; each text has its ink where the other has it (a label within a pixel, in its font), and
+// the replay's ring as much ink. Prints how close each pair is. A grid point written with a "p"
+// (650p) is compared once the window has gone away there: under the stand-still's band, whose
+// texts must have their ink at the same pixels on both.
 //
 //   compare_field RECORDING GRID PAGE.png [GRID PAGE.png ...]
 #include <QApplication>
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <vector>
 
 #include "cabinet/kit/Overlay.h"
 #include "qt/GameWindow.h"
@@ -50,12 +53,91 @@ QRect pixelsOf(const cabinet::kit::Box& b, int margin) {
 // Where the stand-still's texts are painted on a field `field` pixels wide.
 QRegion standStillText(QRect field) {
   namespace kit = cabinet::kit;
-  QRegion text;
-  for (const kit::TextLook* t : {&kit::StandStillBand.title, &kit::StandStillBand.hint})
-    text += pixelsOf(
-        kit::acrossField(t->box, float(field.width() * TwipsPerPixel), frmCavewing::ScaleHeight),
-        TextMargin);
-  return text;
+  const kit::StandStillBoxes at =
+      kit::standStillAcross(float(field.width() * TwipsPerPixel), frmCavewing::ScaleHeight);
+  return QRegion(pixelsOf(at.title, TextMargin)) + pixelsOf(at.hint, TextMargin);
+}
+
+// Where the stand-still's texts have their ink, on the page and on the desktop: the bounds of the
+// pixels of each text's own colour, the anti-aliased edges left out. Differing bounds: a text
+// moved, if only by a pixel.
+constexpr int InkCloseness = 96;  // in each channel
+bool inkOf(QRgb p, int rgb) {
+  return std::abs(qRed(p) - (rgb >> 16 & 255)) < InkCloseness &&
+         std::abs(qGreen(p) - (rgb >> 8 & 255)) < InkCloseness &&
+         std::abs(qBlue(p) - (rgb & 255)) < InkCloseness;
+}
+// Each text (its name, where it is painted, its colour) at the same pixels on both.
+struct Text {
+  QString name;
+  QRect box;
+  int rgb;
+  int slack;  // pixels either edge may be off: a label's glyphs are hinted apart
+};
+std::optional<QString> textMoved(const QImage& desktop, const QImage& page,
+                                 const std::vector<Text>& texts) {
+  const auto ink = [](const QImage& picture, QRect box, int rgb) {
+    QRect bounds;
+    box &= picture.rect();
+    for (int y = box.top(); y <= box.bottom(); ++y)
+      for (int x = box.left(); x <= box.right(); ++x)
+        if (inkOf(picture.pixel(x, y), rgb)) bounds |= QRect(x, y, 1, 1);
+    return bounds;
+  };
+  const auto where = [](QRect r) {
+    return QString("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+  };
+  for (const Text& t : texts) {
+    const QRect onDesktop = ink(desktop, t.box, t.rgb), onPage = ink(page, t.box, t.rgb);
+    const int off = std::max({std::abs(onPage.left() - onDesktop.left()),
+                              std::abs(onPage.top() - onDesktop.top()),
+                              std::abs(onPage.right() - onDesktop.right()),
+                              std::abs(onPage.bottom() - onDesktop.bottom())});
+    if (onDesktop.isEmpty() || off > t.slack)
+      return QString("\"%1\" has its ink at %2 on the desktop, at %3 on the page")
+          .arg(t.name, where(onDesktop), where(onPage));
+  }
+  return std::nullopt;
+}
+
+// The form's visible labels and the stand-still's texts.
+std::vector<Text> textsOf(const frmCavewing& form, QRect field, bool standStill) {
+  namespace kit = cabinet::kit;
+  std::vector<Text> texts;
+  for (const form::Label* l : form.paintLabels)
+    if (l->Visible && !l->Caption.empty())
+      texts.push_back({QString::fromStdString(l->Caption), pixelsOf(*l, TextMargin),
+                       l->ForeColor.r << 16 | l->ForeColor.g << 8 | l->ForeColor.b, 1});
+  if (!standStill) return texts;
+  const kit::StandStillBoxes at =
+      kit::standStillAcross(float(field.width() * TwipsPerPixel), frmCavewing::ScaleHeight);
+  const kit::StandStillLook& look = kit::StandStillBand;
+  texts.push_back({look.title.text, pixelsOf(at.title, TextMargin), look.title.rgb, 0});
+  texts.push_back({look.hint.text, pixelsOf(at.hint, TextMargin), look.hint.rgb, 0});
+  return texts;
+}
+
+// The recorded press's ring: its ink on its circle, as much on the page as on the desktop, within
+// what anti-aliasing makes of a circle (a ring of another pen differs by more).
+constexpr double MostDifferingRingInk = 0.25;
+std::optional<QString> ringInkDiffers(const QImage& desktop, const QImage& page, QPointF at) {
+  const cabinet::kit::RingLook& ring = cabinet::kit::ReplayRing;
+  const QPointF centre = at / TwipsPerPixel;
+  const auto ink = [&](const QImage& picture) {
+    int pixels = 0;
+    for (int y = int(centre.y() - RingReach); y <= int(centre.y() + RingReach); ++y)
+      for (int x = int(centre.x() - RingReach); x <= int(centre.x() + RingReach); ++x)
+        pixels += picture.rect().contains(x, y) &&
+                  std::abs(std::hypot(x + 0.5 - centre.x(), y + 0.5 - centre.y()) - ring.radius) <=
+                      ring.pen &&
+                  inkOf(picture.pixel(x, y), ring.rgb);
+    return pixels;
+  };
+  const int onDesktop = ink(desktop), onPage = ink(page);
+  if (std::abs(onPage - onDesktop) <= MostDifferingRingInk * onDesktop) return std::nullopt;
+  return QString("the ring has %1 pixels of ink on the desktop, %2 on the page")
+      .arg(onDesktop)
+      .arg(onPage);
 }
 
 // Where the game painted no text: its rectangles, its pictures and the bare field, none of its
@@ -187,7 +269,10 @@ int main(int argc, char** argv) {
         argv[i], 100 * share, c.maxChannel,
         c.differingApart ? "some differ" : "every pixel is the same");
     const bool textElsewhere = overlayShare > MostDifferingShareOverStandStillText;
-    if (c.differingApart || share > MostDifferingShare || textElsewhere) {
+    std::optional<QString> inkMoved =
+        textMoved(desktop, page, textsOf(window.form(), desktop.rect(), standStill));
+    if (ring && !inkMoved) inkMoved = ringInkDiffers(desktop, page, *ring);
+    if (c.differingApart || share > MostDifferingShare || textElsewhere || inkMoved) {
       same = false;
       if (c.differingApart)
         std::printf("  %ld pixels apart from text differ, the first at %d,%d\n", c.differingApart,
@@ -195,6 +280,7 @@ int main(int argc, char** argv) {
       if (share > MostDifferingShare)
         std::printf("  more than %.1f %% of the pixels differ\n", 100 * MostDifferingShare);
       if (textElsewhere) std::printf("  \"PAUSED\" or its hint is not where the page has it\n");
+      if (inkMoved) std::printf("  %s\n", qPrintable(*inkMoved));
       const QString stem = QString(argv[i + 1]).chopped(4);
       desktop.save(stem + "-desktop.png");
       differences(desktop, page).save(stem + "-differ.png");

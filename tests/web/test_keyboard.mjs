@@ -30,6 +30,8 @@ try {
   // Enter starts; Up held climbs, its repeats on the way; let go, it falls.
   const top = await b.evaluate('cavewingProbe.copterTop()');
   await key('Enter', 13);
+  // A digit reaches the game as its character's code, as a letter does.
+  await b.key('0', 'Digit0', 48);
   await b.keyDown(...up);
   for (let i = 0; i < 3; ++i) await b.keyDown(...up, 0, true);
   // Let go at once (it coasts on before it falls, and a busy machine looks late), then a few
@@ -72,6 +74,7 @@ try {
   assert.equal(recording.match(/^\d+ down form 1 0 0 0$/gm)?.length, 3, recording);
   assert.equal(recording.match(/^\d+ up form 1 0 0 0$/gm)?.length, 3, recording);
   assert.doesNotMatch(recording, / keydown 38 /, 'Up reached the game as a key');
+  assert.match(recording, / keydown 48 /, 'the 0 key did not reach the game as 0');
   // Its replay: climbing while held, falling once let go, into the ceiling held again.
   const work = mkdtempSync(join(tmpdir(), 'cavewing-keys-'));
   let trace;

@@ -54,12 +54,23 @@ std::string numbersAsJson() {
   out << ",\"ring\":{\"radius\":" << ReplayRing.radius << ",\"pen\":" << ReplayRing.pen
       << ",\"rgb\":" << ReplayRing.rgb << "}";
   const StandStillLook& s = StandStillBand;
-  out << ",\"standStill\":{\"bandTop\":" << s.bandTop << ",\"bandHeight\":" << s.bandHeight
-      << ",\"bandAlpha\":" << s.bandAlpha << ",\"title\":";
+  out << ",\"standStill\":{\"bandAlpha\":" << s.bandAlpha << ",\"title\":";
   text(out, s.title);
   out << ",\"hint\":";
   text(out, s.hint);
-  out << "}}";
+  // Its boxes placed on each field the page may have, by the field's width in twips.
+  out << ",\"across\":{";
+  for (const float width : {frmCavewing::ScaleWidth, frmCavewing::WideOuterWidth}) {
+    const StandStillBoxes at = standStillAcross(width, frmCavewing::ScaleHeight);
+    out << (width == frmCavewing::ScaleWidth ? "" : ",") << "\"" << width << "\":{\"band\":";
+    box(out, at.band);
+    out << ",\"title\":";
+    box(out, at.title);
+    out << ",\"hint\":";
+    box(out, at.hint);
+    out << "}";
+  }
+  out << "}}}";
   return out.str();
 }
 

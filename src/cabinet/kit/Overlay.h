@@ -42,24 +42,31 @@ struct RingLook {
 };
 inline constexpr RingLook ReplayRing{14, 3, Yellow};
 
-// The stand-still's band across the whole field, its boxes' tops counted from the field's middle
-// row: the band, then "PAUSED", then how to go on.
+// The stand-still's band across the whole field, then "PAUSED", then how to go on, on it: boxes
+// whose tops count from the field's middle row; each spans the field's width.
 struct StandStillLook {
-  float bandTop, bandHeight;
+  Box band;
   int bandAlpha;  // of black over the field, out of 255
   TextLook title, hint;
 };
 inline constexpr StandStillLook StandStillBand{
-    -60,
-    120,
+    {0, -60, 0, 120},
     190,
     {"PAUSED", {0, -50, 0, 64}, "Arial", 36, true, Yellow},
     {"click or press a key", {0, 14, 0, 30}, "Arial", 14, false, White}};
 
-// A stand-still box across a field `fieldWidthTwips` wide and `fieldHeightTwips` high.
-constexpr Box acrossField(const Box& fromMiddle, float fieldWidthTwips, float fieldHeightTwips) {
+// Where the stand-still's band and its texts are on a field `fieldWidthTwips` wide and
+// `fieldHeightTwips` high: both front ends paint them there.
+struct StandStillBoxes {
+  Box band, title, hint;
+};
+constexpr StandStillBoxes standStillAcross(float fieldWidthTwips, float fieldHeightTwips) {
   const float middle = fieldHeightTwips / 2 / TwipsPerPixel;
-  return {0, middle + fromMiddle.top, fieldWidthTwips / TwipsPerPixel, fromMiddle.height};
+  const auto across = [&](const Box& fromMiddle) {
+    return Box{0, middle + fromMiddle.top, fieldWidthTwips / TwipsPerPixel, fromMiddle.height};
+  };
+  const StandStillLook& s = StandStillBand;
+  return {across(s.band), across(s.title.box), across(s.hint.box)};
 }
 
 }  // namespace cabinet::kit
