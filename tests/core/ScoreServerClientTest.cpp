@@ -10,6 +10,7 @@
 #include "ScoresFixture.h"
 #include "cabinet/Cabinet.h"
 #include "cabinet/Headless.h"
+#include "cabinet/kit/Json.h"
 #include "cabinet/kit/ScoreServer.h"
 
 namespace {
@@ -161,4 +162,19 @@ TEST(ScoreServerClient, KeepsWhatTheServerDidNotTakeUntilALaterSittingSendsIt) {
     EXPECT_TRUE(s.server.requests.empty());
     EXPECT_EQ(unsent(temp.path).find(" " + s.shown() + " "), std::string::npos);
   }
+}
+
+// A name comes back as any JSON writer may write it, escaped or not, every character the one
+// sent; what no JSON writer sends (a raw control character, half a surrogate pair) is refused.
+TEST(ScoreServerClient, ReadsTheServersTextsEscapedOrNot) {
+  using cabinet::kit::json::parse;
+  const std::string sent = "Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80 /\"\\\t";
+  const auto v =
+      parse(R"({"escaped": "Zo\u00eb \u20ac \ud83d\ude00 \/\"\\\t", "raw": ")" +
+            std::string("Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80 /\\\"\\\\\\t") + "\"}");
+  ASSERT_TRUE(v);
+  EXPECT_EQ((*v)["escaped"]->text, sent);
+  EXPECT_EQ((*v)["raw"]->text, sent);
+  for (const char* refused : {"\"a\x01z\"", R"("\udc00")", R"("\ud83d")", R"("\ud83d\u0041")"})
+    EXPECT_FALSE(parse(refused)) << refused;
 }
