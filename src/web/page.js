@@ -283,6 +283,8 @@ const host = {
     page.placedStart = placed;
     startButton.style.display = visible ? 'block' : 'none';
     startButton.disabled = !enabled;
+    // The keyboard given to START before its first paint had nowhere to go: it goes now.
+    if (visible && document.activeElement === document.body) startButton.focus();
     if (startButton.textContent !== caption) startButton.textContent = caption;
     startButton.style.left = `${view.dx + l / TwipsPerPixel * view.scale}px`;
     startButton.style.top = `${view.dy + t / TwipsPerPixel * view.scale}px`;

@@ -25,7 +25,8 @@ const key = (name, keyCode, modifiers = 0) => b.key(name, name, keyCode, modifie
 
 try {
   await b.goto('/index.html?seed=7&name=Keys');
-  assert.equal(await focused(), 'start', 'START has the keyboard');
+  // The page gives START the keyboard as it opens, just after it says it is ready.
+  await b.waitFor('START to have the keyboard', `document.activeElement.id === 'start'`);
 
   // Enter starts; Up held climbs, its repeats on the way; let go, it falls.
   const top = await b.evaluate('cavewingProbe.copterTop()');
