@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "form/Utf8Text.h"
+
 namespace cabinet::kit::json {
 
 namespace {
@@ -75,23 +77,6 @@ private:
     }
     return true;
   }
-  static void utf8(std::string& to, std::uint32_t c) {
-    if (c < 0x80) {
-      to += static_cast<char>(c);
-    } else if (c < 0x800) {
-      to += static_cast<char>(0xC0 | (c >> 6));
-      to += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      to += static_cast<char>(0xE0 | (c >> 12));
-      to += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      to += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      to += static_cast<char>(0xF0 | (c >> 18));
-      to += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      to += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      to += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
   bool escape(std::string& to) {
     if (at_ >= text_.size()) return false;
     const char c = text_[at_++];
@@ -108,7 +93,7 @@ private:
       if (!word("\\u") || !hex4(low) || low < 0xDC00 || low > 0xDFFF) return false;
       code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
     }
-    utf8(to, code);
+    form::utf8::append(to, static_cast<char32_t>(code));
     return true;
   }
   bool string(std::string& to) {
