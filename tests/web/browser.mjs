@@ -102,6 +102,7 @@ export class Browser {
     b.session = await b.page.createCDPSession();
     await b.send('Page.enable');
     await b.send('Runtime.enable');
+    await b.send('Page.addScriptToEvaluateOnNewDocument', {source: testClock});
   }
 
   // One DevTools command to the page, as the protocol names it.
@@ -129,10 +130,12 @@ export class Browser {
     await this.waitFor('the game to open', 'window.cavewingProbe && cavewingProbe.ready()', 30000);
   }
 
-  // The centre of an element, in the page's CSS pixels.
+  // The centre of an element, in the page's CSS pixels, once it is laid out (START, say, shows
+  // only with the field's first picture).
   async centreOf(selector) {
-    return this.evaluate(`(() => { const r = document.querySelector(${JSON.stringify(selector)})
-      .getBoundingClientRect(); return [r.left + r.width / 2, r.top + r.height / 2]; })()`);
+    return this.waitFor(`${selector} on the page`, `(() => {
+      const r = document.querySelector(${JSON.stringify(selector)})?.getBoundingClientRect();
+      return r?.width > 0 && [r.left + r.width / 2, r.top + r.height / 2]; })()`);
   }
 
   async mouse(type, [x, y], button = 'left', clickCount = 1) {
@@ -200,19 +203,21 @@ export class Browser {
 }
 
 // START, then the left button held on the field until the helicopter has climbed, then let go: a
-// flight that falls (the release reached the game) to a crash. The press follows START at once:
-// on a busy machine a late one could find the helicopter already on the floor. `flying` is the
-// phase number of flight.
+// flight that falls (the release reached the game), then on to a crash at real time. The clock is
+// held meanwhile: a busy machine's late press or release would meet a helicopter already on the
+// floor or in the ceiling. `flying` is the phase number of flight.
 export async function climbAndLetGo(b, flying) {
   const field = await b.centreOf('#field');
   const top = await b.evaluate('cavewingProbe.copterTop()');
+  await b.evaluate('testClock.hold()');
   await b.click(await b.centreOf('#start'));
   await b.mouse('mousePressed', field);
-  await b.waitFor('flight', `cavewingProbe.phase() === ${flying}`);
-  await b.waitFor('the helicopter to climb', `cavewingProbe.copterTop() < ${top} - 300`);
+  await stepUntil(b, 'the helicopter to climb', `cavewingProbe.phase() === ${flying} &&
+    cavewingProbe.copterTop() < ${top} - 300`);
   await b.mouse('mouseReleased', field);
   const letGo = await b.evaluate('cavewingProbe.copterTop()');
-  await b.waitFor('the helicopter to fall once let go', `cavewingProbe.copterTop() > ${letGo} + 300`);
+  await stepUntil(b, 'the helicopter to fall once let go', `cavewingProbe.copterTop() > ${letGo} + 300`);
+  await b.evaluate('testClock.run()');
 }
 
 // Whether the page's last picture drew `text` (an expression for the page).
@@ -230,25 +235,51 @@ export async function flyToTheList(b, flying, crashed) {
   return b.evaluate('cavewingProbe.score()');
 }
 
-// The page's time is the test's, installed before any script of the page runs: performance.now()
-// and the time requestAnimationFrame hands each frame stand until the test moves them with
-// testClock.advance(ms), as a display would at its own beat. Returns what ends it for the pages
-// opened after Page.removeScriptToEvaluateOnNewDocument.
+const TickMs = 15.625;  // the game's grid
+
+// The page's time, installed before any script of the page runs: performance.now() and the time
+// requestAnimationFrame hands each frame. It follows real time until testClock.hold(at); held, it
+// stands until testClock.advance(ms) moves it, as a display would at its own beat, and
+// testClock.run() lets it go on from there at real time.
+const testClock = `(() => {
+  const real = performance.now.bind(performance);
+  let held = null, behind = 0;
+  const now = (at = real()) => held ?? at - behind;
+  performance.now = () => now();
+  const frame = window.requestAnimationFrame.bind(window);
+  window.requestAnimationFrame = (callback) => frame((at) => callback(now(at)));
+  window.testClock = {
+    hold(at = now()) { held ??= at; },
+    advance(ms) { this.hold(); held += ms; },
+    run() { if (held !== null) [behind, held] = [real() - held, null]; },
+  };
+})()`;
+
+// The page's clock held from its start for the pages opened until
+// Page.removeScriptToEvaluateOnNewDocument ends it (the identifier returned).
 export async function useTestClock(b) {
-  const {identifier} = await b.send('Page.addScriptToEvaluateOnNewDocument', {source: `(() => {
-    let now = 0;
-    performance.now = () => now;
-    const frame = window.requestAnimationFrame.bind(window);
-    window.requestAnimationFrame = (callback) => frame(() => callback(now));
-    window.testClock = {advance(ms) { now += ms; }};
-  })()`});
+  const {identifier} = await b.send('Page.addScriptToEvaluateOnNewDocument',
+                                    {source: 'testClock.hold(0)'});
   return identifier;
+}
+
+// With the page's clock held: runs it on a grid point a frame until `expression` holds; fails
+// with `what` after `ms` of real time.
+export async function stepUntil(b, what, expression, ms = 20000) {
+  await b.evaluate(`(async () => {
+    const deadline = Date.now() + ${ms};
+    while (!(${expression})) {
+      if (Date.now() > deadline) throw new Error(${JSON.stringify(`waited ${ms} ms for ${what}`)});
+      testClock.advance(${TickMs});
+      await new Promise((r) => requestAnimationFrame(r));
+    }
+  })()`);
 }
 
 // Runs the page's clock on to grid point `grid`, a few grid points a frame (fewer than the
 // clock's stall rule drops), each step waiting for the page's frame to take it.
 export async function runToGridPoint(b, grid) {
-  const TickMs = 15.625, MostTicksAFrame = 4;
+  const MostTicksAFrame = 4;
   await b.evaluate(`(async () => {
     const deadline = Date.now() + 60000;
     while (cavewingProbe.grid() < ${grid}) {

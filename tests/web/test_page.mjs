@@ -14,7 +14,7 @@ import {execFileSync} from 'node:child_process';
 import {mkdtempSync, rmSync, writeFileSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {join} from 'node:path';
-import {Browser, climbAndLetGo, painted} from './browser.mjs';
+import {Browser, climbAndLetGo, painted, stepUntil} from './browser.mjs';
 
 const Ready = 0, Flying = 1, Paused = 2, Crashed = 3;
 const [folder, desktop] = process.argv.slice(2);
@@ -102,11 +102,15 @@ try {
   // while it is hidden and once it is in front again, until the next click.
   await b.key('Escape', 'Escape', 27);
   await b.waitFor('the list to go', `!${painted('HIGH SCORE LIST')}`);
-  // The other tab follows START at once: on a busy machine the helicopter could crash first.
+  // The clock held until the other tab is in front: on a busy machine the helicopter could
+  // crash first.
+  await b.evaluate('testClock.hold()');
   await b.evaluate(`document.getElementById('start').click()`);
+  await stepUntil(b, 'flight', `cavewingProbe.phase() === ${Flying}`);
   await b.hide();
   await b.waitFor('the stand-still', `document.hidden && cavewingProbe.standing() &&
     cavewingProbe.phase() === ${Flying}`);
+  await b.evaluate('testClock.run()');
   const still = async () => b.evaluate('[cavewingProbe.grid(), cavewingProbe.score()]');
   const [grid, flown] = await still();
   await b.evaluate('new Promise((r) => setTimeout(r, 300))');  // a while in the other tab
@@ -118,16 +122,19 @@ try {
   assert.equal(frames, 20);
   assert.deepEqual(await still(), [grid, flown], 'time stands still until a click');
 
-  // A click lifts it. Touch: a finger climbs, a second finger pauses.
+  // A click lifts it. Touch: a finger climbs, a second finger pauses (the clock held, so that the
+  // ceiling does not come first).
   const high = await b.evaluate('cavewingProbe.copterTop()');
+  await b.evaluate('testClock.hold()');
   await b.click(field);
   await b.touch('touchStart', [field]);
-  await b.waitFor('flight again', `!cavewingProbe.standing() && cavewingProbe.grid() > ${grid} &&
-    cavewingProbe.score() !== ${JSON.stringify(flown)}`);
-  await b.waitFor('a finger to climb', `cavewingProbe.copterTop() < ${high} - 200`);
+  await stepUntil(b, 'flight again, a finger climbing', `!cavewingProbe.standing() &&
+    cavewingProbe.grid() > ${grid} && cavewingProbe.score() !== ${JSON.stringify(flown)} &&
+    cavewingProbe.copterTop() < ${high} - 200`);
   await b.touch('touchStart', [field, [field[0] + 100, field[1]]]);
-  await b.waitFor('a second finger to pause', `cavewingProbe.phase() === ${Paused}`);
+  await stepUntil(b, 'a second finger to pause', `cavewingProbe.phase() === ${Paused}`);
   await b.touch('touchEnd', []);
+  await b.evaluate('testClock.run()');
 
   // The demo flies by itself until the first click, which leaves the game ready to play.
   await b.goto('/index.html?demo');
@@ -140,11 +147,13 @@ try {
   // was kept, and the page says so in its own words.
   // Filled in flight: the new sitting's first save of its recording replaces a longer one.
   await b.goto('/index.html?name=Filler');
+  await b.evaluate('testClock.hold()');
   await b.click(await b.centreOf('#start'));
   await b.evaluate(`(() => {
     for (let size = 1 << 20, i = 0; size >= 1; size >>= 2)
       try { for (;;) localStorage.setItem('filler:' + i++, 'x'.repeat(size)); } catch (err) {}
   })()`);
+  await b.evaluate('testClock.run()');
   await b.waitFor('the list after the fall', `${painted('HIGH SCORE LIST')} && ${painted('FILLER')}`,
                   30000);
   await b.waitFor('the page to say the score was not kept', `/not be kept/.test(cavewingProbe.notice())`);
