@@ -164,13 +164,14 @@ TEST(ScoreServerClient, KeepsWhatTheServerDidNotTakeUntilALaterSittingSendsIt) {
   }
 }
 
-// A name comes back as any JSON writer may write it, escaped or not, every character the one
-// sent; what no JSON writer sends (a raw control character, half a surrogate pair) is refused.
+// A name comes back as any JSON writer may write it, escaped (hex digits in either case) or not,
+// every character the one sent; what no JSON writer sends (a raw control character, half a
+// surrogate pair) is refused.
 TEST(ScoreServerClient, ReadsTheServersTextsEscapedOrNot) {
   using cabinet::kit::json::parse;
   const std::string sent = "Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80 /\"\\\t";
   const auto v =
-      parse(R"({"escaped": "Zo\u00eb \u20ac \ud83d\ude00 \/\"\\\t", "raw": ")" +
+      parse(R"({"escaped": "Zo\u00EB \u20ac \ud83d\ude00 \/\"\\\t", "raw": ")" +
             std::string("Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80 /\\\"\\\\\\t") + "\"}");
   ASSERT_TRUE(v);
   EXPECT_EQ((*v)["escaped"]->text, sent);
