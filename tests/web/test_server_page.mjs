@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The page served by cavewing-server: its sitting's cave comes from the server, a game played on
 // it lands in the server's table next to the rows already there (`also`, the desktop's), and the
-// list shows that table. With the server gone at the crash, the page keeps the sitting and sends
+// list shows that table, also when the answer comes while a box is open. With the server gone at the crash, the page keeps the sitting and sends
 // it once the server is back, at the next visit. Files > Play the best game plays the table's
 // first row back.
 //
@@ -33,9 +33,22 @@ async function waitForRow(name, score, ms = 30000) {
 const unsent = () => b.evaluate(`localStorage.getItem('cavewing:unsent-games') || ''`);
 
 try {
-  // A game on the page lands in the server's table, beside what is there already.
+  // A game on the page lands in the server's table, beside what is there already. Its answer
+  // comes late, while a box is open: the game takes it once the box is closed.
   await b.goto('/index.html?name=PagePilot');
+  await b.send('Fetch.enable', {patterns: [{urlPattern: '*/games*', requestStage: 'Response'}]});
+  const held = new Promise((r) => b.session.once('Fetch.requestPaused', r));
   const score = await flyToTheList(b, Flying, Crashed);
+  const {requestId} = await held;
+  await b.key('h', 'KeyH', 72, 2 /* Ctrl: How to Play */);
+  await b.waitFor('a box', 'cavewingProbe.boxOpen()');
+  await b.send('Fetch.continueRequest', {requestId});
+  await b.send('Fetch.disable');
+  await b.waitFor('the answer in', `performance.getEntriesByType('resource')
+    .some((e) => e.name.includes('/games?'))`);
+  await b.evaluate('new Promise((r) => setTimeout(r, 100))');  // the page's own reading of it
+  await b.click(await b.centreOf('#box-ok'));
+  await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
   const rows = await waitForRow('PAGEPILOT', score);
   for (const name of also)
     assert.ok(rows.some((r) => r.name === name), `${name} is in the same table: ${JSON.stringify(rows)}`);
