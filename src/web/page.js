@@ -445,11 +445,28 @@ const host = {
   ended(why) {
     page.ended = true;
     persist();
-    if (why) document.querySelector('#ended p').textContent = why;
-    document.getElementById('ended').hidden = false;
-    document.getElementById('again').focus();
+    showEnded(why);
   },
 };
+
+function showEnded(why) {
+  if (why) document.querySelector('#ended p').textContent = why;
+  document.getElementById('ended').hidden = false;
+  document.getElementById('again').focus();
+}
+
+// The program stopped on a fault of its own (out of memory, say: the runtime's abort throws one
+// too): the player is told, not left before a field that no longer moves. Nothing more is asked
+// of it, not even what to keep.
+function stopped(err) {
+  console.error(err);
+  if (page.ended) return;
+  page.ended = true;
+  showEnded('Cavewing stopped on an error of its own (it may have run out of memory).');
+}
+const runtimeFault = (err) => err instanceof WebAssembly.RuntimeError && stopped(err);
+window.addEventListener('error', (e) => runtimeFault(e.error));
+window.addEventListener('unhandledrejection', (e) => runtimeFault(e.reason));
 
 // The server's answers reach the game between its handlers, never while one waits in a box.
 const answersWaiting = [];

@@ -77,6 +77,21 @@ try {
   assert.equal(await b.evaluate(`localStorage.getItem('cavewing:Cavewing.txt')`), 'the kept table');
   await b.evaluate(`localStorage.removeItem('cavewing:Cavewing.txt')`);
 
+  // A browser that gives the program no more memory than it starts with: the replay of a long
+  // recording needs more, and the page says that the program stopped, not a field left frozen.
+  const {identifier: noMore} = await b.send('Page.addScriptToEvaluateOnNewDocument', {source:
+    `WebAssembly.Memory.prototype.grow = () => { throw new RangeError('no more memory'); };`});
+  await b.evaluate(`sessionStorage.setItem('cavewing:replay', 'cavewing-replay 2\\n' +
+    'system-tick-us 15625\\ngenerator splitmix64 3\\nouter-width 15360\\nplayer "LONG"\\n' +
+    'events\\n2 start\\n' + Array.from({length: 60000}, (_, i) =>
+      \`\${3 + 2 * i} down form 1 0 3000 5200\\n\${4 + 2 * i} up form 1 0 3000 5200\\n\`).join('') +
+    'end 120010\\n')`);
+  await visit('/index.html?replay');
+  assert.ok(await b.evaluate(endedShown), 'the page says the program stopped');
+  assert.match(await b.evaluate(endedText), /stopped on an error/);
+  await b.send('Page.removeScriptToEvaluateOnNewDocument', {identifier: noMore});
+  await b.evaluate(`sessionStorage.removeItem('cavewing:replay')`);
+
   // A recording on a grid of 1 ms replays at its own speed: every frame brings it up to real
   // time, some 16 grid points at 60 frames a second. Taking that lag for a stall moved it one grid
   // point a frame, a 16th of its speed. The page's time is the test's here, 60 frames a second
