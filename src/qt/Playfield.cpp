@@ -257,10 +257,13 @@ private:
   void fillDevice(const QRect& device, QRgb rgb) {
     const int left = device.left(), top = device.top(), right = device.right(),
               bottom = device.bottom();
-    for (const QRect& d : deviceDamage_) {
-      const int l = std::max(left, d.left()), r = std::min(right, d.right());
-      const int t = std::max(top, d.top()), b = std::min(bottom, d.bottom());
-      if (l > r || t > b) continue;
+    // The damage's pieces lie in bands from the top down: only the bands the rectangle spans.
+    auto d = std::partition_point(deviceDamage_.begin(), deviceDamage_.end(),
+                                  [top](const QRect& piece) { return piece.bottom() < top; });
+    for (; d != deviceDamage_.end() && d->top() <= bottom; ++d) {
+      const int l = std::max(left, d->left()), r = std::min(right, d->right());
+      const int t = std::max(top, d->top()), b = std::min(bottom, d->bottom());
+      if (l > r) continue;
       for (int y = t; y <= b; ++y)
         std::fill_n(reinterpret_cast<QRgb*>(pixels_ + y * bytesPerLine_) + l, r - l + 1, rgb);
     }
