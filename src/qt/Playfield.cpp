@@ -10,7 +10,6 @@
 #include <QTextOption>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <functional>
 #include <span>
 #include <utility>
@@ -269,13 +268,13 @@ private:
     }
   }
 
-  // Filled through a clip of many pieces, a tall block of the cave costs the painter every row
-  // it spans: only the part of it around the pieces that the frame repaints is filled.
   void fill(const QRectF& twips, const QColor& colour) {
     if (pixels_) {
       fillDevice(pixelsOf(toDevice_, twips), colour.rgba());
       return;
     }
+    // Filled through a clip of many pieces, a tall block of the cave costs the painter every row
+    // it spans: only the part of it around the pieces that the frame repaints is filled.
     const qreal left = twips.left(), top = twips.top(), right = twips.right(),
                 bottom = twips.bottom();
     qreal aroundLeft = right, aroundTop = bottom, aroundRight = left, aroundBottom = top;
