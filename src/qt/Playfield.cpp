@@ -153,12 +153,24 @@ QTransform Playfield::twipsToWidget() const {
          QTransform::fromTranslate(dx, dy);
 }
 
-// Draws what the cabinet lists, in its order, with Qt's painter.
+// Draws what the cabinet lists, in its order, with Qt's painter, on a black field.
 class Playfield::FormPainter : public cabinet::Painter {
 public:
   FormPainter(Playfield& field, QPainter& p, const QRegion& damaged)
       : field_(field), p_(p), damaged_(damaged), toWidget_(field.twipsToWidget()) {
+    // Outside the field only the black shows; a clip that holds the whole widget would only cost.
+    const QRectF shown =
+        toWidget_.mapRect(QRectF(0, 0, field.fieldWidth_, frmCavewing::ScaleHeight));
+    const bool clipped = !shown.contains(QRectF(field.rect()));
+    if (!clipped) fillsInMemory();
+    if (pixels_)
+      fillDevice(widgetToDevice_.mapRect(QRectF(field.rect())).toRect(), qRgb(0, 0, 0));
+    else
+      p.fillRect(field.rect(), Qt::black);
+    if (clipped) p.setClipRect(shown);
     p.setTransform(toWidget_);
+    toDevice_ = p.deviceTransform();
+    if (pixels_) return;
     // Each damaged rectangle and a pixel around it, in twips: the pixels a rectangle of the form
     // fills inside the damage are those its part around these fills, and the painter's clip
     // keeps the rest as it was.
@@ -214,9 +226,55 @@ public:
   }
 
 private:
-  // Filled through a clip of many pieces, a tall block of the cave costs the painter every row
-  // it spans: only the part of it around the pieces that the frame repaints is filled.
+  // Painting on a picture in memory of 32 bits a pixel (the window's backing store, or an image
+  // the field is rendered on), at a whole number of device pixels to a widget pixel, the form's
+  // rectangles are filled straight into it, each only in the pieces of the damage it covers:
+  // the painter would fill each through a clip of many pieces, row by row, at several times the
+  // cost. Elsewhere (a clip around a scaled field, a printer) the painter fills them.
+  void fillsInMemory() {
+    QPaintDevice* device = p_.paintEngine()->paintDevice();
+    if (device->devType() != QInternal::Image) return;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format format = image->format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
+        format != QImage::Format_ARGB32_Premultiplied)
+      return;
+    const QTransform toDevice = p_.deviceTransform();
+    const qreal scale = toDevice.m11();
+    const auto whole = [](qreal v) { return v == std::round(v); };
+    if (toDevice.type() > QTransform::TxScale || toDevice.m22() != scale || !whole(scale) ||
+        !whole(toDevice.dx()) || !whole(toDevice.dy()))
+      return;
+    widgetToDevice_ = toDevice;
+    for (const QRect& r : damaged_)
+      deviceDamage_.push_back(toDevice.mapRect(QRectF(r)).toRect() & image->rect());
+    // The painter has made the picture its own as it began: its pixels are those written here.
+    pixels_ = const_cast<uchar*>(image->constBits());
+    bytesPerLine_ = image->bytesPerLine();
+  }
+
+  void fillDevice(const QRect& device, QRgb rgb) {
+    const int left = device.left(), top = device.top(), right = device.right(),
+              bottom = device.bottom();
+    // The damage's pieces lie in bands from the top down: only the bands the rectangle spans.
+    auto d = std::partition_point(deviceDamage_.begin(), deviceDamage_.end(),
+                                  [top](const QRect& piece) { return piece.bottom() < top; });
+    for (; d != deviceDamage_.end() && d->top() <= bottom; ++d) {
+      const int l = std::max(left, d->left()), r = std::min(right, d->right());
+      const int t = std::max(top, d->top()), b = std::min(bottom, d->bottom());
+      if (l > r) continue;
+      for (int y = t; y <= b; ++y)
+        std::fill_n(reinterpret_cast<QRgb*>(pixels_ + y * bytesPerLine_) + l, r - l + 1, rgb);
+    }
+  }
+
   void fill(const QRectF& twips, const QColor& colour) {
+    if (pixels_) {
+      fillDevice(pixelsOf(toDevice_, twips), colour.rgba());
+      return;
+    }
+    // Filled through a clip of many pieces, a tall block of the cave costs the painter every row
+    // it spans: only the part of it around the pieces that the frame repaints is filled.
     const qreal left = twips.left(), top = twips.top(), right = twips.right(),
                 bottom = twips.bottom();
     qreal aroundLeft = right, aroundTop = bottom, aroundRight = left, aroundBottom = top;
@@ -240,14 +298,14 @@ private:
   const QRegion& damaged_;
   const QTransform toWidget_;
   std::vector<QRectF> damagedTwips_;
+  uchar* pixels_ = nullptr;
+  qsizetype bytesPerLine_ = 0;
+  QTransform toDevice_, widgetToDevice_;
+  std::vector<QRect> deviceDamage_;
 };
 
 void Playfield::paintEvent(QPaintEvent* event) {
   QPainter p(this);
-  p.fillRect(rect(), Qt::black);
-  // Outside the field only the black shows; a clip that holds the whole widget would only cost.
-  const QRectF field = twipsToWidget().mapRect(QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight));
-  if (!field.contains(QRectF(rect()))) p.setClipRect(field);
   FormPainter painter(*this, p, event->region());
   if (view_)
     cabinet::paint(form_, *view_, fraction_, painter);

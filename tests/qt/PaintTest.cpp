@@ -114,6 +114,29 @@ TEST_F(PaintEquivalence, AfterAMessageBoxClosed) {
   expectShownEqualsFullRepaint("after How to Play was closed");
 }
 
+// The damage may be as thin as a pixel, and a wall's edge may fall on any of its rows or columns:
+// a repaint of single pixels all over the field, on a picture scribbled over there, fills each.
+TEST_F(PaintEquivalence, RepaintsOfSinglePixelsFillEachOfThem) {
+  fly(40);
+  Playfield* field = window.playfield();
+  auto* store = dynamic_cast<QImage*>(window.backingStore()->paintDevice());
+  ASSERT_NE(store, nullptr) << "a raster window";
+  const qreal ratio = window.devicePixelRatio();
+  const QPoint on = field->mapTo(&window, QPoint(0, 0)) * ratio;
+  std::vector<QRect> pixels;
+  for (int y = 0; y < field->height(); y += 3)
+    for (int x = 0; x < field->width(); x += 4) {
+      pixels.emplace_back(x, y, 1, 1);
+      for (int dy = 0; dy < ratio; ++dy)
+        for (int dx = 0; dx < ratio; ++dx)
+          store->setPixel(on + QPoint(x, y) * ratio + QPoint(dx, dy), qRgb(255, 0, 255));
+    }
+  QRegion region;
+  region.setRects(pixels.data(), int(pixels.size()));
+  field->repaint(region);
+  expectShownEqualsFullRepaint("after single pixels were repainted");
+}
+
 // Captions are laid out once and drawn from that layout: a caption that changes in flight (the
 // score) is painted as it reads now, as a playfield painting it for the first time paints it.
 TEST_F(PaintEquivalence, ChangedCaptionsArePaintedAnew) {
