@@ -14,6 +14,7 @@
 #include <span>
 #include <utility>
 
+#include "app/Phase.h"
 #include "cabinet/Paint.h"
 #include "cabinet/kit/Overlay.h"
 #include "qt/Pictures.h"
@@ -462,9 +463,14 @@ bool Playfield::syncWithForm() {
     changed = true;
   }
   // The hash is cheap; the scene, with its regions, only when something changed.
-  const std::size_t hash = visibleStateHash();
-  if (hash == lastHash_) return changed;
-  lastHash_ = hash;
+  // In flight the cave moves on every frame: asking first whether anything changed only costs.
+  if (phaseOf(form_) == Phase::Flying) {
+    lastHash_ = 0;
+  } else {
+    const std::size_t hash = visibleStateHash();
+    if (hash == lastHash_) return changed;
+    lastHash_ = hash;
+  }
   Scene now = scene();
   if (now == shown_) return changed;
   const QRegion damaged = damage(shown_, now);
