@@ -275,20 +275,3 @@ export async function stepUntil(b, what, expression, ms = 20000) {
     }
   })()`);
 }
-
-// Runs the page's clock on to grid point `grid`, a few grid points a frame (fewer than the
-// clock's stall rule drops), each step waiting for the page's frame to take it.
-export async function runToGridPoint(b, grid) {
-  const MostTicksAFrame = 4;
-  await b.evaluate(`(async () => {
-    const deadline = Date.now() + 60000;
-    while (cavewingProbe.grid() < ${grid}) {
-      const to = Math.min(${grid}, cavewingProbe.grid() + ${MostTicksAFrame});
-      testClock.advance((to - cavewingProbe.grid()) * ${TickMs});
-      while (cavewingProbe.grid() < to) {
-        if (Date.now() > deadline) throw new Error('the page stands at ' + cavewingProbe.grid());
-        await new Promise((r) => requestAnimationFrame(r));
-      }
-    }
-  })()`);
-}

@@ -6,7 +6,7 @@
 //
 //   node test_glide.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
-import {Browser, runToGridPoint, useTestClock} from './browser.mjs';
+import {Browser, stepUntil, useTestClock} from './browser.mjs';
 
 const [folder] = process.argv.slice(2);
 const FieldWidth = 1016, FieldHeight = 722;  // the field at a pixel a pixel
@@ -68,7 +68,7 @@ try {
   await b.evaluate(twoFrames);
   const first = await b.evaluate('cavewingProbe.paints()');
   assert.ok(first >= 1, 'the start screen is painted');
-  await runToGridPoint(b, 2 * GridPointsASecond);
+  await stepUntil(b, 'two seconds', `cavewingProbe.grid() >= ${2 * GridPointsASecond}`);
   assert.equal(await b.evaluate('cavewingProbe.paints()'), first,
                'frames painted while the start screen stood');
 
@@ -76,7 +76,7 @@ try {
   await b.goto('/index.html?demo&seed=77');
   await b.waitFor('the demo', `cavewingProbe.badge() === 'DEMO'`);
   await b.evaluate(twoFrames);
-  await runToGridPoint(b, 2 * GridPointsASecond);
+  await stepUntil(b, 'two seconds', `cavewingProbe.grid() >= ${2 * GridPointsASecond}`);
   for (const rate of [60, 120, 144]) {
     const {glide, moved, paints} = await b.evaluate(flyAt(rate));
     const uneven = moved.map((m, k) => [k + 1, m]).filter(([, m]) => Math.abs(m - glide) > 1);

@@ -12,7 +12,7 @@ import {execFileSync} from 'node:child_process';
 import {mkdtempSync, readFileSync, rmSync, writeFileSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {join} from 'node:path';
-import {Browser, runToGridPoint, useTestClock} from './browser.mjs';
+import {Browser, stepUntil, useTestClock} from './browser.mjs';
 
 const [folder, compareField, recording, ...grids] = process.argv.slice(2);
 const FieldWidth = 1016, FieldHeight = 722;  // the field at a pixel a pixel
@@ -38,7 +38,7 @@ try {
   const shots = [];
   for (const shot of grids) {
     const grid = parseInt(shot, 10), standStill = shot.endsWith('p');
-    await runToGridPoint(b, grid);
+    await stepUntil(b, `grid point ${grid}`, `cavewingProbe.grid() >= ${grid}`, 60000);
     assert.equal(await b.evaluate('cavewingProbe.grid()'), grid, 'the page at the grid point');
     assert.equal(await b.evaluate('cavewingProbe.phase()'),
                  await b.evaluate('cavewingProbe.numbers().phases.flying'),
