@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The page served by cavewing-server: its sitting's cave comes from the server, a game played on
 // it lands in the server's table next to the rows already there (`also`, the desktop's), and the
-// list shows that table, also when the answer comes while a box is open. With the server gone at the crash, the page keeps the sitting and sends
-// it once the server is back, at the next visit. Files > Play the best game plays the table's
-// first row back.
+// list shows that table, also when the answer comes while a box is open. With the server gone at
+// the crash, the page keeps the sitting and sends it once the server is back, at the next visit.
+// Files > Play the best game plays the table's first row back.
 //
 //   node test_server_page.mjs BUILD_WEB_FOLDER CAVEWING_SERVER DATABASE [ALSO...]
 import assert from 'node:assert/strict';
@@ -46,7 +46,7 @@ try {
   await b.send('Fetch.disable');
   await b.waitFor('the answer in', `performance.getEntriesByType('resource')
     .some((e) => e.name.includes('/games?'))`);
-  await b.evaluate('new Promise((r) => setTimeout(r, 100))');  // the page's own reading of it
+  await b.waitFor('the answer held for the box', 'answersWaiting.length > 0');
   await b.click(await b.centreOf('#box-ok'));
   await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
   const rows = await waitForRow('PAGEPILOT', score);
