@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QImage>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,6 +38,15 @@ struct DemoWindow {
   bool flying() const { return phaseOf(form) == Phase::Flying; }
   bool ready() const {
     return phaseOf(form) == Phase::Ready && window.playfield()->startButton()->isVisible();
+  }
+  // Black pixels of the "DEMO" badge in its corner, over the green ceiling: some 280 in bold
+  // Arial, under 200 in the regular face.
+  int badgeBlack() const {
+    const QImage badge = window.playfield()->grab(QRect(8, 4, 56, 18)).toImage();
+    int black = 0;
+    for (int y = 0; y < badge.height(); ++y)
+      for (int x = 0; x < badge.width(); ++x) black += qGray(badge.pixel(x, y)) < 64;
+    return black;
   }
 };
 
@@ -78,6 +88,7 @@ TEST(QtDemo, PlaysCrashesAndStartsTheNextGameLeavingThePlayersTableAlone) {
 TEST(QtDemo, ARealClickEndsItAndLeavesTheGameReady) {
   DemoWindow d;
   ASSERT_TRUE(QTest::qWaitFor([&] { return d.flying(); }, 2000));
+  EXPECT_GT(d.badgeBlack(), 230);  // the bold badge
   QTest::mouseClick(d.window.playfield(), Qt::LeftButton, {}, QPoint(300, 300));
   EXPECT_TRUE(d.ready());
   EXPECT_FALSE(d.demo->playing());
