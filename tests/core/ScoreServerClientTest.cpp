@@ -87,6 +87,13 @@ TEST(ScoreServerClient, PlaysTheServersSeedSendsEachListedGameAndListsTheServers
   TempFolder temp;
   ServedSitting s(temp.path, "abc123", 200);
   ASSERT_EQ(s.seed, ServerSeed);
+  // The list shown from the menu, before any game, asks the server for its table.
+  s.cabinet->input(Event{.kind = Kind::Menu, .name = "mnuScores"});
+  ASSERT_EQ(s.server.requests.size(), 1u);
+  EXPECT_EQ(s.server.requests[0].path, "api/table");
+  s.server.answer(200, R"([{"name": "DAN", "score": 7, "game": "g0"}])");
+  EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "DAN");
+  s.cabinet->input(Event{.kind = Kind::Label, .code = 0, .name = "lblTitle"});
   s.crash();
   // The game goes as the sitting's recording so far, with the score shown, and is kept until the
   // server has it.
