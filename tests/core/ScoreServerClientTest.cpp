@@ -170,6 +170,16 @@ TEST(ScoreServerClient, KeepsWhatTheServerDidNotTakeUntilALaterSittingSendsIt) {
     EXPECT_TRUE(s.server.requests.empty());
     EXPECT_EQ(unsent(temp.path).find(" " + s.shown() + " "), std::string::npos);
   }
+  {
+    // The sitting closes (the page opens a recording in its place) before the server answers:
+    // the answer reaches nothing of it.
+    ServedSitting s(temp.path, "fifth", 200);
+    s.crash();
+    s.client.detach();
+    const int persisted = s.host.persisted;
+    s.server.answer(200, "{}");
+    EXPECT_EQ(s.host.persisted, persisted);
+  }
 }
 
 // A name comes back as any JSON writer may write it, escaped (hex digits in either case) or not,
