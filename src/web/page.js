@@ -1308,8 +1308,8 @@ function openSitting(name) {
     .then((status) => {
       if (status !== -1) return false;
       addPageMenu();
+      // A sitting opens ready to play: the pause control is as the page's HTML has it, disabled.
       page.phase = call('cavewing_phase');
-      showPhase();
       returnKeyboard();
       return true;
     });
