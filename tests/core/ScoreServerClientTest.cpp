@@ -180,6 +180,15 @@ TEST(ScoreServerClient, KeepsWhatTheServerDidNotTakeUntilALaterSittingSendsIt) {
     s.server.answer(200, "{}");
     EXPECT_EQ(s.host.persisted, persisted);
   }
+  {
+    // A front end that cannot keep the games the server has yet to take says so.
+    ServedSitting s(temp.path, "sixth", 200);
+    s.host.keepsFiles = false;
+    testing::internal::CaptureStderr();
+    s.crash();
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot keep the games"),
+              std::string::npos);
+  }
 }
 
 // A name comes back as any JSON writer may write it, escaped (hex digits in either case) or not,
