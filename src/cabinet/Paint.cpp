@@ -70,14 +70,6 @@ std::size_t shownStateHash(const frmCavewing& form) {
     mix(h, int(l->Alignment));
     mixFont(h, l->Font);
   }
-  const form::CommandButton& start = form.cmdStart;
-  mixControl(h, start);
-  mix(h, start.Enabled);
-  mix(h, start.Caption);
-  mixFont(h, start.Font);
-  for (const form::MenuItem* item : {&form.mnuFile, &form.mnuNew, &form.mnuExit, &form.mnuHelp,
-                                     &form.mnuHow, &form.mnuAbout, &form.mnuScores})
-    mix(h, item->Enabled);
   return h;
 }
 

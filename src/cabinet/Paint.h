@@ -19,9 +19,9 @@ public:
 };
 
 void paint(const frmCavewing& form, Painter& painter);
-// A hash of everything the form shows: each painted control's place, picture, caption, colours
-// and font, START, and which menu items can be chosen. A frame whose hash is the last one's
-// shows nothing new.
+// A hash of everything the form paints: each painted control's place, picture, caption, colours
+// and font. A frame whose hash is the last one's paints nothing new. (START and the menus are
+// the front end's own widgets, which follow the form on their own.)
 std::size_t shownStateHash(const frmCavewing& form);
 // The same frame `fraction` of the way along the current step: what moves is painted where the
 // view draws it, as a copy of its control.

@@ -78,7 +78,7 @@ double View::fractionAt(std::int64_t frameUs) const {
   return std::clamp(1 - behind, 0.0, 1.0);
 }
 
-int View::indexOf(const form::Control& control) const {
+std::optional<int> View::indexOf(const form::Control& control) const {
   // Asked for every control in every frame: a block is found by where it lies in its row.
   const std::less<const form::Control*> before;
   const form::Shape* first = &form_.shptunnel[0];
@@ -86,7 +86,7 @@ int View::indexOf(const form::Control& control) const {
     return int(static_cast<const form::Shape*>(&control) - first);
   if (&control == &form_.shpTunnelM) return Obstacle;
   if (&control == &form_.imgCopter) return Copter;
-  return -1;
+  return std::nullopt;
 }
 
 // The view knows the step that leads to the game's grid point, and the game flies (every event
@@ -97,13 +97,13 @@ bool View::current() const {
 
 View::Position View::position(const form::Control& control, double fraction) const {
   const Position state{control.Left, control.Top};
-  const int index = indexOf(control);
-  if (index < 0 || !current()) return state;
+  const std::optional<int> index = indexOf(control);
+  if (!index || !current()) return state;
   // Changed behind the view's back: drawn as it is.
-  if (current_.places[std::size_t(index)] != Place{control.Left, control.Top, control.Visible})
+  if (current_.places[std::size_t(*index)] != Place{control.Left, control.Top, control.Visible})
     return state;
   fraction = std::clamp(fraction, 0.0, 1.0);
-  return index == Copter ? copterAt(fraction) : caveAt(index, fraction);
+  return *index == Copter ? copterAt(fraction) : caveAt(*index, fraction);
 }
 
 // A block or the obstacle that moved left by at most a tick's scroll glides; one put back at the

@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "app/frmCavewing.h"
@@ -74,7 +75,7 @@ private:
   };
 
   Snapshot snapshot() const;
-  int indexOf(const form::Control& control) const;
+  std::optional<int> indexOf(const form::Control& control) const;  // none: it does not move
   bool current() const;
   Position caveAt(int index, double fraction) const;
   Position copterAt(double fraction) const;

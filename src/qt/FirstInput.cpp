@@ -73,8 +73,8 @@ bool FirstInput::rest(QEvent* event) {
         released_ = name;
         releasedAt_ = key.timestamp();
         letGo_.start();
-      } else if (repeat && name == released_) {
-        letGo_.stop();
+      } else {
+        letGo_.stop();  // still held: a release waiting was a repeat's
       }
       if (!caught.holding()) done();
       event->accept();  // an accepted shortcut override keeps the shortcut from firing

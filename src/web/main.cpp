@@ -432,9 +432,9 @@ EMSCRIPTEN_KEEPALIVE int cavewing_release_lost() {
 }
 // The page went away (hidden, or lost the focus) while its time ran (`timeRunning`, no box
 // open): the buttons held are let go, the caught key's release will come elsewhere, and flight
-// stands still.
+// stands still. An ended sitting's kit lets nothing reach the game and stands nothing still.
 EMSCRIPTEN_KEEPALIVE void cavewing_went_away(int timeRunning) {
-  if (!sitting || sitting->ended()) return;
+  if (!sitting) return;
   cabinet::kit::Kit& kit = sitting->kit();
   kit.caughtKey().windowLost();
   kit.pointer().releaseLost();

@@ -391,14 +391,16 @@ const host = {
     page.boxNote = '';
     page.helpAsked = false;
     page.modal = true;
-    releaseHeld();
     return new Promise((resolve) => {
       box.addEventListener('close', () => {
         page.modal = false;
         resolve();
         const at = document.activeElement;
+        // The handler has returned: the buttons held as the box opened are let go, as the keys
+        // let go in it.
         setTimeout(() => {
           keyboardBackUnlessMoved(at);
+          releaseHeld();
           keysLetGoInBox();
           persist();
           answerWaiting();
@@ -1323,8 +1325,8 @@ function openSitting(name) {
     .then((status) => {
       if (status !== -1) return false;
       addPageMenu();
+      // A sitting opens ready to play: the pause control is as the page's HTML has it, disabled.
       page.phase = call('cavewing_phase');
-      showPhase();
       returnKeyboard();
       return true;
     });

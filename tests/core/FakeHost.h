@@ -45,7 +45,9 @@ struct FakeHost : form::Host {
   void SetMousePointer(form::MousePointer p) override { pointer = p; }
   double Timer() override { return timeOfDay; }
   bool keepsFiles = true;  // false: a front end whose storage refuses the files saved (a full one)
+  int persisted = 0;       // files the front end was asked to keep
   bool Persist(const std::string& path, std::string& error) override {
+    ++persisted;
     if (!keepsFiles) error = "no room to keep " + path;
     return keepsFiles;
   }

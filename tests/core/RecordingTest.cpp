@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <locale>
 #include <random>
 #include <sstream>
@@ -207,10 +208,16 @@ TEST(Recording, ReadsTwipsInEveryWayTheyAreWrittenWhateverTheLocale) {
     ~CommaLocale() { std::locale::global(before); }
   } commaLocale;
   const std::pair<const char*, float> numbers[] = {
-      {"1234.5", 1234.5f}, {"-0", 0.0f},
-      {".5", 0.5f},        {"5.", 5.0f},
-      {"1e3", 1000.0f},    {"2.5E-3", 0.0025f},
-      {"0.000", 0.0f},     {"1.00000001e-05", 1.00000001e-05f}};
+      {"1234.5", 1234.5f},
+      {"-0", 0.0f},
+      {".5", 0.5f},
+      {"5.", 5.0f},
+      {"1e3", 1000.0f},
+      {"2.5E-3", 0.0025f},
+      {"0.000", 0.0f},
+      {"1.00000001e-05", 1.00000001e-05f},
+      // The smallest float every platform's library reads alike (1e-40 is refused).
+      {"1.17549435e-38", std::numeric_limits<float>::min()}};
   for (const auto& [written, value] : numbers) {
     std::string file = s;
     file.replace(file.find("1234.5"), 6, written);

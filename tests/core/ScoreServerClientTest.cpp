@@ -87,6 +87,13 @@ TEST(ScoreServerClient, PlaysTheServersSeedSendsEachListedGameAndListsTheServers
   TempFolder temp;
   ServedSitting s(temp.path, "abc123", 200);
   ASSERT_EQ(s.seed, ServerSeed);
+  // The list shown from the menu, before any game, asks the server for its table.
+  s.cabinet->input(Event{.kind = Kind::Menu, .name = "mnuScores"});
+  ASSERT_EQ(s.server.requests.size(), 1u);
+  EXPECT_EQ(s.server.requests[0].path, "api/table");
+  s.server.answer(200, R"([{"name": "DAN", "score": 7, "game": "g0"}])");
+  EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "DAN");
+  s.cabinet->input(Event{.kind = Kind::Label, .code = 0, .name = "lblTitle"});
   s.crash();
   // The game goes as the sitting's recording so far, with the score shown, and is kept until the
   // server has it.
@@ -162,6 +169,25 @@ TEST(ScoreServerClient, KeepsWhatTheServerDidNotTakeUntilALaterSittingSendsIt) {
     s.crash();
     EXPECT_TRUE(s.server.requests.empty());
     EXPECT_EQ(unsent(temp.path).find(" " + s.shown() + " "), std::string::npos);
+  }
+  {
+    // The sitting closes (the page opens a recording in its place) before the server answers:
+    // the answer reaches nothing of it.
+    ServedSitting s(temp.path, "fifth", 200);
+    s.crash();
+    s.client.detach();
+    const int persisted = s.host.persisted;
+    s.server.answer(200, "{}");
+    EXPECT_EQ(s.host.persisted, persisted);
+  }
+  {
+    // A front end that cannot keep the games the server has yet to take says so.
+    ServedSitting s(temp.path, "sixth", 200);
+    s.host.keepsFiles = false;
+    testing::internal::CaptureStderr();
+    s.crash();
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot keep the games"),
+              std::string::npos);
   }
 }
 

@@ -3,7 +3,8 @@
 // headers included), from `make serve`'s server, until the page is idle after its first frame,
 // its service worker's copies of the page's files included. At most 300 KB. Served by a server
 // that is not the score server, the page asks it for nothing of the score server's and the
-// browser's console shows no error; and the page opens in the memory a phone has to spare.
+// browser's console shows no error; the page opens in the memory a phone has to spare; and its
+// own faces draw every printable character.
 //
 //   node test_first_visit.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
@@ -92,6 +93,22 @@ try {
   assert.deepEqual(errors, [], 'no error in the browser\'s console');
   const memory = await b.evaluate('Module.HEAP8.length');
   assert.ok(memory <= MemoryBudget, `the open page holds ${memory} bytes, more than ${MemoryBudget}`);
+  // And those cut faces draw every printable character: none falls to a face of the browser's
+  // (it would draw as wide in a monospace face as in a serif one).
+  const fallen = await b.evaluate(`(async () => {
+    const text = Array.from({length: 95}, (_, i) => String.fromCharCode(32 + i)).join('');
+    const ctx = document.createElement('canvas').getContext('2d');
+    const width = (font, c) => { ctx.font = font; return ctx.measureText(c).width; };
+    const fallen = [];
+    for (const face of ['100px "Liberation Sans"', '100px "DejaVu Sans"', '100px "Comic Neue"'])
+      for (const font of [face, 'bold ' + face]) {
+        await document.fonts.load(font, text);
+        for (const c of text)
+          if (width(font + ', monospace', c) !== width(font + ', serif', c)) fallen.push(font + c);
+      }
+    return fallen;
+  })()`);
+  assert.deepEqual(fallen, [], 'characters drawn in a face of the browser');
 } finally {
   await b.close();
 }

@@ -109,7 +109,8 @@ try {
   assert.equal(new Set(letters.map(([bar]) => bar)).size, letters.length, 'two menus, one letter');
 
   // From Alt alone (or F10), Down through each menu and Right to the next: every item is reached,
-  // each menu's first one as the menu opens.
+  // each menu's first one as the menu opens, and the keyboard stays in the open menu (on the bar's
+  // High Scores, which has no items).
   const everyItem = await b.evaluate(`[...document.querySelectorAll('#menubar .item')]
     .map((e) => e.dataset.name).sort()`);
   const reached = new Set();
@@ -118,6 +119,8 @@ try {
   for (let menu = 0; menu < letters.length; ++menu) {
     for (let item = 0; item < letters[menu].length; ++item) {
       reached.add(await focused());
+      assert.ok(await b.evaluate('page.openMenu.element.contains(document.activeElement)'),
+                `the keyboard left the open menu for ${await focused()}`);
       await key('ArrowDown', 40);
     }
     await key('ArrowRight', 39);
