@@ -154,6 +154,8 @@ try {
   await b.goto('/index.html?name=Filler');
   await b.evaluate('testClock.hold()');
   await b.click(await b.centreOf('#start'));
+  await b.waitFor('the new sitting kept', `/^player "filler"$/im.test(
+    localStorage.getItem('cavewing:last-game') || '')`);
   await b.evaluate(`(() => {
     for (let size = 1 << 20, i = 0; size >= 1; size >>= 2)
       try { for (;;) localStorage.setItem('filler:' + i++, 'x'.repeat(size)); } catch (err) {}
