@@ -11,12 +11,12 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <span>
 #include <utility>
 
 #include "app/Phase.h"
 #include "cabinet/Paint.h"
 #include "cabinet/kit/Overlay.h"
+#include "qt/Bands.h"
 #include "qt/Pictures.h"
 #include "qt/TimingReport.h"
 
@@ -104,14 +104,6 @@ QImage scaledPicture(const QImage& picture, const QRectF& device) {
     }
   }
   return scaled;
-}
-
-// The pixels of many rectangles, united in halves: one at a time, each union would walk the
-// whole region grown so far (the cave's blocks stand side by side, each in bands of its own).
-QRegion unionOf(std::span<const QRect> rects) {
-  if (rects.size() == 1) return QRegion(rects.front());
-  const std::size_t half = rects.size() / 2;
-  return unionOf(rects.first(half)).united(unionOf(rects.subspan(half)));
 }
 
 // Text may reach a little past its label's box (italics, descenders, the box's own border).
@@ -497,7 +489,7 @@ Playfield::Scene Playfield::scene() const {
     if (const QRect shown = pixelsOf(toDevice, drawnRect(*s)) & field;
         s->Visible && !shown.isEmpty())
       shapes[{toQColor(s->FillColor).rgb(), toQColor(s->BorderColor).rgb()}].push_back(shown);
-  for (const auto& [colours, rects] : shapes) scene.shapes.emplace(colours, unionOf(rects));
+  for (const auto& [colours, rects] : shapes) scene.shapes.emplace(colours, bands::unite(rects));
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
       scene.images.emplace_back(around(*i, 1), int(i->Picture),
@@ -511,24 +503,28 @@ Playfield::Scene Playfield::scene() const {
 
 QRegion Playfield::damage(const Scene& was, const Scene& is) {
   // Rectangles of one colour pair: the pixels that left or joined them.
-  QRegion changed;
-  for (const auto& [colours, region] : was.shapes) {
+  std::vector<QRect> changed;
+  const auto add = [&changed](const std::vector<QRect>& rects) {
+    changed.insert(changed.end(), rects.begin(), rects.end());
+  };
+  for (const auto& [colours, rects] : was.shapes) {
     const auto it = is.shapes.find(colours);
-    changed += it == is.shapes.end() ? region : region.xored(it->second);
+    add(it == is.shapes.end() ? rects : bands::exclusive(rects, it->second));
   }
-  for (const auto& [colours, region] : is.shapes)
-    if (!was.shapes.contains(colours)) changed += region;
+  for (const auto& [colours, rects] : is.shapes)
+    if (!was.shapes.contains(colours)) add(rects);
   // A picture or a label that changed at all: where it was and where it is.
   const auto items = [&changed](const auto& before, const auto& after) {
     for (const auto& item : before)
-      if (std::find(after.begin(), after.end(), item) == after.end()) changed += std::get<0>(item);
+      if (std::find(after.begin(), after.end(), item) == after.end())
+        changed.push_back(std::get<0>(item));
     for (const auto& item : after)
       if (std::find(before.begin(), before.end(), item) == before.end())
-        changed += std::get<0>(item);
+        changed.push_back(std::get<0>(item));
   };
   items(was.images, is.images);
   items(was.labels, is.labels);
-  return changed;
+  return bands::regionOf(bands::unite(changed));
 }
 
 // What the form shows, and where the view draws what moves between grid points.
