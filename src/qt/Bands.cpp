@@ -6,6 +6,7 @@
 #include "qt/Bands.h"
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace bands {
@@ -20,38 +21,41 @@ class Builder {
 public:
   void band(int top, int bottom, const std::vector<Span>& spans) {
     if (spans.empty()) return;
-    if (!rects_.empty() && lastBottom_ + 1 == top && spans == lastSpans_) {
+    if (!rects_.empty() && lastBottom_ + 1 == top && sameAsLast(spans)) {
       for (auto r = rects_.begin() + std::ptrdiff_t(lastBand_); r != rects_.end(); ++r)
         r->setBottom(bottom);
     } else {
       lastBand_ = rects_.size();
       for (const auto& [left, right] : spans)
         rects_.emplace_back(QPoint(left, top), QPoint(right, bottom));
-      lastSpans_ = spans;
     }
     lastBottom_ = bottom;
   }
   std::vector<QRect> take() { return std::move(rects_); }
 
 private:
+  bool sameAsLast(const std::vector<Span>& spans) const {
+    if (rects_.size() - lastBand_ != spans.size()) return false;
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+      const QRect& r = rects_[lastBand_ + i];
+      if (r.left() != spans[i].first || r.right() != spans[i].second) return false;
+    }
+    return true;
+  }
+
   std::vector<QRect> rects_;
   std::size_t lastBand_ = 0;
   int lastBottom_ = 0;
-  std::vector<Span> lastSpans_;
 };
 
 // Every top and every row under a bottom, in order, each once.
-template <class... Lists>
-std::vector<int> edgesOf(const Lists&... lists) {
+std::vector<int> edgesOf(std::span<const QRect> rects) {
   std::vector<int> edges;
-  edges.reserve(((lists.size() * 2) + ...));
-  const auto add = [&edges](const auto& list) {
-    for (const QRect& r : list) {
-      edges.push_back(r.top());
-      edges.push_back(r.bottom() + 1);
-    }
-  };
-  (add(lists), ...);
+  edges.reserve(2 * rects.size());
+  for (const QRect& r : rects) {
+    edges.push_back(r.top());
+    edges.push_back(r.bottom() + 1);
+  }
   std::sort(edges.begin(), edges.end());
   edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
   return edges;
@@ -103,40 +107,95 @@ std::vector<QRect> unite(std::span<const QRect> rects) {
   return builder.take();
 }
 
-std::vector<QRect> exclusive(std::span<const QRect> a, std::span<const QRect> b) {
-  if (std::ranges::equal(a, b)) return {};  // most of the field stays as it was
-  const std::vector<int> edges = edgesOf(a, b);
+namespace {
+
+// The edges of two lists of bands, in order, each once: every band's top and the row under it.
+std::vector<int> edgesOfBands(std::span<const QRect> a, std::span<const QRect> b) {
+  const auto edges = [](std::span<const QRect> bands) {
+    std::vector<int> list;
+    for (std::size_t i = 0; i < bands.size(); ++i)
+      if (i == 0 || bands[i].top() != bands[i - 1].top()) {
+        list.push_back(bands[i].top());
+        list.push_back(bands[i].bottom() + 1);
+      }
+    return list;
+  };
+  const std::vector<int> inA = edges(a), inB = edges(b);
+  std::vector<int> both;
+  both.reserve(inA.size() + inB.size());
+  std::merge(inA.begin(), inA.end(), inB.begin(), inB.end(), std::back_inserter(both));
+  both.erase(std::unique(both.begin(), both.end()), both.end());
+  return both;
+}
+
+// Where a column enters or leaves either: a column is in exactly one of them between an odd and
+// the next even one of these points; a point both share changes nothing.
+void exclusiveSpans(const std::vector<Span>& a, const std::vector<Span>& b,
+                    std::vector<int>& points, std::vector<Span>& spans) {
+  points.clear();
+  const auto pointOf = [](const std::vector<Span>& s, std::size_t k) {
+    return k % 2 ? s[k / 2].second + 1 : s[k / 2].first;
+  };
+  std::size_t i = 0, j = 0;
+  while (i < 2 * a.size() || j < 2 * b.size()) {
+    if (j == 2 * b.size() || (i < 2 * a.size() && pointOf(a, i) < pointOf(b, j))) {
+      points.push_back(pointOf(a, i++));
+    } else if (i == 2 * a.size() || pointOf(b, j) < pointOf(a, i)) {
+      points.push_back(pointOf(b, j++));
+    } else {
+      ++i;
+      ++j;
+    }
+  }
+  spans.clear();
+  for (std::size_t k = 0; k + 1 < points.size(); k += 2)
+    spans.emplace_back(points[k], points[k + 1] - 1);
+}
+
+// The columns in either, from the left, those that overlap or touch joined.
+void joinedSpans(const std::vector<Span>& a, const std::vector<Span>& b, std::vector<Span>& spans) {
+  spans.clear();
+  std::size_t i = 0, j = 0;
+  while (i < a.size() || j < b.size()) {
+    const Span& s = j == b.size() || (i < a.size() && a[i].first < b[j].first) ? a[i++] : b[j++];
+    if (!spans.empty() && s.first <= spans.back().second + 1)
+      spans.back().second = std::max(spans.back().second, s.second);
+    else
+      spans.push_back(s);
+  }
+}
+
+// Two lists of bands, band by band: `combine` makes a band's spans from those of both.
+template <class Combine>
+std::vector<QRect> sweepBoth(std::span<const QRect> a, std::span<const QRect> b, Combine combine) {
+  const std::vector<int> edges = edgesOfBands(a, b);
   std::vector<Span> inA, inB, spans;
-  std::vector<int> points;
   Builder builder;
   std::size_t atA = 0, atB = 0;
   for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
     const int top = edges[e], bottom = edges[e + 1] - 1;
     spansAt(a, atA, top, inA);
     spansAt(b, atB, top, inB);
-    // Where a column enters or leaves either: a column is in exactly one of them between an odd
-    // and the next even one of these points; a point both share changes nothing.
-    points.clear();
-    std::size_t i = 0, j = 0;
-    const auto pointOf = [](const std::vector<Span>& s, std::size_t k) {
-      return k % 2 ? s[k / 2].second + 1 : s[k / 2].first;
-    };
-    while (i < 2 * inA.size() || j < 2 * inB.size()) {
-      if (j == 2 * inB.size() || (i < 2 * inA.size() && pointOf(inA, i) < pointOf(inB, j))) {
-        points.push_back(pointOf(inA, i++));
-      } else if (i == 2 * inA.size() || pointOf(inB, j) < pointOf(inA, i)) {
-        points.push_back(pointOf(inB, j++));
-      } else {
-        ++i;
-        ++j;
-      }
-    }
-    spans.clear();
-    for (std::size_t k = 0; k + 1 < points.size(); k += 2)
-      spans.emplace_back(points[k], points[k + 1] - 1);
+    combine(inA, inB, spans);
     builder.band(top, bottom, spans);
   }
   return builder.take();
+}
+
+}  // namespace
+
+std::vector<QRect> exclusive(std::span<const QRect> a, std::span<const QRect> b) {
+  if (std::ranges::equal(a, b)) return {};  // most of the field stays as it was
+  std::vector<int> points;
+  return sweepBoth(a, b, [&points](const auto& inA, const auto& inB, auto& spans) {
+    exclusiveSpans(inA, inB, points, spans);
+  });
+}
+
+std::vector<QRect> join(std::span<const QRect> a, std::span<const QRect> b) {
+  if (a.empty()) return {b.begin(), b.end()};
+  if (b.empty()) return {a.begin(), a.end()};
+  return sweepBoth(a, b, joinedSpans);
 }
 
 QRegion regionOf(const std::vector<QRect>& bands) {

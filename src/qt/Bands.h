@@ -16,8 +16,10 @@ namespace bands {
 
 // The pixels of any rectangles; empty ones add nothing.
 std::vector<QRect> unite(std::span<const QRect> rects);
-// The pixels in exactly one of two lists made by `unite` or `exclusive`.
+// The pixels in exactly one of two lists made by these functions.
 std::vector<QRect> exclusive(std::span<const QRect> a, std::span<const QRect> b);
+// The pixels in either of two lists made by these functions.
+std::vector<QRect> join(std::span<const QRect> a, std::span<const QRect> b);
 // The region of a list made by `unite` or `exclusive`.
 QRegion regionOf(const std::vector<QRect>& bands);
 

@@ -518,27 +518,26 @@ Playfield::Scene Playfield::scene() const {
 QRegion Playfield::damage(const Scene& was, const Scene& is) {
   // Rectangles of one colour pair: the pixels that left or joined them.
   std::vector<QRect> changed;
-  const auto add = [&changed](const std::vector<QRect>& rects) {
-    changed.insert(changed.end(), rects.begin(), rects.end());
-  };
   for (const auto& [colours, rects] : was.shapes) {
     const auto it = is.shapes.find(colours);
-    add(it == is.shapes.end() ? rects : bands::exclusive(rects, it->second));
+    changed =
+        bands::join(changed, it == is.shapes.end() ? rects : bands::exclusive(rects, it->second));
   }
   for (const auto& [colours, rects] : is.shapes)
-    if (!was.shapes.contains(colours)) add(rects);
+    if (!was.shapes.contains(colours)) changed = bands::join(changed, rects);
   // A picture or a label that changed at all: where it was and where it is.
-  const auto items = [&changed](const auto& before, const auto& after) {
+  std::vector<QRect> items;
+  const auto add = [&items](const auto& before, const auto& after) {
     for (const auto& item : before)
       if (std::find(after.begin(), after.end(), item) == after.end())
-        changed.push_back(std::get<0>(item));
+        items.push_back(std::get<0>(item));
     for (const auto& item : after)
       if (std::find(before.begin(), before.end(), item) == before.end())
-        changed.push_back(std::get<0>(item));
+        items.push_back(std::get<0>(item));
   };
-  items(was.images, is.images);
-  items(was.labels, is.labels);
-  return bands::regionOf(bands::unite(changed));
+  add(was.images, is.images);
+  add(was.labels, is.labels);
+  return bands::regionOf(bands::join(changed, bands::unite(items)));
 }
 
 // What the form shows, and where the view draws what moves between grid points.

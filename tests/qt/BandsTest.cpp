@@ -33,8 +33,9 @@ std::vector<QRect> cave(std::mt19937& random, int shift) {
   return blocks;
 }
 
-// Keeps out: a damage that misses pixels that changed, paints ones that did not, or splits them
-// into other rectangles than QRegion's (the flush sends one request a rectangle).
+// Keeps out: a damage (the pixels that left or joined the rectangles of each colour, and the
+// pictures and labels that changed) that misses pixels that changed, paints ones that did not, or
+// splits them into other rectangles than QRegion's (the flush sends one request a rectangle).
 TEST(Bands, AreTheRegionsQRegionBuilds) {
   std::mt19937 random(7);
   std::uniform_int_distribution<int> at(-20, 120), size(-2, 60);
@@ -62,6 +63,8 @@ TEST(Bands, AreTheRegionsQRegionBuilds) {
     const std::vector<QRect>& other = cases[(i + 1) % cases.size()];
     const QRegion expectedXor = expected.xored(unitedOneByOne(other));
     ASSERT_EQ(bands::exclusive(united, bands::unite(other)), rectsOf(expectedXor)) << "case " << i;
+    const QRegion expectedBoth = expected.united(unitedOneByOne(other));
+    ASSERT_EQ(bands::join(united, bands::unite(other)), rectsOf(expectedBoth)) << "case " << i;
   }
   // A cave moved on by a step: only the columns where its skylines moved.
   std::mt19937 same(1), again(1);
