@@ -19,6 +19,7 @@ using Span = std::pair<int, int>;  // first and last column
 // have the same spans.
 class Builder {
 public:
+  explicit Builder(std::size_t expected) { rects_.reserve(expected); }
   void band(int top, int bottom, const std::vector<Span>& spans) {
     if (spans.empty()) return;
     if (!rects_.empty() && lastBottom_ + 1 == top && sameAsLast(spans)) {
@@ -61,14 +62,14 @@ std::vector<int> edgesOf(std::span<const QRect> rects) {
   return edges;
 }
 
-// The spans of a list of bands at row `y`; `at` walks down the list as `y` grows.
-void spansAt(std::span<const QRect> bands, std::size_t& at, int y, std::vector<Span>& spans) {
-  spans.clear();
+// The band of a list of bands over row `y`, empty where there is none; `at` walks down the list
+// as `y` grows.
+std::span<const QRect> bandAt(std::span<const QRect> bands, std::size_t& at, int y) {
   while (at < bands.size() && bands[at].bottom() < y) ++at;
-  if (at == bands.size() || bands[at].top() > y) return;
-  const int top = bands[at].top();
-  for (std::size_t i = at; i < bands.size() && bands[i].top() == top; ++i)
-    spans.emplace_back(bands[i].left(), bands[i].right());
+  if (at == bands.size() || bands[at].top() > y) return {};
+  std::size_t end = at + 1;
+  while (end < bands.size() && bands[end].top() == bands[at].top()) ++end;
+  return bands.subspan(at, end - at);
 }
 
 }  // namespace
@@ -85,7 +86,7 @@ std::vector<QRect> unite(std::span<const QRect> rects) {
   // The rectangles over the current band, from the left.
   std::vector<QRect> over;
   std::vector<Span> spans;
-  Builder builder;
+  Builder builder(byTop.size());
   std::size_t next = 0;
   for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
     const int top = edges[e], bottom = edges[e + 1] - 1;
@@ -130,38 +131,44 @@ std::vector<int> edgesOfBands(std::span<const QRect> a, std::span<const QRect> b
 
 // Where a column enters or leaves either: a column is in exactly one of them between an odd and
 // the next even one of these points; a point both share changes nothing.
-void exclusiveSpans(const std::vector<Span>& a, const std::vector<Span>& b,
-                    std::vector<int>& points, std::vector<Span>& spans) {
+void exclusiveSpans(std::span<const QRect> a, std::span<const QRect> b, std::vector<int>& points,
+                    std::vector<Span>& spans) {
   points.clear();
-  const auto pointOf = [](const std::vector<Span>& s, std::size_t k) {
-    return k % 2 ? s[k / 2].second + 1 : s[k / 2].first;
+  const auto pointOf = [](std::span<const QRect> s, std::size_t k) {
+    return k % 2 ? s[k / 2].right() + 1 : s[k / 2].left();
   };
+  const std::size_t endA = 2 * a.size(), endB = 2 * b.size();
   std::size_t i = 0, j = 0;
-  while (i < 2 * a.size() || j < 2 * b.size()) {
-    if (j == 2 * b.size() || (i < 2 * a.size() && pointOf(a, i) < pointOf(b, j))) {
-      points.push_back(pointOf(a, i++));
-    } else if (i == 2 * a.size() || pointOf(b, j) < pointOf(a, i)) {
-      points.push_back(pointOf(b, j++));
+  while (i < endA && j < endB) {
+    const int p = pointOf(a, i), q = pointOf(b, j);
+    if (p < q) {
+      points.push_back(p);
+      ++i;
+    } else if (q < p) {
+      points.push_back(q);
+      ++j;
     } else {
       ++i;
       ++j;
     }
   }
+  for (; i < endA; ++i) points.push_back(pointOf(a, i));
+  for (; j < endB; ++j) points.push_back(pointOf(b, j));
   spans.clear();
   for (std::size_t k = 0; k + 1 < points.size(); k += 2)
     spans.emplace_back(points[k], points[k + 1] - 1);
 }
 
 // The columns in either, from the left, those that overlap or touch joined.
-void joinedSpans(const std::vector<Span>& a, const std::vector<Span>& b, std::vector<Span>& spans) {
+void joinedSpans(std::span<const QRect> a, std::span<const QRect> b, std::vector<Span>& spans) {
   spans.clear();
   std::size_t i = 0, j = 0;
   while (i < a.size() || j < b.size()) {
-    const Span& s = j == b.size() || (i < a.size() && a[i].first < b[j].first) ? a[i++] : b[j++];
-    if (!spans.empty() && s.first <= spans.back().second + 1)
-      spans.back().second = std::max(spans.back().second, s.second);
+    const QRect& r = j == b.size() || (i < a.size() && a[i].left() < b[j].left()) ? a[i++] : b[j++];
+    if (!spans.empty() && r.left() <= spans.back().second + 1)
+      spans.back().second = std::max(spans.back().second, r.right());
     else
-      spans.push_back(s);
+      spans.emplace_back(r.left(), r.right());
   }
 }
 
@@ -169,14 +176,12 @@ void joinedSpans(const std::vector<Span>& a, const std::vector<Span>& b, std::ve
 template <class Combine>
 std::vector<QRect> sweepBoth(std::span<const QRect> a, std::span<const QRect> b, Combine combine) {
   const std::vector<int> edges = edgesOfBands(a, b);
-  std::vector<Span> inA, inB, spans;
-  Builder builder;
+  std::vector<Span> spans;
+  Builder builder(a.size() + b.size());
   std::size_t atA = 0, atB = 0;
   for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
     const int top = edges[e], bottom = edges[e + 1] - 1;
-    spansAt(a, atA, top, inA);
-    spansAt(b, atB, top, inB);
-    combine(inA, inB, spans);
+    combine(bandAt(a, atA, top), bandAt(b, atB, top), spans);
     builder.band(top, bottom, spans);
   }
   return builder.take();
