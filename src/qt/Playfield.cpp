@@ -223,9 +223,7 @@ public:
     const qreal px = 1 / TwipsPerPixel;
     QRectF r(l.Left * px, l.Top * px, l.Width * px, l.Height * px);
     if (l.Boxed) {
-      p_.fillRect(r, Qt::white);
-      p_.setPen(Qt::black);
-      p_.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
+      box(r);
       r.adjust(2, 1, -2, -1);
     }
     p_.setPen(toQColor(l.ForeColor));
@@ -233,6 +231,21 @@ public:
   }
 
 private:
+  // A white box with a black border one logical pixel wide. Where a logical pixel is a device
+  // pixel, the border is the box's outer ring of pixels: filled, it costs a fraction of the
+  // painter's stroke through the many pieces of a frame's clip, for the same pixels. At other
+  // scales the stroke rounds its edges otherwise than a fill: it is stroked there.
+  void box(const QRectF& r) {
+    if (p_.deviceTransform().type() <= QTransform::TxTranslate) {
+      p_.fillRect(r, Qt::black);
+      p_.fillRect(r.adjusted(1, 1, -1, -1), Qt::white);
+      return;
+    }
+    p_.fillRect(r, Qt::white);
+    p_.setPen(Qt::black);
+    p_.drawRect(r.adjusted(0.5, 0.5, -0.5, -0.5));
+  }
+
   // Painting on a picture in memory of 32 bits a pixel (the window's backing store, or an image
   // the field is rendered on), at a whole number of device pixels to a widget pixel, the form's
   // rectangles are filled straight into it, each only in the pieces of the damage it covers:
