@@ -41,7 +41,10 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   resize(playfield_->sizeHint().width(),
          playfield_->sizeHint().height() + menuBar()->sizeHint().height());
 
-  pump_ = std::make_unique<RealTimePump>(*kit_, [this] { return syncWithForm(); });
+  // While the display's frames run, each shows what changed since the last: the pump only moves
+  // the clock, and working out the picture between frames would be work thrown away.
+  pump_ = std::make_unique<RealTimePump>(
+      *kit_, [this] { return pacer_ && pacer_->running() ? false : syncWithForm(); });
   // The picture is painted on the display's beat, what moves drawn between grid points.
   pacer_ = new FramePacer(
       *this, [this] { return pump_->realUs(); },

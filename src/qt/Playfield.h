@@ -56,10 +56,10 @@ private:
   void paintBadge(QPainter& p, const QRegion& damaged);
   void paintStandStill(QPainter& p);
   void placeStartButton();
-  // What a frame shows, in device pixels: the rectangles as one region per pair of colours (a
-  // scrolling cave changes only at its steps), the pictures and labels one by one.
+  // What a frame shows, in device pixels: the rectangles as the bands of one region per pair of
+  // colours (a scrolling cave changes only at its steps), the pictures and labels one by one.
   struct Scene {
-    std::map<std::pair<QRgb, QRgb>, QRegion> shapes;
+    std::map<std::pair<QRgb, QRgb>, std::vector<QRect>> shapes;
     // where, which picture, and where exactly: scaled, a picture moved by less than a pixel
     // shows other rows of its own
     std::vector<std::tuple<QRect, int, QPointF>> images;

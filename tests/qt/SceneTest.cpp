@@ -3,6 +3,7 @@
 // changes is seen to change, not left painted as it was.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QTest>
 
 #include "../core/FakeHost.h"
@@ -37,6 +38,43 @@ TEST(Playfield, SeesEveryChangeOfWhatAControlIsPaintedWith) {
   for (const auto& [what, change] : changes) {
     change();
     EXPECT_TRUE(field.syncWithForm()) << what << " was not repainted";
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Keeps out: a boxed label (the score) whose border is not the box's outer ring of pixels, one
+// logical pixel wide, around a white inside, whether the field is painted at one device pixel a
+// logical pixel (where the border is filled) or scaled (where it is stroked).
+TEST(Playfield, BoxesALabelInOnePixelOfBlack) {
+  Game game;
+  const form::Label& score = game.form.lblScore;
+  ASSERT_TRUE(score.Visible && score.Boxed);
+  Playfield field(game.form, frmCavewing::ScaleWidth);
+  for (const qreal scale : {1.0, 2.0}) {
+    field.resize(field.sizeHint() * scale);
+    QImage image(field.size(), QImage::Format_RGB32);
+    field.render(&image);
+    // The box in device pixels: its edges fall on whole pixels at both scales.
+    const int px = int(scale), left = int(score.Left / 15) * px, top = int(score.Top / 15) * px;
+    const int right = left + int(score.Width / 15) * px - 1;
+    const int bottom = top + int(score.Height / 15) * px - 1;
+    // Scaled, the stroke bevels the border's corners: only its sides are checked there.
+    const int corner = px > 1 ? px : 0;
+    const auto ring = [&](int inset, QRgb colour, const char* what) {
+      int wrong = 0;
+      for (int x = left + inset + corner; x <= right - inset - corner; ++x)
+        wrong +=
+            (image.pixel(x, top + inset) != colour) + (image.pixel(x, bottom - inset) != colour);
+      for (int y = top + inset + corner; y <= bottom - inset - corner; ++y)
+        wrong +=
+            (image.pixel(left + inset, y) != colour) + (image.pixel(right - inset, y) != colour);
+      EXPECT_EQ(wrong, 0) << what << " at scale " << scale;
+    };
+    for (int inset = 0; inset < px; ++inset) ring(inset, qRgb(0, 0, 0), "the border");
+    ring(px, qRgb(255, 255, 255), "the inside along the border");
   }
 }
 

@@ -1,0 +1,212 @@
+// SPDX-License-Identifier: MIT
+// The sweep: the rows between two neighbouring edges (a rectangle's top, or the row under its
+// bottom) form an elementary band in which every rectangle either covers all rows or none; each
+// band's spans are worked out from the rectangles over it and added, or merged into the band
+// above when they are the same.
+#include "qt/Bands.h"
+
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+namespace bands {
+
+namespace {
+
+using Span = std::pair<int, int>;  // first and last column
+
+// Collects the bands from the top down, merging a band into the one above when they touch and
+// have the same spans.
+class Builder {
+public:
+  explicit Builder(std::size_t expected) { rects_.reserve(expected); }
+  void band(int top, int bottom, const std::vector<Span>& spans) {
+    if (spans.empty()) return;
+    if (!rects_.empty() && lastBottom_ + 1 == top && sameAsLast(spans)) {
+      for (auto r = rects_.begin() + std::ptrdiff_t(lastBand_); r != rects_.end(); ++r)
+        r->setBottom(bottom);
+    } else {
+      lastBand_ = rects_.size();
+      for (const auto& [left, right] : spans)
+        rects_.emplace_back(QPoint(left, top), QPoint(right, bottom));
+    }
+    lastBottom_ = bottom;
+  }
+  std::vector<QRect> take() { return std::move(rects_); }
+
+private:
+  bool sameAsLast(const std::vector<Span>& spans) const {
+    if (rects_.size() - lastBand_ != spans.size()) return false;
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+      const QRect& r = rects_[lastBand_ + i];
+      if (r.left() != spans[i].first || r.right() != spans[i].second) return false;
+    }
+    return true;
+  }
+
+  std::vector<QRect> rects_;
+  std::size_t lastBand_ = 0;
+  int lastBottom_ = 0;
+};
+
+// Every top and every row under a bottom, in order, each once.
+std::vector<int> edgesOf(std::span<const QRect> rects) {
+  std::vector<int> edges;
+  edges.reserve(2 * rects.size());
+  for (const QRect& r : rects) {
+    edges.push_back(r.top());
+    edges.push_back(r.bottom() + 1);
+  }
+  std::sort(edges.begin(), edges.end());
+  edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+  return edges;
+}
+
+// The band of a list of bands over row `y`, empty where there is none; `at` walks down the list
+// as `y` grows.
+std::span<const QRect> bandAt(std::span<const QRect> bands, std::size_t& at, int y) {
+  while (at < bands.size() && bands[at].bottom() < y) ++at;
+  if (at == bands.size() || bands[at].top() > y) return {};
+  std::size_t end = at + 1;
+  while (end < bands.size() && bands[end].top() == bands[at].top()) ++end;
+  return bands.subspan(at, end - at);
+}
+
+}  // namespace
+
+std::vector<QRect> unite(std::span<const QRect> rects) {
+  if (rects.size() == 1 && !rects.front().isEmpty()) return {rects.front()};
+  std::vector<QRect> byTop;
+  byTop.reserve(rects.size());
+  for (const QRect& r : rects)
+    if (!r.isEmpty()) byTop.push_back(r);
+  std::sort(byTop.begin(), byTop.end(),
+            [](const QRect& a, const QRect& b) { return a.top() < b.top(); });
+  const std::vector<int> edges = edgesOf(byTop);
+  // The rectangles over the current band, from the left.
+  std::vector<QRect> over;
+  std::vector<Span> spans;
+  Builder builder(byTop.size());
+  std::size_t next = 0;
+  for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
+    const int top = edges[e], bottom = edges[e + 1] - 1;
+    std::erase_if(over, [top](const QRect& r) { return r.bottom() < top; });
+    for (; next < byTop.size() && byTop[next].top() == top; ++next) {
+      const auto at = std::upper_bound(over.begin(), over.end(), byTop[next].left(),
+                                       [](int left, const QRect& r) { return left < r.left(); });
+      over.insert(at, byTop[next]);
+    }
+    spans.clear();
+    for (const QRect& r : over) {
+      if (!spans.empty() && r.left() <= spans.back().second + 1)
+        spans.back().second = std::max(spans.back().second, r.right());
+      else
+        spans.emplace_back(r.left(), r.right());
+    }
+    builder.band(top, bottom, spans);
+  }
+  return builder.take();
+}
+
+namespace {
+
+// The edges of two lists of bands, in order, each once: every band's top and the row under it.
+std::vector<int> edgesOfBands(std::span<const QRect> a, std::span<const QRect> b) {
+  const auto edges = [](std::span<const QRect> bands) {
+    std::vector<int> list;
+    for (std::size_t i = 0; i < bands.size(); ++i)
+      if (i == 0 || bands[i].top() != bands[i - 1].top()) {
+        list.push_back(bands[i].top());
+        list.push_back(bands[i].bottom() + 1);
+      }
+    return list;
+  };
+  const std::vector<int> inA = edges(a), inB = edges(b);
+  std::vector<int> both;
+  both.reserve(inA.size() + inB.size());
+  std::merge(inA.begin(), inA.end(), inB.begin(), inB.end(), std::back_inserter(both));
+  both.erase(std::unique(both.begin(), both.end()), both.end());
+  return both;
+}
+
+// Where a column enters or leaves either: a column is in exactly one of them between an odd and
+// the next even one of these points; a point both share changes nothing.
+void exclusiveSpans(std::span<const QRect> a, std::span<const QRect> b, std::vector<int>& points,
+                    std::vector<Span>& spans) {
+  points.clear();
+  const auto pointOf = [](std::span<const QRect> s, std::size_t k) {
+    return k % 2 ? s[k / 2].right() + 1 : s[k / 2].left();
+  };
+  const std::size_t endA = 2 * a.size(), endB = 2 * b.size();
+  std::size_t i = 0, j = 0;
+  while (i < endA && j < endB) {
+    const int p = pointOf(a, i), q = pointOf(b, j);
+    if (p < q) {
+      points.push_back(p);
+      ++i;
+    } else if (q < p) {
+      points.push_back(q);
+      ++j;
+    } else {
+      ++i;
+      ++j;
+    }
+  }
+  for (; i < endA; ++i) points.push_back(pointOf(a, i));
+  for (; j < endB; ++j) points.push_back(pointOf(b, j));
+  spans.clear();
+  for (std::size_t k = 0; k + 1 < points.size(); k += 2)
+    spans.emplace_back(points[k], points[k + 1] - 1);
+}
+
+// The columns in either, from the left, those that overlap or touch joined.
+void joinedSpans(std::span<const QRect> a, std::span<const QRect> b, std::vector<Span>& spans) {
+  spans.clear();
+  std::size_t i = 0, j = 0;
+  while (i < a.size() || j < b.size()) {
+    const QRect& r = j == b.size() || (i < a.size() && a[i].left() < b[j].left()) ? a[i++] : b[j++];
+    if (!spans.empty() && r.left() <= spans.back().second + 1)
+      spans.back().second = std::max(spans.back().second, r.right());
+    else
+      spans.emplace_back(r.left(), r.right());
+  }
+}
+
+// Two lists of bands, band by band: `combine` makes a band's spans from those of both.
+template <class Combine>
+std::vector<QRect> sweepBoth(std::span<const QRect> a, std::span<const QRect> b, Combine combine) {
+  const std::vector<int> edges = edgesOfBands(a, b);
+  std::vector<Span> spans;
+  Builder builder(a.size() + b.size());
+  std::size_t atA = 0, atB = 0;
+  for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
+    const int top = edges[e], bottom = edges[e + 1] - 1;
+    combine(bandAt(a, atA, top), bandAt(b, atB, top), spans);
+    builder.band(top, bottom, spans);
+  }
+  return builder.take();
+}
+
+}  // namespace
+
+std::vector<QRect> exclusive(std::span<const QRect> a, std::span<const QRect> b) {
+  if (std::ranges::equal(a, b)) return {};  // most of the field stays as it was
+  std::vector<int> points;
+  return sweepBoth(a, b, [&points](const auto& inA, const auto& inB, auto& spans) {
+    exclusiveSpans(inA, inB, points, spans);
+  });
+}
+
+std::vector<QRect> join(std::span<const QRect> a, std::span<const QRect> b) {
+  if (a.empty()) return {b.begin(), b.end()};
+  if (b.empty()) return {a.begin(), a.end()};
+  return sweepBoth(a, b, joinedSpans);
+}
+
+QRegion regionOf(const std::vector<QRect>& bands) {
+  QRegion region;
+  if (!bands.empty()) region.setRects(bands.data(), int(bands.size()));
+  return region;
+}
+
+}  // namespace bands
