@@ -5,6 +5,7 @@
 // player's data folder and sent by the next sitting, until the server has it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
 #include <vector>
 
@@ -22,23 +23,30 @@ using Kind = replay::Event::Kind;
 
 constexpr std::uint64_t ServerSeed = 9'007'199'254'740'991;  // 2^53 - 1: exact in JavaScript
 
+// A server whose time stands still until the test moves it on; an answer later than the request's
+// wait comes as none, as a real transport's would.
 struct FakeServer : cabinet::kit::Transport {
+  using Clock = std::chrono::steady_clock;
   struct Request {
     std::string path, body;
     bool post = false;
     std::function<void(const Answer&)> answered;
+    Clock::time_point deadline;
   };
   std::vector<Request> requests;
-  void send(const std::string& path, bool post, const std::string& body, int,
+  Clock::time_point time;
+  void send(const std::string& path, bool post, const std::string& body, int timeoutMs,
             std::function<void(const Answer&)> answered) override {
-    requests.push_back({path, body, post, std::move(answered)});
+    requests.push_back(
+        {path, body, post, std::move(answered), time + std::chrono::milliseconds(timeoutMs)});
   }
+  Clock::time_point now() const override { return time; }
   // Answers the last request.
   void answer(int status, const std::string& body = {}) {
     ASSERT_FALSE(requests.empty());
-    const auto answered = std::move(requests.back().answered);
+    Request request = std::move(requests.back());
     requests.pop_back();
-    answered(Answer{status, body});
+    request.answered(time > request.deadline ? Answer{} : Answer{status, body});
   }
 };
 
@@ -50,13 +58,16 @@ struct ServedSitting {
   std::optional<cabinet::Cabinet> cabinet;
   std::optional<std::uint64_t> seed;
 
-  ServedSitting(const std::filesystem::path& folder, const std::string& sitting, int status) {
+  // The server answers `late` after it was asked.
+  ServedSitting(const std::filesystem::path& folder, const std::string& sitting, int status,
+                std::chrono::milliseconds late = {}) {
     host.userDataPath = folder.string();
     host.appPath = folder.string();
     host.environment["USERNAME"] = "ann";
     client.openSitting("ANN", [this](std::optional<std::uint64_t> s) { seed = s; });
     EXPECT_EQ(server.requests.at(0).path, "api/sittings");
     EXPECT_EQ(server.requests.at(0).body, R"({"player": "ANN"})");
+    server.time += late;
     server.answer(status, R"({"sitting": ")" + sitting + R"(", "seed": 9007199254740991})");
     cabinet.emplace(host, cabinet::Sitting{.seed = seed,
                                            .wide = false,
@@ -188,6 +199,33 @@ TEST(ScoreServerClient, KeepsWhatTheServerDidNotTakeUntilALaterSittingSendsIt) {
     s.crash();
     EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot keep the games"),
               std::string::npos);
+  }
+}
+
+// The waits the player sees, to the millisecond: a new sitting plays from the server's seed if it
+// comes within 3 seconds; the list shows the server's table if it comes within 3 seconds of the
+// list; a game sent waits a minute for the server to take it, and is kept for later after that.
+TEST(ScoreServerClient, WaitsForTheServerJustSoLong) {
+  using std::chrono::milliseconds;
+  TempFolder temp;
+  EXPECT_FALSE(ServedSitting(temp.path, "late", 200, milliseconds(3001)).seed);
+  ServedSitting s(temp.path, "intime", 200, milliseconds(3000));
+  ASSERT_EQ(s.seed, ServerSeed);
+  s.cabinet->input(Event{.kind = Kind::Menu, .name = "mnuScores"});
+  s.server.time += milliseconds(3000);
+  s.server.answer(200, R"([{"name": "DAN", "score": 7, "game": "g0"}])");
+  EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "DAN");
+  const auto table = [](const std::string& name) {
+    return R"({"table": [{"name": ")" + name + R"(", "score": 900, "game": "g1"}]})";
+  };
+  for (const int late : {3001, 60001}) {
+    s.cabinet->input(Event{.kind = Kind::Label, .code = 0, .name = "lblTitle"});
+    s.crash();
+    s.server.time += milliseconds(late);
+    s.server.answer(200, table("BOB"));
+    EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "ANN") << late << " ms: the local table stays";
+    EXPECT_EQ(unsent(temp.path).find("intime " + s.shown()) != std::string::npos, late > 60000)
+        << late << " ms: taken by the server, or kept for later";
   }
 }
 
