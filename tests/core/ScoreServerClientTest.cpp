@@ -96,6 +96,10 @@ std::string unsent(const std::filesystem::path& folder) {
 
 TEST(ScoreServerClient, PlaysTheServersSeedSendsEachListedGameAndListsTheServersTable) {
   TempFolder temp;
+  // An ID that is no short word of letters and digits, safe in a path, is no sitting.
+  EXPECT_TRUE(ServedSitting(temp.path, std::string(64, 'a'), 200).seed);
+  for (const std::string& id : {std::string(65, 'a'), std::string("a/b"), std::string("a b")})
+    EXPECT_FALSE(ServedSitting(temp.path, id, 200).seed) << id;
   ServedSitting s(temp.path, "abc123", 200);
   ASSERT_EQ(s.seed, ServerSeed);
   // The list shown from the menu, before any game, asks the server for its table.
