@@ -119,6 +119,9 @@ TEST(KitPointer, PressesReleasesDoubleClicksAndListClicksGoWhereThePlayerMeansTh
   for (int i = 0; i < 2000 && !w.form.lblTitle.Visible; ++i) w.pass(16);
   ASSERT_TRUE(w.form.lblTitle.Visible);
   mouse.release(Left, 0, 3000, 9000);
+  // A button the game has no code for (a mouse's side button) does nothing at all.
+  mouse.press(frmCavewing::NoButton, 0, 3000, 9000);
+  EXPECT_EQ(w.cabinet.phase(), Phase::Crashed) << "a button of no code started a game";
   const form::Label& title = w.form.lblTitle;
   const float lx = title.Left + 10, ly = title.Top + 10;
   for (int button : {Right, frmCavewing::MiddleButton}) {
