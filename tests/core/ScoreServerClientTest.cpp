@@ -120,11 +120,14 @@ TEST(ScoreServerClient, PlaysTheServersSeedSendsEachListedGameAndListsTheServers
   EXPECT_NE(unsent(temp.path).find("abc123 " + s.shown()), std::string::npos);
   EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "ANN") << "the local table first";
 
-  // The server's answer: its table in the list, blank rows where it has none; nothing kept.
+  // The server's answer: its table in the list, blank rows where it has none; nothing kept, and
+  // nothing said.
+  testing::internal::CaptureStderr();
   s.server.answer(200, R"({"score": )" + s.shown() + R"(, "rank": 2, "game": "g2", "table": [
       {"name": "<b>BOB</b>", "score": 900, "game": "g1"},
       {"name": "ANN", "score": )" +
                            s.shown() + R"(, "game": "g2"}]})");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "<b>BOB</b>");
   EXPECT_EQ(s.cabinet->form().lblScores[1].Caption, "900");
   EXPECT_EQ(s.cabinet->form().lblName[2].Caption, "ANN");
@@ -162,19 +165,24 @@ TEST(ScoreServerClient, KeepsWhatTheServerDidNotTakeUntilALaterSittingSendsIt) {
     EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "ANN") << "the local table stays";
     EXPECT_NE(unsent(temp.path).find("first " + shown), std::string::npos);
   }
-  {
-    // The next sitting, with the server back: the kept game goes first, as it was.
+  // The next sittings, with the server back: the kept game goes first, as it was. A server busy,
+  // out of order or asking to come back later has not taken it: it is kept for later.
+  for (const int status : {503, 500, 408, 429}) {
     ServedSitting s(temp.path, "second", 200);
     ASSERT_EQ(s.server.requests.size(), 1u);
     EXPECT_EQ(s.server.requests[0].path, "api/sittings/first/games?score=" + shown);
     EXPECT_EQ(s.server.requests[0].body, recording);
-    s.server.answer(503, R"({"error": "busy"})");  // kept for later
-    EXPECT_NE(unsent(temp.path).find("first " + shown), std::string::npos);
+    s.server.answer(status, R"({"error": "busy"})");
+    EXPECT_NE(unsent(temp.path).find("first " + shown), std::string::npos) << status;
   }
   {
+    // A game the server refuses would be refused again: it is not sent any more.
     ServedSitting s(temp.path, "third", 200);
     ASSERT_EQ(s.server.requests.size(), 1u);
-    s.server.answer(409, R"({"error": "the game is already ranked"})");  // it has it
+    testing::internal::CaptureStderr();
+    s.server.answer(400, R"({"error": "not a recording"})");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("refused a game of sitting first"),
+              std::string::npos);
     EXPECT_EQ(unsent(temp.path).find("first"), std::string::npos);
   }
   {
@@ -249,7 +257,9 @@ TEST(ScoreServerClient, ReadsTheServersTextsEscapedOrNot) {
     EXPECT_FALSE(parse(refused)) << refused;
   // It reads no further than the text it is given: a body cut short, alone in its buffer (the
   // sanitizers see a byte read past it).
-  const std::string_view cut = R"({"a": [1)";
-  const std::vector<char> body(cut.begin(), cut.end());
-  EXPECT_FALSE(parse(std::string_view(body.data(), body.size())));
+  // Cut in a number, and where a value was to come.
+  for (const std::string_view cut : {R"({"a": [1)", R"({"a": )", R"([1,)"}) {
+    const std::vector<char> body(cut.begin(), cut.end());
+    EXPECT_FALSE(parse(std::string_view(body.data(), body.size()))) << cut;
+  }
 }
