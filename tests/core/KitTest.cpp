@@ -124,11 +124,16 @@ TEST(KitPointer, PressesReleasesDoubleClicksAndListClicksGoWhereThePlayerMeansTh
   EXPECT_EQ(w.cabinet.phase(), Phase::Crashed) << "a button of no code started a game";
   const form::Label& title = w.form.lblTitle;
   const float lx = title.Left + 10, ly = title.Top + 10;
-  for (int button : {Right, frmCavewing::MiddleButton}) {
-    mouse.press(button, 0, lx, ly);
-    mouse.release(button, 0, lx, ly);
-    EXPECT_EQ(w.cabinet.phase(), Phase::Crashed) << "button " << button << " started a game";
-    EXPECT_TRUE(w.form.lblTitle.Visible);
+  const int last = w.form.lblName.last;
+  for (const form::Label* label :
+       {&title, &w.form.lblName[last], &w.form.lblNumber[last], &w.form.lblScores[last]}) {
+    for (int button : {Right, frmCavewing::MiddleButton}) {
+      mouse.press(button, 0, label->Left + 10, label->Top + 10);
+      mouse.release(button, 0, label->Left + 10, label->Top + 10);
+      EXPECT_EQ(w.cabinet.phase(), Phase::Crashed)
+          << "button " << button << " on " << label->Top << " started a game";
+      EXPECT_TRUE(w.form.lblTitle.Visible);
+    }
   }
   mouse.press(Left, 0, lx, ly);
   EXPECT_EQ(w.cabinet.phase(), Phase::Ready) << "a left click on the list starts the next game";

@@ -255,9 +255,16 @@ TEST(ScoreServerClient, ReadsTheServersTextsEscapedOrNot) {
   EXPECT_EQ((*v)["raw"]->text, sent);
   for (const char* refused : {"\"a\x01z\"", R"("\udc00")", R"("\ud83d")", R"("\ud83d\u0041")"})
     EXPECT_FALSE(parse(refused)) << refused;
-  // It reads no further than the text it is given: a body cut short, alone in its buffer (the
-  // sanitizers see a byte read past it).
-  // Cut in a number, and where a value was to come.
+  // JSON's words, each of its kind.
+  using Kind = cabinet::kit::json::Value::Kind;
+  const auto words = parse("[true, false, null]");
+  ASSERT_TRUE(words);
+  ASSERT_EQ(words->items.size(), 3u);
+  const Kind kinds[] = {Kind::Bool, Kind::Bool, Kind::Null};
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_TRUE(words->items[i].is(kinds[i])) << i;
+  EXPECT_EQ(words->items[1].text, "false");
+  // It reads no further than the text it is given: a body cut short in a number or where a value
+  // was to come, alone in its buffer (the sanitizers see a byte read past it).
   for (const std::string_view cut : {R"({"a": [1)", R"({"a": )", R"([1,)"}) {
     const std::vector<char> body(cut.begin(), cut.end());
     EXPECT_FALSE(parse(std::string_view(body.data(), body.size()))) << cut;
