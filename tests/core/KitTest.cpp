@@ -223,6 +223,7 @@ TEST(KitStandStill, OnlyFlightStandsStillAndTheFirstInputOnlyLiftsIt) {
   EXPECT_FALSE(demo.kit.wentAway(true));
   EXPECT_FALSE(demo.kit.overlays().standStill);
   EXPECT_EQ(demo.kit.overlays().badge, "DEMO");
+  EXPECT_EQ(demo.kit.overlays().hint, "click or press a key to play");
   EXPECT_TRUE(demo.kit.takeFirstInput());
   EXPECT_EQ(demo.cabinet.phase(), Phase::Ready);
   EXPECT_EQ(demo.kit.overlays().badge, "");
