@@ -109,6 +109,18 @@ TEST_F(PlayerInputTest, LeftButtonClimbsWhileHeldAndRightButtonPauses) {
   EXPECT_FALSE(window.actionFor(form.mnuNew)->isEnabled());
 }
 
+// Keeps out: a key's release lost behind another's, let go at once (the first waits a moment for
+// a repeat of its own), and the helicopter climbing on for nobody.
+TEST_F(PlayerInputTest, KeysLetGoTogetherAreEachLetGo) {
+  start();
+  QTest::keyPress(field, Qt::Key_Up);
+  QTest::keyPress(field, Qt::Key_Shift);
+  ASSERT_TRUE(form.tmrUp.Enabled);
+  QTest::keyRelease(field, Qt::Key_Up);
+  QTest::keyRelease(field, Qt::Key_Shift, Qt::ShiftModifier);
+  EXPECT_TRUE(eventually([&] { return !form.tmrUp.Enabled; }));
+}
+
 TEST_F(PlayerInputTest, APressOnTheHelicopterSteers) {
   start();
   ASSERT_TRUE(form.imgCopter.Visible);
