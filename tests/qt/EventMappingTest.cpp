@@ -20,7 +20,10 @@ TEST(EventMapping, CodesTheFormDoesNotKnowAreLeftOut) {
   EXPECT_EQ(buttonCode(Qt::BackButton), 0);
   EXPECT_EQ(shiftState(Qt::KeypadModifier | Qt::MetaModifier | Qt::ShiftModifier), 1);
   EXPECT_EQ(keyCode(Qt::Key_F1), 112);
+  EXPECT_EQ(keyCode(Qt::Key_F10), 121);
   EXPECT_EQ(keyCode(Qt::Key_F12), 123);
+  EXPECT_EQ(keyCode(Qt::Key_F24), 135);
+  EXPECT_EQ(keyCode(Qt::Key_F25), std::nullopt);
   EXPECT_EQ(keyCode(Qt::Key_Percent), std::nullopt);
 }
 
