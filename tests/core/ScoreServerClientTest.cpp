@@ -263,6 +263,15 @@ TEST(ScoreServerClient, ReadsTheServersTextsEscapedOrNot) {
   const Kind kinds[] = {Kind::Bool, Kind::Bool, Kind::Null};
   for (std::size_t i = 0; i < 3; ++i) EXPECT_TRUE(words->items[i].is(kinds[i])) << i;
   EXPECT_EQ(words->items[1].text, "false");
+  // Nesting is bounded (the reader recurses), arrays and objects alike: a number 16 deep is read,
+  // 17 deep not.
+  const auto nested = [](int deep, const std::string& open, const std::string& close) {
+    std::string text = "0";
+    for (int i = 0; i < deep; ++i) text = open + text + close;
+    return parse(text).has_value();
+  };
+  EXPECT_TRUE(nested(16, "[", "]") && nested(16, R"({"a": )", "}"));
+  EXPECT_FALSE(nested(17, "[", "]") || nested(17, R"({"a": )", "}"));
   // It reads no further than the text it is given: a body cut short in a number or where a value
   // was to come, alone in its buffer (the sanitizers see a byte read past it).
   for (const std::string_view cut : {R"({"a": [1)", R"({"a": )", R"([1,)"}) {
