@@ -119,13 +119,21 @@ TEST(KitPointer, PressesReleasesDoubleClicksAndListClicksGoWhereThePlayerMeansTh
   for (int i = 0; i < 2000 && !w.form.lblTitle.Visible; ++i) w.pass(16);
   ASSERT_TRUE(w.form.lblTitle.Visible);
   mouse.release(Left, 0, 3000, 9000);
+  // A button the game has no code for (a mouse's side button) does nothing at all.
+  mouse.press(frmCavewing::NoButton, 0, 3000, 9000);
+  EXPECT_EQ(w.cabinet.phase(), Phase::Crashed) << "a button of no code started a game";
   const form::Label& title = w.form.lblTitle;
   const float lx = title.Left + 10, ly = title.Top + 10;
-  for (int button : {Right, frmCavewing::MiddleButton}) {
-    mouse.press(button, 0, lx, ly);
-    mouse.release(button, 0, lx, ly);
-    EXPECT_EQ(w.cabinet.phase(), Phase::Crashed) << "button " << button << " started a game";
-    EXPECT_TRUE(w.form.lblTitle.Visible);
+  const int last = w.form.lblName.last;
+  for (const form::Label* label :
+       {&title, &w.form.lblName[last], &w.form.lblNumber[last], &w.form.lblScores[last]}) {
+    for (int button : {Right, frmCavewing::MiddleButton}) {
+      mouse.press(button, 0, label->Left + 10, label->Top + 10);
+      mouse.release(button, 0, label->Left + 10, label->Top + 10);
+      EXPECT_EQ(w.cabinet.phase(), Phase::Crashed)
+          << "button " << button << " on " << label->Top << " started a game";
+      EXPECT_TRUE(w.form.lblTitle.Visible);
+    }
   }
   mouse.press(Left, 0, lx, ly);
   EXPECT_EQ(w.cabinet.phase(), Phase::Ready) << "a left click on the list starts the next game";
@@ -215,6 +223,7 @@ TEST(KitStandStill, OnlyFlightStandsStillAndTheFirstInputOnlyLiftsIt) {
   EXPECT_FALSE(demo.kit.wentAway(true));
   EXPECT_FALSE(demo.kit.overlays().standStill);
   EXPECT_EQ(demo.kit.overlays().badge, "DEMO");
+  EXPECT_EQ(demo.kit.overlays().hint, "click or press a key to play");
   EXPECT_TRUE(demo.kit.takeFirstInput());
   EXPECT_EQ(demo.cabinet.phase(), Phase::Ready);
   EXPECT_EQ(demo.kit.overlays().badge, "");

@@ -5,6 +5,7 @@
 // player's data folder and sent by the next sitting, until the server has it.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
 #include <vector>
 
@@ -22,23 +23,30 @@ using Kind = replay::Event::Kind;
 
 constexpr std::uint64_t ServerSeed = 9'007'199'254'740'991;  // 2^53 - 1: exact in JavaScript
 
+// A server whose time stands still until the test moves it on; an answer later than the request's
+// wait comes as none, as a real transport's would.
 struct FakeServer : cabinet::kit::Transport {
+  using Clock = std::chrono::steady_clock;
   struct Request {
     std::string path, body;
     bool post = false;
     std::function<void(const Answer&)> answered;
+    Clock::time_point deadline;
   };
   std::vector<Request> requests;
-  void send(const std::string& path, bool post, const std::string& body, int,
+  Clock::time_point time;
+  void send(const std::string& path, bool post, const std::string& body, int timeoutMs,
             std::function<void(const Answer&)> answered) override {
-    requests.push_back({path, body, post, std::move(answered)});
+    requests.push_back(
+        {path, body, post, std::move(answered), time + std::chrono::milliseconds(timeoutMs)});
   }
+  Clock::time_point now() const override { return time; }
   // Answers the last request.
   void answer(int status, const std::string& body = {}) {
     ASSERT_FALSE(requests.empty());
-    const auto answered = std::move(requests.back().answered);
+    Request request = std::move(requests.back());
     requests.pop_back();
-    answered(Answer{status, body});
+    request.answered(time > request.deadline ? Answer{} : Answer{status, body});
   }
 };
 
@@ -50,13 +58,16 @@ struct ServedSitting {
   std::optional<cabinet::Cabinet> cabinet;
   std::optional<std::uint64_t> seed;
 
-  ServedSitting(const std::filesystem::path& folder, const std::string& sitting, int status) {
+  // The server answers `late` after it was asked.
+  ServedSitting(const std::filesystem::path& folder, const std::string& sitting, int status,
+                std::chrono::milliseconds late = {}) {
     host.userDataPath = folder.string();
     host.appPath = folder.string();
     host.environment["USERNAME"] = "ann";
     client.openSitting("ANN", [this](std::optional<std::uint64_t> s) { seed = s; });
     EXPECT_EQ(server.requests.at(0).path, "api/sittings");
     EXPECT_EQ(server.requests.at(0).body, R"({"player": "ANN"})");
+    server.time += late;
     server.answer(status, R"({"sitting": ")" + sitting + R"(", "seed": 9007199254740991})");
     cabinet.emplace(host, cabinet::Sitting{.seed = seed,
                                            .wide = false,
@@ -85,6 +96,10 @@ std::string unsent(const std::filesystem::path& folder) {
 
 TEST(ScoreServerClient, PlaysTheServersSeedSendsEachListedGameAndListsTheServersTable) {
   TempFolder temp;
+  // An ID that is no short word of letters and digits, safe in a path, is no sitting.
+  EXPECT_TRUE(ServedSitting(temp.path, std::string(64, 'a'), 200).seed);
+  for (const std::string& id : {std::string(65, 'a'), std::string("a/b"), std::string("a b")})
+    EXPECT_FALSE(ServedSitting(temp.path, id, 200).seed) << id;
   ServedSitting s(temp.path, "abc123", 200);
   ASSERT_EQ(s.seed, ServerSeed);
   // The list shown from the menu, before any game, asks the server for its table.
@@ -105,11 +120,14 @@ TEST(ScoreServerClient, PlaysTheServersSeedSendsEachListedGameAndListsTheServers
   EXPECT_NE(unsent(temp.path).find("abc123 " + s.shown()), std::string::npos);
   EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "ANN") << "the local table first";
 
-  // The server's answer: its table in the list, blank rows where it has none; nothing kept.
+  // The server's answer: its table in the list, blank rows where it has none; nothing kept, and
+  // nothing said.
+  testing::internal::CaptureStderr();
   s.server.answer(200, R"({"score": )" + s.shown() + R"(, "rank": 2, "game": "g2", "table": [
       {"name": "<b>BOB</b>", "score": 900, "game": "g1"},
       {"name": "ANN", "score": )" +
                            s.shown() + R"(, "game": "g2"}]})");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
   EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "<b>BOB</b>");
   EXPECT_EQ(s.cabinet->form().lblScores[1].Caption, "900");
   EXPECT_EQ(s.cabinet->form().lblName[2].Caption, "ANN");
@@ -147,19 +165,24 @@ TEST(ScoreServerClient, KeepsWhatTheServerDidNotTakeUntilALaterSittingSendsIt) {
     EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "ANN") << "the local table stays";
     EXPECT_NE(unsent(temp.path).find("first " + shown), std::string::npos);
   }
-  {
-    // The next sitting, with the server back: the kept game goes first, as it was.
+  // The next sittings, with the server back: the kept game goes first, as it was. A server busy,
+  // out of order or asking to come back later has not taken it: it is kept for later.
+  for (const int status : {503, 500, 408, 429}) {
     ServedSitting s(temp.path, "second", 200);
     ASSERT_EQ(s.server.requests.size(), 1u);
     EXPECT_EQ(s.server.requests[0].path, "api/sittings/first/games?score=" + shown);
     EXPECT_EQ(s.server.requests[0].body, recording);
-    s.server.answer(503, R"({"error": "busy"})");  // kept for later
-    EXPECT_NE(unsent(temp.path).find("first " + shown), std::string::npos);
+    s.server.answer(status, R"({"error": "busy"})");
+    EXPECT_NE(unsent(temp.path).find("first " + shown), std::string::npos) << status;
   }
   {
+    // A game the server refuses would be refused again: it is not sent any more.
     ServedSitting s(temp.path, "third", 200);
     ASSERT_EQ(s.server.requests.size(), 1u);
-    s.server.answer(409, R"({"error": "the game is already ranked"})");  // it has it
+    testing::internal::CaptureStderr();
+    s.server.answer(400, R"({"error": "not a recording"})");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("refused a game of sitting first"),
+              std::string::npos);
     EXPECT_EQ(unsent(temp.path).find("first"), std::string::npos);
   }
   {
@@ -191,6 +214,33 @@ TEST(ScoreServerClient, KeepsWhatTheServerDidNotTakeUntilALaterSittingSendsIt) {
   }
 }
 
+// The waits the player sees, to the millisecond: a new sitting plays from the server's seed if it
+// comes within 3 seconds; the list shows the server's table if it comes within 3 seconds of the
+// list; a game sent waits a minute for the server to take it, and is kept for later after that.
+TEST(ScoreServerClient, WaitsForTheServerJustSoLong) {
+  using std::chrono::milliseconds;
+  TempFolder temp;
+  EXPECT_FALSE(ServedSitting(temp.path, "late", 200, milliseconds(3001)).seed);
+  ServedSitting s(temp.path, "intime", 200, milliseconds(3000));
+  ASSERT_EQ(s.seed, ServerSeed);
+  s.cabinet->input(Event{.kind = Kind::Menu, .name = "mnuScores"});
+  s.server.time += milliseconds(3000);
+  s.server.answer(200, R"([{"name": "DAN", "score": 7, "game": "g0"}])");
+  EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "DAN");
+  const auto table = [](const std::string& name) {
+    return R"({"table": [{"name": ")" + name + R"(", "score": 900, "game": "g1"}]})";
+  };
+  for (const int late : {3001, 60001}) {
+    s.cabinet->input(Event{.kind = Kind::Label, .code = 0, .name = "lblTitle"});
+    s.crash();
+    s.server.time += milliseconds(late);
+    s.server.answer(200, table("BOB"));
+    EXPECT_EQ(s.cabinet->form().lblName[1].Caption, "ANN") << late << " ms: the local table stays";
+    EXPECT_EQ(unsent(temp.path).find("intime " + s.shown()) != std::string::npos, late > 60000)
+        << late << " ms: taken by the server, or kept for later";
+  }
+}
+
 // A name comes back as any JSON writer may write it, escaped (hex digits in either case) or not,
 // every character the one sent; what no JSON writer sends (a raw control character, half a
 // surrogate pair) is refused.
@@ -205,9 +255,27 @@ TEST(ScoreServerClient, ReadsTheServersTextsEscapedOrNot) {
   EXPECT_EQ((*v)["raw"]->text, sent);
   for (const char* refused : {"\"a\x01z\"", R"("\udc00")", R"("\ud83d")", R"("\ud83d\u0041")"})
     EXPECT_FALSE(parse(refused)) << refused;
-  // It reads no further than the text it is given: a body cut short, alone in its buffer (the
-  // sanitizers see a byte read past it).
-  const std::string_view cut = R"({"a": [1)";
-  const std::vector<char> body(cut.begin(), cut.end());
-  EXPECT_FALSE(parse(std::string_view(body.data(), body.size())));
+  // JSON's words, each of its kind.
+  using Kind = cabinet::kit::json::Value::Kind;
+  const auto words = parse("[true, false, null]");
+  ASSERT_TRUE(words);
+  ASSERT_EQ(words->items.size(), 3u);
+  const Kind kinds[] = {Kind::Bool, Kind::Bool, Kind::Null};
+  for (std::size_t i = 0; i < 3; ++i) EXPECT_TRUE(words->items[i].is(kinds[i])) << i;
+  EXPECT_EQ(words->items[1].text, "false");
+  // Nesting is bounded (the reader recurses), arrays and objects alike: a number 16 deep is read,
+  // 17 deep not.
+  const auto nested = [](int deep, const std::string& open, const std::string& close) {
+    std::string text = "0";
+    for (int i = 0; i < deep; ++i) text = open + text + close;
+    return parse(text).has_value();
+  };
+  EXPECT_TRUE(nested(16, "[", "]") && nested(16, R"({"a": )", "}"));
+  EXPECT_FALSE(nested(17, "[", "]") || nested(17, R"({"a": )", "}"));
+  // It reads no further than the text it is given: a body cut short in a number or where a value
+  // was to come, alone in its buffer (the sanitizers see a byte read past it).
+  for (const std::string_view cut : {R"({"a": [1)", R"({"a": )", R"([1,)"}) {
+    const std::vector<char> body(cut.begin(), cut.end());
+    EXPECT_FALSE(parse(std::string_view(body.data(), body.size()))) << cut;
+  }
 }

@@ -2,6 +2,7 @@
 #include "cabinet/kit/Numbers.h"
 
 #include <sstream>
+#include <type_traits>
 
 #include "app/Phase.h"
 #include "app/frmCavewing.h"
@@ -16,10 +17,15 @@ void box(std::ostream& out, const Box& b) {
       << ",\"height\":" << b.height << "}";
 }
 
-// Texts of the kit's own: plain words, nothing to escape.
-void text(std::ostream& out, const TextLook& t) {
-  out << "{\"text\":\"" << (t.text ? t.text : "") << "\",\"box\":";
-  box(out, t.box);
+// Texts of the kit's own: plain words, nothing to escape. A row's place on the field goes with
+// the field's size (below).
+template <class Where>
+void text(std::ostream& out, const TextAt<Where>& t) {
+  out << "{\"text\":\"" << (t.text ? t.text : "") << "\"";
+  if constexpr (std::is_same_v<Where, Box>) {
+    out << ",\"box\":";
+    box(out, t.box);
+  }
   out << ",\"font\":\"" << t.font << "\",\"points\":" << t.points
       << ",\"bold\":" << (t.bold ? "true" : "false") << ",\"rgb\":" << t.rgb << "}";
 }

@@ -14,14 +14,22 @@ struct Box {
   float left, top, width, height;
 };
 
-struct TextLook {
+// A row across the whole field, its top counted from the field's middle row.
+struct Row {
+  float top, height;
+};
+
+// A text of the kit's in its box: a Box on the field, or a Row across it.
+template <class Where>
+struct TextAt {
   const char* text;  // nullptr: the text of the moment (the badge's)
-  Box box;
+  Where box;
   const char* font;
   float points;
   bool bold;
   int rgb;  // 0xRRGGBB
 };
+using TextLook = TextAt<Box>;
 
 inline constexpr int Yellow = 0xffff00, White = 0xffffff, Black = 0x000000;
 
@@ -42,18 +50,17 @@ struct RingLook {
 };
 inline constexpr RingLook ReplayRing{14, 3, Yellow};
 
-// The stand-still's band across the whole field, then "PAUSED", then how to go on, on it: boxes
-// whose tops count from the field's middle row; each spans the field's width.
+// The stand-still's band across the whole field, then "PAUSED", then how to go on, on it.
 struct StandStillLook {
-  Box band;
+  Row band;
   int bandAlpha;  // of black over the field, out of 255
-  TextLook title, hint;
+  TextAt<Row> title, hint;
 };
 inline constexpr StandStillLook StandStillBand{
-    {0, -60, 0, 120},
+    {-60, 120},
     190,
-    {"PAUSED", {0, -50, 0, 64}, "Arial", 36, true, Yellow},
-    {"click or press a key", {0, 14, 0, 30}, "Arial", 14, false, White}};
+    {"PAUSED", {-50, 64}, "Arial", 36, true, Yellow},
+    {"click or press a key", {14, 30}, "Arial", 14, false, White}};
 
 // Where the stand-still's band and its texts are on a field `fieldWidthTwips` wide and
 // `fieldHeightTwips` high: both front ends paint them there.
@@ -62,7 +69,7 @@ struct StandStillBoxes {
 };
 constexpr StandStillBoxes standStillAcross(float fieldWidthTwips, float fieldHeightTwips) {
   const float middle = fieldHeightTwips / 2 / TwipsPerPixel;
-  const auto across = [&](const Box& fromMiddle) {
+  const auto across = [&](const Row& fromMiddle) {
     return Box{0, middle + fromMiddle.top, fieldWidthTwips / TwipsPerPixel, fromMiddle.height};
   };
   const StandStillLook& s = StandStillBand;

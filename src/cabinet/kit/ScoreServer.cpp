@@ -171,7 +171,7 @@ void ScoreServer::gameListed(const replay::Recording& recording, std::int64_t sh
   keepUnsent();
   // The wait for the server's table starts as the game goes (keeping it may take a while on a
   // busy disk). Games an earlier try could not send go along.
-  listSince_ = std::chrono::steady_clock::now();
+  listSince_ = transport_.now();
   sendUnsent();
 }
 
@@ -179,7 +179,7 @@ void ScoreServer::listShown() {
   // After a crash, the game's own answer brings the table.
   if (std::exchange(gameJustListed_, false)) return;
   ++listShown_;
-  listSince_ = std::chrono::steady_clock::now();
+  listSince_ = transport_.now();
   if (!hasSitting()) return;
   std::weak_ptr<char> alive = alive_;
   transport_.send("api/table", false, {}, ListWaitMs,
@@ -191,7 +191,7 @@ void ScoreServer::listShown() {
 
 void ScoreServer::showRows(const std::vector<TableRow>& rows, int listAsked) {
   if (!cabinet_ || listAsked != listShown_) return;
-  if (std::chrono::steady_clock::now() - listSince_ > std::chrono::milliseconds(ListWaitMs)) return;
+  if (transport_.now() - listSince_ > std::chrono::milliseconds(ListWaitMs)) return;
   cabinet_->showTable(tableText(rows));
   if (changed_) changed_();
 }

@@ -40,6 +40,10 @@ public:
   // ("api/..."); `answered` runs once, with the answer, or with status 0 after `timeoutMs`.
   virtual void send(const std::string& path, bool post, const std::string& body, int timeoutMs,
                     std::function<void(const Answer&)> answered) = 0;
+  // The time the answers' waits are measured in.
+  virtual std::chrono::steady_clock::time_point now() const {
+    return std::chrono::steady_clock::now();
+  }
 };
 
 // A row of the server's table.
