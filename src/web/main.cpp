@@ -352,8 +352,10 @@ EMSCRIPTEN_KEEPALIVE int cavewing_ask_sitting(const char* name, int served) {
   if (options.action != CommandLine::Action::Play ||
       !cabinet::kit::ScoreServer::asks(served, sittingFrom(options), !options.replayFile.empty()))
     return 0;
-  const std::string player = frmCavewing::UserNameFrom(
-      [name = std::string(name)](const std::string& v) { return v == "NWUSERNAME" ? name : ""; });
+  // The page knows its player by the one name its address or settings gave, whatever variable
+  // the rules look it up by: the same name as the sitting's recording.
+  const std::string player =
+      frmCavewing::UserNameFrom([name = std::string(name)](const std::string&) { return name; });
   scoreServer.openSitting(player, [](std::optional<std::uint64_t> seed) {
     serverSeed = seed;
     pageSittingAsked();

@@ -4,7 +4,8 @@
 // its service worker's copies of the page's files included. At most 300 KB. Served by a server
 // that is not the score server, the page asks it for nothing of the score server's and the
 // browser's console shows no error; the page opens in the memory a phone has to spare; and its
-// own faces draw every printable character.
+// own faces draw every printable character, its whole faces any other, and its field does not
+// move once it is painted.
 //
 //   node test_first_visit.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
@@ -109,6 +110,25 @@ try {
     return fallen;
   })()`);
   assert.deepEqual(fallen, [], 'characters drawn in a face of the browser');
+  // A name from elsewhere brings the whole face of each font the game draws in, bold or not.
+  const missing = await b.evaluate(`(async () => {
+    const missing = [];
+    for (const face of ['16px "Liberation Sans"', '16px "DejaVu Sans"', '16px "Comic Neue"'])
+      for (const font of [face, 'bold ' + face])
+        if (!(await document.fonts.load(font, '\u0141')).some((f) => f.status === 'loaded'))
+          missing.push(font);
+    return missing;
+  })()`);
+  assert.deepEqual(missing, [], 'no whole face for a name outside the cut ones');
+  // The field is laid out once: it does not move as the menus come (a face swapped in may move
+  // a caption a little, which no player minds).
+  const moved = await b.evaluate(`new Promise((resolve) => {
+    new PerformanceObserver((list) => resolve(list.getEntries().flatMap((e) => e.sources)
+      .filter((s) => s.node?.id === 'field').map((s) => JSON.stringify(s.currentRect))))
+      .observe({type: 'layout-shift', buffered: true});
+    setTimeout(() => resolve([]), 1000);
+  })`);
+  assert.deepEqual(moved, [], 'the field moved after its first paint');
 } finally {
   await b.close();
 }

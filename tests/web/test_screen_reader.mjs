@@ -44,6 +44,9 @@ try {
   assert.equal(file.name, 'File');
   assert.deepEqual(file.children.map((n) => [n.role, n.name, n.keyshortcuts]),
                    [['menuitem', 'New Game', 'Control+N'], ['menuitem', 'Exit', 'Control+X']]);
+  // On the screen, as the game's menu has them: a line between its two.
+  assert.deepEqual(await b.evaluate(`[...document.querySelector('.menu.open .items').children]
+    .map((e) => e.getAttribute('role'))`), ['menuitem', 'separator', 'menuitem']);
   assert.deepEqual(await nodes((n) => n.role === 'menuitem' && n.expanded).then((l) => l.map((n) => n.name)),
                    ['File']);
   await b.click(await b.centreOf('.menu[data-name="mnuFile"]'));
