@@ -58,9 +58,30 @@ void mixDrawn(std::size_t& h, const form::Control& c, const QRectF& drawn) {
   mix(h, drawn.top());
 }
 
+// A rectangle mapped as QTransform::mapRect maps it, to the bit; a transform that only scales
+// and moves, as the field's always does, mapped here without the call, for the many rectangles
+// of every frame.
+QRectF mapped(const QTransform& t, const QRectF& r) {
+  if (t.m12() != 0 || t.m21() != 0 || t.m13() != 0 || t.m23() != 0 || t.m33() != 1 ||
+      !(t.m11() > 0) || !(t.m22() > 0))
+    return t.mapRect(r);
+  qreal x = t.m11() * r.x() + t.dx(), y = t.m22() * r.y() + t.dy();
+  qreal w = t.m11() * r.width(), h = t.m22() * r.height();
+  if (t.m11() == 1 && t.m22() == 1) return QRectF(x, y, w, h);  // moved only: as it is
+  if (w < 0) {
+    w = -w;
+    x -= w;
+  }
+  if (h < 0) {
+    h = -h;
+    y -= h;
+  }
+  return QRectF(x, y, w, h);
+}
+
 // The pixels a rectangle fills: the painter rounds each edge to a pixel boundary as qRound does.
 QRect pixelsOf(const QTransform& toWidget, const QRectF& twips) {
-  const QRectF r = toWidget.mapRect(twips);
+  const QRectF r = mapped(toWidget, twips);
   return QRect(QPoint(qRound(r.left()), qRound(r.top())),
                QPoint(qRound(r.right()) - 1, qRound(r.bottom()) - 1));
 }
@@ -236,7 +257,14 @@ private:
   // painter's stroke through the many pieces of a frame's clip, for the same pixels. At other
   // scales the stroke rounds its edges otherwise than a fill: it is stroked there.
   void box(const QRectF& r) {
-    if (p_.deviceTransform().type() <= QTransform::TxTranslate) {
+    const QTransform toDevice = p_.deviceTransform();
+    if (toDevice.type() <= QTransform::TxTranslate && pixels_) {
+      // In memory, as the form's rectangles are.
+      fillDevice(pixelsOf(toDevice, r), qRgb(0, 0, 0));
+      fillDevice(pixelsOf(toDevice, r.adjusted(1, 1, -1, -1)), qRgb(255, 255, 255));
+      return;
+    }
+    if (toDevice.type() <= QTransform::TxTranslate) {
       p_.fillRect(r, Qt::black);
       p_.fillRect(r.adjusted(1, 1, -1, -1), Qt::white);
       return;
