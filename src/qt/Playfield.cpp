@@ -79,6 +79,16 @@ QRectF mapped(const QTransform& t, const QRectF& r) {
   return QRectF(x, y, w, h);
 }
 
+// The pixels in both, as QRect's operator& finds them, without the call for the many rectangles
+// of every frame.
+QRect meet(const QRect& a, const QRect& b) {
+  if (!a.isValid() || !b.isValid()) return a & b;
+  const int left = std::max(a.left(), b.left()), right = std::min(a.right(), b.right());
+  const int top = std::max(a.top(), b.top()), bottom = std::min(a.bottom(), b.bottom());
+  if (left > right || top > bottom) return QRect();
+  return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
 // The pixels a rectangle fills: the painter rounds each edge to a pixel boundary as qRound does.
 QRect pixelsOf(const QTransform& toWidget, const QRectF& twips) {
   const QRectF r = mapped(toWidget, twips);
@@ -295,7 +305,7 @@ private:
       return;
     widgetToDevice_ = toDevice;
     for (const QRect& r : damaged_)
-      deviceDamage_.push_back(toDevice.mapRect(QRectF(r)).toRect() & image->rect());
+      deviceDamage_.push_back(meet(toDevice.mapRect(QRectF(r)).toRect(), image->rect()));
     // The painter has made the picture its own as it began: its pixels are those written here.
     pixels_ = const_cast<uchar*>(image->constBits());
     bytesPerLine_ = image->bytesPerLine();
@@ -541,7 +551,7 @@ Playfield::Scene Playfield::scene() const {
   Scene scene;
   std::map<std::pair<QRgb, QRgb>, std::vector<QRect>> shapes;
   for (const form::Shape* s : form_.paintShapes)
-    if (const QRect shown = pixelsOf(toDevice, drawnRect(*s)) & field;
+    if (const QRect shown = meet(pixelsOf(toDevice, drawnRect(*s)), field);
         s->Visible && !shown.isEmpty())
       shapes[{toQColor(s->FillColor).rgb(), toQColor(s->BorderColor).rgb()}].push_back(shown);
   for (const auto& [colours, rects] : shapes) scene.shapes.emplace(colours, bands::unite(rects));
