@@ -27,6 +27,8 @@ namespace kit = cabinet::kit;
 using kit::TwipsPerPixel;
 
 QColor toQColor(form::Color c) { return QColor(c.r, c.g, c.b); }
+// The colour as QColor's rgb() gives it, without making one: the scene asks for every shape's.
+QRgb rgbOf(form::Color c) { return qRgb(c.r, c.g, c.b); }
 QColor toQColor(int rgb) { return QColor(QRgb(0xff000000u | unsigned(rgb))); }
 QRectF toQRect(const kit::Box& b) { return QRectF(b.left, b.top, b.width, b.height); }
 
@@ -553,7 +555,7 @@ Playfield::Scene Playfield::scene() const {
   for (const form::Shape* s : form_.paintShapes)
     if (const QRect shown = meet(pixelsOf(toDevice, drawnRect(*s)), field);
         s->Visible && !shown.isEmpty())
-      shapes[{toQColor(s->FillColor).rgb(), toQColor(s->BorderColor).rgb()}].push_back(shown);
+      shapes[{rgbOf(s->FillColor), rgbOf(s->BorderColor)}].push_back(shown);
   for (const auto& [colours, rects] : shapes) scene.shapes.emplace(colours, bands::unite(rects));
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
@@ -561,8 +563,8 @@ Playfield::Scene Playfield::scene() const {
                                 toDevice.map(drawnRect(*i).topLeft()));
   for (const form::Label* l : form_.paintLabels)
     if (l->Visible)
-      scene.labels.emplace_back(around(*l, TextMargin), l->Caption, toQColor(l->ForeColor).rgb(),
-                                l->Boxed, l->Font, int(l->Alignment));
+      scene.labels.emplace_back(around(*l, TextMargin), l->Caption, rgbOf(l->ForeColor), l->Boxed,
+                                l->Font, int(l->Alignment));
   return scene;
 }
 
