@@ -221,9 +221,9 @@ public:
 
   void rectangle(const form::Shape& s) override {
     const QRectF r = rectOf(s);
-    fill(r, toQColor(s.BorderColor));
+    fill(r, rgbOf(s.BorderColor));
     if (s.FillColor != s.BorderColor)
-      fill(r.adjusted(onePixel, onePixel, -onePixel, -onePixel), toQColor(s.FillColor));
+      fill(r.adjusted(onePixel, onePixel, -onePixel, -onePixel), rgbOf(s.FillColor));
   }
 
   void picture(const form::Image& i) override {
@@ -328,9 +328,9 @@ private:
     }
   }
 
-  void fill(const QRectF& twips, const QColor& colour) {
+  void fill(const QRectF& twips, QRgb rgb) {
     if (pixels_) {
-      fillDevice(pixelsOf(toDevice_, twips), colour.rgba());
+      fillDevice(pixelsOf(toDevice_, twips), rgb);
       return;
     }
     // Filled through a clip of many pieces, a tall block of the cave costs the painter every row
@@ -349,7 +349,7 @@ private:
     if (aroundLeft >= aroundRight) return;  // nothing of it is repainted
     p_.fillRect(QRectF(QPointF(std::max(left, aroundLeft), std::max(top, aroundTop)),
                        QPointF(std::min(right, aroundRight), std::min(bottom, aroundBottom))),
-                colour);
+                QColor(rgb));
   }
 
   static constexpr qreal onePixel = TwipsPerPixel;  // a border line, one logical pixel wide
