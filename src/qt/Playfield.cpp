@@ -27,6 +27,8 @@ namespace kit = cabinet::kit;
 using kit::TwipsPerPixel;
 
 QColor toQColor(form::Color c) { return QColor(c.r, c.g, c.b); }
+// The colour as QColor's rgb() gives it, without making one: the scene asks for every shape's.
+QRgb rgbOf(form::Color c) { return qRgb(c.r, c.g, c.b); }
 QColor toQColor(int rgb) { return QColor(QRgb(0xff000000u | unsigned(rgb))); }
 QRectF toQRect(const kit::Box& b) { return QRectF(b.left, b.top, b.width, b.height); }
 
@@ -58,9 +60,40 @@ void mixDrawn(std::size_t& h, const form::Control& c, const QRectF& drawn) {
   mix(h, drawn.top());
 }
 
+// A rectangle mapped as QTransform::mapRect maps it, to the bit; a transform that only scales
+// and moves, as the field's always does, mapped here without the call, for the many rectangles
+// of every frame.
+QRectF mapped(const QTransform& t, const QRectF& r) {
+  if (t.m12() != 0 || t.m21() != 0 || t.m13() != 0 || t.m23() != 0 || t.m33() != 1 ||
+      !(t.m11() > 0) || !(t.m22() > 0))
+    return t.mapRect(r);
+  qreal x = t.m11() * r.x() + t.dx(), y = t.m22() * r.y() + t.dy();
+  qreal w = t.m11() * r.width(), h = t.m22() * r.height();
+  if (t.m11() == 1 && t.m22() == 1) return QRectF(x, y, w, h);  // moved only: as it is
+  if (w < 0) {
+    w = -w;
+    x -= w;
+  }
+  if (h < 0) {
+    h = -h;
+    y -= h;
+  }
+  return QRectF(x, y, w, h);
+}
+
+// The pixels in both, as QRect's operator& finds them, without the call for the many rectangles
+// of every frame.
+QRect meet(const QRect& a, const QRect& b) {
+  if (!a.isValid() || !b.isValid()) return a & b;
+  const int left = std::max(a.left(), b.left()), right = std::min(a.right(), b.right());
+  const int top = std::max(a.top(), b.top()), bottom = std::min(a.bottom(), b.bottom());
+  if (left > right || top > bottom) return QRect();
+  return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
 // The pixels a rectangle fills: the painter rounds each edge to a pixel boundary as qRound does.
 QRect pixelsOf(const QTransform& toWidget, const QRectF& twips) {
-  const QRectF r = toWidget.mapRect(twips);
+  const QRectF r = mapped(toWidget, twips);
   return QRect(QPoint(qRound(r.left()), qRound(r.top())),
                QPoint(qRound(r.right()) - 1, qRound(r.bottom()) - 1));
 }
@@ -188,9 +221,9 @@ public:
 
   void rectangle(const form::Shape& s) override {
     const QRectF r = rectOf(s);
-    fill(r, toQColor(s.BorderColor));
+    fill(r, rgbOf(s.BorderColor));
     if (s.FillColor != s.BorderColor)
-      fill(r.adjusted(onePixel, onePixel, -onePixel, -onePixel), toQColor(s.FillColor));
+      fill(r.adjusted(onePixel, onePixel, -onePixel, -onePixel), rgbOf(s.FillColor));
   }
 
   void picture(const form::Image& i) override {
@@ -236,7 +269,14 @@ private:
   // painter's stroke through the many pieces of a frame's clip, for the same pixels. At other
   // scales the stroke rounds its edges otherwise than a fill: it is stroked there.
   void box(const QRectF& r) {
-    if (p_.deviceTransform().type() <= QTransform::TxTranslate) {
+    const QTransform toDevice = p_.deviceTransform();
+    if (toDevice.type() <= QTransform::TxTranslate && pixels_) {
+      // In memory, as the form's rectangles are.
+      fillDevice(pixelsOf(toDevice, r), qRgb(0, 0, 0));
+      fillDevice(pixelsOf(toDevice, r.adjusted(1, 1, -1, -1)), qRgb(255, 255, 255));
+      return;
+    }
+    if (toDevice.type() <= QTransform::TxTranslate) {
       p_.fillRect(r, Qt::black);
       p_.fillRect(r.adjusted(1, 1, -1, -1), Qt::white);
       return;
@@ -267,7 +307,7 @@ private:
       return;
     widgetToDevice_ = toDevice;
     for (const QRect& r : damaged_)
-      deviceDamage_.push_back(toDevice.mapRect(QRectF(r)).toRect() & image->rect());
+      deviceDamage_.push_back(meet(toDevice.mapRect(QRectF(r)).toRect(), image->rect()));
     // The painter has made the picture its own as it began: its pixels are those written here.
     pixels_ = const_cast<uchar*>(image->constBits());
     bytesPerLine_ = image->bytesPerLine();
@@ -288,9 +328,9 @@ private:
     }
   }
 
-  void fill(const QRectF& twips, const QColor& colour) {
+  void fill(const QRectF& twips, QRgb rgb) {
     if (pixels_) {
-      fillDevice(pixelsOf(toDevice_, twips), colour.rgba());
+      fillDevice(pixelsOf(toDevice_, twips), rgb);
       return;
     }
     // Filled through a clip of many pieces, a tall block of the cave costs the painter every row
@@ -309,7 +349,7 @@ private:
     if (aroundLeft >= aroundRight) return;  // nothing of it is repainted
     p_.fillRect(QRectF(QPointF(std::max(left, aroundLeft), std::max(top, aroundTop)),
                        QPointF(std::min(right, aroundRight), std::min(bottom, aroundBottom))),
-                colour);
+                QColor(rgb));
   }
 
   static constexpr qreal onePixel = TwipsPerPixel;  // a border line, one logical pixel wide
@@ -513,9 +553,9 @@ Playfield::Scene Playfield::scene() const {
   Scene scene;
   std::map<std::pair<QRgb, QRgb>, std::vector<QRect>> shapes;
   for (const form::Shape* s : form_.paintShapes)
-    if (const QRect shown = pixelsOf(toDevice, drawnRect(*s)) & field;
+    if (const QRect shown = meet(pixelsOf(toDevice, drawnRect(*s)), field);
         s->Visible && !shown.isEmpty())
-      shapes[{toQColor(s->FillColor).rgb(), toQColor(s->BorderColor).rgb()}].push_back(shown);
+      shapes[{rgbOf(s->FillColor), rgbOf(s->BorderColor)}].push_back(shown);
   for (const auto& [colours, rects] : shapes) scene.shapes.emplace(colours, bands::unite(rects));
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
@@ -523,8 +563,8 @@ Playfield::Scene Playfield::scene() const {
                                 toDevice.map(drawnRect(*i).topLeft()));
   for (const form::Label* l : form_.paintLabels)
     if (l->Visible)
-      scene.labels.emplace_back(around(*l, TextMargin), l->Caption, toQColor(l->ForeColor).rgb(),
-                                l->Boxed, l->Font, int(l->Alignment));
+      scene.labels.emplace_back(around(*l, TextMargin), l->Caption, rgbOf(l->ForeColor), l->Boxed,
+                                l->Font, int(l->Alignment));
   return scene;
 }
 
