@@ -3,10 +3,13 @@
 // Twips map to logical pixels at 15 twips a pixel, and the field is scaled to fit the widget.
 #include "qt/Playfield.h"
 
+#include <QGlyphRun>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRawFont>
 #include <QStaticText>
+#include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
 #include <cmath>
@@ -60,25 +63,12 @@ void mixDrawn(std::size_t& h, const form::Control& c, const QRectF& drawn) {
   mix(h, drawn.top());
 }
 
-// A rectangle mapped as QTransform::mapRect maps it, to the bit; a transform that only scales
-// and moves, as the field's always does, mapped here without the call, for the many rectangles
-// of every frame.
+// A rectangle mapped by one of the field's transforms, which only scale (never mirrored) and
+// move: to the bit as QTransform::mapRect maps it, without the call, for the many rectangles of
+// every frame.
 QRectF mapped(const QTransform& t, const QRectF& r) {
-  if (t.m12() != 0 || t.m21() != 0 || t.m13() != 0 || t.m23() != 0 || t.m33() != 1 ||
-      !(t.m11() > 0) || !(t.m22() > 0))
-    return t.mapRect(r);
-  qreal x = t.m11() * r.x() + t.dx(), y = t.m22() * r.y() + t.dy();
-  qreal w = t.m11() * r.width(), h = t.m22() * r.height();
-  if (t.m11() == 1 && t.m22() == 1) return QRectF(x, y, w, h);  // moved only: as it is
-  if (w < 0) {
-    w = -w;
-    x -= w;
-  }
-  if (h < 0) {
-    h = -h;
-    y -= h;
-  }
-  return QRectF(x, y, w, h);
+  return QRectF(t.m11() * r.x() + t.dx(), t.m22() * r.y() + t.dy(), t.m11() * r.width(),
+                t.m22() * r.height());
 }
 
 // The pixels in both, as QRect's operator& finds them, without the call for the many rectangles
@@ -153,8 +143,18 @@ void fillRow(QRgb* to, int count, QRgb rgb) {
   std::memcpy(to + count - 4, four, sizeof four);
 }
 
-// Text may reach a little past its label's box (italics, descenders, the box's own border).
-constexpr int TextMargin = 4;
+// A label's box in logical pixels, and the box its caption is laid out in: inside the border
+// of a boxed label.
+QRectF boxOf(const form::Label& l) {
+  const qreal px = 1 / TwipsPerPixel;
+  return QRectF(l.Left * px, l.Top * px, l.Width * px, l.Height * px);
+}
+QRectF captionBoxOf(const form::Label& l) {
+  return l.Boxed ? boxOf(l).adjusted(2, 1, -2, -1) : boxOf(l);
+}
+
+// Text may reach a little past its glyphs' outlines (smoothing, hinting at another scale).
+constexpr int TextMargin = 2;
 QRect aroundText(const QRect& box) {
   return box.adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin);
 }
@@ -249,18 +249,21 @@ public:
   }
 
   void label(const form::Label& l) override {
-    // Laying out text is the dearest part of a frame: only where the frame changed.
-    if (!damaged_.intersects(aroundText(pixelsOf(toWidget_, rectOf(l))))) return;
+    // Drawing text is the dearest part of a frame, and the cave moves by the captions' boxes
+    // frame after frame: the box where the frame changed, the caption where it changed near
+    // the caption's glyphs.
+    const bool boxDamaged =
+        l.Boxed && damaged_.intersects(pixelsOf(toWidget_, rectOf(l)).adjusted(-1, -1, 1, 1));
+    const QRectF caption = field_.captionOf(l);
+    const bool captionDamaged =
+        !caption.isEmpty() && damaged_.intersects(aroundText(pixelsOf(toWidget_, caption)));
+    if (!boxDamaged && !captionDamaged) return;
     // Text is laid out in logical pixels so that fonts keep their pixel sizes.
     p_.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * toWidget_);
-    const qreal px = 1 / TwipsPerPixel;
-    QRectF r(l.Left * px, l.Top * px, l.Width * px, l.Height * px);
-    if (l.Boxed) {
-      box(r);
-      r.adjust(2, 1, -2, -1);
-    }
+    if (boxDamaged) box(boxOf(l));
+    if (!captionDamaged) return;
     p_.setPen(toQColor(l.ForeColor));
-    field_.drawText(p_, &l, r, toQt(l.Alignment), l.Caption, l.Font);
+    field_.drawText(p_, &l, captionBoxOf(l), toQt(l.Alignment), l.Caption, l.Font);
   }
 
 private:
@@ -420,16 +423,17 @@ QRectF Playfield::drawnRect(const form::Control& c) const {
 // Drawn in logical pixels over everything else: a badge in the corner with its hint, and a ring
 // where the recorded player holds a button down.
 void Playfield::paintBadge(QPainter& p, const QRegion& damaged) {
-  // Only where the frame changed: the cave moves under the badge frame after frame.
-  const QRectF both = toQRect(kit::Badge.box).united(toQRect(kit::BadgeHint.box));
-  if (damaged.intersects(aroundText(p.transform().mapRect(both).toAlignedRect()))) {
-    for (const auto& [look, text] :
-         {std::pair(&kit::Badge, &overlays_.badge), std::pair(&kit::BadgeHint, &overlays_.hint)}) {
-      if (text->empty()) continue;
-      p.setPen(toQColor(look->rgb));
-      drawText(p, text, toQRect(look->box), Qt::AlignLeft, *text,
-               {look->font, look->points, look->bold});
-    }
+  for (const auto& [look, text] :
+       {std::pair(&kit::Badge, &overlays_.badge), std::pair(&kit::BadgeHint, &overlays_.hint)}) {
+    const QRectF box = toQRect(look->box);
+    const form::Font font{look->font, look->points, look->bold};
+    // Only where the frame changed near its glyphs: the cave moves under the badge.
+    const QRectF ink = laidOut(text, box, Qt::AlignLeft, *text, font).ink.translated(box.topLeft());
+    if (ink.isEmpty() ||
+        !damaged.intersects(aroundText(p.transform().mapRect(ink).toAlignedRect())))
+      continue;
+    p.setPen(toQColor(look->rgb));
+    drawText(p, text, box, Qt::AlignLeft, *text, font);
   }
   if (!overlays_.ringX || !overlays_.ringY) return;
   const kit::RingLook& ring = kit::ReplayRing;
@@ -457,31 +461,73 @@ void Playfield::paintStandStill(QPainter& p) {
 
 // Shaping text is the dearest part of a frame, and the cave moves under the same captions frame
 // after frame: each caption on the field is laid out once, again only when it changes.
+Playfield::LaidOutText& Playfield::laidOut(const void* owner, const QRectF& box,
+                                           Qt::Alignment alignment, const std::string& text,
+                                           const form::Font& font) const {
+  LaidOutText& laid = laidOutTexts_[owner];
+  if (laid.text == text && laid.font == font && laid.box == box.size() &&
+      laid.alignment == alignment)
+    return laid;
+  const QString caption = QString::fromStdString(text);
+  laid = {text, font, box.size(), alignment, QStaticText(caption), false, QRectF()};
+  QTextOption option(alignment);
+  option.setWrapMode(QTextOption::WordWrap);
+  laid.layout.setTextOption(option);
+  laid.layout.setTextWidth(box.width());
+  if (text.empty()) return laid;
+  // Laid out as the static text lays it out, for where its glyphs' outlines lie.
+  QTextLayout layout(caption, fontFor(font));
+  layout.setTextOption(option);
+  layout.beginLayout();
+  qreal height = 0;
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLeadingIncluded(true);
+    line.setLineWidth(box.width());
+    line.setPosition(QPointF(0, height));
+    height += line.height();
+    // An underline runs along the whole line, below the glyphs.
+    if (font.Underline) laid.ink |= line.naturalTextRect();
+  }
+  layout.endLayout();
+  for (const QGlyphRun& run : layout.glyphRuns()) {
+    const QRawFont raw = run.rawFont();
+    const QList<quint32> glyphs = run.glyphIndexes();
+    const QList<QPointF> at = run.positions();
+    for (qsizetype i = 0; i < glyphs.size(); ++i)
+      laid.ink |= raw.boundingRect(glyphs[i]).translated(at[i]);
+  }
+  laid.ink &= QRectF(QPointF(0, 0), box.size());
+  return laid;
+}
+
 void Playfield::drawText(QPainter& p, const void* owner, const QRectF& box, Qt::Alignment alignment,
                          const std::string& text, const form::Font& font) {
   p.setFont(fontFor(font));
-  LaidOutText& laidOut = laidOutTexts_[owner];
-  if (laidOut.text != text || laidOut.font != font || laidOut.width != box.width() ||
-      laidOut.alignment != alignment) {
-    laidOut = {text, font, box.width(), alignment, QStaticText(QString::fromStdString(text))};
-    QTextOption option(alignment);
-    option.setWrapMode(QTextOption::WordWrap);
-    laidOut.layout.setTextOption(option);
-    laidOut.layout.setTextWidth(box.width());
-    laidOut.layout.prepare(p.transform(), p.font());
+  LaidOutText& laid = laidOut(owner, box, alignment, text, font);
+  if (!laid.prepared) {
+    laid.layout.prepare(p.transform(), p.font());
+    laid.prepared = true;
   }
-  const QSizeF size = laidOut.layout.size();
+  const QSizeF size = laid.layout.size();
   if (size.width() <= box.width() && size.height() <= box.height()) {
-    p.drawStaticText(box.topLeft(), laidOut.layout);
+    p.drawStaticText(box.topLeft(), laid.layout);
     return;
   }
   p.save();
   p.setClipRect(box, Qt::IntersectClip);  // what does not fit its box is cut off there
-  p.drawStaticText(box.topLeft(), laidOut.layout);
+  p.drawStaticText(box.topLeft(), laid.layout);
   p.restore();
 }
 
-const QFont& Playfield::fontFor(const form::Font& font) {
+QRectF Playfield::captionOf(const form::Label& label) const {
+  const QRectF box = captionBoxOf(label);
+  const QRectF ink = laidOut(&label, box, toQt(label.Alignment), label.Caption, label.Font).ink;
+  if (ink.isEmpty()) return QRectF();
+  const QRectF logical = ink.translated(box.topLeft());
+  return QRectF(logical.topLeft() * TwipsPerPixel, logical.size() * TwipsPerPixel);
+}
+
+const QFont& Playfield::fontFor(const form::Font& font) const {
   auto key = std::make_tuple(font.Name, font.Size, font.Bold, font.Underline);
   auto it = fonts_.find(key);
   if (it != fonts_.end()) return it->second;
@@ -543,10 +589,10 @@ bool Playfield::syncWithForm() {
 Playfield::Scene Playfield::scene() const {
   const qreal ratio = devicePixelRatioF();
   const QTransform toDevice = twipsToWidget() * QTransform::fromScale(ratio, ratio);
-  // Where a picture or a label may leave pixels: text may reach past its box.
-  const auto around = [&](const form::Control& c, int margin) {
+  // Where a picture, a box or a caption may leave pixels: text may reach past its glyphs.
+  const auto around = [&](const QRectF& twips, int margin) {
     const int m = int(std::ceil(margin * ratio));
-    return pixelsOf(toDevice, drawnRect(c)).adjusted(-m, -m, m, m);
+    return pixelsOf(toDevice, twips).adjusted(-m, -m, m, m);
   };
   // The cave's blocks reach far past the field, where nothing shows: only what shows counts.
   const QRect field = pixelsOf(toDevice, QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight));
@@ -556,15 +602,19 @@ Playfield::Scene Playfield::scene() const {
     if (const QRect shown = meet(pixelsOf(toDevice, drawnRect(*s)), field);
         s->Visible && !shown.isEmpty())
       shapes[{rgbOf(s->FillColor), rgbOf(s->BorderColor)}].push_back(shown);
+  for (const form::Label* l : form_.paintLabels) {
+    if (!l->Visible) continue;
+    // A boxed label's box is a white rectangle with a black border, as a shape would be.
+    if (l->Boxed) shapes[{qRgb(255, 255, 255), qRgb(0, 0, 0)}].push_back(around(rectOf(*l), 1));
+    const QRectF caption = captionOf(*l);
+    scene.labels.emplace_back(caption.isEmpty() ? QRect() : around(caption, TextMargin), l->Caption,
+                              rgbOf(l->ForeColor), l->Font, int(l->Alignment));
+  }
   for (const auto& [colours, rects] : shapes) scene.shapes.emplace(colours, bands::unite(rects));
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
-      scene.images.emplace_back(around(*i, 1), int(i->Picture),
+      scene.images.emplace_back(around(drawnRect(*i), 1), int(i->Picture),
                                 toDevice.map(drawnRect(*i).topLeft()));
-  for (const form::Label* l : form_.paintLabels)
-    if (l->Visible)
-      scene.labels.emplace_back(around(*l, TextMargin), l->Caption, rgbOf(l->ForeColor), l->Boxed,
-                                l->Font, int(l->Alignment));
   return scene;
 }
 

@@ -49,10 +49,18 @@ protected:
 
 private:
   class FormPainter;
-  const QFont& fontFor(const form::Font& font);
-  // Draws a caption wrapped in its box; the owner (a label, the badge) keeps its layout.
+  const QFont& fontFor(const form::Font& font) const;
+  struct LaidOutText;
+  // A caption wrapped in its box, in logical pixels; the owner (a label, the badge) keeps its
+  // layout, laid out again only when the caption changes.
+  LaidOutText& laidOut(const void* owner, const QRectF& box, Qt::Alignment alignment,
+                       const std::string& text, const form::Font& font) const;
+  // Draws a caption wrapped in its box.
   void drawText(QPainter& p, const void* owner, const QRectF& box, Qt::Alignment alignment,
                 const std::string& text, const form::Font& font);
+  // Where a label's caption leaves ink, in twips (a little around it may be touched too).
+  // Empty without a caption.
+  QRectF captionOf(const form::Label& label) const;
   void paintBadge(QPainter& p, const QRegion& damaged);
   void paintStandStill(QPainter& p);
   void placeStartButton();
@@ -63,8 +71,9 @@ private:
     // where, which picture, and where exactly: scaled, a picture moved by less than a pixel
     // shows other rows of its own
     std::vector<std::tuple<QRect, int, QPointF>> images;
-    // where, text, colour, box, font, alignment
-    std::vector<std::tuple<QRect, std::string, QRgb, bool, form::Font, int>> labels;
+    // where the caption lies, text, colour, font, alignment (a boxed label's box is one of the
+    // shapes: a caption that changes repaints only around its glyphs)
+    std::vector<std::tuple<QRect, std::string, QRgb, form::Font, int>> labels;
     bool operator==(const Scene&) const = default;
   };
   Scene scene() const;
@@ -86,13 +95,15 @@ private:
   QRectF placedButton_;
   bool paintedOnce_ = false;
   cabinet::kit::Overlays overlays_;
-  std::map<std::tuple<std::string, float, bool, bool>, QFont> fonts_;
+  mutable std::map<std::tuple<std::string, float, bool, bool>, QFont> fonts_;
   struct LaidOutText {
     std::string text;
     form::Font font;
-    qreal width = 0;
+    QSizeF box;
     Qt::Alignment alignment;
     QStaticText layout;
+    bool prepared = false;  // for the painter, as it first draws it
+    QRectF ink;             // where its glyphs lie in the box, cut to the box
   };
-  std::map<const void*, LaidOutText> laidOutTexts_;
+  mutable std::map<const void*, LaidOutText> laidOutTexts_;
 };
