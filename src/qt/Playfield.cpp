@@ -3,11 +3,10 @@
 // Twips map to logical pixels at 15 twips a pixel, and the field is scaled to fit the widget.
 #include "qt/Playfield.h"
 
-#include <QGlyphRun>
+#include <QFontMetricsF>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QRawFont>
 #include <QStaticText>
 #include <QTextLayout>
 #include <QTextOption>
@@ -475,28 +474,43 @@ Playfield::LaidOutText& Playfield::laidOut(const void* owner, const QRectF& box,
   laid.layout.setTextOption(option);
   laid.layout.setTextWidth(box.width());
   if (text.empty()) return laid;
-  // Laid out as the static text lays it out, for where its glyphs' outlines lie.
+  // Laid out as the static text lays it out, for where its lines lie.
   QTextLayout layout(caption, fontFor(font));
   layout.setTextOption(option);
   layout.beginLayout();
   qreal height = 0;
+  QRectF lines;
   for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
     line.setLeadingIncluded(true);
     line.setLineWidth(box.width());
     line.setPosition(QPointF(0, height));
     height += line.height();
-    // An underline runs along the whole line, below the glyphs.
-    if (font.Underline) laid.ink |= line.naturalTextRect();
+    lines |= line.naturalTextRect();
   }
   layout.endLayout();
-  for (const QGlyphRun& run : layout.glyphRuns()) {
-    const QRawFont raw = run.rawFont();
-    const QList<quint32> glyphs = run.glyphIndexes();
-    const QList<QPointF> at = run.positions();
-    for (qsizetype i = 0; i < glyphs.size(); ++i)
-      laid.ink |= raw.boundingRect(glyphs[i]).translated(at[i]);
+  const QRectF inBox(QPointF(0, 0), box.size());
+  laid.ink = lines & inBox;
+  // One line of plain letters: only where its glyphs reach, above and below the baseline and
+  // past the line's ends (and an underline along the line): the cave moves by just below many
+  // a caption.
+  const bool plain = std::all_of(caption.begin(), caption.end(), [](QChar c) {
+    return c.unicode() >= 0x20 && c.unicode() < 0x300;
+  });
+  if (layout.lineCount() != 1 || !plain) return laid;
+  const QFontMetricsF metrics(fontFor(font));
+  qreal above = 0, below = 0, before = 0, after = 0;
+  for (const QChar c : caption) {
+    const QRectF glyph = metrics.boundingRect(c);
+    above = std::min(above, glyph.top());
+    below = std::max(below, glyph.bottom());
+    before = std::min(before, glyph.left());
+    after = std::max(after, glyph.right() - metrics.horizontalAdvance(c));
   }
-  laid.ink &= QRectF(QPointF(0, 0), box.size());
+  const qreal baseline = layout.lineAt(0).y() + layout.lineAt(0).ascent();
+  QRectF ink(QPointF(lines.left() + before, baseline + above),
+             QPointF(lines.right() + after, baseline + below));
+  if (font.Underline) ink |= lines;
+  laid.ink = ink & inBox;
   return laid;
 }
 
