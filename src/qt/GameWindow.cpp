@@ -205,7 +205,11 @@ float GameWindow::OuterWidth() { return outerWidth_; }
 void GameWindow::SetFocus(const form::CommandButton&) { playfield_->startButton()->setFocus(); }
 
 void GameWindow::SetMousePointer(form::MousePointer pointer) {
-  if (pointer == form::MousePointer::Custom)
+  // Every press in flight asks for the flight's pointer again: the window system hears only of
+  // a change, each of which costs it a round of work.
+  const bool custom = pointer == form::MousePointer::Custom;
+  if (custom == playfield_->testAttribute(Qt::WA_SetCursor)) return;
+  if (custom)
     playfield_->setCursor(customCursor_);
   else
     playfield_->unsetCursor();

@@ -56,6 +56,11 @@ TEST(QtWindow, StartShowsTheHelicopterAndHidesTheButton) {
   EXPECT_FALSE(w.playfield()->startButton()->isVisible());
   EXPECT_TRUE(w.form().imgCopter.Visible);
   EXPECT_EQ(w.playfield()->cursor().shape(), Qt::BitmapCursor);
+  // A pause gives the usual pointer back, and the flight takes its own again.
+  QTest::keyClick(w.playfield(), Qt::Key_Space);
+  EXPECT_EQ(w.playfield()->cursor().shape(), Qt::ArrowCursor);
+  QTest::keyClick(w.playfield(), Qt::Key_Space);
+  EXPECT_EQ(w.playfield()->cursor().shape(), Qt::BitmapCursor);
   // Somewhere on the helicopter's picture a pixel is no longer the black of the cave.
   const QImage image = w.playfield()->grab().toImage();
   const QRect heli = w.playfield()->twipsToWidget().mapRect(QRectF(1000, 5000, 1605, 405)).toRect();
