@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Catching the first click or key of the application with an event filter on it: a shortcut
-// override accepted keeps the key from any shortcut, and its repeats and release are swallowed.
+// override accepted keeps the key from any shortcut; while it is held, its repeats, its release
+// and any shortcut made with it are swallowed.
 // The release of a key may come to another window once this one is no longer active: the
 // catch ends there, or it would swallow every shortcut from then on.
 #include "qt/FirstInput.h"
@@ -77,7 +78,6 @@ bool FirstInput::rest(QEvent* event) {
         letGo_.stop();  // still held: a release waiting was a repeat's
       }
       if (!caught.holding()) done();
-      event->accept();  // an accepted shortcut override keeps the shortcut from firing
       return true;
     }
     default:

@@ -53,9 +53,13 @@ TEST(Playfield, BoxesALabelInOnePixelOfBlack) {
   const form::Label& score = game.form.lblScore;
   ASSERT_TRUE(score.Visible && score.Boxed);
   Playfield field(game.form, frmCavewing::ScaleWidth);
-  for (const qreal scale : {1.0, 2.0}) {
+  // A picture of 32 bits a pixel is filled straight in memory; one of 16 bits (a screen of
+  // fewer colours) by the painter.
+  for (const auto& [scale, format] :
+       {std::pair(1.0, QImage::Format_RGB32), std::pair(2.0, QImage::Format_RGB32),
+        std::pair(1.0, QImage::Format_RGB16)}) {
     field.resize(field.sizeHint() * scale);
-    QImage image(field.size(), QImage::Format_RGB32);
+    QImage image(field.size(), format);
     field.render(&image);
     // The box in device pixels: its edges fall on whole pixels at both scales.
     const int px = int(scale), left = int(score.Left / 15) * px, top = int(score.Top / 15) * px;
@@ -71,7 +75,7 @@ TEST(Playfield, BoxesALabelInOnePixelOfBlack) {
       for (int y = top + inset + corner; y <= bottom - inset - corner; ++y)
         wrong +=
             (image.pixel(left + inset, y) != colour) + (image.pixel(right - inset, y) != colour);
-      EXPECT_EQ(wrong, 0) << what << " at scale " << scale;
+      EXPECT_EQ(wrong, 0) << what << " at scale " << scale << ", format " << format;
     };
     for (int inset = 0; inset < px; ++inset) ring(inset, qRgb(0, 0, 0), "the border");
     ring(px, qRgb(255, 255, 255), "the inside along the border");
