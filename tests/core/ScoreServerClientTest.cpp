@@ -272,9 +272,9 @@ TEST(ScoreServerClient, ReadsTheServersTextsEscapedOrNot) {
   };
   EXPECT_TRUE(nested(16, "[", "]") && nested(16, R"({"a": )", "}"));
   EXPECT_FALSE(nested(17, "[", "]") || nested(17, R"({"a": )", "}"));
-  // It reads no further than the text it is given: a body cut short in a number or where a value
-  // was to come, alone in its buffer (the sanitizers see a byte read past it).
-  for (const std::string_view cut : {R"({"a": [1)", R"({"a": )", R"([1,)"}) {
+  // It reads no further than the text it is given: a body cut short in a number, in a string or
+  // where a value was to come, alone in its buffer (the sanitizers see a byte read past it).
+  for (const std::string_view cut : {R"({"a": [1)", R"({"a": )", R"([1,)", R"("ab)"}) {
     const std::vector<char> body(cut.begin(), cut.end());
     EXPECT_FALSE(parse(std::string_view(body.data(), body.size()))) << cut;
   }
