@@ -50,7 +50,8 @@ try {
   assert.deepEqual(await nodes((n) => n.role === 'menuitem' && n.expanded).then((l) => l.map((n) => n.name)),
                    ['File']);
   await b.click(await b.centreOf('.menu[data-name="mnuFile"]'));
-  assert.deepEqual(await nodes((n) => n.role === 'menuitem' && n.expanded), [], 'closed, said open');
+  assert.deepEqual(await nodes((n) => n.role === 'menuitem' && n.expanded), [],
+                   'a closed menu said open');
 
   // Each box by its heading.
   await openBox('mnuHelp', 'mnuHow');
