@@ -217,6 +217,26 @@ TEST(ScoreServerClient, KeepsWhatTheServerDidNotTakeUntilALaterSittingSendsIt) {
   }
 }
 
+// Keeps out: a damaged file of games kept for the server read past its end, or dropped without a
+// word. The games before the damage are sent; the rest is said to be lost.
+TEST(ScoreServerClient, SendsTheKeptGamesBeforeADamageAndSaysTheRestIsLost) {
+  const std::string kept = "cavewing-unsent 1\naaa 120 5\nHELLO\n";
+  for (const std::string damaged : {"bbb 130 7\nshort\n",  // more bytes than the file holds
+                                    "bbb 130 4\nshort\n",  // no line end after its bytes
+                                    "b/b 130 5\nshort\n",  // a sitting that is no word
+                                    "bbb -1 5\nshort\n", "bbb 130\nshort\n"}) {
+    TempFolder temp;
+    writeText(temp.path / cabinet::kit::ScoreServer::UnsentFile, kept + damaged);
+    testing::internal::CaptureStderr();
+    ServedSitting s(temp.path, "now", 200);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("is damaged"), std::string::npos)
+        << damaged;
+    ASSERT_EQ(s.server.requests.size(), 1u) << damaged;
+    EXPECT_EQ(s.server.requests[0].path, "api/sittings/aaa/games?score=120");
+    EXPECT_EQ(s.server.requests[0].body, "HELLO");
+  }
+}
+
 // The waits the player sees, to the millisecond: a new sitting plays from the server's seed if it
 // comes within 3 seconds; the list shows the server's table if it comes within 3 seconds of the
 // list; a game sent waits a minute for the server to take it, and is kept for later after that.

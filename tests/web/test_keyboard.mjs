@@ -33,10 +33,11 @@ try {
   const top = await b.evaluate('cavewingProbe.copterTop()');
   await b.evaluate('testClock.hold()');
   await key('Enter', 13);
-  // A digit reaches the game as its character's code, as a letter does; on a layout whose digit
-  // row types other characters (French, here é), by its key.
+  // A letter and a digit reach the game as their characters' codes; on a layout whose digit row
+  // types other characters (French, here é), by its key.
   await b.key('0', 'Digit0', 48);
   await b.key('\u00e9', 'Digit2', 50);
+  await b.key('q', 'KeyQ', 81);
   await b.keyDown(...up);
   for (let i = 0; i < 3; ++i) await b.keyDown(...up, 0, true);
   await stepUntil(b, 'Up held to climb', `cavewingProbe.phase() === ${Flying} &&
@@ -75,6 +76,7 @@ try {
   assert.doesNotMatch(recording, / keydown 38 /, 'Up reached the game as a key');
   assert.match(recording, / keydown 48 /, 'the 0 key did not reach the game as 0');
   assert.match(recording, / keydown 50 /, 'the key of 2 and \u00e9 did not reach the game as 2');
+  assert.match(recording, / keydown 81 /, 'the Q key did not reach the game as Q');
   // Its replay: climbing while held, falling once let go, into the ceiling held again.
   const work = mkdtempSync(join(tmpdir(), 'cavewing-keys-'));
   let trace;

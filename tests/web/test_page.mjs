@@ -3,8 +3,9 @@
 // button climbs, a crash shows the banner and then the list with the name from the page's
 // settings, the new high score is kept over a reload, a dropped recording replays it, both help
 // boxes open from the menus, a page that goes away in flight stands still, fingers climb and
-// pause, a click ends the demo, and a browser storage too full to keep a new high score gets no
-// box but the page's own word.
+// pause, a click ends the demo, a browser storage too full to keep a new high score gets no box
+// but the page's own word, and the Files menu downloads the table and the last game as kept and
+// loads a table in the table's place.
 //
 // With the desktop program given, the game recorded in the browser replays there to the same score.
 //
@@ -170,7 +171,26 @@ try {
   assert.equal(await b.evaluate('cavewingProbe.boxOpen()'), false, 'no box claims a kept score');
   await b.evaluate(`Object.keys(localStorage).filter((k) => k.startsWith('filler:'))
     .forEach((k) => localStorage.removeItem(k))`);
-  console.log('page: loads, flies, climbs, crashes, keeps its table, replays, helps, stands still, takes fingers, ends the demo, says a full storage lost the score');
+  // The page's Files menu: the table and the last game download as the browser keeps them, and a
+  // table loaded in the table's place is the one the list shows once the page has started again.
+  await b.evaluate(`window.downloads = []; HTMLAnchorElement.prototype.click = function () {
+    downloads.push(fetch(this.href).then((r) => r.text()).then((t) => [this.download, t])); }`);
+  for (const item of ['page:files:0', 'page:files:3']) {
+    await b.click(await b.centreOf('.menu[data-name="page:files"]'));
+    await b.click(await b.centreOf(`.item[data-name="${item}"]`));
+  }
+  const [table, lastGame] = await b.evaluate('Promise.all(downloads)');
+  const keptAs = (name) => b.evaluate(`localStorage.getItem('cavewing:${name}')`);
+  assert.deepEqual(table, ['Cavewing.txt', await keptAs('Cavewing.txt')]);
+  assert.match(table[1], /tester/i);
+  assert.deepEqual(lastGame, ['last-game', await keptAs('last-game')]);
+  assert.match(lastGame[1], /^cavewing-replay /);
+  await b.evaluate(`window.before = true; loadTable('"LOADED",12345\\r\\n')`);
+  await b.waitFor('the page again', `!window.before && cavewingProbe.ready()`);
+  await b.click(await b.centreOf('.menu[data-name="mnuScores"]'));
+  await b.waitFor('the loaded list', `${painted('HIGH SCORE LIST')} && ${painted('LOADED')} &&
+    !${painted('TESTER')}`);
+  console.log('page: loads, flies, climbs, crashes, keeps its table, replays, helps, stands still, takes fingers, ends the demo, says a full storage lost the score, downloads and loads files');
 } finally {
   await b.close();
 }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // What reaches the page from outside the game, in a real browser: an address whose values carry
 // line breaks, files too large for the browser's storage, stray keys in that storage, a recording
-// made on a finer grid, and the keys and clicks around the menus, as the desktop takes them.
+// made on a finer grid, and the keys and clicks around the menus, as the desktop takes them (the
+// menus and their shortcuts off in flight, on again in a pause).
 //
 //   node --experimental-websocket test_page_inputs.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
@@ -129,6 +130,24 @@ try {
   await b.click(field);
   await b.waitFor('the menu to close', `!document.querySelector('.menu.open')`);
   assert.equal(await b.evaluate('cavewingProbe.phase()'), Paused, 'the closing click is eaten');
+
+  // In flight the menus are off, the page's Files with the game's File, and so are their items'
+  // shortcuts: a click on File opens nothing, Ctrl+H opens no help. Paused, they are on again.
+  const menusOn = `[...document.querySelectorAll('#menubar .menu')].map((m) => [m.dataset.name,
+    !m.classList.contains('disabled') && m.firstChild.getAttribute('aria-disabled') !== 'true'])`;
+  const allMenus = (on) => ['mnuFile', 'mnuHelp', 'mnuScores', 'page:files'].map((m) => [m, on]);
+  await b.evaluate('testClock.hold()');
+  await b.mouse('mousePressed', field);
+  await stepUntil(b, 'flight', `cavewingProbe.phase() === ${Flying}`);
+  assert.deepEqual(await b.evaluate(menusOn), allMenus(false), 'the menus in flight');
+  await b.click(await b.centreOf('.menu[data-name="mnuFile"]'));
+  await b.key('h', 'KeyH', 72, Ctrl);
+  assert.ok(!(await b.evaluate(`document.querySelector('.menu.open')`)), 'File opened in flight');
+  assert.equal(await b.evaluate('cavewingProbe.boxOpen()'), false, 'Ctrl+H opened the help');
+  await b.key('Escape', 'Escape', 27);
+  await stepUntil(b, 'the pause', `cavewingProbe.phase() === ${Paused}`);
+  assert.deepEqual(await b.evaluate(menusOn), allMenus(true), 'the menus while paused');
+  await b.evaluate('testClock.run()');
 
   // In flight, where the Exit item is off, Ctrl+X still ends the program; on a layout of other
   // letters (Cyrillic here), by the key in X's place.

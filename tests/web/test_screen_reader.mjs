@@ -50,6 +50,8 @@ try {
   assert.deepEqual(await nodes((n) => n.role === 'menuitem' && n.expanded).then((l) => l.map((n) => n.name)),
                    ['File']);
   await b.click(await b.centreOf('.menu[data-name="mnuFile"]'));
+  assert.deepEqual(await nodes((n) => n.role === 'menuitem' && n.expanded), [],
+                   'a closed menu said open');
 
   // Each box by its heading.
   await openBox('mnuHelp', 'mnuHow');
@@ -83,6 +85,9 @@ try {
   await b.waitFor('the row said', `/Number/.test(document.getElementById('news').textContent)`);
   const score = await b.evaluate('cavewingProbe.score()');
   assert.equal(await said(), `Crashed with a score of ${score}. Number 1 on the high-score list.`);
+  // The list gone, the crash is no longer there to be read as the next game's.
+  await b.click(await b.centreOf('#field'));
+  await b.waitFor('the crash no longer said', `!document.getElementById('news').textContent`);
   console.log('screen reader: menu bar, menus and items named, field named, boxes named, crash and rank said, zoom allowed');
 } finally {
   await b.close();
