@@ -4,7 +4,8 @@
 // crash's box closes by Enter, Up starts over; the game got the left button's presses, not a
 // key, as the recording's replay shows.
 // Every menu item has its letter and is reached by the arrows from Alt or F10, Enter chooses,
-// Esc closes, and Tab goes on from the field (Shift+Tab to the menu bar) instead of staying in it.
+// Esc closes, and Tab goes on from the field (Shift+Tab to the menu bar) instead of staying in it,
+// closing a menu it leaves.
 //
 //   node test_keyboard.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
@@ -170,7 +171,8 @@ try {
   assert.equal(await focused(), 'mnuFile', 'Shift+Tab did not reach the menu bar');
   await key('ArrowDown', 40);
   assert.equal(await focused(), 'mnuNew');
-  await key('Escape', 27);
+  await key('Tab', 9);
+  assert.equal(await b.evaluate('page.openMenu'), null, 'Tab left a menu open behind it');
   assert.equal(await b.evaluate('cavewingProbe.phase()'), Ready);
   console.log('the page plays and its menus open with the keyboard alone');
 } finally {
