@@ -124,6 +124,17 @@ TEST_F(PlayerInputTest, KeysLetGoTogetherAreEachLetGo) {
   EXPECT_TRUE(eventually([&] { return !form.tmrUp.Enabled; }));
 }
 
+// A release waits a moment for the press that would make it a repeat; another press ends the
+// wait: a key let go and pressed again at once is held, and the helicopter climbs on.
+TEST_F(PlayerInputTest, AKeyPressedAgainAtOnceIsHeld) {
+  start();
+  QTest::keyPress(field, Qt::Key_Up);
+  QTest::keyRelease(field, Qt::Key_Up);
+  QTest::keyPress(field, Qt::Key_Up);
+  QTest::qWait(100);  // well past the release's wait
+  EXPECT_TRUE(form.tmrUp.Enabled);
+}
+
 TEST_F(PlayerInputTest, APressOnTheHelicopterSteers) {
   start();
   ASSERT_TRUE(form.imgCopter.Visible);
