@@ -152,6 +152,46 @@ QRectF captionBoxOf(const form::Label& l) {
   return l.Boxed ? boxOf(l).adjusted(2, 1, -2, -1) : boxOf(l);
 }
 
+// Where a caption's glyphs may leave ink in its box, laid out as the static text lays it out. On
+// one line of plain letters, only where its glyphs reach above and below the baseline and past
+// the line's ends (and an underline along the line): the cave moves by just below many a caption.
+// Elsewhere, its lines.
+QRectF inkOf(const QString& caption, const QFont& font, const QTextOption& option,
+             const QSizeF& box) {
+  QTextLayout layout(caption, font);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  qreal height = 0;
+  QRectF lines;
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLeadingIncluded(true);
+    line.setLineWidth(box.width());
+    line.setPosition(QPointF(0, height));
+    height += line.height();
+    lines |= line.naturalTextRect();
+  }
+  layout.endLayout();
+  const QRectF inBox(QPointF(0, 0), box);
+  const bool plain = std::all_of(caption.begin(), caption.end(), [](QChar c) {
+    return c.unicode() >= 0x20 && c.unicode() < 0x300;
+  });
+  if (layout.lineCount() != 1 || !plain) return lines & inBox;
+  const QFontMetricsF metrics(font);
+  qreal above = 0, below = 0, before = 0, after = 0;
+  for (const QChar c : caption) {
+    const QRectF glyph = metrics.boundingRect(c);
+    above = std::min(above, glyph.top());
+    below = std::max(below, glyph.bottom());
+    before = std::min(before, glyph.left());
+    after = std::max(after, glyph.right() - metrics.horizontalAdvance(c));
+  }
+  const qreal baseline = layout.lineAt(0).y() + layout.lineAt(0).ascent();
+  QRectF ink(QPointF(lines.left() + before, baseline + above),
+             QPointF(lines.right() + after, baseline + below));
+  if (font.underline()) ink |= lines;
+  return ink & inBox;
+}
+
 // Text may reach a little past its glyphs' outlines (smoothing, hinting at another scale).
 constexpr int TextMargin = 2;
 QRect aroundText(const QRect& box) {
@@ -473,44 +513,7 @@ Playfield::LaidOutText& Playfield::laidOut(const void* owner, const QRectF& box,
   option.setWrapMode(QTextOption::WordWrap);
   laid.layout.setTextOption(option);
   laid.layout.setTextWidth(box.width());
-  if (text.empty()) return laid;
-  // Laid out as the static text lays it out, for where its lines lie.
-  QTextLayout layout(caption, fontFor(font));
-  layout.setTextOption(option);
-  layout.beginLayout();
-  qreal height = 0;
-  QRectF lines;
-  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-    line.setLeadingIncluded(true);
-    line.setLineWidth(box.width());
-    line.setPosition(QPointF(0, height));
-    height += line.height();
-    lines |= line.naturalTextRect();
-  }
-  layout.endLayout();
-  const QRectF inBox(QPointF(0, 0), box.size());
-  laid.ink = lines & inBox;
-  // One line of plain letters: only where its glyphs reach, above and below the baseline and
-  // past the line's ends (and an underline along the line): the cave moves by just below many
-  // a caption.
-  const bool plain = std::all_of(caption.begin(), caption.end(), [](QChar c) {
-    return c.unicode() >= 0x20 && c.unicode() < 0x300;
-  });
-  if (layout.lineCount() != 1 || !plain) return laid;
-  const QFontMetricsF metrics(fontFor(font));
-  qreal above = 0, below = 0, before = 0, after = 0;
-  for (const QChar c : caption) {
-    const QRectF glyph = metrics.boundingRect(c);
-    above = std::min(above, glyph.top());
-    below = std::max(below, glyph.bottom());
-    before = std::min(before, glyph.left());
-    after = std::max(after, glyph.right() - metrics.horizontalAdvance(c));
-  }
-  const qreal baseline = layout.lineAt(0).y() + layout.lineAt(0).ascent();
-  QRectF ink(QPointF(lines.left() + before, baseline + above),
-             QPointF(lines.right() + after, baseline + below));
-  if (font.Underline) ink |= lines;
-  laid.ink = ink & inBox;
+  if (!text.empty()) laid.ink = inkOf(caption, fontFor(font), option, box.size());
   return laid;
 }
 
