@@ -3,11 +3,11 @@
 // Twips map to logical pixels at 15 twips a pixel, and the field is scaled to fit the widget.
 #include "qt/Playfield.h"
 
-#include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QStaticText>
+#include <QRawFont>
 #include <QTextLayout>
 #include <QTextOption>
 #include <algorithm>
@@ -152,50 +152,56 @@ QRectF captionBoxOf(const form::Label& l) {
   return l.Boxed ? boxOf(l).adjusted(2, 1, -2, -1) : boxOf(l);
 }
 
-// Where a caption's glyphs may leave ink in its box, laid out as the static text lays it out. On
-// one line of plain letters, only where its glyphs reach above and below the baseline and past
-// the line's ends (and an underline along the line): the cave moves by just below many a caption.
-// Elsewhere, its lines.
-QRectF inkOf(const QString& caption, const QFont& font, const QTextOption& option,
-             const QSizeF& box) {
+// A caption wrapped in its box as a static text would lay it out, shaped once: its glyphs, the
+// size of its lines, and where each glyph may leave ink (and an underline, along its line). The
+// cave moves by just below many a caption, and a score that counts up changes its last digit.
+struct ShapedCaption {
+  QList<QGlyphRun> glyphs;
+  QSizeF size;
+  std::vector<Playfield::GlyphInk> ink;
+};
+ShapedCaption shape(const QString& caption, const QFont& font, const QTextOption& option,
+                    const QSizeF& box) {
   QTextLayout layout(caption, font);
   layout.setTextOption(option);
   layout.beginLayout();
   qreal height = 0;
-  QRectF lines;
+  std::vector<QRectF> lines;
   for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
     line.setLeadingIncluded(true);
     line.setLineWidth(box.width());
     line.setPosition(QPointF(0, height));
     height += line.height();
-    lines |= line.naturalTextRect();
+    if (line.leading() < 0) height += std::ceil(line.leading());
+    lines.push_back(line.naturalTextRect());
   }
   layout.endLayout();
+  ShapedCaption shaped{layout.glyphRuns(), layout.boundingRect().size(), {}};
   const QRectF inBox(QPointF(0, 0), box);
-  const bool plain = std::all_of(caption.begin(), caption.end(), [](QChar c) {
-    return c.unicode() >= 0x20 && c.unicode() < 0x300;
-  });
-  if (layout.lineCount() != 1 || !plain) return lines & inBox;
-  const QFontMetricsF metrics(font);
-  qreal above = 0, below = 0, before = 0, after = 0;
-  for (const QChar c : caption) {
-    const QRectF glyph = metrics.boundingRect(c);
-    above = std::min(above, glyph.top());
-    below = std::max(below, glyph.bottom());
-    before = std::min(before, glyph.left());
-    after = std::max(after, glyph.right() - metrics.horizontalAdvance(c));
+  for (const QGlyphRun& run : shaped.glyphs) {
+    const QList<quint32> indexes = run.glyphIndexes();
+    const QList<QPointF> positions = run.positions();
+    for (qsizetype i = 0; i < indexes.size(); ++i) {
+      const QRectF ink = run.rawFont().boundingRect(indexes[i]).translated(positions[i]) & inBox;
+      if (!ink.isEmpty()) shaped.ink.push_back({indexes[i], positions[i], ink});
+    }
   }
-  const qreal baseline = layout.lineAt(0).y() + layout.lineAt(0).ascent();
-  QRectF ink(QPointF(lines.left() + before, baseline + above),
-             QPointF(lines.right() + after, baseline + below));
-  if (font.underline()) ink |= lines;
-  return ink & inBox;
+  if (font.underline())
+    for (const QRectF& line : lines)
+      if (const QRectF ink = line & inBox; !ink.isEmpty())
+        shaped.ink.push_back({Playfield::GlyphInk::Underline, line.topLeft(), ink});
+  return shaped;
 }
 
 // Text may reach a little past its glyphs' outlines (smoothing, hinting at another scale).
 constexpr int TextMargin = 2;
 QRect aroundText(const QRect& box) {
   return box.adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin);
+}
+
+// Where ink given in logical pixels from a caption's box lies, in twips.
+QRectF inTwips(const QRectF& ink, const QRectF& twipsBox) {
+  return QRectF(twipsBox.topLeft() + ink.topLeft() * TwipsPerPixel, ink.size() * TwipsPerPixel);
 }
 
 }  // namespace
@@ -507,32 +513,35 @@ Playfield::LaidOutText& Playfield::laidOut(const void* owner, const QRectF& box,
   if (laid.text == text && laid.font == font && laid.box == box.size() &&
       laid.alignment == alignment)
     return laid;
-  const QString caption = QString::fromStdString(text);
-  laid = {text, font, box.size(), alignment, QStaticText(caption), false, QRectF()};
   QTextOption option(alignment);
   option.setWrapMode(QTextOption::WordWrap);
-  laid.layout.setTextOption(option);
-  laid.layout.setTextWidth(box.width());
-  if (!text.empty()) laid.ink = inkOf(caption, fontFor(font), option, box.size());
+  ShapedCaption shaped = shape(QString::fromStdString(text), fontFor(font), option, box.size());
+  QRectF ink;
+  for (const GlyphInk& glyph : shaped.ink) ink |= glyph.ink;
+  laid = {text,
+          font,
+          box.size(),
+          alignment,
+          std::move(shaped.glyphs),
+          shaped.size,
+          ink,
+          std::make_shared<const std::vector<GlyphInk>>(std::move(shaped.ink))};
   return laid;
 }
 
 void Playfield::drawText(QPainter& p, const void* owner, const QRectF& box, Qt::Alignment alignment,
                          const std::string& text, const form::Font& font) {
-  p.setFont(fontFor(font));
-  LaidOutText& laid = laidOut(owner, box, alignment, text, font);
-  if (!laid.prepared) {
-    laid.layout.prepare(p.transform(), p.font());
-    laid.prepared = true;
-  }
-  const QSizeF size = laid.layout.size();
-  if (size.width() <= box.width() && size.height() <= box.height()) {
-    p.drawStaticText(box.topLeft(), laid.layout);
+  const LaidOutText& laid = laidOut(owner, box, alignment, text, font);
+  const auto draw = [&] {
+    for (const QGlyphRun& glyphs : laid.glyphs) p.drawGlyphRun(box.topLeft(), glyphs);
+  };
+  if (laid.size.width() <= box.width() && laid.size.height() <= box.height()) {
+    draw();
     return;
   }
   p.save();
   p.setClipRect(box, Qt::IntersectClip);  // what does not fit its box is cut off there
-  p.drawStaticText(box.topLeft(), laid.layout);
+  draw();
   p.restore();
 }
 
@@ -623,10 +632,16 @@ Playfield::Scene Playfield::scene() const {
     if (!l->Visible) continue;
     // A boxed label's box is a white rectangle with a black border, as a shape would be.
     if (l->Boxed) shapes[{qRgb(255, 255, 255), qRgb(0, 0, 0)}].push_back(around(rectOf(*l), 1));
-    const QRectF caption = captionOf(*l);
-    scene.labels.emplace_back(caption.isEmpty() ? QRect() : around(caption, TextMargin), l->Caption,
-                              rgbOf(l->ForeColor), l->Font, int(l->Alignment));
+    const QRectF box = captionBoxOf(*l);
+    const LaidOutText& laid = laidOut(l, box, toQt(l->Alignment), l->Caption, l->Font);
+    const QRectF twipsBox(box.topLeft() * TwipsPerPixel, box.size() * TwipsPerPixel);
+    const QRect ink =
+        laid.ink.isEmpty() ? QRect() : around(inTwips(laid.ink, twipsBox), TextMargin);
+    scene.labels.push_back({l, ink, l->Caption, rgbOf(l->ForeColor), l->Font, int(l->Alignment),
+                            twipsBox, laid.glyphInk});
   }
+  scene.toDevice = toDevice;
+  scene.textMargin = int(std::ceil(TextMargin * ratio));
   for (const auto& [colours, rects] : shapes) scene.shapes.emplace(colours, bands::unite(rects));
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
@@ -656,8 +671,42 @@ QRegion Playfield::damage(const Scene& was, const Scene& is) {
         items.push_back(std::get<0>(item));
   };
   add(was.images, is.images);
-  add(was.labels, is.labels);
+  labelDamage(was, is, items);
   return bands::regionOf(bands::join(changed, bands::unite(items)));
+}
+
+// A label that only changed its caption: around the glyphs that changed (the score's last digit
+// as it counts up). Any other change: where it was and where it is.
+void Playfield::labelDamage(const Scene& was, const Scene& is, std::vector<QRect>& damage) {
+  const auto find = [](const Scene& scene, const Scene::Label& label) {
+    return std::find_if(scene.labels.begin(), scene.labels.end(),
+                        [&](const Scene::Label& l) { return l.label == label.label; });
+  };
+  const auto glyphsOnlyIn = [&damage, &is](const Scene::Label& in, const Scene::Label& other) {
+    for (const GlyphInk& glyph : *in.glyphs)
+      if (std::find(other.glyphs->begin(), other.glyphs->end(), glyph) == other.glyphs->end())
+        damage.push_back(
+            pixelsOf(is.toDevice, inTwips(glyph.ink, in.box))
+                .adjusted(-is.textMargin, -is.textMargin, is.textMargin, is.textMargin));
+  };
+  const bool sameField = was.toDevice == is.toDevice && was.textMargin == is.textMargin;
+  for (const Scene::Label& before : was.labels) {
+    const auto after = find(is, before);
+    if (after == is.labels.end()) {
+      damage.push_back(before.ink);
+    } else if (*after == before) {
+      continue;
+    } else if (sameField && after->colour == before.colour && after->font == before.font &&
+               after->alignment == before.alignment && after->box == before.box) {
+      glyphsOnlyIn(before, *after);
+      glyphsOnlyIn(*after, before);
+    } else {
+      damage.push_back(before.ink);
+      damage.push_back(after->ink);
+    }
+  }
+  for (const Scene::Label& label : is.labels)
+    if (find(was, label) == was.labels.end()) damage.push_back(label.ink);
 }
 
 // What the form shows, and where the view draws what moves between grid points.

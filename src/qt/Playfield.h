@@ -3,13 +3,14 @@
 // centred, and holds the real START button. It holds no game rule: it only shows the form.
 #pragma once
 
+#include <QGlyphRun>
 #include <QPushButton>
 #include <QRegion>
-#include <QStaticText>
 #include <QTransform>
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <tuple>
 #include <vector>
@@ -43,6 +44,16 @@ public:
   // since the last frame is repainted now. Returns whether anything visible changed.
   bool showFrame(double fraction);
 
+  // Where a glyph of a caption may leave ink, in logical pixels from its box's corner: which
+  // glyph, at which point of its line (or an underline, along the line at that point).
+  struct GlyphInk {
+    static constexpr quint32 Underline = ~quint32{0};
+    quint32 glyph;
+    QPointF at;
+    QRectF ink;
+    bool operator==(const GlyphInk&) const = default;
+  };
+
 protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
@@ -71,9 +82,22 @@ private:
     // where, which picture, and where exactly: scaled, a picture moved by less than a pixel
     // shows other rows of its own
     std::vector<std::tuple<QRect, int, QPointF>> images;
-    // where the caption lies, text, colour, font, alignment (a boxed label's box is one of the
-    // shapes: a caption that changes repaints only around its glyphs)
-    std::vector<std::tuple<QRect, std::string, QRgb, form::Font, int>> labels;
+    // a boxed label's box is one of the shapes: a caption that changes repaints only around
+    // the glyphs that changed
+    struct Label {
+      const void* label;
+      QRect ink;  // around all its glyphs; empty without a caption
+      std::string caption;
+      QRgb colour;
+      form::Font font;
+      int alignment;
+      QRectF box;  // its caption's, in twips
+      std::shared_ptr<const std::vector<GlyphInk>> glyphs;
+      bool operator==(const Label&) const = default;
+    };
+    std::vector<Label> labels;
+    QTransform toDevice;
+    int textMargin = 0;  // device pixels around a glyph's ink
     bool operator==(const Scene&) const = default;
   };
   Scene scene() const;
@@ -82,6 +106,7 @@ private:
   void damaged(const QRegion& logical);
   std::size_t visibleStateHash() const;
   static QRegion damage(const Scene& was, const Scene& is);
+  static void labelDamage(const Scene& was, const Scene& is, std::vector<QRect>& damage);
 
   const frmCavewing& form_;
   const cabinet::View* view_ = nullptr;
@@ -101,9 +126,10 @@ private:
     form::Font font;
     QSizeF box;
     Qt::Alignment alignment;
-    QStaticText layout;
-    bool prepared = false;  // for the painter, as it first draws it
-    QRectF ink;             // where its glyphs lie in the box, cut to the box
+    QList<QGlyphRun> glyphs;  // shaped once, drawn at the box's corner
+    QSizeF size;              // of its lines
+    QRectF ink;               // where its glyphs lie in the box, cut to the box
+    std::shared_ptr<const std::vector<GlyphInk>> glyphInk;  // glyph by glyph
   };
   mutable std::map<const void*, LaidOutText> laidOutTexts_;
 };

@@ -3,6 +3,8 @@
 // changes is seen to change, not left painted as it was.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QBackingStore>
 #include <QImage>
 #include <QTest>
 
@@ -79,6 +81,33 @@ TEST(Playfield, BoxesALabelInOnePixelOfBlack) {
     };
     for (int inset = 0; inset < px; ++inset) ring(inset, qRgb(0, 0, 0), "the border");
     ring(px, qRgb(255, 255, 255), "the inside along the border");
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Keeps out: a caption that changes repainting too little of its old ink or its new one (the
+// score back to one digit at a new game, a digit that counts up): the field shows exactly what a
+// full repaint paints.
+TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
+  Game game;
+  form::Label& score = game.form.lblScore;
+  Playfield field(game.form, frmCavewing::ScaleWidth);
+  field.resize(field.sizeHint());
+  field.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&field));
+  for (const char* caption : {"888", "889", "1", "WWW", "0", ""}) {
+    score.Caption = caption;
+    ASSERT_TRUE(field.syncWithForm()) << caption;
+    QApplication::processEvents();
+    const auto* shown = dynamic_cast<const QImage*>(field.backingStore()->paintDevice());
+    ASSERT_NE(shown, nullptr) << "a raster window";
+    QImage full(field.size(), QImage::Format_RGB32);
+    field.render(&full);
+    EXPECT_EQ(shown->copy(field.rect()).convertToFormat(QImage::Format_RGB32), full)
+        << "after the score became \"" << caption << "\"";
   }
 }
 
