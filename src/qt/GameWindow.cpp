@@ -55,7 +55,7 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   drive([this] { kit_->load(); });
   // The remembered size and place only scale the picture: the rules read the layout's width.
   new WindowState(*this, wide);
-  standStill_ = new StandStill(*this);
+  standStill_ = new StandStill(*this, *kit_, [this] { return pump_->running(); });
   if (!ended_) pump_->start();
 }
 

@@ -7,9 +7,9 @@
 #include <QWindow>
 
 #include "qt/FirstInput.h"
-#include "qt/GameWindow.h"
 
-StandStill::StandStill(GameWindow& window) : QObject(&window), window_(window) {
+StandStill::StandStill(QWidget& window, cabinet::kit::Kit& kit, std::function<bool()> timeRuns)
+    : QObject(&window), window_(window), kit_(kit), timeRuns_(std::move(timeRuns)) {
   window.installEventFilter(this);
   if (window.windowHandle()) window.windowHandle()->installEventFilter(this);
 }
@@ -47,12 +47,12 @@ bool StandStill::wentAway(QEvent::Type type) const {
   }
 }
 
-bool StandStill::standing() const { return window_.kit().standing(); }
+bool StandStill::standing() const { return kit_.standing(); }
 
 // The kit stops the pump and shows the band; the catcher stays until the next stand-still: it
 // swallows the rest of the key that lifts this one.
 void StandStill::begin() {
-  if (!window_.kit().wentAway(window_.pump().running())) return;
+  if (!kit_.wentAway(timeRuns_())) return;
   delete catcher_;
-  catcher_ = new FirstInput(window_.kit(), this);
+  catcher_ = new FirstInput(kit_, this);
 }

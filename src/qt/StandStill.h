@@ -6,14 +6,18 @@
 
 #include <QEvent>
 #include <QObject>
+#include <QWidget>
+#include <functional>
+
+#include "cabinet/kit/Kit.h"
 
 class FirstInput;
-class GameWindow;
 
 class StandStill : public QObject {
   Q_OBJECT
 public:
-  explicit StandStill(GameWindow& window);
+  // `timeRuns` says whether the game's time runs (it stands still already in a message box).
+  StandStill(QWidget& window, cabinet::kit::Kit& kit, std::function<bool()> timeRuns);
   bool standing() const;
 
 protected:
@@ -23,6 +27,8 @@ private:
   bool wentAway(QEvent::Type type) const;
   void begin();
 
-  GameWindow& window_;
+  QWidget& window_;
+  cabinet::kit::Kit& kit_;
+  std::function<bool()> timeRuns_;
   FirstInput* catcher_ = nullptr;  // the last stand-still's, until the next one begins
 };
