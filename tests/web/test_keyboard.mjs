@@ -5,7 +5,9 @@
 // key, as the recording's replay shows.
 // Every menu item has its letter and is reached by the arrows from Alt or F10, Enter chooses,
 // Esc closes, and Tab goes on from the field (Shift+Tab to the menu bar) instead of staying in it,
-// closing a menu it leaves.
+// closing a menu it leaves. On the bar Left and Right go along it, Esc leaves it and Enter opens;
+// F10 or Alt alone shuts an open menu, Alt and another menu's letter goes there; in flight the
+// keyboard opens no menu.
 //
 //   node test_keyboard.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
@@ -16,7 +18,7 @@ import {join} from 'node:path';
 import {Browser, stepUntil} from './browser.mjs';
 
 const Ready = 0, Flying = 1, Paused = 2, Crashed = 3;
-const Shift = 8;
+const Shift = 8, Alt = 1;
 const [folder] = process.argv.slice(2);
 const b = await Browser.open(folder);
 const up = ['ArrowUp', 'ArrowUp', 38];
@@ -174,6 +176,64 @@ try {
   await key('Tab', 9);
   assert.equal(await b.evaluate('page.openMenu'), null, 'Tab left a menu open behind it');
   assert.equal(await b.evaluate('cavewingProbe.phase()'), Ready);
+
+  // On the bar, its menus shut: Left and Right go along it (round its ends) and open nothing, Esc
+  // gives the keyboard back, Enter opens the menu it stands on; High Scores, with no items, shows
+  // the list. In an open menu F10 or Alt alone shuts it, and Alt with another menu's letter goes
+  // to that menu.
+  const openMenu = () => b.evaluate('page.openMenu?.name ?? null');
+  const toTheBar = async () => {
+    await b.evaluate(`document.getElementById('field').focus()`);
+    await key('Tab', 9, Shift);
+    assert.equal(await focused(), 'mnuFile');
+  };
+  const altAlone = async () => {
+    await b.keyDown('Alt', 'AltLeft', 18, Alt);
+    await b.keyUp('Alt', 'AltLeft', 18);
+  };
+  await b.waitFor('START back', `document.getElementById('start').style.display !== 'none'`);
+  await toTheBar();
+  await key('ArrowRight', 39);
+  assert.equal(await focused(), 'mnuHelp', 'Right on the bar');
+  await key('ArrowLeft', 37);
+  await key('ArrowLeft', 37);
+  assert.equal(await focused(), 'page:files', 'Left from File goes round the bar');
+  assert.equal(await openMenu(), null, 'going along the bar opened a menu');
+  await key('Escape', 27);
+  assert.equal(await focused(), 'start', 'Esc on the bar kept the keyboard there');
+  await toTheBar();
+  await key('Enter', 13);
+  assert.equal(await openMenu(), 'mnuFile', 'Enter on the bar');
+  assert.equal(await focused(), 'mnuNew');
+  await key('F10', 121);
+  assert.equal(await openMenu(), null, 'F10 left the menu open');
+  assert.equal(await focused(), 'start', 'F10 kept the keyboard in the menus');
+  await altAlone();
+  assert.equal(await openMenu(), 'mnuFile');
+  await b.key('h', 'KeyH', 72, Alt);
+  assert.equal(await openMenu(), 'mnuHelp', 'Alt+H in the open File');
+  assert.equal(await focused(), 'mnuHow');
+  await altAlone();
+  assert.equal(await openMenu(), null, 'Alt alone left the menu open');
+  assert.equal(await focused(), 'start');
+  await toTheBar();
+  await key('ArrowRight', 39);
+  await key('ArrowRight', 39);
+  assert.equal(await focused(), 'mnuScores');
+  await key('Enter', 13);
+  await b.waitFor('the list by Enter', `cavewingProbe.painted().includes('HIGH SCORE LIST')`);
+  await b.waitFor('the keyboard back on the field', `document.activeElement.id === 'field'`);
+  await key('Escape', 27);
+  await b.waitFor('START back', `document.getElementById('start').style.display !== 'none'`);
+
+  // In flight the menus are off, to the keyboard too: Alt alone, F10 and Alt+F open none.
+  await b.evaluate('testClock.hold()');
+  await b.evaluate(`document.getElementById('start').click()`);
+  await stepUntil(b, 'flight', `cavewingProbe.phase() === ${Flying}`);
+  await altAlone();
+  await key('F10', 121);
+  await b.key('f', 'KeyF', 70, Alt);
+  assert.equal(await openMenu(), null, 'a menu opened in flight');
   console.log('the page plays and its menus open with the keyboard alone');
 } finally {
   await b.close();
