@@ -269,10 +269,14 @@ TEST(ScoreServerClient, WaitsForTheServerJustSoLong) {
 // surrogate pair) is refused.
 TEST(ScoreServerClient, ReadsTheServersTextsEscapedOrNot) {
   using cabinet::kit::json::parse;
-  const std::string sent = "Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80 /\"\\\t";
+  const std::string sent =
+      "Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80 \xC3\xA9\xC3\xBF\xC2\xAF /\"\\\t";
+  // Each end of each range of hex digits: 0 9 a f A F.
   const auto v =
-      parse(R"({"escaped": "Zo\u00EB \u20ac \ud83d\ude00 \/\"\\\t", "raw": ")" +
-            std::string("Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80 /\\\"\\\\\\t") + "\"}");
+      parse(R"({"escaped": "Zo\u00EB \u20ac \ud83d\ude00 \u00e9\u00ff\u00AF \/\"\\\t", "raw": ")" +
+            std::string(
+                "Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80 \xC3\xA9\xC3\xBF\xC2\xAF /\\\"\\\\\\t") +
+            "\"}");
   ASSERT_TRUE(v);
   EXPECT_EQ((*v)["escaped"]->text, sent);
   EXPECT_EQ((*v)["raw"]->text, sent);
