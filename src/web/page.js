@@ -819,8 +819,9 @@ document.addEventListener('keydown', (e) => {
     e.preventDefault();
     return;
   }
+  // The rest of the keys are the open menu's (Tab has shut it by now).
   if (page.openMenu) {
-    if (e.key !== 'Tab') e.preventDefault();
+    e.preventDefault();
     return;
   }
   if (e.key === 'F10' && !shiftOf(e) && enabledMenus().length) {
@@ -832,17 +833,14 @@ document.addEventListener('keydown', (e) => {
     const menu = menuByLetter(e.key);
     if (menu) { e.preventDefault(); openByLetter(menu); return; }
   }
-  // A disabled item's shortcut is no shortcut: the key goes on to the game, which ends the
-  // program on Ctrl+X in flight, as the desktop does.
+  // A disabled item's shortcut (a disabled menu disables its items) is no shortcut: the key goes
+  // on to the game, which ends the program on Ctrl+X in flight, as the desktop does.
   const shortcut = shortcutOf(e);
   const entry = shortcut && [...page.menus.values()].find((m) => m.shortcut === shortcut);
-  if (entry) {
-    const parent = [...page.menus.values()].find((m) => m.children && m.children.includes(entry));
-    if (entry.enabled && (!parent || parent.enabled)) {
-      e.preventDefault();
-      command(entry);
-      return;
-    }
+  if (entry && entry.enabled) {
+    e.preventDefault();
+    command(entry);
+    return;
   }
   // START takes Space and Enter as a button does; the other keys it keeps are not the game's.
   if (e.target === startButton) {
