@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The page with the keyboard alone: Enter presses START, the Up arrow held climbs (its repeats
-// change nothing) and let go falls, Space pauses, Up resumes and climbs into the ceiling, a
-// crash's box closes by Enter, Up starts over; the game got the left button's presses, not a
-// key, as the recording's replay shows.
+// change nothing) and let go falls, Enter pauses and resumes, Space pauses, Up resumes and climbs
+// into the ceiling, a crash's box closes by Enter, Up starts over; the game got the left button's
+// presses, not a key, as the recording's replay shows, and Backspace as its character.
 // Every menu item has its letter and is reached by the arrows from Alt or F10, Enter chooses,
 // Esc closes, and Tab goes on from the field (Shift+Tab to the menu bar) instead of staying in it,
 // closing a menu it leaves. On the bar Left and Right go along it, Esc leaves it and Enter opens;
@@ -41,6 +41,7 @@ try {
   await b.key('0', 'Digit0', 48);
   await b.key('\u00e9', 'Digit2', 50);
   await b.key('q', 'KeyQ', 81);
+  await key('Backspace', 8);
   await b.keyDown(...up);
   for (let i = 0; i < 3; ++i) await b.keyDown(...up, 0, true);
   await stepUntil(b, 'Up held to climb', `cavewingProbe.phase() === ${Flying} &&
@@ -49,6 +50,11 @@ try {
   // It coasts on, then falls past where it was let go.
   const letGo = await b.evaluate('cavewingProbe.copterTop()');
   await stepUntil(b, 'the fall after the release', `cavewingProbe.copterTop() > ${letGo} + 100`);
+  // Enter pauses and resumes, as Space does.
+  await key('Enter', 13);
+  assert.equal(await b.evaluate('cavewingProbe.phase()'), Paused, 'Enter did not pause');
+  await key('Enter', 13);
+  assert.equal(await b.evaluate('cavewingProbe.phase()'), Flying, 'Enter did not resume');
   // Space pauses; Up resumes and climbs, as the left button does, held into the ceiling.
   await b.keyDown(' ', 'Space', 32);
   await b.keyUp(' ', 'Space', 32);
@@ -80,6 +86,7 @@ try {
   assert.match(recording, / keydown 48 /, 'the 0 key did not reach the game as 0');
   assert.match(recording, / keydown 50 /, 'the key of 2 and \u00e9 did not reach the game as 2');
   assert.match(recording, / keydown 81 /, 'the Q key did not reach the game as Q');
+  assert.match(recording, / keypress 8$/m, 'Backspace did not reach the game as its character');
   // Its replay: climbing while held, falling once let go, into the ceiling held again.
   const work = mkdtempSync(join(tmpdir(), 'cavewing-keys-'));
   let trace;
