@@ -480,8 +480,9 @@ function answer(id, status, text) {
   const bytes = Module.lengthBytesUTF8(text) + 1;
   const at = call('cavewing_alloc', bytes);
   Module.stringToUTF8(text, at, bytes);
+  // What the answer changes in the player's files (the games the server has yet to take) the
+  // game keeps itself, through host.keep().
   call('cavewing_answer', id, status, at);
-  persist();
 }
 function answerWaiting() {
   while (answersWaiting.length && !page.modal) answer(...answersWaiting.shift());
@@ -693,7 +694,7 @@ function keyNameOf(e) {
   return e.code || 'Unidentified';
 }
 function characterOf(e) {
-  const named = {Backspace: 8, Tab: 9, Enter: 13, Escape: 27};
+  const named = {Backspace: 8, Enter: 13, Escape: 27};  // Tab never reaches the game
   if (named[e.key]) return named[e.key];
   if (e.key.length !== 1) return 0;
   if (e.ctrlKey && /^[a-z]$/i.test(e.key)) return e.key.toUpperCase().charCodeAt(0) - 64;
