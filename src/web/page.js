@@ -480,8 +480,9 @@ function answer(id, status, text) {
   const bytes = Module.lengthBytesUTF8(text) + 1;
   const at = call('cavewing_alloc', bytes);
   Module.stringToUTF8(text, at, bytes);
+  // What the answer changes in the player's files (the games the server has yet to take) the
+  // game keeps itself, through host.keep().
   call('cavewing_answer', id, status, at);
-  persist();
 }
 function answerWaiting() {
   while (answersWaiting.length && !page.modal) answer(...answersWaiting.shift());
@@ -693,7 +694,7 @@ function keyNameOf(e) {
   return e.code || 'Unidentified';
 }
 function characterOf(e) {
-  const named = {Backspace: 8, Tab: 9, Enter: 13, Escape: 27};
+  const named = {Backspace: 8, Enter: 13, Escape: 27};  // Tab never reaches the game
   if (named[e.key]) return named[e.key];
   if (e.key.length !== 1) return 0;
   if (e.ctrlKey && /^[a-z]$/i.test(e.key)) return e.key.toUpperCase().charCodeAt(0) - 64;
@@ -819,8 +820,9 @@ document.addEventListener('keydown', (e) => {
     e.preventDefault();
     return;
   }
+  // The rest of the keys are the open menu's (Tab has shut it by now).
   if (page.openMenu) {
-    if (e.key !== 'Tab') e.preventDefault();
+    e.preventDefault();
     return;
   }
   if (e.key === 'F10' && !shiftOf(e) && enabledMenus().length) {
@@ -832,17 +834,14 @@ document.addEventListener('keydown', (e) => {
     const menu = menuByLetter(e.key);
     if (menu) { e.preventDefault(); openByLetter(menu); return; }
   }
-  // A disabled item's shortcut is no shortcut: the key goes on to the game, which ends the
-  // program on Ctrl+X in flight, as the desktop does.
+  // A disabled item's shortcut (a disabled menu disables its items) is no shortcut: the key goes
+  // on to the game, which ends the program on Ctrl+X in flight, as the desktop does.
   const shortcut = shortcutOf(e);
   const entry = shortcut && [...page.menus.values()].find((m) => m.shortcut === shortcut);
-  if (entry) {
-    const parent = [...page.menus.values()].find((m) => m.children && m.children.includes(entry));
-    if (entry.enabled && (!parent || parent.enabled)) {
-      e.preventDefault();
-      command(entry);
-      return;
-    }
+  if (entry && entry.enabled) {
+    e.preventDefault();
+    command(entry);
+    return;
   }
   // START takes Space and Enter as a button does; the other keys it keeps are not the game's.
   if (e.target === startButton) {

@@ -269,14 +269,20 @@ TEST(ScoreServerClient, WaitsForTheServerJustSoLong) {
 // surrogate pair) is refused.
 TEST(ScoreServerClient, ReadsTheServersTextsEscapedOrNot) {
   using cabinet::kit::json::parse;
-  const std::string sent = "Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80 /\"\\\t";
-  const auto v =
-      parse(R"({"escaped": "Zo\u00EB \u20ac \ud83d\ude00 \/\"\\\t", "raw": ")" +
-            std::string("Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80 /\\\"\\\\\\t") + "\"}");
+  const std::string sent =
+      "Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80 \xC3\xA9\xC3\xBF\xC2\xAF "
+      "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF /\"\\\t";
+  // Each end of each range of hex digits (0 9 a f A F), and of each half of a surrogate pair.
+  const auto v = parse(
+      R"({"escaped": "Zo\u00EB \u20ac \ud83d\ude00 \u00e9\u00ff\u00AF \ud800\udc00\udbff\udfff \/\"\\\t", "raw": ")" +
+      std::string("Zo\xC3\xAB \xE2\x82\xAC \xF0\x9F\x98\x80 \xC3\xA9\xC3\xBF\xC2\xAF "
+                  "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF /\\\"\\\\\\t") +
+      "\"}");
   ASSERT_TRUE(v);
   EXPECT_EQ((*v)["escaped"]->text, sent);
   EXPECT_EQ((*v)["raw"]->text, sent);
-  for (const char* refused : {"\"a\x01z\"", R"("\udc00")", R"("\ud83d")", R"("\ud83d\u0041")"})
+  for (const char* refused :
+       {"\"a\x01z\"", R"("\udc00")", R"("\udfff")", R"("\ud83d")", R"("\ud83d\u0041")"})
     EXPECT_FALSE(parse(refused)) << refused;
   // JSON's words, each of its kind.
   using Kind = cabinet::kit::json::Value::Kind;

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The page with the keyboard alone: Enter presses START, the Up arrow held climbs (its repeats
-// change nothing) and let go falls, Space pauses, Up resumes and climbs into the ceiling, a
-// crash's box closes by Enter, Up starts over; the game got the left button's presses, not a
-// key, as the recording's replay shows.
+// change nothing) and let go falls, Enter pauses and resumes, Space pauses, Up resumes and climbs
+// into the ceiling, a crash's box closes by Enter, Up starts over; the game got the left button's
+// presses, not a key, as the recording's replay shows, and Backspace as its character.
 // Every menu item has its letter and is reached by the arrows from Alt or F10, Enter chooses,
 // Esc closes, and Tab goes on from the field (Shift+Tab to the menu bar) instead of staying in it,
-// closing a menu it leaves.
+// closing a menu it leaves. On the bar Left and Right go along it, Esc leaves it and Enter opens;
+// F10 or Alt alone shuts an open menu, Alt and another menu's letter goes there; in flight the
+// keyboard opens no menu.
 //
 //   node test_keyboard.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
@@ -16,7 +18,7 @@ import {join} from 'node:path';
 import {Browser, stepUntil} from './browser.mjs';
 
 const Ready = 0, Flying = 1, Paused = 2, Crashed = 3;
-const Shift = 8;
+const Shift = 8, Alt = 1;
 const [folder] = process.argv.slice(2);
 const b = await Browser.open(folder);
 const up = ['ArrowUp', 'ArrowUp', 38];
@@ -39,6 +41,7 @@ try {
   await b.key('0', 'Digit0', 48);
   await b.key('\u00e9', 'Digit2', 50);
   await b.key('q', 'KeyQ', 81);
+  await key('Backspace', 8);
   await b.keyDown(...up);
   for (let i = 0; i < 3; ++i) await b.keyDown(...up, 0, true);
   await stepUntil(b, 'Up held to climb', `cavewingProbe.phase() === ${Flying} &&
@@ -47,6 +50,11 @@ try {
   // It coasts on, then falls past where it was let go.
   const letGo = await b.evaluate('cavewingProbe.copterTop()');
   await stepUntil(b, 'the fall after the release', `cavewingProbe.copterTop() > ${letGo} + 100`);
+  // Enter pauses and resumes, as Space does.
+  await key('Enter', 13);
+  assert.equal(await b.evaluate('cavewingProbe.phase()'), Paused, 'Enter did not pause');
+  await key('Enter', 13);
+  assert.equal(await b.evaluate('cavewingProbe.phase()'), Flying, 'Enter did not resume');
   // Space pauses; Up resumes and climbs, as the left button does, held into the ceiling.
   await b.keyDown(' ', 'Space', 32);
   await b.keyUp(' ', 'Space', 32);
@@ -78,6 +86,7 @@ try {
   assert.match(recording, / keydown 48 /, 'the 0 key did not reach the game as 0');
   assert.match(recording, / keydown 50 /, 'the key of 2 and \u00e9 did not reach the game as 2');
   assert.match(recording, / keydown 81 /, 'the Q key did not reach the game as Q');
+  assert.match(recording, / keypress 8$/m, 'Backspace did not reach the game as its character');
   // Its replay: climbing while held, falling once let go, into the ceiling held again.
   const work = mkdtempSync(join(tmpdir(), 'cavewing-keys-'));
   let trace;
@@ -174,6 +183,64 @@ try {
   await key('Tab', 9);
   assert.equal(await b.evaluate('page.openMenu'), null, 'Tab left a menu open behind it');
   assert.equal(await b.evaluate('cavewingProbe.phase()'), Ready);
+
+  // On the bar, its menus shut: Left and Right go along it (round its ends) and open nothing, Esc
+  // gives the keyboard back, Enter opens the menu it stands on; High Scores, with no items, shows
+  // the list. In an open menu F10 or Alt alone shuts it, and Alt with another menu's letter goes
+  // to that menu.
+  const openMenu = () => b.evaluate('page.openMenu?.name ?? null');
+  const toTheBar = async () => {
+    await b.evaluate(`document.getElementById('field').focus()`);
+    await key('Tab', 9, Shift);
+    assert.equal(await focused(), 'mnuFile');
+  };
+  const altAlone = async () => {
+    await b.keyDown('Alt', 'AltLeft', 18, Alt);
+    await b.keyUp('Alt', 'AltLeft', 18);
+  };
+  await b.waitFor('START back', `document.getElementById('start').style.display !== 'none'`);
+  await toTheBar();
+  await key('ArrowRight', 39);
+  assert.equal(await focused(), 'mnuHelp', 'Right on the bar');
+  await key('ArrowLeft', 37);
+  await key('ArrowLeft', 37);
+  assert.equal(await focused(), 'page:files', 'Left from File goes round the bar');
+  assert.equal(await openMenu(), null, 'going along the bar opened a menu');
+  await key('Escape', 27);
+  assert.equal(await focused(), 'start', 'Esc on the bar kept the keyboard there');
+  await toTheBar();
+  await key('Enter', 13);
+  assert.equal(await openMenu(), 'mnuFile', 'Enter on the bar');
+  assert.equal(await focused(), 'mnuNew');
+  await key('F10', 121);
+  assert.equal(await openMenu(), null, 'F10 left the menu open');
+  assert.equal(await focused(), 'start', 'F10 kept the keyboard in the menus');
+  await altAlone();
+  assert.equal(await openMenu(), 'mnuFile');
+  await b.key('h', 'KeyH', 72, Alt);
+  assert.equal(await openMenu(), 'mnuHelp', 'Alt+H in the open File');
+  assert.equal(await focused(), 'mnuHow');
+  await altAlone();
+  assert.equal(await openMenu(), null, 'Alt alone left the menu open');
+  assert.equal(await focused(), 'start');
+  await toTheBar();
+  await key('ArrowRight', 39);
+  await key('ArrowRight', 39);
+  assert.equal(await focused(), 'mnuScores');
+  await key('Enter', 13);
+  await b.waitFor('the list by Enter', `cavewingProbe.painted().includes('HIGH SCORE LIST')`);
+  await b.waitFor('the keyboard back on the field', `document.activeElement.id === 'field'`);
+  await key('Escape', 27);
+  await b.waitFor('START back', `document.getElementById('start').style.display !== 'none'`);
+
+  // In flight the menus are off, to the keyboard too: Alt alone, F10 and Alt+F open none.
+  await b.evaluate('testClock.hold()');
+  await b.evaluate(`document.getElementById('start').click()`);
+  await stepUntil(b, 'flight', `cavewingProbe.phase() === ${Flying}`);
+  await altAlone();
+  await key('F10', 121);
+  await b.key('f', 'KeyF', 70, Alt);
+  assert.equal(await openMenu(), null, 'a menu opened in flight');
   console.log('the page plays and its menus open with the keyboard alone');
 } finally {
   await b.close();

@@ -133,7 +133,12 @@ try {
   const high = await b.evaluate('cavewingProbe.copterTop()');
   await b.evaluate('testClock.hold()');
   await b.click(field);
+  // This browser says no touch screen: the pause control beside the field comes with the first
+  // finger on it.
+  const pauseShown = `document.getElementById('pause').getClientRects().length > 0`;
+  assert.equal(await b.evaluate(pauseShown), false, 'a pause control for the mouse');
   await b.touch('touchStart', [field]);
+  assert.ok(await b.evaluate(pauseShown), 'no pause control for the finger');
   await stepUntil(b, 'flight again, a finger climbing', `!cavewingProbe.standing() &&
     cavewingProbe.grid() > ${grid} && cavewingProbe.score() !== ${JSON.stringify(flown)} &&
     cavewingProbe.copterTop() < ${high} - 200`);

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The page on a phone, a touch screen held in landscape (844x390 CSS pixels) and in portrait: the
 // field as large as the screen allows, a full-screen control that works, a pause control that
-// pauses and resumes as the rules do, the page's words for fingers, and text that stays readable:
-// the rules' at least 10 CSS pixels high, the page's own at least 12.
+// pauses and resumes as the rules' pause key does (and is recorded as that key), the page's words
+// for fingers, and text that stays readable: the rules' at least 10 CSS pixels high, the page's
+// own at least 12.
 //
 //   node test_phone.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
@@ -103,6 +104,9 @@ try {
   }
   await b.waitFor('the list painted', painted('THUMB'));
   await checkReadable('the list');
+  // The recording has the pause control's two presses as the pause key, no Shift held.
+  const recording = await b.evaluate(`localStorage.getItem('cavewing:last-game')`);
+  assert.equal(recording.match(/^\d+ keydown 27 0$/gm)?.length, 2, recording);
 
   // Out of full screen, and the phone turned: the field as wide as the screen.
   await tap('#fullscreen');

@@ -2,7 +2,6 @@
 // The key-code table. Letters, digits and Space are their characters' codes.
 #include "cabinet/kit/Keys.h"
 
-#include <array>
 #include <charconv>
 #include <utility>
 
@@ -10,12 +9,12 @@ namespace cabinet::kit {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, int>, 20> NamedKeys = {{
+constexpr std::pair<std::string_view, int> NamedKeys[] = {
     {"Backspace", 8}, {"Tab", 9},       {"Enter", 13},    {"Shift", 16},  {"Control", 17},
     {"Alt", 18},      {"Pause", 19},    {"CapsLock", 20}, {"Escape", 27}, {"Space", 32},
     {"PageUp", 33},   {"PageDown", 34}, {"End", 35},      {"Home", 36},   {"Left", 37},
     {"Up", 38},       {"Right", 39},    {"Down", 40},     {"Insert", 45}, {"Delete", 46},
-}};
+};
 
 constexpr int FirstFunctionKey = 112, FunctionKeys = 24;
 

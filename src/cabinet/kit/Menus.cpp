@@ -2,7 +2,6 @@
 // The menu bar's names: the commands' from the one table of control names, the menus' here.
 #include "cabinet/kit/Menus.h"
 
-#include <array>
 #include <string_view>
 #include <utility>
 
@@ -12,10 +11,10 @@ namespace cabinet::kit {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, form::MenuItem frmCavewing::*>, 2> Menus = {{
+constexpr std::pair<std::string_view, form::MenuItem frmCavewing::*> Menus[] = {
     {"mnuFile", &frmCavewing::mnuFile},
     {"mnuHelp", &frmCavewing::mnuHelp},
-}};
+};
 
 std::string nameOf(const frmCavewing& form, const form::MenuItem& item) {
   if (item.IsSeparator()) return {};
