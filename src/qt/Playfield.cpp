@@ -637,8 +637,11 @@ Playfield::Scene Playfield::scene() const {
     const QRectF twipsBox(box.topLeft() * TwipsPerPixel, box.size() * TwipsPerPixel);
     const QRect ink =
         laid.ink.isEmpty() ? QRect() : around(inTwips(laid.ink, twipsBox), TextMargin);
-    scene.labels.push_back({l, ink, l->Caption, rgbOf(l->ForeColor), l->Font, int(l->Alignment),
-                            twipsBox, laid.glyphInk});
+    scene.labels.push_back({l,
+                            ink,
+                            l->Caption,
+                            {rgbOf(l->ForeColor), l->Font, int(l->Alignment), twipsBox},
+                            laid.glyphInk});
   }
   scene.toDevice = toDevice;
   scene.textMargin = int(std::ceil(TextMargin * ratio));
@@ -686,7 +689,7 @@ void Playfield::labelDamage(const Scene& was, const Scene& is, std::vector<QRect
     for (const GlyphInk& glyph : *in.glyphs)
       if (std::find(other.glyphs->begin(), other.glyphs->end(), glyph) == other.glyphs->end())
         damage.push_back(
-            pixelsOf(is.toDevice, inTwips(glyph.ink, in.box))
+            pixelsOf(is.toDevice, inTwips(glyph.ink, in.look.box))
                 .adjusted(-is.textMargin, -is.textMargin, is.textMargin, is.textMargin));
   };
   const bool sameField = was.toDevice == is.toDevice && was.textMargin == is.textMargin;
@@ -696,8 +699,7 @@ void Playfield::labelDamage(const Scene& was, const Scene& is, std::vector<QRect
       damage.push_back(before.ink);
     } else if (*after == before) {
       continue;
-    } else if (sameField && after->colour == before.colour && after->font == before.font &&
-               after->alignment == before.alignment && after->box == before.box) {
+    } else if (sameField && after->look == before.look) {
       glyphsOnlyIn(before, *after);
       glyphsOnlyIn(*after, before);
     } else {

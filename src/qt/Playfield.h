@@ -84,14 +84,18 @@ private:
     std::vector<std::tuple<QRect, int, QPointF>> images;
     // a boxed label's box is one of the shapes: a caption that changes repaints only around
     // the glyphs that changed
-    struct Label {
-      const void* label;
-      QRect ink;  // around all its glyphs; empty without a caption
-      std::string caption;
+    struct Look {
       QRgb colour;
       form::Font font;
       int alignment;
       QRectF box;  // its caption's, in twips
+      bool operator==(const Look&) const = default;
+    };
+    struct Label {
+      const void* label;
+      QRect ink;  // around all its glyphs; empty without a caption
+      std::string caption;
+      Look look;
       std::shared_ptr<const std::vector<GlyphInk>> glyphs;
       bool operator==(const Label&) const = default;
     };

@@ -89,8 +89,8 @@ TEST(Playfield, BoxesALabelInOnePixelOfBlack) {
 namespace {
 
 // Keeps out: a caption that changes repainting too little of its old ink or its new one (the
-// score back to one digit at a new game, a digit that counts up): the field shows exactly what a
-// full repaint paints.
+// score back to one digit at a new game, a digit that counts up), or a change of its look taken
+// for a change of its text: the field shows exactly what a full repaint paints.
 TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
   Game game;
   form::Label& score = game.form.lblScore;
@@ -98,16 +98,27 @@ TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
   field.resize(field.sizeHint());
   field.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&field));
-  for (const char* caption : {"888", "889", "1", "WWW", "0", ""}) {
-    score.Caption = caption;
-    ASSERT_TRUE(field.syncWithForm()) << caption;
+  const std::pair<const char*, std::function<void()>> changes[] = {
+      {"888", [&] { score.Caption = "888"; }},
+      {"889", [&] { score.Caption = "889"; }},
+      {"1", [&] { score.Caption = "1"; }},
+      {"WWW", [&] { score.Caption = "WWW"; }},
+      {"WWW in red", [&] { score.ForeColor = form::RGB(200, 0, 0); }},
+      {"WWW in bold", [&] { score.Font.Bold = !score.Font.Bold; }},
+      {"WWW to the right", [&] { score.Alignment = form::Alignment::RightJustify; }},
+      {"0", [&] { score.Caption = "0"; }},
+      {"nothing", [&] { score.Caption = ""; }},
+  };
+  for (const auto& [what, change] : changes) {
+    change();
+    ASSERT_TRUE(field.syncWithForm()) << what;
     QApplication::processEvents();
     const auto* shown = dynamic_cast<const QImage*>(field.backingStore()->paintDevice());
     ASSERT_NE(shown, nullptr) << "a raster window";
     QImage full(field.size(), QImage::Format_RGB32);
     field.render(&full);
     EXPECT_EQ(shown->copy(field.rect()).convertToFormat(QImage::Format_RGB32), full)
-        << "after the score became \"" << caption << "\"";
+        << "after the score showed " << what;
   }
 }
 
