@@ -305,9 +305,10 @@ void KeptFile::read(std::size_t maxBytes) {
   const std::string backup = backupPath(target_);
   // Room for what the file holds now and a byte more to see its end, grown while it turns out
   // longer: the bound is how much is read, not how much memory every read takes (a bound of a
-  // hundred megabytes filled with zeros held the page up for seconds as it opened).
+  // hundred megabytes filled with zeros held the page up for seconds as it opened). The room is
+  // only a first guess: a file that cannot tell its size starts with a byte.
   struct stat st {};
-  const std::size_t size = ::fstat(from, &st) == 0 && st.st_size > 0 ? std::size_t(st.st_size) : 0;
+  const std::size_t size = ::fstat(from, &st) == 0 ? std::size_t(st.st_size) : 0;
   text_.resize(std::min(maxBytes, size + 1));
   std::size_t got = 0;
   state_ = State::Read;

@@ -126,6 +126,22 @@ TEST(QtDemo, AKeyEndsItEvenCtrlXWhichDoesNothingElse) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return !d.window.isVisible(); }, 1000));
 }
 
+// The key that ended it let go and at once pressed again, into Ctrl+X, before the moment its
+// release waits for a repeat's press is up: that press shows the release was real, the catch
+// ends, and Ctrl+X is the player's.
+TEST(QtDemo, TheKeyThatEndedItIsLetGoWhenAnotherPressFollowsAtOnce) {
+  DemoWindow d;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return d.flying(); }, 2000));
+  QWidget* field = d.window.playfield();
+  QTest::keyPress(field, Qt::Key_Control);
+  ASSERT_TRUE(d.ready());
+  // No event loop runs between these: the release's wait cannot end by itself.
+  QTest::keyRelease(field, Qt::Key_Control);
+  QTest::keyPress(field, Qt::Key_Control, Qt::ControlModifier);
+  QTest::keyClick(field, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !d.window.isVisible(); }, 1000));
+}
+
 // Keeps out: the key that ended the demo let go in another window, and every shortcut of the
 // program swallowed from then on, waiting for a release that never came.
 TEST(QtDemo, TheKeyThatEndedItIsForgottenWhenTheWindowLosesIt) {
