@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "qt/EventMapping.h"
 #include "qt/GameWindow.h"
@@ -131,7 +132,10 @@ TEST_F(PlayerInputTest, AKeyPressedAgainAtOnceIsHeld) {
   QTest::keyPress(field, Qt::Key_Up);
   QTest::keyRelease(field, Qt::Key_Up);
   QTest::keyPress(field, Qt::Key_Up);
-  QTest::qWait(100);  // well past the release's wait
+  // A timer due after the release's wait fires after it: by then a waiting release is let go.
+  bool pastTheWait = false;
+  QTimer::singleShot(40, [&] { pastTheWait = true; });
+  ASSERT_TRUE(eventually([&] { return pastTheWait; }));
   EXPECT_TRUE(form.tmrUp.Enabled);
 }
 
