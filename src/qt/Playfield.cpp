@@ -199,6 +199,10 @@ QRect aroundText(const QRect& box) {
   return box.adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin);
 }
 
+QRectF twipsOf(const QRectF& logical) {
+  return QRectF(logical.topLeft() * TwipsPerPixel, logical.size() * TwipsPerPixel);
+}
+
 // Where ink given in logical pixels from a caption's box lies, in twips.
 QRectF inTwips(const QRectF& ink, const QRectF& twipsBox) {
   return QRectF(twipsBox.topLeft() + ink.topLeft() * TwipsPerPixel, ink.size() * TwipsPerPixel);
@@ -548,9 +552,7 @@ void Playfield::drawText(QPainter& p, const void* owner, const QRectF& box, Qt::
 QRectF Playfield::captionOf(const form::Label& label) const {
   const QRectF box = captionBoxOf(label);
   const QRectF ink = laidOut(&label, box, toQt(label.Alignment), label.Caption, label.Font).ink;
-  if (ink.isEmpty()) return QRectF();
-  const QRectF logical = ink.translated(box.topLeft());
-  return QRectF(logical.topLeft() * TwipsPerPixel, logical.size() * TwipsPerPixel);
+  return ink.isEmpty() ? QRectF() : inTwips(ink, twipsOf(box));
 }
 
 const QFont& Playfield::fontFor(const form::Font& font) const {
@@ -634,7 +636,7 @@ Playfield::Scene Playfield::scene() const {
     if (l->Boxed) shapes[{qRgb(255, 255, 255), qRgb(0, 0, 0)}].push_back(around(rectOf(*l), 1));
     const QRectF box = captionBoxOf(*l);
     const LaidOutText& laid = laidOut(l, box, toQt(l->Alignment), l->Caption, l->Font);
-    const QRectF twipsBox(box.topLeft() * TwipsPerPixel, box.size() * TwipsPerPixel);
+    const QRectF twipsBox = twipsOf(box);
     const QRect ink =
         laid.ink.isEmpty() ? QRect() : around(inTwips(laid.ink, twipsBox), TextMargin);
     scene.labels.push_back({l,
