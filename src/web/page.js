@@ -56,6 +56,7 @@ const page = {
   keyUpsInBox: [],   // keys let go while a box was open, for the game once it has returned
   boxNote: '',       // the page's word beside the next box
   clickTaken: false, // the press under way closed a menu, ended the demo or lifted a stand-still
+  startAsked: false, // the game gave START the keyboard: it takes it once it is shown
   firstFrameMs: null,
   sittingAsked: null, // resolves the wait for the score server's sitting
   frameMs: settings.has('bench') ? [] : null,
@@ -283,8 +284,9 @@ const host = {
     page.placedStart = placed;
     startButton.style.display = visible ? 'block' : 'none';
     startButton.disabled = !enabled;
-    // The keyboard given to START before its first paint had nowhere to go: it goes now.
-    if (visible && document.activeElement === document.body) startButton.focus();
+    // The keyboard given to START while it was hidden, or before its first paint, goes now.
+    if (visible && document.activeElement === document.body) page.startAsked = true;
+    giveStartTheKeyboard();
     if (startButton.textContent !== caption) startButton.textContent = caption;
     startButton.style.left = `${view.dx + l / TwipsPerPixel * view.scale}px`;
     startButton.style.top = `${view.dy + t / TwipsPerPixel * view.scale}px`;
@@ -295,7 +297,10 @@ const host = {
     startButton.style.backgroundColor = 'rgb(255,0,0)';
     if (!visible && document.activeElement === startButton) canvas.focus();
   },
-  focusStart() { setTimeout(() => startButton.focus(), 0); },
+  focusStart() {
+    page.startAsked = true;
+    setTimeout(giveStartTheKeyboard, 0);
+  },
   cursor(custom) { canvas.style.cursor = custom ? 'url(assets/cursor.png) 16 16, crosshair' : 'default'; },
 
   addMenu(name, caption, shortcut, depth) {
@@ -499,6 +504,13 @@ function notice(text) {
   line.hidden = false;
 }
 document.addEventListener('mousedown', () => { document.getElementById('notice').hidden = true; });
+
+// A hidden START cannot take the keyboard: the paint that shows it gives it.
+function giveStartTheKeyboard() {
+  if (!page.startAsked || startButton.style.display === 'none') return;
+  page.startAsked = false;
+  startButton.focus();
+}
 
 // Back to START or the field, unless a menu is open.
 function returnKeyboard() {
