@@ -55,14 +55,14 @@ void WindowState::fitToScreen() {
   if (window_.windowState() & (Qt::WindowFullScreen | Qt::WindowMaximized | Qt::WindowMinimized))
     return;
   const QRect free = window_.screen()->availableGeometry();
-  const QMargins frame(window_.geometry().left() - window_.frameGeometry().left(),
-                       window_.geometry().top() - window_.frameGeometry().top(),
-                       window_.frameGeometry().right() - window_.geometry().right(),
-                       window_.frameGeometry().bottom() - window_.geometry().bottom());
-  const QSize room = free.size().shrunkBy(frame);
+  const QMargins decoration(window_.geometry().left() - window_.frameGeometry().left(),
+                            window_.geometry().top() - window_.frameGeometry().top(),
+                            window_.frameGeometry().right() - window_.geometry().right(),
+                            window_.frameGeometry().bottom() - window_.geometry().bottom());
+  const QSize room = free.size().shrunkBy(decoration);
   if (window_.width() > room.width() || window_.height() > room.height())
     window_.resize(window_.size().scaled(room, Qt::KeepAspectRatio));
-  const QSize outer = window_.size().grownBy(frame);
+  const QSize outer = window_.size().grownBy(decoration);
   const QPoint at = window_.pos();
   // Within the free area; a window that cannot shrink enough keeps its top-left corner in it.
   window_.move(std::max(free.left(), std::min(at.x(), free.x() + free.width() - outer.width())),
