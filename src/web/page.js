@@ -805,12 +805,15 @@ function menuKey(e) {
       closeMenus();
       return false;
   }
-  if (!open || e.key.length !== 1) return false;
-  if (e.altKey) {
+  if (e.key.length !== 1) return false;
+  // Alt and a menu's letter go to that menu; on the bar the letter alone does, as on the
+  // desktop's (a shortcut there is still a shortcut).
+  if (e.altKey || (!open && !e.ctrlKey && !e.metaKey)) {
     const menu = menuByLetter(e.key);
     if (menu) openByLetter(menu);
     return true;
   }
+  if (!open) return false;
   const item = open.children.find((c) => c.access === e.key.toLowerCase());
   if (item) command(item);
   return true;
@@ -855,6 +858,8 @@ document.addEventListener('keydown', (e) => {
     command(entry);
     return;
   }
+  // The other keys on the bar stay there, as the desktop's bar keeps them: none is the game's.
+  if (onBar) return;
   // START takes Space and Enter as a button does; the other keys it keeps are not the game's.
   if (e.target === startButton) {
     if (e.key === 'Enter') { e.preventDefault(); startButton.click(); }

@@ -99,6 +99,10 @@ export class Browser {
     [b.page] = await b.browser.pages();
     if (!b.page) b.page = await b.browser.newPage();
     if (process.env.CAVEWING_CONSOLE) b.page.on('console', (m) => console.log('page:', m.text()));
+    // An exception the page lets through is its fault, whatever the test looks at: the test fails
+    // as it closes, after what it was checking has been said.
+    b.pageErrors = [];
+    b.page.on('pageerror', (err) => b.pageErrors.push(err.message));
     b.session = await b.page.createCDPSession();
     await b.send('Page.enable');
     await b.send('Runtime.enable');
@@ -121,6 +125,18 @@ export class Browser {
       const value = await this.evaluate(expression).catch(() => undefined);
       if (value) return value;
       if (Date.now() > deadline) throw new Error(`waited ${ms} ms for ${what} (${expression})`);
+      await new Promise((r) => setTimeout(r, 20));
+    }
+  }
+
+  // Waits for an exception the page lets through on purpose (the test made it), and takes it, so
+  // that it fails the test no more.
+  async expectPageError(pattern, ms = 5000) {
+    const deadline = Date.now() + ms;
+    for (;;) {
+      const at = this.pageErrors.findIndex((message) => pattern.test(message));
+      if (at >= 0) return this.pageErrors.splice(at, 1)[0];
+      if (Date.now() > deadline) throw new Error(`waited ${ms} ms for the page to throw ${pattern}`);
       await new Promise((r) => setTimeout(r, 20));
     }
   }
@@ -199,6 +215,10 @@ export class Browser {
       await exited(child);
     }
     if (this.profile) rmSync(this.profile, {recursive: true, force: true, maxRetries: 20, retryDelay: 100});
+    if (this.pageErrors?.length) {
+      console.error(`the page threw:\n${this.pageErrors.join('\n')}`);
+      process.exitCode = 1;
+    }
   }
 }
 

@@ -6,8 +6,8 @@
 // Every menu item has its letter and is reached by the arrows from Alt or F10, Enter chooses,
 // Esc closes, and Tab goes on from the field (Shift+Tab to the menu bar) instead of staying in it,
 // closing a menu it leaves. On the bar Left and Right go along it, Esc leaves it and Enter opens;
-// F10 or Alt alone shuts an open menu, Alt and another menu's letter goes there; in flight the
-// keyboard opens no menu.
+// F10 or Alt alone shuts an open menu, Alt and another menu's letter goes there, as does the
+// letter alone on the bar, where other keys stay; in flight the keyboard opens no menu.
 //
 //   node test_keyboard.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
@@ -231,6 +231,23 @@ try {
   await altAlone();
   assert.equal(await openMenu(), null, 'Alt alone left the menu open');
   assert.equal(await focused(), 'start');
+  // As on the desktop's bar, a menu's letter alone opens it, Shift or not; a key of no menu
+  // stays on the bar and never reaches the game, which has the next key on the field.
+  await toTheBar();
+  await b.key('H', 'KeyH', 72, Shift);
+  assert.equal(await openMenu(), 'mnuHelp', 'H on the bar');
+  await key('Escape', 27);
+  await toTheBar();
+  await b.key('z', 'KeyZ', 90);
+  await key('Backspace', 8);
+  assert.equal(await focused(), 'mnuFile', 'Z on the bar');
+  await b.evaluate(`document.getElementById('field').focus()`);
+  await b.key('q', 'KeyQ', 81);
+  await b.waitFor('the Q on the field recorded', `(persist(), (localStorage
+    .getItem('cavewing:last-game').match(/ keydown 81 /g)?.length ?? 0) >= 2)`);
+  const sitting = await b.evaluate(`localStorage.getItem('cavewing:last-game')`);
+  assert.doesNotMatch(sitting, / keydown 90 /, 'a letter on the menu bar reached the game');
+  assert.equal(sitting.match(/ keypress 8$/gm).length, 1, 'Backspace on the bar reached the game');
   await toTheBar();
   await key('ArrowRight', 39);
   await key('ArrowRight', 39);

@@ -90,6 +90,7 @@ try {
   await visit('/index.html?replay');
   assert.ok(await b.evaluate(endedShown), 'the page says the program stopped');
   assert.match(await b.evaluate(endedText), /stopped on an error/);
+  await b.expectPageError(/^Aborted/);
   await b.send('Page.removeScriptToEvaluateOnNewDocument', {identifier: noMore});
   await b.evaluate(`sessionStorage.removeItem('cavewing:replay')`);
 
