@@ -505,7 +505,7 @@ function notice(text) {
 }
 document.addEventListener('mousedown', () => { document.getElementById('notice').hidden = true; });
 
-// A hidden START cannot take the keyboard: the paint that shows it gives it.
+// A hidden START cannot take the keyboard: it takes it once shown, as the desktop's button does.
 function giveStartTheKeyboard() {
   if (!page.startAsked || startButton.style.display === 'none') return;
   page.startAsked = false;
