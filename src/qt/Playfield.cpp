@@ -157,6 +157,7 @@ QRectF captionBoxOf(const form::Label& l) {
 // cave moves by just below many a caption, and a score that counts up changes its last digit.
 struct ShapedCaption {
   QList<QGlyphRun> glyphs;
+  std::vector<std::vector<QRectF>> glyphBoxes;  // run by run, each glyph's box where it stands
   QSizeF size;
   std::vector<Playfield::GlyphInk> ink;
 };
@@ -176,13 +177,15 @@ ShapedCaption shape(const QString& caption, const QFont& font, const QTextOption
     lines.push_back(line.naturalTextRect());
   }
   layout.endLayout();
-  ShapedCaption shaped{layout.glyphRuns(), layout.boundingRect().size(), {}};
+  ShapedCaption shaped{layout.glyphRuns(), {}, layout.boundingRect().size(), {}};
   const QRectF inBox(QPointF(0, 0), box);
   for (const QGlyphRun& run : shaped.glyphs) {
     const QList<quint32> indexes = run.glyphIndexes();
     const QList<QPointF> positions = run.positions();
+    std::vector<QRectF>& boxes = shaped.glyphBoxes.emplace_back();
     for (qsizetype i = 0; i < indexes.size(); ++i) {
-      const QRectF ink = run.rawFont().boundingRect(indexes[i]).translated(positions[i]) & inBox;
+      boxes.push_back(run.rawFont().boundingRect(indexes[i]).translated(positions[i]));
+      const QRectF ink = boxes.back() & inBox;
       if (!ink.isEmpty()) shaped.ink.push_back({indexes[i], positions[i], ink});
     }
   }
@@ -197,6 +200,29 @@ ShapedCaption shape(const QString& caption, const QFont& font, const QTextOption
 constexpr int TextMargin = 2;
 QRect aroundText(const QRect& box) {
   return box.adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin);
+}
+
+// The glyphs of a run that may leave ink in the damage: the painter would draw every glyph
+// through the damage's many pieces only to keep the pixels of a few. A line along the run (an
+// underline) spans its glyphs: such a run is drawn whole.
+QGlyphRun glyphsIn(const QGlyphRun& run, const std::vector<QRectF>& boxes, const QPointF& at,
+                   const QTransform& toWidget, const QRegion& damaged) {
+  if (run.underline() || run.overline() || run.strikeOut()) return run;
+  const QList<quint32> indexes = run.glyphIndexes();
+  const QList<QPointF> positions = run.positions();
+  QList<quint32> keptIndexes;
+  QList<QPointF> keptPositions;
+  for (qsizetype i = 0; i < indexes.size(); ++i) {
+    const QRect box = toWidget.mapRect(boxes[std::size_t(i)].translated(at)).toAlignedRect();
+    if (!damaged.intersects(aroundText(box))) continue;
+    keptIndexes.push_back(indexes[i]);
+    keptPositions.push_back(positions[i]);
+  }
+  if (keptIndexes.size() == indexes.size()) return run;
+  QGlyphRun kept(run);
+  kept.setGlyphIndexes(keptIndexes);
+  kept.setPositions(keptPositions);
+  return kept;
 }
 
 QRectF twipsOf(const QRectF& logical) {
@@ -312,7 +338,7 @@ public:
     if (boxDamaged) box(boxOf(l));
     if (!captionDamaged) return;
     p_.setPen(toQColor(l.ForeColor));
-    field_.drawText(p_, &l, captionBoxOf(l), toQt(l.Alignment), l.Caption, l.Font);
+    field_.drawText(p_, &l, captionBoxOf(l), toQt(l.Alignment), l.Caption, l.Font, damaged_);
   }
 
 private:
@@ -482,7 +508,7 @@ void Playfield::paintBadge(QPainter& p, const QRegion& damaged) {
         !damaged.intersects(aroundText(p.transform().mapRect(ink).toAlignedRect())))
       continue;
     p.setPen(toQColor(look->rgb));
-    drawText(p, text, box, Qt::AlignLeft, *text, font);
+    drawText(p, text, box, Qt::AlignLeft, *text, font, damaged);
   }
   if (!overlays_.ringX || !overlays_.ringY) return;
   const kit::RingLook& ring = kit::ReplayRing;
@@ -527,6 +553,7 @@ Playfield::LaidOutText& Playfield::laidOut(const void* owner, const QRectF& box,
           box.size(),
           alignment,
           std::move(shaped.glyphs),
+          std::move(shaped.glyphBoxes),
           shaped.size,
           ink,
           std::make_shared<const std::vector<GlyphInk>>(std::move(shaped.ink))};
@@ -534,10 +561,16 @@ Playfield::LaidOutText& Playfield::laidOut(const void* owner, const QRectF& box,
 }
 
 void Playfield::drawText(QPainter& p, const void* owner, const QRectF& box, Qt::Alignment alignment,
-                         const std::string& text, const form::Font& font) {
+                         const std::string& text, const form::Font& font,
+                         const QRegion& damaged) {
   const LaidOutText& laid = laidOut(owner, box, alignment, text, font);
   const auto draw = [&] {
-    for (const QGlyphRun& glyphs : laid.glyphs) p.drawGlyphRun(box.topLeft(), glyphs);
+    const QTransform toWidget = p.transform();
+    for (qsizetype r = 0; r < laid.glyphs.size(); ++r)
+      if (const QGlyphRun glyphs = glyphsIn(laid.glyphs[r], laid.glyphBoxes[std::size_t(r)],
+                                            box.topLeft(), toWidget, damaged);
+          !glyphs.isEmpty())
+        p.drawGlyphRun(box.topLeft(), glyphs);
   };
   if (laid.size.width() <= box.width() && laid.size.height() <= box.height()) {
     draw();

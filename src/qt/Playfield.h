@@ -66,9 +66,10 @@ private:
   // layout, laid out again only when the caption changes.
   LaidOutText& laidOut(const void* owner, const QRectF& box, Qt::Alignment alignment,
                        const std::string& text, const form::Font& font) const;
-  // Draws a caption wrapped in its box.
+  // Draws a caption wrapped in its box, those of its glyphs that reach into the damage (in widget
+  // pixels).
   void drawText(QPainter& p, const void* owner, const QRectF& box, Qt::Alignment alignment,
-                const std::string& text, const form::Font& font);
+                const std::string& text, const form::Font& font, const QRegion& damaged);
   // Where a label's caption leaves ink, in twips (a little around it may be touched too).
   // Empty without a caption.
   QRectF captionOf(const form::Label& label) const;
@@ -131,6 +132,7 @@ private:
     QSizeF box;
     Qt::Alignment alignment;
     QList<QGlyphRun> glyphs;  // shaped once, drawn at the box's corner
+    std::vector<std::vector<QRectF>> glyphBoxes;  // run by run, each glyph's box where it stands
     QSizeF size;              // of its lines
     QRectF ink;               // where its glyphs lie in the box, cut to the box
     std::shared_ptr<const std::vector<GlyphInk>> glyphInk;  // glyph by glyph
