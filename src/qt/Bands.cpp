@@ -203,6 +203,44 @@ std::vector<QRect> join(std::span<const QRect> a, std::span<const QRect> b) {
   return sweepBoth(a, b, joinedSpans);
 }
 
+std::vector<QRect> coarsen(std::span<const QRect> bands, int rectCost) {
+  std::vector<QRect> out;
+  out.reserve(bands.size());
+  std::vector<Span> spans;
+  const auto width = [](const auto& list, auto columns) {
+    long sum = 0;
+    for (const auto& item : list) sum += columns(item);
+    return sum;
+  };
+  const auto rectColumns = [](const QRect& r) { return long(r.width()); };
+  const auto spanColumns = [](const Span& s) { return long(s.second - s.first + 1); };
+  std::size_t lastBand = 0;
+  for (std::size_t at = 0, end = 0; at < bands.size(); at = end) {
+    for (end = at + 1; end < bands.size() && bands[end].top() == bands[at].top();) ++end;
+    const std::span<const QRect> next = bands.subspan(at, end - at);
+    if (!out.empty() && out.back().bottom() + 1 == next.front().top()) {
+      const std::span<const QRect> last = std::span<const QRect>(out).subspan(lastBand);
+      joinedSpans(last, next, spans);
+      const long apart = width(last, rectColumns) * last.front().height() +
+                         width(next, rectColumns) * next.front().height() +
+                         long(rectCost) * long(last.size() + next.size());
+      const long together =
+          width(spans, spanColumns) * (next.front().bottom() - last.front().top() + 1) +
+          long(rectCost) * long(spans.size());
+      if (together < apart) {
+        const int top = last.front().top(), bottom = next.front().bottom();
+        out.resize(lastBand);
+        for (const auto& [left, right] : spans)
+          out.emplace_back(QPoint(left, top), QPoint(right, bottom));
+        continue;
+      }
+    }
+    lastBand = out.size();
+    out.insert(out.end(), next.begin(), next.end());
+  }
+  return out;
+}
+
 QRegion regionOf(const std::vector<QRect>& bands) {
   QRegion region;
   if (!bands.empty()) region.setRects(bands.data(), int(bands.size()));

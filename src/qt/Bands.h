@@ -20,6 +20,10 @@ std::vector<QRect> unite(std::span<const QRect> rects);
 std::vector<QRect> exclusive(std::span<const QRect> a, std::span<const QRect> b);
 // The pixels in either of two lists made by these functions.
 std::vector<QRect> join(std::span<const QRect> a, std::span<const QRect> b);
+// The same pixels and a few more in fewer rectangles: two bands that touch become one, over the
+// columns of either, where the pixels that adds cost less than the rectangles it saves, each
+// costing as much as `rectCost` pixels.
+std::vector<QRect> coarsen(std::span<const QRect> bands, int rectCost);
 // The region of a list made by `unite` or `exclusive`.
 QRegion regionOf(const std::vector<QRect>& bands);
 

@@ -131,10 +131,10 @@ private:
     form::Font font;
     QSizeF box;
     Qt::Alignment alignment;
-    QList<QGlyphRun> glyphs;  // shaped once, drawn at the box's corner
+    QList<QGlyphRun> glyphs;                      // shaped once, drawn at the box's corner
     std::vector<std::vector<QRectF>> glyphBoxes;  // run by run, each glyph's box where it stands
-    QSizeF size;              // of its lines
-    QRectF ink;               // where its glyphs lie in the box, cut to the box
+    QSizeF size;                                  // of its lines
+    QRectF ink;                                   // where its glyphs lie in the box, cut to the box
     std::shared_ptr<const std::vector<GlyphInk>> glyphInk;  // glyph by glyph
   };
   mutable std::map<const void*, LaidOutText> laidOutTexts_;

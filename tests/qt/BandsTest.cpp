@@ -75,4 +75,36 @@ TEST(Bands, AreTheRegionsQRegionBuilds) {
   EXPECT_TRUE(bands::exclusive(after, after).empty());
 }
 
+// Keeps out: a coarser damage that leaves out a pixel that changed, breaks QRegion's banding (the
+// flush and the painter's clip walk it as such), or costs more than it saves.
+TEST(Bands, CoarsenedKeepEveryPixelInFewerRectangles) {
+  constexpr int RectCost = 64;
+  const auto area = [](const std::vector<QRect>& rects) {
+    long sum = 0;
+    for (const QRect& r : rects) sum += long(r.width()) * r.height();
+    return sum;
+  };
+  for (int shift = 1; shift < 16; shift += 2) {
+    std::mt19937 same(shift), again(shift);
+    const std::vector<QRect> moved =
+        bands::exclusive(bands::unite(cave(same, 0)), bands::unite(cave(again, shift)));
+    const std::vector<QRect> coarse = bands::coarsen(moved, RectCost);
+    const QRegion region = bands::regionOf(coarse);
+    EXPECT_TRUE(bands::regionOf(moved).subtracted(region).isEmpty()) << "shift " << shift;
+    EXPECT_EQ(coarse, rectsOf(unitedOneByOne(coarse))) << "shift " << shift;
+    EXPECT_LE(area(coarse) + RectCost * long(coarse.size()),
+              area(moved) + RectCost * long(moved.size()))
+        << "shift " << shift;
+  }
+  // Two steps of a skyline a row apart: the row under the shorter one joins the band above.
+  const std::vector<QRect> steps =
+      bands::unite(std::vector{QRect(0, 0, 9, 15), QRect(80, 0, 9, 16)});
+  ASSERT_EQ(steps.size(), 3u);
+  EXPECT_EQ(bands::coarsen(steps, RectCost),
+            (std::vector{QRect(0, 0, 9, 16), QRect(80, 0, 9, 16)}));
+  // Where the rows added cost more than a rectangle, the bands stay apart.
+  const std::vector<QRect> far = bands::unite(std::vector{QRect(0, 0, 9, 15), QRect(80, 0, 9, 40)});
+  EXPECT_EQ(bands::coarsen(far, RectCost), far);
+}
+
 }  // namespace
