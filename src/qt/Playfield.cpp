@@ -10,6 +10,7 @@
 #include <QRawFont>
 #include <QTextLayout>
 #include <QTextOption>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -204,19 +205,25 @@ QRect aroundText(const QRect& box) {
 
 // The glyphs of a run that may leave ink in the damage: the painter would draw every glyph
 // through the damage's many pieces only to keep the pixels of a few. A line along the run (an
-// underline) spans its glyphs: such a run is drawn whole.
-QGlyphRun glyphsIn(const QGlyphRun& run, const std::vector<QRectF>& boxes, const QPointF& at,
-                   const QTransform& toWidget, const QRegion& damaged) {
-  if (run.underline() || run.overline() || run.strikeOut()) return run;
+// underline) spans its glyphs: such a run is drawn whole. `pastBox` is set where a glyph kept
+// may leave ink outside the caption's box.
+QGlyphRun glyphsIn(const QGlyphRun& run, const std::vector<QRectF>& boxes, const QRectF& box,
+                   const QTransform& toWidget, const QRegion& damaged, bool& pastBox) {
+  if (run.underline() || run.overline() || run.strikeOut()) {
+    pastBox = true;
+    return run;
+  }
   const QList<quint32> indexes = run.glyphIndexes();
   const QList<QPointF> positions = run.positions();
   QList<quint32> keptIndexes;
   QList<QPointF> keptPositions;
   for (qsizetype i = 0; i < indexes.size(); ++i) {
-    const QRect box = toWidget.mapRect(boxes[std::size_t(i)].translated(at)).toAlignedRect();
-    if (!damaged.intersects(aroundText(box))) continue;
+    const QRectF glyph = boxes[std::size_t(i)].translated(box.topLeft());
+    if (!damaged.intersects(aroundText(toWidget.mapRect(glyph).toAlignedRect()))) continue;
     keptIndexes.push_back(indexes[i]);
     keptPositions.push_back(positions[i]);
+    pastBox =
+        pastBox || !box.contains(glyph.adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin));
   }
   if (keptIndexes.size() == indexes.size()) return run;
   QGlyphRun kept(run);
@@ -563,22 +570,24 @@ Playfield::LaidOutText& Playfield::laidOut(const void* owner, const QRectF& box,
 void Playfield::drawText(QPainter& p, const void* owner, const QRectF& box, Qt::Alignment alignment,
                          const std::string& text, const form::Font& font, const QRegion& damaged) {
   const LaidOutText& laid = laidOut(owner, box, alignment, text, font);
-  const auto draw = [&] {
-    const QTransform toWidget = p.transform();
-    for (qsizetype r = 0; r < laid.glyphs.size(); ++r)
-      if (const QGlyphRun glyphs = glyphsIn(laid.glyphs[r], laid.glyphBoxes[std::size_t(r)],
-                                            box.topLeft(), toWidget, damaged);
-          !glyphs.isEmpty())
-        p.drawGlyphRun(box.topLeft(), glyphs);
-  };
-  if (laid.size.width() <= box.width() && laid.size.height() <= box.height()) {
-    draw();
-    return;
+  const QTransform toWidget = p.transform();
+  bool pastBox = false;
+  QVarLengthArray<QGlyphRun, 4> shown;
+  for (qsizetype r = 0; r < laid.glyphs.size(); ++r)
+    if (QGlyphRun glyphs = glyphsIn(laid.glyphs[r], laid.glyphBoxes[std::size_t(r)], box, toWidget,
+                                    damaged, pastBox);
+        !glyphs.isEmpty())
+      shown.push_back(std::move(glyphs));
+  // What does not fit its box is cut off there. A cut through the damage's many pieces costs
+  // the painter a new clip: only where a glyph drawn may reach past the box.
+  const bool cut =
+      pastBox && (laid.size.width() > box.width() || laid.size.height() > box.height());
+  if (cut) {
+    p.save();
+    p.setClipRect(box, Qt::IntersectClip);
   }
-  p.save();
-  p.setClipRect(box, Qt::IntersectClip);  // what does not fit its box is cut off there
-  draw();
-  p.restore();
+  for (const QGlyphRun& glyphs : shown) p.drawGlyphRun(box.topLeft(), glyphs);
+  if (cut) p.restore();
 }
 
 QRectF Playfield::captionOf(const form::Label& label) const {

@@ -89,8 +89,9 @@ TEST(Playfield, BoxesALabelInOnePixelOfBlack) {
 namespace {
 
 // Keeps out: a caption that changes repainting too little of its old ink or its new one (the
-// score back to one digit at a new game, a digit that counts up), or a change of its look taken
-// for a change of its text: the field shows exactly what a full repaint paints.
+// score back to one digit at a new game, a digit that counts up), a change of its look taken
+// for a change of its text, or a caption too long for its box drawn past it: the field shows
+// exactly what a full repaint paints.
 TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
   Game game;
   form::Label& score = game.form.lblScore;
@@ -106,6 +107,7 @@ TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
       {"WWW in red", [&] { score.ForeColor = form::RGB(200, 0, 0); }},
       {"WWW in bold", [&] { score.Font.Bold = !score.Font.Bold; }},
       {"WWW to the right", [&] { score.Alignment = form::Alignment::RightJustify; }},
+      {"more than its box holds, cut off there", [&] { score.Caption = std::string(40, '8'); }},
       {"0", [&] { score.Caption = "0"; }},
       {"nothing", [&] { score.Caption = ""; }},
   };
