@@ -671,6 +671,7 @@ Playfield::Scene Playfield::scene() const {
     if (const QRect shown = meet(pixelsOf(toDevice, drawnRect(*s)), field);
         s->Visible && !shown.isEmpty())
       shapes[{rgbOf(s->FillColor), rgbOf(s->BorderColor)}].push_back(shown);
+  scene.labels.reserve(form_.paintLabels.size());
   for (const form::Label* l : form_.paintLabels) {
     if (!l->Visible) continue;
     // A boxed label's box is a white rectangle with a black border, as a shape would be.
@@ -689,6 +690,7 @@ Playfield::Scene Playfield::scene() const {
   scene.toDevice = toDevice;
   scene.textMargin = int(std::ceil(TextMargin * ratio));
   for (const auto& [colours, rects] : shapes) scene.shapes.emplace(colours, bands::unite(rects));
+  scene.images.reserve(form_.paintImages.size());
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
       scene.images.emplace_back(around(drawnRect(*i), 1), int(i->Picture),
@@ -707,8 +709,10 @@ QRegion Playfield::damage(const Scene& was, const Scene& is) {
   std::vector<QRect> changed;
   for (const auto& [colours, rects] : was.shapes) {
     const auto it = is.shapes.find(colours);
-    changed =
-        bands::join(changed, it == is.shapes.end() ? rects : bands::exclusive(rects, it->second));
+    if (it == is.shapes.end())
+      changed = bands::join(changed, rects);
+    else if (const std::vector<QRect> moved = bands::exclusive(rects, it->second); !moved.empty())
+      changed = bands::join(changed, moved);
   }
   for (const auto& [colours, rects] : is.shapes)
     if (!was.shapes.contains(colours)) changed = bands::join(changed, rects);
