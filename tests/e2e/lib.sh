@@ -19,7 +19,12 @@ mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 GAME_PID= WID= MENU_H=0
 
 cleanup() {
-  [ -n "$GAME_PID" ] && kill "$GAME_PID" 2>/dev/null || true
+  if [ -n "$GAME_PID" ]; then
+    kill "$GAME_PID" 2>/dev/null || true
+    # The game ends on TERM from its event loop: one stuck in a loop would outlive its test,
+    # spinning ahead of all other work.
+    wait_for 10 game_has_ended || kill -KILL "$GAME_PID" 2>/dev/null || true
+  fi
   stop_xvfb
   rm -rf "$WORK"
 }
