@@ -116,25 +116,35 @@ TEST_F(PaintEquivalence, AfterAMessageBoxClosed) {
 
 // The damage may be as thin as a pixel, and a wall's edge may fall on any of its rows or columns:
 // a repaint of single pixels all over the field, on a picture scribbled over there, fills each.
-TEST_F(PaintEquivalence, RepaintsOfSinglePixelsFillEachOfThem) {
+// So does a repaint of strips of every width up to forty pixels (narrow strips are filled in a
+// few stores a row, wider ones in a loop).
+TEST_F(PaintEquivalence, RepaintsOfSinglePixelsAndStripsFillEachOfThem) {
   fly(40);
   Playfield* field = window.playfield();
-  auto* store = dynamic_cast<QImage*>(window.backingStore()->paintDevice());
-  ASSERT_NE(store, nullptr) << "a raster window";
   const qreal ratio = window.devicePixelRatio();
   const QPoint on = field->mapTo(&window, QPoint(0, 0)) * ratio;
+  const auto scribbleAndRepaint = [&](std::vector<QRect> rects, const char* when) {
+    // The window's backing store as it is now: a repaint may have made it anew.
+    auto* store = dynamic_cast<QImage*>(window.backingStore()->paintDevice());
+    ASSERT_NE(store, nullptr) << "a raster window";
+    for (const QRect& r : rects)
+      for (int y = int(r.top() * ratio); y < int((r.bottom() + 1) * ratio); ++y)
+        for (int x = int(r.left() * ratio); x < int((r.right() + 1) * ratio); ++x)
+          store->setPixel(on + QPoint(x, y), qRgb(255, 0, 255));
+    QRegion region;
+    region.setRects(rects.data(), int(rects.size()));
+    field->repaint(region);
+    expectShownEqualsFullRepaint(when);
+  };
   std::vector<QRect> pixels;
   for (int y = 0; y < field->height(); y += 3)
-    for (int x = 0; x < field->width(); x += 4) {
-      pixels.emplace_back(x, y, 1, 1);
-      for (int dy = 0; dy < ratio; ++dy)
-        for (int dx = 0; dx < ratio; ++dx)
-          store->setPixel(on + QPoint(x, y) * ratio + QPoint(dx, dy), qRgb(255, 0, 255));
-    }
-  QRegion region;
-  region.setRects(pixels.data(), int(pixels.size()));
-  field->repaint(region);
-  expectShownEqualsFullRepaint("after single pixels were repainted");
+    for (int x = 0; x < field->width(); x += 4) pixels.emplace_back(x, y, 1, 1);
+  scribbleAndRepaint(pixels, "after single pixels were repainted");
+  // Each in rows of its own, from the cave down into its floor.
+  std::vector<QRect> strips;
+  const int top = field->height() / 2;
+  for (int width = 1; width <= 40; ++width) strips.emplace_back(width, top + 2 * width, width, 2);
+  scribbleAndRepaint(strips, "after strips were repainted");
 }
 
 // Captions are laid out once and drawn from that layout: a caption that changes in flight (the
