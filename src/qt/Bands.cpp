@@ -207,13 +207,16 @@ std::vector<QRect> coarsen(std::span<const QRect> bands, int rectCost) {
   std::vector<QRect> out;
   out.reserve(bands.size());
   std::vector<Span> spans;
-  const auto width = [](const auto& list, auto columns) {
+  const auto columnsOf = [](std::span<const QRect> band) {
     long sum = 0;
-    for (const auto& item : list) sum += columns(item);
+    for (const QRect& r : band) sum += r.width();
     return sum;
   };
-  const auto rectColumns = [](const QRect& r) { return long(r.width()); };
-  const auto spanColumns = [](const Span& s) { return long(s.second - s.first + 1); };
+  const auto columnsOfSpans = [&spans] {
+    long sum = 0;
+    for (const auto& [left, right] : spans) sum += right - left + 1;
+    return sum;
+  };
   std::size_t lastBand = 0;
   for (std::size_t at = 0, end = 0; at < bands.size(); at = end) {
     for (end = at + 1; end < bands.size() && bands[end].top() == bands[at].top();) ++end;
@@ -221,12 +224,11 @@ std::vector<QRect> coarsen(std::span<const QRect> bands, int rectCost) {
     if (!out.empty() && out.back().bottom() + 1 == next.front().top()) {
       const std::span<const QRect> last = std::span<const QRect>(out).subspan(lastBand);
       joinedSpans(last, next, spans);
-      const long apart = width(last, rectColumns) * last.front().height() +
-                         width(next, rectColumns) * next.front().height() +
+      const long apart = columnsOf(last) * last.front().height() +
+                         columnsOf(next) * next.front().height() +
                          long(rectCost) * long(last.size() + next.size());
-      const long together =
-          width(spans, spanColumns) * (next.front().bottom() - last.front().top() + 1) +
-          long(rectCost) * long(spans.size());
+      const long together = columnsOfSpans() * (next.front().bottom() - last.front().top() + 1) +
+                            long(rectCost) * long(spans.size());
       if (together < apart) {
         const int top = last.front().top(), bottom = next.front().bottom();
         out.resize(lastBand);
