@@ -77,8 +77,12 @@ try {
   // The recording, once the game has brought it up to date (every second) and the page kept it.
   const count = (kind) => `(localStorage.getItem('cavewing:last-game')
     .match(/^\\d+ ${kind} form 1 0 0 0$/gm)?.length ?? 0)`;
+  // Should it not come, the failure shows what was recorded: it failed once under load.
   await b.waitFor('the last press and release recorded', `(persist(), ${count('down')} >= 3 &&
-    ${count('up')} >= 3)`);
+    ${count('up')} >= 3)`).catch(async (error) => {
+    error.message += `\nrecorded:\n${await b.evaluate(`localStorage.getItem('cavewing:last-game')`)}`;
+    throw error;
+  });
   const recording = await b.evaluate(`localStorage.getItem('cavewing:last-game')`);
   assert.equal(recording.match(/^\d+ down form 1 0 0 0$/gm)?.length, 3, recording);
   assert.equal(recording.match(/^\d+ up form 1 0 0 0$/gm)?.length, 3, recording);
