@@ -11,6 +11,7 @@
 #include <QTextLayout>
 #include <QTextOption>
 #include <QVarLengthArray>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -23,6 +24,7 @@
 #include "qt/Bands.h"
 #include "qt/Pictures.h"
 #include "qt/TimingReport.h"
+#include "qt/XcbSurface.h"
 
 namespace {
 
@@ -259,6 +261,7 @@ QRectF inTwips(const QRectF& ink, const QRectF& twipsBox) {
 Playfield::Playfield(const frmCavewing& form, float fieldWidthTwips, QWidget* parent)
     : QWidget(parent), form_(form), fieldWidth_(fieldWidthTwips), start_(new QPushButton(this)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  if (XcbSurface::available()) surface_ = std::make_unique<XcbSurface>(*this);
   // The field takes the keys once START is gone, but a click on it leaves START its focus.
   setFocusPolicy(Qt::TabFocus);
   setMouseTracking(false);
@@ -462,16 +465,58 @@ private:
   std::vector<QRect> deviceDamage_;
 };
 
+Playfield::~Playfield() = default;
+
+bool Playfield::eventFilter(QObject* watched, QEvent* event) {
+  // Qt answers an exposure from its backing store, where the frames put on the window by the
+  // field are not: the field is painted there again, as soon as Qt is done.
+  if (event->type() == QEvent::Expose && watched == window()->windowHandle()) update();
+  return QWidget::eventFilter(watched, event);
+}
+
+void Playfield::showEvent(QShowEvent*) {
+  if (surface_ && window()->windowHandle()) window()->windowHandle()->installEventFilter(this);
+}
+
 void Playfield::paintEvent(QPaintEvent* event) {
   QPainter p(this);
-  FormPainter painter(*this, p, event->region());
+  paint(p, event->region());
+}
+
+// A frame in flight: painted on the field's own picture and put on the window from there, past
+// Qt's backing store. The START button keeps its pixels.
+bool Playfield::putFrame(const QRegion& damaged) {
+  if (!surface_ || !isVisible() || !window()->windowHandle() ||
+      !window()->windowHandle()->isExposed())
+    return false;
+  const QRegion shown = start_->isVisible() ? damaged - start_->geometry() : damaged;
+  QImage& picture = surface_->picture();
+  // The painter keeps to the damage as a widget's painter keeps to its paint event's region.
+  const qreal ratio = picture.devicePixelRatio();
+  QRegion device = shown;
+  if (ratio != 1) {
+    device = QRegion();
+    for (const QRect& r : shown)
+      device += QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio).toAlignedRect();
+  }
+  picture.paintEngine()->setSystemClip(device);
+  {
+    QPainter p(&picture);
+    paint(p, shown);
+  }
+  picture.paintEngine()->setSystemClip(QRegion());
+  return surface_->put(device);
+}
+
+void Playfield::paint(QPainter& p, const QRegion& damaged) {
+  FormPainter painter(*this, p, damaged);
   if (view_)
     cabinet::paint(form_, *view_, fraction_, painter);
   else
     cabinet::paint(form_, painter);
   // The badge and the overlay, in logical pixels.
   p.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * twipsToWidget());
-  if (!overlays_.badge.empty() || overlays_.ringX) paintBadge(p, event->region());
+  if (!overlays_.badge.empty() || overlays_.ringX) paintBadge(p, damaged);
   if (overlays_.standStill) paintStandStill(p);
   if (!paintedOnce_ && timing_report::enabled()) timing_report::firstFrame();
   paintedOnce_ = true;
@@ -495,7 +540,7 @@ bool Playfield::showFrame(double fraction) {
   const bool changed = syncWithForm();
   if (!pending_.isEmpty()) {
     const QRegion now = std::exchange(pending_, QRegion());
-    repaint(now);
+    if (!putFrame(now)) repaint(now);
   }
   return changed;
 }

@@ -20,11 +20,13 @@
 #include "cabinet/kit/Kit.h"
 
 class QPainter;
+class XcbSurface;
 
 class Playfield : public QWidget {
   Q_OBJECT
 public:
   Playfield(const frmCavewing& form, float fieldWidthTwips, QWidget* parent = nullptr);
+  ~Playfield() override;
 
   QSize sizeHint() const override;
   QPushButton* startButton() const { return start_; }
@@ -57,9 +59,16 @@ public:
 protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
+  void showEvent(QShowEvent*) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   class FormPainter;
+  // Paints what is in `damaged` (widget pixels) with `p`, clipped to it.
+  void paint(QPainter& p, const QRegion& damaged);
+  // Puts a frame's damage on the window past Qt's backing store, where the display allows;
+  // returns whether it did.
+  bool putFrame(const QRegion& damaged);
   const QFont& fontFor(const form::Font& font) const;
   struct LaidOutText;
   // A caption wrapped in its box, in logical pixels; the owner (a label, the badge) keeps its
@@ -138,4 +147,5 @@ private:
     std::shared_ptr<const std::vector<GlyphInk>> glyphInk;  // glyph by glyph
   };
   mutable std::map<const void*, LaidOutText> laidOutTexts_;
+  std::unique_ptr<XcbSurface> surface_;  // on X11: where frames are painted and put from
 };

@@ -48,6 +48,12 @@ wait_for 20 paused_shows || fail "no PAUSED overlay after the focus went"
 xdotool mouseup 1
 meter=$(meter_crop) score=$(score_crop)
 field_stands_still || fail "the picture moved while another window had the focus"
+# A window over the field and gone again: the field shows the picture it showed, whole.
+xlogo -geometry 1100x900+0+0 & cover=$!
+wait_for 10 eval '[ "$(xdotool search --onlyvisible --class xlogo | wc -l)" = 2 ]' || fail "no cover"
+kill "$cover"
+wait_for 10 eval 'shoot && [ "$("$CONVERT" "$WORK/still.png" "$WORK/shot.png" -compose difference \
+  -composite -format "%[fx:maxima]" info:)" = 0 ]' || fail "the field lost its picture under a window"
 # The first click back only lifts the stand-still: no press, no pause charge.
 xdotool windowfocus --sync "$WID"
 click_at 7000 7500

@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: MIT
+#include "qt/XcbSurface.h"
+
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
+#include <QSysInfo>
+#include <QWidget>
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+xcb_connection_t* connection() {
+  const auto* x11 =
+      qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 ? x11->connection() : nullptr;
+}
+
+constexpr std::uint8_t Depth = 24;  // a window's opaque red, green and blue, 8 bits each
+
+// Whether a window holds a pixel as QImage::Format_RGB32 does in memory: asked of the X server
+// once per window.
+bool takesRgb32(xcb_connection_t* c, xcb_window_t window) {
+  const xcb_setup_t* setup = xcb_get_setup(c);
+  const auto hostOrder = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? XCB_IMAGE_ORDER_LSB_FIRST
+                                                                       : XCB_IMAGE_ORDER_MSB_FIRST;
+  if (setup->image_byte_order != hostOrder) return false;
+  bool bits32 = false;
+  for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem > 0; xcb_format_next(&f))
+    if (f.data->depth == Depth) bits32 = f.data->bits_per_pixel == 32;
+  const std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+      xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr), &std::free);
+  const std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+      xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr),
+      &std::free);
+  if (!bits32 || !geometry || !attributes || geometry->depth != Depth) return false;
+  for (auto screen = xcb_setup_roots_iterator(setup); screen.rem > 0; xcb_screen_next(&screen))
+    for (auto d = xcb_screen_allowed_depths_iterator(screen.data); d.rem > 0; xcb_depth_next(&d))
+      for (auto v = xcb_depth_visuals_iterator(d.data); v.rem > 0; xcb_visualtype_next(&v))
+        if (v.data->visual_id == attributes->visual)
+          return v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR && v.data->red_mask == 0xff0000 &&
+                 v.data->green_mask == 0xff00 && v.data->blue_mask == 0xff;
+  return false;
+}
+
+}  // namespace
+
+bool XcbSurface::available() { return connection() != nullptr; }
+
+XcbSurface::XcbSurface(QWidget& widget) : widget_(widget) {}
+
+XcbSurface::~XcbSurface() {
+  if (xcb_connection_t* c = connection(); c && gc_) xcb_free_gc(c, gc_);
+}
+
+QImage& XcbSurface::picture() {
+  const qreal ratio = widget_.devicePixelRatioF();
+  const QSize size = (QSizeF(widget_.size()) * ratio).toSize();
+  if (picture_.size() != size || picture_.devicePixelRatio() != ratio) {
+    picture_ = QImage(size, QImage::Format_RGB32);
+    picture_.setDevicePixelRatio(ratio);
+  }
+  return picture_;
+}
+
+bool XcbSurface::put(const QRegion& device) {
+  xcb_connection_t* c = connection();
+  const auto window = xcb_window_t(widget_.window()->internalWinId());
+  if (c == nullptr || window == 0 || picture_.isNull()) return false;
+  if (window != checked_) {
+    checked_ = window;
+    takesPicture_ = takesRgb32(c, window);
+  }
+  if (!takesPicture_) return false;
+  if (gc_ == 0) {
+    gc_ = xcb_generate_id(c);
+    const std::uint32_t noExposures = 0;
+    xcb_create_gc(c, gc_, window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
+  }
+  // A request holds at most this many pixels after its header.
+  const std::uint32_t maxPixels = xcb_get_maximum_request_length(c) - 8;
+  const qreal ratio = picture_.devicePixelRatio();
+  const QPoint at = (QPointF(widget_.mapTo(widget_.window(), QPoint(0, 0))) * ratio).toPoint();
+  const uchar* bits = picture_.constBits();
+  const auto bytesPerLine = std::size_t(picture_.bytesPerLine());
+  for (const QRect& r : device) {
+    const QRect d = r & picture_.rect();
+    if (d.isEmpty()) continue;
+    const auto width = std::size_t(d.width());
+    const int rowsPerRequest = int(std::max<std::size_t>(1, maxPixels / width));
+    for (int top = d.top(); top <= d.bottom(); top += rowsPerRequest) {
+      const int rows = std::min(rowsPerRequest, d.bottom() + 1 - top);
+      const std::size_t pixels = width * std::size_t(rows);
+      if (pixels > rowsCapacity_) {
+        rows_ = std::make_unique_for_overwrite<std::uint32_t[]>(pixels);
+        rowsCapacity_ = pixels;
+      }
+      const uchar* from = bits + std::size_t(top) * bytesPerLine + std::size_t(d.left()) * 4;
+      for (int y = 0; y < rows; ++y, from += bytesPerLine)
+        std::memcpy(&rows_[std::size_t(y) * width], from, width * 4);
+      xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, gc_, std::uint16_t(width),
+                    std::uint16_t(rows), std::int16_t(at.x() + d.left()),
+                    std::int16_t(at.y() + top), 0, Depth, std::uint32_t(pixels * 4),
+                    reinterpret_cast<const uint8_t*>(rows_.get()));
+    }
+  }
+  xcb_flush(c);
+  return true;
+}
