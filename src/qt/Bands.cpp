@@ -13,13 +13,13 @@ namespace bands {
 
 namespace {
 
-using Span = std::pair<int, int>;  // first and last column
+using Span = std::pair<int, int>;  // first and last column, as Sweep's
 
 // Collects the bands from the top down, merging a band into the one above when they touch and
 // have the same spans.
 class Builder {
 public:
-  explicit Builder(std::size_t expected) { rects_.reserve(expected); }
+  explicit Builder(std::vector<QRect>& out) : rects_(out) { rects_.clear(); }
   void band(int top, int bottom, const std::vector<Span>& spans) {
     if (spans.empty()) return;
     if (!rects_.empty() && lastBottom_ + 1 == top && sameAsLast(spans)) {
@@ -32,7 +32,6 @@ public:
     }
     lastBottom_ = bottom;
   }
-  std::vector<QRect> take() { return std::move(rects_); }
 
 private:
   bool sameAsLast(const std::vector<Span>& spans) const {
@@ -44,22 +43,20 @@ private:
     return true;
   }
 
-  std::vector<QRect> rects_;
+  std::vector<QRect>& rects_;
   std::size_t lastBand_ = 0;
   int lastBottom_ = 0;
 };
 
 // Every top and every row under a bottom, in order, each once.
-std::vector<int> edgesOf(std::span<const QRect> rects) {
-  std::vector<int> edges;
-  edges.reserve(2 * rects.size());
+void edgesOf(std::span<const QRect> rects, std::vector<int>& edges) {
+  edges.clear();
   for (const QRect& r : rects) {
     edges.push_back(r.top());
     edges.push_back(r.bottom() + 1);
   }
   std::sort(edges.begin(), edges.end());
   edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
-  return edges;
 }
 
 // The band of a list of bands over row `y`, empty where there is none; `at` walks down the list
@@ -74,59 +71,50 @@ std::span<const QRect> bandAt(std::span<const QRect> bands, std::size_t& at, int
 
 }  // namespace
 
-std::vector<QRect> unite(std::span<const QRect> rects) {
-  if (rects.size() == 1 && !rects.front().isEmpty()) return {rects.front()};
-  std::vector<QRect> byTop;
-  byTop.reserve(rects.size());
-  for (const QRect& r : rects)
-    if (!r.isEmpty()) byTop.push_back(r);
-  std::sort(byTop.begin(), byTop.end(),
-            [](const QRect& a, const QRect& b) { return a.top() < b.top(); });
-  const std::vector<int> edges = edgesOf(byTop);
-  // The rectangles over the current band, from the left.
-  std::vector<QRect> over;
-  std::vector<Span> spans;
-  Builder builder(byTop.size());
-  std::size_t next = 0;
-  for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
-    const int top = edges[e], bottom = edges[e + 1] - 1;
-    std::erase_if(over, [top](const QRect& r) { return r.bottom() < top; });
-    for (; next < byTop.size() && byTop[next].top() == top; ++next) {
-      const auto at = std::upper_bound(over.begin(), over.end(), byTop[next].left(),
-                                       [](int left, const QRect& r) { return left < r.left(); });
-      over.insert(at, byTop[next]);
-    }
-    spans.clear();
-    for (const QRect& r : over) {
-      if (!spans.empty() && r.left() <= spans.back().second + 1)
-        spans.back().second = std::max(spans.back().second, r.right());
-      else
-        spans.emplace_back(r.left(), r.right());
-    }
-    builder.band(top, bottom, spans);
+void Sweep::unite(std::span<const QRect> rects, std::vector<QRect>& out) {
+  if (rects.size() == 1 && !rects.front().isEmpty()) {
+    out.assign(1, rects.front());
+    return;
   }
-  return builder.take();
+  Builder builder(out);
+  byTop_.clear();
+  for (const QRect& r : rects)
+    if (!r.isEmpty()) byTop_.push_back(r);
+  std::sort(byTop_.begin(), byTop_.end(),
+            [](const QRect& a, const QRect& b) { return a.top() < b.top(); });
+  edgesOf(byTop_, edges_);
+  // The rectangles over the current band, from the left.
+  over_.clear();
+  std::size_t next = 0;
+  for (std::size_t e = 0; e + 1 < edges_.size(); ++e) {
+    const int top = edges_[e], bottom = edges_[e + 1] - 1;
+    std::erase_if(over_, [top](const QRect& r) { return r.bottom() < top; });
+    for (; next < byTop_.size() && byTop_[next].top() == top; ++next) {
+      const auto at = std::upper_bound(over_.begin(), over_.end(), byTop_[next].left(),
+                                       [](int left, const QRect& r) { return left < r.left(); });
+      over_.insert(at, byTop_[next]);
+    }
+    spans_.clear();
+    for (const QRect& r : over_) {
+      if (!spans_.empty() && r.left() <= spans_.back().second + 1)
+        spans_.back().second = std::max(spans_.back().second, r.right());
+      else
+        spans_.emplace_back(r.left(), r.right());
+    }
+    builder.band(top, bottom, spans_);
+  }
 }
 
 namespace {
 
-// The edges of two lists of bands, in order, each once: every band's top and the row under it.
-std::vector<int> edgesOfBands(std::span<const QRect> a, std::span<const QRect> b) {
-  const auto edges = [](std::span<const QRect> bands) {
-    std::vector<int> list;
-    for (std::size_t i = 0; i < bands.size(); ++i)
-      if (i == 0 || bands[i].top() != bands[i - 1].top()) {
-        list.push_back(bands[i].top());
-        list.push_back(bands[i].bottom() + 1);
-      }
-    return list;
-  };
-  const std::vector<int> inA = edges(a), inB = edges(b);
-  std::vector<int> both;
-  both.reserve(inA.size() + inB.size());
-  std::merge(inA.begin(), inA.end(), inB.begin(), inB.end(), std::back_inserter(both));
-  both.erase(std::unique(both.begin(), both.end()), both.end());
-  return both;
+// The edges of a list of bands, in order: every band's top and the row under it.
+void edgesOfBands(std::span<const QRect> bands, std::vector<int>& edges) {
+  edges.clear();
+  for (std::size_t i = 0; i < bands.size(); ++i)
+    if (i == 0 || bands[i].top() != bands[i - 1].top()) {
+      edges.push_back(bands[i].top());
+      edges.push_back(bands[i].bottom() + 1);
+    }
 }
 
 // Where a column enters or leaves either: a column is in exactly one of them between an odd and
@@ -172,41 +160,48 @@ void joinedSpans(std::span<const QRect> a, std::span<const QRect> b, std::vector
   }
 }
 
-// Two lists of bands, band by band: `combine` makes a band's spans from those of both.
-template <class Combine>
-std::vector<QRect> sweepBoth(std::span<const QRect> a, std::span<const QRect> b, Combine combine) {
-  const std::vector<int> edges = edgesOfBands(a, b);
-  std::vector<Span> spans;
-  Builder builder(a.size() + b.size());
-  std::size_t atA = 0, atB = 0;
-  for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
-    const int top = edges[e], bottom = edges[e + 1] - 1;
-    combine(bandAt(a, atA, top), bandAt(b, atB, top), spans);
-    builder.band(top, bottom, spans);
-  }
-  return builder.take();
-}
-
 }  // namespace
 
-std::vector<QRect> exclusive(std::span<const QRect> a, std::span<const QRect> b) {
-  if (std::ranges::equal(a, b)) return {};  // most of the field stays as it was
-  std::vector<int> points;
-  return sweepBoth(a, b, [&points](const auto& inA, const auto& inB, auto& spans) {
-    exclusiveSpans(inA, inB, points, spans);
+// Two lists of bands, band by band: `combine` makes a band's spans from those of both.
+template <class Combine>
+void Sweep::sweepBoth(std::span<const QRect> a, std::span<const QRect> b, std::vector<QRect>& out,
+                      Combine combine) {
+  Builder builder(out);
+  edgesOfBands(a, edgesA_);
+  edgesOfBands(b, edgesB_);
+  edges_.clear();
+  std::merge(edgesA_.begin(), edgesA_.end(), edgesB_.begin(), edgesB_.end(),
+             std::back_inserter(edges_));
+  edges_.erase(std::unique(edges_.begin(), edges_.end()), edges_.end());
+  std::size_t atA = 0, atB = 0;
+  for (std::size_t e = 0; e + 1 < edges_.size(); ++e) {
+    const int top = edges_[e], bottom = edges_[e + 1] - 1;
+    combine(bandAt(a, atA, top), bandAt(b, atB, top));
+    builder.band(top, bottom, spans_);
+  }
+}
+
+void Sweep::exclusive(std::span<const QRect> a, std::span<const QRect> b, std::vector<QRect>& out) {
+  if (std::ranges::equal(a, b)) {  // most of the field stays as it was
+    out.clear();
+    return;
+  }
+  sweepBoth(a, b, out, [this](const auto& inA, const auto& inB) {
+    exclusiveSpans(inA, inB, points_, spans_);
   });
 }
 
-std::vector<QRect> join(std::span<const QRect> a, std::span<const QRect> b) {
-  if (a.empty()) return {b.begin(), b.end()};
-  if (b.empty()) return {a.begin(), a.end()};
-  return sweepBoth(a, b, joinedSpans);
+void Sweep::join(std::span<const QRect> a, std::span<const QRect> b, std::vector<QRect>& out) {
+  if (a.empty() || b.empty()) {
+    out.assign(a.empty() ? b.begin() : a.begin(), a.empty() ? b.end() : a.end());
+    return;
+  }
+  sweepBoth(a, b, out, [this](const auto& inA, const auto& inB) { joinedSpans(inA, inB, spans_); });
 }
 
-std::vector<QRect> coarsen(std::span<const QRect> bands, int rectCost) {
-  std::vector<QRect> out;
-  out.reserve(bands.size());
-  std::vector<Span> spans;
+void Sweep::coarsen(std::span<const QRect> bands, int rectCost, std::vector<QRect>& out) {
+  out.clear();
+  std::vector<Span>& spans = spans_;
   const auto columnsOf = [](std::span<const QRect> band) {
     long sum = 0;
     for (const QRect& r : band) sum += r.width();
@@ -240,7 +235,6 @@ std::vector<QRect> coarsen(std::span<const QRect> bands, int rectCost) {
     lastBand = out.size();
     out.insert(out.end(), next.begin(), next.end());
   }
-  return out;
 }
 
 QRegion regionOf(const std::vector<QRect>& bands) {

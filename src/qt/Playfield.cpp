@@ -747,7 +747,7 @@ Playfield::Scene Playfield::scene() const {
   }
   scene.toDevice = toDevice;
   scene.textMargin = int(std::ceil(TextMargin * ratio));
-  for (const auto& [colours, rects] : shapes) scene.shapes.emplace(colours, bands::unite(rects));
+  for (const auto& [colours, rects] : shapes) sweep_.unite(rects, scene.shapes[colours]);
   scene.images.reserve(form_.paintImages.size());
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
@@ -762,21 +762,28 @@ Playfield::Scene Playfield::scene() const {
 // for a twentieth more pixels, and a frame costs a twelfth fewer instructions).
 constexpr int RectCost = 64;
 
-QRegion Playfield::damage(const Scene& was, const Scene& is) {
+QRegion Playfield::damage(const Scene& was, const Scene& is) const {
+  auto& [changed, moved, joined, items] = lists_;
+  changed.clear();
+  const auto add = [&](std::span<const QRect> rects) {
+    sweep_.join(changed, rects, joined);
+    std::swap(changed, joined);
+  };
   // Rectangles of one colour pair: the pixels that left or joined them.
-  std::vector<QRect> changed;
   for (const auto& [colours, rects] : was.shapes) {
     const auto it = is.shapes.find(colours);
-    if (it == is.shapes.end())
-      changed = bands::join(changed, rects);
-    else if (const std::vector<QRect> moved = bands::exclusive(rects, it->second); !moved.empty())
-      changed = bands::join(changed, moved);
+    if (it == is.shapes.end()) {
+      add(rects);
+    } else {
+      sweep_.exclusive(rects, it->second, moved);
+      if (!moved.empty()) add(moved);
+    }
   }
   for (const auto& [colours, rects] : is.shapes)
-    if (!was.shapes.contains(colours)) changed = bands::join(changed, rects);
+    if (!was.shapes.contains(colours)) add(rects);
   // A picture or a label that changed at all: where it was and where it is.
-  std::vector<QRect> items;
-  const auto add = [&items](const auto& before, const auto& after) {
+  items.clear();
+  const auto addItems = [&items](const auto& before, const auto& after) {
     for (const auto& item : before)
       if (std::find(after.begin(), after.end(), item) == after.end())
         items.push_back(std::get<0>(item));
@@ -784,9 +791,12 @@ QRegion Playfield::damage(const Scene& was, const Scene& is) {
       if (std::find(before.begin(), before.end(), item) == before.end())
         items.push_back(std::get<0>(item));
   };
-  add(was.images, is.images);
+  addItems(was.images, is.images);
   labelDamage(was, is, items);
-  return bands::regionOf(bands::coarsen(bands::join(changed, bands::unite(items)), RectCost));
+  sweep_.unite(items, moved);
+  add(moved);
+  sweep_.coarsen(changed, RectCost, joined);
+  return bands::regionOf(joined);
 }
 
 // A label that only changed its caption: around the glyphs that changed (the score's last digit

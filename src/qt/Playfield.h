@@ -18,6 +18,7 @@
 #include "app/frmCavewing.h"
 #include "cabinet/View.h"
 #include "cabinet/kit/Kit.h"
+#include "qt/Bands.h"
 
 class QPainter;
 class XcbSurface;
@@ -119,7 +120,7 @@ private:
   QRectF drawnRect(const form::Control& control) const;
   void damaged(const QRegion& logical);
   std::size_t visibleStateHash() const;
-  static QRegion damage(const Scene& was, const Scene& is);
+  QRegion damage(const Scene& was, const Scene& is) const;
   static void labelDamage(const Scene& was, const Scene& is, std::vector<QRect>& damage);
 
   const frmCavewing& form_;
@@ -147,5 +148,8 @@ private:
     std::shared_ptr<const std::vector<GlyphInk>> glyphInk;  // glyph by glyph
   };
   mutable std::map<const void*, LaidOutText> laidOutTexts_;
+  // The damage's working lists, kept from frame to frame.
+  mutable bands::Sweep sweep_;
+  mutable struct { std::vector<QRect> changed, moved, joined, items; } lists_;
   std::unique_ptr<XcbSurface> surface_;  // on X11: where frames are painted and put from
 };

@@ -6,6 +6,7 @@
 
 #include <QRegion>
 #include <random>
+#include <span>
 #include <vector>
 
 #include "qt/Bands.h"
@@ -33,10 +34,39 @@ std::vector<QRect> cave(std::mt19937& random, int shift) {
   return blocks;
 }
 
+// One sweep for every case, as the playfield keeps one: what a call leaves in its working lists
+// must not reach the next.
+class Bands : public ::testing::Test {
+protected:
+  std::vector<QRect> unite(std::span<const QRect> rects) {
+    std::vector<QRect> out;
+    sweep_.unite(rects, out);
+    return out;
+  }
+  std::vector<QRect> exclusive(std::span<const QRect> a, std::span<const QRect> b) {
+    std::vector<QRect> out;
+    sweep_.exclusive(a, b, out);
+    return out;
+  }
+  std::vector<QRect> join(std::span<const QRect> a, std::span<const QRect> b) {
+    std::vector<QRect> out;
+    sweep_.join(a, b, out);
+    return out;
+  }
+  std::vector<QRect> coarsen(std::span<const QRect> bands, int rectCost) {
+    std::vector<QRect> out;
+    sweep_.coarsen(bands, rectCost, out);
+    return out;
+  }
+
+private:
+  bands::Sweep sweep_;
+};
+
 // Keeps out: a damage (the pixels that left or joined the rectangles of each colour, and the
 // pictures and labels that changed) that misses pixels that changed, paints ones that did not, or
 // splits them into other rectangles than QRegion's (the flush sends one request a rectangle).
-TEST(Bands, AreTheRegionsQRegionBuilds) {
+TEST_F(Bands, AreTheRegionsQRegionBuilds) {
   std::mt19937 random(7);
   std::uniform_int_distribution<int> at(-20, 120), size(-2, 60);
   std::vector<std::vector<QRect>> cases = {
@@ -56,28 +86,28 @@ TEST(Bands, AreTheRegionsQRegionBuilds) {
 
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const QRegion expected = unitedOneByOne(cases[i]);
-    const std::vector<QRect> united = bands::unite(cases[i]);
+    const std::vector<QRect> united = unite(cases[i]);
     ASSERT_EQ(united, rectsOf(expected)) << "case " << i;
     EXPECT_EQ(bands::regionOf(united), expected) << "case " << i;
     // Against the next case: the pixels in exactly one of the two.
     const std::vector<QRect>& other = cases[(i + 1) % cases.size()];
     const QRegion expectedXor = expected.xored(unitedOneByOne(other));
-    ASSERT_EQ(bands::exclusive(united, bands::unite(other)), rectsOf(expectedXor)) << "case " << i;
+    ASSERT_EQ(exclusive(united, unite(other)), rectsOf(expectedXor)) << "case " << i;
     const QRegion expectedBoth = expected.united(unitedOneByOne(other));
-    ASSERT_EQ(bands::join(united, bands::unite(other)), rectsOf(expectedBoth)) << "case " << i;
+    ASSERT_EQ(join(united, unite(other)), rectsOf(expectedBoth)) << "case " << i;
   }
   // A cave moved on by a step: only the columns where its skylines moved.
   std::mt19937 same(1), again(1);
-  const std::vector<QRect> before = bands::unite(cave(same, 0));
-  const std::vector<QRect> after = bands::unite(cave(again, 8));
-  const std::vector<QRect> moved = bands::exclusive(before, after);
+  const std::vector<QRect> before = unite(cave(same, 0));
+  const std::vector<QRect> after = unite(cave(again, 8));
+  const std::vector<QRect> moved = exclusive(before, after);
   EXPECT_EQ(moved, rectsOf(bands::regionOf(before).xored(bands::regionOf(after))));
-  EXPECT_TRUE(bands::exclusive(after, after).empty());
+  EXPECT_TRUE(exclusive(after, after).empty());
 }
 
 // Keeps out: a coarser damage that leaves out a pixel that changed, breaks QRegion's banding (the
 // flush and the painter's clip walk it as such), or costs more than it saves.
-TEST(Bands, CoarsenedKeepEveryPixelInFewerRectangles) {
+TEST_F(Bands, CoarsenedKeepEveryPixelInFewerRectangles) {
   constexpr int RectCost = 64;
   const auto area = [](const std::vector<QRect>& rects) {
     long sum = 0;
@@ -86,9 +116,8 @@ TEST(Bands, CoarsenedKeepEveryPixelInFewerRectangles) {
   };
   for (int shift = 1; shift < 16; shift += 2) {
     std::mt19937 same(shift), again(shift);
-    const std::vector<QRect> moved =
-        bands::exclusive(bands::unite(cave(same, 0)), bands::unite(cave(again, shift)));
-    const std::vector<QRect> coarse = bands::coarsen(moved, RectCost);
+    const std::vector<QRect> moved = exclusive(unite(cave(same, 0)), unite(cave(again, shift)));
+    const std::vector<QRect> coarse = coarsen(moved, RectCost);
     const QRegion region = bands::regionOf(coarse);
     EXPECT_TRUE(bands::regionOf(moved).subtracted(region).isEmpty()) << "shift " << shift;
     EXPECT_EQ(coarse, rectsOf(unitedOneByOne(coarse))) << "shift " << shift;
@@ -97,11 +126,9 @@ TEST(Bands, CoarsenedKeepEveryPixelInFewerRectangles) {
         << "shift " << shift;
   }
   // Two steps of a skyline a row apart: the row under the shorter one joins the band above.
-  const std::vector<QRect> steps =
-      bands::unite(std::vector{QRect(0, 0, 9, 15), QRect(80, 0, 9, 16)});
+  const std::vector<QRect> steps = unite(std::vector{QRect(0, 0, 9, 15), QRect(80, 0, 9, 16)});
   ASSERT_EQ(steps.size(), 3u);
-  EXPECT_EQ(bands::coarsen(steps, RectCost),
-            (std::vector{QRect(0, 0, 9, 16), QRect(80, 0, 9, 16)}));
+  EXPECT_EQ(coarsen(steps, RectCost), (std::vector{QRect(0, 0, 9, 16), QRect(80, 0, 9, 16)}));
 }
 
 }  // namespace
