@@ -668,7 +668,7 @@ const QFont& Playfield::fontFor(const form::Font& font) const {
 
 void Playfield::resizeEvent(QResizeEvent*) {
   placeStartButton();
-  shown_ = scene();  // a resize repaints everything anyway
+  sceneInto(shown_);  // a resize repaints everything anyway
 }
 
 void Playfield::placeStartButton() {
@@ -703,17 +703,17 @@ bool Playfield::syncWithForm() {
     if (hash == lastHash_) return changed;
     lastHash_ = hash;
   }
-  Scene now = scene();
-  if (now == shown_) return changed;
-  const QRegion damaged = damage(shown_, now);
-  shown_ = std::move(now);
+  sceneInto(next_);
+  if (next_ == shown_) return changed;
+  const QRegion damaged = damage(shown_, next_);
+  std::swap(shown_, next_);
   this->damaged(logicalPixelsOver(damaged, devicePixelRatioF()));
   return true;
 }
 
 // Device pixels, since the painter rounds each edge there: at a ratio of 2 an edge on half a
 // logical pixel changes a row that rounding in logical pixels would miss.
-Playfield::Scene Playfield::scene() const {
+void Playfield::sceneInto(Scene& scene) const {
   const qreal ratio = devicePixelRatioF();
   const QTransform toDevice = twipsToWidget() * QTransform::fromScale(ratio, ratio);
   // Where a picture, a box or a caption may leave pixels: text may reach past its glyphs.
@@ -723,13 +723,14 @@ Playfield::Scene Playfield::scene() const {
   };
   // The cave's blocks reach far past the field, where nothing shows: only what shows counts.
   const QRect field = pixelsOf(toDevice, QRectF(0, 0, fieldWidth_, frmCavewing::ScaleHeight));
-  Scene scene;
-  std::map<std::pair<QRgb, QRgb>, std::vector<QRect>> shapes;
+  // The lists of the last frame but one are filled again: a frame allocates next to nothing.
+  auto& shapes = shapesByColour_;
+  for (auto& [colours, rects] : shapes) rects.clear();
   for (const form::Shape* s : form_.paintShapes)
     if (const QRect shown = meet(pixelsOf(toDevice, drawnRect(*s)), field);
         s->Visible && !shown.isEmpty())
       shapes[{rgbOf(s->FillColor), rgbOf(s->BorderColor)}].push_back(shown);
-  scene.labels.reserve(form_.paintLabels.size());
+  scene.labels.clear();
   for (const form::Label* l : form_.paintLabels) {
     if (!l->Visible) continue;
     // A boxed label's box is a white rectangle with a black border, as a shape would be.
@@ -747,13 +748,15 @@ Playfield::Scene Playfield::scene() const {
   }
   scene.toDevice = toDevice;
   scene.textMargin = int(std::ceil(TextMargin * ratio));
-  for (const auto& [colours, rects] : shapes) sweep_.unite(rects, scene.shapes[colours]);
-  scene.images.reserve(form_.paintImages.size());
+  for (auto& [colours, bands] : scene.shapes) bands.clear();
+  for (const auto& [colours, rects] : shapes)
+    if (!rects.empty()) sweep_.unite(rects, scene.shapes[colours]);
+  std::erase_if(scene.shapes, [](const auto& colour) { return colour.second.empty(); });
+  scene.images.clear();
   for (const form::Image* i : form_.paintImages)
     if (i->Visible && i->Picture != form::Picture::None)
       scene.images.emplace_back(around(drawnRect(*i), 1), int(i->Picture),
                                 toDevice.map(drawnRect(*i).topLeft()));
-  return scene;
 }
 
 // A rectangle of the damage costs a request of its own from the flush to the X server, and a

@@ -115,7 +115,8 @@ private:
     int textMargin = 0;  // device pixels around a glyph's ink
     bool operator==(const Scene&) const = default;
   };
-  Scene scene() const;
+  // Works out what a frame shows, over the lists `scene` holds.
+  void sceneInto(Scene& scene) const;
   // Where a control is drawn in this frame, in twips.
   QRectF drawnRect(const form::Control& control) const;
   void damaged(const QRegion& logical);
@@ -131,7 +132,7 @@ private:
   float fieldWidth_;
   QPushButton* start_;
   std::size_t lastHash_ = 0;
-  Scene shown_;
+  Scene shown_, next_;  // what the window shows; the lists the next frame's scene is made in
   QRectF placedButton_;
   bool paintedOnce_ = false;
   cabinet::kit::Overlays overlays_;
@@ -150,6 +151,7 @@ private:
   mutable std::map<const void*, LaidOutText> laidOutTexts_;
   // The damage's working lists, kept from frame to frame.
   mutable bands::Sweep sweep_;
+  mutable std::map<std::pair<QRgb, QRgb>, std::vector<QRect>> shapesByColour_;
   mutable struct { std::vector<QRect> changed, moved, joined, items; } lists_;
   std::unique_ptr<XcbSurface> surface_;  // on X11: where frames are painted and put from
 };
