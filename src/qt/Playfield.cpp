@@ -261,7 +261,7 @@ QRectF inTwips(const QRectF& ink, const QRectF& twipsBox) {
 Playfield::Playfield(const frmCavewing& form, float fieldWidthTwips, QWidget* parent)
     : QWidget(parent), form_(form), fieldWidth_(fieldWidthTwips), start_(new QPushButton(this)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
-  if (XcbSurface::available()) surface_ = std::make_unique<XcbSurface>(*this);
+  if (XcbSurface::available()) surface_ = std::make_unique<XcbSurface>();
   // The field takes the keys once START is gone, but a click on it leaves START its focus.
   setFocusPolicy(Qt::TabFocus);
   setMouseTracking(false);
@@ -468,8 +468,8 @@ private:
 Playfield::~Playfield() = default;
 
 bool Playfield::eventFilter(QObject* watched, QEvent* event) {
-  // Qt answers an exposure from its backing store, where the frames put on the window by the
-  // field are not: the field is painted there again, as soon as Qt is done.
+  // Qt answers an exposure from its copy of the window on the X server, which the frames the
+  // field puts itself never reach: the field is painted again, as soon as Qt is done.
   if (event->type() == QEvent::Expose && watched == window()->windowHandle()) update();
   return QWidget::eventFilter(watched, event);
 }
@@ -483,29 +483,34 @@ void Playfield::paintEvent(QPaintEvent* event) {
   paint(p, event->region());
 }
 
-// A frame in flight: painted on the field's own picture and put on the window from there, past
-// Qt's backing store. The START button keeps its pixels.
+// A frame in flight: painted on the window's backing store as Qt paints the field there, and put
+// on the window from there by the field. The START button keeps its pixels.
 bool Playfield::putFrame(const QRegion& damaged) {
   if (!surface_ || !isVisible() || !window()->windowHandle() ||
       !window()->windowHandle()->isExposed())
     return false;
+  QImage* picture = XcbSurface::pictureOf(*window());
+  if (picture == nullptr) return false;
   const QRegion shown = start_->isVisible() ? damaged - start_->geometry() : damaged;
-  QImage& picture = surface_->picture();
+  const QRegion inWindow = shown.translated(mapTo(window(), QPoint(0, 0)));
   // The painter keeps to the damage as a widget's painter keeps to its paint event's region.
-  const qreal ratio = picture.devicePixelRatio();
-  QRegion device = shown;
+  const qreal ratio = picture->devicePixelRatio();
+  QRegion device = inWindow;
   if (ratio != 1) {
     device = QRegion();
-    for (const QRect& r : shown)
+    for (const QRect& r : inWindow)
       device += QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio).toAlignedRect();
   }
-  picture.paintEngine()->setSystemClip(device);
+  picture->paintEngine()->setSystemClip(device);
   {
-    QPainter p(&picture);
+    QPainter p(picture);
+    // The field's own pixels, where it stands in the window.
+    p.setViewport(QRect(mapTo(window(), QPoint(0, 0)), size()));
+    p.setWindow(rect());
     paint(p, shown);
   }
-  picture.paintEngine()->setSystemClip(QRegion());
-  return surface_->put(device);
+  picture->paintEngine()->setSystemClip(QRegion());
+  return surface_->put(*window(), inWindow);
 }
 
 void Playfield::paint(QPainter& p, const QRegion& damaged) {

@@ -153,5 +153,5 @@ private:
   mutable bands::Sweep sweep_;
   mutable std::map<std::pair<QRgb, QRgb>, std::vector<QRect>> shapesByColour_;
   mutable struct { std::vector<QRect> changed, moved, joined, items; } lists_;
-  std::unique_ptr<XcbSurface> surface_;  // on X11: where frames are painted and put from
+  std::unique_ptr<XcbSurface> surface_;  // on X11: puts the frames on the window
 };

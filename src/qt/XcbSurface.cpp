@@ -3,7 +3,9 @@
 
 #include <xcb/xcb.h>
 
+#include <QBackingStore>
 #include <QGuiApplication>
+#include <QImage>
 #include <QSysInfo>
 #include <QWidget>
 #include <algorithm>
@@ -49,26 +51,24 @@ bool takesRgb32(xcb_connection_t* c, xcb_window_t window) {
 
 bool XcbSurface::available() { return connection() != nullptr; }
 
-XcbSurface::XcbSurface(QWidget& widget) : widget_(widget) {}
-
 XcbSurface::~XcbSurface() {
   if (xcb_connection_t* c = connection(); c && gc_) xcb_free_gc(c, gc_);
 }
 
-QImage& XcbSurface::picture() {
-  const qreal ratio = widget_.devicePixelRatioF();
-  const QSize size = (QSizeF(widget_.size()) * ratio).toSize();
-  if (picture_.size() != size || picture_.devicePixelRatio() != ratio) {
-    picture_ = QImage(size, QImage::Format_RGB32);
-    picture_.setDevicePixelRatio(ratio);
-  }
-  return picture_;
+QImage* XcbSurface::pictureOf(const QWidget& window) {
+  QBackingStore* store = window.backingStore();
+  auto* picture = store ? dynamic_cast<QImage*>(store->paintDevice()) : nullptr;
+  // Qt keeps an opaque window's pixels with their alpha at its full: the bytes of RGB32.
+  const bool rgb32 = picture && (picture->format() == QImage::Format_RGB32 ||
+                                 picture->format() == QImage::Format_ARGB32_Premultiplied);
+  return rgb32 ? picture : nullptr;
 }
 
-bool XcbSurface::put(const QRegion& device) {
+bool XcbSurface::put(const QWidget& shown, const QRegion& logical) {
   xcb_connection_t* c = connection();
-  const auto window = xcb_window_t(widget_.window()->internalWinId());
-  if (c == nullptr || window == 0 || picture_.isNull()) return false;
+  const auto window = xcb_window_t(shown.internalWinId());
+  const QImage* picture = pictureOf(shown);
+  if (c == nullptr || window == 0 || picture == nullptr) return false;
   if (window != checked_) {
     checked_ = window;
     takesPicture_ = takesRgb32(c, window);
@@ -81,12 +81,15 @@ bool XcbSurface::put(const QRegion& device) {
   }
   // A request holds at most this many pixels after its header.
   const std::uint32_t maxPixels = xcb_get_maximum_request_length(c) - 8;
-  const qreal ratio = picture_.devicePixelRatio();
-  const QPoint at = (QPointF(widget_.mapTo(widget_.window(), QPoint(0, 0))) * ratio).toPoint();
-  const uchar* bits = picture_.constBits();
-  const auto bytesPerLine = std::size_t(picture_.bytesPerLine());
-  for (const QRect& r : device) {
-    const QRect d = r & picture_.rect();
+  const qreal ratio = picture->devicePixelRatio();
+  const uchar* bits = picture->constBits();
+  const auto bytesPerLine = std::size_t(picture->bytesPerLine());
+  for (const QRect& r : logical) {
+    const QRect d =
+        (ratio == 1
+             ? r
+             : QRectF(QPointF(r.topLeft()) * ratio, QSizeF(r.size()) * ratio).toAlignedRect()) &
+        picture->rect();
     if (d.isEmpty()) continue;
     const auto width = std::size_t(d.width());
     const int rowsPerRequest = int(std::max<std::size_t>(1, maxPixels / width));
@@ -101,9 +104,8 @@ bool XcbSurface::put(const QRegion& device) {
       for (int y = 0; y < rows; ++y, from += bytesPerLine)
         std::memcpy(&rows_[std::size_t(y) * width], from, width * 4);
       xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, gc_, std::uint16_t(width),
-                    std::uint16_t(rows), std::int16_t(at.x() + d.left()),
-                    std::int16_t(at.y() + top), 0, Depth, std::uint32_t(pixels * 4),
-                    reinterpret_cast<const uint8_t*>(rows_.get()));
+                    std::uint16_t(rows), std::int16_t(d.left()), std::int16_t(top), 0, Depth,
+                    std::uint32_t(pixels * 4), reinterpret_cast<const uint8_t*>(rows_.get()));
     }
   }
   xcb_flush(c);
