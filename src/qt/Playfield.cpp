@@ -489,7 +489,7 @@ bool Playfield::putFrame(const QRegion& damaged) {
   if (!surface_ || !isVisible() || !window()->windowHandle() ||
       !window()->windowHandle()->isExposed())
     return false;
-  QImage* picture = XcbSurface::pictureOf(*window());
+  QImage* picture = surface_->pictureFor(*window());
   if (picture == nullptr) return false;
   const QRegion shown = start_->isVisible() ? damaged - start_->geometry() : damaged;
   const QRegion inWindow = shown.translated(mapTo(window(), QPoint(0, 0)));
@@ -510,7 +510,8 @@ bool Playfield::putFrame(const QRegion& damaged) {
     paint(p, shown);
   }
   picture->paintEngine()->setSystemClip(QRegion());
-  return surface_->put(*window(), inWindow);
+  surface_->put(*window(), inWindow);
+  return true;
 }
 
 void Playfield::paint(QPainter& p, const QRegion& damaged) {

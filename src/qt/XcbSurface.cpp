@@ -55,25 +55,27 @@ XcbSurface::~XcbSurface() {
   if (xcb_connection_t* c = connection(); c && gc_) xcb_free_gc(c, gc_);
 }
 
-QImage* XcbSurface::pictureOf(const QWidget& window) {
-  QBackingStore* store = window.backingStore();
-  auto* picture = store ? dynamic_cast<QImage*>(store->paintDevice()) : nullptr;
-  // Qt keeps an opaque window's pixels with their alpha at its full: the bytes of RGB32.
-  const bool rgb32 = picture && (picture->format() == QImage::Format_RGB32 ||
-                                 picture->format() == QImage::Format_ARGB32_Premultiplied);
-  return rgb32 ? picture : nullptr;
-}
-
-bool XcbSurface::put(const QWidget& shown, const QRegion& logical) {
+QImage* XcbSurface::pictureFor(const QWidget& shown) {
   xcb_connection_t* c = connection();
   const auto window = xcb_window_t(shown.internalWinId());
-  const QImage* picture = pictureOf(shown);
-  if (c == nullptr || window == 0 || picture == nullptr) return false;
+  if (c == nullptr || window == 0) return nullptr;
   if (window != checked_) {
     checked_ = window;
     takesPicture_ = takesRgb32(c, window);
   }
-  if (!takesPicture_) return false;
+  QBackingStore* store = shown.backingStore();
+  auto* picture = store ? dynamic_cast<QImage*>(store->paintDevice()) : nullptr;
+  // Qt keeps an opaque window's pixels with their alpha at its full: the bytes of RGB32.
+  const bool rgb32 = picture && (picture->format() == QImage::Format_RGB32 ||
+                                 picture->format() == QImage::Format_ARGB32_Premultiplied);
+  return takesPicture_ && rgb32 ? picture : nullptr;
+}
+
+void XcbSurface::put(const QWidget& shown, const QRegion& logical) {
+  xcb_connection_t* c = connection();
+  const auto window = xcb_window_t(shown.internalWinId());
+  const QImage* picture = pictureFor(shown);
+  if (picture == nullptr) return;
   if (gc_ == 0) {
     gc_ = xcb_generate_id(c);
     const std::uint32_t noExposures = 0;
@@ -109,5 +111,4 @@ bool XcbSurface::put(const QWidget& shown, const QRegion& logical) {
     }
   }
   xcb_flush(c);
-  return true;
 }

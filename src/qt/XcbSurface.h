@@ -25,11 +25,11 @@ public:
   XcbSurface(const XcbSurface&) = delete;
   XcbSurface& operator=(const XcbSurface&) = delete;
 
-  // A window's backing store's picture, where its frame is painted; none where it is not one.
-  static QImage* pictureOf(const QWidget& window);
-  // Puts the picture's pixels in `logical` (window pixels) on the window; returns false where
-  // the window cannot take them.
-  bool put(const QWidget& window, const QRegion& logical);
+  // A window's backing store's picture, where its frame is painted; none where it is not one or
+  // the window cannot take its pixels.
+  QImage* pictureFor(const QWidget& window);
+  // Puts the picture's pixels in `logical` (window pixels) on the window.
+  void put(const QWidget& window, const QRegion& logical);
 
 private:
   std::unique_ptr<std::uint32_t[]> rows_;  // one request's rows, side by side
