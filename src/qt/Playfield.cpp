@@ -469,9 +469,16 @@ Playfield::~Playfield() = default;
 
 bool Playfield::eventFilter(QObject* watched, QEvent* event) {
   // Qt answers an exposure from its copy of the window on the X server, which the frames the
-  // field puts itself never reach: the field is painted again, as soon as Qt is done.
-  if (event->type() == QEvent::Expose && watched == window()->windowHandle()) update();
+  // field puts itself never reach: the field is put again, whole, as soon as Qt is done. (Qt's
+  // own repaint of the field would take a flush buffer of 4 MiB.)
+  if (event->type() == QEvent::Expose && watched == window()->windowHandle())
+    QMetaObject::invokeMethod(
+        this, [this] { repaintWhole(); }, Qt::QueuedConnection);
   return QWidget::eventFilter(watched, event);
+}
+
+void Playfield::repaintWhole() {
+  if (!putFrame(rect())) update();
 }
 
 void Playfield::showEvent(QShowEvent*) {

@@ -70,6 +70,7 @@ private:
   // Puts a frame's damage on the window past Qt's backing store, where the display allows;
   // returns whether it did.
   bool putFrame(const QRegion& damaged);
+  void repaintWhole();
   const QFont& fontFor(const form::Font& font) const;
   struct LaidOutText;
   // A caption wrapped in its box, in logical pixels; the owner (a label, the badge) keeps its

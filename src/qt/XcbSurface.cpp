@@ -81,8 +81,10 @@ void XcbSurface::put(const QWidget& shown, const QRegion& logical) {
     const std::uint32_t noExposures = 0;
     xcb_create_gc(c, gc_, window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
   }
-  // A request holds at most this many pixels after its header.
-  const std::uint32_t maxPixels = xcb_get_maximum_request_length(c) - 8;
+  // A request holds at most this many pixels: a whole window's put is staged 64 KiB at a time
+  // (a frame of flight's rectangles are far smaller), and fits any server's requests.
+  constexpr std::uint32_t MostPixels = 16384;
+  const std::uint32_t maxPixels = std::min(xcb_get_maximum_request_length(c) - 8, MostPixels);
   const qreal ratio = picture->devicePixelRatio();
   const uchar* bits = picture->constBits();
   const auto bytesPerLine = std::size_t(picture->bytesPerLine());
