@@ -472,8 +472,7 @@ bool Playfield::eventFilter(QObject* watched, QEvent* event) {
   // field puts itself never reach: the field is put again, whole, as soon as Qt is done. (Qt's
   // own repaint of the field would take a flush buffer of 4 MiB.)
   if (event->type() == QEvent::Expose && watched == window()->windowHandle())
-    QMetaObject::invokeMethod(
-        this, [this] { repaintWhole(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &Playfield::repaintWhole, Qt::QueuedConnection);
   return QWidget::eventFilter(watched, event);
 }
 
@@ -499,7 +498,8 @@ bool Playfield::putFrame(const QRegion& damaged) {
   QImage* picture = surface_->pictureFor(*window());
   if (picture == nullptr) return false;
   const QRegion shown = start_->isVisible() ? damaged - start_->geometry() : damaged;
-  const QRegion inWindow = shown.translated(mapTo(window(), QPoint(0, 0)));
+  const QPoint at = mapTo(window(), QPoint(0, 0));
+  const QRegion inWindow = shown.translated(at);
   // The painter keeps to the damage as a widget's painter keeps to its paint event's region.
   const qreal ratio = picture->devicePixelRatio();
   QRegion device = inWindow;
@@ -512,12 +512,12 @@ bool Playfield::putFrame(const QRegion& damaged) {
   {
     QPainter p(picture);
     // The field's own pixels, where it stands in the window.
-    p.setViewport(QRect(mapTo(window(), QPoint(0, 0)), size()));
+    p.setViewport(QRect(at, size()));
     p.setWindow(rect());
     paint(p, shown);
   }
   picture->paintEngine()->setSystemClip(QRegion());
-  surface_->put(*window(), inWindow);
+  surface_->put(*window(), device);
   return true;
 }
 
