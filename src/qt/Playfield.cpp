@@ -517,7 +517,7 @@ bool Playfield::putFrame(const QRegion& damaged) {
     paint(p, shown);
   }
   picture->paintEngine()->setSystemClip(QRegion());
-  surface_->put(*window(), device);
+  surface_->put(*window(), *picture, device);
   return true;
 }
 

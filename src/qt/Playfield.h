@@ -67,9 +67,10 @@ private:
   class FormPainter;
   // Paints what is in `damaged` (widget pixels) with `p`, clipped to it.
   void paint(QPainter& p, const QRegion& damaged);
-  // Puts a frame's damage on the window past Qt's backing store, where the display allows;
-  // returns whether it did.
+  // Paints a frame's damage on the window's backing store and puts it on the window past Qt's
+  // flush, where the display allows; returns whether it did.
   bool putFrame(const QRegion& damaged);
+  // After an exposure: the whole field again, put by the field or else repainted by Qt.
   void repaintWhole();
   const QFont& fontFor(const form::Font& font) const;
   struct LaidOutText;

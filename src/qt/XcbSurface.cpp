@@ -71,11 +71,9 @@ QImage* XcbSurface::pictureFor(const QWidget& shown) {
   return takesPicture_ && rgb32 ? picture : nullptr;
 }
 
-void XcbSurface::put(const QWidget& shown, const QRegion& device) {
+void XcbSurface::put(const QWidget& shown, const QImage& picture, const QRegion& device) {
   xcb_connection_t* c = connection();
   const auto window = xcb_window_t(shown.internalWinId());
-  const QImage* picture = pictureFor(shown);
-  if (picture == nullptr) return;
   if (gc_ == 0) {
     gc_ = xcb_generate_id(c);
     const std::uint32_t noExposures = 0;
@@ -85,10 +83,10 @@ void XcbSurface::put(const QWidget& shown, const QRegion& device) {
   // (a frame of flight's rectangles are far smaller), and fits any server's requests.
   constexpr std::uint32_t MostPixels = 16384;
   const std::uint32_t maxPixels = std::min(xcb_get_maximum_request_length(c) - 8, MostPixels);
-  const uchar* bits = picture->constBits();
-  const auto bytesPerLine = std::size_t(picture->bytesPerLine());
+  const uchar* bits = picture.constBits();
+  const auto bytesPerLine = std::size_t(picture.bytesPerLine());
   for (const QRect& r : device) {
-    const QRect d = r & picture->rect();
+    const QRect d = r & picture.rect();
     if (d.isEmpty()) continue;
     const auto width = std::size_t(d.width());
     const int rowsPerRequest = int(std::max<std::size_t>(1, maxPixels / width));

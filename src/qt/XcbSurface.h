@@ -28,8 +28,9 @@ public:
   // A window's backing store's picture, where its frame is painted; none where it is not one or
   // the window cannot take its pixels.
   QImage* pictureFor(const QWidget& window);
-  // Puts the picture's pixels in `device` (its own pixels) on the window.
-  void put(const QWidget& window, const QRegion& device);
+  // Puts the pixels in `device` (its own pixels) of the window's picture, as `pictureFor` gave it,
+  // on the window.
+  void put(const QWidget& window, const QImage& picture, const QRegion& device);
 
 private:
   std::unique_ptr<std::uint32_t[]> rows_;  // one request's rows, side by side
