@@ -106,6 +106,10 @@ export class Browser {
     b.session = await b.page.createCDPSession();
     await b.send('Page.enable');
     await b.send('Runtime.enable');
+    // The page keeps the focus whatever the machine's windows do: a headless browser on a busy
+    // machine once took it away in flight, and the page stood still as it should when it really
+    // goes away (the tests that want that send the blur themselves, or hide the page).
+    await b.send('Emulation.setFocusEmulationEnabled', {enabled: true});
     await b.send('Page.addScriptToEvaluateOnNewDocument', {source: testClock});
   }
 
@@ -187,11 +191,13 @@ export class Browser {
   // Another tab in front of the page, as when the player switches tabs: the browser hides the
   // page. show() brings the page to the front again.
   async hide() {
+    await this.send('Emulation.setFocusEmulationEnabled', {enabled: false});
     this.otherTab = await this.browser.newPage();
   }
   async show() {
     await this.page.bringToFront();
     await this.otherTab.close();
+    await this.send('Emulation.setFocusEmulationEnabled', {enabled: true});
   }
 
   async screenshot() {
