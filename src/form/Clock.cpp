@@ -3,6 +3,7 @@
 #include "form/Clock.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace form {
 
@@ -37,11 +38,10 @@ void Clock::fireDueTimers() {
   for (Timer* t : timers_)
     // An interval of 0 keeps a timer from running, as on the classic desktop.
     if (t->enabled_ && t->intervalMs_ > 0 && t->due_ <= now_) due_.push_back(t);
-  // Stable: ties keep creation order. By insertion, as the few timers due at a grid point need
-  // no buffer (std::stable_sort took one from the heap at every grid point).
-  const auto earlier = [](const Timer* a, const Timer* b) { return a->due_ < b->due_; };
-  for (auto t = due_.begin(); t != due_.end(); ++t)
-    std::rotate(std::upper_bound(due_.begin(), t, *t, earlier), t, t + 1);
+  // By due time, ties in creation order.
+  std::sort(due_.begin(), due_.end(), [](const Timer* a, const Timer* b) {
+    return std::tie(a->due_, a->order_) < std::tie(b->due_, b->order_);
+  });
   for (Timer* t : due_) {
     // An earlier handler at this grid point may have switched it off or re-timed it.
     if (!t->enabled_ || t->due_ > now_) continue;
@@ -53,7 +53,8 @@ void Clock::fireDueTimers() {
   }
 }
 
-Timer::Timer(Clock& clock, int intervalMs, bool enabled) : clock_(clock), intervalMs_(intervalMs) {
+Timer::Timer(Clock& clock, int intervalMs, bool enabled)
+    : clock_(clock), intervalMs_(intervalMs), order_(clock.timers_.size()) {
   clock_.timers_.push_back(this);
   setEnabled(enabled);
 }

@@ -116,6 +116,7 @@ private:
   int intervalMs_;
   bool enabled_ = false;
   std::int64_t due_ = 0;
+  std::size_t order_;          // its place in creation order, which breaks ties of due time
   std::uint64_t changes_ = 0;  // tells the clock that a handler re-timed its own timer
 };
 
