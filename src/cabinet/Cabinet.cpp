@@ -199,6 +199,7 @@ void Cabinet::MsgBox(const std::string& prompt, const std::string& title) {
   // No one is at the window while the demo plays: a box would wait for no one, and time stands
   // still while one is open.
   if (demo_) return;
+  ++boxesShown_;
   frontEnd_.MsgBox(prompt, title);
 }
 

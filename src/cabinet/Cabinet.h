@@ -96,6 +96,9 @@ public:
   // Follows real time, as Clock::followRealTime does; returns the grid points dropped.
   std::int64_t followRealTime(std::int64_t realUs, int allowedLag);
 
+  // How many message boxes the game has shown the player so far.
+  int boxesShown() const { return boxesShown_; }
+
   // Ends the demo and leaves the game ready for the player, with the player's table.
   void stopDemo();
   bool demoPlaying() const { return demo_.has_value(); }
@@ -159,6 +162,7 @@ private:
   // fills the list: rows a table lacks keep their captions, and must not keep the throw-away's.
   std::vector<std::string> playersList_;
   bool listWasUp_ = false;
+  int boxesShown_ = 0;
   bool ended_ = false;
   bool painted_ = true;
 };
