@@ -273,6 +273,10 @@ TEST(KitStandStill, OnlyFlightStandsStillAndTheFirstInputOnlyLiftsIt) {
   EXPECT_EQ(demo.cabinet.phase(), Phase::Ready);
   EXPECT_EQ(demo.kit.overlays().badge, "");
   EXPECT_EQ(demo.kit.overlays().hint, "");
+  // The player's sitting starts on a fresh clock, which real time follows from there on.
+  demo.pass(1000);
+  EXPECT_EQ(demo.form.clock.droppedUs(), 0) << "the demo's time was taken for a stall";
+  EXPECT_GE(demo.form.clock.now(), 900 * Ms);
 
   KitWindow w;
   w.pass(100);

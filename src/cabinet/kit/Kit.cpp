@@ -98,6 +98,8 @@ void Kit::stopDemo() {
   overlays_.badge.clear();
   overlays_.hint.clear();
   cabinet_.stopDemo();
+  // The player's game starts on a fresh clock: real time resumes where it stands.
+  realTime_.stop();
   screen_.changed();
 }
 
