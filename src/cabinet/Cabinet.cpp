@@ -72,7 +72,6 @@ void Cabinet::freshForm() {
   std::construct_at(&form_, static_cast<form::Host&>(*this), random_);
   std::construct_at(&view_, form_);
   tendForm();
-  listWasUp_ = false;
 }
 
 void Cabinet::load() {
