@@ -5,6 +5,7 @@
 #include "cabinet/Cabinet.h"
 
 #include <filesystem>
+#include <memory>
 
 #include "cabinet/Deliver.h"
 #include "cabinet/Recorder.h"
@@ -40,8 +41,7 @@ float Random::Rnd() {
 
 Cabinet::Cabinet(form::Host& frontEnd, const Sitting& sitting)
     : frontEnd_(frontEnd), sitting_(sitting), random_(sitting.seed), form_(*this, random_) {
-  form_.scoresFile = sitting.scoresFile;
-  form_.clock.afterGridPoint = [this] { afterGridPoint(); };
+  tendForm();
 }
 
 Cabinet::Cabinet(form::Host& frontEnd, const replay::Recording& recording)
@@ -56,10 +56,23 @@ Cabinet::Cabinet(form::Host& frontEnd, const replay::Recording& recording)
       form_(*this, random_, recording.systemTickUs) {
   // A replay never writes the player's high-score table.
   useThrowAwayTable();
-  form_.clock.afterGridPoint = [this] { afterGridPoint(); };
+  tendForm();
 }
 
 Cabinet::~Cabinet() = default;
+
+void Cabinet::tendForm() {
+  form_.scoresFile = sitting_.scoresFile;
+  form_.clock.afterGridPoint = [this] { afterGridPoint(); };
+}
+
+void Cabinet::freshForm() {
+  std::destroy_at(&view_);
+  std::destroy_at(&form_);
+  std::construct_at(&form_, static_cast<form::Host&>(*this), random_);
+  std::construct_at(&view_, form_);
+  tendForm();
+}
 
 void Cabinet::load() {
   if (!replayed_) usePlayersTable();
@@ -166,9 +179,15 @@ void Cabinet::startDemo() {
 void Cabinet::stopDemo() {
   if (!demo_) return;
   demo_.reset();
-  leaveThrowAwayTable();
-  usePlayersTable();
-  run([this] { form_.mnuNew_Click(); });
+  if (recorder_) recorder_->save(grid());
+  recorder_.reset();
+  // The player's sitting: what a start-up without the demo would have been, from here on.
+  sitting_.demo = false;
+  sitting_.recordFile.clear();
+  if (seedAfterDemo_) sitting_.seed = seedAfterDemo_;
+  static_cast<form::Random&>(random_) = form::Random(sitting_.seed);
+  freshForm();
+  load();
 }
 
 // The table is read from and saved to a text in memory: no file is touched.
@@ -199,6 +218,7 @@ void Cabinet::MsgBox(const std::string& prompt, const std::string& title) {
   // No one is at the window while the demo plays: a box would wait for no one, and time stands
   // still while one is open.
   if (demo_) return;
+  ++boxesShown_;
   frontEnd_.MsgBox(prompt, title);
 }
 

@@ -53,8 +53,8 @@ private:
 class Cabinet : private form::Host {
 public:
   // A sitting: the player plays, and the sitting is recorded as `last-game` and `best-game` in
-  // the player's data folder (`--record` names the first). A sitting that opens with the demo is
-  // not the player's: it is recorded only in the file asked for, and never as the best game.
+  // the player's data folder (`--record` names the first). The demo a sitting opens with is not
+  // the player's: it is recorded only in the file asked for, and never as the best game.
   Cabinet(form::Host& frontEnd, const Sitting& sitting);
   // A replay: the recording (which must outlive the cabinet) plays back as it was played, as
   // the recorded player and with a throw-away high-score table; input from the player stops it
@@ -96,8 +96,17 @@ public:
   // Follows real time, as Clock::followRealTime does; returns the grid points dropped.
   std::int64_t followRealTime(std::int64_t realUs, int allowedLag);
 
-  // Ends the demo and leaves the game ready for the player, with the player's table.
+  // How many message boxes the game has shown the player so far.
+  int boxesShown() const { return boxesShown_; }
+
+  // Ends the demo and starts the player's sitting as the program starts one: a fresh game on a
+  // fresh clock, from a seed of its own, recorded as `last-game` and `best-game` in the player's
+  // data folder (the demo's recording, if one was asked for, ends where the demo did), so that it
+  // replays exactly. The clock starts again from 0.
   void stopDemo();
+  // The seed the player's sitting after the demo plays from (a score server's); without one it
+  // plays from the sitting's seed, or from the time of day.
+  void seedAfterDemo(std::uint64_t seed) { seedAfterDemo_ = seed; }
   bool demoPlaying() const { return demo_.has_value(); }
 
   bool replaying() const { return replayer_ != nullptr; }
@@ -140,6 +149,10 @@ private:
   void startDemo();
   void observe();
   void startRecording();
+  // The sitting's table and the cabinet's turn at every grid point.
+  void tendForm();
+  // The form and the picture start over, in place: what the front end holds of them stays valid.
+  void freshForm();
   void stopReplay();
   void useThrowAwayTable();
   // Back to the player's table, with the list as the player's own reads left it.
@@ -155,10 +168,12 @@ private:
   std::unique_ptr<Recorder> recorder_;
   std::unique_ptr<Replayer> replayer_;
   std::optional<Demo> demo_;
+  std::optional<std::uint64_t> seedAfterDemo_;
   // The list's captions as the player's table left them, kept aside while a throw-away table
   // fills the list: rows a table lacks keep their captions, and must not keep the throw-away's.
   std::vector<std::string> playersList_;
   bool listWasUp_ = false;
+  int boxesShown_ = 0;
   bool ended_ = false;
   bool painted_ = true;
 };

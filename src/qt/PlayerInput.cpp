@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <utility>
 
+#include "cabinet/kit/Menus.h"
 #include "qt/EventMapping.h"
 #include "qt/GameWindow.h"
 
@@ -33,6 +34,8 @@ PlayerInput::PlayerInput(GameWindow& window) : window_(window) {
 bool PlayerInput::eventFilter(QObject* watched, QEvent* event) {
   if (watched == &window_) {
     if (event->type() == QEvent::WindowDeactivate) releaseLostButtons();
+    if (event->type() == QEvent::ShortcutOverride)
+      return keepsFromMenuBar(static_cast<QKeyEvent&>(*event));
     return false;
   }
   if (event->type() == QEvent::KeyRelease) {
@@ -75,6 +78,18 @@ void PlayerInput::mouse(const QMouseEvent& event) {
     if (button == frmCavewing::LeftButton) window_.timePress();
     pointer.press(button, shift, x, y, event.type() == QEvent::MouseButtonDblClick);
   }
+}
+
+// The menu bar watches the window for Alt alone (which lights its first menu and takes the keys,
+// Esc included, until Esc gives them back) and holds its menus' access keys as shortcuts (Alt+H
+// does the same). Both go by this override of a key with Alt: taken here, it is neither, and the
+// key goes on to the field as any other. Only while every menu is off: otherwise the menu bar
+// answers Alt as ever.
+bool PlayerInput::keepsFromMenuBar(QKeyEvent& event) const {
+  const bool alt = event.key() == Qt::Key_Alt || (event.modifiers() & Qt::AltModifier);
+  if (!alt || !cabinet::kit::menusOff(window_.form())) return false;
+  event.accept();
+  return true;
 }
 
 bool PlayerInput::helicopterHolds() const { return window_.kit().pointer().helicopterHolds(); }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The player's mouse and keys, carried from Qt to the kit, which routes them: presses, releases
 // and double clicks on the playfield, key presses while the playfield has the focus, key releases
-// (START passes them on), and the window losing the focus with buttons (and keys) held.
+// (START passes them on), the window losing the focus with buttons (and keys) held, and Alt kept
+// from the menu bar while the menus are off.
 #pragma once
 
 #include <QObject>
@@ -31,6 +32,8 @@ private:
   void mouse(const QMouseEvent& event);
   void key(const QKeyEvent& event);
   void keyReleased(const QKeyEvent& event);
+  // Whether a key's shortcut override is kept from the menu bar (and the key left to the game).
+  bool keepsFromMenuBar(QKeyEvent& event) const;
   // Whether a key press is a repeat: marked so, or the press of a waiting release's key at its
   // instant. Any other press lets the waiting release go first.
   bool repeats(const QKeyEvent& press);

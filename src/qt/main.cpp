@@ -43,12 +43,15 @@ void preferCheaperFrames() {
 }
 
 // With `--scores URL`, the player's sitting asks the server for its seed first, waiting at most
-// the kit's short while (a replay and the demo are nobody's sitting). Without the server's
-// answer the sitting plays from a seed of its own on the local table.
+// the kit's short while (a replay is nobody's sitting). Without the server's answer the sitting
+// plays from a seed of its own on the local table. The demo is nobody's either: its cave is its
+// own, and the server's seed (`afterDemo`) is for the player's sitting once it has been stopped.
 std::unique_ptr<cabinet::kit::ScoreServer> askScoreServer(
-    CommandLine& options, bool replaying, std::unique_ptr<NetworkTransport>& transport) {
-  if (!cabinet::kit::ScoreServer::asks(!options.scoresServer.empty(), sittingFrom(options),
-                                       replaying))
+    CommandLine& options, bool replaying, std::unique_ptr<NetworkTransport>& transport,
+    std::optional<std::uint64_t>& afterDemo) {
+  cabinet::Sitting players = sittingFrom(options);
+  players.demo = false;
+  if (!cabinet::kit::ScoreServer::asks(!options.scoresServer.empty(), players, replaying))
     return nullptr;
   transport = std::make_unique<NetworkTransport>(QString::fromStdString(options.scoresServer));
   auto server = std::make_unique<cabinet::kit::ScoreServer>(*transport);
@@ -56,7 +59,7 @@ std::unique_ptr<cabinet::kit::ScoreServer> askScoreServer(
   const std::string player = frmCavewing::UserNameFrom(
       [](const std::string& name) { return qEnvironmentVariable(name.c_str()).toStdString(); });
   server->openSitting(player, [&](std::optional<std::uint64_t> seed) {
-    options.seed = seed;
+    (options.demo ? afterDemo : options.seed) = seed;
     waiting.quit();
   });
   waiting.exec();
@@ -80,8 +83,11 @@ int main(int argc, char* argv[]) {
                   substituteFonts();
                   CommandLine sitting = options;
                   std::unique_ptr<NetworkTransport> transport;
-                  const auto server = askScoreServer(sitting, recording != nullptr, transport);
+                  std::optional<std::uint64_t> afterDemo;
+                  const auto server =
+                      askScoreServer(sitting, recording != nullptr, transport, afterDemo);
                   GameWindow window(sitting, recording);
+                  if (afterDemo) window.cabinet().seedAfterDemo(*afterDemo);
                   if (server)
                     server->attach(window.cabinet(), window, [&window] { window.showChanges(); });
                   if (options.demo) new Demo(window);  // owned by the window

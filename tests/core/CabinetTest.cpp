@@ -490,6 +490,46 @@ TEST(CabinetRecording, TheDemosSittingIsRecordedOnlyInTheFileAskedForAndReplaysE
   EXPECT_EQ(again.phase, nameOf(g.cabinet.phase()));
 }
 
+// Keeps out: the games played once the demo was clicked out of went unrecorded and unsent.
+TEST(CabinetRecording, ThePlayersGamesAfterTheDemoAreRecordedAndListedAndReplayExactly) {
+  TempFolder elsewhere;
+  const std::string file = (elsewhere.path / "demo.replay").string();
+  CabinetGame g(demo(file));
+  std::vector<std::pair<replay::Recording, std::int64_t>> listed;  // as a score server gets them
+  g.cabinet.onGameListed = [&](const replay::Recording& r, std::int64_t shown) {
+    listed.emplace_back(r, shown);
+  };
+  while (!g.form.lblTitle.Visible && g.form.clock.now() < 600 * Second) g.advance(15625);
+  ASSERT_TRUE(g.form.lblTitle.Visible) << "the demo did not crash";
+  g.advance(Second);
+  const std::int64_t demoEnd = g.cabinet.grid();
+  g.cabinet.stopDemo();
+  g.advance(Second);
+  g.flyWell(4 * Second);
+  const std::int64_t firstShown = frmCavewing::ScoreValue(g.form.lblScore.Caption);
+  g.click();
+  g.crash();
+  g.advance(Second);
+  g.cabinet.input(Event{.kind = Kind::Close});
+
+  const auto kept = replay::readFile(g.lastGame().string());
+  ASSERT_TRUE(kept.recording) << kept.error;
+  EXPECT_EQ(kept.recording->player, "JANE");
+  const cabinet::Outcome again = cabinet::replayHeadless(*kept.recording);
+  EXPECT_EQ(again.grid, g.cabinet.grid());
+  EXPECT_EQ(again.scoreCaption, g.form.lblScore.Caption);
+  EXPECT_EQ(again.phase, nameOf(g.cabinet.phase()));
+  EXPECT_TRUE(std::filesystem::exists(g.bestGame()));
+  ASSERT_EQ(listed.size(), 2u) << "the demo's game is nobody's; the player's two are";
+  EXPECT_EQ(listed[0].second, firstShown);
+  for (const auto& [recording, shown] : listed)
+    EXPECT_EQ(frmCavewing::ScoreValue(cabinet::replayHeadless(recording).scoreCaption), shown);
+  // The demo's own recording ends where the demo did.
+  const auto demoKept = replay::readFile(file);
+  ASSERT_TRUE(demoKept.recording) << demoKept.error;
+  EXPECT_EQ(cabinet::replayHeadless(*demoKept.recording).grid, demoEnd);
+}
+
 TEST(CabinetReplay, PlaysAsTheRecordedPlayerWithAThrowAwayTable) {
   // START, then nothing: the helicopter falls to the floor, and the game is ranked.
   const replay::Recording r =

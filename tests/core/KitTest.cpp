@@ -46,6 +46,11 @@ struct KitWindow : cabinet::kit::Kit::Screen {
   }
   void changed() override {}
   void timeStands(bool standing) override { timeRunning = !standing; }
+  // As a window's pump does: the game catches up with real time before input lands, over as
+  // many grid points as the pump sleeps at most (8).
+  void beforeInput() override {
+    if (timeRunning) kit.followRealTime(realUs, form::Clock::stallGridPoints + 7);
+  }
 
   // Real time passes; the kit lets the game follow it while it runs, a frame every `frameMs`.
   void pass(std::int64_t ms, std::int64_t frameMs = 16) {
@@ -182,6 +187,13 @@ TEST(KitKeys, HoldingUpIsHoldingTheLeftButtonOnTheWindowAndNothingMore) {
   EXPECT_TRUE(w.climbing()) << "the mouse let go of a button the key holds";
   w.kit.keyReleased(up);
   EXPECT_FALSE(w.climbing());
+  // And the other way round: the key let go first leaves the mouse's button held.
+  w.kit.key(up);
+  mouse.press(Left, 0, 3000, 9000);
+  w.kit.keyReleased(up);
+  EXPECT_TRUE(w.climbing()) << "the key let go of a button the mouse holds";
+  mouse.release(Left, 0, 3000, 9000);
+  EXPECT_FALSE(w.climbing()) << "the mouse's release went nowhere";
   // Held while the window loses the focus: let go at once; its late release goes nowhere, and
   // the next press climbs again.
   w.kit.key(up);
@@ -203,9 +215,9 @@ TEST(KitKeys, HoldingUpIsHoldingTheLeftButtonOnTheWindowAndNothingMore) {
 
   // Recorded as the left button's presses and releases on the window, no key among them.
   const std::vector<Event> got = w.recorded();
-  const std::vector<Kind> expected = {Kind::Start, Kind::Down, Kind::Up,      Kind::Down,
-                                      Kind::Up,    Kind::Down, Kind::Release, Kind::Down,
-                                      Kind::Up,    Kind::Down, Kind::Up,      Kind::Close};
+  const std::vector<Kind> expected = {
+      Kind::Start, Kind::Down,    Kind::Up,   Kind::Down, Kind::Up,   Kind::Down, Kind::Up,
+      Kind::Down,  Kind::Release, Kind::Down, Kind::Up,   Kind::Down, Kind::Up,   Kind::Close};
   EXPECT_EQ(kinds(got), expected);
   for (const Event& e : got) {
     if (e.kind != Kind::Down && e.kind != Kind::Up) continue;
@@ -216,6 +228,36 @@ TEST(KitKeys, HoldingUpIsHoldingTheLeftButtonOnTheWindowAndNothingMore) {
   EXPECT_EQ(got[1].x, cabinet::kit::Pointer::KeyX);
   EXPECT_EQ(got[1].y, cabinet::kit::Pointer::KeyY);
   EXPECT_EQ(got[3].x, 3000) << "the mouse's press is the one the window got";
+  EXPECT_EQ(got[6].x, 3000) << "the mouse's release is the one the window got";
+}
+
+TEST(KitLateInput, AnInputThatCatchesUpIntoABoxIsTheBoxsAndTheListStaysUp) {
+  // The window slept through the banner's last moments; the input that wakes it first brings the
+  // game to real time, which shows the list and congratulates the player. A press, a key and the
+  // Up arrow: each was the box's, had the game been on time.
+  const cabinet::kit::KeyStroke space{.name = "Space", .code = 32, .character = 32};
+  const cabinet::kit::KeyStroke up{.name = "Up", .code = 38};
+  for (const int input : {0, 1, 2}) {
+    KitWindow w;
+    w.start();
+    for (int i = 0; i < 2000 && !w.form.lblCRASH.Visible; ++i) w.pass(16);
+    ASSERT_TRUE(w.form.lblCRASH.Visible);
+    w.pass(1100);
+    ASSERT_FALSE(w.form.lblTitle.Visible);
+    w.realUs += 8 * TickUs;
+    if (input == 0) w.kit.pointer().press(Left, 0, 3000, 9000);
+    if (input == 1) w.kit.key(space);
+    if (input == 2) w.kit.key(up);
+    ASSERT_EQ(w.host.boxes.size(), 1u) << "no high score: the test needs its box";
+    EXPECT_TRUE(w.form.lblTitle.Visible) << "input " << input << " started a new game";
+    EXPECT_EQ(w.cabinet.phase(), Phase::Crashed);
+    // Its release after the box has closed changes nothing; the next press starts over.
+    if (input == 0) w.kit.pointer().release(Left, 0, 3000, 9000);
+    if (input == 2) w.kit.keyReleased(up);
+    EXPECT_TRUE(w.form.lblTitle.Visible);
+    w.kit.pointer().press(Left, 0, 3000, 9000);
+    EXPECT_EQ(w.cabinet.phase(), Phase::Ready);
+  }
 }
 
 TEST(KitStandStill, OnlyFlightStandsStillAndTheFirstInputOnlyLiftsIt) {
@@ -231,6 +273,10 @@ TEST(KitStandStill, OnlyFlightStandsStillAndTheFirstInputOnlyLiftsIt) {
   EXPECT_EQ(demo.cabinet.phase(), Phase::Ready);
   EXPECT_EQ(demo.kit.overlays().badge, "");
   EXPECT_EQ(demo.kit.overlays().hint, "");
+  // The player's sitting starts on a fresh clock, which real time follows from there on.
+  demo.pass(1000);
+  EXPECT_EQ(demo.form.clock.droppedUs(), 0) << "the demo's time was taken for a stall";
+  EXPECT_GE(demo.form.clock.now(), 900 * Ms);
 
   KitWindow w;
   w.pass(100);

@@ -25,8 +25,19 @@ void Kit::load() {
   screen_.changed();
 }
 
-void Kit::input(const replay::Event& event) {
+bool Kit::caughtUp() {
+  const int boxes = cabinet_.boxesShown();
   screen_.beforeInput();
+  if (cabinet_.boxesShown() == boxes) return true;
+  screen_.changed();
+  return false;
+}
+
+void Kit::input(const replay::Event& event) {
+  if (caughtUp()) deliver(event);
+}
+
+void Kit::deliver(const replay::Event& event) {
   const bool replaying = cabinet_.replaying();
   cabinet_.input(event);
   if (replaying && !cabinet_.replaying()) {
@@ -51,11 +62,13 @@ void Kit::key(const KeyStroke& key) {
     if (!key.autoRepeat) pointer_.pressKey(key.shift);
     return;
   }
+  // The key's down and its character are one stroke: both the game's, or both a box's.
+  if (!caughtUp()) return;
   if (key.code)
-    input(
+    deliver(
         replay::Event{.kind = replay::Event::Kind::KeyDown, .shift = key.shift, .code = *key.code});
   if (key.character)
-    input(replay::Event{.kind = replay::Event::Kind::KeyPress, .code = key.character});
+    deliver(replay::Event{.kind = replay::Event::Kind::KeyPress, .code = key.character});
 }
 
 bool Kit::keyReleased(const KeyStroke& key) {
@@ -85,6 +98,8 @@ void Kit::stopDemo() {
   overlays_.badge.clear();
   overlays_.hint.clear();
   cabinet_.stopDemo();
+  // The player's game starts on a fresh clock: real time resumes where it stands.
+  realTime_.stop();
   screen_.changed();
 }
 

@@ -38,6 +38,8 @@ class Kit {
 public:
   // The front end's part: catches the game up with real time before input lands (so that it
   // lands at the grid point it would anyway), shows what changed, stops and starts real time.
+  // Where that catching up opens a message box, the input was the box's, as it would have been
+  // had the game been on time: the game never gets it.
   class Screen {
   public:
     virtual ~Screen() = default;
@@ -91,6 +93,9 @@ public:
   double followFrame(std::int64_t realUs, int allowedLag);
 
 private:
+  // Catches the game up before the player's input; returns false when that opened a box.
+  bool caughtUp();
+  void deliver(const replay::Event& event);
   void showReplayed(const replay::Event& event);
   void lift();
   void stopDemo();

@@ -2,6 +2,7 @@
 // The menu bar's names: the commands' from the one table of control names, the menus' here.
 #include "cabinet/kit/Menus.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 
@@ -33,6 +34,11 @@ std::vector<MenuEntry> menuEntries(const frmCavewing& form) {
       entries.push_back({item, menu, nameOf(form, *item), 1});
   }
   return entries;
+}
+
+bool menusOff(const frmCavewing& form) {
+  return std::none_of(form.menuBar.begin(), form.menuBar.end(),
+                      [](const form::MenuItem* menu) { return menu->Enabled; });
 }
 
 }  // namespace cabinet::kit

@@ -24,4 +24,8 @@ std::vector<MenuEntry> menuEntries(const frmCavewing& form);
 // Whether the entry can be chosen now, by a click or its shortcut.
 inline bool enabled(const MenuEntry& entry) { return entry.item->Enabled && entry.menu->Enabled; }
 
+// Whether every menu of the menu bar is off, as in flight: the menu bar then takes no key (not
+// Alt alone, not a menu's access key), and every key is the game's.
+bool menusOff(const frmCavewing& form);
+
 }  // namespace cabinet::kit
