@@ -36,6 +36,9 @@ ALTER TABLE recordings ALTER COLUMN body SET COMPRESSION lz4;
 ALTER TABLE refused ALTER COLUMN body SET COMPRESSION lz4;
 )";
 
+// The database's clock, in microseconds since 1970: every server on the database reads the same.
+#define DATABASE_NOW_US "(extract(epoch FROM clock_timestamp()) * 1000000)::bigint"
+
 // `text` as one item of an array's literal, quoted.
 std::string arrayItem(const std::string& text) {
   std::string out = "\"";
@@ -188,14 +191,17 @@ public:
 
   void addSitting(const SittingRow& s) override {
     Lease c(*this);
-    c->run("INSERT INTO sittings (id, seed, player, issued_us) VALUES ($1, $2, $3, $4)",
-           {s.id, std::to_string(s.seed), s.player, std::to_string(s.issuedUs)});
+    c->run("INSERT INTO sittings (id, seed, player, issued_us) VALUES ($1, $2, $3, " DATABASE_NOW_US
+           ")",
+           {s.id, std::to_string(s.seed), s.player});
   }
 
   std::optional<SittingRow> sitting(const std::string& id) override {
     Lease c(*this);
     const auto r = c->run(
-        "SELECT s.seed, s.player, s.issued_us, s.games_ranked, COALESCE(r.body, '') "
+        "SELECT s.seed, s.player, s.issued_us, s.games_ranked, COALESCE(r.body, ''), "
+        "COALESCE(r.received_us, s.issued_us), " DATABASE_NOW_US
+        " "
         "FROM sittings s LEFT JOIN recordings r ON r.id = s.recording WHERE s.id = $1",
         {id});
     if (r->rows() == 0) return std::nullopt;
@@ -204,11 +210,13 @@ public:
                       r->text(0, 1),
                       r->integer(0, 2),
                       static_cast<int>(r->integer(0, 3)),
-                      r->text(0, 4)};
+                      r->text(0, 4),
+                      r->integer(0, 5),
+                      r->integer(0, 6)};
   }
 
   bool rank(const std::string& sitting, int ranked, const std::string& recording,
-            const std::vector<NewGame>& games, std::int64_t nowUs,
+            const std::vector<NewGame>& games,
             const std::function<Scoreboard(const Scoreboard&)>& update) override {
     Lease c(*this);
     try {
@@ -226,19 +234,21 @@ public:
       const auto board = c->beginWith(
           "WITH s AS (SELECT id, player FROM sittings WHERE id = $1 AND games_ranked = $2::integer "
           "FOR UPDATE), "
-          "rec AS (INSERT INTO recordings (sitting, body, received_us) SELECT id, $3, $4::bigint "
+          "rec AS (INSERT INTO recordings (sitting, body, received_us) SELECT id, "
+          "$3, " DATABASE_NOW_US
+          " "
           "FROM s "
-          "RETURNING id), "
+          "RETURNING id, received_us), "
           "g AS (INSERT INTO games (id, sitting, number, recording, player, shown, score, "
-          "ranked_us) SELECT n.game, s.id, $2 + n.i - 1, rec.id, s.player, n.shown, n.score, $4 "
-          "FROM s, rec, unnest($5::text[], $6::text[], $7::bigint[]) WITH ORDINALITY "
+          "ranked_us) SELECT n.game, s.id, $2 + n.i - 1, rec.id, s.player, n.shown, n.score, "
+          "rec.received_us "
+          "FROM s, rec, unnest($4::text[], $5::text[], $6::bigint[]) WITH ORDINALITY "
           "AS n(game, shown, score, i) RETURNING 1), "
           "u AS (UPDATE sittings SET games_ranked = $2 + (SELECT count(*) FROM g), "
           "recording = rec.id FROM rec WHERE sittings.id = $1 RETURNING 1) "
           "SELECT body, games FROM scoreboard WHERE id = 1 AND EXISTS (SELECT 1 FROM u) "
           "FOR UPDATE",
-          {sitting, std::to_string(ranked), recording, std::to_string(nowUs), ids + "}",
-           shown + "}", scores + "}"});
+          {sitting, std::to_string(ranked), recording, ids + "}", shown + "}", scores + "}"});
       if (board->rows() != 1) {
         c->rollback();
         return false;
@@ -272,10 +282,12 @@ public:
   }
 
   void keepApart(const std::string& sitting, const std::string& reason,
-                 const std::string& recording, std::int64_t nowUs) override {
+                 const std::string& recording) override {
     Lease c(*this);
-    c->run("INSERT INTO refused (sitting, reason, body, received_us) VALUES ($1, $2, $3, $4)",
-           {sitting, reason, recording, std::to_string(nowUs)});
+    c->run(
+        "INSERT INTO refused (sitting, reason, body, received_us) VALUES ($1, $2, "
+        "$3, " DATABASE_NOW_US ")",
+        {sitting, reason, recording});
   }
 
 private:

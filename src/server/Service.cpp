@@ -3,7 +3,6 @@
 
 #include <sys/random.h>
 
-#include <chrono>
 #include <limits>
 #include <map>
 
@@ -104,18 +103,15 @@ std::int64_t claimedGameUs(std::string_view text) {
              : tick * grid;
 }
 
-std::int64_t nowUs() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
 Answer Service::newSitting(std::string_view body) {
   const auto fields = json::stringObject(body);
   if (!fields || !fields->contains("player")) return refuse(400, "expected {\"player\": \"NAME\"}");
   const std::string player = playerName(fields->at("player"));
   if (player.empty()) return refuse(400, "the player needs a name");
-  SittingRow sitting{newId(), randomBits() >> 11, player, nowUs(), 0, {}};
+  SittingRow sitting;
+  sitting.id = newId();
+  sitting.seed = randomBits() >> 11;
+  sitting.player = player;
   store_.addSitting(sitting);
   return {200, "{\"sitting\":" + json::quoted(sitting.id) +
                    ",\"seed\":" + std::to_string(sitting.seed) + "}"};
@@ -127,8 +123,12 @@ Answer Service::submit(const std::string& id, const std::string& shownText, std:
     return refuse(400, "expected the score the player was shown: ?score=S");
   const auto sitting = store_.sitting(id);
   if (!sitting) return refuse(404, "no such sitting");
-  const Expected expected{sitting->seed, sitting->player,
-                          nowUs() - sitting->issuedUs + settings_.slackUs, sitting->recording};
+  const Expected expected{sitting->seed,
+                          sitting->player,
+                          sitting->readUs - sitting->issuedUs,
+                          sitting->readUs - sitting->lastUs,
+                          settings_.slackUs,
+                          sitting->recording};
   const bool costly =
       body.size() > settings_.largeBytes || claimedGameUs(body) > settings_.largeGameUs;
   const Verdict verdict = (costly ? large_ : verifiers_).verify(body, expected);
@@ -139,7 +139,7 @@ Answer Service::submit(const std::string& id, const std::string& shownText, std:
   if (frmCavewing::ScoreValue(verdict.games.back()) != shown) {
     const std::string why =
         "the shown score " + shownText + " is not the replay's, " + verdict.games.back();
-    store_.keepApart(id, why, std::string(body), nowUs());
+    store_.keepApart(id, why, std::string(body));
     return refuse(422, why);
   }
   std::vector<NewGame> games;
@@ -147,13 +147,12 @@ Answer Service::submit(const std::string& id, const std::string& shownText, std:
     games.push_back({newId(), verdict.games[i], frmCavewing::ScoreValue(verdict.games[i])});
   int rank = 0;
   Scoreboard after;
-  const bool done = store_.rank(id, sitting->gamesRanked, std::string(body), games, nowUs(),
-                                [&](const Scoreboard& board) {
-                                  after = board;
-                                  for (const NewGame& game : games)
-                                    after = rankOnBoard(after, sitting->player, game, rank);
-                                  return after;
-                                });
+  const bool done =
+      store_.rank(id, sitting->gamesRanked, std::string(body), games, [&](const Scoreboard& board) {
+        after = board;
+        for (const NewGame& game : games) after = rankOnBoard(after, sitting->player, game, rank);
+        return after;
+      });
   if (!done) return refuse(409, "the game is already ranked");
   return {200, "{\"score\":" + std::to_string(shown) +
                    ",\"rank\":" + (rank ? std::to_string(rank) : "null") + ",\"game\":" +

@@ -60,7 +60,4 @@ private:
   ServiceSettings settings_;
 };
 
-// The time now, in microseconds since 1970.
-std::int64_t nowUs();
-
 }  // namespace server

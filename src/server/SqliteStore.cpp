@@ -90,25 +90,33 @@ public:
         .bind(1, s.id)
         .bind(2, static_cast<std::int64_t>(s.seed))
         .bind(3, s.player)
-        .bind(4, s.issuedUs)
+        .bind(4, nowUs())
         .step();
   }
 
   std::optional<SittingRow> sitting(const std::string& id) override {
     std::lock_guard lock(mutex_);
     Statement q(db_,
-                "SELECT s.seed, s.player, s.issued_us, s.games_ranked, COALESCE(r.body, '') "
+                "SELECT s.seed, s.player, s.issued_us, s.games_ranked, COALESCE(r.body, ''), "
+                "COALESCE(r.received_us, s.issued_us) "
                 "FROM sittings s LEFT JOIN recordings r ON r.id = s.recording WHERE s.id = ?");
     q.bind(1, id);
     if (!q.step()) return std::nullopt;
-    return SittingRow{id,           static_cast<std::uint64_t>(q.integer(0)), q.text(1),
-                      q.integer(2), static_cast<int>(q.integer(3)),           q.text(4)};
+    return SittingRow{id,
+                      static_cast<std::uint64_t>(q.integer(0)),
+                      q.text(1),
+                      q.integer(2),
+                      static_cast<int>(q.integer(3)),
+                      q.text(4),
+                      q.integer(5),
+                      nowUs()};
   }
 
   bool rank(const std::string& sitting, int ranked, const std::string& recording,
-            const std::vector<NewGame>& games, std::int64_t nowUs,
+            const std::vector<NewGame>& games,
             const std::function<Scoreboard(const Scoreboard&)>& update) override {
     std::lock_guard lock(mutex_);
+    const std::int64_t now = nowUs();
     // Another process on the same file waits for the write lock, so that no ranking is lost.
     exec("BEGIN IMMEDIATE;");
     try {
@@ -121,7 +129,7 @@ public:
       Statement(db_, "INSERT INTO recordings (sitting, body, received_us) VALUES (?, ?, ?)")
           .bind(1, sitting)
           .bind(2, recording)
-          .bind(3, nowUs)
+          .bind(3, now)
           .step();
       const std::int64_t recordingId = sqlite3_last_insert_rowid(db_);
       int number = ranked;
@@ -135,7 +143,7 @@ public:
             .bind(4, recordingId)
             .bind(5, g.shown)
             .bind(6, g.score)
-            .bind(7, nowUs)
+            .bind(7, now)
             .bind(8, sitting)
             .step();
       Statement(db_, "UPDATE sittings SET games_ranked = ?, recording = ? WHERE id = ?")
@@ -171,13 +179,13 @@ public:
   }
 
   void keepApart(const std::string& sitting, const std::string& reason,
-                 const std::string& recording, std::int64_t nowUs) override {
+                 const std::string& recording) override {
     std::lock_guard lock(mutex_);
     Statement(db_, "INSERT INTO refused (sitting, reason, body, received_us) VALUES (?, ?, ?, ?)")
         .bind(1, sitting)
         .bind(2, reason)
         .bind(3, recording)
-        .bind(4, nowUs)
+        .bind(4, nowUs())
         .step();
   }
 

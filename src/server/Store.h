@@ -15,13 +15,17 @@
 
 namespace server {
 
+// Times are microseconds since 1970 by the database's clock (SQLite's is its one server's), so
+// that servers whose own clocks differ agree on every sitting's age.
 struct SittingRow {
   std::string id;
   std::uint64_t seed = 0;
   std::string player;
-  std::int64_t issuedUs = 0;  // when the seed was issued, in microseconds since 1970
+  std::int64_t issuedUs = 0;  // when the seed was issued
   int gamesRanked = 0;
-  std::string recording;  // the last recording accepted, or empty
+  std::string recording;    // the last recording accepted, or empty
+  std::int64_t lastUs = 0;  // when the sitting last ranked a game, or its seed's issue
+  std::int64_t readUs = 0;  // when the row was read
 };
 
 // The table as the file holds it, and the game each of its rows came from.
@@ -44,19 +48,20 @@ class Store {
 public:
   virtual ~Store() = default;
 
+  // Keeps a new sitting, issued now (its `issuedUs` is not read).
   virtual void addSitting(const SittingRow& sitting) = 0;
   virtual std::optional<SittingRow> sitting(const std::string& id) = 0;
   // Under the table's lock: if the sitting still has `ranked` games ranked, keeps `recording`,
   // adds `games` as its next ones and replaces the table by `update` of it; false (and nothing
   // changed) when another submission ranked the sitting's games first.
   virtual bool rank(const std::string& sitting, int ranked, const std::string& recording,
-                    const std::vector<NewGame>& games, std::int64_t nowUs,
+                    const std::vector<NewGame>& games,
                     const std::function<Scoreboard(const Scoreboard&)>& update) = 0;
   virtual Scoreboard scoreboard() = 0;
   // The recording a game was ranked from.
   virtual std::optional<std::string> gameRecording(const std::string& game) = 0;
   virtual void keepApart(const std::string& sitting, const std::string& reason,
-                         const std::string& recording, std::int64_t nowUs) = 0;
+                         const std::string& recording) = 0;
 };
 
 // "postgresql://..." (or "postgres://...") opens PostgreSQL; anything else is a SQLite file.
@@ -64,6 +69,9 @@ public:
 std::unique_ptr<Store> openStore(const std::string& db);
 std::unique_ptr<Store> openSqlite(const std::string& path);
 std::unique_ptr<Store> openPostgres(const std::string& url);
+
+// The time now by this machine's clock, in microseconds since 1970.
+std::int64_t nowUs();
 
 // The row games as kept in one text column, and back.
 std::string joinGames(const std::vector<std::string>& games);

@@ -2,6 +2,7 @@
 // The score server as a host runs it: a real process on a free loopback port, SQLite or a real
 // PostgreSQL, and players whose sittings the cabinet records with the seeds the server issued.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <array>
 #include <fstream>
@@ -10,6 +11,7 @@
 
 #include "Player.h"
 #include "ServerProcess.h"
+#include "cabinet/Headless.h"
 
 namespace {
 
@@ -380,6 +382,89 @@ TEST(PostgresServers, ConcurrentSubmissionsLoseNoRanking) {
   const long long pairBest = std::max(pairFirst, std::stoll(pairShown));
   EXPECT_NE(rows.find("PAIR " + std::to_string(pairBest) + "\n"), std::string::npos) << rows;
   EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), Players + 1) << rows;
+}
+
+// The table ranks the game as it is played: its grid and its two layouts. A recording on a coarser
+// grid (a slower cave) or a field so wide that the obstacles never come back is refused with the
+// reason, though it reads and replays as any valid recording does.
+TEST_F(SqliteServer, RanksOnlyTheGamesOwnRuleset) {
+  auto client = server->client();
+  const Issued jane = issue(client, "JANE");
+  fs::create_directories(folder / "jane");
+  Player player(jane.seed, "JANE", folder / "jane", folder / "jane.txt");
+  const std::string shown = player.playGame(100);
+  const std::string honest = player.recording();
+  for (const auto& [from, to, reason] :
+       {std::tuple{"system-tick-us 15625\n", "system-tick-us 62500\n", "grid"},
+        std::tuple{"outer-width 15360\n", "outer-width 10000000\n", "layouts"}}) {
+    std::string other = honest;
+    other.replace(other.find(from), std::string(from).size(), to);
+    const Reply reply = submit(client, jane, shown, other);
+    EXPECT_EQ(reply.status, 403) << reply.body;
+    EXPECT_NE(field(reply.body, "error").find(reason), std::string::npos) << reply.body;
+    const auto read = replay::read(other);
+    ASSERT_TRUE(read.recording) << read.error;
+    EXPECT_EQ(cabinet::replayHeadless(*read.recording).grid, read.recording->endGrid) << reason;
+  }
+  EXPECT_EQ(submit(client, jane, shown, honest).status, 200);
+  // The wide layout is the game's too.
+  const Issued wide = issue(client, "WIDE");
+  fs::create_directories(folder / "wide");
+  Player widePlayer(wide.seed, "WIDE", folder / "wide", folder / "wide.txt", true);
+  const std::string wideShown = widePlayer.playGame(100);
+  ASSERT_NE(widePlayer.recording().find("outer-width 19290\n"), std::string::npos);
+  EXPECT_EQ(submit(client, wide, wideShown, widePlayer.recording()).status, 200);
+}
+
+// Moves a sitting's past back by `us`: its seed issued and its games ranked that much earlier.
+void backdate(const fs::path& db, const std::string& sitting, std::int64_t us) {
+  sqlite3* c = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &c), SQLITE_OK);
+  sqlite3_busy_timeout(c, 10'000);
+  const std::string by = std::to_string(us), id = "'" + sitting + "'";
+  const std::string sql =
+      "UPDATE sittings SET issued_us = issued_us - " + by + " WHERE id = " + id +
+      "; UPDATE recordings SET received_us = received_us - " + by + " WHERE sitting = " + id;
+  EXPECT_EQ(sqlite3_exec(c, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(c);
+}
+
+// A sitting lives while its player plays: its first game begins within 10 minutes of its seed
+// (by real time, whatever the recording's clock did before), and once it has ranked nothing for
+// an hour it takes no more games.
+TEST(Sittings, EndWhenLateOrSilent) {
+  TempFolder folder;
+  const fs::path db = folder / "scores.sqlite";
+  ServerProcess server({"--db", db.string()});
+  auto client = server.client();
+  constexpr std::int64_t Minute = 60'000'000;
+  auto sittingAfter = [&](const std::string& name, std::int64_t waitedUs, int readyTicks) {
+    const Issued sitting = issue(client, name);
+    backdate(db, sitting.sitting, waitedUs);
+    fs::create_directories(folder / name);
+    auto player = std::make_unique<Player>(sitting.seed, name, folder / name, folder / "t.txt");
+    player->tick(readyTicks);
+    return std::pair{sitting, std::move(player)};
+  };
+  auto expectRefused = [](const Reply& reply, const std::string& reason) {
+    EXPECT_EQ(reply.status, 403) << reply.body;
+    EXPECT_NE(field(reply.body, "error").find(reason), std::string::npos) << reply.body;
+  };
+  // Started 11 minutes after the seed: whether the program stood still or sat on the ready
+  // screen meanwhile.
+  for (const int readyTicks : {0, 64 * 630}) {
+    auto [late, player] = sittingAfter("LATE", 11 * Minute, readyTicks);
+    const std::string shown = player->playGame(50);
+    expectRefused(submit(client, late, shown, player->recording()), "began more than 10 minutes");
+  }
+  // Started within 9 minutes, the sitting ranks; silent for an hour after, it takes no more.
+  auto [soon, player] = sittingAfter("SOON", 9 * Minute, 0);
+  std::string shown = player->playGame(50);
+  ASSERT_EQ(submit(client, soon, shown, player->recording()).status, 200);
+  player->again();
+  shown = player->playGame(80);
+  backdate(db, soon.sitting, 61 * Minute);
+  expectRefused(submit(client, soon, shown, player->recording()), "silent");
 }
 
 }  // namespace
