@@ -4,6 +4,7 @@
 #include "app/Phase.h"
 #include "app/frmCavewing.h"
 #include "cabinet/Headless.h"
+#include "server/Ranking.h"
 
 namespace server {
 
@@ -86,7 +87,7 @@ Verdict verify(replay::ReadResult read, const Expected& expected, const BeforeRe
                            " minutes and takes no more games; a new sitting does");
   if (recording->seed != expected.seed)
     return refuse(403, "the recording's seed is not the one issued to the sitting");
-  if (recording->player != expected.player)
+  if (playerName(recording->player) != expected.player)
     return refuse(403, "the recording's player is not the sitting's");
   if (gameUs(*recording) > expected.sinceIssuedUs + expected.slackUs)
     return refuse(403,

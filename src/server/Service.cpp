@@ -7,6 +7,7 @@
 #include <map>
 
 #include "app/frmCavewing.h"
+#include "form/Utf8Text.h"
 #include "server/Json.h"
 #include "server/Ranking.h"
 
@@ -106,6 +107,8 @@ std::int64_t claimedGameUs(std::string_view text) {
 Answer Service::newSitting(std::string_view body) {
   const auto fields = json::stringObject(body);
   if (!fields || !fields->contains("player")) return refuse(400, "expected {\"player\": \"NAME\"}");
+  if (!form::utf8::valid(fields->at("player")))
+    return refuse(400, "the player's name is not valid UTF-8");
   const std::string player = playerName(fields->at("player"));
   if (player.empty()) return refuse(400, "the player needs a name");
   SittingRow sitting;

@@ -12,6 +12,7 @@
 #include "Player.h"
 #include "ServerProcess.h"
 #include "cabinet/Headless.h"
+#include "form/Utf8Text.h"
 
 namespace {
 
@@ -465,6 +466,55 @@ TEST(Sittings, EndWhenLateOrSilent) {
   shown = player->playGame(80);
   backdate(db, soon.sitting, 61 * Minute);
   expectRefused(submit(client, soon, shown, player->recording()), "silent");
+}
+
+// A name is text the list can show as it reads: bytes that are no text are refused (on either
+// database, as a mistake rather than a busy server), and what reorders or hides text is taken
+// out; a name is cut to what the list shows; the table is JSON whatever an older server kept.
+TEST(Names, AreTextTheListShowsAsItReads) {
+  TempFolder folder;
+  fs::create_directories(folder / "pg");
+  Postgres postgres(folder / "pg");
+  const fs::path db = folder / "scores.sqlite";
+  for (const std::string& where : {db.string(), postgres.url()}) {
+    ServerProcess server({"--db", where});
+    auto client = server.client();
+    const auto invalid =
+        client.Post("/api/sittings", "{\"player\": \"JA\xff\xfeNE\"}", "application/json");
+    ASSERT_TRUE(invalid);
+    EXPECT_EQ(invalid->status, 400) << where;
+    EXPECT_NE(field(invalid->body, "error").find("UTF-8"), std::string::npos) << invalid->body;
+    // Right to left, EVIL would read LIVE; a zero-width space would make a second EVIL.
+    for (const std::string& name : {std::string("\u202e"
+                                                "evil\u200b"),
+                                    std::string(4096, 'l')}) {
+      const Issued sitting = issue(client, name);
+      const fs::path home = folder / std::to_string(std::hash<std::string>()(name + where));
+      fs::create_directories(home);
+      Player player(sitting.seed, name, home, home / "t.txt");
+      const std::string shown = player.playGame(50);
+      ASSERT_EQ(submit(client, sitting, shown, player.recording()).status, 200) << where;
+    }
+    const std::string rows = tableRows(client);
+    EXPECT_NE(rows.find("EVIL "), std::string::npos) << rows;
+    EXPECT_NE(rows.find("\n" + std::string(15, 'L') + " "), std::string::npos) << rows;
+    EXPECT_EQ(rows.find("\u202e"), std::string::npos) << rows;
+  }
+  // A row an older server kept with bytes that are no text.
+  sqlite3* c = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &c), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(c,
+                         "UPDATE scoreboard SET body = '\"B\xff"
+                         "D\"' || char(13, 10) || '\"5\"'",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(c);
+  ServerProcess server({"--db", db.string()});
+  auto client = server.client();
+  const auto table = client.Get("/api/table");
+  ASSERT_TRUE(table);
+  EXPECT_TRUE(form::utf8::valid(table->body)) << table->body;
+  EXPECT_NE(table->body.find("\"B\uFFFDD\""), std::string::npos) << table->body;
 }
 
 }  // namespace
