@@ -65,13 +65,16 @@ inline int run(const std::vector<std::string>& args) {
 
 class ServerProcess {
 public:
-  explicit ServerProcess(const std::vector<std::string>& options) {
+  // `environment` is set for the server on top of the test's.
+  explicit ServerProcess(const std::vector<std::string>& options,
+                         const std::vector<std::pair<std::string, std::string>>& environment = {}) {
     int fds[2];
     if (::pipe(fds) != 0) throw std::runtime_error("pipe");
     pid_ = ::fork();
     if (pid_ == 0) {
       ::dup2(fds[1], 1);
       ::close(fds[0]);
+      for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
       std::vector<std::string> args = {CAVEWING_SERVER, "--port", "0"};
       args.insert(args.end(), options.begin(), options.end());
       std::vector<char*> argv;

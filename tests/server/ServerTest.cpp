@@ -517,4 +517,38 @@ TEST(Names, AreTextTheListShowsAsItReads) {
   EXPECT_NE(table->body.find("\"B\uFFFDD\""), std::string::npos) << table->body;
 }
 
+// Two servers on one PostgreSQL whose own clocks are an hour behind and an hour ahead agree on
+// every sitting's age, by the database's clock: a short honest game issued by one is taken by the
+// other, and a game longer than the time since its seed is refused by either.
+TEST(PostgresServers, AgreeOnTimeWhateverTheirClocks) {
+  TempFolder folder;
+  fs::create_directories(folder / "pg");
+  Postgres postgres(folder / "pg");
+  auto shifted = [&](const std::string& seconds) {
+    return std::make_unique<ServerProcess>(
+        std::vector<std::string>{"--db", postgres.url()},
+        std::vector<std::pair<std::string, std::string>>{{"LD_PRELOAD", SHIFTED_CLOCK},
+                                                         {"CAVEWING_CLOCK_SHIFT", seconds}});
+  };
+  const auto behind = shifted("-3600"), ahead = shifted("3600");
+  int player = 0;
+  auto sendAcross = [&](ServerProcess& from, ServerProcess& to, int readyTicks) {
+    auto issuing = from.client(), checking = to.client();
+    const Issued sitting = issue(issuing, "JANE");
+    const fs::path home = folder / std::to_string(++player);
+    fs::create_directories(home);
+    Player jane(sitting.seed, "JANE", home, home / "t.txt");
+    jane.tick(readyTicks);
+    const std::string shown = jane.playGame(0);
+    return submit(checking, sitting, shown, jane.recording());
+  };
+  EXPECT_EQ(sendAcross(*behind, *ahead, 0).status, 200);
+  EXPECT_EQ(sendAcross(*ahead, *behind, 0).status, 200);
+  for (ServerProcess* to : {ahead.get(), behind.get()}) {
+    const Reply minute = sendAcross(*behind, *to, 64 * 60);
+    EXPECT_EQ(minute.status, 403) << minute.body;
+    EXPECT_NE(minute.body.find("game time"), std::string::npos) << minute.body;
+  }
+}
+
 }  // namespace
