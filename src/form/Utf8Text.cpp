@@ -108,6 +108,12 @@ std::u32string decode(std::string_view text) {
   return out;
 }
 
+std::string wellFormed(std::string_view text) {
+  std::string out;
+  for (const char32_t code : decode(text)) append(out, code);
+  return out;
+}
+
 bool valid(std::string_view text) {
   for (char32_t code = 0; !text.empty();) {
     const std::size_t length = characterLength(text, code);

@@ -27,4 +27,7 @@ std::u32string decode(std::string_view text);
 // Whether every byte of `text` belongs to a well-formed character.
 bool valid(std::string_view text);
 
+// `text` with every byte that begins no well-formed character made U+FFFD.
+std::string wellFormed(std::string_view text);
+
 }  // namespace form::utf8

@@ -10,8 +10,6 @@ namespace server {
 
 namespace {
 
-Verdict refuse(int status, std::string why) { return {status, std::move(why), {}}; }
-
 std::int64_t gameUs(const replay::Recording& r) { return r.endGrid * r.systemTickUs; }
 
 std::string minutes(std::int64_t us) { return std::to_string(us / 60'000'000); }
@@ -73,27 +71,29 @@ private:
 
 }  // namespace
 
+Verdict refusal(int status, std::string why) { return {status, std::move(why), {}, 0, 0}; }
+
 Verdict verify(std::string_view text, const Expected& expected, const BeforeReplay& before) {
   return verify(replay::read(text), expected, before);
 }
 
 Verdict verify(replay::ReadResult read, const Expected& expected, const BeforeReplay& before) {
   const std::optional<replay::Recording> recording = std::move(read.recording);
-  if (!recording) return refuse(400, "the recording does not replay: " + read.error);
-  if (const std::string why = offTheRules(*recording); !why.empty()) return refuse(403, why);
+  if (!recording) return refusal(400, "the recording does not replay: " + read.error);
+  if (const std::string why = offTheRules(*recording); !why.empty()) return refusal(403, why);
   if (expected.sinceLastUs > sittingLife.silenceUs)
-    return refuse(403, "the sitting has been silent for more than " +
-                           minutes(sittingLife.silenceUs) +
-                           " minutes and takes no more games; a new sitting does");
+    return refusal(403, "the sitting has been silent for more than " +
+                            minutes(sittingLife.silenceUs) +
+                            " minutes and takes no more games; a new sitting does");
   if (recording->seed != expected.seed)
-    return refuse(403, "the recording's seed is not the one issued to the sitting");
+    return refusal(403, "the recording's seed is not the one issued to the sitting");
   if (playerName(recording->player) != expected.player)
-    return refuse(403, "the recording's player is not the sitting's");
+    return refusal(403, "the recording's player is not the sitting's");
   if (gameUs(*recording) > expected.sinceIssuedUs + expected.slackUs)
-    return refuse(403,
-                  "the recording's game time is longer than the time since its seed was issued");
+    return refusal(403,
+                   "the recording's game time is longer than the time since its seed was issued");
   if (!expected.earlier.empty() && !continuesText(*recording, expected.earlier))
-    return refuse(409, "the recording does not continue the sitting's earlier one");
+    return refusal(409, "the recording does not continue the sitting's earlier one");
   if (before) before(gameUs(*recording));
   FinishedGames finished;
   cabinet::replayHeadless(*recording, nullptr, {}, [&](const frmCavewing& form) {
@@ -105,9 +105,9 @@ Verdict verify(replay::ReadResult read, const Expected& expected, const BeforeRe
       finished.firstFlightUs < 0 ? 0 : gameUs(*recording) - finished.firstFlightUs;
   if (expected.earlier.empty() &&
       expected.sinceIssuedUs - flownUs > sittingLife.startUs + expected.slackUs)
-    return refuse(403, "the sitting's first game began more than " + minutes(sittingLife.startUs) +
-                           " minutes after its seed was issued");
-  return {200, {}, std::move(finished.scores)};
+    return refusal(403, "the sitting's first game began more than " + minutes(sittingLife.startUs) +
+                            " minutes after its seed was issued");
+  return {200, {}, std::move(finished.scores), recording->events.size(), recording->endGrid};
 }
 
 }  // namespace server

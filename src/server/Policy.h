@@ -5,6 +5,7 @@
 // Policy.cpp reads as the list of these rules; Verify.h runs them in processes of their own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -39,7 +40,12 @@ struct Verdict {
   int status = 200;                // an HTTP status: 200, or the 4xx that refuses
   std::string error;               // why, when refused
   std::vector<std::string> games;  // each finished game's score as the list ranked it, in order
+  std::size_t events = 0;          // the recording's events and its last grid point, when ranked
+  std::int64_t endGrid = 0;
 };
+
+// A refusal with its status and reason.
+Verdict refusal(int status, std::string why);
 
 // Called once the recording passed every check that needs no replay, with its game time, before
 // its replay runs (a verifying process grants the replay its processor time there).

@@ -15,9 +15,12 @@ namespace server {
 
 namespace {
 
-constexpr const char* Schema = R"(
+// The tables as the first version made them (a new database starts there and is brought up), and
+// the schema's version.
+constexpr const char* Version1 = R"(
 SET client_min_messages TO warning;
 SELECT pg_advisory_xact_lock(20261209);
+CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL);
 CREATE TABLE IF NOT EXISTS sittings (id TEXT PRIMARY KEY, seed BIGINT NOT NULL,
   player TEXT NOT NULL, issued_us BIGINT NOT NULL, games_ranked INTEGER NOT NULL DEFAULT 0,
   recording BIGINT);
@@ -34,6 +37,19 @@ CREATE TABLE IF NOT EXISTS refused (id BIGSERIAL PRIMARY KEY, sitting TEXT NOT N
 -- A recording is compressed as it is stored: lz4 costs a fraction of the default's time.
 ALTER TABLE recordings ALTER COLUMN body SET COMPRESSION lz4;
 ALTER TABLE refused ALTER COLUMN body SET COMPRESSION lz4;
+)";
+
+// Version 2: a sitting keeps one recording, each game how much of it was its submission's (an
+// older game keeps the recording row it had); refusals keep their address; removed games.
+constexpr const char* ToVersion2 = R"(
+ALTER TABLE games ADD COLUMN IF NOT EXISTS events BIGINT;
+ALTER TABLE games ADD COLUMN IF NOT EXISTS end_grid BIGINT;
+ALTER TABLE refused ADD COLUMN IF NOT EXISTS address TEXT NOT NULL DEFAULT '';
+CREATE INDEX IF NOT EXISTS refused_by_address ON refused (address, id);
+CREATE TABLE IF NOT EXISTS removed (game TEXT PRIMARY KEY, why TEXT NOT NULL,
+  removed_us BIGINT NOT NULL);
+DELETE FROM schema_version;
+INSERT INTO schema_version VALUES (2);
 )";
 
 // The database's clock, in microseconds since 1970: every server on the database reads the same.
@@ -60,6 +76,7 @@ public:
     return std::string(PQgetvalue(r_, row, column),
                        static_cast<std::size_t>(PQgetlength(r_, row, column)));
   }
+  bool null(int row, int column) const { return PQgetisnull(r_, row, column); }
   std::int64_t integer(int row, int column) const {
     return std::stoll(std::string(PQgetvalue(r_, row, column)));
   }
@@ -181,7 +198,12 @@ public:
   explicit PostgresStore(std::string url) : url_(std::move(url)) {
     auto c = std::make_unique<Connection>(url_);
     c->run("BEGIN");
-    c->run(Schema);
+    c->run(Version1);
+    const auto version = c->run("SELECT COALESCE(max(version), 1) FROM schema_version");
+    if (version->integer(0, 0) > schemaVersion)
+      throw StoreError("the database is of a newer server (schema " +
+                       std::to_string(version->integer(0, 0)) + ")");
+    c->run(ToVersion2);
     c->run("COMMIT");
     idle_.push_back(std::move(c));
     // All the connections are opened now: each costs the database a process and its caches,
@@ -215,7 +237,7 @@ public:
                       r->integer(0, 6)};
   }
 
-  bool rank(const std::string& sitting, int ranked, const std::string& recording,
+  bool rank(const std::string& sitting, int ranked, const KeptRecording& recording,
             const std::vector<NewGame>& games,
             const std::function<Scoreboard(const Scoreboard&)>& update) override {
     Lease c(*this);
@@ -232,23 +254,31 @@ public:
         scores += comma + std::to_string(g.score);
       }
       const auto board = c->beginWith(
-          "WITH s AS (SELECT id, player FROM sittings WHERE id = $1 AND games_ranked = $2::integer "
-          "FOR UPDATE), "
-          "rec AS (INSERT INTO recordings (sitting, body, received_us) SELECT id, "
+          "WITH s AS (SELECT id, player, recording FROM sittings WHERE id = $1 AND games_ranked = "
+          "$2::integer FOR UPDATE), "
+          // The sitting's one recording, replaced; a row an older version's games read whole
+          // stays theirs, and the sitting's recording is a new row then.
+          "kept AS (UPDATE recordings SET body = $3, received_us = " DATABASE_NOW_US
+          " FROM s "
+          "WHERE recordings.id = s.recording AND NOT EXISTS (SELECT 1 FROM games o WHERE "
+          "o.recording = recordings.id AND o.events IS NULL) RETURNING recordings.id, "
+          "recordings.received_us), "
+          "added AS (INSERT INTO recordings (sitting, body, received_us) SELECT id, "
           "$3, " DATABASE_NOW_US
-          " "
-          "FROM s "
+          " FROM s WHERE NOT EXISTS (SELECT 1 FROM kept) "
           "RETURNING id, received_us), "
+          "rec AS (SELECT * FROM kept UNION ALL SELECT * FROM added), "
           "g AS (INSERT INTO games (id, sitting, number, recording, player, shown, score, "
-          "ranked_us) SELECT n.game, s.id, $2 + n.i - 1, rec.id, s.player, n.shown, n.score, "
-          "rec.received_us "
+          "ranked_us, events, end_grid) SELECT n.game, s.id, $2 + n.i - 1, rec.id, s.player, "
+          "n.shown, n.score, rec.received_us, $7::bigint, $8::bigint "
           "FROM s, rec, unnest($4::text[], $5::text[], $6::bigint[]) WITH ORDINALITY "
           "AS n(game, shown, score, i) RETURNING 1), "
           "u AS (UPDATE sittings SET games_ranked = $2 + (SELECT count(*) FROM g), "
           "recording = rec.id FROM rec WHERE sittings.id = $1 RETURNING 1) "
           "SELECT body, games FROM scoreboard WHERE id = 1 AND EXISTS (SELECT 1 FROM u) "
           "FOR UPDATE",
-          {sitting, std::to_string(ranked), recording, ids + "}", shown + "}", scores + "}"});
+          {sitting, std::to_string(ranked), recording.text, ids + "}", shown + "}", scores + "}",
+           std::to_string(recording.events), std::to_string(recording.endGrid)});
       if (board->rows() != 1) {
         c->rollback();
         return false;
@@ -272,22 +302,32 @@ public:
     return {r->text(0, 0), splitGames(r->text(0, 1))};
   }
 
-  std::optional<std::string> gameRecording(const std::string& game) override {
+  std::optional<GameRecording> gameRecording(const std::string& game) override {
     Lease c(*this);
-    const auto r =
-        c->run("SELECT r.body FROM games g JOIN recordings r ON r.id = g.recording WHERE g.id = $1",
-               {game});
+    const auto r = c->run(
+        "SELECT r.body, g.events, g.end_grid FROM games g JOIN recordings r ON r.id = g.recording "
+        "WHERE g.id = $1",
+        {game});
     if (r->rows() == 0) return std::nullopt;
-    return r->text(0, 0);
+    GameRecording out{r->text(0, 0), std::nullopt, r->null(0, 2) ? 0 : r->integer(0, 2)};
+    if (!r->null(0, 1)) out.events = static_cast<std::size_t>(r->integer(0, 1));
+    return out;
   }
 
-  void keepApart(const std::string& sitting, const std::string& reason,
-                 const std::string& recording) override {
+  void keepApart(const Refusal& refusal) override {
     Lease c(*this);
     c->run(
-        "INSERT INTO refused (sitting, reason, body, received_us) VALUES ($1, $2, "
-        "$3, " DATABASE_NOW_US ")",
-        {sitting, reason, recording});
+        "INSERT INTO refused (sitting, reason, body, received_us, address) VALUES ($1, $2, "
+        "$3, " DATABASE_NOW_US ", $4)",
+        {refusal.sitting, refusal.reason, refusal.body, refusal.address});
+    c->run(
+        "DELETE FROM refused WHERE address = $1 AND id <= (SELECT id FROM refused WHERE "
+        "address = $1 ORDER BY id DESC LIMIT 1 OFFSET $2::bigint)",
+        {refusal.address, std::to_string(refusalsPerAddress)});
+    c->run(
+        "DELETE FROM refused WHERE id <= (SELECT id FROM refused ORDER BY id DESC LIMIT 1 "
+        "OFFSET $1::bigint)",
+        {std::to_string(refusalsInAll)});
   }
 
 private:

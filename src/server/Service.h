@@ -17,6 +17,7 @@ struct Answer {
   int status = 200;
   std::string body;
   std::string type = "application/json";
+  std::string refusal = {};  // why, when refused
 };
 
 struct ServiceSettings {
@@ -41,10 +42,12 @@ public:
   Service(Store& store, Verifiers& verifiers, Verifiers& large, ServiceSettings settings)
       : store_(store), verifiers_(verifiers), large_(large), settings_(settings) {}
 
-  // POST /api/sittings {"player": "NAME"}
-  Answer newSitting(std::string_view body);
-  // POST /api/sittings/ID/games?score=S, the recording so far as the body.
-  Answer submit(const std::string& sitting, const std::string& shown, std::string_view body);
+  // POST /api/sittings {"player": "NAME"} from `address`.
+  Answer newSitting(std::string_view body, const std::string& address);
+  // POST /api/sittings/ID/games?score=S from `address`, the recording so far as the body. Every
+  // refusal is kept with its reason (Store.h says within which bounds).
+  Answer submit(const std::string& sitting, const std::string& shown, std::string_view body,
+                const std::string& address);
   // GET /api/table, or its file form.
   Answer table(bool fileForm);
   // GET /api/games/ID
@@ -54,6 +57,9 @@ public:
   std::size_t largeBytes() const { return settings_.largeBytes; }
 
 private:
+  Answer issue(std::string_view body);
+  Answer judge(const std::string& sitting, const std::string& shown, std::string_view body);
+
   Store& store_;
   Verifiers& verifiers_;
   Verifiers& large_;

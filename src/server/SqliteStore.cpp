@@ -13,7 +13,8 @@ namespace server {
 
 namespace {
 
-constexpr const char* Schema = R"(
+// The tables as the first version made them: a new database starts there and is brought up.
+constexpr const char* Version1 = R"(
 CREATE TABLE IF NOT EXISTS sittings (id TEXT PRIMARY KEY, seed INTEGER NOT NULL,
   player TEXT NOT NULL, issued_us INTEGER NOT NULL, games_ranked INTEGER NOT NULL DEFAULT 0,
   recording INTEGER);
@@ -27,6 +28,17 @@ CREATE TABLE IF NOT EXISTS scoreboard (id INTEGER PRIMARY KEY CHECK (id = 1), bo
 INSERT OR IGNORE INTO scoreboard VALUES (1, '', '');
 CREATE TABLE IF NOT EXISTS refused (id INTEGER PRIMARY KEY, sitting TEXT NOT NULL,
   reason TEXT NOT NULL, body TEXT NOT NULL, received_us INTEGER NOT NULL);
+)";
+
+// Version 2: a sitting keeps one recording, each game how much of it was its submission's (an
+// older game keeps the recording row it had); refusals keep their address; removed games.
+constexpr const char* ToVersion2 = R"(
+ALTER TABLE games ADD COLUMN events INTEGER;
+ALTER TABLE games ADD COLUMN end_grid INTEGER;
+ALTER TABLE refused ADD COLUMN address TEXT NOT NULL DEFAULT '';
+CREATE INDEX refused_by_address ON refused (address, id);
+CREATE TABLE removed (game TEXT PRIMARY KEY, why TEXT NOT NULL, removed_us INTEGER NOT NULL);
+PRAGMA user_version = 2;
 )";
 
 class Statement {
@@ -54,6 +66,11 @@ public:
     if (rc == SQLITE_DONE) return false;
     throw StoreError(std::string("database: ") + sqlite3_errmsg(db_));
   }
+  Statement& stepped() {
+    step();
+    return *this;
+  }
+  bool null(int i) { return sqlite3_column_type(s_, i) == SQLITE_NULL; }
   std::string text(int i) {
     const auto* p = sqlite3_column_text(s_, i);
     return p ? std::string(reinterpret_cast<const char*>(p),
@@ -78,9 +95,13 @@ public:
     }
     sqlite3_busy_timeout(db_, 10'000);
     exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-    exec("BEGIN IMMEDIATE;");
-    exec(Schema);
-    exec("COMMIT;");
+    inTransaction([&] {
+      const std::int64_t version = Statement(db_, "PRAGMA user_version").stepped().integer(0);
+      if (version > schemaVersion)
+        throw StoreError(path + " is of a newer server (schema " + std::to_string(version) + ")");
+      exec(Version1);
+      if (version < 2) exec(ToVersion2);
+    });
   }
   ~SqliteStore() override { sqlite3_close(db_); }
 
@@ -112,7 +133,7 @@ public:
                       nowUs()};
   }
 
-  bool rank(const std::string& sitting, int ranked, const std::string& recording,
+  bool rank(const std::string& sitting, int ranked, const KeptRecording& recording,
             const std::vector<NewGame>& games,
             const std::function<Scoreboard(const Scoreboard&)>& update) override {
     std::lock_guard lock(mutex_);
@@ -126,17 +147,36 @@ public:
         exec("ROLLBACK;");
         return false;
       }
-      Statement(db_, "INSERT INTO recordings (sitting, body, received_us) VALUES (?, ?, ?)")
-          .bind(1, sitting)
-          .bind(2, recording)
-          .bind(3, now)
+      // The sitting's one recording, replaced; a row an older version's games read whole stays
+      // theirs, and the sitting's recording is a new row then.
+      Statement(db_,
+                "UPDATE recordings SET body = ?, received_us = ? WHERE id = (SELECT recording "
+                "FROM sittings WHERE id = ?) AND NOT EXISTS (SELECT 1 FROM games g WHERE "
+                "g.recording = recordings.id AND g.events IS NULL)")
+          .bind(1, recording.text)
+          .bind(2, now)
+          .bind(3, sitting)
           .step();
-      const std::int64_t recordingId = sqlite3_last_insert_rowid(db_);
+      std::int64_t recordingId = 0;
+      if (sqlite3_changes(db_) == 1) {
+        recordingId = Statement(db_, "SELECT recording FROM sittings WHERE id = ?")
+                          .bind(1, sitting)
+                          .stepped()
+                          .integer(0);
+      } else {
+        Statement(db_, "INSERT INTO recordings (sitting, body, received_us) VALUES (?, ?, ?)")
+            .bind(1, sitting)
+            .bind(2, recording.text)
+            .bind(3, now)
+            .step();
+        recordingId = sqlite3_last_insert_rowid(db_);
+      }
       int number = ranked;
       for (const NewGame& g : games)
         Statement(db_,
                   "INSERT INTO games (id, sitting, number, recording, player, shown, score, "
-                  "ranked_us) SELECT ?, ?, ?, ?, player, ?, ?, ? FROM sittings WHERE id = ?")
+                  "ranked_us, events, end_grid) SELECT ?, ?, ?, ?, player, ?, ?, ?, ?, ? FROM "
+                  "sittings WHERE id = ?")
             .bind(1, g.id)
             .bind(2, sitting)
             .bind(3, number++)
@@ -144,7 +184,9 @@ public:
             .bind(5, g.shown)
             .bind(6, g.score)
             .bind(7, now)
-            .bind(8, sitting)
+            .bind(8, static_cast<std::int64_t>(recording.events))
+            .bind(9, recording.endGrid)
+            .bind(10, sitting)
             .step();
       Statement(db_, "UPDATE sittings SET games_ranked = ?, recording = ? WHERE id = ?")
           .bind(1, std::int64_t{number})
@@ -169,27 +211,56 @@ public:
     return readScoreboard();
   }
 
-  std::optional<std::string> gameRecording(const std::string& game) override {
+  std::optional<GameRecording> gameRecording(const std::string& game) override {
     std::lock_guard lock(mutex_);
-    Statement q(
-        db_, "SELECT r.body FROM games g JOIN recordings r ON r.id = g.recording WHERE g.id = ?");
+    Statement q(db_,
+                "SELECT r.body, g.events, g.end_grid FROM games g JOIN recordings r ON r.id = "
+                "g.recording WHERE g.id = ?");
     q.bind(1, game);
     if (!q.step()) return std::nullopt;
-    return q.text(0);
+    GameRecording out{q.text(0), std::nullopt, q.integer(2)};
+    if (!q.null(1)) out.events = static_cast<std::size_t>(q.integer(1));
+    return out;
   }
 
-  void keepApart(const std::string& sitting, const std::string& reason,
-                 const std::string& recording) override {
+  void keepApart(const Refusal& r) override {
     std::lock_guard lock(mutex_);
-    Statement(db_, "INSERT INTO refused (sitting, reason, body, received_us) VALUES (?, ?, ?, ?)")
-        .bind(1, sitting)
-        .bind(2, reason)
-        .bind(3, recording)
-        .bind(4, nowUs())
-        .step();
+    inTransaction([&] {
+      Statement(db_,
+                "INSERT INTO refused (sitting, reason, body, received_us, address) VALUES (?, ?, "
+                "?, ?, ?)")
+          .bind(1, r.sitting)
+          .bind(2, r.reason)
+          .bind(3, r.body)
+          .bind(4, nowUs())
+          .bind(5, r.address)
+          .step();
+      Statement(db_,
+                "DELETE FROM refused WHERE address = ?1 AND id <= (SELECT id FROM refused WHERE "
+                "address = ?1 ORDER BY id DESC LIMIT 1 OFFSET ?2)")
+          .bind(1, r.address)
+          .bind(2, std::int64_t{refusalsPerAddress})
+          .step();
+      Statement(db_,
+                "DELETE FROM refused WHERE id <= (SELECT id FROM refused ORDER BY id DESC LIMIT 1 "
+                "OFFSET ?)")
+          .bind(1, std::int64_t{refusalsInAll})
+          .step();
+    });
   }
 
 private:
+  // Runs `work` in one write transaction, undone if it throws.
+  void inTransaction(const std::function<void()>& work) {
+    exec("BEGIN IMMEDIATE;");
+    try {
+      work();
+      exec("COMMIT;");
+    } catch (...) {
+      sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+      throw;
+    }
+  }
   void exec(const char* sql) {
     char* error = nullptr;
     if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// Where the server keeps what it must not lose: the sittings it issued, every recording it
-// accepted, every game it ranked, the one table text and the recordings it refused for a score
-// that differs from the replay's (for the host to look at). SQLite in one file, or PostgreSQL,
-// which several server processes share.
+// Where the server keeps what it must not lose: the sittings it issued, each sitting's recording
+// (once, as far as it was accepted), every game it ranked, the one table text, and every refusal
+// with its reason (for the host to look at, within bounds). SQLite in one file, or PostgreSQL,
+// which several server processes share. Each database holds its schema's version, and a database
+// of an older version is brought up to this one when opened, losing nothing.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +35,32 @@ struct Scoreboard {
   std::vector<std::string> games;
 };
 
+// A sitting's recording as kept: its text without comments, its events and its last grid point.
+struct KeptRecording {
+  std::string text;
+  std::size_t events = 0;
+  std::int64_t endGrid = 0;
+};
+
+// The recording a game was ranked from: its sitting's, of which the game's submission held the
+// first `events` events up to `endGrid` (no `events`: the whole text, as older versions kept it).
+struct GameRecording {
+  std::string text;
+  std::optional<std::size_t> events;
+  std::int64_t endGrid = 0;
+};
+
+// A submission refused, for the host to look at; `body` is the recording, cut to its bound.
+struct Refusal {
+  std::string sitting, address, reason, body;
+};
+
+// What refusals keep: at most this of each one's recording (without comments; a 5-minute game is
+// some 75 kB), and the newest refusals up to these numbers per address and in all, so at most
+// 16 MiB per address and 512 MiB in all; the oldest go first.
+inline constexpr std::size_t refusedBodyBytes = 256u << 10;
+inline constexpr int refusalsPerAddress = 64, refusalsInAll = 2048;
+
 struct NewGame {
   std::string id;
   std::string shown;  // the score as the list ranked it
@@ -51,17 +78,17 @@ public:
   // Keeps a new sitting, issued now (its `issuedUs` is not read).
   virtual void addSitting(const SittingRow& sitting) = 0;
   virtual std::optional<SittingRow> sitting(const std::string& id) = 0;
-  // Under the table's lock: if the sitting still has `ranked` games ranked, keeps `recording`,
-  // adds `games` as its next ones and replaces the table by `update` of it; false (and nothing
-  // changed) when another submission ranked the sitting's games first.
-  virtual bool rank(const std::string& sitting, int ranked, const std::string& recording,
+  // Under the table's lock: if the sitting still has `ranked` games ranked, keeps `recording` as
+  // the sitting's (in place of the one before), adds `games` as its next ones and replaces the
+  // table by `update` of it; false (and nothing changed) when another submission ranked the
+  // sitting's games first.
+  virtual bool rank(const std::string& sitting, int ranked, const KeptRecording& recording,
                     const std::vector<NewGame>& games,
                     const std::function<Scoreboard(const Scoreboard&)>& update) = 0;
   virtual Scoreboard scoreboard() = 0;
-  // The recording a game was ranked from.
-  virtual std::optional<std::string> gameRecording(const std::string& game) = 0;
-  virtual void keepApart(const std::string& sitting, const std::string& reason,
-                         const std::string& recording) = 0;
+  virtual std::optional<GameRecording> gameRecording(const std::string& game) = 0;
+  // Keeps a refusal, and drops the oldest past the bounds above.
+  virtual void keepApart(const Refusal& refusal) = 0;
 };
 
 // "postgresql://..." (or "postgres://...") opens PostgreSQL; anything else is a SQLite file.
@@ -69,6 +96,9 @@ public:
 std::unique_ptr<Store> openStore(const std::string& db);
 std::unique_ptr<Store> openSqlite(const std::string& path);
 std::unique_ptr<Store> openPostgres(const std::string& url);
+
+// The schema's version this server writes; opening a database of an older one brings it up.
+inline constexpr int schemaVersion = 2;
 
 // The time now by this machine's clock, in microseconds since 1970.
 std::int64_t nowUs();

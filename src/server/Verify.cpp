@@ -22,8 +22,6 @@ namespace server {
 
 namespace {
 
-Verdict refuse(int status, std::string why) { return {status, std::move(why), {}}; }
-
 // From now on, `seconds` more of processor time at most (the process dies past them).
 void allowCpu(rlim_t seconds) {
   rusage used{};
@@ -46,7 +44,8 @@ std::string encode(const Verdict& v) {
   std::string error = v.error;
   for (char& c : error)
     if (c == '\n' || c == '\r') c = ' ';
-  std::string out = std::to_string(v.status) + "\n" + error + "\n";
+  std::string out = std::to_string(v.status) + "\n" + error + "\n" + std::to_string(v.events) +
+                    " " + std::to_string(v.endGrid) + "\n";
   for (const auto& game : v.games) out += game + "\n";
   return out;
 }
@@ -54,12 +53,13 @@ std::string encode(const Verdict& v) {
 Verdict decode(const std::string& text) {
   std::istringstream in(text);
   Verdict v;
-  std::string status;
-  if (!std::getline(in, status) || !std::getline(in, v.error))
-    return refuse(422, "the recording could not be replayed within the server's limits");
+  std::string status, extent;
+  if (!std::getline(in, status) || !std::getline(in, v.error) || !std::getline(in, extent))
+    return refusal(422, "the recording could not be replayed within the server's limits");
+  std::istringstream(extent) >> v.events >> v.endGrid;
   v.status = std::atoi(status.c_str());
   if (v.status != 200 && (v.status < 400 || v.status > 499))
-    return refuse(422, "the recording could not be replayed within the server's limits");
+    return refusal(422, "the recording could not be replayed within the server's limits");
   for (std::string game; std::getline(in, game);) v.games.push_back(game);
   return v;
 }
@@ -85,6 +85,7 @@ bool readLine(int fd, std::string& line) {
   return false;
 }
 
+// An answer: "STATUS\nERROR\nEVENTS ENDGRID\n", then each finished game's score on a line.
 // A request: "SEED SINCEISSUEDUS SINCELASTUS SLACKUS PLAYERBYTES EARLIERBYTES TEXTBYTES\n",
 // then the three texts.
 std::string request(std::string_view text, const Expected& e) {
@@ -341,7 +342,7 @@ Verdict Verifiers::verify(std::string_view text, const Expected& expected) {
       p = idle_.back();
       idle_.pop_back();
     } else {
-      if (line_.size() >= waiting_) return refuse(503, "the server is busy; try again shortly");
+      if (line_.size() >= waiting_) return refusal(503, "the server is busy; try again shortly");
       // First come, first served: a recording that has waited is never passed by a later one.
       Waiting me;
       line_.push_back(&me);
@@ -358,7 +359,7 @@ Verdict Verifiers::verify(std::string_view text, const Expected& expected) {
   }
   handBack(p);
   if (!verdict)
-    return refuse(422, "the recording could not be replayed within the server's limits");
+    return refusal(422, "the recording could not be replayed within the server's limits");
   return *verdict;
 }
 

@@ -2,6 +2,7 @@
 // The score server as a host runs it: a real process on a free loopback port, SQLite or a real
 // PostgreSQL, and players whose sittings the cabinet records with the seeds the server issued.
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <array>
@@ -13,6 +14,7 @@
 #include "ServerProcess.h"
 #include "cabinet/Headless.h"
 #include "form/Utf8Text.h"
+#include "server/Store.h"
 
 namespace {
 
@@ -548,6 +550,92 @@ TEST(PostgresServers, AgreeOnTimeWhateverTheirClocks) {
     const Reply minute = sendAcross(*behind, *to, 64 * 60);
     EXPECT_EQ(minute.status, 403) << minute.body;
     EXPECT_NE(minute.body.find("game time"), std::string::npos) << minute.body;
+  }
+}
+
+// The first cell of `sql`'s answer from the database at `where` (a SQLite file or PostgreSQL).
+std::string firstCell(const std::string& where, const std::string& sql) {
+  std::string cell = "no answer";
+  if (where.rfind("postgresql://", 0) == 0) {
+    PGconn* c = PQconnectdb(where.c_str());
+    PGresult* r = PQexec(c, sql.c_str());
+    if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0) cell = PQgetvalue(r, 0, 0);
+    PQclear(r);
+    PQfinish(c);
+    return cell;
+  }
+  sqlite3* c = nullptr;
+  sqlite3_open(where.c_str(), &c);
+  sqlite3_busy_timeout(c, 10'000);
+  sqlite3_exec(
+      c, sql.c_str(),
+      [](void* out, int, char** values, char**) {
+        *static_cast<std::string*>(out) = values[0] ? values[0] : "";
+        return 1;
+      },
+      &cell, nullptr);
+  sqlite3_close(c);
+  return cell;
+}
+
+// A sitting's recording is kept once, without comments, however often it is sent, and each game
+// is watched as its submission had it; a refusal keeps its reason and a bounded, comment-free
+// part of what was sent.
+TEST_F(SqliteServer, DiskGrowsWithGamesNotBytesSent) {
+  auto client = server->client();
+  const std::string db = (folder / "scores.sqlite").string();
+  const Issued sitting = issue(client, "JANE");
+  fs::create_directories(folder / "jane");
+  Player player(sitting.seed, "JANE", folder / "jane", folder / "t.txt");
+  std::string notes;
+  while (notes.size() < (3u << 20)) notes += "# " + std::string(1000, 'n') + "\n";
+  auto padded = [&](std::string text) { return text.insert(text.find("events\n") + 7, notes); };
+  std::vector<std::pair<std::string, std::string>> ranked;  // each game, and its recording
+  for (int g = 0; g < 3; ++g) {
+    const std::string shown = player.playGame(50 + 100 * g);
+    const std::string text = player.recording();
+    if (g == 2) {
+      const Reply forged = submit(client, sitting, shown + "1", padded(text));
+      EXPECT_EQ(forged.status, 422) << forged.body;
+    }
+    const Reply reply = submit(client, sitting, shown, padded(text));
+    ASSERT_EQ(reply.status, 200) << reply.body;
+    ranked.push_back({field(reply.body, "game"), text});
+    player.again();
+  }
+  EXPECT_EQ(firstCell(db, "SELECT count(*) || ' ' || sum(length(body)) FROM recordings"),
+            "1 " + std::to_string(ranked.back().second.size()));
+  for (const auto& [game, text] : ranked)
+    EXPECT_EQ(client.Get(("/api/games/" + game).c_str())->body, text);
+  EXPECT_NE(firstCell(db, "SELECT reason FROM refused").find("shown score"), std::string::npos);
+  EXPECT_EQ(firstCell(db,
+                      "SELECT instr(body, '#') || ' ' || (length(body) <= 262144) || ' ' || "
+                      "address FROM refused"),
+            "0 1 127.0.0.1");
+}
+
+// Refusals keep the newest 64 of an address and 2,048 in all, on either database: many addresses
+// fill the bound, and then one address floods it.
+TEST(Refusals, KeepTheNewestWithinBoundsPerAddressAndInAll) {
+  TempFolder folder;
+  fs::create_directories(folder / "pg");
+  Postgres postgres(folder / "pg");
+  for (const std::string& where : {(folder / "scores.sqlite").string(), postgres.url()}) {
+    const auto store = server::openStore(where);
+    constexpr int Others = server::refusalsInAll + 200, Flood = 100;
+    for (int i = 0; i < Others + Flood; ++i)
+      store->keepApart({"s", i >= Others ? "flood" : "a" + std::to_string(i % 100),
+                        "reason " + std::to_string(i), "body"});
+    EXPECT_EQ(firstCell(where, "SELECT count(*) FROM refused WHERE address = 'flood'"),
+              std::to_string(server::refusalsPerAddress))
+        << where;
+    const int othersKept = server::refusalsInAll - server::refusalsPerAddress;
+    EXPECT_EQ(firstCell(where, "SELECT count(*) FROM refused WHERE address <> 'flood'"),
+              std::to_string(othersKept))
+        << where;
+    EXPECT_EQ(firstCell(where, "SELECT reason FROM refused ORDER BY id LIMIT 1"),
+              "reason " + std::to_string(Others - othersKept))
+        << where;
   }
 }
 
