@@ -31,7 +31,7 @@ CREATE TABLE IF NOT EXISTS games (id TEXT PRIMARY KEY, sitting TEXT NOT NULL,
   score BIGINT NOT NULL, ranked_us BIGINT NOT NULL, UNIQUE (sitting, number));
 CREATE TABLE IF NOT EXISTS scoreboard (id INTEGER PRIMARY KEY CHECK (id = 1), body TEXT NOT NULL,
   games TEXT NOT NULL);
-INSERT INTO scoreboard VALUES (1, '', '') ON CONFLICT DO NOTHING;
+INSERT INTO scoreboard (id, body, games) VALUES (1, '', '') ON CONFLICT DO NOTHING;
 CREATE TABLE IF NOT EXISTS refused (id BIGSERIAL PRIMARY KEY, sitting TEXT NOT NULL,
   reason TEXT NOT NULL, body TEXT NOT NULL, received_us BIGINT NOT NULL);
 -- A recording is compressed as it is stored: lz4 costs a fraction of the default's time.
@@ -40,10 +40,13 @@ ALTER TABLE refused ALTER COLUMN body SET COMPRESSION lz4;
 )";
 
 // Version 2: a sitting keeps one recording, each game how much of it was its submission's (an
-// older game keeps the recording row it had); refusals keep their address; removed games.
+// older game keeps the recording row it had) and its place in the order of rankings (an older
+// one's is its time); refusals keep their address; removed games.
 constexpr const char* ToVersion2 = R"(
 ALTER TABLE games ADD COLUMN IF NOT EXISTS events BIGINT;
 ALTER TABLE games ADD COLUMN IF NOT EXISTS end_grid BIGINT;
+ALTER TABLE games ADD COLUMN IF NOT EXISTS ranked_order BIGINT;
+ALTER TABLE scoreboard ADD COLUMN IF NOT EXISTS rankings BIGINT NOT NULL DEFAULT 0;
 ALTER TABLE refused ADD COLUMN IF NOT EXISTS address TEXT NOT NULL DEFAULT '';
 CREATE INDEX IF NOT EXISTS refused_by_address ON refused (address, id);
 CREATE TABLE IF NOT EXISTS removed (game TEXT PRIMARY KEY, why TEXT NOT NULL,
@@ -193,6 +196,13 @@ private:
   std::map<std::string, std::string> prepared_;  // a statement's text, and its name here
 };
 
+// The statement that writes the table, and counts one more ranking.
+std::string scoreboardWrite(Connection& c, const Scoreboard& board) {
+  return "UPDATE scoreboard SET body = " + c.literal(board.text) +
+         ", games = " + c.literal(joinGames(board.games)) +
+         ", rankings = rankings + 1 WHERE id = 1";
+}
+
 class PostgresStore : public Store {
 public:
   explicit PostgresStore(std::string url) : url_(std::move(url)) {
@@ -285,9 +295,11 @@ public:
       }
       const Scoreboard after = update({board->text(0, 0), splitGames(board->text(0, 1))});
       // The table's write and the commit in one round trip: the row is held no longer.
-      c->run(("UPDATE scoreboard SET body = " + c->literal(after.text) +
-              ", games = " + c->literal(joinGames(after.games)) + " WHERE id = 1; COMMIT")
-                 .c_str());
+      c->run(
+          (scoreboardWrite(*c, after) +
+           "; UPDATE games SET ranked_order = (SELECT rankings FROM scoreboard) WHERE sitting = " +
+           c->literal(sitting) + " AND number >= " + std::to_string(ranked) + "; COMMIT")
+              .c_str());
       return true;
     } catch (...) {
       if (c->ok()) c->rollback();
@@ -312,6 +324,35 @@ public:
     GameRecording out{r->text(0, 0), std::nullopt, r->null(0, 2) ? 0 : r->integer(0, 2)};
     if (!r->null(0, 1)) out.events = static_cast<std::size_t>(r->integer(0, 1));
     return out;
+  }
+
+  bool removeGame(const std::string& game, const std::string& why,
+                  const Rebuild& rebuild) override {
+    Lease c(*this);
+    try {
+      c->run("BEGIN");
+      // The table's row first: no ranking runs between the removal and the rebuilt table.
+      c->run("SELECT 1 FROM scoreboard WHERE id = 1 FOR UPDATE");
+      const auto removed =
+          c->run("INSERT INTO removed (game, why, removed_us) SELECT id, $2::text, " DATABASE_NOW_US
+                 " FROM games WHERE id = $1 AND id NOT IN (SELECT game FROM removed) RETURNING 1",
+                 {game, why});
+      if (removed->rows() != 1) {
+        c->rollback();
+        return false;
+      }
+      const auto r = c->run(
+          "SELECT id, player, shown, score FROM games WHERE id NOT IN (SELECT game FROM removed) "
+          "ORDER BY ranked_order IS NOT NULL, ranked_order, ranked_us, sitting, number");
+      std::vector<StoredGame> left;
+      for (int i = 0; i < r->rows(); ++i)
+        left.push_back({r->text(i, 0), r->text(i, 1), r->text(i, 2), r->integer(i, 3)});
+      c->run((scoreboardWrite(*c, rebuild(left)) + "; COMMIT").c_str());
+      return true;
+    } catch (...) {
+      if (c->ok()) c->rollback();
+      throw;
+    }
   }
 
   void keepApart(const Refusal& refusal) override {
@@ -339,6 +380,7 @@ private:
     Lease(const Lease&) = delete;
     Lease& operator=(const Lease&) = delete;
     Connection* operator->() { return c_.get(); }
+    Connection& operator*() { return *c_; }
 
   private:
     PostgresStore& store_;

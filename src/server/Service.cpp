@@ -121,6 +121,14 @@ std::int64_t leadingNumber(std::string_view text) {
 
 }  // namespace
 
+Scoreboard rankedAgain(const std::vector<StoredGame>& games) {
+  Scoreboard board;
+  int rank = 0;
+  for (const StoredGame& game : games)
+    board = rankOnBoard(board, game.player, {game.id, game.shown, game.score}, rank);
+  return board;
+}
+
 std::int64_t claimedGameUs(std::string_view text) {
   const auto tickAt = text.substr(0, 4096).find("\nsystem-tick-us ");
   if (tickAt == text.npos) return 0;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "server/Store.h"
 #include "server/Verify.h"
@@ -33,6 +34,9 @@ struct ServiceSettings {
 // The game time a recording claims, read cheaply from its tick and its last line ('end GRID'),
 // to choose its line before a verifying process reads it strictly; 0 when it claims none.
 std::int64_t claimedGameUs(std::string_view recording);
+
+// The table the rules make of `games`, ranked one after the other on an empty one.
+Scoreboard rankedAgain(const std::vector<StoredGame>& games);
 
 class Service {
 public:

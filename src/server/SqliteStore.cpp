@@ -25,21 +25,29 @@ CREATE TABLE IF NOT EXISTS games (id TEXT PRIMARY KEY, sitting TEXT NOT NULL,
   score INTEGER NOT NULL, ranked_us INTEGER NOT NULL, UNIQUE (sitting, number));
 CREATE TABLE IF NOT EXISTS scoreboard (id INTEGER PRIMARY KEY CHECK (id = 1), body TEXT NOT NULL,
   games TEXT NOT NULL);
-INSERT OR IGNORE INTO scoreboard VALUES (1, '', '');
+INSERT OR IGNORE INTO scoreboard (id, body, games) VALUES (1, '', '');
 CREATE TABLE IF NOT EXISTS refused (id INTEGER PRIMARY KEY, sitting TEXT NOT NULL,
   reason TEXT NOT NULL, body TEXT NOT NULL, received_us INTEGER NOT NULL);
 )";
 
 // Version 2: a sitting keeps one recording, each game how much of it was its submission's (an
-// older game keeps the recording row it had); refusals keep their address; removed games.
+// older game keeps the recording row it had) and its place in the order of rankings (an older
+// one's is its time); refusals keep their address; removed games.
 constexpr const char* ToVersion2 = R"(
 ALTER TABLE games ADD COLUMN events INTEGER;
 ALTER TABLE games ADD COLUMN end_grid INTEGER;
+ALTER TABLE games ADD COLUMN ranked_order INTEGER;
+ALTER TABLE scoreboard ADD COLUMN rankings INTEGER NOT NULL DEFAULT 0;
 ALTER TABLE refused ADD COLUMN address TEXT NOT NULL DEFAULT '';
 CREATE INDEX refused_by_address ON refused (address, id);
 CREATE TABLE removed (game TEXT PRIMARY KEY, why TEXT NOT NULL, removed_us INTEGER NOT NULL);
 PRAGMA user_version = 2;
 )";
+
+// The games on the table's record, not removed, in the order they were ranked.
+constexpr const char* RankedGames =
+    "SELECT id, player, shown, score FROM games WHERE id NOT IN (SELECT game FROM removed) "
+    "ORDER BY ranked_order IS NOT NULL, ranked_order, ranked_us, sitting, number";
 
 class Statement {
 public:
@@ -194,9 +202,12 @@ public:
           .bind(3, sitting)
           .step();
       const Scoreboard after = update(readScoreboard());
-      Statement(db_, "UPDATE scoreboard SET body = ?, games = ? WHERE id = 1")
-          .bind(1, after.text)
-          .bind(2, joinGames(after.games))
+      writeScoreboard(after);
+      Statement(db_,
+                "UPDATE games SET ranked_order = (SELECT rankings FROM scoreboard) WHERE sitting "
+                "= ? AND number >= ?")
+          .bind(1, sitting)
+          .bind(2, std::int64_t{ranked})
           .step();
       exec("COMMIT;");
       return true;
@@ -221,6 +232,28 @@ public:
     GameRecording out{q.text(0), std::nullopt, q.integer(2)};
     if (!q.null(1)) out.events = static_cast<std::size_t>(q.integer(1));
     return out;
+  }
+
+  bool removeGame(const std::string& game, const std::string& why,
+                  const Rebuild& rebuild) override {
+    std::lock_guard lock(mutex_);
+    bool found = false;
+    inTransaction([&] {
+      Statement(db_,
+                "INSERT INTO removed (game, why, removed_us) SELECT id, ?, ? FROM games WHERE id = "
+                "? AND id NOT IN (SELECT game FROM removed)")
+          .bind(1, why)
+          .bind(2, nowUs())
+          .bind(3, game)
+          .step();
+      found = sqlite3_changes(db_) == 1;
+      if (!found) return;
+      Statement q(db_, RankedGames);
+      std::vector<StoredGame> left;
+      while (q.step()) left.push_back({q.text(0), q.text(1), q.text(2), q.integer(3)});
+      writeScoreboard(rebuild(left));
+    });
+    return found;
   }
 
   void keepApart(const Refusal& r) override {
@@ -269,6 +302,14 @@ private:
       throw StoreError("database: " + why);
     }
   }
+  // The table, and one more ranking in its count.
+  void writeScoreboard(const Scoreboard& board) {
+    Statement(db_,
+              "UPDATE scoreboard SET body = ?, games = ?, rankings = rankings + 1 WHERE id = 1")
+        .bind(1, board.text)
+        .bind(2, joinGames(board.games))
+        .step();
+  }
   Scoreboard readScoreboard() {
     Statement q(db_, "SELECT body, games FROM scoreboard WHERE id = 1");
     if (!q.step()) throw StoreError("database: the table is missing");
@@ -283,6 +324,29 @@ private:
 
 std::unique_ptr<Store> openSqlite(const std::string& path) {
   return std::make_unique<SqliteStore>(path);
+}
+
+void backupSqlite(const std::string& path, const std::string& into) {
+  if (postgresUrl(path)) throw StoreError("a PostgreSQL database is backed up with pg_dump");
+  // Opened as a store first: an older database is brought up to this version before it is copied.
+  openSqlite(path);
+  sqlite3 *from = nullptr, *to = nullptr;
+  const bool opened =
+      sqlite3_open_v2(path.c_str(), &from, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+      sqlite3_open(into.c_str(), &to) == SQLITE_OK;
+  sqlite3_backup* copy = opened ? sqlite3_backup_init(to, "main", from, "main") : nullptr;
+  int rc = SQLITE_ERROR;
+  if (copy) {
+    // A step at a time, so that the servers' writes wait no longer than a step.
+    while ((rc = sqlite3_backup_step(copy, 256)) == SQLITE_OK || rc == SQLITE_BUSY ||
+           rc == SQLITE_LOCKED)
+      sqlite3_sleep(rc == SQLITE_OK ? 0 : 10);
+    sqlite3_backup_finish(copy);
+  }
+  const std::string why = to ? sqlite3_errmsg(to) : "out of memory";
+  sqlite3_close(from);
+  sqlite3_close(to);
+  if (rc != SQLITE_DONE) throw StoreError("cannot back up " + path + " into " + into + ": " + why);
 }
 
 }  // namespace server

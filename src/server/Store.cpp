@@ -6,9 +6,12 @@
 
 namespace server {
 
+bool postgresUrl(const std::string& db) {
+  return db.rfind("postgresql://", 0) == 0 || db.rfind("postgres://", 0) == 0;
+}
+
 std::unique_ptr<Store> openStore(const std::string& db) {
-  if (db.rfind("postgresql://", 0) == 0 || db.rfind("postgres://", 0) == 0) return openPostgres(db);
-  return openSqlite(db);
+  return postgresUrl(db) ? openPostgres(db) : openSqlite(db);
 }
 
 std::int64_t nowUs() {

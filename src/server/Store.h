@@ -61,6 +61,13 @@ struct Refusal {
 inline constexpr std::size_t refusedBodyBytes = 256u << 10;
 inline constexpr int refusalsPerAddress = 64, refusalsInAll = 2048;
 
+// A game on the table's record, as it was ranked.
+struct StoredGame {
+  std::string id, player, shown;
+  std::int64_t score = 0;
+};
+using Rebuild = std::function<Scoreboard(const std::vector<StoredGame>&)>;
+
 struct NewGame {
   std::string id;
   std::string shown;  // the score as the list ranked it
@@ -87,6 +94,11 @@ public:
                     const std::function<Scoreboard(const Scoreboard&)>& update) = 0;
   virtual Scoreboard scoreboard() = 0;
   virtual std::optional<GameRecording> gameRecording(const std::string& game) = 0;
+  // Takes `game` off the table for `why` (the game and its removal stay kept) and replaces the
+  // table by `rebuild` of the games left, in the order they were ranked; false when no game on
+  // the table's record has that ID.
+  virtual bool removeGame(const std::string& game, const std::string& why,
+                          const Rebuild& rebuild) = 0;
   // Keeps a refusal, and drops the oldest past the bounds above.
   virtual void keepApart(const Refusal& refusal) = 0;
 };
@@ -94,8 +106,13 @@ public:
 // "postgresql://..." (or "postgres://...") opens PostgreSQL; anything else is a SQLite file.
 // Throws StoreError when the database cannot be opened.
 std::unique_ptr<Store> openStore(const std::string& db);
+bool postgresUrl(const std::string& db);
 std::unique_ptr<Store> openSqlite(const std::string& path);
 std::unique_ptr<Store> openPostgres(const std::string& url);
+
+// Copies the SQLite database `path` into the file `into` while servers go on using it (SQLite's
+// online backup): the copy is the database as one moment left it. Throws StoreError.
+void backupSqlite(const std::string& path, const std::string& into);
 
 // The schema's version this server writes; opening a database of an older one brings it up.
 inline constexpr int schemaVersion = 2;

@@ -639,4 +639,99 @@ TEST(Refusals, KeepTheNewestWithinBoundsPerAddressAndInAll) {
   }
 }
 
+// The host takes a cheat's game off, on either database while the servers serve: the table is
+// then the one the rules make of the other games in their order, the file the players' own
+// desktops wrote without the cheat's, and the game and why it went are kept.
+TEST(Operator, RemovesAGameAndTheTableIsRankedAgain) {
+  TempFolder folder;
+  fs::create_directories(folder / "pg");
+  Postgres postgres(folder / "pg");
+  for (const std::string& where : {(folder / "scores.sqlite").string(), postgres.url()}) {
+    ServerProcess server({"--db", where, "--time-slack", "3600"});
+    auto client = server.client();
+    const fs::path place = folder / (server::postgresUrl(where) ? "on-pg" : "on-sqlite");
+    const fs::path honest = place / "honest.txt";
+    std::string cheat;
+    // Jane, the cheat, Bob with the cheat's name's neighbour's score, Jane again.
+    for (const auto& [name, pilot] : std::vector<std::pair<std::string, int>>{
+             {"JANE", 100}, {"CHEAT", 900}, {"BOB", 300}, {"JANE", 500}}) {
+      const Issued sitting = issue(client, name);
+      const fs::path home = place / (name + std::to_string(pilot));
+      fs::create_directories(home);
+      Player player(sitting.seed, name, home, name == "CHEAT" ? home / "own.txt" : honest);
+      const std::string shown = player.playGame(pilot);
+      const Reply reply = submit(client, sitting, shown, player.recording());
+      ASSERT_EQ(reply.status, 200) << reply.body;
+      if (name == "CHEAT") cheat = field(reply.body, "game");
+    }
+    ASSERT_NE(tableFile(client), fileText(honest));
+    const std::string server_ = CAVEWING_SERVER;
+    EXPECT_EQ(run({server_, "--db", where, "--remove-game", cheat}), 2);
+    EXPECT_EQ(run({server_, "--db", where, "--remove-game", cheat, "--why", "a bot"}), 0);
+    EXPECT_EQ(tableFile(client), fileText(honest)) << where;
+    EXPECT_EQ(run({server_, "--db", where, "--remove-game", cheat, "--why", "again"}), 1);
+    EXPECT_EQ(client.Get(("/api/games/" + cheat).c_str())->status, 200);
+    EXPECT_EQ(firstCell(where, "SELECT why FROM removed"), "a bot");
+  }
+  // PostgreSQL's copy is pg_dump's, restored into another database that a server then serves.
+  const std::string bin = "/usr/lib/postgresql/15/bin/", dump = (folder / "dump").string();
+  const std::string restored = postgres.url().substr(0, postgres.url().rfind('/')) + "/restored";
+  ASSERT_EQ(run({bin + "pg_dump", "-Fc", "-f", dump, postgres.url()}), 0);
+  ASSERT_EQ(run({bin + "psql", postgres.url(), "-c", "CREATE DATABASE restored"}), 0);
+  ASSERT_EQ(run({bin + "pg_restore", "-d", restored, dump}), 0);
+  ServerProcess server({"--db", restored});
+  auto client = server.client();
+  EXPECT_EQ(tableFile(client), fileText(folder / "on-pg" / "honest.txt"));
+}
+
+// A database of the first version is brought up to this one and loses nothing: its table, its
+// games each with its own recording, its refusals; and it is copied while a server serves, the
+// copy serving the same.
+TEST(Operator, MigratesAndBacksUpLosingNothing) {
+  TempFolder folder;
+  const std::string db = (folder / "old.sqlite").string();
+  sqlite3* c = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &c), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(c, R"(
+CREATE TABLE sittings (id TEXT PRIMARY KEY, seed INTEGER NOT NULL, player TEXT NOT NULL,
+  issued_us INTEGER NOT NULL, games_ranked INTEGER NOT NULL DEFAULT 0, recording INTEGER);
+CREATE TABLE recordings (id INTEGER PRIMARY KEY, sitting TEXT NOT NULL, body TEXT NOT NULL,
+  received_us INTEGER NOT NULL);
+CREATE TABLE games (id TEXT PRIMARY KEY, sitting TEXT NOT NULL, number INTEGER NOT NULL,
+  recording INTEGER NOT NULL, player TEXT NOT NULL, shown TEXT NOT NULL, score INTEGER NOT NULL,
+  ranked_us INTEGER NOT NULL, UNIQUE (sitting, number));
+CREATE TABLE scoreboard (id INTEGER PRIMARY KEY CHECK (id = 1), body TEXT NOT NULL,
+  games TEXT NOT NULL);
+CREATE TABLE refused (id INTEGER PRIMARY KEY, sitting TEXT NOT NULL, reason TEXT NOT NULL,
+  body TEXT NOT NULL, received_us INTEGER NOT NULL);
+INSERT INTO sittings VALUES ('s1', 5, 'OLD', 1000, 2, 2);
+INSERT INTO recordings VALUES (1, 's1', 'the first recording', 2000), (2, 's1', 'the second', 3000);
+INSERT INTO games VALUES ('aa', 's1', 0, 1, 'OLD', '80', 80, 2000),
+  ('bb', 's1', 1, 2, 'OLD', '120', 120, 3000);
+INSERT INTO scoreboard VALUES (1, '"OLD"' || char(13, 10) || '"120"' || char(13, 10), 'bb');
+INSERT INTO refused VALUES (1, 's1', 'the shown score 9 is not the replay''s, 8', 'kept', 2500);
+)",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(c);
+  fs::permissions(db, fs::perms::all);  // for the user the server becomes
+  {
+    ServerProcess server({"--db", db});
+    auto client = server.client();
+    EXPECT_EQ(tableRows(client), "OLD 120\n");
+    EXPECT_EQ(client.Get("/api/games/aa")->body, "the first recording");
+    EXPECT_EQ(firstCell(db, "SELECT reason || body FROM refused"),
+              "the shown score 9 is not the replay's, 8kept");
+    EXPECT_EQ(firstCell(db, "PRAGMA user_version"), "2");
+    const std::string backup = (folder / "copy.sqlite").string();
+    ASSERT_EQ(run({CAVEWING_SERVER, "--db", db, "--backup", backup}), 0);
+    // The older game is ranked again in its time's order once the newer one is taken off.
+    ASSERT_EQ(run({CAVEWING_SERVER, "--db", backup, "--remove-game", "bb", "--why", "test"}), 0);
+    ServerProcess restored({"--db", backup});
+    auto restoredClient = restored.client();
+    EXPECT_EQ(tableRows(restoredClient), "OLD 80\n");
+    EXPECT_EQ(restoredClient.Get("/api/games/bb")->body, "the second");
+  }
+}
+
 }  // namespace
