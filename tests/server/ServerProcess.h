@@ -45,7 +45,7 @@ private:
 
 inline bool runningAsRoot() { return ::geteuid() == 0; }
 
-// Runs `args` to its end; its exit status.
+// Runs `args` to its end, killed if it runs past two minutes; its exit status.
 inline int run(const std::vector<std::string>& args) {
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -59,7 +59,12 @@ inline int run(const std::vector<std::string>& args) {
     ::_exit(127);
   }
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (::waitpid(pid, &status, WNOHANG) == 0)
+    if (std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    else
+      ::kill(pid, SIGKILL);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
