@@ -46,10 +46,11 @@ bool continuesText(const replay::Recording& now, const std::string& earlier) {
 }
 
 // A game has finished when its crash has brought up the list, which is when the rules rank it;
-// the list shown again before the next game ranks nothing new.
+// the list shown again before the next game ranks nothing new. And when the first game began.
 class FinishedGames {
 public:
   void look(const frmCavewing& form) {
+    if (firstFlightUs < 0 && phaseOf(form) == Phase::Flying) firstFlightUs = form.clock.now();
     if (phaseOf(form) != Phase::Crashed) {
       counted_ = false;
       return;
@@ -59,11 +60,7 @@ public:
     scores.push_back(form.lblScore.Caption);
   }
   std::vector<std::string> scores;
-  // When the sitting's first game began, in game time; -1 until it has.
-  std::int64_t firstFlightUs = -1;
-  void lookForFlight(const frmCavewing& form) {
-    if (firstFlightUs < 0 && phaseOf(form) == Phase::Flying) firstFlightUs = form.clock.now();
-  }
+  std::int64_t firstFlightUs = -1;  // in game time; -1 until a game has begun
 
 private:
   bool counted_ = false;
@@ -96,10 +93,8 @@ Verdict verify(replay::ReadResult read, const Expected& expected, const BeforeRe
     return refusal(409, "the recording does not continue the sitting's earlier one");
   if (before) before(gameUs(*recording));
   FinishedGames finished;
-  cabinet::replayHeadless(*recording, nullptr, {}, [&](const frmCavewing& form) {
-    finished.lookForFlight(form);
-    finished.look(form);
-  });
+  cabinet::replayHeadless(*recording, nullptr, {},
+                          [&](const frmCavewing& form) { finished.look(form); });
   // The real time before the first flight: all the real time since the seed but the flying.
   const std::int64_t flownUs =
       finished.firstFlightUs < 0 ? 0 : gameUs(*recording) - finished.firstFlightUs;

@@ -2,7 +2,8 @@
 // What makes a recording rankable: the game's one ruleset, the seed and the player the server
 // issued, no more game time than real time, a sitting that began soon after its seed and has not
 // fallen silent, the sitting's earlier recording continued, and the games its replay finishes.
-// Policy.cpp reads as the list of these rules; Verify.h runs them in processes of their own.
+// Policy.cpp reads as the list of these rules; Verify.h runs them in processes of their own. (The
+// service has refused a recording that is not UTF-8 text before: what is kept is text.)
 #pragma once
 
 #include <cstddef>
