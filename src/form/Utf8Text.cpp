@@ -97,4 +97,30 @@ std::string_view cut(std::string_view text, std::size_t maxBytes) {
   return text.substr(0, end);
 }
 
+std::u32string decode(std::string_view text) {
+  std::u32string out;
+  while (!text.empty()) {
+    char32_t code = 0;
+    const std::size_t length = characterLength(text, code);
+    out += length == 0 ? U'\uFFFD' : code;
+    text.remove_prefix(length == 0 ? 1 : length);
+  }
+  return out;
+}
+
+std::string wellFormed(std::string_view text) {
+  std::string out;
+  for (const char32_t code : decode(text)) append(out, code);
+  return out;
+}
+
+bool valid(std::string_view text) {
+  for (char32_t code = 0; !text.empty();) {
+    const std::size_t length = characterLength(text, code);
+    if (length == 0) return false;
+    text.remove_prefix(length);
+  }
+  return true;
+}
+
 }  // namespace form::utf8

@@ -347,7 +347,7 @@ Http::Http(Service& service, HttpSettings settings)
                 return reply(res, {429, json::error("too many new sittings; wait a minute")});
               if (req.body.size() > 64 * 1024)
                 return reply(res, {413, json::error("the request is too large")});
-              reply(res, self.service.newSitting(req.body));
+              reply(res, self.service.newSitting(req.body, req.remote_addr));
             }));
   http.Post(R"(/api/sittings/([0-9a-f]{1,64})/games)",
             [&self, guarded](const httplib::Request& req, httplib::Response& res,
@@ -357,8 +357,8 @@ Http::Http(Service& service, HttpSettings settings)
                   return reply(res, {429, json::error("too many games sent; wait a minute")});
                 const auto body = submittedBody(req, read, self.service.largeBytes());
                 if (!body) return reply(res, {413, json::error("the request is too large")});
-                reply(res,
-                      self.service.submit(req.matches[1], req.get_param_value("score"), *body));
+                reply(res, self.service.submit(req.matches[1], req.get_param_value("score"), *body,
+                                               req.remote_addr));
               })(req, res);
             });
   http.Get("/api/table", guarded([&self](const httplib::Request& req, httplib::Response& res) {

@@ -124,17 +124,17 @@ private:
 
 std::string quoted(std::string_view text) {
   std::string out = "\"";
-  for (const char c : text) {
-    const auto code = static_cast<unsigned char>(c);
+  // Text kept by an older server may hold bytes that are no character: each is shown as U+FFFD.
+  for (const char32_t c : form::utf8::decode(text)) {
     if (c == '"' || c == '\\') {
       out += '\\';
-      out += c;
-    } else if (code < 0x20 || c == '<' || c == '>' || c == '&' || c == 0x7f) {
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c == '<' || c == '>' || c == '&' || c == 0x7f) {
       out += "\\u00";
-      out += Hex[code >> 4];
-      out += Hex[code & 15];
+      out += Hex[c >> 4];
+      out += Hex[c & 15];
     } else {
-      out += c;
+      form::utf8::append(out, c);
     }
   }
   return out + '"';

@@ -11,7 +11,7 @@
 namespace server::json {
 
 // `text` as a JSON string, quotes included; every control character and every character that
-// could close a script or a tag in a page is escaped.
+// could close a script or a tag in a page is escaped, and a byte that is no character is U+FFFD.
 std::string quoted(std::string_view text);
 
 // An object whose values are all strings; nothing when `text` is anything else.

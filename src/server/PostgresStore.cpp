@@ -15,9 +15,12 @@ namespace server {
 
 namespace {
 
-constexpr const char* Schema = R"(
+// The tables as the first version made them (a new database starts there and is brought up), and
+// the schema's version.
+constexpr const char* Version1 = R"(
 SET client_min_messages TO warning;
 SELECT pg_advisory_xact_lock(20261209);
+CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL);
 CREATE TABLE IF NOT EXISTS sittings (id TEXT PRIMARY KEY, seed BIGINT NOT NULL,
   player TEXT NOT NULL, issued_us BIGINT NOT NULL, games_ranked INTEGER NOT NULL DEFAULT 0,
   recording BIGINT);
@@ -28,13 +31,32 @@ CREATE TABLE IF NOT EXISTS games (id TEXT PRIMARY KEY, sitting TEXT NOT NULL,
   score BIGINT NOT NULL, ranked_us BIGINT NOT NULL, UNIQUE (sitting, number));
 CREATE TABLE IF NOT EXISTS scoreboard (id INTEGER PRIMARY KEY CHECK (id = 1), body TEXT NOT NULL,
   games TEXT NOT NULL);
-INSERT INTO scoreboard VALUES (1, '', '') ON CONFLICT DO NOTHING;
+INSERT INTO scoreboard (id, body, games) VALUES (1, '', '') ON CONFLICT DO NOTHING;
 CREATE TABLE IF NOT EXISTS refused (id BIGSERIAL PRIMARY KEY, sitting TEXT NOT NULL,
   reason TEXT NOT NULL, body TEXT NOT NULL, received_us BIGINT NOT NULL);
 -- A recording is compressed as it is stored: lz4 costs a fraction of the default's time.
 ALTER TABLE recordings ALTER COLUMN body SET COMPRESSION lz4;
 ALTER TABLE refused ALTER COLUMN body SET COMPRESSION lz4;
 )";
+
+// Version 2: a sitting keeps one recording, each game how much of it was its submission's (an
+// older game keeps the recording row it had) and its place in the order of rankings (an older
+// one's is its time); refusals keep their address; removed games.
+constexpr const char* ToVersion2 = R"(
+ALTER TABLE games ADD COLUMN IF NOT EXISTS events BIGINT;
+ALTER TABLE games ADD COLUMN IF NOT EXISTS end_grid BIGINT;
+ALTER TABLE games ADD COLUMN IF NOT EXISTS ranked_order BIGINT;
+ALTER TABLE scoreboard ADD COLUMN IF NOT EXISTS rankings BIGINT NOT NULL DEFAULT 0;
+ALTER TABLE refused ADD COLUMN IF NOT EXISTS address TEXT NOT NULL DEFAULT '';
+CREATE INDEX IF NOT EXISTS refused_by_address ON refused (address, id);
+CREATE TABLE IF NOT EXISTS removed (game TEXT PRIMARY KEY, why TEXT NOT NULL,
+  removed_us BIGINT NOT NULL);
+DELETE FROM schema_version;
+INSERT INTO schema_version VALUES (2);
+)";
+
+// The database's clock, in microseconds since 1970: every server on the database reads the same.
+#define DATABASE_NOW_US "(extract(epoch FROM clock_timestamp()) * 1000000)::bigint"
 
 // `text` as one item of an array's literal, quoted.
 std::string arrayItem(const std::string& text) {
@@ -57,6 +79,7 @@ public:
     return std::string(PQgetvalue(r_, row, column),
                        static_cast<std::size_t>(PQgetlength(r_, row, column)));
   }
+  bool null(int row, int column) const { return PQgetisnull(r_, row, column); }
   std::int64_t integer(int row, int column) const {
     return std::stoll(std::string(PQgetvalue(r_, row, column)));
   }
@@ -173,12 +196,24 @@ private:
   std::map<std::string, std::string> prepared_;  // a statement's text, and its name here
 };
 
+// The statement that writes the table, and counts one more ranking.
+std::string scoreboardWrite(Connection& c, const Scoreboard& board) {
+  return "UPDATE scoreboard SET body = " + c.literal(board.text) +
+         ", games = " + c.literal(joinGames(board.games)) +
+         ", rankings = rankings + 1 WHERE id = 1";
+}
+
 class PostgresStore : public Store {
 public:
   explicit PostgresStore(std::string url) : url_(std::move(url)) {
     auto c = std::make_unique<Connection>(url_);
     c->run("BEGIN");
-    c->run(Schema);
+    c->run(Version1);
+    const auto version = c->run("SELECT COALESCE(max(version), 1) FROM schema_version");
+    if (version->integer(0, 0) > schemaVersion)
+      throw StoreError("the database is of a newer server (schema " +
+                       std::to_string(version->integer(0, 0)) + ")");
+    c->run(ToVersion2);
     c->run("COMMIT");
     idle_.push_back(std::move(c));
     // All the connections are opened now: each costs the database a process and its caches,
@@ -188,14 +223,17 @@ public:
 
   void addSitting(const SittingRow& s) override {
     Lease c(*this);
-    c->run("INSERT INTO sittings (id, seed, player, issued_us) VALUES ($1, $2, $3, $4)",
-           {s.id, std::to_string(s.seed), s.player, std::to_string(s.issuedUs)});
+    c->run("INSERT INTO sittings (id, seed, player, issued_us) VALUES ($1, $2, $3, " DATABASE_NOW_US
+           ")",
+           {s.id, std::to_string(s.seed), s.player});
   }
 
   std::optional<SittingRow> sitting(const std::string& id) override {
     Lease c(*this);
     const auto r = c->run(
-        "SELECT s.seed, s.player, s.issued_us, s.games_ranked, COALESCE(r.body, '') "
+        "SELECT s.seed, s.player, s.issued_us, s.games_ranked, COALESCE(r.body, ''), "
+        "COALESCE(r.received_us, s.issued_us), " DATABASE_NOW_US
+        " "
         "FROM sittings s LEFT JOIN recordings r ON r.id = s.recording WHERE s.id = $1",
         {id});
     if (r->rows() == 0) return std::nullopt;
@@ -204,11 +242,13 @@ public:
                       r->text(0, 1),
                       r->integer(0, 2),
                       static_cast<int>(r->integer(0, 3)),
-                      r->text(0, 4)};
+                      r->text(0, 4),
+                      r->integer(0, 5),
+                      r->integer(0, 6)};
   }
 
-  bool rank(const std::string& sitting, int ranked, const std::string& recording,
-            const std::vector<NewGame>& games, std::int64_t nowUs,
+  bool rank(const std::string& sitting, int ranked, const KeptRecording& recording,
+            const std::vector<NewGame>& games,
             const std::function<Scoreboard(const Scoreboard&)>& update) override {
     Lease c(*this);
     try {
@@ -224,30 +264,42 @@ public:
         scores += comma + std::to_string(g.score);
       }
       const auto board = c->beginWith(
-          "WITH s AS (SELECT id, player FROM sittings WHERE id = $1 AND games_ranked = $2::integer "
-          "FOR UPDATE), "
-          "rec AS (INSERT INTO recordings (sitting, body, received_us) SELECT id, $3, $4::bigint "
-          "FROM s "
-          "RETURNING id), "
+          "WITH s AS (SELECT id, player, recording FROM sittings WHERE id = $1 AND games_ranked = "
+          "$2::integer FOR UPDATE), "
+          // The sitting's one recording, replaced; a row an older version's games read whole
+          // stays theirs, and the sitting's recording is a new row then.
+          "kept AS (UPDATE recordings SET body = $3, received_us = " DATABASE_NOW_US
+          " FROM s "
+          "WHERE recordings.id = s.recording AND NOT EXISTS (SELECT 1 FROM games o WHERE "
+          "o.recording = recordings.id AND o.events IS NULL) RETURNING recordings.id, "
+          "recordings.received_us), "
+          "added AS (INSERT INTO recordings (sitting, body, received_us) SELECT id, "
+          "$3, " DATABASE_NOW_US
+          " FROM s WHERE NOT EXISTS (SELECT 1 FROM kept) "
+          "RETURNING id, received_us), "
+          "rec AS (SELECT * FROM kept UNION ALL SELECT * FROM added), "
           "g AS (INSERT INTO games (id, sitting, number, recording, player, shown, score, "
-          "ranked_us) SELECT n.game, s.id, $2 + n.i - 1, rec.id, s.player, n.shown, n.score, $4 "
-          "FROM s, rec, unnest($5::text[], $6::text[], $7::bigint[]) WITH ORDINALITY "
+          "ranked_us, events, end_grid) SELECT n.game, s.id, $2 + n.i - 1, rec.id, s.player, "
+          "n.shown, n.score, rec.received_us, $7::bigint, $8::bigint "
+          "FROM s, rec, unnest($4::text[], $5::text[], $6::bigint[]) WITH ORDINALITY "
           "AS n(game, shown, score, i) RETURNING 1), "
           "u AS (UPDATE sittings SET games_ranked = $2 + (SELECT count(*) FROM g), "
           "recording = rec.id FROM rec WHERE sittings.id = $1 RETURNING 1) "
           "SELECT body, games FROM scoreboard WHERE id = 1 AND EXISTS (SELECT 1 FROM u) "
           "FOR UPDATE",
-          {sitting, std::to_string(ranked), recording, std::to_string(nowUs), ids + "}",
-           shown + "}", scores + "}"});
+          {sitting, std::to_string(ranked), recording.text, ids + "}", shown + "}", scores + "}",
+           std::to_string(recording.events), std::to_string(recording.endGrid)});
       if (board->rows() != 1) {
         c->rollback();
         return false;
       }
       const Scoreboard after = update({board->text(0, 0), splitGames(board->text(0, 1))});
       // The table's write and the commit in one round trip: the row is held no longer.
-      c->run(("UPDATE scoreboard SET body = " + c->literal(after.text) +
-              ", games = " + c->literal(joinGames(after.games)) + " WHERE id = 1; COMMIT")
-                 .c_str());
+      c->run(
+          (scoreboardWrite(*c, after) +
+           "; UPDATE games SET ranked_order = (SELECT rankings FROM scoreboard) WHERE sitting = " +
+           c->literal(sitting) + " AND number >= " + std::to_string(ranked) + "; COMMIT")
+              .c_str());
       return true;
     } catch (...) {
       if (c->ok()) c->rollback();
@@ -262,20 +314,61 @@ public:
     return {r->text(0, 0), splitGames(r->text(0, 1))};
   }
 
-  std::optional<std::string> gameRecording(const std::string& game) override {
+  std::optional<GameRecording> gameRecording(const std::string& game) override {
     Lease c(*this);
-    const auto r =
-        c->run("SELECT r.body FROM games g JOIN recordings r ON r.id = g.recording WHERE g.id = $1",
-               {game});
+    const auto r = c->run(
+        "SELECT r.body, g.events, g.end_grid FROM games g JOIN recordings r ON r.id = g.recording "
+        "WHERE g.id = $1",
+        {game});
     if (r->rows() == 0) return std::nullopt;
-    return r->text(0, 0);
+    GameRecording out{r->text(0, 0), std::nullopt, r->null(0, 2) ? 0 : r->integer(0, 2)};
+    if (!r->null(0, 1)) out.events = static_cast<std::size_t>(r->integer(0, 1));
+    return out;
   }
 
-  void keepApart(const std::string& sitting, const std::string& reason,
-                 const std::string& recording, std::int64_t nowUs) override {
+  bool removeGame(const std::string& game, const std::string& why,
+                  const Rebuild& rebuild) override {
     Lease c(*this);
-    c->run("INSERT INTO refused (sitting, reason, body, received_us) VALUES ($1, $2, $3, $4)",
-           {sitting, reason, recording, std::to_string(nowUs)});
+    try {
+      c->run("BEGIN");
+      // The table's row first: no ranking runs between the removal and the rebuilt table.
+      c->run("SELECT 1 FROM scoreboard WHERE id = 1 FOR UPDATE");
+      const auto removed =
+          c->run("INSERT INTO removed (game, why, removed_us) SELECT id, $2::text, " DATABASE_NOW_US
+                 " FROM games WHERE id = $1 AND id NOT IN (SELECT game FROM removed) RETURNING 1",
+                 {game, why});
+      if (removed->rows() != 1) {
+        c->rollback();
+        return false;
+      }
+      const auto r = c->run(
+          "SELECT id, player, shown, score FROM games WHERE id NOT IN (SELECT game FROM removed) "
+          "ORDER BY ranked_order IS NOT NULL, ranked_order, ranked_us, sitting, number");
+      std::vector<StoredGame> left;
+      for (int i = 0; i < r->rows(); ++i)
+        left.push_back({r->text(i, 0), r->text(i, 1), r->text(i, 2), r->integer(i, 3)});
+      c->run((scoreboardWrite(*c, rebuild(left)) + "; COMMIT").c_str());
+      return true;
+    } catch (...) {
+      if (c->ok()) c->rollback();
+      throw;
+    }
+  }
+
+  void keepApart(const Refusal& refusal) override {
+    Lease c(*this);
+    c->run(
+        "INSERT INTO refused (sitting, reason, body, received_us, address) VALUES ($1, $2, "
+        "$3, " DATABASE_NOW_US ", $4)",
+        {refusal.sitting, refusal.reason, refusal.body, refusal.address});
+    c->run(
+        "DELETE FROM refused WHERE address = $1 AND id <= (SELECT id FROM refused WHERE "
+        "address = $1 ORDER BY id DESC LIMIT 1 OFFSET $2::bigint)",
+        {refusal.address, std::to_string(refusalsPerAddress)});
+    c->run(
+        "DELETE FROM refused WHERE id <= (SELECT id FROM refused ORDER BY id DESC LIMIT 1 "
+        "OFFSET $1::bigint)",
+        {std::to_string(refusalsInAll)});
   }
 
 private:
@@ -287,6 +380,7 @@ private:
     Lease(const Lease&) = delete;
     Lease& operator=(const Lease&) = delete;
     Connection* operator->() { return c_.get(); }
+    Connection& operator*() { return *c_; }
 
   private:
     PostgresStore& store_;

@@ -4,13 +4,21 @@
 // into its file.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 namespace server {
 
-// The name a player goes by, as the rules make it of whatever they are given (upper case, one
-// plain line, no longer than the table keeps); empty when nothing is left of it.
+// The most characters of a name the list shows: its label is 4725 twips wide, and a letter of its
+// Arial at 15.75 pt at most one em (315 twips).
+inline constexpr std::size_t nameCharacters = 15;
+
+// The name a player goes by on the shared table: as the rules make it of whatever they are given
+// (upper case, one plain line), without the characters that reorder or hide text (controls,
+// direction marks, embeddings, overrides and isolates, zero-width and other format characters,
+// invisible fillers, bytes that are no character) and cut to what the list shows; empty when
+// nothing is left of it. A recording's name, made so, is its sitting's.
 std::string playerName(const std::string& raw);
 
 struct Row {

@@ -3,11 +3,14 @@
 
 #include <sys/random.h>
 
-#include <chrono>
+#include <algorithm>
 #include <limits>
 #include <map>
+#include <sstream>
 
 #include "app/frmCavewing.h"
+#include "form/Utf8Text.h"
+#include "replay/Recording.h"
 #include "server/Json.h"
 #include "server/Ranking.h"
 
@@ -15,7 +18,37 @@ namespace server {
 
 namespace {
 
-Answer refuse(int status, std::string_view why) { return {status, json::error(why)}; }
+Answer refuse(int status, std::string_view why) {
+  return {status, json::error(why), "application/json", std::string(why)};
+}
+
+// A recording as the server keeps it: without the comment lines the reader passes over.
+std::string withoutComments(std::string_view text) {
+  std::string kept;
+  kept.reserve(text.size());
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
+    if (text[at] != '#') kept.append(text.substr(at, end - at));
+    at = end;
+  }
+  return kept;
+}
+
+// What a refusal keeps of what was sent: text, without comments, within its bound.
+std::string refusedBody(std::string_view body) {
+  return form::utf8::wellFormed(form::utf8::cut(withoutComments(body), refusedBodyBytes));
+}
+
+// The recording `kept` as it stood when it held `events` events and ended at `endGrid`.
+std::string cutRecording(const std::string& kept, std::size_t events, std::int64_t endGrid) {
+  replay::ReadResult read = replay::read(kept);
+  if (!read.recording) return kept;
+  read.recording->events.resize(std::min(events, read.recording->events.size()));
+  read.recording->endGrid = endGrid;
+  std::ostringstream out;
+  replay::write(out, *read.recording);
+  return out.str();
+}
 
 std::uint64_t randomBits() {
   std::uint64_t value = 0;
@@ -88,6 +121,14 @@ std::int64_t leadingNumber(std::string_view text) {
 
 }  // namespace
 
+Scoreboard rankedAgain(const std::vector<StoredGame>& games) {
+  Scoreboard board;
+  int rank = 0;
+  for (const StoredGame& game : games)
+    board = rankOnBoard(board, game.player, {game.id, game.shown, game.score}, rank);
+  return board;
+}
+
 std::int64_t claimedGameUs(std::string_view text) {
   const auto tickAt = text.substr(0, 4096).find("\nsystem-tick-us ");
   if (tickAt == text.npos) return 0;
@@ -104,31 +145,50 @@ std::int64_t claimedGameUs(std::string_view text) {
              : tick * grid;
 }
 
-std::int64_t nowUs() {
-  return std::chrono::duration_cast<std::chrono::microseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
+Answer Service::newSitting(std::string_view body, const std::string& address) {
+  Answer answer = issue(body);
+  if (answer.status / 100 == 4) store_.keepApart({{}, address, answer.refusal, refusedBody(body)});
+  return answer;
 }
 
-Answer Service::newSitting(std::string_view body) {
+Answer Service::submit(const std::string& sitting, const std::string& shown, std::string_view body,
+                       const std::string& address) {
+  Answer answer = judge(sitting, shown, body);
+  if (answer.status / 100 == 4)
+    store_.keepApart({sitting, address, answer.refusal, refusedBody(body)});
+  return answer;
+}
+
+Answer Service::issue(std::string_view body) {
   const auto fields = json::stringObject(body);
   if (!fields || !fields->contains("player")) return refuse(400, "expected {\"player\": \"NAME\"}");
+  if (!form::utf8::valid(fields->at("player")))
+    return refuse(400, "the player's name is not valid UTF-8");
   const std::string player = playerName(fields->at("player"));
   if (player.empty()) return refuse(400, "the player needs a name");
-  SittingRow sitting{newId(), randomBits() >> 11, player, nowUs(), 0, {}};
+  SittingRow sitting;
+  sitting.id = newId();
+  sitting.seed = randomBits() >> 11;
+  sitting.player = player;
   store_.addSitting(sitting);
   return {200, "{\"sitting\":" + json::quoted(sitting.id) +
                    ",\"seed\":" + std::to_string(sitting.seed) + "}"};
 }
 
-Answer Service::submit(const std::string& id, const std::string& shownText, std::string_view body) {
+Answer Service::judge(const std::string& id, const std::string& shownText, std::string_view body) {
   std::int64_t shown = 0;
   if (!shownScore(shownText, shown))
     return refuse(400, "expected the score the player was shown: ?score=S");
+  // What is kept is text: a recording's names and everything else in it.
+  if (!form::utf8::valid(body)) return refuse(400, "the recording is not UTF-8 text");
   const auto sitting = store_.sitting(id);
   if (!sitting) return refuse(404, "no such sitting");
-  const Expected expected{sitting->seed, sitting->player,
-                          nowUs() - sitting->issuedUs + settings_.slackUs, sitting->recording};
+  const Expected expected{sitting->seed,
+                          sitting->player,
+                          sitting->readUs - sitting->issuedUs,
+                          sitting->readUs - sitting->lastUs,
+                          settings_.slackUs,
+                          sitting->recording};
   const bool costly =
       body.size() > settings_.largeBytes || claimedGameUs(body) > settings_.largeGameUs;
   const Verdict verdict = (costly ? large_ : verifiers_).verify(body, expected);
@@ -137,23 +197,21 @@ Answer Service::submit(const std::string& id, const std::string& shownText, std:
   if (verdict.games.empty()) return refuse(422, "the recording holds no finished game");
   if (verdict.games.size() <= ranked) return refuse(409, "the game is already ranked");
   if (frmCavewing::ScoreValue(verdict.games.back()) != shown) {
-    const std::string why =
-        "the shown score " + shownText + " is not the replay's, " + verdict.games.back();
-    store_.keepApart(id, why, std::string(body), nowUs());
-    return refuse(422, why);
+    return refuse(422,
+                  "the shown score " + shownText + " is not the replay's, " + verdict.games.back());
   }
   std::vector<NewGame> games;
   for (std::size_t i = ranked; i < verdict.games.size(); ++i)
     games.push_back({newId(), verdict.games[i], frmCavewing::ScoreValue(verdict.games[i])});
   int rank = 0;
   Scoreboard after;
-  const bool done = store_.rank(id, sitting->gamesRanked, std::string(body), games, nowUs(),
-                                [&](const Scoreboard& board) {
-                                  after = board;
-                                  for (const NewGame& game : games)
-                                    after = rankOnBoard(after, sitting->player, game, rank);
-                                  return after;
-                                });
+  const KeptRecording kept{withoutComments(body), verdict.events, verdict.endGrid};
+  const bool done =
+      store_.rank(id, sitting->gamesRanked, kept, games, [&](const Scoreboard& board) {
+        after = board;
+        for (const NewGame& game : games) after = rankOnBoard(after, sitting->player, game, rank);
+        return after;
+      });
   if (!done) return refuse(409, "the game is already ranked");
   return {200, "{\"score\":" + std::to_string(shown) +
                    ",\"rank\":" + (rank ? std::to_string(rank) : "null") + ",\"game\":" +
@@ -169,7 +227,10 @@ Answer Service::table(bool fileForm) {
 Answer Service::game(const std::string& id) {
   const auto recording = store_.gameRecording(id);
   if (!recording) return refuse(404, "no such game");
-  return {200, *recording, "text/plain; charset=utf-8"};
+  return {200,
+          recording->events ? cutRecording(recording->text, *recording->events, recording->endGrid)
+                            : recording->text,
+          "text/plain; charset=utf-8"};
 }
 
 }  // namespace server

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "server/Store.h"
 #include "server/Verify.h"
@@ -17,6 +18,7 @@ struct Answer {
   int status = 200;
   std::string body;
   std::string type = "application/json";
+  std::string refusal = {};  // why, when refused
 };
 
 struct ServiceSettings {
@@ -33,6 +35,9 @@ struct ServiceSettings {
 // to choose its line before a verifying process reads it strictly; 0 when it claims none.
 std::int64_t claimedGameUs(std::string_view recording);
 
+// The table the rules make of `games`, ranked one after the other on an empty one.
+Scoreboard rankedAgain(const std::vector<StoredGame>& games);
+
 class Service {
 public:
   // Recordings up to `largeBytes` and `largeGameUs` go to `verifiers`; larger or longer ones (a
@@ -41,10 +46,12 @@ public:
   Service(Store& store, Verifiers& verifiers, Verifiers& large, ServiceSettings settings)
       : store_(store), verifiers_(verifiers), large_(large), settings_(settings) {}
 
-  // POST /api/sittings {"player": "NAME"}
-  Answer newSitting(std::string_view body);
-  // POST /api/sittings/ID/games?score=S, the recording so far as the body.
-  Answer submit(const std::string& sitting, const std::string& shown, std::string_view body);
+  // POST /api/sittings {"player": "NAME"} from `address`.
+  Answer newSitting(std::string_view body, const std::string& address);
+  // POST /api/sittings/ID/games?score=S from `address`, the recording so far as the body. Every
+  // refusal is kept with its reason (Store.h says within which bounds).
+  Answer submit(const std::string& sitting, const std::string& shown, std::string_view body,
+                const std::string& address);
   // GET /api/table, or its file form.
   Answer table(bool fileForm);
   // GET /api/games/ID
@@ -54,13 +61,13 @@ public:
   std::size_t largeBytes() const { return settings_.largeBytes; }
 
 private:
+  Answer issue(std::string_view body);
+  Answer judge(const std::string& sitting, const std::string& shown, std::string_view body);
+
   Store& store_;
   Verifiers& verifiers_;
   Verifiers& large_;
   ServiceSettings settings_;
 };
-
-// The time now, in microseconds since 1970.
-std::int64_t nowUs();
 
 }  // namespace server

@@ -1,13 +1,23 @@
 // SPDX-License-Identifier: MIT
 #include "server/Store.h"
 
+#include <chrono>
 #include <sstream>
 
 namespace server {
 
+bool postgresUrl(const std::string& db) {
+  return db.rfind("postgresql://", 0) == 0 || db.rfind("postgres://", 0) == 0;
+}
+
 std::unique_ptr<Store> openStore(const std::string& db) {
-  if (db.rfind("postgresql://", 0) == 0 || db.rfind("postgres://", 0) == 0) return openPostgres(db);
-  return openSqlite(db);
+  return postgresUrl(db) ? openPostgres(db) : openSqlite(db);
+}
+
+std::int64_t nowUs() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
 }
 
 std::string joinGames(const std::vector<std::string>& games) {

@@ -16,56 +16,11 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "app/Phase.h"
-#include "app/frmCavewing.h"
-#include "cabinet/Headless.h"
 #include "replay/Recording.h"
 
 namespace server {
 
 namespace {
-
-Verdict refuse(int status, std::string why) { return {status, std::move(why), {}}; }
-
-std::optional<replay::Recording> parse(std::string_view text, std::string& error) {
-  replay::ReadResult read = replay::read(text);
-  error = read.error;
-  return std::move(read.recording);
-}
-
-// The new recording plays the earlier one's sitting on: the same header, the same events, and
-// nothing new before the earlier one ended.
-bool continues(const replay::Recording& now, const replay::Recording& before) {
-  if (now.systemTickUs != before.systemTickUs || now.seed != before.seed ||
-      now.outerWidth != before.outerWidth || now.player != before.player ||
-      now.endGrid < before.endGrid || now.events.size() < before.events.size())
-    return false;
-  for (std::size_t i = 0; i < before.events.size(); ++i)
-    if (!(now.events[i] == before.events[i])) return false;
-  return now.events.size() == before.events.size() ||
-         now.events[before.events.size()].grid >= before.endGrid;
-}
-
-// A game has finished when its crash has brought up the list, which is when the rules rank it;
-// the list shown again before the next game ranks nothing new.
-class FinishedGames {
-public:
-  void look(const frmCavewing& form) {
-    if (phaseOf(form) != Phase::Crashed) {
-      counted_ = false;
-      return;
-    }
-    if (counted_ || !form.lblTitle.Visible) return;
-    counted_ = true;
-    scores.push_back(form.lblScore.Caption);
-  }
-  std::vector<std::string> scores;
-
-private:
-  bool counted_ = false;
-};
-
-std::int64_t gameUs(const replay::Recording& r) { return r.endGrid * r.systemTickUs; }
 
 // From now on, `seconds` more of processor time at most (the process dies past them).
 void allowCpu(rlim_t seconds) {
@@ -75,9 +30,6 @@ void allowCpu(rlim_t seconds) {
   rlimit limit{spent + seconds + 1, RLIM_INFINITY};
   setrlimit(RLIMIT_CPU, &limit);
 }
-
-// Set in a verifying process: the replay's allowance follows the recording's game time.
-const Limits* processLimits = nullptr;
 
 void writeAll(int fd, std::string_view text) {
   while (!text.empty()) {
@@ -92,7 +44,8 @@ std::string encode(const Verdict& v) {
   std::string error = v.error;
   for (char& c : error)
     if (c == '\n' || c == '\r') c = ' ';
-  std::string out = std::to_string(v.status) + "\n" + error + "\n";
+  std::string out = std::to_string(v.status) + "\n" + error + "\n" + std::to_string(v.events) +
+                    " " + std::to_string(v.endGrid) + "\n";
   for (const auto& game : v.games) out += game + "\n";
   return out;
 }
@@ -100,49 +53,16 @@ std::string encode(const Verdict& v) {
 Verdict decode(const std::string& text) {
   std::istringstream in(text);
   Verdict v;
-  std::string status;
-  if (!std::getline(in, status) || !std::getline(in, v.error))
-    return refuse(422, "the recording could not be replayed within the server's limits");
+  std::string status, extent;
+  if (!std::getline(in, status) || !std::getline(in, v.error) || !std::getline(in, extent))
+    return refusal(422, "the recording could not be replayed within the server's limits");
+  std::istringstream(extent) >> v.events >> v.endGrid;
   v.status = std::atoi(status.c_str());
   if (v.status != 200 && (v.status < 400 || v.status > 499))
-    return refuse(422, "the recording could not be replayed within the server's limits");
+    return refusal(422, "the recording could not be replayed within the server's limits");
   for (std::string game; std::getline(in, game);) v.games.push_back(game);
   return v;
 }
-
-}  // namespace
-
-Verdict verify(std::string_view text, const Expected& expected) {
-  return verify(replay::read(text), expected);
-}
-
-Verdict verify(replay::ReadResult read, const Expected& expected) {
-  std::string error = read.error;
-  const std::optional<replay::Recording> recording = std::move(read.recording);
-  if (!recording) return refuse(400, "the recording does not replay: " + error);
-  if (recording->seed != expected.seed)
-    return refuse(403, "the recording's seed is not the one issued to the sitting");
-  if (recording->player != expected.player)
-    return refuse(403, "the recording's player is not the sitting's");
-  if (gameUs(*recording) > expected.maxGameUs)
-    return refuse(403,
-                  "the recording's game time is longer than the time since its seed was issued");
-  if (!expected.earlier.empty()) {
-    const auto before = parse(expected.earlier, error);
-    if (!before || !continues(*recording, *before))
-      return refuse(409, "the recording does not continue the sitting's earlier one");
-  }
-  if (processLimits)
-    allowCpu(processLimits->baseCpuSeconds +
-             static_cast<rlim_t>(gameUs(*recording) / 3'600'000'000LL + 1) *
-                 processLimits->cpuSecondsPerHour);
-  FinishedGames finished;
-  cabinet::replayHeadless(*recording, nullptr, {},
-                          [&](const frmCavewing& form) { finished.look(form); });
-  return {200, {}, std::move(finished.scores)};
-}
-
-namespace {
 
 bool readAll(int fd, char* into, std::size_t size) {
   while (size > 0) {
@@ -165,11 +85,16 @@ bool readLine(int fd, std::string& line) {
   return false;
 }
 
-// A request: "SEED MAXGAMEUS PLAYERBYTES EARLIERBYTES TEXTBYTES\n", then the three texts.
+// An answer: "STATUS\nERROR\nEVENTS ENDGRID\n", then each finished game's score on a line.
+// A request: "SEED SINCEISSUEDUS SINCELASTUS SLACKUS PLAYERBYTES EARLIERBYTES TEXTBYTES\n",
+// then the three texts.
 std::string request(std::string_view text, const Expected& e) {
-  return std::to_string(e.seed) + " " + std::to_string(e.maxGameUs) + " " +
-         std::to_string(e.player.size()) + " " + std::to_string(e.earlier.size()) + " " +
-         std::to_string(text.size()) + "\n" + e.player + e.earlier;
+  std::string head;
+  for (const std::int64_t n :
+       {e.sinceIssuedUs, e.sinceLastUs, e.slackUs, static_cast<std::int64_t>(e.player.size()),
+        static_cast<std::int64_t>(e.earlier.size()), static_cast<std::int64_t>(text.size())})
+    head += " " + std::to_string(n);
+  return std::to_string(e.seed) + head + "\n" + e.player + e.earlier;
 }
 
 constexpr int WallClockMarginMs = 5000;
@@ -230,26 +155,30 @@ private:
 }  // namespace
 
 int runVerifier(const std::vector<std::string>& arguments) {
-  static Limits limits;
+  Limits limits;
   if (arguments.size() != 4) return 2;
   limits.memoryBytes = std::stoull(arguments[0]);
   limits.baseCpuSeconds = static_cast<unsigned>(std::stoul(arguments[1]));
   limits.cpuSecondsPerHour = static_cast<unsigned>(std::stoul(arguments[2]));
   limits.niceness = std::stoi(arguments[3]);
   if (limits.niceness > 0) setpriority(PRIO_PROCESS, 0, limits.niceness);
-  processLimits = &limits;
 #if !defined(__SANITIZE_ADDRESS__)
   // The address sanitizer reserves far more address space than any limit would allow.
   rlimit memory{limits.memoryBytes, limits.memoryBytes};
   setrlimit(RLIMIT_AS, &memory);
 #endif
+  // The replay's processor time follows the recording's game time.
+  const BeforeReplay allowance = [&limits](std::int64_t gameUs) {
+    allowCpu(limits.baseCpuSeconds +
+             static_cast<rlim_t>(gameUs / 3'600'000'000LL + 1) * limits.cpuSecondsPerHour);
+  };
   for (std::string header;;) {
     if (!readLine(0, header)) return 0;
     Expected expected;
     std::size_t playerBytes = 0, earlierBytes = 0, textBytes = 0;
     std::istringstream fields(header);
-    if (!(fields >> expected.seed >> expected.maxGameUs >> playerBytes >> earlierBytes >>
-          textBytes) ||
+    if (!(fields >> expected.seed >> expected.sinceIssuedUs >> expected.sinceLastUs >>
+          expected.slackUs >> playerBytes >> earlierBytes >> textBytes) ||
         playerBytes > 65536 || earlierBytes > replay::Recording::maxBytes ||
         textBytes > replay::Recording::maxBytes)
       return 2;
@@ -264,7 +193,7 @@ int runVerifier(const std::vector<std::string>& arguments) {
     if (textBytes <= StreamedBytes) {
       std::string text(textBytes, '\0');
       if (!readAll(0, text.data(), textBytes)) return 2;
-      verdict = verify(text, expected);
+      verdict = verify(text, expected, allowance);
     } else {
       // A large recording is read as it comes: one refused early costs no more than what was
       // read of it, and the rest is only passed over.
@@ -272,7 +201,7 @@ int runVerifier(const std::vector<std::string>& arguments) {
       std::istream in(&text);
       replay::ReadResult read = replay::read(in);
       if (!text.skipRest()) return 2;
-      verdict = verify(std::move(read), expected);
+      verdict = verify(std::move(read), expected, allowance);
     }
     const std::string answer = encode(verdict);
     const std::string framed = std::to_string(answer.size()) + "\n" + answer;
@@ -413,7 +342,7 @@ Verdict Verifiers::verify(std::string_view text, const Expected& expected) {
       p = idle_.back();
       idle_.pop_back();
     } else {
-      if (line_.size() >= waiting_) return refuse(503, "the server is busy; try again shortly");
+      if (line_.size() >= waiting_) return refusal(503, "the server is busy; try again shortly");
       // First come, first served: a recording that has waited is never passed by a later one.
       Waiting me;
       line_.push_back(&me);
@@ -430,7 +359,7 @@ Verdict Verifiers::verify(std::string_view text, const Expected& expected) {
   }
   handBack(p);
   if (!verdict)
-    return refuse(422, "the recording could not be replayed within the server's limits");
+    return refusal(422, "the recording could not be replayed within the server's limits");
   return *verdict;
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Verifying a sitting's recording: read strictly, checked against what the server issued, and
-// replayed headless by the same code as `cavewing --replay --headless`, in a child process that
-// a CPU-time and a memory limit hold, one of a bounded number at a time.
+// Verifying a sitting's recording by the rules of Policy.h, in a child process that a CPU-time
+// and a memory limit hold, one of a bounded number at a time: the processes, and what they are
+// sent and answer through their pipes.
 #pragma once
 
 #include <condition_variable>
@@ -14,28 +14,9 @@
 #include <string_view>
 #include <vector>
 
-#include "replay/Recording.h"
+#include "server/Policy.h"
 
 namespace server {
-
-// What the server issued for the sitting, and what it already holds of it.
-struct Expected {
-  std::uint64_t seed = 0;
-  std::string player;
-  std::int64_t maxGameUs = 0;  // the real time since the seed was issued, with the slack
-  std::string earlier;         // the recording last accepted for the sitting, or empty
-};
-
-struct Verdict {
-  int status = 200;                // an HTTP status: 200, or the 4xx that refuses
-  std::string error;               // why, when refused
-  std::vector<std::string> games;  // each finished game's score as the list ranked it, in order
-};
-
-// Reads, checks and replays `text` in this process.
-Verdict verify(std::string_view text, const Expected& expected);
-// The same for a recording already read (or refused, with its reason).
-Verdict verify(replay::ReadResult read, const Expected& expected);
 
 struct Limits {
   std::uint64_t memoryBytes = 1024ull << 20;

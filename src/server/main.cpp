@@ -32,6 +32,9 @@ Hosts Cavewing online: one high-score table for every player, each game replayed
   --time-slack SECONDS      game time allowed beyond the real time since the seed (default 5)
   --sittings-per-minute N   new sittings per address (default 30)
   --games-per-minute N      submissions per address (default 120)
+  --remove-game ID --why TEXT  take a game off the table (kept, with the reason) and rank the
+                            games left again as the rules would have; then end
+  --backup FILE             copy the SQLite database into FILE while servers run; then end
   --help, --version
 )";
 
@@ -48,6 +51,7 @@ struct Options {
   std::size_t queue = 64;
   double slackSeconds = 5;
   double sittingsPerMinute = 30, gamesPerMinute = 120;
+  std::string removeGame, why, backup;
 };
 
 bool number(const std::string& text, double& value, double lo, double hi) {
@@ -87,6 +91,12 @@ int parse(int argc, char* argv[], Options& o) {
       o.web = value;
     else if (arg == "--user")
       o.user = value;
+    else if (arg == "--remove-game")
+      o.removeGame = value;
+    else if (arg == "--why")
+      o.why = value;
+    else if (arg == "--backup")
+      o.backup = value;
     else if (arg == "--port" && (ok = number(value, n, 0, 65535)))
       o.port = int(n);
     else if (arg == "--workers" && (ok = number(value, n, 1, 1024)))
@@ -129,6 +139,26 @@ bool dropRoot(const std::string& user) {
   return true;
 }
 
+// The host's mends, run instead of serving: a copy of the database, or one game off the table
+// for a reason kept with it.
+int mend(const Options& o) {
+  if (!o.removeGame.empty() && o.why.empty()) {
+    std::cerr << "cavewing-server: --remove-game needs --why TEXT, the reason kept with it\n";
+    return 2;
+  }
+  try {
+    if (!o.backup.empty()) {
+      server::backupSqlite(o.db, o.backup);
+      return 0;
+    }
+    if (server::openStore(o.db)->removeGame(o.removeGame, o.why, server::rankedAgain)) return 0;
+    std::cerr << "cavewing-server: no game " << o.removeGame << " on the table's record\n";
+  } catch (const server::StoreError& e) {
+    std::cerr << "cavewing-server: " << e.what() << "\n";
+  }
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -153,6 +183,8 @@ int main(int argc, char* argv[]) {
   sigaddset(&stopping, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
+
+  if (!options.backup.empty() || !options.removeGame.empty()) return mend(options);
 
   std::unique_ptr<server::Store> store;
   try {

@@ -14,8 +14,8 @@
 
 class Desk : public form::Host {
 public:
-  Desk(std::string player, std::filesystem::path folder)
-      : player_(std::move(player)), folder_(std::move(folder)) {}
+  Desk(std::string player, std::filesystem::path folder, bool wide)
+      : player_(std::move(player)), folder_(std::move(folder)), wide_(wide) {}
   void MsgBox(const std::string&, const std::string&) override {}
   void End() override {}
   std::string AppPath() override { return folder_.string(); }
@@ -24,7 +24,9 @@ public:
     return name == "NWUSERNAME" ? player_ : std::string();
   }
   void Show() override {}
-  float OuterWidth() override { return frmCavewing::NormalOuterWidth; }
+  float OuterWidth() override {
+    return wide_ ? frmCavewing::WideOuterWidth : frmCavewing::NormalOuterWidth;
+  }
   void SetFocus(const form::CommandButton&) override {}
   void SetMousePointer(form::MousePointer) override {}
   double Timer() override { return 0; }
@@ -32,17 +34,18 @@ public:
 private:
   std::string player_;
   std::filesystem::path folder_;
+  bool wide_;
 };
 
 class Player {
 public:
   // `scores` is the high-score file the player's games rank into (players may share one).
   Player(std::uint64_t seed, const std::string& name, const std::filesystem::path& folder,
-         const std::filesystem::path& scores)
-      : desk_(name, folder),
+         const std::filesystem::path& scores, bool wide = false)
+      : desk_(name, folder, wide),
         recordFile_(folder / "sitting.replay"),
         cabinet_(desk_, cabinet::Sitting{.seed = seed,
-                                         .wide = false,
+                                         .wide = wide,
                                          .scoresFile = scores.string(),
                                          .recordFile = recordFile_.string(),
                                          .demo = false}) {

@@ -45,7 +45,7 @@ private:
 
 inline bool runningAsRoot() { return ::geteuid() == 0; }
 
-// Runs `args` to its end; its exit status.
+// Runs `args` to its end, killed if it runs past two minutes; its exit status.
 inline int run(const std::vector<std::string>& args) {
   const pid_t pid = ::fork();
   if (pid == 0) {
@@ -59,19 +59,27 @@ inline int run(const std::vector<std::string>& args) {
     ::_exit(127);
   }
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
+  while (::waitpid(pid, &status, WNOHANG) == 0)
+    if (std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    else
+      ::kill(pid, SIGKILL);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
 class ServerProcess {
 public:
-  explicit ServerProcess(const std::vector<std::string>& options) {
+  // `environment` is set for the server on top of the test's.
+  explicit ServerProcess(const std::vector<std::string>& options,
+                         const std::vector<std::pair<std::string, std::string>>& environment = {}) {
     int fds[2];
     if (::pipe(fds) != 0) throw std::runtime_error("pipe");
     pid_ = ::fork();
     if (pid_ == 0) {
       ::dup2(fds[1], 1);
       ::close(fds[0]);
+      for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
       std::vector<std::string> args = {CAVEWING_SERVER, "--port", "0"};
       args.insert(args.end(), options.begin(), options.end());
       std::vector<char*> argv;

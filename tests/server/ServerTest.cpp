@@ -2,6 +2,8 @@
 // The score server as a host runs it: a real process on a free loopback port, SQLite or a real
 // PostgreSQL, and players whose sittings the cabinet records with the seeds the server issued.
 #include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <sqlite3.h>
 
 #include <array>
 #include <fstream>
@@ -10,6 +12,9 @@
 
 #include "Player.h"
 #include "ServerProcess.h"
+#include "cabinet/Headless.h"
+#include "form/Utf8Text.h"
+#include "server/Store.h"
 
 namespace {
 
@@ -380,6 +385,353 @@ TEST(PostgresServers, ConcurrentSubmissionsLoseNoRanking) {
   const long long pairBest = std::max(pairFirst, std::stoll(pairShown));
   EXPECT_NE(rows.find("PAIR " + std::to_string(pairBest) + "\n"), std::string::npos) << rows;
   EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), Players + 1) << rows;
+}
+
+// The table ranks the game as it is played: its grid and its two layouts. A recording on a coarser
+// grid (a slower cave) or a field so wide that the obstacles never come back is refused with the
+// reason, though it reads and replays as any valid recording does.
+TEST_F(SqliteServer, RanksOnlyTheGamesOwnRuleset) {
+  auto client = server->client();
+  const Issued jane = issue(client, "JANE");
+  fs::create_directories(folder / "jane");
+  Player player(jane.seed, "JANE", folder / "jane", folder / "jane.txt");
+  const std::string shown = player.playGame(100);
+  const std::string honest = player.recording();
+  for (const auto& [from, to, reason] :
+       {std::tuple{"system-tick-us 15625\n", "system-tick-us 62500\n", "grid"},
+        std::tuple{"outer-width 15360\n", "outer-width 10000000\n", "layouts"}}) {
+    std::string other = honest;
+    other.replace(other.find(from), std::string(from).size(), to);
+    const Reply reply = submit(client, jane, shown, other);
+    EXPECT_EQ(reply.status, 403) << reply.body;
+    EXPECT_NE(field(reply.body, "error").find(reason), std::string::npos) << reply.body;
+    const auto read = replay::read(other);
+    ASSERT_TRUE(read.recording) << read.error;
+    EXPECT_EQ(cabinet::replayHeadless(*read.recording).grid, read.recording->endGrid) << reason;
+  }
+  EXPECT_EQ(submit(client, jane, shown, honest).status, 200);
+  // The wide layout is the game's too.
+  const Issued wide = issue(client, "WIDE");
+  fs::create_directories(folder / "wide");
+  Player widePlayer(wide.seed, "WIDE", folder / "wide", folder / "wide.txt", true);
+  const std::string wideShown = widePlayer.playGame(100);
+  ASSERT_NE(widePlayer.recording().find("outer-width 19290\n"), std::string::npos);
+  EXPECT_EQ(submit(client, wide, wideShown, widePlayer.recording()).status, 200);
+}
+
+// Moves a sitting's past back by `us`: its seed issued and its games ranked that much earlier.
+void backdate(const fs::path& db, const std::string& sitting, std::int64_t us) {
+  sqlite3* c = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &c), SQLITE_OK);
+  sqlite3_busy_timeout(c, 10'000);
+  const std::string by = std::to_string(us), id = "'" + sitting + "'";
+  const std::string sql =
+      "UPDATE sittings SET issued_us = issued_us - " + by + " WHERE id = " + id +
+      "; UPDATE recordings SET received_us = received_us - " + by + " WHERE sitting = " + id;
+  EXPECT_EQ(sqlite3_exec(c, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(c);
+}
+
+// A sitting lives while its player plays: its first game begins within 10 minutes of its seed
+// (by real time, whatever the recording's clock did before), and once it has ranked nothing for
+// an hour it takes no more games.
+TEST(Sittings, EndWhenLateOrSilent) {
+  TempFolder folder;
+  const fs::path db = folder / "scores.sqlite";
+  ServerProcess server({"--db", db.string()});
+  auto client = server.client();
+  constexpr std::int64_t Minute = 60'000'000;
+  auto sittingAfter = [&](const std::string& name, std::int64_t waitedUs, int readyTicks) {
+    const Issued sitting = issue(client, name);
+    backdate(db, sitting.sitting, waitedUs);
+    fs::create_directories(folder / name);
+    auto player = std::make_unique<Player>(sitting.seed, name, folder / name, folder / "t.txt");
+    player->tick(readyTicks);
+    return std::pair{sitting, std::move(player)};
+  };
+  auto expectRefused = [](const Reply& reply, const std::string& reason) {
+    EXPECT_EQ(reply.status, 403) << reply.body;
+    EXPECT_NE(field(reply.body, "error").find(reason), std::string::npos) << reply.body;
+  };
+  // Started 11 minutes after the seed: whether the program stood still or sat on the ready
+  // screen meanwhile.
+  for (const int readyTicks : {0, 64 * 630}) {
+    auto [late, player] = sittingAfter("LATE", 11 * Minute, readyTicks);
+    const std::string shown = player->playGame(50);
+    expectRefused(submit(client, late, shown, player->recording()), "began more than 10 minutes");
+  }
+  // Started within 9 minutes, the sitting ranks; silent for an hour after, it takes no more.
+  auto [soon, player] = sittingAfter("SOON", 9 * Minute, 0);
+  std::string shown = player->playGame(50);
+  ASSERT_EQ(submit(client, soon, shown, player->recording()).status, 200);
+  player->again();
+  shown = player->playGame(80);
+  backdate(db, soon.sitting, 61 * Minute);
+  expectRefused(submit(client, soon, shown, player->recording()), "silent");
+}
+
+// A name is text the list can show as it reads: bytes that are no text are refused (on either
+// database, as a mistake rather than a busy server), and what reorders or hides text is taken
+// out; a name is cut to what the list shows; the table is JSON whatever an older server kept.
+TEST(Names, AreTextTheListShowsAsItReads) {
+  TempFolder folder;
+  fs::create_directories(folder / "pg");
+  Postgres postgres(folder / "pg");
+  const fs::path db = folder / "scores.sqlite";
+  for (const std::string& where : {db.string(), postgres.url()}) {
+    ServerProcess server({"--db", where});
+    auto client = server.client();
+    const auto invalid =
+        client.Post("/api/sittings", "{\"player\": \"JA\xff\xfeNE\"}", "application/json");
+    ASSERT_TRUE(invalid);
+    EXPECT_EQ(invalid->status, 400) << where;
+    EXPECT_NE(field(invalid->body, "error").find("UTF-8"), std::string::npos) << invalid->body;
+    // Right to left, EVIL would read LIVE; a zero-width space would make a second EVIL.
+    for (const std::string& name : {std::string("\u202e"
+                                                "evil\u200b"),
+                                    std::string(4096, 'l')}) {
+      const Issued sitting = issue(client, name);
+      const fs::path home = folder / std::to_string(std::hash<std::string>()(name + where));
+      fs::create_directories(home);
+      Player player(sitting.seed, name, home, home / "t.txt");
+      const std::string shown = player.playGame(50);
+      ASSERT_EQ(submit(client, sitting, shown, player.recording()).status, 200) << where;
+    }
+    const std::string rows = tableRows(client);
+    EXPECT_NE(rows.find("EVIL "), std::string::npos) << rows;
+    EXPECT_NE(rows.find("\n" + std::string(15, 'L') + " "), std::string::npos) << rows;
+    EXPECT_EQ(rows.find("\u202e"), std::string::npos) << rows;
+  }
+  // A row an older server kept with bytes that are no text.
+  sqlite3* c = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &c), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(c,
+                         "UPDATE scoreboard SET body = '\"B\xff"
+                         "D\"' || char(13, 10) || '\"5\"'",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(c);
+  ServerProcess server({"--db", db.string()});
+  auto client = server.client();
+  const auto table = client.Get("/api/table");
+  ASSERT_TRUE(table);
+  EXPECT_TRUE(form::utf8::valid(table->body)) << table->body;
+  EXPECT_NE(table->body.find("\"B\uFFFDD\""), std::string::npos) << table->body;
+}
+
+// Two servers on one PostgreSQL whose own clocks are an hour behind and an hour ahead agree on
+// every sitting's age, by the database's clock: a short honest game issued by one is taken by the
+// other, and a game longer than the time since its seed is refused by either.
+TEST(PostgresServers, AgreeOnTimeWhateverTheirClocks) {
+  TempFolder folder;
+  fs::create_directories(folder / "pg");
+  Postgres postgres(folder / "pg");
+  auto shifted = [&](const std::string& seconds) {
+    return std::make_unique<ServerProcess>(
+        std::vector<std::string>{"--db", postgres.url()},
+        std::vector<std::pair<std::string, std::string>>{{"LD_PRELOAD", SHIFTED_CLOCK},
+                                                         {"CAVEWING_CLOCK_SHIFT", seconds}});
+  };
+  const auto behind = shifted("-3600"), ahead = shifted("3600");
+  int player = 0;
+  auto sendAcross = [&](ServerProcess& from, ServerProcess& to, int readyTicks) {
+    auto issuing = from.client(), checking = to.client();
+    const Issued sitting = issue(issuing, "JANE");
+    const fs::path home = folder / std::to_string(++player);
+    fs::create_directories(home);
+    Player jane(sitting.seed, "JANE", home, home / "t.txt");
+    jane.tick(readyTicks);
+    const std::string shown = jane.playGame(0);
+    return submit(checking, sitting, shown, jane.recording());
+  };
+  EXPECT_EQ(sendAcross(*behind, *ahead, 0).status, 200);
+  EXPECT_EQ(sendAcross(*ahead, *behind, 0).status, 200);
+  for (ServerProcess* to : {ahead.get(), behind.get()}) {
+    const Reply minute = sendAcross(*behind, *to, 64 * 60);
+    EXPECT_EQ(minute.status, 403) << minute.body;
+    EXPECT_NE(minute.body.find("game time"), std::string::npos) << minute.body;
+  }
+}
+
+// The first cell of `sql`'s answer from the database at `where` (a SQLite file or PostgreSQL).
+std::string firstCell(const std::string& where, const std::string& sql) {
+  std::string cell = "no answer";
+  if (where.rfind("postgresql://", 0) == 0) {
+    PGconn* c = PQconnectdb(where.c_str());
+    PGresult* r = PQexec(c, sql.c_str());
+    if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0) cell = PQgetvalue(r, 0, 0);
+    PQclear(r);
+    PQfinish(c);
+    return cell;
+  }
+  sqlite3* c = nullptr;
+  sqlite3_open(where.c_str(), &c);
+  sqlite3_busy_timeout(c, 10'000);
+  sqlite3_exec(
+      c, sql.c_str(),
+      [](void* out, int, char** values, char**) {
+        *static_cast<std::string*>(out) = values[0] ? values[0] : "";
+        return 1;
+      },
+      &cell, nullptr);
+  sqlite3_close(c);
+  return cell;
+}
+
+// A sitting's recording is kept once, without comments, however often it is sent, and each game
+// is watched as its submission had it; a refusal keeps its reason and a bounded, comment-free
+// part of what was sent.
+TEST_F(SqliteServer, DiskGrowsWithGamesNotBytesSent) {
+  auto client = server->client();
+  const std::string db = (folder / "scores.sqlite").string();
+  const Issued sitting = issue(client, "JANE");
+  fs::create_directories(folder / "jane");
+  Player player(sitting.seed, "JANE", folder / "jane", folder / "t.txt");
+  std::string notes;
+  while (notes.size() < (3u << 20)) notes += "# " + std::string(1000, 'n') + "\n";
+  auto padded = [&](std::string text) { return text.insert(text.find("events\n") + 7, notes); };
+  std::vector<std::pair<std::string, std::string>> ranked;  // each game, and its recording
+  for (int g = 0; g < 3; ++g) {
+    const std::string shown = player.playGame(50 + 100 * g);
+    const std::string text = player.recording();
+    if (g == 2) {
+      const Reply forged = submit(client, sitting, shown + "1", padded(text));
+      EXPECT_EQ(forged.status, 422) << forged.body;
+    }
+    const Reply reply = submit(client, sitting, shown, padded(text));
+    ASSERT_EQ(reply.status, 200) << reply.body;
+    ranked.push_back({field(reply.body, "game"), text});
+    player.again();
+  }
+  EXPECT_EQ(firstCell(db, "SELECT count(*) || ' ' || sum(length(body)) FROM recordings"),
+            "1 " + std::to_string(ranked.back().second.size()));
+  for (const auto& [game, text] : ranked)
+    EXPECT_EQ(client.Get(("/api/games/" + game).c_str())->body, text);
+  EXPECT_NE(firstCell(db, "SELECT reason FROM refused").find("shown score"), std::string::npos);
+  EXPECT_EQ(firstCell(db,
+                      "SELECT instr(body, '#') || ' ' || (length(body) <= 262144) || ' ' || "
+                      "address FROM refused"),
+            "0 1 127.0.0.1");
+}
+
+// Refusals keep the newest 64 of an address and 2,048 in all, on either database: many addresses
+// fill the bound, and then one address floods it.
+TEST(Refusals, KeepTheNewestWithinBoundsPerAddressAndInAll) {
+  TempFolder folder;
+  fs::create_directories(folder / "pg");
+  Postgres postgres(folder / "pg");
+  for (const std::string& where : {(folder / "scores.sqlite").string(), postgres.url()}) {
+    const auto store = server::openStore(where);
+    constexpr int Others = server::refusalsInAll + 200, Flood = 100;
+    for (int i = 0; i < Others + Flood; ++i)
+      store->keepApart({"s", i >= Others ? "flood" : "a" + std::to_string(i % 100),
+                        "reason " + std::to_string(i), "body"});
+    EXPECT_EQ(firstCell(where, "SELECT count(*) FROM refused WHERE address = 'flood'"),
+              std::to_string(server::refusalsPerAddress))
+        << where;
+    const int othersKept = server::refusalsInAll - server::refusalsPerAddress;
+    EXPECT_EQ(firstCell(where, "SELECT count(*) FROM refused WHERE address <> 'flood'"),
+              std::to_string(othersKept))
+        << where;
+    EXPECT_EQ(firstCell(where, "SELECT reason FROM refused ORDER BY id LIMIT 1"),
+              "reason " + std::to_string(Others - othersKept))
+        << where;
+  }
+}
+
+// The host takes a cheat's game off, on either database while the servers serve: the table is
+// then the one the rules make of the other games in their order, the file the players' own
+// desktops wrote without the cheat's, and the game and why it went are kept.
+TEST(Operator, RemovesAGameAndTheTableIsRankedAgain) {
+  TempFolder folder;
+  fs::create_directories(folder / "pg");
+  Postgres postgres(folder / "pg");
+  for (const std::string& where : {(folder / "scores.sqlite").string(), postgres.url()}) {
+    ServerProcess server({"--db", where, "--time-slack", "3600"});
+    auto client = server.client();
+    const fs::path place = folder / (server::postgresUrl(where) ? "on-pg" : "on-sqlite");
+    const fs::path honest = place / "honest.txt";
+    std::string cheat;
+    // Jane, the cheat, Bob with the cheat's name's neighbour's score, Jane again.
+    for (const auto& [name, pilot] : std::vector<std::pair<std::string, int>>{
+             {"JANE", 100}, {"CHEAT", 900}, {"BOB", 300}, {"JANE", 500}}) {
+      const Issued sitting = issue(client, name);
+      const fs::path home = place / (name + std::to_string(pilot));
+      fs::create_directories(home);
+      Player player(sitting.seed, name, home, name == "CHEAT" ? home / "own.txt" : honest);
+      const std::string shown = player.playGame(pilot);
+      const Reply reply = submit(client, sitting, shown, player.recording());
+      ASSERT_EQ(reply.status, 200) << reply.body;
+      if (name == "CHEAT") cheat = field(reply.body, "game");
+    }
+    ASSERT_NE(tableFile(client), fileText(honest));
+    const std::string server_ = CAVEWING_SERVER;
+    EXPECT_EQ(run({server_, "--db", where, "--remove-game", cheat}), 2);
+    EXPECT_EQ(run({server_, "--db", where, "--remove-game", cheat, "--why", "a bot"}), 0);
+    EXPECT_EQ(tableFile(client), fileText(honest)) << where;
+    EXPECT_EQ(run({server_, "--db", where, "--remove-game", cheat, "--why", "again"}), 1);
+    EXPECT_EQ(client.Get(("/api/games/" + cheat).c_str())->status, 200);
+    EXPECT_EQ(firstCell(where, "SELECT why FROM removed"), "a bot");
+  }
+  // PostgreSQL's copy is pg_dump's, restored into another database that a server then serves.
+  const std::string bin = "/usr/lib/postgresql/15/bin/", dump = (folder / "dump").string();
+  const std::string restored = postgres.url().substr(0, postgres.url().rfind('/')) + "/restored";
+  ASSERT_EQ(run({bin + "pg_dump", "-Fc", "-f", dump, postgres.url()}), 0);
+  ASSERT_EQ(run({bin + "psql", postgres.url(), "-c", "CREATE DATABASE restored"}), 0);
+  ASSERT_EQ(run({bin + "pg_restore", "-d", restored, dump}), 0);
+  ServerProcess server({"--db", restored});
+  auto client = server.client();
+  EXPECT_EQ(tableFile(client), fileText(folder / "on-pg" / "honest.txt"));
+}
+
+// A database of the first version is brought up to this one and loses nothing: its table, its
+// games each with its own recording, its refusals; and it is copied while a server serves, the
+// copy serving the same.
+TEST(Operator, MigratesAndBacksUpLosingNothing) {
+  TempFolder folder;
+  const std::string db = (folder / "old.sqlite").string();
+  sqlite3* c = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &c), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(c, R"(
+CREATE TABLE sittings (id TEXT PRIMARY KEY, seed INTEGER NOT NULL, player TEXT NOT NULL,
+  issued_us INTEGER NOT NULL, games_ranked INTEGER NOT NULL DEFAULT 0, recording INTEGER);
+CREATE TABLE recordings (id INTEGER PRIMARY KEY, sitting TEXT NOT NULL, body TEXT NOT NULL,
+  received_us INTEGER NOT NULL);
+CREATE TABLE games (id TEXT PRIMARY KEY, sitting TEXT NOT NULL, number INTEGER NOT NULL,
+  recording INTEGER NOT NULL, player TEXT NOT NULL, shown TEXT NOT NULL, score INTEGER NOT NULL,
+  ranked_us INTEGER NOT NULL, UNIQUE (sitting, number));
+CREATE TABLE scoreboard (id INTEGER PRIMARY KEY CHECK (id = 1), body TEXT NOT NULL,
+  games TEXT NOT NULL);
+CREATE TABLE refused (id INTEGER PRIMARY KEY, sitting TEXT NOT NULL, reason TEXT NOT NULL,
+  body TEXT NOT NULL, received_us INTEGER NOT NULL);
+INSERT INTO sittings VALUES ('s1', 5, 'OLD', 1000, 2, 2);
+INSERT INTO recordings VALUES (1, 's1', 'the first recording', 2000), (2, 's1', 'the second', 3000);
+INSERT INTO games VALUES ('aa', 's1', 0, 1, 'OLD', '80', 80, 2000),
+  ('bb', 's1', 1, 2, 'OLD', '120', 120, 3000);
+INSERT INTO scoreboard VALUES (1, '"OLD"' || char(13, 10) || '"120"' || char(13, 10), 'bb');
+INSERT INTO refused VALUES (1, 's1', 'the shown score 9 is not the replay''s, 8', 'kept', 2500);
+)",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(c);
+  fs::permissions(db, fs::perms::all);  // for the user the server becomes
+  {
+    ServerProcess server({"--db", db});
+    auto client = server.client();
+    EXPECT_EQ(tableRows(client), "OLD 120\n");
+    EXPECT_EQ(client.Get("/api/games/aa")->body, "the first recording");
+    EXPECT_EQ(firstCell(db, "SELECT reason || body FROM refused"),
+              "the shown score 9 is not the replay's, 8kept");
+    EXPECT_EQ(firstCell(db, "PRAGMA user_version"), "2");
+    const std::string backup = (folder / "copy.sqlite").string();
+    ASSERT_EQ(run({CAVEWING_SERVER, "--db", db, "--backup", backup}), 0);
+    // The older game is ranked again in its time's order once the newer one is taken off.
+    ASSERT_EQ(run({CAVEWING_SERVER, "--db", backup, "--remove-game", "bb", "--why", "test"}), 0);
+    ServerProcess restored({"--db", backup});
+    auto restoredClient = restored.client();
+    EXPECT_EQ(tableRows(restoredClient), "OLD 80\n");
+    EXPECT_EQ(restoredClient.Get("/api/games/bb")->body, "the second");
+  }
 }
 
 }  // namespace
