@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "server/Http.h"
 
+#include <fcntl.h>
 #include <httplib.h>
+#include <linux/openat2.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -102,32 +106,63 @@ std::string gzip(const std::string& data) {
   return rc == Z_STREAM_END ? out : std::string();
 }
 
-// The page's files: only regular files of the page's kinds, inside the folder (after every
-// link is followed), never a listing of a folder.
+// `relative` opened for reading beneath `folder`: no "..", absolute path or link may lead out of
+// it; -1 when it cannot be (a pipe is not waited on).
+int openBeneath(int folder, const std::string& relative) {
+  open_how how{};
+  how.flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+  return static_cast<int>(::syscall(SYS_openat2, folder, relative.c_str(), &how, sizeof how));
+}
+
+// A file opened beneath the page's folder, closed with this.
+class OpenFile {
+public:
+  explicit OpenFile(int fd) : fd_(fd) {}
+  ~OpenFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  int fd() const { return fd_; }
+
+  std::string read(std::size_t size) const {
+    std::string body(size, '\0');
+    std::size_t got = 0;
+    while (got < size) {
+      const ssize_t n = ::pread(fd_, body.data() + got, size - got, static_cast<off_t>(got));
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    body.resize(got);
+    return body;
+  }
+
+private:
+  int fd_;
+};
+
+// The page's files: only regular files of the page's kinds, opened beneath the folder the server
+// opened while it could still reach it (started as root, it then serves as a user who may not
+// pass the folders above), never a listing of a folder; no path or link leads out of it.
 class Files {
 public:
-  explicit Files(const std::string& folder) {
-    std::error_code ec;
-    if (!folder.empty()) root_ = fs::canonical(folder, ec);
-    if (ec) root_.clear();
-  }
-  bool serving() const { return !root_.empty(); }
+  explicit Files(int folder) : folder_(folder) {}
+  bool serving() const { return folder_ >= 0; }
 
   void answer(const httplib::Request& req, httplib::Response& res) {
     std::string path = req.path;
     if (path.empty() || path.front() != '/' || path.find('\0') != std::string::npos)
       return notFound(res);
     if (path.back() == '/') path += "index.html";
-    std::error_code ec;
-    const fs::path file = fs::weakly_canonical(root_ / fs::path(path).relative_path(), ec);
-    const auto [end, _] = std::mismatch(root_.begin(), root_.end(), file.begin(), file.end());
-    const std::string type = typeOf(file);
-    if (ec || end != root_.end() || type.empty() || !fs::is_regular_file(file, ec))
+    const std::string type = typeOf(fs::path(path));
+    const OpenFile file(openBeneath(folder_, path.substr(1)));
+    struct stat st {};
+    if (type.empty() || file.fd() < 0 || ::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode))
       return notFound(res);
-    const auto size = fs::file_size(file, ec);
-    const auto time = fs::last_write_time(file, ec).time_since_epoch().count();
-    if (ec) return notFound(res);
-    const std::string tag = "\"" + std::to_string(size) + "-" + std::to_string(time) + "\"";
+    const std::string tag = "\"" + std::to_string(st.st_size) + "-" +
+                            std::to_string(st.st_mtim.tv_sec) + "." +
+                            std::to_string(st.st_mtim.tv_nsec) + "\"";
     // The page's names carry no version: every copy is checked again, cheaply, before use.
     res.set_header("Cache-Control", "no-cache");
     res.set_header("ETag", tag);
@@ -137,17 +172,13 @@ public:
       res.status = 304;
       return;
     }
-    std::string body;
-    {
-      std::ifstream in(file, std::ios::binary);
-      body.assign(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string body = file.read(static_cast<std::size_t>(st.st_size));
     if (type.starts_with("text/html")) markPage(body);
     // The library compresses text by itself; the program is compressed here, once per version.
     if (type == "application/wasm" &&
         req.get_header_value("Accept-Encoding").find("gzip") != std::string::npos) {
       std::lock_guard lock(mutex_);
-      auto& kept = compressed_[file.string()];
+      auto& kept = compressed_[path];
       if (kept.first != tag) kept = {tag, gzip(body)};
       if (!kept.second.empty()) {
         res.set_header("Content-Encoding", "gzip");
@@ -172,7 +203,7 @@ private:
     res.set_content("Not found\n", "text/plain");
   }
 
-  fs::path root_;
+  int folder_;
   std::mutex mutex_;
   std::map<std::string, std::pair<std::string, std::string>> compressed_;
 };
@@ -315,7 +346,7 @@ struct Http::Impl {
       : service(s),
         sittings(settings.sittingsPerMinute),
         games(settings.gamesPerMinute),
-        files(settings.web) {}
+        files(settings.webFolder) {}
 
   Service& service;
   RateLimit sittings, games;
@@ -381,6 +412,16 @@ Http::Http(Service& service, HttpSettings settings)
 }
 
 Http::~Http() = default;
+
+int openWebFolder(const std::string& folder) {
+  return ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+bool pageReadable(int folder) {
+  const OpenFile page(openBeneath(folder, "index.html"));
+  char byte = 0;
+  return page.fd() >= 0 && ::pread(page.fd(), &byte, 1, 0) == 1;
+}
 
 int Http::bind(const std::string& address, int port) {
   auto& http = impl_->http;

@@ -16,10 +16,16 @@ class Server;
 namespace server {
 
 struct HttpSettings {
-  std::string web;  // the page's folder, or empty to serve the API only
+  int webFolder = -1;  // the page's folder (openWebFolder), or -1 to serve the API only
   double sittingsPerMinute = 30, gamesPerMinute = 120;
   std::size_t threads = 16;
 };
+
+// The page's folder, opened for every later request; to be called before the server gives up root,
+// which may leave it a user who cannot pass the folders above. -1 when it cannot be opened.
+int openWebFolder(const std::string& folder);
+// Whether the page's first file can be read in `folder` by the user the server is now.
+bool pageReadable(int folder);
 
 class Http {
 public:

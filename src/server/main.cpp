@@ -111,7 +111,8 @@ int parse(int argc, char* argv[], Options& o) {
   return 0;
 }
 
-// Started as root, the server becomes `user` for good before it opens anything.
+// Started as root, the server becomes `user` for good before it opens anything but the page's
+// folder.
 bool dropRoot(const std::string& user) {
   if (::geteuid() != 0) return true;
   const passwd* pw = ::getpwnam(user.c_str());
@@ -144,7 +145,20 @@ int main(int argc, char* argv[]) {
     return server::runVerifier({argv + 2, argv + argc});
   Options options;
   if (const int done = parse(argc, argv, options)) return done == 1 ? 0 : 2;
+  // The page's folder is opened while the server may still be root: the user it then becomes
+  // may not pass the folders above it (a clone in root's home).
+  const int web = options.web.empty() ? -1 : server::openWebFolder(options.web);
+  if (!options.web.empty() && web < 0) {
+    std::cerr << "cavewing-server: cannot open the page's folder " << options.web << ": "
+              << std::strerror(errno) << "\n";
+    return 1;
+  }
   if (!dropRoot(options.user)) return 1;
+  if (web >= 0 && !server::pageReadable(web)) {
+    std::cerr << "cavewing-server: cannot read " << options.web << "/index.html as the user it "
+              << "serves as (uid " << ::getuid() << ")\n";
+    return 1;
+  }
 
   // The signals that stop the server are taken by one thread, which stops it in good order.
   sigset_t stopping;
@@ -158,7 +172,7 @@ int main(int argc, char* argv[]) {
   try {
     store = server::openStore(options.db);
   } catch (const server::StoreError& e) {
-    std::cerr << "cavewing-server: " << e.what() << "\n";
+    std::cerr << "cavewing-server: " << e.what() << " (serving as uid " << ::getuid() << ")\n";
     return 1;
   }
   std::unique_ptr<server::Verifiers> verifiers, large;
@@ -174,7 +188,7 @@ int main(int argc, char* argv[]) {
   server::ServiceSettings settings;
   settings.slackUs = static_cast<std::int64_t>(options.slackSeconds * 1e6);
   server::Service service(*store, *verifiers, *large, settings);
-  server::Http http(service, {options.web, options.sittingsPerMinute, options.gamesPerMinute,
+  server::Http http(service, {web, options.sittingsPerMinute, options.gamesPerMinute,
                               // A thread for every request the verifiers may hold or have in
                               // line, large ones too, and a few for the table and the page: a
                               // request that waits for a long replay never holds up others.
