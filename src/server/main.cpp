@@ -32,6 +32,9 @@ Hosts Cavewing online: one high-score table for every player, each game replayed
   --time-slack SECONDS      game time allowed beyond the real time since the seed (default 5)
   --sittings-per-minute N   new sittings per address (default 30)
   --games-per-minute N      submissions per address (default 120)
+  --connections-per-address N  open connections per address (default 32)
+  --trusted-proxy ADDR      take the player's address from the X-Forwarded-For of requests
+                            from ADDR (a reverse proxy in front), and of no others
   --help, --version
 )";
 
@@ -48,6 +51,8 @@ struct Options {
   std::size_t queue = 64;
   double slackSeconds = 5;
   double sittingsPerMinute = 30, gamesPerMinute = 120;
+  std::size_t connectionsPerAddress = 32;
+  std::string trustedProxy;
 };
 
 bool number(const std::string& text, double& value, double lo, double hi) {
@@ -87,6 +92,10 @@ int parse(int argc, char* argv[], Options& o) {
       o.web = value;
     else if (arg == "--user")
       o.user = value;
+    else if (arg == "--trusted-proxy")
+      o.trustedProxy = value;
+    else if (arg == "--connections-per-address" && (ok = number(value, n, 1, 1e6)))
+      o.connectionsPerAddress = std::size_t(n);
     else if (arg == "--port" && (ok = number(value, n, 0, 65535)))
       o.port = int(n);
     else if (arg == "--workers" && (ok = number(value, n, 1, 1024)))
@@ -188,11 +197,19 @@ int main(int argc, char* argv[]) {
   server::ServiceSettings settings;
   settings.slackUs = static_cast<std::int64_t>(options.slackSeconds * 1e6);
   server::Service service(*store, *verifiers, *large, settings);
-  server::Http http(service, {web, options.sittingsPerMinute, options.gamesPerMinute,
-                              // A thread for every request the verifiers may hold or have in
-                              // line, large ones too, and a few for the table and the page: a
-                              // request that waits for a long replay never holds up others.
-                              options.workers + options.queue + LargeRunning + LargeWaiting + 8});
+  server::HttpSettings httpSettings;
+  httpSettings.webFolder = web;
+  httpSettings.sittingsPerMinute = options.sittingsPerMinute;
+  httpSettings.gamesPerMinute = options.gamesPerMinute;
+  // A thread for every request the verifiers may hold or have in line, large ones too, and a few
+  // for the table and the page: a request that waits for a long replay never holds up others.
+  httpSettings.threads = options.workers + options.queue + LargeRunning + LargeWaiting + 8;
+  httpSettings.trustedProxy = options.trustedProxy;
+  httpSettings.limits.connectionsPerAddress = options.connectionsPerAddress;
+  // A verifying process answers an empty recording with its refusal; a pool that cannot start
+  // one answers 503.
+  httpSettings.verifiersLive = [&verifiers] { return verifiers->verify("", {}).status != 503; };
+  server::Http http(service, httpSettings);
   const int port = http.bind(options.listen, options.port);
   if (port < 0) {
     std::cerr << "cavewing-server: cannot listen on " << options.listen << " port " << options.port
