@@ -65,12 +65,14 @@ inline int run(const std::vector<std::string>& args) {
 
 class ServerProcess {
 public:
-  explicit ServerProcess(const std::vector<std::string>& options) {
+  // Its standard error goes to `log` when one is named.
+  explicit ServerProcess(const std::vector<std::string>& options, const fs::path& log = {}) {
     int fds[2];
     if (::pipe(fds) != 0) throw std::runtime_error("pipe");
     pid_ = ::fork();
     if (pid_ == 0) {
       ::dup2(fds[1], 1);
+      if (!log.empty()) ::dup2(::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644), 2);
       ::close(fds[0]);
       std::vector<std::string> args = {CAVEWING_SERVER, "--port", "0"};
       args.insert(args.end(), options.begin(), options.end());
