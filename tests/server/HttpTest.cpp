@@ -3,6 +3,7 @@
 // announced and never sent, framings past the bound, the operator's log, health and counts.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <regex>
 
@@ -194,6 +195,56 @@ TEST_F(Http, ShowsItsLogHealthAndCounts) {
   EXPECT_TRUE(std::regex_search("\n" + fileText(folder / "log"), line)) << fileText(folder / "log");
   postgres.reset();
   EXPECT_EQ(client.Get("/api/health")->status, 503);
+}
+
+// Debian's nginx in front, with the shipped site: each player behind it keeps a limit of their
+// own, which a forged X-Forwarded-For neither escapes through the proxy nor reaches around it.
+TEST_F(Http, TakesThePlayerFromTheTrustedProxyOnly) {
+  start({"--sittings-per-minute", "2", "--trusted-proxy", "127.0.0.1"});
+  const int port = freePort();
+  std::string site = fileText(CAVEWING_NGINX_SITE);
+  site = std::regex_replace(site, std::regex("listen 80;"),
+                            "listen 127.0.0.1:" + std::to_string(port) + ";");
+  site = std::regex_replace(site, std::regex("listen \\[::\\]:80;"), "");
+  site = std::regex_replace(site, std::regex("127\\.0\\.0\\.1:8080"),
+                            "127.0.0.1:" + std::to_string(server->port()));
+  std::ofstream(folder / "site.conf") << site;
+  const std::string f = folder.path().string();
+  std::ofstream(folder / "nginx.conf")
+      << "daemon off; pid " << f << "/nginx.pid; error_log " << f << "/error.log;\n"
+      << "events {}\nhttp { access_log off; client_body_temp_path " << f
+      << "/body; proxy_temp_path " << f << "/proxy;\ninclude " << f << "/site.conf; }\n";
+  const pid_t nginx = ::fork();
+  if (nginx == 0) {
+    ::execl("/usr/sbin/nginx", "nginx", "-c", (folder / "nginx.conf").c_str(), "-e",
+            (folder / "error.log").c_str(), nullptr);
+    ::_exit(127);
+  }
+  struct Stop {
+    pid_t pid;
+    ~Stop() {
+      ::kill(pid, SIGTERM);
+      ::waitpid(pid, nullptr, 0);
+    }
+  } stop{nginx};
+  auto sitting = [](int to, const std::string& from, const std::string& forwarded) {
+    Raw c(to, from);
+    c.send("POST /api/sittings HTTP/1.1\r\nHost: t\r\nConnection: close\r\nX-Forwarded-For: " +
+           forwarded + "\r\nContent-Length: 15\r\n\r\n{\"player\":\"JO\"}");
+    return Raw::status(c.answer()).substr(9, 3);
+  };
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (!Raw(port).connected() && Clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(sitting(port, "127.0.0.2", "10.0.0." + std::to_string(i)), i < 2 ? "200" : "429")
+        << i;
+  EXPECT_EQ(sitting(port, "127.0.0.3", "127.0.0.2"), "200");
+  // Around the proxy, the header is only the client's claim.
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(sitting(server->port(), "127.0.0.4", "10.0.1." + std::to_string(i)),
+              i < 2 ? "200" : "429")
+        << i;
 }
 
 }  // namespace
