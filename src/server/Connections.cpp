@@ -275,11 +275,11 @@ struct Connections::Loop {
       }
       const std::string peer = addressOf(address);
       if (connections.size() >= maxConnections) {
-        refuseAtOnce(fd, 503, "the server is busy; try again shortly");
+        refuseAtOnce(fd, peer, 503, "the server is busy; try again shortly");
         continue;
       }
       if (peer != limits.exempt && perAddress[peer] >= limits.connectionsPerAddress) {
-        refuseAtOnce(fd, 429, "too many connections from one address");
+        refuseAtOnce(fd, peer, 429, "too many connections from one address");
         continue;
       }
       ++perAddress[peer];
@@ -300,13 +300,15 @@ struct Connections::Loop {
   }
 
   // A connection turned away before it is read: a short answer if the socket takes it at once.
-  void refuseAtOnce(int fd, int status, std::string_view why) {
+  void refuseAtOnce(int fd, const std::string& peer, int status, std::string_view why) {
     Request request;
-    request.peer = "-";
+    request.peer = peer;
+    request.started = Clock::now();
     Response res = refusal(status, why);
     const std::string text = serialised(request, res, true);
     [[maybe_unused]] const auto n = ::send(fd, text.data(), text.size(), MSG_NOSIGNAL);
     ::close(fd);
+    answered(request, res);
   }
 
   static Response refusal(int status, std::string_view why) {
