@@ -5,9 +5,12 @@
 // then PostgreSQL with two. Prints verified games per second of the servers' processor time
 // (theirs and their verifying processes'), the latency's median and 99th percentile, what the
 // bench's own clients and PostgreSQL spent on the same processors meanwhile, and checks that no
-// ranking was lost.
+// ranking was lost. Then, on SQLite, honest players' latency with 1,000 slow connections open,
+// and the server's memory with 64 connections that announced 30 MiB bodies and stalled.
 //
 //   cavewing_server_bench SERVER [CLIENTS] [GAMES]
+#include <arpa/inet.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -227,6 +230,139 @@ int bench(const char* title, const std::vector<ServerProcess*>& servers, int cli
   return kept ? 0 : 1;
 }
 
+// A connection from a loopback address other than the honest players', with a first part of a
+// request sent: nothing, a head begun, or a head that announces a 30 MiB body and a little of it.
+int slowConnection(int port, int index) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in local{}, to{};
+  local.sin_family = to.sin_family = AF_INET;
+  const std::string from = "127.0.0." + std::to_string(2 + index % 40);
+  ::inet_pton(AF_INET, from.c_str(), &local.sin_addr);
+  to.sin_port = htons(static_cast<std::uint16_t>(port));
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+      ::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  static const std::string
+      begun = "GET /api/ta",
+      announced =
+          "POST /api/sittings/ab/games?score=1 HTTP/1.1\r\nContent-Length: 31457280\r\n\r\nxx";
+  const std::string& first = index % 3 == 1 ? begun : announced;
+  if (index % 3 != 0) [[maybe_unused]]
+    auto n = ::send(fd, first.data(), first.size(), MSG_NOSIGNAL);
+  return fd;
+}
+
+// 1,000 slow connections kept open until `done`: a third idle, the others sending a byte of their
+// head or body every two seconds; one the server has closed (past its deadline) is opened again.
+void holdSlow(int port, std::atomic<bool>& done, std::atomic<int>& open) {
+  std::vector<int> fds(1000, -1);
+  while (!done) {
+    int count = 0;
+    for (std::size_t i = 0; i < fds.size(); ++i) {
+      pollfd p{fds[i], POLLIN, 0};
+      if (fds[i] >= 0 && ::poll(&p, 1, 0) > 0) {
+        ::close(fds[i]);
+        fds[i] = -1;
+      }
+      if (fds[i] < 0) fds[i] = slowConnection(port, static_cast<int>(i));
+      if (fds[i] >= 0 && i % 3 != 0) [[maybe_unused]]
+        auto n = ::send(fds[i], "x", 1, MSG_NOSIGNAL);
+      count += fds[i] >= 0;
+    }
+    open = count;
+    for (int i = 0; i < 20 && !done; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  for (const int fd : fds)
+    if (fd >= 0) ::close(fd);
+}
+
+std::pair<double, double> medianP99(std::vector<double> ms) {
+  std::sort(ms.begin(), ms.end());
+  return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, ms.size() * 99 / 100)]};
+}
+
+// Honest players' table requests and submissions, timed, while 1,000 slow connections hang on.
+int underSlowClients(ServerProcess& server, int clients, const fs::path& folder) {
+  std::cout << "SQLite, one server, 1,000 slow connections open\n";
+  const auto games = prepare({&server}, clients, 10, folder);
+  std::atomic<bool> done = false;
+  std::atomic<int> open = 0;
+  std::thread slow([&] { holdSlow(server.port(), done, open); });
+  while (open < 1000) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::vector<double> tables, submissions;
+  std::mutex mutex;
+  std::atomic<int> failed = 0;
+  std::vector<std::thread> players;
+  for (const auto& sittings : games)
+    players.emplace_back([&, sittings] {
+      auto client = server.client();
+      for (const Sent& s : sittings) {
+        auto t0 = Clock::now();
+        const auto table = client.Get("/api/table");
+        const double tableMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        t0 = Clock::now();
+        const auto res =
+            client.Post(("/api/sittings/" + s.sitting + "/games?score=" + s.shown).c_str(),
+                        s.recording, "text/plain");
+        const double gameMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        failed += !table || table->status != 200 || !res || res->status != 200;
+        std::lock_guard lock(mutex);
+        tables.push_back(tableMs);
+        submissions.push_back(gameMs);
+      }
+    });
+  for (auto& p : players) p.join();
+  const int stillOpen = open;
+  done = true;
+  slow.join();
+  const auto [tableMedian, tableP99] = medianP99(tables);
+  const auto [gameMedian, gameP99] = medianP99(submissions);
+  std::printf(
+      "  %d slow connections open; GET /api/table median %.1f ms p99 %.1f ms; "
+      "submission median %.1f ms p99 %.1f ms; %d not answered 200\n",
+      stillOpen, tableMedian, tableP99, gameMedian, gameP99, failed.load());
+  return failed == 0 && tableP99 <= 250 && gameP99 <= 250 ? 0 : 1;
+}
+
+std::size_t residentKiB(pid_t pid, const char* which) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(which, 0) == 0) return std::stoul(line.substr(std::string(which).size()));
+  return 0;
+}
+
+// 64 connections announce 30 MiB bodies, send 2 MiB of each and stall.
+int stalledAnnouncements(ServerProcess& server) {
+  std::cout << "SQLite, one server, 64 stalled 30 MiB announcements\n";
+  const std::size_t before = residentKiB(server.pid(), "VmRSS:");
+  std::vector<int> fds;
+  const std::string part(2 << 20, 'x');
+  for (int i = 0; i < 64; ++i) {
+    const int fd = slowConnection(server.port(), 3 * i + 2);
+    if (fd < 0) continue;
+    [[maybe_unused]] const auto n =
+        ::send(fd, part.data(), part.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    fds.push_back(fd);
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  int busy = 0;
+  for (const int fd : fds) {
+    char head[16] = {};
+    busy += ::recv(fd, head, sizeof head - 1, MSG_DONTWAIT) > 0 &&
+            std::string(head).find(" 503") != std::string::npos;
+  }
+  const std::size_t peak = residentKiB(server.pid(), "VmHWM:");
+  for (const int fd : fds) ::close(fd);
+  std::printf("  resident memory %.1f MiB before, %.1f MiB at most (%d of %zu refused 503)\n",
+              static_cast<double>(before) / 1024, static_cast<double>(peak) / 1024, busy,
+              fds.size());
+  return peak <= (256u << 10) ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -241,12 +377,29 @@ int main(int argc, char* argv[]) {
             << std::thread::hardware_concurrency() << " processors\n";
   const std::vector<std::string> common = {
       "--time-slack", "3600", "--sittings-per-minute", "1e6", "--games-per-minute", "1e6"};
+  // A thousand slow connections and the honest players' are this process's files.
+  rlimit files{};
+  ::getrlimit(RLIMIT_NOFILE, &files);
+  files.rlim_cur = files.rlim_max;
+  ::setrlimit(RLIMIT_NOFILE, &files);
   int failed = 0;
   {
     TempFolder folder;
     auto options = common;
     options.insert(options.end(), {"--db", (folder / "scores.sqlite").string()});
-    ServerProcess server(options);
+    ServerProcess server(options, {}, "/dev/null");
+    failed |= underSlowClients(server, clients, folder.path());
+  }
+  {
+    TempFolder folder;
+    ServerProcess server({"--db", (folder / "scores.sqlite").string()}, {}, "/dev/null");
+    failed |= stalledAnnouncements(server);
+  }
+  {
+    TempFolder folder;
+    auto options = common;
+    options.insert(options.end(), {"--db", (folder / "scores.sqlite").string()});
+    ServerProcess server(options, {}, "/dev/null");
     failed |= bench("SQLite, one server", {&server}, clients, games, folder.path());
   }
   {
@@ -255,7 +408,7 @@ int main(int argc, char* argv[]) {
     Postgres postgres(folder / "pg");
     auto options = common;
     options.insert(options.end(), {"--db", postgres.url()});
-    ServerProcess first(options), second(options);
+    ServerProcess first(options, {}, "/dev/null"), second(options, {}, "/dev/null");
     // The database's own processes: its first, and those it started for the connections.
     std::ifstream postmaster(folder / "pg" / "data" / "postmaster.pid");
     pid_t database = -1;

@@ -1,25 +1,26 @@
 // SPDX-License-Identifier: MIT
+// The routes onto the service, the page's files, the per-address limits, the log and the counts.
 #include "server/Http.h"
 
+#include <fcntl.h>
 #include <httplib.h>
-#include <sys/mman.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
+#include <linux/openat2.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
+#include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <list>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <regex>
+#include <sstream>
 #include <string_view>
-#include <thread>
 
 #include "replay/Recording.h"
 #include "server/Json.h"
@@ -88,9 +89,13 @@ std::string typeOf(const fs::path& file) {
   return it == types.end() ? std::string() : it->second;
 }
 
-std::string gzip(const std::string& data) {
+bool acceptsGzip(const Request& req) {
+  return req.header("accept-encoding").find("gzip") != std::string::npos;
+}
+
+std::string gzip(const std::string& data, int level) {
   z_stream z{};
-  if (deflateInit2(&z, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+  if (deflateInit2(&z, level, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
   std::string out(deflateBound(&z, data.size()), '\0');
   z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
   z.avail_in = static_cast<uInt>(data.size());
@@ -102,60 +107,89 @@ std::string gzip(const std::string& data) {
   return rc == Z_STREAM_END ? out : std::string();
 }
 
-// The page's files: only regular files of the page's kinds, inside the folder (after every
-// link is followed), never a listing of a folder.
+// `relative` opened for reading beneath `folder`: no "..", absolute path or link may lead out of
+// it; -1 when it cannot be (a pipe is not waited on).
+int openBeneath(int folder, const std::string& relative) {
+  open_how how{};
+  how.flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+  return static_cast<int>(::syscall(SYS_openat2, folder, relative.c_str(), &how, sizeof how));
+}
+
+// A file opened beneath the page's folder, closed with this.
+class OpenFile {
+public:
+  explicit OpenFile(int fd) : fd_(fd) {}
+  ~OpenFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  int fd() const { return fd_; }
+
+  std::string read(std::size_t size) const {
+    std::string body(size, '\0');
+    std::size_t got = 0;
+    while (got < size) {
+      const ssize_t n = ::pread(fd_, body.data() + got, size - got, static_cast<off_t>(got));
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    body.resize(got);
+    return body;
+  }
+
+private:
+  int fd_;
+};
+
+// The page's files: only regular files of the page's kinds, opened beneath the folder the server
+// opened while it could still reach it (started as root, it then serves as a user who may not
+// pass the folders above), never a listing of a folder; no path or link leads out of it.
 class Files {
 public:
-  explicit Files(const std::string& folder) {
-    std::error_code ec;
-    if (!folder.empty()) root_ = fs::canonical(folder, ec);
-    if (ec) root_.clear();
-  }
-  bool serving() const { return !root_.empty(); }
+  explicit Files(int folder) : folder_(folder) {}
+  bool serving() const { return folder_ >= 0; }
 
-  void answer(const httplib::Request& req, httplib::Response& res) {
+  Response answer(const Request& req) {
+    Response res;
     std::string path = req.path;
-    if (path.empty() || path.front() != '/' || path.find('\0') != std::string::npos)
-      return notFound(res);
+    if (path.empty() || path.front() != '/') return notFound();
     if (path.back() == '/') path += "index.html";
-    std::error_code ec;
-    const fs::path file = fs::weakly_canonical(root_ / fs::path(path).relative_path(), ec);
-    const auto [end, _] = std::mismatch(root_.begin(), root_.end(), file.begin(), file.end());
-    const std::string type = typeOf(file);
-    if (ec || end != root_.end() || type.empty() || !fs::is_regular_file(file, ec))
-      return notFound(res);
-    const auto size = fs::file_size(file, ec);
-    const auto time = fs::last_write_time(file, ec).time_since_epoch().count();
-    if (ec) return notFound(res);
-    const std::string tag = "\"" + std::to_string(size) + "-" + std::to_string(time) + "\"";
+    const std::string type = typeOf(fs::path(path));
+    const OpenFile file(openBeneath(folder_, path.substr(1)));
+    struct stat st {};
+    if (type.empty() || file.fd() < 0 || ::fstat(file.fd(), &st) != 0 || !S_ISREG(st.st_mode))
+      return notFound();
+    const std::string tag = "\"" + std::to_string(st.st_size) + "-" +
+                            std::to_string(st.st_mtim.tv_sec) + "." +
+                            std::to_string(st.st_mtim.tv_nsec) + "\"";
     // The page's names carry no version: every copy is checked again, cheaply, before use.
-    res.set_header("Cache-Control", "no-cache");
-    res.set_header("ETag", tag);
-    res.set_header("Vary", "Accept-Encoding");
-    res.set_header("X-Content-Type-Options", "nosniff");
-    if (req.get_header_value("If-None-Match") == tag) {
+    res.headers = {{"Cache-Control", "no-cache"},
+                   {"ETag", tag},
+                   {"Vary", "Accept-Encoding"},
+                   {"X-Content-Type-Options", "nosniff"}};
+    res.type = type;
+    if (req.header("if-none-match") == tag) {
       res.status = 304;
-      return;
+      return res;
     }
-    std::string body;
-    {
-      std::ifstream in(file, std::ios::binary);
-      body.assign(std::istreambuf_iterator<char>(in), {});
+    const bool zipped = acceptsGzip(req);
+    std::lock_guard lock(mutex_);
+    // Each file is read, and compressed, once per version.
+    auto& kept = kept_[path];
+    if (kept.tag != tag) {
+      kept = {tag, file.read(static_cast<std::size_t>(st.st_size)), {}};
+      if (type.starts_with("text/html")) markPage(kept.body);
+      kept.zipped = gzip(kept.body, 9);
     }
-    if (type.starts_with("text/html")) markPage(body);
-    // The library compresses text by itself; the program is compressed here, once per version.
-    if (type == "application/wasm" &&
-        req.get_header_value("Accept-Encoding").find("gzip") != std::string::npos) {
-      std::lock_guard lock(mutex_);
-      auto& kept = compressed_[file.string()];
-      if (kept.first != tag) kept = {tag, gzip(body)};
-      if (!kept.second.empty()) {
-        res.set_header("Content-Encoding", "gzip");
-        res.set_content(kept.second, type.c_str());
-        return;
-      }
+    if (zipped && !kept.zipped.empty()) {
+      res.headers.emplace_back("Content-Encoding", "gzip");
+      res.body = kept.zipped;
+    } else {
+      res.body = kept.body;
     }
-    res.set_content(body, type.c_str());
+    return res;
   }
 
 private:
@@ -167,145 +201,156 @@ private:
     if (at != std::string::npos)
       html.insert(at + head.size(), "\n<meta name=\"cavewing-scores\" content=\"api/\">");
   }
-  static void notFound(httplib::Response& res) {
-    res.status = 404;
-    res.set_content("Not found\n", "text/plain");
-  }
+  static Response notFound() { return {404, {}, "Not found\n", "text/plain"}; }
 
-  fs::path root_;
+  struct Kept {
+    std::string tag, body, zipped;
+  };
+  int folder_;
   std::mutex mutex_;
-  std::map<std::string, std::pair<std::string, std::string>> compressed_;
+  std::map<std::string, Kept> kept_;
 };
 
-// The library's server, with a line of waiting connections as long as the system allows: the
-// library's own line of 5 dropped new connections whenever a few players arrived at once, each
-// then waiting a second for its retry.
-class Server : public httplib::Server {
-public:
-  void lengthenBacklog() { ::listen(svr_sock_, SOMAXCONN); }
-};
+// The values a query gives `name`, percent-decoded ('+' a space), in order.
+std::vector<std::string> queryValues(std::string_view query, std::string_view name) {
+  std::vector<std::string> values;
+  while (!query.empty()) {
+    const auto amp = query.find('&');
+    const std::string_view pair = query.substr(0, amp);
+    query = amp == std::string_view::npos ? std::string_view() : query.substr(amp + 1);
+    const auto eq = pair.find('=');
+    if (pair.substr(0, eq) != name) continue;
+    std::string value(eq == std::string_view::npos ? std::string_view() : pair.substr(eq + 1));
+    std::replace(value.begin(), value.end(), '+', ' ');
+    values.push_back(httplib::detail::decode_url(value, false));
+  }
+  return values;
+}
 
-// The threads that serve connections. A thread that took a large recording has lowered its own
-// priority for it (a thread cannot raise it again), so it ends with that connection, and the next
-// connection to arrive starts a fresh one in its place: a large recording's reading and handing
-// on take only the processors the others leave, as its replay does.
-class Workers : public httplib::TaskQueue {
+// A shown score as the label writes it: one plain decimal, no sign, no leading zero, given once.
+std::optional<std::string> plainScore(std::string_view query) {
+  const auto values = queryValues(query, "score");
+  if (values.size() != 1) return std::nullopt;
+  const std::string& v = values.front();
+  const bool digits = !v.empty() && v.size() <= 18 &&
+                      std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits || (v.size() > 1 && v.front() == '0')) return std::nullopt;
+  return v;
+}
+
+Response reply(const Answer& answer) {
+  return {answer.status,
+          {{"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}},
+          answer.body,
+          answer.type};
+}
+
+Response refusal(int status, std::string_view why) { return reply({status, json::error(why)}); }
+
+// The few kinds of request the log and the counts tell apart (an ID would make every request its
+// own kind).
+std::string routeOf(const Request& req) {
+  static const std::regex game(R"(/api/sittings/[0-9a-f]{1,64}/games)"),
+      recording(R"(/api/games/[0-9a-f]{1,64})");
+  if (req.path == "/api/sittings" || req.path == "/api/table" || req.path == "/api/health" ||
+      req.path == "/metrics")
+    return req.path;
+  if (std::regex_match(req.path, game)) return "/api/sittings/ID/games";
+  if (std::regex_match(req.path, recording)) return "/api/games/ID";
+  return req.path.starts_with("/api/") ? "/api/other" : "page";
+}
+
+// A refusal's kind, for the counts: one per status the server refuses with.
+const char* refusalKind(int status) {
+  switch (status) {
+    case 400:
+      return "unreadable";
+    case 403:
+      return "not_the_sittings";
+    case 405:
+      return "wrong_method";
+    case 408:
+      return "too_slow";
+    case 409:
+      return "not_a_continuation";
+    case 413:
+      return "too_large";
+    case 422:
+      return "wrong_score";
+    case 429:
+      return "too_many";
+    case 431:
+      return "head_too_large";
+    case 503:
+      return "busy";
+    default:
+      return nullptr;
+  }
+}
+
+// What an operator reads: counts since the start, in Prometheus' text format.
+class Metrics {
 public:
-  explicit Workers(std::size_t count) : count_(std::max<std::size_t>(count, 1)) {
+  void answered(const std::string& route, int status) {
     std::lock_guard lock(mutex_);
-    topUp();
+    ++requests_[{route, status}];
+    if (const char* kind = refusalKind(status)) ++refusals_[kind];
+    if (route == "/api/sittings/ID/games" && status == 200) ++ranked_;
   }
-  ~Workers() override { shutdown(); }
-
-  void enqueue(std::function<void()> task) override {
-    {
-      std::lock_guard lock(mutex_);
-      tasks_.push_back(std::move(task));
-      topUp();
-    }
-    ready_.notify_one();
+  void verified(double seconds) {
+    std::lock_guard lock(mutex_);
+    verifySeconds_ += seconds;
+    ++verifications_;
   }
-
-  void shutdown() override {
-    {
-      std::lock_guard lock(mutex_);
-      stopping_ = true;
-    }
-    ready_.notify_all();
-    for (auto& [thread, done] : threads_)
-      if (thread.joinable()) thread.join();
-    threads_.clear();
-  }
-
-  // Called by a worker for the task it runs: from now on the thread serves at the lowest
-  // priority, and ends when the task does.
-  static void lowerThisThread() {
-    if (lowered_) return;
-    lowered_ = true;
-    setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
+  std::string text(std::size_t queue) {
+    std::lock_guard lock(mutex_);
+    std::ostringstream out;
+    out << "# TYPE cavewing_requests_total counter\n";
+    for (const auto& [key, n] : requests_)
+      out << "cavewing_requests_total{route=\"" << key.first << "\",status=\"" << key.second
+          << "\"} " << n << "\n";
+    out << "# TYPE cavewing_refusals_total counter\n";
+    for (const auto& [kind, n] : refusals_)
+      out << "cavewing_refusals_total{reason=\"" << kind << "\"} " << n << "\n";
+    out << "# TYPE cavewing_verification_seconds summary\n"
+        << "cavewing_verification_seconds_sum " << verifySeconds_ << "\n"
+        << "cavewing_verification_seconds_count " << verifications_ << "\n"
+        << "# TYPE cavewing_queue_length gauge\ncavewing_queue_length " << queue << "\n"
+        << "# TYPE cavewing_games_ranked_total counter\ncavewing_games_ranked_total " << ranked_
+        << "\n";
+    return out.str();
   }
 
 private:
-  struct Thread {
-    std::thread thread;
-    std::shared_ptr<std::atomic<bool>> done;
-  };
-
-  // With the lock held: the threads that ended are joined, and as many started as are missing.
-  void topUp() {
-    std::erase_if(threads_, [](Thread& t) {
-      if (!*t.done) return false;
-      t.thread.join();
-      return true;
-    });
-    while (threads_.size() < count_ && !stopping_) {
-      auto done = std::make_shared<std::atomic<bool>>(false);
-      threads_.push_back({std::thread([this, done] { serve(*done); }), done});
-    }
-  }
-
-  void serve(std::atomic<bool>& done) {
-    while (!lowered_) {
-      std::function<void()> task;
-      {
-        std::unique_lock lock(mutex_);
-        ready_.wait(lock, [&] { return stopping_ || !tasks_.empty(); });
-        if (tasks_.empty()) break;
-        task = std::move(tasks_.front());
-        tasks_.pop_front();
-      }
-      task();
-    }
-    done = true;
-  }
-
-  const std::size_t count_;
   std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<std::function<void()>> tasks_;
-  std::list<Thread> threads_;
-  bool stopping_ = false;
-  static thread_local bool lowered_;
+  std::map<std::pair<std::string, int>, std::uint64_t> requests_;
+  std::map<std::string, std::uint64_t> refusals_;
+  double verifySeconds_ = 0;
+  std::uint64_t verifications_ = 0, ranked_ = 0;
 };
 
-thread_local bool Workers::lowered_ = false;
-
-// Memory not touched yet is given pages of 2 MiB where the system allows: a large recording's
-// thousands of 4 kB pages each cost a fault when first written.
-void inLargePages(char* data, std::size_t size) {
-  constexpr std::uintptr_t Large = 2u << 20;
-  const auto start = reinterpret_cast<std::uintptr_t>(data);
-  const std::uintptr_t from = (start + Large - 1) & ~(Large - 1),
-                       to = (start + size) & ~(Large - 1);
-  if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-}
-
-// A submission's body, read as it comes into one block of the size it announced; one larger than
-// `largeBytes` is read on, and then verified, at the lowest priority. None when it did not arrive
-// whole, or was larger than any recording.
-std::optional<std::string> submittedBody(const httplib::Request& req,
-                                         const httplib::ContentReader& read,
-                                         std::size_t largeBytes) {
-  std::string body;
-  const std::size_t announced = std::min<std::size_t>(
-      std::strtoull(req.get_header_value("Content-Length").c_str(), nullptr, 10),
-      replay::Recording::maxBytes);
-  body.reserve(announced);
-  if (announced > largeBytes) inLargePages(body.data(), body.capacity());
-  const bool whole = read([&](const char* data, std::size_t size) {
-    body.append(data, size);
-    if (body.size() > largeBytes) Workers::lowerThisThread();
-    return true;
-  });
-  if (!whole) return std::nullopt;
-  return body;
-}
-
-void reply(httplib::Response& res, const Answer& answer) {
-  res.status = answer.status;
-  res.set_header("Cache-Control", "no-store");
-  res.set_header("X-Content-Type-Options", "nosniff");
-  res.set_content(answer.body, answer.type.c_str());
+// One line per answer on standard error, for journald: time, address, request, status, time
+// taken, and a refusal's reason.
+void logLine(const std::string& address, const Request& req, const Response& res) {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now() - req.started)
+                      .count();
+  std::tm utc{};
+  ::gmtime_r(&seconds, &utc);
+  char when[32];
+  std::strftime(when, sizeof when, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  std::string line = std::string(when) + " " + (address.empty() ? "-" : address) + " " +
+                     (req.method.empty() ? "-" : req.method) + " " +
+                     (req.path.empty() ? "-" : req.path) + " " + std::to_string(res.status) + " " +
+                     std::to_string(ms) + " ms";
+  if (res.status >= 400) {
+    const auto reason = json::stringObject(res.body);
+    if (reason && reason->count("error")) line += " refused: " + reason->at("error");
+  }
+  line += "\n";
+  [[maybe_unused]] const auto n = ::write(2, line.data(), line.size());
 }
 
 }  // namespace
@@ -315,83 +360,141 @@ struct Http::Impl {
       : service(s),
         sittings(settings.sittingsPerMinute),
         games(settings.gamesPerMinute),
-        files(settings.web) {}
+        files(settings.webFolder),
+        trustedProxy(settings.trustedProxy),
+        verifiersLive(settings.verifiersLive),
+        connections(
+            limitsOf(settings), [](const Request& req) { return bodyLimit(req); },
+            [this](Request& req) { return handle(req); },
+            [this](const Request& req, const Response& res) { answered(req, res); }) {}
+
+  static ConnectionLimits limitsOf(const HttpSettings& settings) {
+    ConnectionLimits limits = settings.limits;
+    limits.workers = settings.threads;
+    limits.exempt = settings.trustedProxy;
+    return limits;
+  }
+
+  static std::size_t bodyLimit(const Request& req) {
+    if (req.method != "POST") return 0;
+    return req.path == "/api/sittings" ? 64 << 10 : replay::Recording::maxBytes;
+  }
+
+  // The player's address: the connection's, or behind the trusted proxy the one it saw, the
+  // last in X-Forwarded-For (any earlier ones are only what the client claimed).
+  std::string clientOf(const Request& req) const {
+    if (trustedProxy.empty() || req.peer != trustedProxy) return req.peer;
+    const std::string forwarded = req.header("x-forwarded-for");
+    const auto comma = forwarded.rfind(',');
+    std::string last = forwarded.substr(comma == std::string::npos ? 0 : comma + 1);
+    std::erase(last, ' ');
+    return last.empty() ? req.peer : last;
+  }
+
+  Response handle(Request& req) {
+    try {
+      Response res = route(req);
+      // The library once compressed text by itself: the answers' text is compressed here.
+      if (acceptsGzip(req) && res.body.size() >= 1024 && res.status == 200 &&
+          std::none_of(res.headers.begin(), res.headers.end(),
+                       [](const auto& h) { return h.first == "Content-Encoding"; })) {
+        std::string zipped = gzip(res.body, Z_DEFAULT_COMPRESSION);
+        if (!zipped.empty()) {
+          res.body = std::move(zipped);
+          res.headers.emplace_back("Content-Encoding", "gzip");
+          res.headers.emplace_back("Vary", "Accept-Encoding");
+        }
+      }
+      return res;
+    } catch (const std::exception& e) {
+      return refusal(503, std::string("the server cannot answer now: ") + e.what());
+    }
+  }
+
+  Response route(Request& req) {
+    const std::string route = routeOf(req);
+    const bool get = req.method == "GET" || req.method == "HEAD";
+    if (req.method == "POST" && route == "/api/sittings") {
+      const std::string client = clientOf(req);
+      if (!sittings.allow(client)) return refusal(429, "too many new sittings; wait a minute");
+      return reply(service.newSitting(req.body, client));
+    }
+    if (req.method == "POST" && route == "/api/sittings/ID/games") return submit(req);
+    if (get && route == "/api/table") {
+      const auto format = queryValues(req.query, "format");
+      return reply(service.table(format.size() == 1 && format.front() == "file"));
+    }
+    if (get && route == "/api/games/ID") return reply(service.game(req.path.substr(11)));
+    if (get && route == "/api/health") return health();
+    if (get && route == "/metrics")
+      return {
+          200, {{"Cache-Control", "no-store"}}, metrics.text(queue), "text/plain; version=0.0.4"};
+    if (!get) return refusal(405, "no such thing here");
+    if (route != "page" || !files.serving()) return refusal(404, "no such thing here");
+    return files.answer(req);
+  }
+
+  Response submit(const Request& req) {
+    const std::string client = clientOf(req);
+    if (!games.allow(client)) return refusal(429, "too many games sent; wait a minute");
+    const auto score = plainScore(req.query);
+    if (!score) return refusal(400, "the score must be given once, as a plain decimal number");
+    const std::string sitting = req.path.substr(14, req.path.size() - 14 - 6);
+    const auto started = std::chrono::steady_clock::now();
+    ++queue;
+    const Answer answer = service.submit(sitting, *score, req.body, client);
+    --queue;
+    metrics.verified(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    return reply(answer);
+  }
+
+  Response health() {
+    const bool database = service.table(false).status == 200;
+    const bool verifiers = !verifiersLive || verifiersLive();
+    const std::string body = std::string("{\"database\":") + (database ? "true" : "false") +
+                             ",\"verifiers\":" + (verifiers ? "true" : "false") +
+                             ",\"queue\":" + std::to_string(queue.load()) + "}";
+    Response res = reply({database && verifiers ? 200 : 503, body});
+    return res;
+  }
+
+  void answered(const Request& req, const Response& res) {
+    metrics.answered(routeOf(req), res.status);
+    logLine(clientOf(req), req, res);
+  }
 
   Service& service;
   RateLimit sittings, games;
   Files files;
-  Server http;
+  std::string trustedProxy;
+  std::function<bool()> verifiersLive;
+  Metrics metrics;
+  std::atomic<std::size_t> queue{0};
+  Connections connections;
 };
 
 Http::Http(Service& service, HttpSettings settings)
-    : impl_(std::make_unique<Impl>(service, settings)) {
-  auto& http = impl_->http;
-  Impl& self = *impl_;
-  const std::size_t threads = settings.threads;
-  http.new_task_queue = [threads] { return new Workers(threads); };
-  // A request is no larger than the largest recording the game reads.
-  http.set_payload_max_length(replay::Recording::maxBytes);
-  http.set_read_timeout(30, 0);
-
-  auto guarded = [&self](auto&& handler) {
-    return [&self, handler](const httplib::Request& req, httplib::Response& res) {
-      try {
-        handler(req, res);
-      } catch (const std::exception& e) {
-        reply(res, {503, json::error(std::string("the server cannot answer now: ") + e.what())});
-      }
-    };
-  };
-  http.Post("/api/sittings", guarded([&self](const httplib::Request& req, httplib::Response& res) {
-              if (!self.sittings.allow(req.remote_addr))
-                return reply(res, {429, json::error("too many new sittings; wait a minute")});
-              if (req.body.size() > 64 * 1024)
-                return reply(res, {413, json::error("the request is too large")});
-              reply(res, self.service.newSitting(req.body, req.remote_addr));
-            }));
-  http.Post(R"(/api/sittings/([0-9a-f]{1,64})/games)",
-            [&self, guarded](const httplib::Request& req, httplib::Response& res,
-                             const httplib::ContentReader& read) {
-              guarded([&](const httplib::Request&, httplib::Response&) {
-                if (!self.games.allow(req.remote_addr))
-                  return reply(res, {429, json::error("too many games sent; wait a minute")});
-                const auto body = submittedBody(req, read, self.service.largeBytes());
-                if (!body) return reply(res, {413, json::error("the request is too large")});
-                reply(res, self.service.submit(req.matches[1], req.get_param_value("score"), *body,
-                                               req.remote_addr));
-              })(req, res);
-            });
-  http.Get("/api/table", guarded([&self](const httplib::Request& req, httplib::Response& res) {
-             reply(res, self.service.table(req.get_param_value("format") == "file"));
-           }));
-  http.Get(R"(/api/games/([0-9a-f]{1,64}))",
-           guarded([&self](const httplib::Request& req, httplib::Response& res) {
-             reply(res, self.service.game(req.matches[1]));
-           }));
-  http.Get(".*", [&self](const httplib::Request& req, httplib::Response& res) {
-    if (req.path.rfind("/api/", 0) == 0 || !self.files.serving())
-      return reply(res, {404, json::error("no such thing here")});
-    self.files.answer(req, res);
-  });
-  http.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
-    if (!res.body.empty() || req.path.rfind("/api/", 0) != 0) return;
-    const char* why = res.status == 413 ? "the request is too large" : "no such thing here";
-    reply(res, {res.status, json::error(why)});
-  });
-}
+    : impl_(std::make_unique<Impl>(service, settings)) {}
 
 Http::~Http() = default;
 
-int Http::bind(const std::string& address, int port) {
-  auto& http = impl_->http;
-  const int bound =
-      port == 0 ? http.bind_to_any_port(address) : (http.bind_to_port(address, port) ? port : -1);
-  if (bound >= 0) http.lengthenBacklog();
-  return bound;
+int openWebFolder(const std::string& folder) {
+  return ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 
-bool Http::listen() { return impl_->http.listen_after_bind(); }
+bool pageReadable(int folder) {
+  const OpenFile page(openBeneath(folder, "index.html"));
+  char byte = 0;
+  return page.fd() >= 0 && ::pread(page.fd(), &byte, 1, 0) == 1;
+}
 
-void Http::stop() { impl_->http.stop(); }
+int Http::bind(const std::string& address, int port) {
+  return impl_->connections.bind(address, port);
+}
+
+bool Http::listen() { return impl_->connections.run(); }
+
+void Http::stop() { impl_->connections.stop(); }
 
 }  // namespace server

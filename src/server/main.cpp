@@ -35,6 +35,9 @@ Hosts Cavewing online: one high-score table for every player, each game replayed
   --remove-game ID --why TEXT  take a game off the table (kept, with the reason) and rank the
                             games left again as the rules would have; then end
   --backup FILE             copy the SQLite database into FILE while servers run; then end
+  --connections-per-address N  open connections per address (default 32)
+  --trusted-proxy ADDR      take the player's address from the X-Forwarded-For of requests
+                            from ADDR (a reverse proxy in front), and of no others
   --help, --version
 )";
 
@@ -52,6 +55,8 @@ struct Options {
   double slackSeconds = 5;
   double sittingsPerMinute = 30, gamesPerMinute = 120;
   std::string removeGame, why, backup;
+  std::size_t connectionsPerAddress = 32;
+  std::string trustedProxy;
 };
 
 bool number(const std::string& text, double& value, double lo, double hi) {
@@ -97,6 +102,10 @@ int parse(int argc, char* argv[], Options& o) {
       o.why = value;
     else if (arg == "--backup")
       o.backup = value;
+    else if (arg == "--trusted-proxy")
+      o.trustedProxy = value;
+    else if (arg == "--connections-per-address" && (ok = number(value, n, 1, 1e6)))
+      o.connectionsPerAddress = std::size_t(n);
     else if (arg == "--port" && (ok = number(value, n, 0, 65535)))
       o.port = int(n);
     else if (arg == "--workers" && (ok = number(value, n, 1, 1024)))
@@ -121,7 +130,8 @@ int parse(int argc, char* argv[], Options& o) {
   return 0;
 }
 
-// Started as root, the server becomes `user` for good before it opens anything.
+// Started as root, the server becomes `user` for good before it opens anything but the page's
+// folder.
 bool dropRoot(const std::string& user) {
   if (::geteuid() != 0) return true;
   const passwd* pw = ::getpwnam(user.c_str());
@@ -174,7 +184,23 @@ int main(int argc, char* argv[]) {
     return server::runVerifier({argv + 2, argv + argc});
   Options options;
   if (const int done = parse(argc, argv, options)) return done == 1 ? 0 : 2;
+  // The page's folder is opened while the server may still be root: the user it then becomes
+  // may not pass the folders above it (a clone in root's home).
+  const int web = options.web.empty() ? -1 : server::openWebFolder(options.web);
+  if (!options.web.empty() && web < 0) {
+    std::cerr << "cavewing-server: cannot open the page's folder " << options.web << ": "
+              << std::strerror(errno) << "\n";
+    return 1;
+  }
   if (!dropRoot(options.user)) return 1;
+  if (web >= 0 && !server::pageReadable(web)) {
+    std::cerr << "cavewing-server: cannot read " << options.web << "/index.html as the user it "
+              << "serves as (uid " << ::getuid() << ")\n";
+    return 1;
+  }
+
+  // An operator's mending runs to its end like any command: ^C stops it.
+  if (!options.backup.empty() || !options.removeGame.empty()) return mend(options);
 
   // The signals that stop the server are taken by one thread, which stops it in good order.
   sigset_t stopping;
@@ -184,13 +210,11 @@ int main(int argc, char* argv[]) {
   pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 
-  if (!options.backup.empty() || !options.removeGame.empty()) return mend(options);
-
   std::unique_ptr<server::Store> store;
   try {
     store = server::openStore(options.db);
   } catch (const server::StoreError& e) {
-    std::cerr << "cavewing-server: " << e.what() << "\n";
+    std::cerr << "cavewing-server: " << e.what() << " (serving as uid " << ::getuid() << ")\n";
     return 1;
   }
   std::unique_ptr<server::Verifiers> verifiers, large;
@@ -206,11 +230,19 @@ int main(int argc, char* argv[]) {
   server::ServiceSettings settings;
   settings.slackUs = static_cast<std::int64_t>(options.slackSeconds * 1e6);
   server::Service service(*store, *verifiers, *large, settings);
-  server::Http http(service, {options.web, options.sittingsPerMinute, options.gamesPerMinute,
-                              // A thread for every request the verifiers may hold or have in
-                              // line, large ones too, and a few for the table and the page: a
-                              // request that waits for a long replay never holds up others.
-                              options.workers + options.queue + LargeRunning + LargeWaiting + 8});
+  server::HttpSettings httpSettings;
+  httpSettings.webFolder = web;
+  httpSettings.sittingsPerMinute = options.sittingsPerMinute;
+  httpSettings.gamesPerMinute = options.gamesPerMinute;
+  // A thread for every request the verifiers may hold or have in line, large ones too, and a few
+  // for the table and the page: a request that waits for a long replay never holds up others.
+  httpSettings.threads = options.workers + options.queue + LargeRunning + LargeWaiting + 8;
+  httpSettings.trustedProxy = options.trustedProxy;
+  httpSettings.limits.connectionsPerAddress = options.connectionsPerAddress;
+  // A verifying process answers an empty recording with its refusal; a pool that cannot start
+  // one answers 503.
+  httpSettings.verifiersLive = [&verifiers] { return verifiers->verify("", {}).status != 503; };
+  server::Http http(service, httpSettings);
   const int port = http.bind(options.listen, options.port);
   if (port < 0) {
     std::cerr << "cavewing-server: cannot listen on " << options.listen << " port " << options.port

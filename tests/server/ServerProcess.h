@@ -70,14 +70,17 @@ inline int run(const std::vector<std::string>& args) {
 
 class ServerProcess {
 public:
-  // `environment` is set for the server on top of the test's.
+  // `environment` is set for the server on top of the test's; its standard error goes to `log`
+  // when one is named.
+  using Environment = std::vector<std::pair<std::string, std::string>>;
   explicit ServerProcess(const std::vector<std::string>& options,
-                         const std::vector<std::pair<std::string, std::string>>& environment = {}) {
+                         const Environment& environment = {}, const fs::path& log = {}) {
     int fds[2];
     if (::pipe(fds) != 0) throw std::runtime_error("pipe");
     pid_ = ::fork();
     if (pid_ == 0) {
       ::dup2(fds[1], 1);
+      if (!log.empty()) ::dup2(::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644), 2);
       ::close(fds[0]);
       for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
       std::vector<std::string> args = {CAVEWING_SERVER, "--port", "0"};

@@ -257,7 +257,10 @@ TEST_F(SqliteServer, ServesThePageAndNothingElseAsNobody) {
     EXPECT_EQ(line.find("\t0\t"), std::string::npos) << line;
     EXPECT_NE(line, "");
   }
-  TempFolder web;
+  // The page's folder inside a folder only its owner may pass, as in a clone in root's home: the
+  // server opens it before it gives up root.
+  TempFolder home;
+  const fs::path web = home / "web";
   fs::create_directories(web / "sub");
   std::ofstream(web / "index.html")
       << "<!doctype html><head><title>Cavewing</title>" << std::string(4000, ' ');
@@ -268,10 +271,17 @@ TEST_F(SqliteServer, ServesThePageAndNothingElseAsNobody) {
   TempFolder outside;
   std::ofstream(outside / "secret.html") << "root: not for the page";
   fs::create_symlink(outside / "secret.html", web / "escape.html");
-  fs::permissions(web.path(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                  fs::perms::others_read | fs::perms::others_exec);
-  ServerProcess page({"--db", (folder / "page.sqlite").string(), "--web", web.path().string(),
+  fs::permissions(home.path(), fs::perms::owner_all, fs::perm_options::replace);
+  ServerProcess page({"--db", (folder / "page.sqlite").string(), "--web", web.string(),
                       "--sittings-per-minute", "2"});
+  // A page the user it serves as cannot read is said at once, and the server does not start.
+  if (runningAsRoot()) {
+    fs::permissions(web / "index.html", fs::perms::owner_read, fs::perm_options::replace);
+    EXPECT_THROW(
+        ServerProcess({"--db", (folder / "unread.sqlite").string(), "--web", web.string()}),
+        std::runtime_error);
+    fs::permissions(web / "index.html", fs::perms::owner_read | fs::perms::others_read);
+  }
   httplib::Client client("127.0.0.1", page.port());
   client.set_decompress(false);
   const httplib::Headers gzip = {{"Accept-Encoding", "gzip"}};
