@@ -245,7 +245,7 @@ Response reply(const Answer& answer) {
           answer.type};
 }
 
-Response refusal(int status, std::string_view why) { return reply({status, json::error(why)}); }
+Response refusedWith(int status, std::string_view why) { return reply({status, json::error(why)}); }
 
 // The few kinds of request the log and the counts tell apart (an ID would make every request its
 // own kind).
@@ -407,7 +407,7 @@ struct Http::Impl {
       }
       return res;
     } catch (const std::exception& e) {
-      return refusal(503, std::string("the server cannot answer now: ") + e.what());
+      return refusedWith(503, std::string("the server cannot answer now: ") + e.what());
     }
   }
 
@@ -416,7 +416,7 @@ struct Http::Impl {
     const bool get = req.method == "GET" || req.method == "HEAD";
     if (req.method == "POST" && route == "/api/sittings") {
       const std::string client = clientOf(req);
-      if (!sittings.allow(client)) return refusal(429, "too many new sittings; wait a minute");
+      if (!sittings.allow(client)) return refusedWith(429, "too many new sittings; wait a minute");
       return reply(service.newSitting(req.body, client));
     }
     if (req.method == "POST" && route == "/api/sittings/ID/games") return submit(req);
@@ -429,16 +429,16 @@ struct Http::Impl {
     if (get && route == "/metrics")
       return {
           200, {{"Cache-Control", "no-store"}}, metrics.text(queue), "text/plain; version=0.0.4"};
-    if (!get) return refusal(405, "no such thing here");
-    if (route != "page" || !files.serving()) return refusal(404, "no such thing here");
+    if (!get) return refusedWith(405, "no such thing here");
+    if (route != "page" || !files.serving()) return refusedWith(404, "no such thing here");
     return files.answer(req);
   }
 
   Response submit(const Request& req) {
     const std::string client = clientOf(req);
-    if (!games.allow(client)) return refusal(429, "too many games sent; wait a minute");
+    if (!games.allow(client)) return refusedWith(429, "too many games sent; wait a minute");
     const auto score = plainScore(req.query);
-    if (!score) return refusal(400, "the score must be given once, as a plain decimal number");
+    if (!score) return refusedWith(400, "the score must be given once, as a plain decimal number");
     const std::string sitting = req.path.substr(14, req.path.size() - 14 - 6);
     const auto started = std::chrono::steady_clock::now();
     ++queue;
