@@ -394,6 +394,13 @@ EMSCRIPTEN_KEEPALIVE const char* cavewing_numbers() {
 EMSCRIPTEN_KEEPALIVE void cavewing_frame(double realUs) {
   if (sitting) sitting->frame(realUs);
 }
+// When the page is to show its next frame, in milliseconds of its clock: -1 while nothing will
+// happen until the player's input. Until then the page sleeps.
+EMSCRIPTEN_KEEPALIVE double cavewing_next_due() {
+  if (!sitting || sitting->ended()) return -1;
+  const std::optional<std::int64_t> due = sitting->kit().nextDueRealUs();
+  return due ? double(*due) / 1000 : -1;
+}
 EMSCRIPTEN_KEEPALIVE void cavewing_repaint() {
   if (sitting) sitting->paint();
 }

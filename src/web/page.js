@@ -409,6 +409,7 @@ const host = {
           keysLetGoInBox();
           persist();
           answerWaiting();
+          askFrame();
         }, 0);
       }, {once: true});
       box.showModal();
@@ -488,6 +489,7 @@ function answer(id, status, text) {
   // What the answer changes in the player's files (the games the server has yet to take) the
   // game keeps itself, through host.keep().
   call('cavewing_answer', id, status, at);
+  askFrame();
 }
 function answerWaiting() {
   while (answersWaiting.length && !page.modal) answer(...answersWaiting.shift());
@@ -574,6 +576,18 @@ function command(entry) {
 
 // ---- The player's input.
 
+// The game's time, as the page keeps it: whether a frame is asked for, the wake-up while asleep.
+const time = {frameAsked: false, timer: 0};
+// Input wakes a sleeping page, before anything else hears of it: the game first catches up with
+// real time, so that the input lands at the grid point it would have, had the page stayed awake.
+function wake() {
+  if (time.frameAsked || blocked()) return;
+  call('cavewing_frame', performance.now() * 1000);
+  askFrame();
+}
+for (const type of ['mousedown', 'mouseup', 'pointerdown', 'pointerup', 'keydown', 'keyup'])
+  window.addEventListener(type, wake, true);
+
 function blocked() { return !page.ready || page.modal || page.ended; }
 
 function shiftOf(e) {
@@ -583,6 +597,7 @@ function shiftOf(e) {
 
 function afterInput() {
   follow();
+  askFrame();
 }
 
 // After a frame or the player's input: the player's files kept when the phase changes, and the
@@ -1203,14 +1218,26 @@ function askName() {
 // the frame if its picture changed. The frame's time is the browser's for it (when the display
 // shows it), not when the callback happens to run: frames then follow the display's beat evenly.
 
+// While nothing moves (the start screen, a pause, the list) the page sleeps: until the player's
+// input, or until the grid point at which the game next has something to do.
+const FrameMs = 1000 / 60;
 function frame(timestamp) {
-  requestAnimationFrame(frame);
-  if (blocked()) return;
+  time.frameAsked = false;
+  if (blocked()) return;  // the box's close wakes it
   const begun = performance.now();
   call('cavewing_frame', timestamp * 1000);
   // ?bench keeps what each frame cost, the tick and the drawing together.
   if (page.frameMs) page.frameMs.push(performance.now() - begun);
   follow();
+  const due = call('cavewing_next_due');
+  if (due >= 0 && due - performance.now() < 2 * FrameMs) askFrame();
+  else if (due >= 0) time.timer = setTimeout(askFrame, due - performance.now() - FrameMs);
+}
+function askFrame() {
+  clearTimeout(time.timer);
+  if (time.frameAsked || page.ended) return;
+  time.frameAsked = true;
+  requestAnimationFrame(frame);
 }
 
 // The page's address as the program's command line: ?seed=N, ?wide, ?demo. Each value is a word
@@ -1326,7 +1353,7 @@ async function open() {
     return;
   }
   await nextTask();
-  if (await openSitting(name)) requestAnimationFrame(frame);
+  if (await openSitting(name)) askFrame();
 }
 
 // Opens a sitting as the player `name`; resolves with whether it is open. Served by the score
