@@ -427,6 +427,20 @@ EMSCRIPTEN_KEEPALIVE const char* cavewing_result() {
   return json.c_str();
 }
 
+// The high-score list while it is up, for the page's copy a screen reader reads: a row to a line,
+// its number, name and score apart by the unit separator (no name holds one); empty while the
+// list is not up.
+EMSCRIPTEN_KEEPALIVE const char* cavewing_list() {
+  static std::string rows;
+  rows.clear();
+  if (!sitting || !sitting->form().lblTitle.Visible) return rows.c_str();
+  const frmCavewing& f = sitting->form();
+  for (int i = 1; i <= 15; ++i)
+    rows += f.lblNumber[i].Caption + '\x1f' + f.lblName[i].Caption + '\x1f' +
+            f.lblScores[i].Caption + '\n';
+  return rows.c_str();
+}
+
 // Presses and releases of a button at a point of the field, in twips; `second`: the second press
 // of a quick double click.
 EMSCRIPTEN_KEEPALIVE void cavewing_press(int button, int shift, float x, float y, int second) {

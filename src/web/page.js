@@ -534,12 +534,14 @@ function chooseMenu(entry) {
   }
   const wasOpen = page.openMenu === entry;
   closeMenus();
-  if (!wasOpen) {
-    page.openMenu = entry;
-    entry.element.classList.add('open');
-    entry.item.setAttribute('aria-expanded', 'true');
-    releaseHeld();
-  }
+  if (!wasOpen) showOpen(entry);
+}
+// A menu opens, as the screen and a screen reader show it; what was held is let go.
+function showOpen(menu) {
+  page.openMenu = menu;
+  menu.element.classList.add('open');
+  if (menu.children.length) menu.item.setAttribute('aria-expanded', 'true');
+  releaseHeld();
 }
 
 // A menu's entry on the bar, as the keyboard stands on it.
@@ -547,7 +549,7 @@ const barEntry = '.menu > [role=menuitem]';
 function closeMenus() {
   if (page.openMenu) {
     page.openMenu.element.classList.remove('open');
-    page.openMenu.item.setAttribute('aria-expanded', 'false');
+    if (page.openMenu.children.length) page.openMenu.item.setAttribute('aria-expanded', 'false');
   }
   if (page.activeItem) page.activeItem.element.classList.remove('active');
   page.openMenu = page.activeItem = null;
@@ -604,7 +606,9 @@ function afterInput() {
 // pause control and the live region brought up to date.
 function follow() {
   if (page.phase !== call('cavewing_phase')) persist();
-  if (page.phase === N.phases.crashed || page.said) announce();
+  const {crashed, paused, flying} = N.phases;
+  if (page.phase === crashed || page.phase === paused || page.said) announce();
+  if (page.phase !== flying) copyList();
 }
 
 // A press (`second`: the second press of a quick double click) or a release, routed by the game.
@@ -751,9 +755,7 @@ function next(list, from, step) {
 function openByKeyboard(menu, step = 1) {
   if (!menu) return;
   closeMenus();
-  page.openMenu = menu;
-  menu.element.classList.add('open');
-  releaseHeld();
+  showOpen(menu);
   const item = step && next(menu.children.filter((c) => c.enabled), null, step);
   if (item) activate(item);
   else menu.item.focus();
@@ -1163,11 +1165,16 @@ for (const button of [pauseButton, fullScreenButton]) {
 
 // ---- What a screen reader says: the score at the crash, then the list's row for it.
 
+// While a box is open the region is out of a reader's reach: what it has to say waits for the box
+// to close, or it would never be said.
 const news = document.getElementById('news');
 function announce() {
+  if (page.modal) return;
   const result = JSON.parse(Module.UTF8ToString(call('cavewing_result')));
   let text = '';
-  if (result.crashed) {
+  if (page.phase === N.phases.paused) {
+    text = 'Paused.';
+  } else if (result.crashed) {
     text = `Crashed with a score of ${result.score}.`;
     if (result.listed)
       text += result.rank ? ` Number ${result.rank} on the high-score list.`
@@ -1175,6 +1182,20 @@ function announce() {
   }
   if (text !== page.said) news.textContent = text;
   page.said = text;
+}
+
+// The list the field draws, in a table a reader can go through.
+const list = document.getElementById('list');
+function copyList() {
+  const rows = Module.UTF8ToString(call('cavewing_list'));
+  if (rows === page.listed) return;
+  page.listed = rows;
+  list.hidden = !rows;
+  list.tBodies[0].replaceChildren(...rows.split('\n').filter(Boolean).map((row) => {
+    const line = document.createElement('tr');
+    for (const text of row.split('\x1f')) line.insertCell().textContent = text;
+    return line;
+  }));
 }
 
 // ---- The player's name, asked once at the first START when none is set.
