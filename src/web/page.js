@@ -862,9 +862,10 @@ document.addEventListener('keydown', (e) => {
     toggleMenusByKeyboard();
     return;
   }
+  // A menu that is off (all are, in flight) leaves Alt and its letter to the game.
   if (e.altKey && e.key.length === 1) {
     const menu = menuByLetter(e.key);
-    if (menu) { e.preventDefault(); openByLetter(menu); return; }
+    if (menu && menu.enabled) { e.preventDefault(); openByLetter(menu); return; }
   }
   // A disabled item's shortcut (a disabled menu disables its items) is no shortcut: the key goes
   // on to the game, which ends the program on Ctrl+X in flight, as the desktop does.
