@@ -340,6 +340,7 @@ const host = {
       entry.items.className = 'items';
       element.appendChild(entry.items);
       menubar.appendChild(element);
+      barEntriesSized.observe(element);
       element.addEventListener('mousedown', (e) => {
         e.preventDefault();
         if (e.target.closest('.item')) return;
@@ -1117,6 +1118,21 @@ const pauseButton = document.getElementById('pause');
 const fullScreenButton = document.getElementById('fullscreen');
 
 function touchScreen() { return document.documentElement.classList.contains('touch'); }
+
+// The bar's entries side by side, each hit area (page.css) at least a finger wide: one narrower
+// reaches on into the next entry, whose own then begins where it ends.
+const FingerPx = 44;
+function layOutHitAreas() {
+  let end = 0;
+  for (const entry of menubar.children) {
+    const {left, right} = entry.getBoundingClientRect();
+    const from = Math.max(left, end);
+    end = Math.max(right, from + FingerPx);
+    entry.style.setProperty('--hit-left', `${from - left}px`);
+    entry.style.setProperty('--hit-width', `${end - from}px`);
+  }
+}
+const barEntriesSized = new ResizeObserver(layOutHitAreas);
 // A touch screen as the browser says, or the first finger on the field of one it did not.
 function noteTouchScreen() {
   if (touchScreen()) return;
