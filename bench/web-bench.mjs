@@ -10,13 +10,16 @@
 // Press to picture: in a game of the player's, the time from each press of the left button to
 // the end of the first frame that draws the helicopter higher than the frame before (PRESSES).
 //
+// An idle page: the main thread's time per second, and how often it called the game, on the start
+// screen, at a pause and at the list (IDLE seconds each); a still page takes under 1 ms a second.
+//
 // The first frame is timed from the navigation's start to the end of the first painting of the
 // canvas, on LOADS loads, each in a browser of its own with nothing cached, as a first visit is.
 //
-//   node bench/web-bench.mjs BUILD_WEB_FOLDER [FRAMES] [LOADS] [FLIGHT] [PRESSES]
+//   node bench/web-bench.mjs BUILD_WEB_FOLDER [FRAMES] [LOADS] [FLIGHT] [PRESSES] [IDLE]
 import {Browser} from '../tests/web/browser.mjs';
 
-const [folder, frames = '600', loads = '7', flight = '10', presses = '8'] =
+const [folder, frames = '600', loads = '7', flight = '10', presses = '8', idle = '5'] =
   process.argv.slice(2);
 const median = (xs) => xs[Math.floor(xs.length / 2)];
 const firstMs = [];
@@ -92,4 +95,42 @@ if (b) try {
               `(${ms.map((x) => x.toFixed(0)).join(', ')}), each from the helicopter at rest`);
 } finally {
   await b.close();
+}
+
+// The main thread's time and the game's frames per second, over `seconds` of a page left alone.
+async function idleCost(b, what, seconds) {
+  await b.send('Performance.enable');
+  const sample = async () => {
+    const {metrics} = await b.send('Performance.getMetrics');
+    const value = (name) => metrics.find((m) => m.name === name).value;
+    return [value('TaskDuration'), value('Timestamp'), await b.evaluate('gameCalls')];
+  };
+  const [task0, at0, calls0] = await sample();
+  await new Promise((r) => setTimeout(r, seconds * 1000));
+  const [task1, at1, calls1] = await sample();
+  const s = at1 - at0;
+  console.log(`idle, ${what}: ${((task1 - task0) / s * 1000).toFixed(1)} ms of main thread and ` +
+              `${((calls1 - calls0) / s).toFixed(1)} game frames a second over ${s.toFixed(1)} s`);
+}
+const still = Number(idle) > 0 ? await Browser.open(folder) : null;
+if (still) try {
+  await still.goto('/index.html?seed=3&name=Idle');
+  await still.evaluate(`window.gameCalls = 0; (() => { const frame = Module._cavewing_frame;
+    Module._cavewing_frame = (...args) => { ++gameCalls; return frame(...args); }; })()`);
+  const phases = await still.evaluate('cavewingProbe.numbers().phases');
+  await idleCost(still, 'the start screen', Number(idle));
+  await still.click(await still.centreOf('#start'));
+  await still.waitFor('flight', `cavewingProbe.phase() === ${phases.flying}`);
+  await still.key('Escape', 'Escape', 27);
+  await still.waitFor('the pause', `cavewingProbe.phase() === ${phases.paused}`);
+  await idleCost(still, 'a pause', Number(idle));
+  await still.key('Escape', 'Escape', 27);
+  await still.waitFor('the list', `cavewingProbe.painted().includes('HIGH SCORE LIST')`, 30000);
+  if (await still.evaluate('cavewingProbe.boxOpen()')) {
+    await still.click(await still.centreOf('#box-ok'));
+    await still.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+  }
+  await idleCost(still, 'the list', Number(idle));
+} finally {
+  await still.close();
 }

@@ -16,6 +16,12 @@ Phase phaseOf(const frmCavewing& f) {
   return Phase::None;
 }
 
+bool tickActs(const frmCavewing& f, const form::Timer& timer) {
+  if (&timer == &f.tmrCRASH) return f.gameOver;
+  if (&timer == &f.tmrPause) return !f.gameOver && f.pausesLeft < 6;
+  return !f.gameOver && !f.halted;
+}
+
 const char* nameOf(Phase phase) {
   switch (phase) {
     case Phase::Ready:

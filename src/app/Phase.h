@@ -4,9 +4,18 @@
 #pragma once
 
 class frmCavewing;
+namespace form {
+class Timer;
+}
 
 enum class Phase { Ready, Flying, Paused, Crashed, None };
 
 Phase phaseOf(const frmCavewing& form);
 // "ready", "flying", "paused", "crashed" or "none".
 const char* nameOf(Phase phase);
+
+// Whether a tick of `timer` does anything in the state `form` is in, as each handler's first test
+// says: flight's timers stand while the game is halted or over, the crash's runs only after a
+// crash, the pause meter's refills only in flight below a full meter. Between ticks that act only
+// the player's input changes the game.
+bool tickActs(const frmCavewing& form, const form::Timer& timer);

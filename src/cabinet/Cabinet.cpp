@@ -4,6 +4,7 @@
 // then the demo's moves).
 #include "cabinet/Cabinet.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -132,6 +133,22 @@ void Cabinet::advanceTo(std::int64_t us) {
 
 std::int64_t Cabinet::followRealTime(std::int64_t realUs, int allowedLag) {
   return form_.clock.followRealTime(realUs, allowedLag);
+}
+
+std::optional<std::int64_t> Cabinet::nextDue() const {
+  const form::Clock& clock = form_.clock;
+  if (ended_) return std::nullopt;
+  if (demo_) return clock.now() + clock.systemTick();
+  std::optional<std::int64_t> due =
+      clock.nextDue([this](const form::Timer& t) { return tickActs(form_, t); });
+  // A replayed event and the recording kept on disk are due at their grid points.
+  for (const auto grid : {replayer_ ? replayer_->nextGrid() : std::nullopt,
+                          recorder_ ? recorder_->nextSave() : std::nullopt}) {
+    if (!grid) continue;
+    const std::int64_t at = std::max(*grid * clock.systemTick(), clock.now() + clock.systemTick());
+    due = std::min(due.value_or(at), at);
+  }
+  return due;
 }
 
 void Cabinet::afterGridPoint() {

@@ -93,6 +93,9 @@ public:
   // Advances the game to `us` (microseconds of game time): at every grid point on the way the
   // timers fire, then the replay's events and the demo's moves of that grid point follow.
   void advanceTo(std::int64_t us);
+  // The game time of the next grid point at which anything happens (a timer fires, a replayed
+  // event or the demo's move comes), if any: nothing changes before it but by the player's input.
+  std::optional<std::int64_t> nextDue() const;
   // Follows real time, as Clock::followRealTime does; returns the grid points dropped.
   std::int64_t followRealTime(std::int64_t realUs, int allowedLag);
 

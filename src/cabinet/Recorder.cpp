@@ -120,6 +120,12 @@ bool Recorder::observe(const frmCavewing& f, std::int64_t grid) {
   return true;
 }
 
+std::optional<std::int64_t> Recorder::nextSave() const {
+  const bool behind = eventsOnDisk_ < recording_.events.size() || lastFailing_ || bestFailing_;
+  if (!started_ || lastGamePath_.empty() || closed_ || !behind) return std::nullopt;
+  return gridTried_ + 1'000'000 / recording_.systemTickUs;
+}
+
 void Recorder::save(std::int64_t grid) {
   if (!started_ || lastGamePath_.empty() || closed_) return;
   const std::int64_t lastGrid = Recording::lastGrid(recording_.systemTickUs);

@@ -8,6 +8,8 @@
 // bounds the reader accepts.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "form/KeptFile.h"
@@ -30,6 +32,10 @@ public:
   bool observe(const frmCavewing& form, std::int64_t grid);
   // Brings the last game on disk up to date, if any game was started.
   void save(std::int64_t grid);
+
+  // The grid point at which observe() next brings the last game on disk up to date, if anything
+  // is still to be kept there.
+  std::optional<std::int64_t> nextSave() const;
 
   const replay::Recording& recording() const { return recording_; }
   // Whether the recording reached the reader's bounds, and so stopped.

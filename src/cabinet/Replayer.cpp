@@ -25,4 +25,9 @@ void Replayer::deliverDue(const std::function<void(const replay::Event&)>& shown
 
 bool Replayer::finished() const { return grid() >= recording_.endGrid; }
 
+std::optional<std::int64_t> Replayer::nextGrid() const {
+  if (next_ >= recording_.events.size()) return std::nullopt;
+  return recording_.events[next_].grid;
+}
+
 }  // namespace cabinet

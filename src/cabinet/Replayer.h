@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 
 #include "replay/Event.h"
 #include "replay/Recording.h"
@@ -21,6 +22,8 @@ public:
   // Delivers every event recorded for the grid points reached so far; `shown` learns of each.
   void deliverDue(const std::function<void(const replay::Event&)>& shown = {});
   bool finished() const;
+  // The grid point of the next recorded event, if one is left.
+  std::optional<std::int64_t> nextGrid() const;
 
 private:
   std::int64_t grid() const;

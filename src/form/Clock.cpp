@@ -33,6 +33,17 @@ std::int64_t Clock::followRealTime(std::int64_t realUs, int allowedLag) {
   return lost;
 }
 
+std::optional<std::int64_t> Clock::nextDue(const std::function<bool(const Timer&)>& acts) const {
+  std::optional<std::int64_t> due;
+  for (const Timer* t : timers_)
+    if (t->enabled_ && t->intervalMs_ > 0 && acts(*t))
+      due = std::min(due.value_or(t->due_), t->due_);
+  if (!due) return std::nullopt;
+  // A timer fires at the first grid point at or after its due time, and never before the next.
+  const std::int64_t points = (*due - now_ + systemTick_ - 1) / systemTick_;
+  return now_ + std::max<std::int64_t>(1, points) * systemTick_;
+}
+
 void Clock::fireDueTimers() {
   due_.clear();
   for (Timer* t : timers_)

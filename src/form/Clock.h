@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace form {
@@ -25,6 +26,9 @@ public:
   std::int64_t now() const { return now_; }
   std::int64_t systemTick() const { return systemTick_; }
   std::int64_t droppedUs() const { return droppedUs_; }
+  // The grid point at which the next timer fires of those that `acts` says would do anything, if
+  // one runs: until then time moves and nothing happens, so a front end may sleep.
+  std::optional<std::int64_t> nextDue(const std::function<bool(const Timer&)>& acts) const;
 
   // Moves time forward, firing timers at every grid point passed, up to and including `us`.
   void advanceTo(std::int64_t us);

@@ -394,6 +394,13 @@ EMSCRIPTEN_KEEPALIVE const char* cavewing_numbers() {
 EMSCRIPTEN_KEEPALIVE void cavewing_frame(double realUs) {
   if (sitting) sitting->frame(realUs);
 }
+// When the page is to show its next frame, in milliseconds of its clock: -1 while nothing will
+// happen until the player's input. Until then the page sleeps.
+EMSCRIPTEN_KEEPALIVE double cavewing_next_due() {
+  if (!sitting || sitting->ended()) return -1;
+  const std::optional<std::int64_t> due = sitting->kit().nextDueRealUs();
+  return due ? double(*due) / 1000 : -1;
+}
 EMSCRIPTEN_KEEPALIVE void cavewing_repaint() {
   if (sitting) sitting->paint();
 }
@@ -418,6 +425,20 @@ EMSCRIPTEN_KEEPALIVE const char* cavewing_result() {
   json = cabinet::kit::resultAsJson(sitting ? cabinet::kit::gameResult(sitting->cabinet())
                                             : cabinet::kit::GameResult{});
   return json.c_str();
+}
+
+// The high-score list while it is up, for the page's copy a screen reader reads: a row to a line,
+// its number, name and score apart by the unit separator (no name holds one); empty while the
+// list is not up.
+EMSCRIPTEN_KEEPALIVE const char* cavewing_list() {
+  static std::string rows;
+  rows.clear();
+  if (!sitting || !sitting->form().lblTitle.Visible) return rows.c_str();
+  const frmCavewing& f = sitting->form();
+  for (int i = 1; i <= 15; ++i)
+    rows += f.lblNumber[i].Caption + '\x1f' + f.lblName[i].Caption + '\x1f' +
+            f.lblScores[i].Caption + '\n';
+  return rows.c_str();
 }
 
 // Presses and releases of a button at a point of the field, in twips; `second`: the second press

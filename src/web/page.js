@@ -340,6 +340,7 @@ const host = {
       entry.items.className = 'items';
       element.appendChild(entry.items);
       menubar.appendChild(element);
+      barEntriesSized.observe(element);
       element.addEventListener('mousedown', (e) => {
         e.preventDefault();
         if (e.target.closest('.item')) return;
@@ -409,6 +410,7 @@ const host = {
           keysLetGoInBox();
           persist();
           answerWaiting();
+          askFrame();
         }, 0);
       }, {once: true});
       box.showModal();
@@ -488,6 +490,7 @@ function answer(id, status, text) {
   // What the answer changes in the player's files (the games the server has yet to take) the
   // game keeps itself, through host.keep().
   call('cavewing_answer', id, status, at);
+  askFrame();
 }
 function answerWaiting() {
   while (answersWaiting.length && !page.modal) answer(...answersWaiting.shift());
@@ -532,12 +535,14 @@ function chooseMenu(entry) {
   }
   const wasOpen = page.openMenu === entry;
   closeMenus();
-  if (!wasOpen) {
-    page.openMenu = entry;
-    entry.element.classList.add('open');
-    entry.item.setAttribute('aria-expanded', 'true');
-    releaseHeld();
-  }
+  if (!wasOpen) showOpen(entry);
+}
+// A menu opens, as the screen and a screen reader show it; what was held is let go.
+function showOpen(menu) {
+  page.openMenu = menu;
+  menu.element.classList.add('open');
+  if (menu.children.length) menu.item.setAttribute('aria-expanded', 'true');
+  releaseHeld();
 }
 
 // A menu's entry on the bar, as the keyboard stands on it.
@@ -545,7 +550,7 @@ const barEntry = '.menu > [role=menuitem]';
 function closeMenus() {
   if (page.openMenu) {
     page.openMenu.element.classList.remove('open');
-    page.openMenu.item.setAttribute('aria-expanded', 'false');
+    if (page.openMenu.children.length) page.openMenu.item.setAttribute('aria-expanded', 'false');
   }
   if (page.activeItem) page.activeItem.element.classList.remove('active');
   page.openMenu = page.activeItem = null;
@@ -574,6 +579,18 @@ function command(entry) {
 
 // ---- The player's input.
 
+// The game's time, as the page keeps it: whether a frame is asked for, the wake-up while asleep.
+const time = {frameAsked: false, timer: 0};
+// Input wakes a sleeping page, before anything else hears of it: the game first catches up with
+// real time, so that the input lands at the grid point it would have, had the page stayed awake.
+function wake() {
+  if (time.frameAsked || blocked()) return;
+  call('cavewing_frame', performance.now() * 1000);
+  askFrame();
+}
+for (const type of ['mousedown', 'mouseup', 'pointerdown', 'pointerup', 'keydown', 'keyup'])
+  window.addEventListener(type, wake, true);
+
 function blocked() { return !page.ready || page.modal || page.ended; }
 
 function shiftOf(e) {
@@ -583,13 +600,16 @@ function shiftOf(e) {
 
 function afterInput() {
   follow();
+  askFrame();
 }
 
 // After a frame or the player's input: the player's files kept when the phase changes, and the
 // pause control and the live region brought up to date.
 function follow() {
   if (page.phase !== call('cavewing_phase')) persist();
-  if (page.phase === N.phases.crashed || page.said) announce();
+  const {crashed, paused, flying} = N.phases;
+  if (page.phase === crashed || page.phase === paused || page.said) announce();
+  if (page.phase !== flying) copyList();
 }
 
 // A press (`second`: the second press of a quick double click) or a release, routed by the game.
@@ -736,9 +756,7 @@ function next(list, from, step) {
 function openByKeyboard(menu, step = 1) {
   if (!menu) return;
   closeMenus();
-  page.openMenu = menu;
-  menu.element.classList.add('open');
-  releaseHeld();
+  showOpen(menu);
   const item = step && next(menu.children.filter((c) => c.enabled), null, step);
   if (item) activate(item);
   else menu.item.focus();
@@ -845,9 +863,10 @@ document.addEventListener('keydown', (e) => {
     toggleMenusByKeyboard();
     return;
   }
+  // A menu that is off (all are, in flight) leaves Alt and its letter to the game.
   if (e.altKey && e.key.length === 1) {
     const menu = menuByLetter(e.key);
-    if (menu) { e.preventDefault(); openByLetter(menu); return; }
+    if (menu && menu.enabled) { e.preventDefault(); openByLetter(menu); return; }
   }
   // A disabled item's shortcut (a disabled menu disables its items) is no shortcut: the key goes
   // on to the game, which ends the program on Ctrl+X in flight, as the desktop does.
@@ -1099,6 +1118,21 @@ const pauseButton = document.getElementById('pause');
 const fullScreenButton = document.getElementById('fullscreen');
 
 function touchScreen() { return document.documentElement.classList.contains('touch'); }
+
+// The bar's entries side by side, each hit area (page.css) at least a finger wide: one narrower
+// reaches on into the next entry, whose own then begins where it ends.
+const FingerPx = 44;
+function layOutHitAreas() {
+  let end = 0;
+  for (const entry of menubar.children) {
+    const {left, right} = entry.getBoundingClientRect();
+    const from = Math.max(left, end);
+    end = Math.max(right, from + FingerPx);
+    entry.style.setProperty('--hit-left', `${from - left}px`);
+    entry.style.setProperty('--hit-width', `${end - from}px`);
+  }
+}
+const barEntriesSized = new ResizeObserver(layOutHitAreas);
 // A touch screen as the browser says, or the first finger on the field of one it did not.
 function noteTouchScreen() {
   if (touchScreen()) return;
@@ -1148,11 +1182,16 @@ for (const button of [pauseButton, fullScreenButton]) {
 
 // ---- What a screen reader says: the score at the crash, then the list's row for it.
 
+// While a box is open the region is out of a reader's reach: what it has to say waits for the box
+// to close, or it would never be said.
 const news = document.getElementById('news');
 function announce() {
+  if (page.modal) return;
   const result = JSON.parse(Module.UTF8ToString(call('cavewing_result')));
   let text = '';
-  if (result.crashed) {
+  if (page.phase === N.phases.paused) {
+    text = 'Paused.';
+  } else if (result.crashed) {
     text = `Crashed with a score of ${result.score}.`;
     if (result.listed)
       text += result.rank ? ` Number ${result.rank} on the high-score list.`
@@ -1160,6 +1199,20 @@ function announce() {
   }
   if (text !== page.said) news.textContent = text;
   page.said = text;
+}
+
+// The list the field draws, in a table a reader can go through.
+const list = document.getElementById('list');
+function copyList() {
+  const rows = Module.UTF8ToString(call('cavewing_list'));
+  if (rows === page.listed) return;
+  page.listed = rows;
+  list.hidden = !rows;
+  list.tBodies[0].replaceChildren(...rows.split('\n').filter(Boolean).map((row) => {
+    const line = document.createElement('tr');
+    for (const text of row.split('\x1f')) line.insertCell().textContent = text;
+    return line;
+  }));
 }
 
 // ---- The player's name, asked once at the first START when none is set.
@@ -1203,14 +1256,26 @@ function askName() {
 // the frame if its picture changed. The frame's time is the browser's for it (when the display
 // shows it), not when the callback happens to run: frames then follow the display's beat evenly.
 
+// While nothing moves (the start screen, a pause, the list) the page sleeps: until the player's
+// input, or until the grid point at which the game next has something to do.
+const FrameMs = 1000 / 60;
 function frame(timestamp) {
-  requestAnimationFrame(frame);
-  if (blocked()) return;
+  time.frameAsked = false;
+  if (blocked()) return;  // the box's close wakes it
   const begun = performance.now();
   call('cavewing_frame', timestamp * 1000);
   // ?bench keeps what each frame cost, the tick and the drawing together.
   if (page.frameMs) page.frameMs.push(performance.now() - begun);
   follow();
+  const due = call('cavewing_next_due');
+  if (due >= 0 && due - performance.now() < 2 * FrameMs) askFrame();
+  else if (due >= 0) time.timer = setTimeout(askFrame, due - performance.now() - FrameMs);
+}
+function askFrame() {
+  clearTimeout(time.timer);
+  if (time.frameAsked || page.ended) return;
+  time.frameAsked = true;
+  requestAnimationFrame(frame);
 }
 
 // The page's address as the program's command line: ?seed=N, ?wide, ?demo. Each value is a word
@@ -1326,7 +1391,7 @@ async function open() {
     return;
   }
   await nextTask();
-  if (await openSitting(name)) requestAnimationFrame(frame);
+  if (await openSitting(name)) askFrame();
 }
 
 // Opens a sitting as the player `name`; resolves with whether it is open. Served by the score

@@ -2,7 +2,8 @@
 // The page on simulated displays of 60, 120 and 144 Hz, its time the test's (as the pixel test
 // runs it): where the cave is drawn is read from the canvas, frame by frame. In flight every
 // frame moves the cave by the same distance, within a device pixel of the even glide, and none
-// shows the last one again; the start screen paints nothing after its first frame.
+// shows the last one again; the start screen paints nothing after its first frame, nor calls the
+// game until the player's input.
 //
 //   node test_glide.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
@@ -62,15 +63,28 @@ try {
     height: FieldHeight + menuBar, deviceScaleFactor: 1, mobile: false});
   const twoFrames = 'new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r)))';
 
-  // The start screen: its first frame, then nothing painted for two seconds of its standing.
-  await b.goto('/index.html?seed=77');
+  // The start screen: its first frame, then for two seconds of its standing nothing painted, and
+  // the game not even called: the page sleeps until the player's input.
+  await b.goto('/index.html?seed=77&name=Glide');
   await b.waitFor('the start screen', 'cavewingProbe.ready()');
   await b.evaluate(twoFrames);
   const first = await b.evaluate('cavewingProbe.paints()');
   assert.ok(first >= 1, 'the start screen is painted');
-  await stepUntil(b, 'two seconds', `cavewingProbe.grid() >= ${2 * GridPointsASecond}`);
+  const calls = await b.evaluate(`(() => {
+    window.gameCalls = 0;
+    const frame = Module._cavewing_frame;
+    Module._cavewing_frame = (...args) => { ++gameCalls; return frame(...args); };
+    return performance.now(); })()`);
+  await stepUntil(b, 'two seconds', `performance.now() >= ${calls} + 2000`);
   assert.equal(await b.evaluate('cavewingProbe.paints()'), first,
                'frames painted while the start screen stood');
+  assert.equal(await b.evaluate('gameCalls'), 0, 'the game called while the start screen stood');
+  // The key wakes it, the game brought up to its time first: START (which has the keyboard) lands
+  // two seconds on.
+  await b.key('Enter', 'Enter', 13);
+  await stepUntil(b, 'flight', `cavewingProbe.phase() === cavewingProbe.numbers().phases.flying`);
+  assert.ok(await b.evaluate(`cavewingProbe.grid()`) >= 2 * GridPointsASecond,
+            'START landed where the sleeping page had left the game');
 
   // The demo in flight, a second at each rate.
   await b.goto('/index.html?demo&seed=77');

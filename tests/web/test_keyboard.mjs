@@ -7,7 +7,9 @@
 // Esc closes, and Tab goes on from the field (Shift+Tab to the menu bar) instead of staying in it,
 // closing a menu it leaves. On the bar Left and Right go along it, Esc leaves it and Enter opens;
 // F10 or Alt alone shuts an open menu, Alt and another menu's letter goes there, as does the
-// letter alone on the bar, where other keys stay; in flight the keyboard opens no menu.
+// letter alone on the bar, where other keys stay; in flight the keyboard opens no menu and leaves
+// the keys to the game (Esc after Alt or Alt+H pauses). Shift, Ctrl and Alt alone reach the game
+// by their codes, and stop a replay.
 //
 //   node test_keyboard.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
@@ -269,6 +271,28 @@ try {
   await key('F10', 121);
   await b.key('f', 'KeyF', 70, Alt);
   assert.equal(await openMenu(), null, 'a menu opened in flight');
+  // Nor do they take the keys: after Alt alone, or Alt+H (the game's own H), Esc pauses.
+  for (const [how, press] of [['Alt', altAlone], ['Alt+H', () => b.key('h', 'KeyH', 72, Alt)]]) {
+    await press();
+    await key('Escape', 27);
+    assert.equal(await b.evaluate('cavewingProbe.phase()'), Paused, `Esc after ${how} in flight`);
+    await key('Escape', 27);
+    assert.equal(await b.evaluate('cavewingProbe.phase()'), Flying);
+  }
+  // Shift, Ctrl and Alt alone reach the game by their codes, as on the desktop.
+  await b.key('Shift', 'ShiftLeft', 16, Shift);
+  await b.key('Control', 'ControlLeft', 17, Ctrl);
+  const recorded = (pattern) => `(persist(), ${pattern}.test(localStorage.getItem('cavewing:last-game')))`;
+  await stepUntil(b, 'the keys recorded', recorded(/keydown 72 4$[^]* keydown 16 1$[^]* keydown 17 2$/m));
+  assert.ok(await b.evaluate(recorded(/ keydown 18 4$/m)), 'Alt alone did not reach the game');
+  // And a modifier alone on the field stops a replay, as any key does.
+  await b.evaluate(`sessionStorage.setItem('cavewing:replay', localStorage.getItem('cavewing:last-game'))`);
+  await b.evaluate('testClock.run()');
+  await b.goto('/index.html?replay');
+  await b.waitFor('the replay', `cavewingProbe.badge() === 'REPLAY'`);
+  await b.evaluate(`document.getElementById('field').focus()`);
+  await b.key('Shift', 'ShiftLeft', 16, Shift);
+  await b.waitFor('Shift to stop the replay', `cavewingProbe.badge() === ''`);
   console.log('the page plays and its menus open with the keyboard alone');
 } finally {
   await b.close();

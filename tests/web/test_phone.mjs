@@ -2,8 +2,8 @@
 // The page on a phone, a touch screen held in landscape (844x390 CSS pixels) and in portrait: the
 // field as large as the screen allows, a full-screen control that works, a pause control that
 // pauses and resumes as the rules' pause key does (and is recorded as that key), the page's words
-// for fingers, and text that stays readable: the rules' at least 10 CSS pixels high, the page's
-// own at least 12.
+// for fingers, text that stays readable (the rules' at least 10 CSS pixels high, the page's own at
+// least 12), and every control a finger's square of 44 CSS pixels.
 //
 //   node test_phone.mjs BUILD_WEB_FOLDER
 import assert from 'node:assert/strict';
@@ -42,11 +42,47 @@ async function checkReadable(when) {
     assert.ok(px >= (rules ? 10 : 12), `${when}: "${text}" is ${px} CSS px high`);
 }
 
+// The controls a finger misses: those with no square of 44 CSS pixels on the screen, beside or on
+// the control, every point of which reaches it.
+async function checkFingerSized(when, selectors) {
+  const missed = await b.evaluate(`${JSON.stringify(selectors)}.filter((selector) => {
+    const e = document.querySelector(selector), r = e.getBoundingClientRect(), Side = 44;
+    const reached = (x0, y0) => [1, 11, 22, 33, 43].every((dx) =>
+      [1, 11, 22, 33, 43].every((dy) => e.contains(document.elementFromPoint(x0 + dx, y0 + dy))));
+    for (let x = Math.max(0, r.left - Side); x <= Math.min(innerWidth - Side, r.right); x += 2)
+      for (let y = Math.max(0, r.top - Side); y <= Math.min(innerHeight - Side, r.bottom); y += 2)
+        if (reached(x, y)) return false;
+    return true; })`);
+  assert.deepEqual(missed, [], `${when}: controls with no square of 44 CSS px a finger reaches`);
+}
+const open = (menu) => tap(`.menu[data-name="${menu}"]`).then(() =>
+  b.waitFor(`${menu} open`, `document.querySelector('.menu.open')`));
+const itemsOf = (menu) => b.evaluate(`[...document.querySelectorAll(
+  '.menu[data-name="${menu}"] .item')].map((e) => \`.item[data-name="\${e.dataset.name}"]\`)`);
+
 try {
   await phone(844, 390);
   await b.goto('/index.html?name=Thumb&seed=4');
   const [width, height] = await b.evaluate('[innerWidth, innerHeight]');
   assert.deepEqual([width, height], [844, 390]);
+
+  // Every control takes a finger: the menu bar's entries, each menu's items, START, Pause, Full
+  // screen, and the boxes' buttons.
+  await b.centreOf('#start');
+  const bar = ['mnuFile', 'mnuHelp', 'mnuScores', 'page:files'];
+  await checkFingerSized('the start screen', [...bar.map((m) => `.menu[data-name="${m}"]`),
+    '#start', '#pause', '#fullscreen']);
+  for (const menu of ['mnuFile', 'mnuHelp', 'page:files']) {
+    await open(menu);
+    await checkFingerSized(`${menu} open`, await itemsOf(menu));
+    await tap(`.menu[data-name="${menu}"]`);
+  }
+  await open('page:files');
+  await tap('.item[data-name="page:files:8"]');
+  await b.waitFor('the settings', `document.getElementById('settings').open`);
+  await checkFingerSized('the settings', ['#settings-ok', '#settings button[value=cancel]']);
+  await tap('#settings button[value=cancel]');
+  await b.waitFor('the settings to close', `!document.getElementById('settings').open`);
 
   // The rules' help as they wrote it, with the page's note for fingers beside it.
   await tap('.menu[data-name="mnuHelp"]');
@@ -56,6 +92,7 @@ try {
   assert.match(await b.evaluate(`document.getElementById('box-note').hidden ? '' :
     document.getElementById('box-note').textContent`), /finger/);
   await checkReadable('the help');
+  await checkFingerSized('the help', ['#box-ok']);
   await tap('#box-ok');
   await b.waitFor('the help to close', '!cavewingProbe.boxOpen()');
 
@@ -116,6 +153,10 @@ try {
   const portrait = await b.evaluate('cavewingProbe.fieldRect()');
   assert.ok(portrait.top + portrait.height <= await b.evaluate(
     `document.getElementById('pause').getBoundingClientRect().top`), 'the controls below the field');
+  // START, upright, on the start screen.
+  await b.goto('/index.html?name=Thumb&seed=4');
+  await b.centreOf('#start');
+  await checkFingerSized('upright', ['#start']);
   console.log('phone: full screen, pause and resume, words for fingers, readable text, the field as large as the screen');
 } finally {
   await b.close();

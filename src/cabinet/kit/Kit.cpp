@@ -3,6 +3,9 @@
 // and the replay's ring, the first input, the stand-still and real time.
 #include "cabinet/kit/Kit.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "cabinet/kit/Overlay.h"
 
 namespace cabinet::kit {
@@ -124,8 +127,25 @@ double Kit::followFrame(std::int64_t realUs, int allowedLag) {
   if (!realTime_.started()) realTime_.resume(realUs, clock);
   // The clock fires at grid points only: up to the one at or after the frame, never past it. That
   // grid point lies up to one ahead of real time, which is no stall.
-  cabinet_.followRealTime(realTime_.followed(realUs) + clock.systemTick() - 1, allowedLag + 1);
+  cabinet_.followRealTime(realTime_.followed(realUs) + clock.systemTick() - 1,
+                          allowedLag + 1 + idleGridPoints());
   return cabinet_.view().fractionAt(realTime_.followed(realUs) - clock.droppedUs());
+}
+
+// The grid points before the next at which anything happens.
+int Kit::idleGridPoints() const {
+  const form::Clock& clock = cabinet_.clock();
+  const std::optional<std::int64_t> due = cabinet_.nextDue();
+  if (!due) return std::numeric_limits<int>::max() / 2;
+  return int(std::min<std::int64_t>((*due - clock.now()) / clock.systemTick() - 1,
+                                    std::numeric_limits<int>::max() / 2));
+}
+
+std::optional<std::int64_t> Kit::nextDueRealUs() const {
+  if (overlays_.standStill || !realTime_.started()) return std::nullopt;
+  const std::optional<std::int64_t> due = cabinet_.nextDue();
+  if (!due) return std::nullopt;
+  return realTime_.realAt(*due + cabinet_.clock().droppedUs());
 }
 
 // A replay shows where its recorded player holds a button down.

@@ -90,7 +90,11 @@ public:
   // A frame of the display at real time `realUs`: the game runs to the first grid point at or
   // after the frame's time, and the frame is drawn that far along the step that leads there (see
   // View). Returns the fraction to paint the view at; 1, the state, while time stands.
+  // Grid points at which nothing is due are no stall: a front end may sleep through them.
   double followFrame(std::int64_t realUs, int allowedLag);
+  // The real time of the next grid point at which anything happens while real time drives the
+  // game; none: nothing will until the player's input. Until then a front end may sleep.
+  std::optional<std::int64_t> nextDueRealUs() const;
 
 private:
   // Catches the game up before the player's input; returns false when that opened a box.
@@ -99,6 +103,7 @@ private:
   void showReplayed(const replay::Event& event);
   void lift();
   void stopDemo();
+  int idleGridPoints() const;
 
   Cabinet& cabinet_;
   Screen& screen_;

@@ -26,6 +26,10 @@ public:
   bool started() const { return started_; }
   // The real time the clock follows at `realUs` (the clock takes off what it dropped).
   std::int64_t followed(std::int64_t realUs) const { return realUs - realStartUs_ + gameStartUs_; }
+  // The real time at which the clock follows `followedUs`.
+  std::int64_t realAt(std::int64_t followedUs) const {
+    return followedUs - gameStartUs_ + realStartUs_;
+  }
 
 private:
   bool started_ = false;
