@@ -1,18 +1,27 @@
 // SPDX-License-Identifier: MIT
 #include "qt/RealTimePump.h"
 
+#include <QElapsedTimer>
+
 #include "qt/TimingReport.h"
 
 namespace {
 constexpr int QuietWakesBeforeSleeping = 8;
 }
 
-RealTimePump::RealTimePump(cabinet::kit::Kit& kit, AfterAdvance afterAdvance, QObject* parent)
+RealTimePump::RealTime RealTimePump::steadyFromNow() {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  return [elapsed] { return elapsed.nsecsElapsed() / 1000; };
+}
+
+RealTimePump::RealTimePump(cabinet::kit::Kit& kit, AfterAdvance afterAdvance, RealTime realTime,
+                           QObject* parent)
     : QObject(parent),
       kit_(kit),
       clock_(kit.cabinet().clock()),
-      afterAdvance_(std::move(afterAdvance)) {
-  elapsed_.start();
+      afterAdvance_(std::move(afterAdvance)),
+      realTime_(std::move(realTime)) {
   timer_.setSingleShot(true);
   timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, &RealTimePump::wake);

@@ -6,7 +6,6 @@
 // before any input it catches up, so the input lands at the grid point it would anyway.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
@@ -19,9 +18,12 @@ class RealTimePump : public QObject {
 public:
   // Returns whether anything visible changed.
   using AfterAdvance = std::function<bool()>;
+  // Real time, in microseconds; the program's runs on the steady clock from the pump's making.
+  using RealTime = std::function<std::int64_t()>;
   static constexpr int maxSleepGridPoints = 8;  // 125 ms at the default tick
 
-  RealTimePump(cabinet::kit::Kit& kit, AfterAdvance afterAdvance, QObject* parent = nullptr);
+  RealTimePump(cabinet::kit::Kit& kit, AfterAdvance afterAdvance,
+               RealTime realTime = steadyFromNow(), QObject* parent = nullptr);
   // Time moves from start() to stop(); between a stop() and the next start() it stands still
   // (the kit's real time resumes where the game stands).
   void start();
@@ -29,10 +31,10 @@ public:
   bool running() const { return timer_.isActive(); }
   // Brings the clock up to real time now, and wakes at every grid point again.
   void catchUp();
-  // Real time, in microseconds since the pump was made.
-  std::int64_t realUs() const { return elapsed_.nsecsElapsed() / 1000; }
+  std::int64_t realUs() const { return realTime_(); }
 
 private:
+  static RealTime steadyFromNow();
   void wake();
   bool advance();
   void scheduleNext();
@@ -40,8 +42,8 @@ private:
   cabinet::kit::Kit& kit_;
   const form::Clock& clock_;
   AfterAdvance afterAdvance_;
+  RealTime realTime_;
   QTimer timer_;
-  QElapsedTimer elapsed_;
   int sleepGridPoints_ = 1;
   int quietWakes_ = 0;
 };
