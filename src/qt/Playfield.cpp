@@ -83,14 +83,6 @@ private:
 
 }  // namespace
 
-bool Playfield::framesBuilt() {
-#ifdef CAVEWING_FRAMES
-  return true;
-#else
-  return false;
-#endif
-}
-
 Playfield::Playfield(const frmCavewing& form, float fieldWidthTwips, QWidget* parent,
                      [[maybe_unused]] Painting painting)
     : QWidget(parent), form_(form), fieldWidth_(fieldWidthTwips), start_(new QPushButton(this)) {

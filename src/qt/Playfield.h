@@ -31,7 +31,6 @@ public:
   // changed and on X11 puts it on the window itself, or through Qt alone, the whole field
   // whenever anything changed. A build without the machinery paints through Qt alone.
   enum class Painting { Frames, QtAlone };
-  static bool framesBuilt();
 
   Playfield(const frmCavewing& form, float fieldWidthTwips, QWidget* parent = nullptr,
             Painting painting = Painting::Frames);

@@ -26,8 +26,8 @@ TEST(QtAlone, PaintsWhatTheFramesShow) {
   const Playfield& field = *window.playfield();
   cabinet::Cabinet& cabinet = window.cabinet();
   const std::int64_t tick = cabinet.clock().systemTick();
-  Playfield qtAlone(window.form(), float(field.sizeHint().width()) * 15, nullptr,
-                    Playfield::Painting::QtAlone);
+  const float fieldWidth = cabinet.wide() ? frmCavewing::WideOuterWidth : frmCavewing::ScaleWidth;
+  Playfield qtAlone(window.form(), fieldWidth, nullptr, Playfield::Painting::QtAlone);
   qtAlone.paintFrames(cabinet.view(), [] {});
   // Early in flight, with the recorded press's ring; in the narrowed cave.
   for (const std::int64_t sample : {40, 300, 650}) {
