@@ -286,9 +286,10 @@ bool Playfield::syncWithForm() {
     if (hash == lastHash_) return changed;
     lastHash_ = hash;
   }
-  QRegion where = rect();
 #ifdef CAVEWING_FRAMES
-  if (frames_) where = frames_->next(field());
+  const QRegion where = frames_ ? frames_->next(field()) : QRegion(rect());
+#else
+  const QRegion where = rect();
 #endif
   if (where.isEmpty()) return changed;
   damaged(where);
