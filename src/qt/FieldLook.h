@@ -6,7 +6,6 @@
 #include <QColor>
 #include <QFont>
 #include <QRectF>
-#include <QTextOption>
 #include <cmath>
 
 #include "cabinet/kit/Overlay.h"
@@ -56,13 +55,6 @@ inline QRectF boxOf(const form::Label& l) {
 }
 inline QRectF captionBoxOf(const form::Label& l) {
   return l.Boxed ? boxOf(l).adjusted(2, 1, -2, -1) : boxOf(l);
-}
-
-// A caption is wrapped at its box's width, left, centred or right, from the box's top.
-inline QTextOption captionOption(Qt::Alignment alignment) {
-  QTextOption option(alignment);
-  option.setWrapMode(QTextOption::WordWrap);
-  return option;
 }
 
 }  // namespace look

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
-// A caption shaped as a static text would lay it out, and drawn from that shape glyph by glyph.
+// A caption shaped as Qt lays out a text wrapped in its box, and drawn glyph by glyph.
 #include "qt/frames/Captions.h"
 
 #include <QPainter>
 #include <QRawFont>
 #include <QTextLayout>
+#include <QTextOption>
 #include <QVarLengthArray>
 #include <cmath>
 
@@ -112,8 +113,10 @@ const Captions::Laid& Captions::laidOut(const void* owner, const QRectF& box,
   if (laid.text == text && laid.font == font && laid.box == box.size() &&
       laid.alignment == alignment)
     return laid;
-  ShapedCaption shaped = shape(QString::fromStdString(text), this->font(font),
-                               look::captionOption(alignment), box.size());
+  // Wrapped at the box's width, as the painter's drawText wraps a caption.
+  QTextOption option(alignment);
+  option.setWrapMode(QTextOption::WordWrap);
+  ShapedCaption shaped = shape(QString::fromStdString(text), this->font(font), option, box.size());
   QRectF ink;
   for (const GlyphInk& glyph : shaped.ink) ink |= glyph.ink;
   laid = {text,
