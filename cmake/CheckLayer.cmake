@@ -3,9 +3,11 @@
 # is compiled, it reads the layer's sources and fails the build when one of them includes a header
 # of a higher layer's folder, or a Qt header below the desktop front end.
 #
-#   cmake -DLAYER=name -DFOLDERS="a;b" -DFORBIDDEN="c;d" -DNO_QT=ON -DSTAMP=file -P CheckLayer.cmake
+#   cmake -DLAYER=name -DFOLDERS="a;b" -DFORBIDDEN="c;d" [-DALLOWED="c/e/;c/f.h"] -DNO_QT=ON
+#         -DSTAMP=file -P CheckLayer.cmake
 #
-# FOLDERS are the layer's own folders under SOURCE_DIR/src, FORBIDDEN the folders above it.
+# FOLDERS are the layer's own folders under SOURCE_DIR/src, FORBIDDEN the folders above it, and
+# ALLOWED the paths under those that lie below it after all (its own folder inside one of them).
 set(faults "")
 foreach(folder IN LISTS FOLDERS)
   file(GLOB sources "${SOURCE_DIR}/src/${folder}/*.h" "${SOURCE_DIR}/src/${folder}/*.cpp")
@@ -13,6 +15,15 @@ foreach(folder IN LISTS FOLDERS)
     file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include")
     file(RELATIVE_PATH shown "${SOURCE_DIR}" "${source}")
     foreach(line IN LISTS includes)
+      set(allowed OFF)
+      foreach(below IN LISTS ALLOWED)
+        if(line MATCHES "#[ \t]*include[ \t]*[\"<]${below}")
+          set(allowed ON)
+        endif()
+      endforeach()
+      if(allowed)
+        continue()
+      endif()
       foreach(higher IN LISTS FORBIDDEN)
         if(line MATCHES "#[ \t]*include[ \t]*[\"<]${higher}/")
           string(APPEND faults "\n  ${shown}: ${line}  (src/${higher} is above ${LAYER})")

@@ -3,7 +3,7 @@
 // bottom) form an elementary band in which every rectangle either covers all rows or none; each
 // band's spans are worked out from the rectangles over it and added, or merged into the band
 // above when they are the same.
-#include "qt/Bands.h"
+#include "qt/frames/Bands.h"
 
 #include <algorithm>
 #include <iterator>

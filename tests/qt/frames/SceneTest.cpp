@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QTest>
 
-#include "../core/FakeHost.h"
+#include "../../core/FakeHost.h"
 #include "qt/Playfield.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "qt/Bands.h"
+#include "qt/frames/Bands.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "qt/XcbSurface.h"
+// The desktop's own put of a frame on an X11 window (what it spares is told in XcbSurface.h).
+#include "qt/frames/XcbSurface.h"
 
 #include <xcb/xcb.h>
 
