@@ -362,7 +362,8 @@ Http::Http(Service& service, HttpSettings settings)
               })(req, res);
             });
   http.Get("/api/table", guarded([&self](const httplib::Request& req, httplib::Response& res) {
-             reply(res, self.service.table(req.get_param_value("format") == "file"));
+             reply(res, self.service.table(req.get_param_value("cave"),
+                                           req.get_param_value("format") == "file"));
            }));
   http.Get(R"(/api/games/([0-9a-f]{1,64}))",
            guarded([&self](const httplib::Request& req, httplib::Response& res) {
