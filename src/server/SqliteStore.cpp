@@ -339,15 +339,13 @@ private:
   }
   // The all-time table or `day`'s, and one more ranking in its count.
   void writeScoreboard(const std::string& day, const Scoreboard& board) {
-    Statement(db_,
-              day.empty()
-                  ? "UPDATE scoreboard SET body = ?, games = ?, rankings = rankings + 1 WHERE id "
-                    "= 1"
-                  : "UPDATE days SET body = ?, games = ?, rankings = rankings + 1 WHERE day = ?")
-        .bind(1, board.text)
-        .bind(2, joinGames(board.games))
-        .bind(3, day)
-        .step();
+    Statement write(db_, day.empty() ? "UPDATE scoreboard SET body = ?, games = ?, rankings = "
+                                       "rankings + 1 WHERE id = 1"
+                                     : "UPDATE days SET body = ?, games = ?, rankings = rankings "
+                                       "+ 1 WHERE day = ?");
+    write.bind(1, board.text).bind(2, joinGames(board.games));
+    if (!day.empty()) write.bind(3, day);
+    write.step();
   }
   Scoreboard readScoreboard(const std::string& day) {
     if (!day.empty()) {

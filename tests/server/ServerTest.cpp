@@ -757,6 +757,7 @@ TEST(TodaysCave, OneSeedADayAndItsOwnTable) {
     const Issued jane = today("JANE"), bob = today("BOB");
     EXPECT_EQ(jane.seed, bob.seed);
     std::vector<std::unique_ptr<Player>> players;
+    std::string bobsGame;
     for (const auto& [sitting, name, pilot] :
          {std::tuple{jane, "JANE", 100}, std::tuple{bob, "BOB", 300}}) {
       fs::create_directories(place / name);
@@ -765,6 +766,7 @@ TEST(TodaysCave, OneSeedADayAndItsOwnTable) {
       const Reply reply = submit(client, sitting, shown, players.back()->recording());
       ASSERT_EQ(reply.status, 200) << reply.body;
       EXPECT_NE(field(reply.body, "rank"), "null") << reply.body;
+      bobsGame = field(reply.body, "game");
     }
     const std::string dayTable = fileText(dayFile);
     EXPECT_EQ(client.Get("/api/table?cave=today&format=file")->body, dayTable) << where;
@@ -785,6 +787,12 @@ TEST(TodaysCave, OneSeedADayAndItsOwnTable) {
     EXPECT_NE(today("JANE").seed, jane.seed);
     for (const char* malformed : {"2023-02-29", "2024-2-29", "yesterday", "2024-02-29x"})
       EXPECT_EQ(client.Get(std::string("/api/table?cave=") + malformed)->status, 400) << malformed;
+    // A game taken off leaves its own day's table, and the all-time one as it was.
+    ASSERT_EQ(run({CAVEWING_SERVER, "--db", where, "--remove-game", bobsGame, "--why", "a bot"}),
+              0);
+    EXPECT_EQ(client.Get("/api/table?cave=2024-02-29")->body.find("BOB"), std::string::npos);
+    EXPECT_NE(client.Get("/api/table?cave=2024-02-29")->body.find("JANE"), std::string::npos);
+    EXPECT_EQ(tableRows(client), "");
   }
 }
 
