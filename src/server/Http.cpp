@@ -422,7 +422,10 @@ struct Http::Impl {
     if (req.method == "POST" && route == "/api/sittings/ID/games") return submit(req);
     if (get && route == "/api/table") {
       const auto format = queryValues(req.query, "format");
-      return reply(service.table(format.size() == 1 && format.front() == "file"));
+      const auto cave = queryValues(req.query, "cave");
+      if (cave.size() > 1) return refusedWith(400, "the cave must be given once");
+      return reply(service.table(cave.empty() ? std::string() : cave.front(),
+                                 format.size() == 1 && format.front() == "file"));
     }
     if (get && route == "/api/games/ID") return reply(service.game(req.path.substr(11)));
     if (get && route == "/api/health") return health();

@@ -55,6 +55,16 @@ DELETE FROM schema_version;
 INSERT INTO schema_version VALUES (2);
 )";
 
+// Version 3: each day's cave, its seed and its own table; a sitting's day, when it flies one.
+constexpr const char* ToVersion3 = R"(
+CREATE TABLE IF NOT EXISTS days (day TEXT PRIMARY KEY, seed BIGINT NOT NULL,
+  body TEXT NOT NULL DEFAULT '', games TEXT NOT NULL DEFAULT '',
+  rankings BIGINT NOT NULL DEFAULT 0);
+ALTER TABLE sittings ADD COLUMN IF NOT EXISTS day TEXT;
+DELETE FROM schema_version;
+INSERT INTO schema_version VALUES (3);
+)";
+
 // The database's clock, in microseconds since 1970: every server on the database reads the same.
 #define DATABASE_NOW_US "(extract(epoch FROM clock_timestamp()) * 1000000)::bigint"
 
@@ -196,12 +206,46 @@ private:
   std::map<std::string, std::string> prepared_;  // a statement's text, and its name here
 };
 
-// The statement that writes the table, and counts one more ranking.
-std::string scoreboardWrite(Connection& c, const Scoreboard& board) {
-  return "UPDATE scoreboard SET body = " + c.literal(board.text) +
-         ", games = " + c.literal(joinGames(board.games)) +
-         ", rankings = rankings + 1 WHERE id = 1";
+// The table that holds the all-time table's row or `day`'s, and that row's key.
+std::string tableOf(const std::string& day) { return day.empty() ? "scoreboard" : "days"; }
+std::string rowOf(Connection& c, const std::string& day) {
+  return day.empty() ? "id = 1" : "day = " + c.literal(day);
 }
+
+// The statement that writes the all-time table or `day`'s, and counts one more ranking.
+std::string scoreboardWrite(Connection& c, const std::string& day, const Scoreboard& board) {
+  return "UPDATE " + tableOf(day) + " SET body = " + c.literal(board.text) +
+         ", games = " + c.literal(joinGames(board.games)) + ", rankings = rankings + 1 WHERE " +
+         rowOf(c, day);
+}
+
+// A ranking in one statement but the table's write: the sitting first (still at `ranked` games,
+// locked), its recording, its games and its count, and its table last, locked only once the rest
+// is written (the one row every ranking of that table waits for is held from its read to its
+// write with the commit); `rank` names the table's row. No row when the sitting moved on.
+constexpr const char* RankSittingGames =
+    "WITH s AS (SELECT id, player, recording FROM sittings WHERE id = $1 AND games_ranked = "
+    "$2::integer FOR UPDATE), "
+    // The sitting's one recording, replaced; a row an older version's games read whole
+    // stays theirs, and the sitting's recording is a new row then.
+    "kept AS (UPDATE recordings SET body = $3, received_us = " DATABASE_NOW_US
+    " FROM s "
+    "WHERE recordings.id = s.recording AND NOT EXISTS (SELECT 1 FROM games o WHERE "
+    "o.recording = recordings.id AND o.events IS NULL) RETURNING recordings.id, "
+    "recordings.received_us), "
+    "added AS (INSERT INTO recordings (sitting, body, received_us) SELECT id, "
+    "$3, " DATABASE_NOW_US
+    " FROM s WHERE NOT EXISTS (SELECT 1 FROM kept) "
+    "RETURNING id, received_us), "
+    "rec AS (SELECT * FROM kept UNION ALL SELECT * FROM added), "
+    "g AS (INSERT INTO games (id, sitting, number, recording, player, shown, score, "
+    "ranked_us, events, end_grid) SELECT n.game, s.id, $2 + n.i - 1, rec.id, s.player, "
+    "n.shown, n.score, rec.received_us, $7::bigint, $8::bigint "
+    "FROM s, rec, unnest($4::text[], $5::text[], $6::bigint[]) WITH ORDINALITY "
+    "AS n(game, shown, score, i) RETURNING 1), "
+    "u AS (UPDATE sittings SET games_ranked = $2 + (SELECT count(*) FROM g), "
+    "recording = rec.id FROM rec WHERE sittings.id = $1 RETURNING 1) "
+    "SELECT body, games FROM ";
 
 class PostgresStore : public Store {
 public:
@@ -214,6 +258,7 @@ public:
       throw StoreError("the database is of a newer server (schema " +
                        std::to_string(version->integer(0, 0)) + ")");
     c->run(ToVersion2);
+    c->run(ToVersion3);
     c->run("COMMIT");
     idle_.push_back(std::move(c));
     // All the connections are opened now: each costs the database a process and its caches,
@@ -221,11 +266,26 @@ public:
     for (; open_ < MaxConnections; ++open_) idle_.push_back(std::make_unique<Connection>(url_));
   }
 
+  std::int64_t clockUs() override {
+    Lease c(*this);
+    return c->run("SELECT " DATABASE_NOW_US)->integer(0, 0);
+  }
+
+  std::uint64_t daySeed(const std::string& day, std::uint64_t fresh) override {
+    Lease c(*this);
+    // Two statements: the second sees the row of another server that kept the day's seed first.
+    c->run("INSERT INTO days (day, seed) VALUES ($1, $2::bigint) ON CONFLICT DO NOTHING",
+           {day, std::to_string(fresh)});
+    return static_cast<std::uint64_t>(
+        c->run("SELECT seed FROM days WHERE day = $1", {day})->integer(0, 0));
+  }
+
   void addSitting(const SittingRow& s) override {
     Lease c(*this);
-    c->run("INSERT INTO sittings (id, seed, player, issued_us) VALUES ($1, $2, $3, " DATABASE_NOW_US
-           ")",
-           {s.id, std::to_string(s.seed), s.player});
+    c->run(
+        "INSERT INTO sittings (id, seed, player, issued_us, day) VALUES ($1, $2, "
+        "$3, " DATABASE_NOW_US ", NULLIF($4, ''))",
+        {s.id, std::to_string(s.seed), s.player, s.day});
   }
 
   std::optional<SittingRow> sitting(const std::string& id) override {
@@ -233,7 +293,7 @@ public:
     const auto r = c->run(
         "SELECT s.seed, s.player, s.issued_us, s.games_ranked, COALESCE(r.body, ''), "
         "COALESCE(r.received_us, s.issued_us), " DATABASE_NOW_US
-        " "
+        ", COALESCE(s.day, '') "
         "FROM sittings s LEFT JOIN recordings r ON r.id = s.recording WHERE s.id = $1",
         {id});
     if (r->rows() == 0) return std::nullopt;
@@ -244,18 +304,17 @@ public:
                       static_cast<int>(r->integer(0, 3)),
                       r->text(0, 4),
                       r->integer(0, 5),
-                      r->integer(0, 6)};
+                      r->integer(0, 6),
+                      r->text(0, 7)};
   }
 
-  bool rank(const std::string& sitting, int ranked, const KeptRecording& recording,
+  bool rank(const SittingRow& row, const KeptRecording& recording,
             const std::vector<NewGame>& games,
             const std::function<Scoreboard(const Scoreboard&)>& update) override {
     Lease c(*this);
+    const std::string& sitting = row.id;
+    const int ranked = row.gamesRanked;
     try {
-      // One statement does it all but the table's write: the sitting first (still at `ranked`
-      // games, locked), its recording, its games and its count, and the table last, locked
-      // only once the rest is written (the one row every ranking waits for is held from its
-      // read to its write with the commit). No row when the sitting moved on meanwhile.
       std::string ids = "{", shown = "{", scores = "{";
       for (const NewGame& g : games) {
         const char* comma = &g == &games.front() ? "" : ",";
@@ -263,43 +322,32 @@ public:
         shown += comma + arrayItem(g.shown);
         scores += comma + std::to_string(g.score);
       }
-      const auto board = c->beginWith(
-          "WITH s AS (SELECT id, player, recording FROM sittings WHERE id = $1 AND games_ranked = "
-          "$2::integer FOR UPDATE), "
-          // The sitting's one recording, replaced; a row an older version's games read whole
-          // stays theirs, and the sitting's recording is a new row then.
-          "kept AS (UPDATE recordings SET body = $3, received_us = " DATABASE_NOW_US
-          " FROM s "
-          "WHERE recordings.id = s.recording AND NOT EXISTS (SELECT 1 FROM games o WHERE "
-          "o.recording = recordings.id AND o.events IS NULL) RETURNING recordings.id, "
-          "recordings.received_us), "
-          "added AS (INSERT INTO recordings (sitting, body, received_us) SELECT id, "
-          "$3, " DATABASE_NOW_US
-          " FROM s WHERE NOT EXISTS (SELECT 1 FROM kept) "
-          "RETURNING id, received_us), "
-          "rec AS (SELECT * FROM kept UNION ALL SELECT * FROM added), "
-          "g AS (INSERT INTO games (id, sitting, number, recording, player, shown, score, "
-          "ranked_us, events, end_grid) SELECT n.game, s.id, $2 + n.i - 1, rec.id, s.player, "
-          "n.shown, n.score, rec.received_us, $7::bigint, $8::bigint "
-          "FROM s, rec, unnest($4::text[], $5::text[], $6::bigint[]) WITH ORDINALITY "
-          "AS n(game, shown, score, i) RETURNING 1), "
-          "u AS (UPDATE sittings SET games_ranked = $2 + (SELECT count(*) FROM g), "
-          "recording = rec.id FROM rec WHERE sittings.id = $1 RETURNING 1) "
-          "SELECT body, games FROM scoreboard WHERE id = 1 AND EXISTS (SELECT 1 FROM u) "
-          "FOR UPDATE",
-          {sitting, std::to_string(ranked), recording.text, ids + "}", shown + "}", scores + "}",
-           std::to_string(recording.events), std::to_string(recording.endGrid)});
+      std::vector<std::string> params = {sitting,
+                                         std::to_string(ranked),
+                                         recording.text,
+                                         ids + "}",
+                                         shown + "}",
+                                         scores + "}",
+                                         std::to_string(recording.events),
+                                         std::to_string(recording.endGrid)};
+      if (!row.day.empty()) params.push_back(row.day);
+      const auto board =
+          c->beginWith((std::string(RankSittingGames) +
+                        (row.day.empty() ? "scoreboard WHERE id = 1" : "days WHERE day = $9") +
+                        " AND EXISTS (SELECT 1 FROM u) FOR UPDATE")
+                           .c_str(),
+                       params);
       if (board->rows() != 1) {
         c->rollback();
         return false;
       }
       const Scoreboard after = update({board->text(0, 0), splitGames(board->text(0, 1))});
       // The table's write and the commit in one round trip: the row is held no longer.
-      c->run(
-          (scoreboardWrite(*c, after) +
-           "; UPDATE games SET ranked_order = (SELECT rankings FROM scoreboard) WHERE sitting = " +
-           c->literal(sitting) + " AND number >= " + std::to_string(ranked) + "; COMMIT")
-              .c_str());
+      c->run((scoreboardWrite(*c, row.day, after) + "; UPDATE games SET ranked_order = (SELECT " +
+              "rankings FROM " + tableOf(row.day) + " WHERE " + rowOf(*c, row.day) +
+              ") WHERE sitting = " + c->literal(sitting) +
+              " AND number >= " + std::to_string(ranked) + "; COMMIT")
+                 .c_str());
       return true;
     } catch (...) {
       if (c->ok()) c->rollback();
@@ -307,11 +355,12 @@ public:
     }
   }
 
-  Scoreboard scoreboard() override {
+  Scoreboard scoreboard(const std::string& day) override {
     Lease c(*this);
-    const auto r = c->run("SELECT body, games FROM scoreboard WHERE id = 1");
-    if (r->rows() != 1) throw StoreError("database: the table is missing");
-    return {r->text(0, 0), splitGames(r->text(0, 1))};
+    const auto r =
+        c->run(("SELECT body, games FROM " + tableOf(day) + " WHERE " + rowOf(*c, day)).c_str());
+    if (r->rows() != 1 && day.empty()) throw StoreError("database: the table is missing");
+    return r->rows() == 1 ? Scoreboard{r->text(0, 0), splitGames(r->text(0, 1))} : Scoreboard{};
   }
 
   std::optional<GameRecording> gameRecording(const std::string& game) override {
@@ -331,8 +380,14 @@ public:
     Lease c(*this);
     try {
       c->run("BEGIN");
+      const auto owner = c->run(
+          "SELECT COALESCE(s.day, '') FROM games g LEFT JOIN sittings s ON s.id = g.sitting "
+          "WHERE g.id = $1",
+          {game});
+      const std::string day = owner->rows() == 1 ? owner->text(0, 0) : std::string();
       // The table's row first: no ranking runs between the removal and the rebuilt table.
-      c->run("SELECT 1 FROM scoreboard WHERE id = 1 FOR UPDATE");
+      c->run(
+          ("SELECT 1 FROM " + tableOf(day) + " WHERE " + rowOf(*c, day) + " FOR UPDATE").c_str());
       const auto removed =
           c->run("INSERT INTO removed (game, why, removed_us) SELECT id, $2::text, " DATABASE_NOW_US
                  " FROM games WHERE id = $1 AND id NOT IN (SELECT game FROM removed) RETURNING 1",
@@ -341,13 +396,18 @@ public:
         c->rollback();
         return false;
       }
+      // The games on the record of that table, in the order they were ranked: a day's table
+      // holds each of its sittings' first game only.
       const auto r = c->run(
-          "SELECT id, player, shown, score FROM games WHERE id NOT IN (SELECT game FROM removed) "
-          "ORDER BY ranked_order IS NOT NULL, ranked_order, ranked_us, sitting, number");
+          "SELECT g.id, g.player, g.shown, g.score FROM games g LEFT JOIN sittings s ON s.id = "
+          "g.sitting WHERE g.id NOT IN (SELECT game FROM removed) AND COALESCE(s.day, '') = $1 "
+          "AND ($1 = '' OR g.number = 0) ORDER BY g.ranked_order IS NOT NULL, g.ranked_order, "
+          "g.ranked_us, g.sitting, g.number",
+          {day});
       std::vector<StoredGame> left;
       for (int i = 0; i < r->rows(); ++i)
         left.push_back({r->text(i, 0), r->text(i, 1), r->text(i, 2), r->integer(i, 3)});
-      c->run((scoreboardWrite(*c, rebuild(left)) + "; COMMIT").c_str());
+      c->run((scoreboardWrite(*c, day, rebuild(left)) + "; COMMIT").c_str());
       return true;
     } catch (...) {
       if (c->ok()) c->rollback();

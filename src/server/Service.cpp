@@ -109,6 +109,11 @@ Scoreboard rankOnBoard(const Scoreboard& board, const std::string& player, const
   return after;
 }
 
+// What tells a today sitting's answers from a classic one's: the cave and its day.
+std::string todayFields(const std::string& day) {
+  return day.empty() ? "" : ",\"cave\":\"today\",\"day\":" + json::quoted(day);
+}
+
 // The whole number at the start of `text`, of at most 12 digits; -1 when there is none.
 std::int64_t leadingNumber(std::string_view text) {
   std::int64_t value = 0;
@@ -166,13 +171,19 @@ Answer Service::issue(std::string_view body) {
     return refuse(400, "the player's name is not valid UTF-8");
   const std::string player = playerName(fields->at("player"));
   if (player.empty()) return refuse(400, "the player needs a name");
+  const bool today = fields->contains("cave");
+  if (today && fields->at("cave") != "today")
+    return refuse(400, "the only cave asked for is \"today\"");
   SittingRow sitting;
   sitting.id = newId();
-  sitting.seed = randomBits() >> 11;
   sitting.player = player;
+  // Today's seed is drawn at random on the day's first sitting and kept: nobody knows it before
+  // the day, and every server on the database gives the one kept.
+  if (today) sitting.day = dayOf(store_.clockUs());
+  sitting.seed = today ? store_.daySeed(sitting.day, randomBits() >> 11) : randomBits() >> 11;
   store_.addSitting(sitting);
   return {200, "{\"sitting\":" + json::quoted(sitting.id) +
-                   ",\"seed\":" + std::to_string(sitting.seed) + "}"};
+                   ",\"seed\":" + std::to_string(sitting.seed) + todayFields(sitting.day) + "}"};
 }
 
 Answer Service::judge(const std::string& id, const std::string& shownText, std::string_view body) {
@@ -203,23 +214,35 @@ Answer Service::judge(const std::string& id, const std::string& shownText, std::
   std::vector<NewGame> games;
   for (std::size_t i = ranked; i < verdict.games.size(); ++i)
     games.push_back({newId(), verdict.games[i], frmCavewing::ScoreValue(verdict.games[i])});
+  // A day's table ranks the cave flown from its start: a today sitting's first game only. Its
+  // later games are kept and served like any other, on no table.
+  const bool today = !sitting->day.empty();
+  const std::size_t ranking = !today ? games.size() : ranked == 0 ? 1 : 0;
   int rank = 0;
   Scoreboard after;
   const KeptRecording kept{withoutComments(body), verdict.events, verdict.endGrid};
-  const bool done =
-      store_.rank(id, sitting->gamesRanked, kept, games, [&](const Scoreboard& board) {
-        after = board;
-        for (const NewGame& game : games) after = rankOnBoard(after, sitting->player, game, rank);
-        return after;
-      });
+  const bool done = store_.rank(*sitting, kept, games, [&](const Scoreboard& board) {
+    after = board;
+    for (std::size_t i = 0; i < ranking; ++i)
+      after = rankOnBoard(after, sitting->player, games[i], rank);
+    return after;
+  });
   if (!done) return refuse(409, "the game is already ranked");
+  const bool lastRanked = ranking == games.size();
+  if (!lastRanked) rank = 0;
   return {200, "{\"score\":" + std::to_string(shown) +
-                   ",\"rank\":" + (rank ? std::to_string(rank) : "null") + ",\"game\":" +
-                   json::quoted(games.back().id) + ",\"table\":" + tableJson(after) + "}"};
+                   ",\"rank\":" + (rank ? std::to_string(rank) : "null") +
+                   ",\"game\":" + json::quoted(games.back().id) + todayFields(sitting->day) +
+                   (today ? std::string(",\"ranked\":") + (lastRanked ? "true" : "false") : "") +
+                   ",\"table\":" + tableJson(after) + "}"};
 }
 
-Answer Service::table(bool fileForm) {
-  const Scoreboard board = store_.scoreboard();
+Answer Service::table(const std::string& cave, bool fileForm) {
+  const auto day = cave.empty()      ? std::optional<std::string>("")
+                   : cave == "today" ? dayOf(store_.clockUs())
+                                     : dayNamed(cave);
+  if (!day) return refuse(400, "expected ?cave=today or ?cave=YYYY-MM-DD");
+  const Scoreboard board = store_.scoreboard(*day);
   if (fileForm) return {200, board.text, "text/plain; charset=utf-8"};
   return {200, tableJson(board)};
 }

@@ -46,14 +46,16 @@ public:
   Service(Store& store, Verifiers& verifiers, Verifiers& large, ServiceSettings settings)
       : store_(store), verifiers_(verifiers), large_(large), settings_(settings) {}
 
-  // POST /api/sittings {"player": "NAME"} from `address`.
+  // POST /api/sittings {"player": "NAME"} from `address`, or {"player": "NAME", "cave": "today"}
+  // for the day's cave (the UTC day by the database's clock), whose seed is every player's that
+  // day and whose first game ranks on the day's own table.
   Answer newSitting(std::string_view body, const std::string& address);
   // POST /api/sittings/ID/games?score=S from `address`, the recording so far as the body. Every
   // refusal is kept with its reason (Store.h says within which bounds).
   Answer submit(const std::string& sitting, const std::string& shown, std::string_view body,
                 const std::string& address);
-  // GET /api/table, or its file form.
-  Answer table(bool fileForm);
+  // GET /api/table, or its file form; the day's with `cave` "today" or "YYYY-MM-DD".
+  Answer table(const std::string& cave, bool fileForm);
   // GET /api/games/ID
   Answer game(const std::string& id);
 

@@ -44,10 +44,20 @@ CREATE TABLE removed (game TEXT PRIMARY KEY, why TEXT NOT NULL, removed_us INTEG
 PRAGMA user_version = 2;
 )";
 
-// The games on the table's record, not removed, in the order they were ranked.
+// Version 3: each day's cave, its seed and its own table; a sitting's day, when it flies one.
+constexpr const char* ToVersion3 = R"(
+CREATE TABLE days (day TEXT PRIMARY KEY, seed INTEGER NOT NULL, body TEXT NOT NULL DEFAULT '',
+  games TEXT NOT NULL DEFAULT '', rankings INTEGER NOT NULL DEFAULT 0);
+ALTER TABLE sittings ADD COLUMN day TEXT;
+PRAGMA user_version = 3;
+)";
+
+// The games on the record of the table of the day ?1 (the all-time one for none), not removed, in
+// the order they were ranked: a day's table holds each of its sittings' first game only.
 constexpr const char* RankedGames =
-    "SELECT id, player, shown, score FROM games WHERE id NOT IN (SELECT game FROM removed) "
-    "ORDER BY ranked_order IS NOT NULL, ranked_order, ranked_us, sitting, number";
+    "SELECT g.id, g.player, g.shown, g.score FROM games g LEFT JOIN sittings s ON s.id = g.sitting "
+    "WHERE g.id NOT IN (SELECT game FROM removed) AND s.day IS ?1 AND (?1 IS NULL OR g.number = 0) "
+    "ORDER BY g.ranked_order IS NOT NULL, g.ranked_order, g.ranked_us, g.sitting, g.number";
 
 class Statement {
 public:
@@ -109,17 +119,33 @@ public:
         throw StoreError(path + " is of a newer server (schema " + std::to_string(version) + ")");
       exec(Version1);
       if (version < 2) exec(ToVersion2);
+      if (version < 3) exec(ToVersion3);
     });
   }
   ~SqliteStore() override { sqlite3_close(db_); }
 
+  std::int64_t clockUs() override { return nowUs(); }
+
+  std::uint64_t daySeed(const std::string& day, std::uint64_t fresh) override {
+    std::lock_guard lock(mutex_);
+    Statement(db_, "INSERT OR IGNORE INTO days (day, seed) VALUES (?, ?)")
+        .bind(1, day)
+        .bind(2, static_cast<std::int64_t>(fresh))
+        .step();
+    return static_cast<std::uint64_t>(
+        Statement(db_, "SELECT seed FROM days WHERE day = ?").bind(1, day).stepped().integer(0));
+  }
+
   void addSitting(const SittingRow& s) override {
     std::lock_guard lock(mutex_);
-    Statement(db_, "INSERT INTO sittings (id, seed, player, issued_us) VALUES (?, ?, ?, ?)")
+    Statement(db_,
+              "INSERT INTO sittings (id, seed, player, issued_us, day) VALUES (?, ?, ?, ?, "
+              "NULLIF(?, ''))")
         .bind(1, s.id)
         .bind(2, static_cast<std::int64_t>(s.seed))
         .bind(3, s.player)
         .bind(4, nowUs())
+        .bind(5, s.day)
         .step();
   }
 
@@ -127,7 +153,7 @@ public:
     std::lock_guard lock(mutex_);
     Statement q(db_,
                 "SELECT s.seed, s.player, s.issued_us, s.games_ranked, COALESCE(r.body, ''), "
-                "COALESCE(r.received_us, s.issued_us) "
+                "COALESCE(r.received_us, s.issued_us), COALESCE(s.day, '') "
                 "FROM sittings s LEFT JOIN recordings r ON r.id = s.recording WHERE s.id = ?");
     q.bind(1, id);
     if (!q.step()) return std::nullopt;
@@ -138,13 +164,16 @@ public:
                       static_cast<int>(q.integer(3)),
                       q.text(4),
                       q.integer(5),
-                      nowUs()};
+                      nowUs(),
+                      q.text(6)};
   }
 
-  bool rank(const std::string& sitting, int ranked, const KeptRecording& recording,
+  bool rank(const SittingRow& row, const KeptRecording& recording,
             const std::vector<NewGame>& games,
             const std::function<Scoreboard(const Scoreboard&)>& update) override {
     std::lock_guard lock(mutex_);
+    const std::string& sitting = row.id;
+    const int ranked = row.gamesRanked;
     const std::int64_t now = nowUs();
     // Another process on the same file waits for the write lock, so that no ranking is lost.
     exec("BEGIN IMMEDIATE;");
@@ -201,13 +230,14 @@ public:
           .bind(2, recordingId)
           .bind(3, sitting)
           .step();
-      const Scoreboard after = update(readScoreboard());
-      writeScoreboard(after);
+      writeScoreboard(row.day, update(readScoreboard(row.day)));
       Statement(db_,
-                "UPDATE games SET ranked_order = (SELECT rankings FROM scoreboard) WHERE sitting "
-                "= ? AND number >= ?")
+                "UPDATE games SET ranked_order = CASE WHEN ?3 = '' THEN (SELECT rankings FROM "
+                "scoreboard) ELSE (SELECT rankings FROM days WHERE day = ?3) END WHERE sitting "
+                "= ?1 AND number >= ?2")
           .bind(1, sitting)
           .bind(2, std::int64_t{ranked})
+          .bind(3, row.day)
           .step();
       exec("COMMIT;");
       return true;
@@ -217,9 +247,9 @@ public:
     }
   }
 
-  Scoreboard scoreboard() override {
+  Scoreboard scoreboard(const std::string& day) override {
     std::lock_guard lock(mutex_);
-    return readScoreboard();
+    return readScoreboard(day);
   }
 
   std::optional<GameRecording> gameRecording(const std::string& game) override {
@@ -248,10 +278,15 @@ public:
           .step();
       found = sqlite3_changes(db_) == 1;
       if (!found) return;
+      Statement owner(db_,
+                      "SELECT s.day FROM games g LEFT JOIN sittings s ON s.id = g.sitting WHERE "
+                      "g.id = ?");
+      const std::string day = owner.bind(1, game).stepped().text(0);
       Statement q(db_, RankedGames);
+      if (!day.empty()) q.bind(1, day);
       std::vector<StoredGame> left;
       while (q.step()) left.push_back({q.text(0), q.text(1), q.text(2), q.integer(3)});
-      writeScoreboard(rebuild(left));
+      writeScoreboard(day, rebuild(left));
     });
     return found;
   }
@@ -302,15 +337,21 @@ private:
       throw StoreError("database: " + why);
     }
   }
-  // The table, and one more ranking in its count.
-  void writeScoreboard(const Scoreboard& board) {
-    Statement(db_,
-              "UPDATE scoreboard SET body = ?, games = ?, rankings = rankings + 1 WHERE id = 1")
-        .bind(1, board.text)
-        .bind(2, joinGames(board.games))
-        .step();
+  // The all-time table or `day`'s, and one more ranking in its count.
+  void writeScoreboard(const std::string& day, const Scoreboard& board) {
+    Statement write(db_, day.empty() ? "UPDATE scoreboard SET body = ?, games = ?, rankings = "
+                                       "rankings + 1 WHERE id = 1"
+                                     : "UPDATE days SET body = ?, games = ?, rankings = rankings "
+                                       "+ 1 WHERE day = ?");
+    write.bind(1, board.text).bind(2, joinGames(board.games));
+    if (!day.empty()) write.bind(3, day);
+    write.step();
   }
-  Scoreboard readScoreboard() {
+  Scoreboard readScoreboard(const std::string& day) {
+    if (!day.empty()) {
+      Statement q(db_, "SELECT body, games FROM days WHERE day = ?");
+      return q.bind(1, day).step() ? Scoreboard{q.text(0), splitGames(q.text(1))} : Scoreboard{};
+    }
     Statement q(db_, "SELECT body, games FROM scoreboard WHERE id = 1");
     if (!q.step()) throw StoreError("database: the table is missing");
     return {q.text(0), splitGames(q.text(1))};

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Where the server keeps what it must not lose: the sittings it issued, each sitting's recording
-// (once, as far as it was accepted), every game it ranked, the one table text, and every refusal
-// with its reason (for the host to look at, within bounds). SQLite in one file, or PostgreSQL,
+// (once, as far as it was accepted), every game it ranked, the one table text, each day's cave
+// (its seed and its own table), and every refusal with its reason (for the host to look at,
+// within bounds). SQLite in one file, or PostgreSQL,
 // which several server processes share. Each database holds its schema's version, and a database
 // of an older version is brought up to this one when opened, losing nothing.
 #pragma once
@@ -27,6 +28,7 @@ struct SittingRow {
   std::string recording;    // the last recording accepted, or empty
   std::int64_t lastUs = 0;  // when the sitting last ranked a game, or its seed's issue
   std::int64_t readUs = 0;  // when the row was read
+  std::string day;          // the day whose cave the sitting flies ("YYYY-MM-DD"), or empty
 };
 
 // The table as the file holds it, and the game each of its rows came from.
@@ -82,20 +84,26 @@ class Store {
 public:
   virtual ~Store() = default;
 
+  // The time now by the database's clock.
+  virtual std::int64_t clockUs() = 0;
+  // The seed of `day`'s cave: `fresh`, kept, when the day has none yet, else the one kept first.
+  virtual std::uint64_t daySeed(const std::string& day, std::uint64_t fresh) = 0;
   // Keeps a new sitting, issued now (its `issuedUs` is not read).
   virtual void addSitting(const SittingRow& sitting) = 0;
   virtual std::optional<SittingRow> sitting(const std::string& id) = 0;
-  // Under the table's lock: if the sitting still has `ranked` games ranked, keeps `recording` as
-  // the sitting's (in place of the one before), adds `games` as its next ones and replaces the
-  // table by `update` of it; false (and nothing changed) when another submission ranked the
-  // sitting's games first.
-  virtual bool rank(const std::string& sitting, int ranked, const KeptRecording& recording,
+  // Under its table's lock (the all-time one, or its day's): if the sitting still has
+  // `gamesRanked` games ranked, keeps `recording` as the sitting's (in place of the one before),
+  // adds `games` as its next ones and replaces the table by `update` of it; false (and nothing
+  // changed) when another submission ranked the sitting's games first.
+  virtual bool rank(const SittingRow& sitting, const KeptRecording& recording,
                     const std::vector<NewGame>& games,
                     const std::function<Scoreboard(const Scoreboard&)>& update) = 0;
-  virtual Scoreboard scoreboard() = 0;
+  // The all-time table, or `day`'s (empty when nobody flew that day's cave).
+  virtual Scoreboard scoreboard(const std::string& day) = 0;
   virtual std::optional<GameRecording> gameRecording(const std::string& game) = 0;
-  // Takes `game` off the table for `why` (the game and its removal stay kept) and replaces the
-  // table by `rebuild` of the games left, in the order they were ranked; false when no game on
+  // Takes `game` off its table (the all-time one, or its day's) for `why` (the game and its
+  // removal stay kept) and replaces that table by `rebuild` of the games left on it, in the order
+  // they were ranked; false when no game on
   // the table's record has that ID.
   virtual bool removeGame(const std::string& game, const std::string& why,
                           const Rebuild& rebuild) = 0;
@@ -115,10 +123,15 @@ std::unique_ptr<Store> openPostgres(const std::string& url);
 void backupSqlite(const std::string& path, const std::string& into);
 
 // The schema's version this server writes; opening a database of an older one brings it up.
-inline constexpr int schemaVersion = 2;
+inline constexpr int schemaVersion = 3;
 
 // The time now by this machine's clock, in microseconds since 1970.
 std::int64_t nowUs();
+
+// The UTC day of the time `us` (microseconds since 1970), as "YYYY-MM-DD".
+std::string dayOf(std::int64_t us);
+// `text` when it names a day as "YYYY-MM-DD" does, else none.
+std::optional<std::string> dayNamed(const std::string& text);
 
 // The row games as kept in one text column, and back.
 std::string joinGames(const std::vector<std::string>& games);

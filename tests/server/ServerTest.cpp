@@ -732,7 +732,7 @@ INSERT INTO refused VALUES (1, 's1', 'the shown score 9 is not the replay''s, 8'
     EXPECT_EQ(client.Get("/api/games/aa")->body, "the first recording");
     EXPECT_EQ(firstCell(db, "SELECT reason || body FROM refused"),
               "the shown score 9 is not the replay's, 8kept");
-    EXPECT_EQ(firstCell(db, "PRAGMA user_version"), "2");
+    EXPECT_EQ(firstCell(db, "PRAGMA user_version"), "3");
     const std::string backup = (folder / "copy.sqlite").string();
     ASSERT_EQ(run({CAVEWING_SERVER, "--db", db, "--backup", backup}), 0);
     // The older game is ranked again in its time's order once the newer one is taken off.
@@ -741,6 +741,68 @@ INSERT INTO refused VALUES (1, 's1', 'the shown score 9 is not the replay''s, 8'
     auto restoredClient = restored.client();
     EXPECT_EQ(tableRows(restoredClient), "OLD 80\n");
     EXPECT_EQ(restoredClient.Get("/api/games/bb")->body, "the second");
+  }
+}
+
+// Today's cave, on either database: every player that day flies one seed, the first game of each
+// sitting ranks on the day's own table as the file rules rank it (and not on the all-time one),
+// a sitting's later game is kept but not ranked, and a day past stays readable by its date.
+TEST(TodaysCave, OneSeedADayAndItsOwnTable) {
+  TempFolder folder;
+  fs::create_directories(folder / "pg");
+  Postgres postgres(folder / "pg");
+  for (const std::string& where : {(folder / "scores.sqlite").string(), postgres.url()}) {
+    ServerProcess server({"--db", where, "--time-slack", "3600"});
+    auto client = server.client();
+    const fs::path place = folder / (server::postgresUrl(where) ? "on-pg" : "on-sqlite");
+    const fs::path dayFile = place / "today.txt";
+    auto today = [&](const std::string& name) {
+      const auto res =
+          client.Post("/api/sittings", "{\"player\": \"" + name + "\", \"cave\": \"today\"}",
+                      "application/json");
+      EXPECT_EQ(field(res->body, "cave"), "today") << res->body;
+      EXPECT_EQ(field(res->body, "day"), server::dayOf(server::nowUs())) << res->body;
+      return Issued{field(res->body, "sitting"), std::stoull(field(res->body, "seed"))};
+    };
+    const Issued jane = today("JANE"), bob = today("BOB");
+    EXPECT_EQ(jane.seed, bob.seed);
+    std::vector<std::unique_ptr<Player>> players;
+    std::string bobsGame;
+    for (const auto& [sitting, name, pilot] :
+         {std::tuple{jane, "JANE", 100}, std::tuple{bob, "BOB", 300}}) {
+      fs::create_directories(place / name);
+      players.push_back(std::make_unique<Player>(sitting.seed, name, place / name, dayFile));
+      const std::string shown = players.back()->playGame(pilot);
+      const Reply reply = submit(client, sitting, shown, players.back()->recording());
+      ASSERT_EQ(reply.status, 200) << reply.body;
+      EXPECT_NE(field(reply.body, "rank"), "null") << reply.body;
+      bobsGame = field(reply.body, "game");
+    }
+    const std::string dayTable = fileText(dayFile);
+    EXPECT_EQ(client.Get("/api/table?cave=today&format=file")->body, dayTable) << where;
+    EXPECT_EQ(tableRows(client), "");
+    // Jane plays on in her sitting, better (the cave goes on where her first game left it).
+    players.front()->again();
+    const std::string shown = players.front()->playGame(900);
+    const Reply second = submit(client, jane, shown, players.front()->recording());
+    ASSERT_EQ(second.status, 200) << second.body;
+    EXPECT_EQ(field(second.body, "rank"), "null") << second.body;
+    EXPECT_NE(second.body.find("\"ranked\":false"), std::string::npos) << second.body;
+    EXPECT_EQ(client.Get("/api/table?cave=today&format=file")->body, dayTable) << where;
+    EXPECT_EQ(client.Get(("/api/games/" + field(second.body, "game")).c_str())->status, 200);
+    // The day is past: its table stays readable by its date, and today has a seed of its own.
+    firstCell(where, "UPDATE days SET day = '2024-02-29'; UPDATE sittings SET day = '2024-02-29'");
+    EXPECT_EQ(client.Get("/api/table?cave=2024-02-29&format=file")->body, dayTable) << where;
+    EXPECT_EQ(client.Get("/api/table?cave=today")->body, "[]");
+    EXPECT_NE(today("JANE").seed, jane.seed);
+    for (const char* malformed : {"2023-02-29", "2024-2-29", "yesterday", "2024-02-29x"})
+      EXPECT_EQ(client.Get(std::string("/api/table?cave=") + malformed)->status, 400) << malformed;
+    // A game taken off leaves its own day's table, and the all-time one as it was.
+    ASSERT_EQ(run({CAVEWING_SERVER, "--db", where, "--remove-game", bobsGame, "--why", "a bot"}),
+              0);
+    EXPECT_EQ(client.Get("/api/table?cave=2024-02-29")->body.find("BOB"), std::string::npos);
+    EXPECT_NE(client.Get("/api/table?cave=2024-02-29")->body.find("JANE"), std::string::npos);
+    EXPECT_EQ(tableRows(client), "");
   }
 }
 
