@@ -212,7 +212,8 @@ TEST(ScoreServerClient, KeepsWhatTheServerDidNotTakeUntilALaterSittingSendsIt) {
     s.host.keepsFiles = false;
     testing::internal::CaptureStderr();
     s.crash();
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot keep the games"),
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot keep the game that scored " +
+                                                          s.shown()),
               std::string::npos);
   }
 }
