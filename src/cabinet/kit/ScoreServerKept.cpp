@@ -141,7 +141,8 @@ GamesFile::Outcome GamesFile::update(
       out.read->insert(out.read->end(), parsed.games.begin(), parsed.games.end());
       out.games = *out.read;
       // A new file in place of one set aside is written, whether or not anything changed.
-      return keep(host, file, out, change(out.games) || setAsideSoFar > 0);
+      const bool changed = change(out.games) || setAsideSoFar > 0;
+      return keep(host, file, std::move(out), changed);
     }
     std::string aside;
     if (setAsideSoFar == SetAsideAtMost) out.error = file.target() + " is " + parsed.doubt;
