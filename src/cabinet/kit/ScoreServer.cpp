@@ -149,7 +149,7 @@ void ScoreServer::openSitting(const std::string& player,
         if (answer.status == 0)
           warn("the server did not answer; this sitting ranks on the local table");
         else
-          warn("no sitting (" + reasonOf(answer) + "); this sitting ranks on the " + "local table");
+          warn("no sitting (" + reasonOf(answer) + "); this sitting ranks on the local table");
         seeded(std::nullopt);
       });
 }
@@ -163,7 +163,8 @@ void ScoreServer::attach(Cabinet& cabinet, form::Host& host, std::function<void(
       folder.empty() ? GamesFile() : GamesFile(folder + "/" + UnsentFile, UnsentHeader, KeptBytes);
   refusedFile_ = folder.empty() ? GamesFile()
                                 : GamesFile(folder + "/" + RefusedFile, RefusedHeader, KeptBytes);
-  keepUnsent([](std::vector<KeptGame>&) { return false; }, "the games the server has yet to take");
+  keepUnsent([](std::vector<KeptGame>&) { return false; },
+             "the games the score server has yet to take");
   cabinet.onGameListed = [this](const replay::Recording& r, std::int64_t shown) {
     gameListed(r, shown);
   };
@@ -196,7 +197,7 @@ void ScoreServer::gameListed(const replay::Recording& recording, std::int64_t sh
         games.push_back(game);
         return true;
       },
-      "the game that scored " + std::to_string(shown));
+      "the game that scored " + std::to_string(shown) + " for the score server");
   // The wait for the server's table starts as the game goes (keeping it may take a while on a
   // busy disk). Games an earlier try could not send go first.
   listSince_ = transport_.now();
@@ -263,7 +264,7 @@ void ScoreServer::answered(const KeptGame& game, const Answer& answer) {
                  return g.sitting == game.sitting && g.recording == game.recording;
                }) > 0;
       },
-      "the games the server has yet to take");
+      "the games the score server has yet to take");
   sendUnsent();
 }
 
@@ -310,8 +311,7 @@ void ScoreServer::keepUnsent(const std::function<bool(std::vector<KeptGame>&)>& 
   };
   GamesFile::Outcome outcome = unsentFile_.update(*host_, mine, merged);
   if (!outcome.notice.empty()) warn(outcome.notice);
-  if (!outcome.error.empty())
-    warn("cannot keep " + what + " for the score server: " + outcome.error);
+  if (!outcome.error.empty()) warn("cannot keep " + what + ": " + outcome.error);
   std::vector<Unsent> now;
   for (KeptGame& game : outcome.games) {
     const bool kept = outcome.kept || (outcome.read && contains(*outcome.read, game));
