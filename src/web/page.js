@@ -1002,8 +1002,8 @@ function keepFile(name) {
 }
 
 // The page's own menu, after the game's: the player's files in and out of the browser. It is off
-// whenever the game's File menu is (in flight). The best game of the table is there only where a
-// score server serves the page: no other has one to play.
+// whenever the game's File menu is (in flight). The best game of the table, and the games the
+// server refused (with its reasons), are there only where a score server serves the page.
 const pageFiles = [
   ['&Download Cavewing.txt', () => download('Cavewing.txt')],
   ['&Load a table...', () => choose('.txt', loadTable)],
@@ -1014,6 +1014,8 @@ const pageFiles = [
   ['&Play the best game', () => call('cavewing_best_game'), 'served'],
   ['-'],
   ['&Settings...', openSettings],
+  ['-', null, 'served'],
+  ['Download &refused games', () => download('refused-games'), 'served'],
 ];
 function addPageMenu() {
   host.addMenu('page:files', 'Fi&les', '', 0);
