@@ -425,11 +425,21 @@ const host = {
     const what = unkeptWords(name);
     notice(err.name === 'QuotaExceededError'
       ? `This browser's storage is full: ${what} could not be kept.`
-      : `${what[0].toUpperCase()}${what.slice(1)} could not be kept in this browser (${err.message}).`);
+      : `This browser could not keep ${what} (${err.message}).`);
     return 0;
   },
-  // The file as the browser keeps it now, right before the game reads it to save it again.
-  refresh(path) { refreshFile(path.slice(dataFolder.length + 1)); },
+  // The file as the browser keeps it now, right before the game reads it to save it again (the
+  // games for the score server: another tab of the page may have kept them since); the game keeps
+  // what it wrote right after, in the same task. The browser gives no lock across tabs: tabs that
+  // share an event loop never come between the two steps; tabs in other processes could, only by
+  // writing within the moment one's write takes to reach the other.
+  refresh(path) {
+    const name = path.slice(dataFolder.length + 1), text = localStorage.getItem(store + name);
+    // Unchanged since this tab kept it: what the data folder holds is as new, or newer.
+    if (text === null || text === kept.get(name)) return;
+    Module.FS.writeFile(path, text);
+    kept.set(name, text);
+  },
   // A request of the game's score-server client: to the server the page came from, by fetch;
   // no answer in time is an answer of status 0, as no server at all.
   send(id, path, post, body, timeoutMs) {
@@ -964,29 +974,9 @@ function persist() {
 // What is lost when the browser refuses the file `name`: for the games the score server has yet
 // to take, the one just played (the one the save was for).
 function unkeptWords(name) {
-  if (name === 'Cavewing.txt') return 'your new high score';
-  if (name !== 'unsent-games') return name;
+  if (name !== 'unsent-games') return name === 'Cavewing.txt' ? 'your new high score' : name;
   const result = JSON.parse(Module.UTF8ToString(call('cavewing_result')));
-  return result.crashed ? `the game that scored ${result.score}, for the score server,`
-                        : 'the games for the score server';
-}
-// Another tab of the page may have kept a file since this one last did: the game reads it again
-// to save it (the games for the score server), so the stored copy is brought into the data folder
-// right before, and the game keeps what it wrote right after, in the same task (host.keep). The
-// browser gives no lock across tabs: tabs that share an event loop never come between the two
-// steps; tabs in other processes could, only by writing within the moment one's write takes to
-// reach the other.
-function refreshFile(name) {
-  let text;
-  try {
-    text = localStorage.getItem(store + name);
-  } catch {
-    return;  // no storage: the file in memory is all there is
-  }
-  // Unchanged since this tab kept it: what the data folder holds is as new, or newer.
-  if (text === null || text === (kept.get(name) ?? null)) return;
-  Module.FS.writeFile(`${dataFolder}/${name}`, text);
-  kept.set(name, text);
+  return `the game that scored ${result.score}, for the score server,`;
 }
 // Keeps one of the player's files in the browser; the error when the browser refuses it.
 function keepFile(name) {
@@ -1002,8 +992,8 @@ function keepFile(name) {
 }
 
 // The page's own menu, after the game's: the player's files in and out of the browser. It is off
-// whenever the game's File menu is (in flight). The best game of the table, and the games the
-// server refused (with its reasons), are there only where a score server serves the page.
+// whenever the game's File menu is (in flight). The best game of the table is there only where a
+// score server serves the page: no other has one to play.
 const pageFiles = [
   ['&Download Cavewing.txt', () => download('Cavewing.txt')],
   ['&Load a table...', () => choose('.txt', loadTable)],
@@ -1014,8 +1004,6 @@ const pageFiles = [
   ['&Play the best game', () => call('cavewing_best_game'), 'served'],
   ['-'],
   ['&Settings...', openSettings],
-  ['-', null, 'served'],
-  ['Download &refused games', () => download('refused-games'), 'served'],
 ];
 function addPageMenu() {
   host.addMenu('page:files', 'Fi&les', '', 0);

@@ -98,12 +98,6 @@ try {
   // The other tab's game went first, as played: the server refused it, and it stays with why.
   const refused = await b.evaluate(`localStorage.getItem('cavewing:refused-games') || ''`);
   assert.match(refused, /^cavewing-refused 1\nothertab 5 5 status 404: \S[^\n]*\nHELLO\n$/);
-  // Files > Download refused games hands the player that file.
-  await b.evaluate(`window.downloads = []; HTMLAnchorElement.prototype.click = function () {
-    downloads.push(fetch(this.href).then((r) => r.text()).then((t) => [this.download, t])); }`);
-  await b.click(await b.centreOf('.menu[data-name="page:files"]'));
-  await b.click(await b.centreOf('.item[data-name="page:files:10"]'));
-  assert.deepEqual(await b.evaluate('Promise.all(downloads)'), [['refused-games', refused]]);
 
   // A storage too full to keep the game for the server: the page says which game it was.
   await b.goto('/index.html?name=Full');

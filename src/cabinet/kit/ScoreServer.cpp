@@ -18,6 +18,7 @@ namespace {
 
 constexpr std::string_view UnsentHeader = "cavewing-unsent 1\n";
 constexpr std::string_view RefusedHeader = "cavewing-refused 1\n";
+constexpr const char* UnsentGames = "the games the score server has yet to take";
 // A file of games is read up to a recording at its largest, a few sittings of them; the refused
 // games kept hold half as much.
 constexpr std::size_t KeptBytes = 4 * replay::Recording::maxBytes;
@@ -133,25 +134,23 @@ void ScoreServer::openSitting(const std::string& player,
   }
   body += "\"}";
   std::weak_ptr<char> alive = alive_;
-  transport_.send(
-      "api/sittings", true, body, SittingWaitMs,
-      [this, alive, seeded = std::move(seeded)](const Answer& answer) {
-        if (alive.expired()) return;
-        const auto v = answer.status == 200 ? json::parse(answer.body) : std::nullopt;
-        const json::Value* id = v ? (*v)["sitting"] : nullptr;
-        const json::Value* seed = v ? (*v)["seed"] : nullptr;
-        const auto value = seed ? seedOf(*seed) : std::nullopt;
-        if (id && id->is(json::Value::Kind::String) && sittingId(id->text) && value) {
-          sitting_ = id->text;
-          seeded(value);
-          return;
-        }
-        if (answer.status == 0)
-          warn("the server did not answer; this sitting ranks on the local table");
-        else
-          warn("no sitting (" + reasonOf(answer) + "); this sitting ranks on the local table");
-        seeded(std::nullopt);
-      });
+  transport_.send("api/sittings", true, body, SittingWaitMs,
+                  [this, alive, seeded = std::move(seeded)](const Answer& answer) {
+                    if (alive.expired()) return;
+                    const auto v = answer.status == 200 ? json::parse(answer.body) : std::nullopt;
+                    const json::Value* id = v ? (*v)["sitting"] : nullptr;
+                    const json::Value* seed = v ? (*v)["seed"] : nullptr;
+                    const auto value = seed ? seedOf(*seed) : std::nullopt;
+                    if (id && id->is(json::Value::Kind::String) && sittingId(id->text) && value) {
+                      sitting_ = id->text;
+                      seeded(value);
+                      return;
+                    }
+                    warn((answer.status == 0 ? "the server did not answer"
+                                             : "no sitting (" + reasonOf(answer) + ")") +
+                         "; this sitting ranks on the local table");
+                    seeded(std::nullopt);
+                  });
 }
 
 void ScoreServer::attach(Cabinet& cabinet, form::Host& host, std::function<void()> changed) {
@@ -163,8 +162,7 @@ void ScoreServer::attach(Cabinet& cabinet, form::Host& host, std::function<void(
       folder.empty() ? GamesFile() : GamesFile(folder + "/" + UnsentFile, UnsentHeader, KeptBytes);
   refusedFile_ = folder.empty() ? GamesFile()
                                 : GamesFile(folder + "/" + RefusedFile, RefusedHeader, KeptBytes);
-  keepUnsent([](std::vector<KeptGame>&) { return false; },
-             "the games the score server has yet to take");
+  keepUnsent(nullptr, nullptr, UnsentGames);
   cabinet.onGameListed = [this](const replay::Recording& r, std::int64_t shown) {
     gameListed(r, shown);
   };
@@ -189,15 +187,10 @@ void ScoreServer::gameListed(const replay::Recording& recording, std::int64_t sh
   if (!hasSitting()) return;
   std::ostringstream text;
   replay::write(text, recording);
-  // The sitting's recording so far, its latest game last: the games go in the order played.
-  KeptGame game{sitting_, shown, text.str(), {}};
-  keepUnsent(
-      [&](std::vector<KeptGame>& games) {
-        std::erase_if(games, [&](const KeptGame& g) { return g.sitting == game.sitting; });
-        games.push_back(game);
-        return true;
-      },
-      "the game that scored " + std::to_string(shown) + " for the score server");
+  // The sitting's recording so far, with the score shown.
+  const KeptGame game{sitting_, shown, text.str(), {}};
+  keepUnsent(&game, nullptr,
+             "the game that scored " + std::to_string(shown) + " for the score server");
   // The wait for the server's table starts as the game goes (keeping it may take a while on a
   // busy disk). Games an earlier try could not send go first.
   listSince_ = transport_.now();
@@ -250,7 +243,7 @@ void ScoreServer::answered(const KeptGame& game, const Answer& answer) {
     if (answer.status != 0 && !serversReason(answer))
       warn("the answer to a game of sitting " + game.sitting + " (status " +
            std::to_string(answer.status) +
-           ") is not the score server's; the game is kept and sent again later");
+           ") is not the score server's: the game is kept for later");
     return;  // the next try sends it again, and the games after it
   }
   if (verdict == Verdict::Refused) {
@@ -258,13 +251,7 @@ void ScoreServer::answered(const KeptGame& game, const Answer& answer) {
     keepRefused(KeptGame{game.sitting, game.shown, game.recording, oneLine(reasonOf(answer))});
   }
   // A longer recording of the sitting that came meanwhile stays, and goes in its turn.
-  keepUnsent(
-      [&](std::vector<KeptGame>& games) {
-        return std::erase_if(games, [&](const KeptGame& g) {
-                 return g.sitting == game.sitting && g.recording == game.recording;
-               }) > 0;
-      },
-      "the games the score server has yet to take");
+  keepUnsent(nullptr, &game, UnsentGames);
   sendUnsent();
 }
 
@@ -289,7 +276,7 @@ void ScoreServer::bestGame(
       });
 }
 
-void ScoreServer::keepUnsent(const std::function<bool(std::vector<KeptGame>&)>& change,
+void ScoreServer::keepUnsent(const KeptGame* played, const KeptGame* answered,
                              const std::string& what) {
   if (!host_) return;
   std::vector<KeptGame> mine;
@@ -297,17 +284,24 @@ void ScoreServer::keepUnsent(const std::function<bool(std::vector<KeptGame>&)>& 
   const auto contains = [](const std::vector<KeptGame>& games, const KeptGame& game) {
     return std::find(games.begin(), games.end(), game) != games.end();
   };
+  // A game goes last, in place of its sitting's earlier recording: the games go in the order
+  // played.
+  const auto putLast = [](std::vector<KeptGame>& games, const KeptGame& game) {
+    std::erase_if(games, [&](const KeptGame& g) { return g.sitting == game.sitting; });
+    games.push_back(game);
+  };
   // What this copy could not keep yet is its own to put back; what it kept and is gone from the
   // file now was taken by another copy, which got the server's answer for it.
   const auto merged = [&](std::vector<KeptGame>& games) {
     bool changed = false;
     for (const Unsent& u : unsent_)
       if (!u.kept && !contains(games, u.game)) {
-        std::erase_if(games, [&](const KeptGame& g) { return g.sitting == u.game.sitting; });
-        games.push_back(u.game);
+        putLast(games, u.game);
         changed = true;
       }
-    return change(games) || changed;
+    if (played) putLast(games, *played);
+    if (answered) changed |= std::erase(games, *answered) > 0;
+    return changed || played;
   };
   GamesFile::Outcome outcome = unsentFile_.update(*host_, mine, merged);
   if (!outcome.notice.empty()) warn(outcome.notice);

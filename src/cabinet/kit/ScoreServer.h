@@ -107,10 +107,10 @@ private:
   void answered(const KeptGame& game, const Answer& answer);
   // Shows the server's rows if the list that asked for them is still up, soon enough.
   void showRows(const std::vector<TableRow>& rows, int listAsked);
-  // Changes the kept games as `change` says, on the file as it is now; `what`: the games it keeps,
-  // for the player to be told when they could not be kept.
-  void keepUnsent(const std::function<bool(std::vector<KeptGame>&)>& change,
-                  const std::string& what);
+  // Keeps the games on the file as it is now, with the game just `played` (or none) put last and
+  // the one the server `answered` (or none) gone; `what`: the games it keeps, for the player to
+  // be told when they could not be kept.
+  void keepUnsent(const KeptGame* played, const KeptGame* answered, const std::string& what);
   void keepRefused(KeptGame game);
 
   Transport& transport_;

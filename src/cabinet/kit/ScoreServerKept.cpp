@@ -3,16 +3,18 @@
 // a file this reader does not know set aside rather than written over.
 #include "cabinet/kit/ScoreServerKept.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <charconv>
-#include <filesystem>
+#include <cstdio>
+#include <cstring>
 
 #include "form/KeptFile.h"
 
 namespace cabinet::kit {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 // A file that turns out unknown again and again (written by a newer game as fast as it is set
 // aside) is given up after this many.
@@ -54,14 +56,14 @@ Parsed parse(std::string_view text, std::string_view header) {
   Parsed parsed;
   if (text.empty()) return parsed;  // a file just made
   if (text.substr(0, header.size()) != header) {
-    parsed.doubt = "of a kind or version this game does not read";
+    parsed.doubt = "of a version this game does not read";
     return parsed;
   }
   text.remove_prefix(header.size());
   while (!text.empty()) {
     KeptGame game;
     if (!parseGame(text, game)) {
-      parsed.doubt = "damaged (the games in it after that point are not sent)";
+      parsed.doubt = "damaged (the games after the damage are not sent)";
       break;
     }
     parsed.games.push_back(std::move(game));
@@ -82,8 +84,8 @@ std::string format(const std::vector<KeptGame>& games, std::string_view header) 
 std::optional<std::string> freeName(const std::string& target) {
   for (int n = 1; n <= 100; ++n) {
     const std::string name = target + ".set-aside" + (n > 1 ? "-" + std::to_string(n) : "");
-    std::error_code ec;
-    if (fs::symlink_status(name, ec).type() == fs::file_type::not_found) return name;
+    struct stat st {};
+    if (::lstat(name.c_str(), &st) != 0 && errno == ENOENT) return name;
   }
   return std::nullopt;
 }
@@ -91,15 +93,14 @@ std::optional<std::string> freeName(const std::string& target) {
 // Moves the file at `target` (whose lock is held) to a free name beside it, kept by the host
 // there before anything is written in its place; false with `error` when it stays where it is.
 bool setAside(const std::string& target, form::Host& host, std::string& aside, std::string& error) {
-  std::error_code ec;
   const auto name = freeName(target);
-  if (name) fs::rename(target, *name, ec);
-  if (!name || ec) {
-    error = "cannot set " + target + " aside" + (ec ? ": " + ec.message() : std::string());
+  if (!name || ::rename(target.c_str(), name->c_str()) != 0) {
+    error =
+        "cannot set " + target + " aside" + (name ? ": " + std::string(std::strerror(errno)) : "");
     return false;
   }
   if (!host.Persist(*name, error)) {
-    fs::rename(*name, target, ec);  // where it was, as the host still keeps it
+    ::rename(name->c_str(), target.c_str());  // where it was, as the host still keeps it
     return false;
   }
   aside = *name;
@@ -115,9 +116,8 @@ bool sittingId(std::string_view id) {
   return true;
 }
 
-GamesFile::Outcome GamesFile::update(
-    form::Host& host, const std::vector<KeptGame>& fallback,
-    const std::function<bool(std::vector<KeptGame>&)>& change) const {
+GamesFile::Outcome GamesFile::update(form::Host& host, const std::vector<KeptGame>& fallback,
+                                     GamesChange change) const {
   Outcome out;
   // Nothing to keep them in: the games go on in memory.
   const auto unkept = [&] {

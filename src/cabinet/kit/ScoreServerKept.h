@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +27,22 @@ struct KeptGame {
   std::string why;  // the server's reason, for a game it refused
 
   bool operator==(const KeptGame&) const = default;
+};
+
+// A change to a file's games: true when it changed them. Called only within update(), so it only
+// refers to the caller's function (the page's program is smaller without a std::function each).
+class GamesChange {
+public:
+  template <typename F>
+  GamesChange(const F& change)  // NOLINT: made from any function, as std::function is
+      : change_(&change), call_([](const void* f, std::vector<KeptGame>& games) {
+          return (*static_cast<const F*>(f))(games);
+        }) {}
+  bool operator()(std::vector<KeptGame>& games) const { return call_(change_, games); }
+
+private:
+  const void* change_;
+  bool (*call_)(const void*, std::vector<KeptGame>&);
 };
 
 // A sitting's ID as the server issues them: a short word of letters and digits, safe in a path.
@@ -53,8 +68,7 @@ public:
   };
   // Applies `change` to the file's games (to `fallback` when there is no file to read), and keeps
   // them when it says it changed them (or a file was set aside).
-  Outcome update(form::Host& host, const std::vector<KeptGame>& fallback,
-                 const std::function<bool(std::vector<KeptGame>&)>& change) const;
+  Outcome update(form::Host& host, const std::vector<KeptGame>& fallback, GamesChange change) const;
 
 private:
   // Writes the games when `changed`; a file read and left alone keeps them already.
