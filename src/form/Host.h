@@ -36,6 +36,10 @@ public:
   virtual void SetMousePointer(MousePointer pointer) = 0;
   // Seconds since midnight, with fractions.
   virtual double Timer() = 0;
+  // Brings in the latest kept copy of a file about to be read and saved again. On a desktop the
+  // file is its own latest copy; the page's files live in memory, and another tab of the page may
+  // have kept a newer one in the browser's storage since.
+  virtual void Refresh(const std::string& path) { (void)path; }
   // Makes a file just saved outlast the program. On a desktop a saved file does, and there is
   // nothing to do; the page keeps its files in the browser's storage, which may refuse (full).
   // False, with why, when it could not: the save then counts as failed.

@@ -62,10 +62,8 @@ std::unique_ptr<cabinet::kit::ScoreServer> askScoreServer(
     (options.demo ? afterDemo : options.seed) = seed;
     waiting.quit();
   });
+  // The kit says why when no seed came (no answer, or the server's reason).
   waiting.exec();
-  if (!server->hasSitting())
-    std::cerr << "cavewing: the score server at " << options.scoresServer
-              << " did not answer; this sitting ranks on the local table\n";
   return server;
 }
 

@@ -63,6 +63,7 @@ EM_JS(void, pageFinish, (), { Module.cavewing.finish(); });
 EM_JS(void, pageFocusStart, (), { Module.cavewing.focusStart(); });
 EM_JS(void, pageCursor, (int custom), { Module.cavewing.cursor(custom); });
 EM_JS(int, pageKeep, (const char* path), { return Module.cavewing.keep(UTF8ToString(path)); });
+EM_JS(void, pageRefresh, (const char* path), { Module.cavewing.refresh(UTF8ToString(path)); });
 // The score server the page came from, through fetch(); the answer comes back in cavewing_answer.
 EM_JS(void, pageSend, (int id, const char* path, int post, const char* body, int timeoutMs),
       { Module.cavewing.send(id, UTF8ToString(path), post, UTF8ToString(body), timeoutMs); });
@@ -209,7 +210,10 @@ public:
         1000;
     return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + double(ms) / 1000;
   }
-  // The page's files live in memory: a save is kept once the browser's storage holds it.
+  // The page's files live in memory: one about to be read and saved again is brought in from the
+  // browser's storage (another tab may have kept it since), and a save is kept once the storage
+  // holds it.
+  void Refresh(const std::string& path) override { pageRefresh(path.c_str()); }
   bool Persist(const std::string& path, std::string& error) override {
     if (pageKeep(path.c_str())) return true;
     error = "the browser would not keep " + path;

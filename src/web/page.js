@@ -417,15 +417,30 @@ const host = {
       document.getElementById('box-ok').focus();
     });
   },
-  // The table the game has just saved is kept at once: the game congratulates only on a save
-  // that lasts. When the browser refuses it, the page says so in its own words.
+  // A file the game has just saved is kept at once: the game congratulates only on a save that
+  // lasts, and a game for the score server is sent from what another tab or visit finds. When
+  // the browser refuses it, the page says what was lost, in its own words.
   keep(path) {
-    const err = keepFile(path.slice(dataFolder.length + 1));
+    const name = path.slice(dataFolder.length + 1);
+    const err = keepFile(name);
     if (!err) return 1;
+    const what = unkeptWords(name);
     notice(err.name === 'QuotaExceededError'
-      ? 'This browser\'s storage is full: your new high score could not be kept.'
-      : `Your new high score could not be kept in this browser (${err.message}).`);
+      ? `This browser's storage is full: ${what} could not be kept.`
+      : `This browser could not keep ${what} (${err.message}).`);
     return 0;
+  },
+  // The file as the browser keeps it now, right before the game reads it to save it again (the
+  // games for the score server: another tab of the page may have kept them since); the game keeps
+  // what it wrote right after, in the same task. The browser gives no lock across tabs: tabs that
+  // share an event loop never come between the two steps; tabs in other processes could, only by
+  // writing within the moment one's write takes to reach the other.
+  refresh(path) {
+    const name = path.slice(dataFolder.length + 1), text = localStorage.getItem(store + name);
+    // Unchanged since this tab kept it: what the data folder holds is as new, or newer.
+    if (text === null || text === kept.get(name)) return;
+    Module.FS.writeFile(path, text);
+    kept.set(name, text);
   },
   // A request of the game's score-server client: to the server the page came from, by fetch;
   // no answer in time is an answer of status 0, as no server at all.
@@ -974,6 +989,13 @@ function persist() {
     const err = keepFile(name);
     if (err) console.warn(`cavewing: could not keep ${name} in the browser: ${err}`);
   }
+}
+// What is lost when the browser refuses the file `name`: for the games the score server has yet
+// to take, the one just played (the one the save was for).
+function unkeptWords(name) {
+  if (name !== 'unsent-games') return name === 'Cavewing.txt' ? 'your new high score' : name;
+  const result = JSON.parse(Module.UTF8ToString(call('cavewing_result')));
+  return `the game that scored ${result.score}, for the score server,`;
 }
 // Keeps one of the player's files in the browser; the error when the browser refuses it.
 function keepFile(name) {

@@ -477,6 +477,29 @@ TEST(KeptFile, ASaveSaysItIsDoneOnlyWhenTheTableIsOnDisk) {
   EXPECT_EQ(namesIn(disk), (std::vector<fs::path>{"Cavewing.txt", "filler"}));
 }
 
+// A save the disk refuses (here the file-size limit, as `ulimit -f` sets it) leaves the folder as
+// it found it: no file where there was none, an empty file where there was one, the old contents.
+TEST(KeptFile, ASaveTheDiskRefusesLeavesTheFileAsItWas) {
+  TempFolder temp;
+  const fs::path none = temp.path / "none", empty = temp.path / "empty", old = temp.path / "old";
+  writeText(empty, "");
+  writeText(old, "old");
+  for (const fs::path& path : {none, empty, old}) {
+    const int status = finishesWithin(10, [&] {
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{16, 16};
+      std::string error;
+      return ::setrlimit(RLIMIT_FSIZE, &limit) == 0 &&
+             form::keepFile(path.string(), std::string(64, 'x'), error);
+    });
+    EXPECT_EQ(status, 1) << path << ": the save says it failed";
+  }
+  // The clean-up after a failed save removes only the empty file the save itself made.
+  EXPECT_EQ(namesIn(temp.path), (std::vector<fs::path>{"empty", "old"}));
+  EXPECT_EQ(fileText(empty), "");
+  EXPECT_EQ(fileText(old), "old");
+}
+
 TEST(KeptFile, ALockHeldTooLongCostsABoundedWaitAndNoSave) {
   TempFolder temp;
   const fs::path table = temp.path / "Cavewing.txt";

@@ -92,6 +92,12 @@ std::string unsent(const std::filesystem::path& folder) {
   return fileText(folder / cabinet::kit::ScoreServer::UnsentFile);
 }
 
+// The server's answer to a game it took, with its table.
+const std::string Taken = R"({"score": 1, "rank": null, "game": "g", "table": []})";
+
+// Where `what` first stands in `text` (npos: nowhere).
+std::size_t at(const std::string& text, const std::string& what) { return text.find(what); }
+
 }  // namespace
 
 TEST(ScoreServerClient, PlaysTheServersSeedSendsEachListedGameAndListsTheServersTable) {
@@ -212,7 +218,8 @@ TEST(ScoreServerClient, KeepsWhatTheServerDidNotTakeUntilALaterSittingSendsIt) {
     s.host.keepsFiles = false;
     testing::internal::CaptureStderr();
     s.crash();
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot keep the games"),
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot keep the game that scored " +
+                                                          s.shown()),
               std::string::npos);
   }
 }
@@ -234,6 +241,8 @@ TEST(ScoreServerClient, SendsTheKeptGamesBeforeADamageAndSaysTheRestIsLost) {
     ASSERT_EQ(s.server.requests.size(), 1u) << damaged;
     EXPECT_EQ(s.server.requests[0].path, "api/sittings/aaa/games?score=120");
     EXPECT_EQ(s.server.requests[0].body, "HELLO");
+    // The whole of it stays beside, for whoever can make more of it.
+    EXPECT_EQ(fileText(temp.path / "unsent-games.set-aside"), kept + damaged);
   }
 }
 
@@ -306,5 +315,141 @@ TEST(ScoreServerClient, ReadsTheServersTextsEscapedOrNot) {
   for (const std::string_view cut : {R"({"a": [1)", R"({"a": )", R"([1,)", R"("ab)"}) {
     const std::vector<char> body(cut.begin(), cut.end());
     EXPECT_FALSE(parse(std::string_view(body.data(), body.size()))) << cut;
+  }
+}
+
+// Two copies of the game on one data folder (two desktops, two tabs of the page), both away from
+// the server: each keeps its game without losing the other's, and the games go out in the order
+// they were played, whichever copy sends them. A game one copy got the server's answer for is
+// never put back by another.
+TEST(ScoreServerClient, CopiesOnOneFolderKeepEachOthersGamesAndSendThemInTheOrderPlayed) {
+  TempFolder temp;
+  ServedSitting first(temp.path, "zzz", 200), second(temp.path, "aaa", 200);
+  first.crash();
+  first.server.answer(0);
+  second.crash();
+  // The file's games go first, as they were played.
+  ASSERT_EQ(second.server.requests.size(), 1u);
+  EXPECT_EQ(second.server.requests[0].path, "api/sittings/zzz/games?score=" + first.shown());
+  second.server.answer(0);
+  const std::string both = unsent(temp.path);
+  EXPECT_NE(at(both, "zzz " + first.shown()), std::string::npos) << both.substr(0, 200);
+  EXPECT_LT(at(both, "zzz "), at(both, "aaa " + second.shown()));
+
+  // A third sitting sends both, one after the other, in the order played (not by sitting).
+  {
+    ServedSitting third(temp.path, "ccc", 200);
+    ASSERT_EQ(third.server.requests.size(), 1u);
+    EXPECT_EQ(third.server.requests[0].path, "api/sittings/zzz/games?score=" + first.shown());
+    third.server.answer(200, Taken);
+    ASSERT_EQ(third.server.requests.size(), 1u);
+    EXPECT_EQ(third.server.requests[0].path, "api/sittings/aaa/games?score=" + second.shown());
+    third.server.answer(200, Taken);
+    EXPECT_TRUE(third.server.requests.empty());
+  }
+  // The second copy plays again: the games the third sent are not put back.
+  second.cabinet->input(Event{.kind = Kind::Label, .code = 0, .name = "lblTitle"});
+  second.crash();
+  const std::string after = unsent(temp.path);
+  EXPECT_EQ(at(after, "zzz"), std::string::npos);
+  EXPECT_NE(at(after, "aaa " + second.shown()), std::string::npos);
+  ASSERT_EQ(second.server.requests.size(), 1u);
+  EXPECT_EQ(second.server.requests[0].path, "api/sittings/aaa/games?score=" + second.shown());
+}
+
+// An answer that is not the server's (a captive portal's page, a login proxy, a wrong address)
+// keeps the game, and says so; only the server's own refusal, with its reason, drops it, and the
+// game stays in refused-games with that reason: the latest few.
+TEST(ScoreServerClient, OnlyTheServersOwnRefusalDropsAGameWhichStaysWithItsReason) {
+  TempFolder temp;
+  ServedSitting s(temp.path, "abc", 200);
+  s.crash();
+  const std::string recording = s.server.requests.at(0).body;
+  const std::string html = "<html><body>Sign in to the network</body></html>";
+  for (const auto& [status, body] : std::vector<std::pair<int, std::string>>{
+           {200, html}, {401, html}, {404, html}, {403, html}, {200, "{}"}, {404, "[1]"}}) {
+    testing::internal::CaptureStderr();
+    s.server.answer(status, body);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("not the score server's"),
+              std::string::npos)
+        << status << " " << body;
+    EXPECT_NE(at(unsent(temp.path), "abc " + s.shown()), std::string::npos) << status << body;
+    s.client.sendUnsent();
+    ASSERT_EQ(s.server.requests.size(), 1u);
+  }
+  const std::string why = "the recording's seed is not the one issued to the sitting";
+  s.server.answer(403, R"({"error": ")" + why + R"("})");
+  EXPECT_EQ(at(unsent(temp.path), "abc"), std::string::npos);
+  const std::string refused = fileText(temp.path / "refused-games");
+  EXPECT_EQ(refused, "cavewing-refused 1\nabc " + s.shown() + " " +
+                         std::to_string(recording.size()) + " status 403: " + why + "\n" +
+                         recording + "\n");
+
+  // Refused one after another: the latest eight stay.
+  std::string kept = "cavewing-unsent 1\n";
+  for (int i = 10; i < 20; ++i)
+    kept +=
+        "s" + std::to_string(i) + " " + std::to_string(i) + " 2\nr" + std::to_string(i % 10) + "\n";
+  writeText(temp.path / "unsent-games", kept);
+  ServedSitting next(temp.path, "next", 200);
+  for (int i = 10; i < 20; ++i) {
+    ASSERT_EQ(next.server.requests.size(), 1u) << i;
+    next.server.answer(400, R"({"error": "not a recording"})");
+  }
+  const std::string latest = fileText(temp.path / "refused-games");
+  EXPECT_EQ(at(latest, "abc "), std::string::npos);
+  EXPECT_EQ(at(latest, "\ns11 "), std::string::npos);
+  EXPECT_NE(at(latest, "\ns12 12 2 status 400: not a recording\nr2\n"), std::string::npos);
+  EXPECT_NE(at(latest, "\ns19 "), std::string::npos);
+}
+
+// A file of kept games of a version this game does not read (a newer game's) is set aside whole,
+// said once, and never written over; the next game is kept in a new file.
+TEST(ScoreServerClient, SetsAsideAKeptFileItDoesNotKnow) {
+  TempFolder temp;
+  const std::string newer = "cavewing-unsent 2\nthree games of a newer kind\n";
+  writeText(temp.path / "unsent-games", newer);
+  testing::internal::CaptureStderr();
+  {
+    ServedSitting s(temp.path, "abc", 200);
+    EXPECT_TRUE(s.server.requests.empty());
+    s.crash();
+    s.server.answer(0);
+    ServedSitting again(temp.path, "def", 200);
+  }
+  const std::string said = testing::internal::GetCapturedStderr();
+  const auto once = at(said, "set aside as " + (temp.path / "unsent-games.set-aside").string());
+  EXPECT_NE(once, std::string::npos) << said;
+  EXPECT_EQ(said.find("set aside", once + 1), std::string::npos) << said;
+  EXPECT_EQ(fileText(temp.path / "unsent-games.set-aside"), newer);
+  EXPECT_EQ(unsent(temp.path).rfind("cavewing-unsent 1\nabc ", 0), 0u);
+}
+
+// A seed the server could give (below 2^53, exact in the page's JavaScript) is played; any other
+// answer leaves the sitting to the local table, and says why: "did not answer" only when none came.
+TEST(ScoreServerClient, PlaysOnlyASeedTheServerCouldGiveAndSaysWhyNot) {
+  struct Case {
+    int status;
+    std::string body;
+    bool seeded;
+    std::string said;
+  };
+  const std::string sitting = R"({"sitting": "abc", "seed": )";
+  for (const Case& c :
+       std::vector<Case>{{200, sitting + "9007199254740991}", true, ""},
+                         {200, sitting + "9007199254740992}", false, "no sitting (status 200)"},
+                         {200, sitting + "18446744073709551615}", false, "no sitting (status 200)"},
+                         {0, "", false, "the server did not answer"},
+                         {503, R"({"error": "busy"})", false, "no sitting (status 503: busy)"}}) {
+    FakeServer server;
+    cabinet::kit::ScoreServer client(server);
+    std::optional<std::uint64_t> seed;
+    client.openSitting("ANN", [&](std::optional<std::uint64_t> s) { seed = s; });
+    testing::internal::CaptureStderr();
+    server.answer(c.status, c.body);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(seed.has_value(), c.seeded) << c.body;
+    EXPECT_TRUE(c.said.empty() ? said.empty() : said.find(c.said) != std::string::npos) << said;
+    EXPECT_EQ(said.find("did not answer") != std::string::npos, c.status == 0) << said;
   }
 }

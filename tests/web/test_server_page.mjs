@@ -3,7 +3,9 @@
 // it lands in the server's table next to the rows already there (`also`, the desktop's), and the
 // list shows that table, also when the answer comes while a box is open. With the server gone at
 // the crash, the page keeps the sitting and sends it once the server is back, at the next visit.
-// Files > Play the best game plays the table's first row back.
+// Another tab's game kept meanwhile stays beside the page's, and goes first; the server's refusal
+// of it stays in the browser with the reason. A storage too full to keep a game for the server
+// says which game was lost. Files > Play the best game plays the table's first row back.
 //
 //   node test_server_page.mjs BUILD_WEB_FOLDER CAVEWING_SERVER DATABASE [ALSO...]
 import assert from 'node:assert/strict';
@@ -74,9 +76,15 @@ try {
   await b.goto('/index.html?name=Later');
   const port = new URL(b.origin).port;
   await stopChild(b.server);
+  // ... beside the game another tab kept meanwhile, whose sitting the server never issued: the
+  // page reads the stored games again right before it keeps its own.
+  const otherTab = 'cavewing-unsent 1\nothertab 5 5\nHELLO\n';
+  await b.evaluate(`localStorage.setItem('cavewing:unsent-games', ${JSON.stringify(otherTab)})`);
   const later = await flyToTheList(b, Flying, Crashed);
   await b.waitFor('the sitting kept', `(localStorage.getItem('cavewing:unsent-games') || '')
     .includes('player "LATER"')`, 10000);
+  const both = await unsent();
+  assert.ok(both.startsWith(otherTab), `the other tab's game kept, first: ${both.slice(0, 80)}`);
   assert.ok(!(await table().catch(() => [])).some((r) => r.name === 'LATER'));
 
   // ... and sent once the server is back, at the next visit; then no longer kept.
@@ -87,6 +95,31 @@ try {
   await b.waitFor('the kept sitting to go', `!(localStorage.getItem('cavewing:unsent-games') || '')
     .includes('LATER')`, 10000);
   assert.ok(!(await unsent()).includes('LATER'));
+  // The other tab's game went first, as played: the server refused it, and it stays with why.
+  const refused = await b.evaluate(`localStorage.getItem('cavewing:refused-games') || ''`);
+  assert.match(refused, /^cavewing-refused 1\nothertab 5 5 status 404: \S[^\n]*\nHELLO\n$/);
+
+  // A storage too full to keep the game for the server: the page says which game it was.
+  await b.goto('/index.html?name=Full');
+  await b.evaluate('testClock.hold()');
+  await b.click(await b.centreOf('#start'));
+  await b.waitFor('the new sitting kept', `/^player "full"$/im.test(
+    localStorage.getItem('cavewing:last-game') || '')`);
+  await b.evaluate(`(() => {
+    for (let size = 1 << 20, i = 0; size >= 1; size >>= 2)
+      try { for (;;) localStorage.setItem('filler:' + i++, 'x'.repeat(size)); } catch (err) {}
+  })()`);
+  await b.evaluate('testClock.run()');
+  await b.waitFor('the crash', `cavewingProbe.phase() === ${Crashed}`, 30000);
+  await b.waitFor('the high-score list', painted('HIGH SCORE LIST'), 30000);
+  // The table may have found room: its box waits for the player, and the game with it.
+  if (await b.evaluate('cavewingProbe.boxOpen()')) {
+    await b.click(await b.centreOf('#box-ok'));
+    await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
+  }
+  const full = await b.evaluate('cavewingProbe.score()');
+  await b.waitFor('the page to name the game not kept', `cavewingProbe.notice() ===
+    "This browser's storage is full: the game that scored ${full}, for the score server, could not be kept."`);
   console.log(`the page's games (${score}, ${later} sent after the server came back) are in the ` +
               `server's table with ${also.join(', ') || 'nothing else'}`);
 } finally {

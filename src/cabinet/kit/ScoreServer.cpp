@@ -3,6 +3,7 @@
 // and the server's table in the list.
 #include "cabinet/kit/ScoreServer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <iostream>
 #include <sstream>
@@ -16,48 +17,48 @@ namespace cabinet::kit {
 namespace {
 
 constexpr std::string_view UnsentHeader = "cavewing-unsent 1\n";
-// A sitting's games in the file: a recording at its largest, a few sittings of them.
-constexpr std::size_t UnsentBytes = 4 * replay::Recording::maxBytes;
+constexpr std::string_view RefusedHeader = "cavewing-refused 1\n";
+constexpr const char* UnsentGames = "the games the score server has yet to take";
+// A file of games is read up to a recording at its largest, a few sittings of them; the refused
+// games kept hold half as much.
+constexpr std::size_t KeptBytes = 4 * replay::Recording::maxBytes;
+constexpr std::size_t RefusedBytes = 2 * replay::Recording::maxBytes;
+// The seeds the server issues fit a JavaScript number exactly (the page reads them too).
+constexpr std::uint64_t SeedsBelow = std::uint64_t{1} << 53;
 
 void warn(const std::string& message) {
   std::cerr << "cavewing: score server: " << message << '\n';
-}
-
-// A sitting's ID as the server issues them: a short word of letters and digits, safe in a path.
-bool sittingId(std::string_view id) {
-  if (id.empty() || id.size() > 64) return false;
-  for (const char c : id)
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return false;
-  return true;
 }
 
 std::optional<std::uint64_t> seedOf(const json::Value& v) {
   std::uint64_t seed = 0;
   const char* end = v.text.data() + v.text.size();
   const auto [ptr, ec] = std::from_chars(v.text.data(), end, seed);
-  if (!v.is(json::Value::Kind::Number) || ec != std::errc() || ptr != end) return std::nullopt;
+  if (!v.is(json::Value::Kind::Number) || ec != std::errc() || ptr != end || seed >= SeedsBelow)
+    return std::nullopt;
   return seed;
 }
 
-// A whole number, nothing else.
-template <typename T>
-bool number(std::string_view text, T& value) {
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return !text.empty() && ec == std::errc() && ptr == text.data() + text.size();
+// The server's own reason, in its JSON, or nothing when the answer has none (it came from
+// something else on the way: a captive portal, a login proxy, a wrong address).
+std::optional<std::string> serversReason(const Answer& answer) {
+  const auto v = json::parse(answer.body);
+  const json::Value* error = v ? (*v)["error"] : nullptr;
+  if (!error || !error->is(json::Value::Kind::String)) return std::nullopt;
+  return error->text;
 }
 
 // Why the server refused, in its own words when it gave them.
 std::string reasonOf(const Answer& answer) {
-  const auto v = json::parse(answer.body);
-  const json::Value* error = v ? (*v)["error"] : nullptr;
-  const std::string why = error && error->is(json::Value::Kind::String) ? error->text : "";
+  const std::string why = serversReason(answer).value_or("");
   return "status " + std::to_string(answer.status) + (why.empty() ? "" : ": " + why);
 }
 
-// Refused for good: sending it again would be refused again. No answer, a server busy or out of
-// order (5xx), or one that asks to come back later (408, 429) keeps the game for later.
-bool refusedForGood(int status) {
-  return status >= 400 && status < 500 && status != 408 && status != 429;
+// The reason on a line of its own: no control character breaks it.
+std::string oneLine(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  return text;
 }
 
 }  // namespace
@@ -78,6 +79,24 @@ std::optional<std::vector<TableRow>> rowsOf(const json::Value* v) {
                     game && game->is(json::Value::Kind::String) ? game->text : std::string()});
   }
   return rows;
+}
+
+enum class Verdict { Taken, Refused, Later };
+
+// What the server's answer to a game says. Only the server's own words count: its table when it
+// took the game (or its word that it has the game already), its reason when it refuses it for
+// good. No answer, a server busy or out of order (5xx), one that asks to come back later (408,
+// 429), or an answer that is not the server's keeps the game for later.
+Verdict verdictOf(const Answer& answer) {
+  if (answer.status == 200) {
+    const auto v = json::parse(answer.body);
+    return v && rowsOf((*v)["table"]) ? Verdict::Taken : Verdict::Later;
+  }
+  if (!serversReason(answer)) return Verdict::Later;
+  if (answer.status == 409) return Verdict::Taken;
+  const bool forGood =
+      answer.status >= 400 && answer.status < 500 && answer.status != 408 && answer.status != 429;
+  return forGood ? Verdict::Refused : Verdict::Later;
 }
 
 }  // namespace
@@ -127,9 +146,9 @@ void ScoreServer::openSitting(const std::string& player,
                       seeded(value);
                       return;
                     }
-                    if (answer.status != 0 && answer.status != 404 && answer.status != 405 &&
-                        answer.status != 501)
-                      warn("no sitting (" + reasonOf(answer) + "); playing on this table alone");
+                    warn((answer.status == 0 ? "the server did not answer"
+                                             : "no sitting (" + reasonOf(answer) + ")") +
+                         "; this sitting ranks on the local table");
                     seeded(std::nullopt);
                   });
 }
@@ -139,8 +158,11 @@ void ScoreServer::attach(Cabinet& cabinet, form::Host& host, std::function<void(
   host_ = &host;
   changed_ = std::move(changed);
   const std::string folder = host.UserDataPath();
-  unsentPath_ = folder.empty() ? std::string() : folder + "/" + UnsentFile;
-  loadUnsent();
+  unsentFile_ =
+      folder.empty() ? GamesFile() : GamesFile(folder + "/" + UnsentFile, UnsentHeader, KeptBytes);
+  refusedFile_ = folder.empty() ? GamesFile()
+                                : GamesFile(folder + "/" + RefusedFile, RefusedHeader, KeptBytes);
+  keepUnsent(nullptr, nullptr, UnsentGames);
   cabinet.onGameListed = [this](const replay::Recording& r, std::int64_t shown) {
     gameListed(r, shown);
   };
@@ -165,12 +187,12 @@ void ScoreServer::gameListed(const replay::Recording& recording, std::int64_t sh
   if (!hasSitting()) return;
   std::ostringstream text;
   replay::write(text, recording);
-  Unsent& game = unsent_[sitting_];
-  game.shown = shown;
-  game.recording = text.str();
-  keepUnsent();
+  // The sitting's recording so far, with the score shown.
+  const KeptGame game{sitting_, shown, text.str(), {}};
+  keepUnsent(&game, nullptr,
+             "the game that scored " + std::to_string(shown) + " for the score server");
   // The wait for the server's table starts as the game goes (keeping it may take a while on a
-  // busy disk). Games an earlier try could not send go along.
+  // busy disk). Games an earlier try could not send go first.
   listSince_ = transport_.now();
   sendUnsent();
 }
@@ -197,43 +219,40 @@ void ScoreServer::showRows(const std::vector<TableRow>& rows, int listAsked) {
 }
 
 void ScoreServer::sendUnsent() {
-  for (const auto& [sitting, game] : unsent_)
-    if (!game.sending) send(sitting);
+  if (!sending_ && !unsent_.empty()) send(unsent_.front().game);
 }
 
-void ScoreServer::send(const std::string& sitting) {
-  Unsent& game = unsent_.at(sitting);
-  if (game.sending) return;
-  game.sending = true;
+void ScoreServer::send(const KeptGame& game) {
+  sending_ = true;
   std::weak_ptr<char> alive = alive_;
-  const std::string sent = game.recording;
-  transport_.send("api/sittings/" + sitting + "/games?score=" + std::to_string(game.shown), true,
-                  sent, SendWaitMs,
-                  [this, alive, sitting, sent, asked = listShown_](const Answer& answer) {
+  transport_.send("api/sittings/" + game.sitting + "/games?score=" + std::to_string(game.shown),
+                  true, game.recording, SendWaitMs,
+                  [this, alive, game, asked = listShown_](const Answer& answer) {
                     if (alive.expired()) return;
-                    answered(sitting, sent, answer);
                     const auto v = answer.status == 200 ? json::parse(answer.body) : std::nullopt;
                     const auto rows = v ? rowsOf((*v)["table"]) : std::nullopt;
                     if (rows) showRows(*rows, asked);
+                    answered(game, answer);
                   });
 }
 
-void ScoreServer::answered(const std::string& sitting, const std::string& sent,
-                           const Answer& answer) {
-  const auto it = unsent_.find(sitting);
-  if (it == unsent_.end()) return;
-  Unsent& game = it->second;
-  game.sending = false;
-  const bool done = answer.status == 200 || refusedForGood(answer.status);
-  if (answer.status != 200 && done)
-    warn("the server refused a game of sitting " + sitting + " (" + reasonOf(answer) + ")");
-  if (done && game.recording == sent) {
-    unsent_.erase(it);
-    keepUnsent();
-    return;
+void ScoreServer::answered(const KeptGame& game, const Answer& answer) {
+  sending_ = false;
+  const Verdict verdict = verdictOf(answer);
+  if (verdict == Verdict::Later) {
+    if (answer.status != 0 && !serversReason(answer))
+      warn("the answer to a game of sitting " + game.sitting + " (status " +
+           std::to_string(answer.status) +
+           ") is not the score server's: the game is kept for later");
+    return;  // the next try sends it again, and the games after it
   }
-  // A longer recording came meanwhile: it goes now. Else the game waits for the next try.
-  if (game.recording != sent) send(sitting);
+  if (verdict == Verdict::Refused) {
+    warn("the server refused a game of sitting " + game.sitting + " (" + reasonOf(answer) + ")");
+    keepRefused(KeptGame{game.sitting, game.shown, game.recording, oneLine(reasonOf(answer))});
+  }
+  // A longer recording of the sitting that came meanwhile stays, and goes in its turn.
+  keepUnsent(nullptr, &game, UnsentGames);
+  sendUnsent();
 }
 
 void ScoreServer::bestGame(
@@ -257,46 +276,60 @@ void ScoreServer::bestGame(
       });
 }
 
-void ScoreServer::loadUnsent() {
-  if (unsentPath_.empty()) return;
-  form::KeptFile file(unsentPath_, UnsentBytes);
-  if (file.state() != form::KeptFile::State::Read) return;
-  std::string_view text = file.text();
-  if (text.substr(0, UnsentHeader.size()) != UnsentHeader) return;
-  text.remove_prefix(UnsentHeader.size());
-  // Each game: "SITTING SHOWN BYTES\n", then its recording's bytes and a line end.
-  while (!text.empty()) {
-    const auto eol = text.find('\n');
-    if (eol == std::string_view::npos) break;
-    const std::string_view line = text.substr(0, eol);
-    const auto first = line.find(' '), second = line.find(' ', first + 1);
-    const std::string sitting(line.substr(0, first));
-    std::int64_t shown = -1;
-    std::size_t bytes = 0;
-    if (first == std::string_view::npos || second == std::string_view::npos ||
-        !number(line.substr(first + 1, second - first - 1), shown) ||
-        !number(line.substr(second + 1), bytes) || !sittingId(sitting) || shown < 0 ||
-        bytes >= text.size() - eol - 1 || text[eol + 1 + bytes] != '\n') {
-      warn(unsentPath_ + " is damaged; the games in it after that point are not sent");
-      break;
-    }
-    unsent_[sitting] = Unsent{shown, std::string(text.substr(eol + 1, bytes)), false};
-    text.remove_prefix(eol + 1 + bytes + 1);
+void ScoreServer::keepUnsent(const KeptGame* played, const KeptGame* answered,
+                             const std::string& what) {
+  if (!host_) return;
+  std::vector<KeptGame> mine;
+  for (const Unsent& u : unsent_) mine.push_back(u.game);
+  const auto contains = [](const std::vector<KeptGame>& games, const KeptGame& game) {
+    return std::find(games.begin(), games.end(), game) != games.end();
+  };
+  // A game goes last, in place of its sitting's earlier recording: the games go in the order
+  // played.
+  const auto putLast = [](std::vector<KeptGame>& games, const KeptGame& game) {
+    std::erase_if(games, [&](const KeptGame& g) { return g.sitting == game.sitting; });
+    games.push_back(game);
+  };
+  // What this copy could not keep yet is its own to put back; what it kept and is gone from the
+  // file now was taken by another copy, which got the server's answer for it.
+  const auto merged = [&](std::vector<KeptGame>& games) {
+    bool changed = false;
+    for (const Unsent& u : unsent_)
+      if (!u.kept && !contains(games, u.game)) {
+        putLast(games, u.game);
+        changed = true;
+      }
+    if (played) putLast(games, *played);
+    if (answered) changed |= std::erase(games, *answered) > 0;
+    return changed || played;
+  };
+  GamesFile::Outcome outcome = unsentFile_.update(*host_, mine, merged);
+  if (!outcome.notice.empty()) warn(outcome.notice);
+  if (!outcome.error.empty()) warn("cannot keep " + what + ": " + outcome.error);
+  std::vector<Unsent> now;
+  for (KeptGame& game : outcome.games) {
+    const bool kept = outcome.kept || (outcome.read && contains(*outcome.read, game));
+    now.push_back({std::move(game), kept});
   }
+  unsent_ = std::move(now);
 }
 
-void ScoreServer::keepUnsent() {
-  if (unsentPath_.empty() || !host_) return;
-  std::string text(UnsentHeader);
-  for (const auto& [sitting, game] : unsent_)
-    text += sitting + " " + std::to_string(game.shown) + " " +
-            std::to_string(game.recording.size()) + "\n" + game.recording + "\n";
-  form::KeptFile file(unsentPath_, UnsentBytes);
-  std::string error;
-  bool kept = file.save(text);
-  if (!kept) error = file.error();
-  if (kept) kept = host_->Persist(file.target(), error);
-  if (!kept) warn("cannot keep the games the server has yet to take: " + error);
+// The refused game stays where the player can find it, with the server's reason: the latest few.
+void ScoreServer::keepRefused(KeptGame game) {
+  if (!host_) return;
+  const GamesFile::Outcome outcome =
+      refusedFile_.update(*host_, {}, [&](std::vector<KeptGame>& games) {
+        games.push_back(std::move(game));
+        std::size_t bytes = 0;
+        for (const KeptGame& g : games) bytes += g.recording.size();
+        while (games.size() > RefusedGames || (games.size() > 1 && bytes > RefusedBytes)) {
+          bytes -= games.front().recording.size();
+          games.erase(games.begin());
+        }
+        return true;
+      });
+  if (!outcome.notice.empty()) warn(outcome.notice);
+  if (!outcome.error.empty()) warn("cannot keep the refused game: " + outcome.error);
 }
 
 }  // namespace cabinet::kit

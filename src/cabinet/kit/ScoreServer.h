@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "cabinet/Cabinet.h"
+#include "cabinet/kit/ScoreServerKept.h"
 #include "form/Host.h"
 
 namespace cabinet::kit {
@@ -61,6 +61,8 @@ public:
   static constexpr int ListWaitMs = 3000;     // the list shows the server's table if this soon
   static constexpr int SendWaitMs = 60000;    // a game sent waits this long for its verdict
   static constexpr const char* UnsentFile = "unsent-games";
+  static constexpr const char* RefusedFile = "refused-games";
+  static constexpr std::size_t RefusedGames = 8;  // the refused games kept: the latest
 
   // Whether a sitting asks a server for its seed: only where one is there to ask (`--scores URL`
   // on the desktop, the page a score server served), and only for the player's own play in a cave
@@ -86,7 +88,8 @@ public:
   void attach(Cabinet& cabinet, form::Host& host, std::function<void()> changed);
   void detach();
 
-  // Sends what the server has not confirmed yet (after a sitting's seed came from it).
+  // Sends what the server has not confirmed yet (after a sitting's seed came from it), one game
+  // after another in the order they were played, the file's games of other copies too.
   void sendUnsent();
   std::size_t unsentCount() const { return unsent_.size(); }
 
@@ -95,27 +98,30 @@ public:
 
 private:
   struct Unsent {
-    std::int64_t shown = 0;
-    std::string recording;
-    bool sending = false;  // on its way; a longer recording that comes meanwhile goes after it
+    KeptGame game;
+    bool kept = false;  // in the file: gone from it later, another copy has sent it
   };
   void gameListed(const replay::Recording& recording, std::int64_t shown);
   void listShown();
-  void send(const std::string& sitting);
-  void answered(const std::string& sitting, const std::string& sent, const Answer& answer);
+  void send(const KeptGame& game);
+  void answered(const KeptGame& game, const Answer& answer);
   // Shows the server's rows if the list that asked for them is still up, soon enough.
   void showRows(const std::vector<TableRow>& rows, int listAsked);
-  void loadUnsent();
-  void keepUnsent();
+  // Keeps the games on the file as it is now, with the game just `played` (or none) put last and
+  // the one the server `answered` (or none) gone; `what`: the games it keeps, for the player to
+  // be told when they could not be kept.
+  void keepUnsent(const KeptGame* played, const KeptGame* answered, const std::string& what);
+  void keepRefused(KeptGame game);
 
   Transport& transport_;
   std::string sitting_;
   Cabinet* cabinet_ = nullptr;
   form::Host* host_ = nullptr;
   std::function<void()> changed_;
-  std::string unsentPath_;
-  std::map<std::string, Unsent> unsent_;  // by sitting
-  int listShown_ = 0;                     // the lists shown so far: an answer shows on its own
+  GamesFile unsentFile_, refusedFile_;
+  std::vector<Unsent> unsent_;  // in the order played
+  bool sending_ = false;        // a game is on its way: the next goes once it is answered
+  int listShown_ = 0;           // the lists shown so far: an answer shows on its own
   std::chrono::steady_clock::time_point listSince_;
   bool gameJustListed_ = false;
   // Answers that come after the client has gone find nothing to do.
