@@ -12,7 +12,7 @@ target_link_options(cavewing-web PRIVATE -sENVIRONMENT=web -sASYNCIFY -sALLOW_ME
   # The score server's client never waits in a box: left as it is, it stays small.
   "-sASYNCIFY_REMOVE=['*cabinet::kit::ScoreServer*','*cabinet::kit::json*']")
 
-set(web_page_files index.html page.js page.css manifest.webmanifest)
+set(web_page_files index.html page.js sound.js page.css manifest.webmanifest)
 set(web_fonts
   /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf
   /usr/share/fonts/truetype/liberation/LiberationSans-Bold.ttf

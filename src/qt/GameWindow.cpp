@@ -34,6 +34,7 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   playfield_ = new Playfield(form(), fieldWidth, this);
   setCentralWidget(playfield_);
   buildMenuBar();
+  speaker_ = new Speaker(*this, options.mute);
   input_ = std::make_unique<PlayerInput>(*this);
   playfield_->startButton()->installEventFilter(this);
   connect(playfield_->startButton(), &QPushButton::clicked, this,
@@ -133,6 +134,7 @@ bool GameWindow::frame(std::optional<std::int64_t> realUs) {
   // A handler runs (waits in a message box): the frame shows what it has so far.
   const bool following = realUs && !cabinet_->clock().delivering();
   const double fraction = following ? kit_->followFrame(*realUs, form::Clock::stallGridPoints) : 1;
+  speaker_->sounds().follow(*kit_);
   syncMenus();
   playfield_->showOverlays(kit_->overlays());
   const bool changed = playfield_->showFrame(fraction);
@@ -148,6 +150,7 @@ bool GameWindow::frame(std::optional<std::int64_t> realUs) {
 
 bool GameWindow::syncWithForm() {
   if (ended_) return false;
+  speaker_->sounds().follow(*kit_);
   syncMenus();
   playfield_->showOverlays(kit_->overlays());
   return playfield_->syncWithForm();
@@ -162,6 +165,7 @@ void GameWindow::MsgBox(const std::string& prompt, const std::string& title) {
   // not: the new high score's list is on screen under its box, not the crash banner.
   syncWithForm();
   playfield_->repaint();
+  speaker_->sounds().boxOpens(title);
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(title),
                   QString::fromStdString(prompt), QMessageBox::Ok, this);
   box.exec();

@@ -20,6 +20,7 @@
 #include "qt/FramePacer.h"
 #include "qt/Playfield.h"
 #include "qt/RealTimePump.h"
+#include "qt/Speaker.h"
 #include "start/CommandLine.h"
 
 class PlayerInput;
@@ -40,6 +41,7 @@ public:
   RealTimePump& pump() { return *pump_; }
   PlayerInput& input() { return *input_; }
   StandStill& standStill() { return *standStill_; }
+  Speaker& speaker() { return *speaker_; }
   QAction* actionFor(const form::MenuItem& item) const;
 
   // Hands the player's input to the cabinet at the grid point of real time.
@@ -100,6 +102,7 @@ private:
   std::vector<MenuAction> menuActions_;
   QCursor customCursor_;
   StandStill* standStill_ = nullptr;
+  Speaker* speaker_ = nullptr;
   float outerWidth_;  // what the rules read at load: the layout's width, whatever the frame
   bool ended_ = false;
   std::optional<std::string> userDataPath_;  // worked out once, when first asked for

@@ -58,6 +58,8 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
       result.wide = true;
     } else if (arg == "--demo") {
       result.demo = true;
+    } else if (arg == "--mute") {
+      result.mute = true;
     } else if (arg == "--headless") {
       result.headless = true;
     } else if (arg == "--trace") {
@@ -127,6 +129,7 @@ std::string CommandLine::usage(const std::string& program) {
          "  --trace       with --headless: print the state at every grid point, as JSON\n"
          "  --demo        play by itself until a click or a key; the demo keeps no high scores\n"
          "                and no last game\n"
+         "  --mute        start with the sounds muted\n"
          "  -h, --help    show this help and exit\n"
          "  --version     show the version and exit\n"
          "\n"
@@ -135,8 +138,9 @@ std::string CommandLine::usage(const std::string& program) {
          "(~/.local/share/Cavewing). Wherever the table is, the games are recorded in that data\n"
          "folder: the whole sitting as last-game, the one that set the best score as best-game.\n"
          "\n"
-         "F11 toggles full screen. In flight, the game stands still while its window is not in\n"
-         "front; a click or a key goes on.\n"
+         "F11 toggles full screen; F12 mutes the sounds and back (the choice is kept). In\n"
+         "flight, the game stands still while its window is not in front; a click or a key\n"
+         "goes on.\n"
          "\n"
          "The player's name in the table is the first of NWUSERNAME, LOGIN, USERNAME, USER and\n"
          "LOGNAME that is set and not blank.\n";

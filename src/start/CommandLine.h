@@ -12,6 +12,7 @@ struct CommandLine {
   Action action = Action::Play;
   bool wide = false;                  // open the window at the wide layout's outer width
   bool demo = false;                  // play by itself until a player clicks or presses a key
+  bool mute = false;                  // start with the sounds muted
   std::optional<std::uint64_t> seed;  // the same seed gives the same cave
   std::string scoresFile;             // the high-score file; empty for the usual place
   std::string scoresServer;           // the score server's address (http or https); empty: none

@@ -24,6 +24,7 @@
 #include "cabinet/kit/Numbers.h"
 #include "cabinet/kit/Result.h"
 #include "cabinet/kit/ScoreServer.h"
+#include "cabinet/kit/Sounds.h"
 #include "start/Launch.h"
 
 // The page's side, in src/web/cavewing.js.
@@ -71,6 +72,15 @@ EM_JS(void, pageSittingAsked, (), { Module.cavewing.sittingAsked(); });
 EM_JS(void, pageReplay, (const char* recording),
       { Module.cavewing.replay(UTF8ToString(recording)); });
 EM_JS(void, pageSay, (const char* text), { Module.cavewing.say(UTF8ToString(text)); });
+// The page's sounds (src/web/sound.js), made by Web Audio; none before it has loaded.
+EM_JS(void, pageLoop, (int sound, int on), {
+  if (globalThis.cavewingSound) globalThis.cavewingSound.loop(sound, on);
+});
+EM_JS(void, pagePlay, (int sound), {
+  if (globalThis.cavewingSound) globalThis.cavewingSound.play(sound);
+});
+EM_JS(int, pageMuted, (),
+      { return globalThis.cavewingSound && globalThis.cavewingSound.muted() ? 1 : 0; });
 // The page's command line, word by word: a word is handed over whole, whatever it holds.
 EM_JS(int, pageWordCount, (), { return Module.cavewing.words.length; });
 EM_JS(int, pageWordBytes, (int i), { return lengthBytesUTF8(Module.cavewing.words[i]); });
@@ -118,7 +128,9 @@ struct PictureKey : cabinet::Painter {
 };
 
 // The front end of one sitting (or one replay) in the page.
-class WebFrontEnd : public form::Host, private cabinet::kit::Kit::Screen {
+class WebFrontEnd : public form::Host,
+                    private cabinet::kit::Kit::Screen,
+                    private cabinet::kit::Speaker {
 public:
   WebFrontEnd(const CommandLine& options, const replay::Recording* recording, std::string player)
       : recording_(recording ? std::make_unique<replay::Recording>(*recording) : nullptr),
@@ -143,6 +155,7 @@ public:
   cabinet::Cabinet& served() { return *cabinet_; }
   const frmCavewing& form() const { return cabinet_->form(); }
   cabinet::kit::Kit& kit() { return *kit_; }
+  cabinet::kit::Sounds& sounds() { return sounds_; }
   bool ended() const { return ended_; }
 
   // A frame of the display at real time (requestAnimationFrame's own timestamp, in microseconds
@@ -151,6 +164,7 @@ public:
   void frame(double realUs) {
     if (ended_) return;
     fraction_ = kit_->followFrame(std::int64_t(realUs), allowedLag());
+    sounds_.follow(*kit_);
     if (keep(pictureKey())) draw();
   }
   // The picture now, whether it changed or not (the canvas was cleared, or a box opens over it).
@@ -181,6 +195,7 @@ public:
   void MsgBox(const std::string& prompt, const std::string& title) override {
     // The picture is brought up to date before the box opens: the list under its box.
     paint();
+    sounds_.boxOpens(title);
     pageMessageBox(prompt.c_str(), title.c_str());
   }
   void End() override {
@@ -265,15 +280,20 @@ private:
   // game waits for the first frame, so that opening and the first painting are two tasks of the
   // page, not one long one.
   void changed() override {
+    sounds_.follow(*kit_);
     if (loaded_ && !ended_ && keep(pictureKey())) draw();
   }
   void timeStands(bool) override {}
+  // cabinet::kit::Speaker
+  void loop(cabinet::kit::Sound sound, bool on) override { pageLoop(int(sound), on); }
+  void play(cabinet::kit::Sound sound) override { pagePlay(int(sound)); }
 
   std::unique_ptr<replay::Recording> recording_;
   std::string player_;
   float outerWidth_;
   std::unique_ptr<cabinet::Cabinet> cabinet_;
   std::unique_ptr<cabinet::kit::Kit> kit_;
+  cabinet::kit::Sounds sounds_{*this, bool(pageMuted())};
   bool ended_ = false;
   double fraction_ = 1;  // how far along its step the last frame was
   std::string shown_;    // the key of the picture on the canvas
@@ -504,6 +524,10 @@ EMSCRIPTEN_KEEPALIVE int cavewing_key_up(const char* name, int shift, int repeat
                                                             .code = cabinet::kit::keyCode(name),
                                                             .shift = shift,
                                                             .autoRepeat = bool(repeat)});
+}
+// The player's mute, from the page's settings.
+EMSCRIPTEN_KEEPALIVE void cavewing_mute(int muted) {
+  if (sitting) sitting->sounds().mute(muted);
 }
 EMSCRIPTEN_KEEPALIVE void cavewing_start() {
   if (sitting) sitting->deliver(replay::Event{.kind = replay::Event::Kind::Start});
