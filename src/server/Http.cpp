@@ -453,7 +453,7 @@ struct Http::Impl {
   }
 
   Response health() {
-    const bool database = service.table(false).status == 200;
+    const bool database = service.table({}, false).status == 200;
     const bool verifiers = !verifiersLive || verifiersLive();
     const std::string body = std::string("{\"database\":") + (database ? "true" : "false") +
                              ",\"verifiers\":" + (verifiers ? "true" : "false") +
