@@ -6,11 +6,20 @@ add_executable(cavewing-web src/web/main.cpp)
 target_link_libraries(cavewing-web PRIVATE cavewing_start)
 set_target_properties(cavewing-web PROPERTIES OUTPUT_NAME cavewing)
 # A message box waits inside its handler, as on the desktop: Asyncify unwinds the handler while
-# the page's dialog is open and rewinds it when the player answers.
+# the page's dialog is open and rewinds it when the player answers. Sent to every visitor, the
+# program is made as small as it goes: the smaller allocator (the page allocates little and
+# seldom), and the optimiser's smallest setting.
 target_link_options(cavewing-web PRIVATE -sENVIRONMENT=web -sASYNCIFY -sALLOW_MEMORY_GROWTH=1
+  -sMALLOC=emmalloc -Oz
   -sEXPORTED_RUNTIME_METHODS=ccall,FS,UTF8ToString,stringToUTF8,lengthBytesUTF8 -sEXIT_RUNTIME=0 -sINVOKE_RUN=0
-  # The score server's client never waits in a box: left as it is, it stays small.
-  "-sASYNCIFY_REMOVE=['*cabinet::kit::ScoreServer*','*cabinet::kit::json*']")
+  # Code that is never on the stack while a box is open is left as it is, and stays small: the
+  # score server's client and its JSON, the sounds, recordings as text, the table's records and
+  # the standard streams (Asyncify would otherwise prepare every function that makes an indirect
+  # call to be unwound; these twelve kilobytes of the page, gzipped, never are).
+  "-sASYNCIFY_REMOVE=['*cabinet::kit::ScoreServer*','*cabinet::kit::json*',
+    'cabinet::kit::Sounds::*','replay::*','form::records::*','std::__2::basic_ostream*',
+    'std::__2::basic_streambuf*','std::__2::basic_stringbuf*','std::__2::basic_ios*',
+    'std::__2::locale*']")
 
 set(web_page_files index.html page.js sound.js page.css manifest.webmanifest)
 set(web_fonts

@@ -432,6 +432,7 @@ struct Http::Impl {
     if (get && route == "/metrics")
       return {
           200, {{"Cache-Control", "no-store"}}, metrics.text(queue), "text/plain; version=0.0.4"};
+    if (route == "/api/other") return refusedWith(404, "no such thing here");
     if (!get) return refusedWith(405, "no such thing here");
     if (route != "page" || !files.serving()) return refusedWith(404, "no such thing here");
     return files.answer(req);
