@@ -483,8 +483,9 @@ TEST(Sittings, EndWhenLateOrSilent) {
 
 // A name is text the list can show as it reads: bytes that are no text are refused (on either
 // database, as a mistake rather than a busy server), and what reorders or hides text is taken
-// out; a name is cut to what the list shows; answers are JSON a page can hold whatever an older
-// server kept (a byte that is no character, a tag, a seed past 2^63).
+// out; a name is cut to what the list shows; a request that is not {"player": "NAME"} is refused;
+// answers are JSON a page can hold whatever an older server kept (a byte that is no character, a
+// tag, a seed past 2^63).
 TEST(Names, AreTextTheListShowsAsItReads) {
   TempFolder folder;
   fs::create_directories(folder / "pg");
@@ -498,6 +499,11 @@ TEST(Names, AreTextTheListShowsAsItReads) {
     ASSERT_TRUE(invalid);
     EXPECT_EQ(invalid->status, 400) << where;
     EXPECT_NE(field(invalid->body, "error").find("UTF-8"), std::string::npos) << invalid->body;
+    for (const char* malformed : {"{\"player\": 5}", "[\"JO\"]", "{\"player\": \"JO\"} x"}) {
+      const auto refused = client.Post("/api/sittings", malformed, "application/json");
+      ASSERT_TRUE(refused) << malformed;
+      EXPECT_EQ(refused->status, 400) << malformed;
+    }
     // Right to left, EVIL would read LIVE; a zero-width space would make a second EVIL.
     for (const std::string& name : {std::string("\u202e"
                                                 "evil\u200b"),
