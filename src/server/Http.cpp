@@ -456,9 +456,8 @@ struct Http::Impl {
   Response health() {
     const bool database = service.table({}, false).status == 200;
     const bool verifiers = !verifiersLive || verifiersLive();
-    const std::string body = std::string("{\"database\":") + (database ? "true" : "false") +
-                             ",\"verifiers\":" + (verifiers ? "true" : "false") +
-                             ",\"queue\":" + std::to_string(queue.load()) + "}";
+    const std::string body =
+        json::text({{"database", database}, {"verifiers", verifiers}, {"queue", queue.load()}});
     Response res = reply({database && verifiers ? 200 : 503, body});
     return res;
   }

@@ -77,17 +77,17 @@ bool shownScore(const std::string& text, std::int64_t& value) {
   return true;
 }
 
-std::string tableJson(const Scoreboard& board) {
+json::Json tableJson(const Scoreboard& board) {
   const auto rows = rowsOf(board.text);
-  std::string out = "[";
+  json::Json out = json::Json::array();
   for (std::size_t i = 0; i < rows.size(); ++i) {
     if (rows[i].name.empty() && rows[i].score.empty()) continue;
     const std::string game = i < board.games.size() ? board.games[i] : std::string();
-    out += (out.size() > 1 ? "," : "") + std::string("{\"name\":") + json::quoted(rows[i].name) +
-           ",\"score\":" + std::to_string(frmCavewing::ScoreValue(rows[i].score)) +
-           ",\"game\":" + (game.empty() ? "null" : json::quoted(game)) + "}";
+    out.push_back({{"name", rows[i].name},
+                   {"score", frmCavewing::ScoreValue(rows[i].score)},
+                   {"game", game.empty() ? json::Json() : json::Json(game)}});
   }
-  return out + "]";
+  return out;
 }
 
 // The table after a game that ended in a crash, with the game behind each row: a row keeps its
@@ -110,8 +110,10 @@ Scoreboard rankOnBoard(const Scoreboard& board, const std::string& player, const
 }
 
 // What tells a today sitting's answers from a classic one's: the cave and its day.
-std::string todayFields(const std::string& day) {
-  return day.empty() ? "" : ",\"cave\":\"today\",\"day\":" + json::quoted(day);
+void addToday(json::Json& answer, const std::string& day) {
+  if (day.empty()) return;
+  answer["cave"] = "today";
+  answer["day"] = day;
 }
 
 // The whole number at the start of `text`, of at most 12 digits; -1 when there is none.
@@ -165,10 +167,10 @@ Answer Service::submit(const std::string& sitting, const std::string& shown, std
 }
 
 Answer Service::issue(std::string_view body) {
+  // The reader takes text only: a name that is not UTF-8 is told apart from a malformed request.
+  if (!form::utf8::valid(body)) return refuse(400, "the player's name is not valid UTF-8");
   const auto fields = json::stringObject(body);
   if (!fields || !fields->contains("player")) return refuse(400, "expected {\"player\": \"NAME\"}");
-  if (!form::utf8::valid(fields->at("player")))
-    return refuse(400, "the player's name is not valid UTF-8");
   const std::string player = playerName(fields->at("player"));
   if (player.empty()) return refuse(400, "the player needs a name");
   const bool today = fields->contains("cave");
@@ -182,8 +184,9 @@ Answer Service::issue(std::string_view body) {
   if (today) sitting.day = dayOf(store_.clockUs());
   sitting.seed = today ? store_.daySeed(sitting.day, randomBits() >> 11) : randomBits() >> 11;
   store_.addSitting(sitting);
-  return {200, "{\"sitting\":" + json::quoted(sitting.id) +
-                   ",\"seed\":" + std::to_string(sitting.seed) + todayFields(sitting.day) + "}"};
+  json::Json answer = {{"sitting", sitting.id}, {"seed", sitting.seed}};
+  addToday(answer, sitting.day);
+  return {200, json::text(answer)};
 }
 
 Answer Service::judge(const std::string& id, const std::string& shownText, std::string_view body) {
@@ -230,11 +233,13 @@ Answer Service::judge(const std::string& id, const std::string& shownText, std::
   if (!done) return refuse(409, "the game is already ranked");
   const bool lastRanked = ranking == games.size();
   if (!lastRanked) rank = 0;
-  return {200, "{\"score\":" + std::to_string(shown) +
-                   ",\"rank\":" + (rank ? std::to_string(rank) : "null") +
-                   ",\"game\":" + json::quoted(games.back().id) + todayFields(sitting->day) +
-                   (today ? std::string(",\"ranked\":") + (lastRanked ? "true" : "false") : "") +
-                   ",\"table\":" + tableJson(after) + "}"};
+  json::Json answer = {{"score", shown},
+                       {"rank", rank ? json::Json(rank) : json::Json()},
+                       {"game", games.back().id}};
+  addToday(answer, sitting->day);
+  if (today) answer["ranked"] = lastRanked;
+  answer["table"] = tableJson(after);
+  return {200, json::text(answer)};
 }
 
 Answer Service::table(const std::string& cave, bool fileForm) {
@@ -244,7 +249,7 @@ Answer Service::table(const std::string& cave, bool fileForm) {
   if (!day) return refuse(400, "expected ?cave=today or ?cave=YYYY-MM-DD");
   const Scoreboard board = store_.scoreboard(*day);
   if (fileForm) return {200, board.text, "text/plain; charset=utf-8"};
-  return {200, tableJson(board)};
+  return {200, json::text(tableJson(board))};
 }
 
 Answer Service::game(const std::string& id) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <regex>
 #include <thread>
 
@@ -482,7 +483,9 @@ TEST(Sittings, EndWhenLateOrSilent) {
 
 // A name is text the list can show as it reads: bytes that are no text are refused (on either
 // database, as a mistake rather than a busy server), and what reorders or hides text is taken
-// out; a name is cut to what the list shows; the table is JSON whatever an older server kept.
+// out; a name is cut to what the list shows; a request that is not {"player": "NAME"} is refused;
+// answers are JSON a page can hold whatever an older server kept (a byte that is no character, a
+// tag, a seed past 2^63).
 TEST(Names, AreTextTheListShowsAsItReads) {
   TempFolder folder;
   fs::create_directories(folder / "pg");
@@ -496,6 +499,11 @@ TEST(Names, AreTextTheListShowsAsItReads) {
     ASSERT_TRUE(invalid);
     EXPECT_EQ(invalid->status, 400) << where;
     EXPECT_NE(field(invalid->body, "error").find("UTF-8"), std::string::npos) << invalid->body;
+    for (const char* malformed : {"{\"player\": 5}", "[\"JO\"]", "{\"player\": \"JO\"} x"}) {
+      const auto refused = client.Post("/api/sittings", malformed, "application/json");
+      ASSERT_TRUE(refused) << malformed;
+      EXPECT_EQ(refused->status, 400) << malformed;
+    }
     // Right to left, EVIL would read LIVE; a zero-width space would make a second EVIL.
     for (const std::string& name : {std::string("\u202e"
                                                 "evil\u200b"),
@@ -512,12 +520,16 @@ TEST(Names, AreTextTheListShowsAsItReads) {
     EXPECT_NE(rows.find("\n" + std::string(15, 'L') + " "), std::string::npos) << rows;
     EXPECT_EQ(rows.find("\u202e"), std::string::npos) << rows;
   }
-  // A row an older server kept with bytes that are no text.
+  // A row an older server kept with bytes that are no text and a tag, and a day's seed past 2^63.
   sqlite3* c = nullptr;
   ASSERT_EQ(sqlite3_open(db.c_str(), &c), SQLITE_OK);
   EXPECT_EQ(sqlite3_exec(c,
                          "UPDATE scoreboard SET body = '\"B\xff"
-                         "D\"' || char(13, 10) || '\"5\"'",
+                         "D</b>&\"' || char(13, 10) || '\"5\"'",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  const std::string day = server::dayOf(server::nowUs());
+  EXPECT_EQ(sqlite3_exec(c, ("INSERT INTO days (day, seed) VALUES ('" + day + "', -2)").c_str(),
                          nullptr, nullptr, nullptr),
             SQLITE_OK);
   sqlite3_close(c);
@@ -525,8 +537,13 @@ TEST(Names, AreTextTheListShowsAsItReads) {
   auto client = server.client();
   const auto table = client.Get("/api/table");
   ASSERT_TRUE(table);
-  EXPECT_TRUE(form::utf8::valid(table->body)) << table->body;
-  EXPECT_NE(table->body.find("\"B\uFFFDD\""), std::string::npos) << table->body;
+  EXPECT_FALSE(nlohmann::json::parse(table->body, nullptr, false).is_discarded()) << table->body;
+  EXPECT_NE(table->body.find("\"B\uFFFDD\\u003c/b\\u003e\\u0026\""), std::string::npos)
+      << table->body;
+  const auto sitting =
+      client.Post("/api/sittings", "{\"player\": \"JO\", \"cave\": \"today\"}", "application/json");
+  ASSERT_TRUE(sitting);
+  EXPECT_EQ(field(sitting->body, "seed"), "18446744073709551614") << sitting->body;
 }
 
 // Two servers on one PostgreSQL whose own clocks are an hour behind and an hour ahead agree on
