@@ -4,7 +4,7 @@
 #include <iostream>
 #include <new>
 
-#include "start/Launch.h"
+#include "start/words/Words.h"
 
 int main(int argc, char* argv[]) {
   // Memory that runs out even before a recording is read is refused the same way: status 2.

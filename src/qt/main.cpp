@@ -13,7 +13,7 @@
 #include "qt/EndSignals.h"
 #include "qt/GameWindow.h"
 #include "qt/NetworkTransport.h"
-#include "start/Launch.h"
+#include "start/words/Words.h"
 
 namespace {
 

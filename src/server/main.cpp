@@ -7,8 +7,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 #include "server/Http.h"
@@ -59,73 +61,72 @@ struct Options {
   std::string trustedProxy;
 };
 
-bool number(const std::string& text, double& value, double lo, double hi) {
+// A number from `lo` to `hi`, written as std::stod reads one.
+std::optional<double> number(const std::string& text, double lo, double hi) {
   try {
     std::size_t used = 0;
-    value = std::stod(text, &used);
-    return used == text.size() && value >= lo && value <= hi;
+    const double value = std::stod(text, &used);
+    if (used == text.size() && value >= lo && value <= hi) return value;
   } catch (...) {
-    return false;
   }
+  return std::nullopt;
+}
+
+// The option `name`, whose value is a number from `lo` to `hi`, kept in `to`.
+template <class T>
+void addNumber(CLI::App& app, const std::string& name, T& to, double lo, double hi) {
+  app.add_option_function<std::string>(
+         name, [&to](const std::string& text) { to = static_cast<T>(std::stod(text)); })
+      // CLI11 names the option in front of what the check says: "--port: 70000".
+      ->check([lo, hi](const std::string& text) {
+        return number(text, lo, hi) ? std::string() : text;
+      });
 }
 
 // 0 to serve, 1 when the program is done (help, version), 2 for a mistake.
 int parse(int argc, char* argv[], Options& o) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help") {
-      std::cout << Usage;
-      return 1;
-    }
-    if (arg == "--version") {
-      std::cout << "cavewing-server " CAVEWING_VERSION "\n";
-      return 1;
-    }
-    if (i + 1 >= argc) {
-      std::cerr << "cavewing-server: unknown option or missing value: " << arg << "\n";
-      return 2;
-    }
-    const std::string value = argv[++i];
-    double n = 0;
-    bool ok = true;
-    if (arg == "--listen")
-      o.listen = value;
-    else if (arg == "--db")
-      o.db = value;
-    else if (arg == "--web")
-      o.web = value;
-    else if (arg == "--user")
-      o.user = value;
-    else if (arg == "--remove-game")
-      o.removeGame = value;
-    else if (arg == "--why")
-      o.why = value;
-    else if (arg == "--backup")
-      o.backup = value;
-    else if (arg == "--trusted-proxy")
-      o.trustedProxy = value;
-    else if (arg == "--connections-per-address" && (ok = number(value, n, 1, 1e6)))
-      o.connectionsPerAddress = std::size_t(n);
-    else if (arg == "--port" && (ok = number(value, n, 0, 65535)))
-      o.port = int(n);
-    else if (arg == "--workers" && (ok = number(value, n, 1, 1024)))
-      o.workers = std::size_t(n);
-    else if (arg == "--queue" && (ok = number(value, n, 0, 100000)))
-      o.queue = std::size_t(n);
-    else if (arg == "--time-slack" && (ok = number(value, n, 0, 1e6)))
-      o.slackSeconds = n;
-    else if (arg == "--sittings-per-minute" && (ok = number(value, n, 0.01, 1e9)))
-      o.sittingsPerMinute = n;
-    else if (arg == "--games-per-minute" && (ok = number(value, n, 0.01, 1e9)))
-      o.gamesPerMinute = n;
-    else if (ok) {
-      std::cerr << "cavewing-server: unknown option: " << arg << "\n";
-      return 2;
-    }
-    if (!ok) {
-      std::cerr << "cavewing-server: bad value for " << arg << ": " << value << "\n";
-      return 2;
-    }
+  CLI::App app;
+  // An option given twice counts as its last; --help is our own text, and a wrong option beside
+  // it is still a mistake.
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.set_help_flag();
+  const CLI::Option* help = app.add_flag("--help");
+  const CLI::Option* version = app.add_flag("--version");
+  for (const auto& [name, value] :
+       {std::pair{"--listen", &o.listen}, std::pair{"--db", &o.db}, std::pair{"--web", &o.web},
+        std::pair{"--user", &o.user}, std::pair{"--remove-game", &o.removeGame},
+        std::pair{"--why", &o.why}, std::pair{"--backup", &o.backup},
+        std::pair{"--trusted-proxy", &o.trustedProxy}})
+    app.add_option(name, *value);
+  addNumber(app, "--port", o.port, 0, 65535);
+  addNumber(app, "--workers", o.workers, 1, 1024);
+  addNumber(app, "--queue", o.queue, 0, 100000);
+  addNumber(app, "--time-slack", o.slackSeconds, 0, 1e6);
+  addNumber(app, "--sittings-per-minute", o.sittingsPerMinute, 0.01, 1e9);
+  addNumber(app, "--games-per-minute", o.gamesPerMinute, 0.01, 1e9);
+  addNumber(app, "--connections-per-address", o.connectionsPerAddress, 1, 1e6);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ExtrasError&) {
+    std::cerr << "cavewing-server: unknown option: " << app.remaining().front() << "\n";
+    return 2;
+  } catch (const CLI::ArgumentMismatch& e) {
+    // CLI11 names the option first: "--port: 1 required TEXT missing".
+    const std::string said = e.what();
+    std::cerr << "cavewing-server: option " << said.substr(0, said.find(':')) << " needs a value\n";
+    return 2;
+  } catch (const CLI::ValidationError& e) {
+    std::cerr << "cavewing-server: bad value for " << e.what() << "\n";
+    return 2;
+  } catch (const CLI::ParseError& e) {
+    std::cerr << "cavewing-server: " << e.what() << "\n";
+    return 2;
+  }
+  // The first of --help and --version given is answered.
+  for (const CLI::Option* option : app.parse_order()) {
+    if (option == help) std::cout << Usage;
+    if (option == version) std::cout << "cavewing-server " CAVEWING_VERSION "\n";
+    if (option == help || option == version) return 1;
   }
   return 0;
 }

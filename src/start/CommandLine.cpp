@@ -1,18 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Parsing of the command line, kept apart from Qt so that it can be tested headless.
+// The command line's options checked, however they were given (the program's words, the page's
+// address), and the program's usage.
 #include "start/CommandLine.h"
 
 #include <charconv>
 #include <utility>
 
 namespace {
-
-CommandLine failure(std::string message) {
-  CommandLine result;
-  result.action = CommandLine::Action::Error;
-  result.error = std::move(message);
-  return result;
-}
 
 std::optional<std::uint64_t> parseSeed(const std::string& text) {
   std::uint64_t value = 0;
@@ -22,15 +16,6 @@ std::optional<std::uint64_t> parseSeed(const std::string& text) {
   return value;
 }
 
-// The value of an option that takes one, given as "--name VALUE" or "--name=VALUE".
-std::optional<std::string> optionValue(const std::vector<std::string>& args, std::size_t& i,
-                                       const std::string& name) {
-  const std::string& arg = args[i];
-  if (arg == name) return i + 1 < args.size() ? std::optional(args[++i]) : std::nullopt;
-  if (arg.rfind(name + "=", 0) == 0) return arg.substr(name.size() + 1);
-  return std::nullopt;
-}
-
 // An address of a score server, not a file's name: http:// or https:// and a host.
 bool serverAddress(const std::string& value) {
   for (const std::string scheme : {"http://", "https://"})
@@ -38,74 +23,59 @@ bool serverAddress(const std::string& value) {
   return false;
 }
 
-bool takesValue(const std::string& arg, const std::string& name) {
-  return arg == name || arg.rfind(name + "=", 0) == 0;
-}
-
 }  // namespace
 
-CommandLine CommandLine::parse(const std::vector<std::string>& args) {
+CommandLine CommandLine::refused(std::string why) {
   CommandLine result;
-  // --help and --version win over other options, but not over a wrong one, wherever it stands.
-  std::optional<Action> asked;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      asked = asked.value_or(Action::Help);
-    } else if (arg == "--version") {
-      asked = asked.value_or(Action::Version);
-    } else if (arg == "--wide") {
-      result.wide = true;
-    } else if (arg == "--demo") {
-      result.demo = true;
-    } else if (arg == "--mute") {
-      result.mute = true;
-    } else if (arg == "--headless") {
-      result.headless = true;
-    } else if (arg == "--trace") {
-      result.trace = true;
-    } else if (takesValue(arg, "--seed")) {
-      const auto value = optionValue(args, i, "--seed");
-      if (!value) return failure("option --seed needs a number");
-      result.seed = parseSeed(*value);
-      if (!result.seed)
-        return failure("--seed takes a whole number from 0 to 2^64-1, not '" + *value + "'");
-    } else if (takesValue(arg, "--scores") || takesValue(arg, "--record") ||
-               takesValue(arg, "--replay")) {
-      const std::string name = arg.substr(0, arg.find('='));
-      const auto value = optionValue(args, i, name);
-      if (!value || value->empty()) return failure("option " + name + " needs a file name");
-      if (name == "--scores" && serverAddress(*value))
-        result.scoresServer = *value;
-      else
-        (name == "--scores"   ? result.scoresFile
-         : name == "--record" ? result.recordFile
-                              : result.replayFile) = *value;
-    } else {
-      return failure("unknown option '" + arg + "'");
-    }
+  result.action = Action::Error;
+  result.error = std::move(why);
+  return result;
+}
+
+CommandLine CommandLine::checked(const Given& given) {
+  CommandLine result;
+  result.wide = given.wide;
+  result.demo = given.demo;
+  result.mute = given.mute;
+  result.headless = given.headless;
+  result.trace = given.trace;
+  // A value that is no value is a mistake, even beside --help or --version.
+  if (given.seed) {
+    result.seed = parseSeed(*given.seed);
+    if (!result.seed)
+      return refused("--seed takes a whole number from 0 to 2^64-1, not '" + *given.seed + "'");
   }
-  if (asked) {
-    result.action = *asked;
+  for (const auto& [file, name] :
+       {std::pair{&given.scores, "--scores"}, std::pair{&given.record, "--record"},
+        std::pair{&given.replay, "--replay"}})
+    if (*file && (*file)->empty())
+      return refused("option " + std::string(name) + " needs a file name");
+  const std::string scores = given.scores.value_or("");
+  (serverAddress(scores) ? result.scoresServer : result.scoresFile) = scores;
+  result.recordFile = given.record.value_or("");
+  result.replayFile = given.replay.value_or("");
+  // --help and --version win over other options, but not over a wrong one.
+  if (given.asked) {
+    result.action = *given.asked;
     return result;
   }
   if (result.demo && !result.replayFile.empty())
-    return failure("--demo and --replay do not go together");
+    return refused("--demo and --replay do not go together");
   // A replay plays the recording as it was: these would be ignored, so they are refused.
   if (!result.replayFile.empty()) {
-    for (const auto& [given, name] :
+    for (const auto& [isGiven, name] :
          {std::pair{result.wide, "--wide"}, std::pair{result.seed.has_value(), "--seed"},
           std::pair{!result.scoresFile.empty() || !result.scoresServer.empty(), "--scores"},
           std::pair{!result.recordFile.empty(), "--record"}})
-      if (given) return failure(std::string(name) + " does not go with --replay");
+      if (isGiven) return refused(std::string(name) + " does not go with --replay");
   }
   // The server's table takes only games from the seeds it gives.
   if (result.seed && !result.scoresServer.empty())
-    return failure("--seed does not go with --scores URL: the score server gives the seed");
+    return refused("--seed does not go with --scores URL: the score server gives the seed");
   if (result.headless && result.replayFile.empty())
-    return failure("--headless goes with --replay FILE");
+    return refused("--headless goes with --replay FILE");
   if (result.trace && !result.headless)
-    return failure("--trace goes with --replay FILE --headless");
+    return refused("--trace goes with --replay FILE --headless");
   return result;
 }
 

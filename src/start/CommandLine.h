@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 struct CommandLine {
   enum class Action { Play, Help, Version, Error };
@@ -22,6 +21,16 @@ struct CommandLine {
   bool trace = false;                 // and print the state at every grid point
   std::string error;                  // what was wrong, for Action::Error
 
-  static CommandLine parse(const std::vector<std::string>& args);
+  // The options as they were given, not yet checked: read from the program's words by
+  // readWords (src/start/words), or made by the page from its address.
+  struct Given {
+    std::optional<Action> asked;  // Help or Version: the first of them given
+    bool wide = false, demo = false, mute = false, headless = false, trace = false;
+    std::optional<std::string> seed, scores, record, replay;  // each as given, when given
+  };
+  // What `given` asks for, or why it cannot be: the seed read as a number, and options that would
+  // do nothing, or do not go together, refused.
+  static CommandLine checked(const Given& given);
+  static CommandLine refused(std::string why);
   static std::string usage(const std::string& program);
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The start shared by the desktop program and the headless one, so that both read the same
-// command line the same way and a headless replay prints the same wherever it runs.
+// The start shared by every program (the desktop, the headless one, the page), so that each
+// answers the same command line the same way and a headless replay prints the same wherever it
+// runs.
 #include "start/Launch.h"
 
 #include <array>
@@ -78,7 +79,7 @@ int printed(std::ostream& out, const Witness& witness, std::ostream& err, const 
 
 }  // namespace
 
-int launch(const std::vector<std::string>& args, std::ostream& toReader, std::ostream& err,
+int launch(const CommandLine& options, std::ostream& toReader, std::ostream& err,
            const OpenWindow& openWindow) {
   Witness witness(toReader.rdbuf());
   std::ostream out(&witness);
@@ -86,7 +87,6 @@ int launch(const std::vector<std::string>& args, std::ostream& toReader, std::os
   // A file that reaches the size limit (ulimit -f) fails its write with EFBIG, which the game
   // handles as it does a full disk, instead of the signal ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
-  const CommandLine options = CommandLine::parse(args);
   switch (options.action) {
     case CommandLine::Action::Help:
       out << CommandLine::usage("cavewing");

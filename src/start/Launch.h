@@ -6,8 +6,6 @@
 
 #include <functional>
 #include <iosfwd>
-#include <string>
-#include <vector>
 
 #include "cabinet/Cabinet.h"
 #include "replay/Recording.h"
@@ -18,10 +16,10 @@
 using OpenWindow =
     std::function<int(const CommandLine& options, const replay::Recording* recording)>;
 
-// Runs the program for `args` (the words after the program's name), writing to `out` and `err`
-// as to standard output and error; returns the exit status. A write past the file-size limit
-// fails from then on rather than ending the process.
-int launch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+// Runs the program as `options` ask (see src/start/words for the program's words), writing to
+// `out` and `err` as to standard output and error; returns the exit status. A write past the
+// file-size limit fails from then on rather than ending the process.
+int launch(const CommandLine& options, std::ostream& out, std::ostream& err,
            const OpenWindow& openWindow);
 
 // The sitting at the window that `options` ask for.

@@ -12,9 +12,9 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "cabinet/Cabinet.h"
 #include "cabinet/Paint.h"
@@ -81,11 +81,16 @@ EM_JS(void, pagePlay, (int sound), {
 });
 EM_JS(int, pageMuted, (),
       { return globalThis.cavewingSound && globalThis.cavewingSound.muted() ? 1 : 0; });
-// The page's command line, word by word: a word is handed over whole, whatever it holds.
-EM_JS(int, pageWordCount, (), { return Module.cavewing.words.length; });
-EM_JS(int, pageWordBytes, (int i), { return lengthBytesUTF8(Module.cavewing.words[i]); });
-EM_JS(void, pageWord, (int i, char* to, int size),
-      { stringToUTF8(Module.cavewing.words[i], to, size); });
+// The options the page's address gives, by name: a flag is set or not, a value is handed over
+// whole, whatever it holds (-1 bytes: not given).
+EM_JS(int, pageFlag, (const char* name),
+      { return Module.cavewing.options[UTF8ToString(name)] ? 1 : 0; });
+EM_JS(int, pageValueBytes, (const char* name), {
+  const value = Module.cavewing.options[UTF8ToString(name)];
+  return typeof value == 'string' ? lengthBytesUTF8(value) : -1;
+});
+EM_JS(void, pageValue, (const char* name, char* to, int size),
+      { stringToUTF8(Module.cavewing.options[UTF8ToString(name)], to, size); });
 
 namespace {
 
@@ -329,29 +334,36 @@ PageTransport transport;
 cabinet::kit::ScoreServer scoreServer(transport);
 std::optional<std::uint64_t> serverSeed;  // the seed the score server gave the page's sitting
 
-std::vector<std::string> pageWords() {
-  std::vector<std::string> words(static_cast<std::size_t>(pageWordCount()));
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    std::string& word = words[i];
-    word.resize(std::size_t(pageWordBytes(int(i))) + 1);  // room for stringToUTF8's terminator
-    pageWord(int(i), word.data(), int(word.size()));
-    word.pop_back();
-  }
-  return words;
+std::optional<std::string> pageOption(const char* name) {
+  const int bytes = pageValueBytes(name);
+  if (bytes < 0) return std::nullopt;
+  std::string value(std::size_t(bytes) + 1, '\0');  // room for stringToUTF8's terminator
+  pageValue(name, value.data(), int(value.size()));
+  value.pop_back();
+  return value;
+}
+
+// What the page's address asks for (?seed=N, ?wide, ?demo, a recording to replay), checked as
+// the program's command line is.
+CommandLine pageOptions() {
+  return CommandLine::checked(CommandLine::Given{.wide = bool(pageFlag("wide")),
+                                                 .demo = bool(pageFlag("demo")),
+                                                 .seed = pageOption("seed"),
+                                                 .replay = pageOption("replay")});
 }
 
 }  // namespace
 
 extern "C" {
 
-// Opens a sitting for the command line the page made of its address (its words), as the player
+// Opens a sitting for the options the page's address gives, as the player
 // `name`; returns the launcher's status, or -1 while the window is open.
 EMSCRIPTEN_KEEPALIVE int cavewing_open(const char* name) {
   scoreServer.detach();
   sitting.reset();
   std::ostringstream out, err;
   const int status =
-      launch(pageWords(), out, err, [name](const CommandLine& given, const replay::Recording* r) {
+      launch(pageOptions(), out, err, [name](const CommandLine& given, const replay::Recording* r) {
         CommandLine options = given;
         if (!options.seed && !r && !options.demo) options.seed = serverSeed;
         sitting = std::make_unique<WebFrontEnd>(options, r, name);
@@ -372,7 +384,7 @@ EMSCRIPTEN_KEEPALIVE int cavewing_open(const char* name) {
 // returns 1 when it asked, and the page opens the sitting once pageSittingAsked() says the answer
 // (or its absence) is in.
 EMSCRIPTEN_KEEPALIVE int cavewing_ask_sitting(const char* name, int served) {
-  const CommandLine options = CommandLine::parse(pageWords());
+  const CommandLine options = pageOptions();
   if (options.action != CommandLine::Action::Play ||
       !cabinet::kit::ScoreServer::asks(served, sittingFrom(options), !options.replayFile.empty()))
     return 0;

@@ -1300,19 +1300,17 @@ function askFrame() {
   requestAnimationFrame(frame);
 }
 
-// The page's address as the program's command line: ?seed=N, ?wide, ?demo. Each value is a word
-// of its own, handed over whole: the program refuses one it cannot take, and says why.
-function commandLine() {
-  const words = [];
-  if (settings.has('seed')) words.push('--seed', settings.get('seed'));
-  if (settings.has('wide')) words.push('--wide');
-  if (settings.has('demo')) words.push('--demo');
+// The page's address as the program's options: ?seed=N, ?wide, ?demo. Each value is handed over
+// whole: the program refuses one it cannot take, and says why.
+function addressOptions() {
+  const options = {wide: settings.has('wide'), demo: settings.has('demo')};
+  if (settings.has('seed')) options.seed = settings.get('seed');
   const recording = sessionStorage.getItem(store + 'replay');
   if (settings.has('replay') && recording !== null) {
     Module.FS.writeFile('/replay', recording);
-    words.push('--replay', '/replay');
+    options.replay = '/replay';
   }
-  return words;
+  return options;
 }
 
 // The player's name; the address's is refused (throws why) when it holds control characters, a
@@ -1406,7 +1404,7 @@ async function open() {
   restore();
   let name;
   try {
-    Module.cavewing.words = commandLine();
+    Module.cavewing.options = addressOptions();
     name = checkedPlayerName();
   } catch (why) {
     host.ended(String(why));
@@ -1457,6 +1455,6 @@ function reopenAs(name) {
   menubar.replaceChildren();
   page.menus.clear();
   page.lastMenu = null;
-  Module.cavewing.words = Module.cavewing.words.filter((word) => word !== '--demo');
+  Module.cavewing.options.demo = false;
   return openSitting(name);
 }

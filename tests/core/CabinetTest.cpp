@@ -21,7 +21,7 @@
 #include "cabinet/Cabinet.h"
 #include "cabinet/Headless.h"
 #include "cabinet/kit/Result.h"
-#include "start/Launch.h"
+#include "start/words/Words.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include "start/CommandLine.h"
+#include "start/words/Words.h"
 
 namespace {
 
 TEST(CommandLine, PlaysWithNoOptions) {
-  const auto c = CommandLine::parse({});
+  const auto c = readWords({});
   EXPECT_EQ(c.action, CommandLine::Action::Play);
   EXPECT_FALSE(c.wide);
   EXPECT_FALSE(c.demo);
@@ -14,40 +14,40 @@ TEST(CommandLine, PlaysWithNoOptions) {
 }
 
 TEST(CommandLine, WideDemoAndSeedInBothSpellings) {
-  auto c = CommandLine::parse({"--wide", "--demo", "--seed", "42"});
+  auto c = readWords({"--wide", "--demo", "--seed", "42"});
   EXPECT_EQ(c.action, CommandLine::Action::Play);
   EXPECT_TRUE(c.wide);
   EXPECT_TRUE(c.demo);
   EXPECT_EQ(c.seed, 42u);
-  c = CommandLine::parse({"--seed=18446744073709551615"});
+  c = readWords({"--seed=18446744073709551615"});
   EXPECT_EQ(c.seed, 18446744073709551615u);
 }
 
 TEST(CommandLine, ScoresTakesAFileOrAScoreServersAddress) {
-  auto c = CommandLine::parse({"--scores", "https://scores.example/cavewing/"});
+  auto c = readWords({"--scores", "https://scores.example/cavewing/"});
   EXPECT_EQ(c.scoresServer, "https://scores.example/cavewing/");
   EXPECT_EQ(c.scoresFile, "");
-  c = CommandLine::parse({"--scores=http://127.0.0.1:8080"});
+  c = readWords({"--scores=http://127.0.0.1:8080"});
   EXPECT_EQ(c.scoresServer, "http://127.0.0.1:8080");
   // Anything else is a file's name, an address with no host too.
   for (const char* file : {"http:/x", "scores.txt", "http://", "ftp://host/t"}) {
-    c = CommandLine::parse({"--scores", file});
+    c = readWords({"--scores", file});
     EXPECT_EQ(c.scoresFile, file);
     EXPECT_EQ(c.scoresServer, "");
   }
   // The server gives the seed: a seed of the player's own could never be ranked there.
-  c = CommandLine::parse({"--seed", "5", "--scores", "http://host/"});
+  c = readWords({"--seed", "5", "--scores", "http://host/"});
   EXPECT_EQ(c.action, CommandLine::Action::Error);
   EXPECT_NE(c.error.find("--seed"), std::string::npos) << c.error;
 }
 
 TEST(CommandLine, HelpAndVersionWinOverGoodOptionsButNotOverAWrongOne) {
-  EXPECT_EQ(CommandLine::parse({"--help", "--wide"}).action, CommandLine::Action::Help);
-  EXPECT_EQ(CommandLine::parse({"--seed", "3", "-h"}).action, CommandLine::Action::Help);
-  EXPECT_EQ(CommandLine::parse({"--version"}).action, CommandLine::Action::Version);
+  EXPECT_EQ(readWords({"--help", "--wide"}).action, CommandLine::Action::Help);
+  EXPECT_EQ(readWords({"--seed", "3", "-h"}).action, CommandLine::Action::Help);
+  EXPECT_EQ(readWords({"--version"}).action, CommandLine::Action::Version);
   // Regression: "--help --bogus" succeeded while "--bogus --help" failed.
-  EXPECT_EQ(CommandLine::parse({"--help", "--bogus"}).action, CommandLine::Action::Error);
-  EXPECT_EQ(CommandLine::parse({"--bogus", "--help"}).action, CommandLine::Action::Error);
+  EXPECT_EQ(readWords({"--help", "--bogus"}).action, CommandLine::Action::Error);
+  EXPECT_EQ(readWords({"--bogus", "--help"}).action, CommandLine::Action::Error);
 }
 
 TEST(CommandLine, OptionsThatWouldDoNothingAreRefused) {
@@ -59,12 +59,12 @@ TEST(CommandLine, OptionsThatWouldDoNothingAreRefused) {
                                                                  {"--wide"}}) {
     std::vector<std::string> args = {"--replay", "F", "--headless"};
     args.insert(args.end(), extra.begin(), extra.end());
-    const auto c = CommandLine::parse(args);
+    const auto c = readWords(args);
     EXPECT_EQ(c.action, CommandLine::Action::Error) << extra[0];
     EXPECT_NE(c.error.find(extra[0]), std::string::npos) << c.error;
   }
   // The demo records its games in the file asked for.
-  const auto demo = CommandLine::parse({"--demo", "--record", "demo.replay"});
+  const auto demo = readWords({"--demo", "--record", "demo.replay"});
   EXPECT_EQ(demo.action, CommandLine::Action::Play);
   EXPECT_EQ(demo.recordFile, "demo.replay");
 }
@@ -78,24 +78,24 @@ TEST(CommandLine, BadInputIsAnErrorWithAClearMessage) {
                                              {"--seed=12abc"},
                                              {"--seed", "99999999999999999999999"},
                                              {"wide"}}) {
-    const auto c = CommandLine::parse(args);
+    const auto c = readWords(args);
     EXPECT_EQ(c.action, CommandLine::Action::Error) << args[0];
     EXPECT_FALSE(c.error.empty());
   }
-  EXPECT_NE(CommandLine::parse({"--bogus"}).error.find("--bogus"), std::string::npos);
+  EXPECT_NE(readWords({"--bogus"}).error.find("--bogus"), std::string::npos);
 }
 
 TEST(CommandLine, ReplayOptionsGoTogether) {
-  auto c = CommandLine::parse({"--replay", "a.replay", "--headless", "--trace"});
+  auto c = readWords({"--replay", "a.replay", "--headless", "--trace"});
   EXPECT_EQ(c.action, CommandLine::Action::Play);
   EXPECT_EQ(c.replayFile, "a.replay");
   EXPECT_TRUE(c.headless && c.trace);
-  c = CommandLine::parse({"--record=games.txt"});
+  c = readWords({"--record=games.txt"});
   EXPECT_EQ(c.recordFile, "games.txt");
-  EXPECT_EQ(CommandLine::parse({"--headless"}).action, CommandLine::Action::Error);
-  EXPECT_EQ(CommandLine::parse({"--replay", "a", "--trace"}).action, CommandLine::Action::Error);
-  EXPECT_EQ(CommandLine::parse({"--replay"}).action, CommandLine::Action::Error);
-  EXPECT_EQ(CommandLine::parse({"--record="}).action, CommandLine::Action::Error);
+  EXPECT_EQ(readWords({"--headless"}).action, CommandLine::Action::Error);
+  EXPECT_EQ(readWords({"--replay", "a", "--trace"}).action, CommandLine::Action::Error);
+  EXPECT_EQ(readWords({"--replay"}).action, CommandLine::Action::Error);
+  EXPECT_EQ(readWords({"--record="}).action, CommandLine::Action::Error);
 }
 
 TEST(CommandLine, UsageNamesEveryOption) {

@@ -7,7 +7,7 @@
 #include <csignal>
 
 #include "ScoresFixture.h"
-#include "start/CommandLine.h"
+#include "start/words/Words.h"
 
 namespace fs = std::filesystem;
 
@@ -268,12 +268,12 @@ TEST(HighScoreFile, InstalledCopyKeepsTheTableInThePlayersFolderWhoeverRunsIt) {
 }
 
 TEST(HighScoreFile, FileNamedOnTheCommandLineWins) {
-  const CommandLine options = CommandLine::parse({"--scores", "/x/my scores.txt"});
+  const CommandLine options = readWords({"--scores", "/x/my scores.txt"});
   EXPECT_EQ(options.action, CommandLine::Action::Play);
   EXPECT_EQ(options.scoresFile, "/x/my scores.txt");
-  EXPECT_EQ(CommandLine::parse({"--scores=/y"}).scoresFile, "/y");
-  EXPECT_EQ(CommandLine::parse({"--scores"}).action, CommandLine::Action::Error);
-  EXPECT_EQ(CommandLine::parse({"--scores="}).action, CommandLine::Action::Error);
+  EXPECT_EQ(readWords({"--scores=/y"}).scoresFile, "/y");
+  EXPECT_EQ(readWords({"--scores"}).action, CommandLine::Action::Error);
+  EXPECT_EQ(readWords({"--scores="}).action, CommandLine::Action::Error);
 
   ScoresGame g;
   g.form.scoresFile = (g.temp.path / "elsewhere.txt").string();

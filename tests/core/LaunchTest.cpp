@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "start/Launch.h"
+#include "start/words/Words.h"
 
 namespace {
 

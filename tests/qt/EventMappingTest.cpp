@@ -13,6 +13,7 @@
 #include "qt/EventMapping.h"
 #include "qt/GameWindow.h"
 #include "replay/Recording.h"
+#include "start/words/Words.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ protected:
 
   QTemporaryDir folder;
   const std::string recordFile = folder.filePath("sitting").toStdString();
-  GameWindow window{CommandLine::parse({"--record", recordFile})};
+  GameWindow window{readWords({"--record", recordFile})};
   const frmCavewing& form = window.form();
   Playfield* field = window.playfield();
   const QPoint open = at(7000, 3000);  // open cave, clear of the helicopter and of START
