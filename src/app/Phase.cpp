@@ -16,9 +16,7 @@ Phase phaseOf(const frmCavewing& f) {
   return Phase::None;
 }
 
-bool gameListed(const frmCavewing& f) {
-  return phaseOf(f) == Phase::Crashed && f.lblTitle.Visible && !f.lblCRASH.Visible;
-}
+bool gameListed(const frmCavewing& f) { return phaseOf(f) == Phase::Crashed && f.lblTitle.Visible; }
 
 bool tickActs(const frmCavewing& f, const form::Timer& timer) {
   if (&timer == &f.tmrCRASH) return f.gameOver;
