@@ -3,7 +3,7 @@
 # the fonts the desktop finds through fontconfig (Arial, Verdana and Comic Sans MS stand-ins),
 # each with its licence.
 add_executable(cavewing-web src/web/main.cpp)
-target_link_libraries(cavewing-web PRIVATE cavewing_start)
+target_link_libraries(cavewing-web PRIVATE cavewing_start cavewing_kit)
 set_target_properties(cavewing-web PROPERTIES OUTPUT_NAME cavewing)
 # A message box waits inside its handler, as on the desktop: Asyncify unwinds the handler while
 # the page's dialog is open and rewinds it when the player answers. Sent to every visitor, the

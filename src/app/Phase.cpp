@@ -16,6 +16,8 @@ Phase phaseOf(const frmCavewing& f) {
   return Phase::None;
 }
 
+bool gameListed(const frmCavewing& f) { return phaseOf(f) == Phase::Crashed && f.lblTitle.Visible; }
+
 bool tickActs(const frmCavewing& f, const form::Timer& timer) {
   if (&timer == &f.tmrCRASH) return f.gameOver;
   if (&timer == &f.tmrPause) return !f.gameOver && f.pausesLeft < 6;

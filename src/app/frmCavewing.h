@@ -206,6 +206,9 @@ public:
   // The numeric value of a score's text, as the ranking reads it: the whole number it starts
   // with (after blanks, with an optional sign), else 0; beyond the range it holds at the ends.
   static std::int64_t ScoreValue(std::string_view text);
+  // The row of the list that holds `shown` under the player's name (as the ranking wrote it); 0
+  // when no row does.
+  int listRank(std::int64_t shown) const;
   void ShowHighScores();
   void HideHighScores();
   void mnuScores_Click();

@@ -63,6 +63,9 @@ Cabinet::Cabinet(form::Host& frontEnd, const replay::Recording& recording)
 Cabinet::~Cabinet() = default;
 
 void Cabinet::tendForm() {
+  random_.watch([this](float value) {
+    for (Observer* o : observers_) o->drawn(value);
+  });
   form_.scoresFile = sitting_.scoresFile;
   form_.clock.afterGridPoint = [this] { afterGridPoint(); };
 }
@@ -82,7 +85,7 @@ void Cabinet::load() {
     // Once the program has ended, nothing more reaches the form: not even the events recorded
     // later in the same grid point.
     replayer_ = std::make_unique<Replayer>(form_, *replayed_, [this] { return ended_; });
-    run([this] { replayer_->deliverDue(onReplayed); });
+    deliverReplayed();
     return;
   }
   // The demo's sitting is not the player's: recorded only in the file asked for.
@@ -153,17 +156,27 @@ std::optional<std::int64_t> Cabinet::nextDue() const {
 
 void Cabinet::afterGridPoint() {
   if (ended_) return;
-  if (replayer_) run([this] { replayer_->deliverDue(onReplayed); });
+  if (replayer_) deliverReplayed();
   if (demo_) demo_->step(form_, [this](const replay::Event& e) { play(e); });
   observe();
 }
 
+void Cabinet::deliverReplayed() {
+  run([this] {
+    replayer_->deliverDue([this](const replay::Event& e) {
+      for (Observer* o : observers_) o->replayed(e);
+    });
+  });
+}
+
 void Cabinet::observe() {
   if (painted_) view_.follow();
-  if (recorder_ && !ended_ && recorder_->observe(form_, grid()) && !sitting_.demo && onGameListed)
-    onGameListed(recorder_->recording(), frmCavewing::ScoreValue(form_.lblScore.Caption));
+  if (recorder_ && !ended_ && recorder_->observe(form_, grid()) && !sitting_.demo)
+    for (Observer* o : observers_)
+      o->gameListed(recorder_->recording(), frmCavewing::ScoreValue(form_.lblScore.Caption));
   const bool listUp = form_.lblTitle.Visible;
-  if (listUp && !listWasUp_ && !form_.throwAwayTable && !ended_ && onListShown) onListShown();
+  if (listUp && !listWasUp_ && !form_.throwAwayTable && !ended_)
+    for (Observer* o : observers_) o->listShown();
   listWasUp_ = listUp;
 }
 

@@ -67,8 +67,6 @@ public:
   // What a front end paints from; only the cabinet's own events change it.
   const frmCavewing& form() const { return form_; }
   const form::Clock& clock() const { return form_.clock; }
-  // Learns of every random value the game draws, in order (for a trace).
-  void watchRandom(std::function<void(float)> drawn) { random_.watch(std::move(drawn)); }
   Phase phase() const { return phaseOf(form_); }
   std::int64_t grid() const { return form_.clock.now() / form_.clock.systemTick(); }
   bool wide() const { return sitting_.wide; }
@@ -115,14 +113,25 @@ public:
   bool replaying() const { return replayer_ != nullptr; }
   // Whether the recording has played to its end (or there is none).
   bool replayOver() const;
-  // Learns of every replayed event just before it is delivered (to show the player's presses).
-  std::function<void(const replay::Event&)> onReplayed;
-  // Learns of every game of the player's recorded sitting (not the demo's) once its crash has
-  // brought up the list, which is when the rules rank it: the recording so far, to that grid
-  // point, and the score the player was shown.
-  std::function<void(const replay::Recording&, std::int64_t shown)> onGameListed;
-  // Learns when the list comes up on the player's own table (not a replay's or the demo's).
-  std::function<void()> onListShown;
+
+  // What one who watches the sitting learns of (a front end, a keeper of the table); what it
+  // does not override it ignores.
+  class Observer {
+  public:
+    virtual ~Observer() = default;
+    // Every replayed event, just before it is delivered (to show the player's presses).
+    virtual void replayed(const replay::Event&) {}
+    // Every game of the player's recorded sitting (not the demo's) once the rules have listed it
+    // (gameListed): the recording so far, to that grid point, and the score the player was shown.
+    virtual void gameListed(const replay::Recording&, std::int64_t /*shown*/) {}
+    // The list coming up on the player's own table (not a replay's or the demo's).
+    virtual void listShown() {}
+    // Every random value the game draws, in order (for a trace).
+    virtual void drawn(float /*value*/) {}
+  };
+  // Each observer is told in the order added; one removes itself before it goes.
+  void addObserver(Observer& observer) { observers_.push_back(&observer); }
+  void removeObserver(Observer& observer) { std::erase(observers_, &observer); }
   // Lays a table's text (the high-score file's form) into the list while the list is up: the
   // rows another keeper of the table has (the score server). Rows it lacks are blank.
   void showTable(const std::string& text);
@@ -146,6 +155,8 @@ private:
   // Runs one form handler with time standing still until it returns.
   void run(const std::function<void()>& handler);
   void afterGridPoint();
+  // The replay's events due at the grid point reached, each shown to the observers first.
+  void deliverReplayed();
   // Input at the grid point reached, recorded if the sitting is, and delivered.
   void play(replay::Event event);
   // The demo: plays by itself, with no message box waiting for anyone and a throw-away table.
@@ -175,6 +186,7 @@ private:
   // The list's captions as the player's table left them, kept aside while a throw-away table
   // fills the list: rows a table lacks keep their captions, and must not keep the throw-away's.
   std::vector<std::string> playersList_;
+  std::vector<Observer*> observers_;
   bool listWasUp_ = false;
   int boxesShown_ = 0;
   bool ended_ = false;

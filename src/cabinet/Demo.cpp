@@ -18,7 +18,7 @@ void Demo::step(frmCavewing& form, const std::function<void(const replay::Event&
     input(replay::Event{.kind = replay::Event::Kind::Start});
     return;
   }
-  if (phaseOf(form) != Phase::Crashed || !form.lblTitle.Visible) return;
+  if (!gameListed(form)) return;
   // The list after a crash: shown for a while, then a click starts the next game.
   const std::int64_t now = form.clock.now();
   if (listSince_ < 0) listSince_ = now;

@@ -29,6 +29,26 @@ void writeJsonString(std::ostream& out, const std::string& text) {
   out << '"';
 }
 
+// What a headless replay watches: the form before every replayed event too (when it looks),
+// and the random values drawn since the last grid point (once tracing).
+class Watcher : public Cabinet::Observer {
+public:
+  Watcher(const frmCavewing& form, const std::function<void(const frmCavewing&)>& look)
+      : form_(form), look_(look) {}
+  void replayed(const replay::Event&) override {
+    if (look_) look_(form_);
+  }
+  void drawn(float value) override {
+    if (tracing) values.push_back(value);
+  }
+  bool tracing = false;
+  std::vector<float> values;
+
+private:
+  const frmCavewing& form_;
+  const std::function<void(const frmCavewing&)>& look_;
+};
+
 }  // namespace
 
 void writeTrace(std::ostream& out, const frmCavewing& f, std::int64_t grid,
@@ -81,10 +101,10 @@ Outcome replayHeadless(const replay::Recording& recording, std::ostream* trace,
   cabinet.paintNothing();
   const frmCavewing& form = cabinet.form();
   if (trace) trace->precision(9);
-  if (look) cabinet.onReplayed = [&](const replay::Event&) { look(form); };
+  Watcher watcher(form, look);
+  cabinet.addObserver(watcher);
   cabinet.load();
-  std::vector<float> drawn;
-  if (trace) cabinet.watchRandom([&drawn](float value) { drawn.push_back(value); });
+  watcher.tracing = trace != nullptr;
   // The throw-away table as the rules last wrote it. A write always puts a new score in, so the
   // text changes at every grid point where the rules write it, and only there.
   std::string tableSeen = form.throwAwayTable.value_or(std::string());
@@ -93,10 +113,10 @@ Outcome replayHeadless(const replay::Recording& recording, std::ostream* trace,
     if (trace) {
       const bool written = form.throwAwayTable && *form.throwAwayTable != tableSeen;
       if (written) tableSeen = *form.throwAwayTable;
-      writeTrace(*trace, form, cabinet.grid(), drawn, written ? &tableSeen : nullptr);
+      writeTrace(*trace, form, cabinet.grid(), watcher.values, written ? &tableSeen : nullptr);
     }
     if (look) look(form);
-    drawn.clear();
+    watcher.values.clear();
   }
   if (atEnd) atEnd(form);
   return {form.score, form.lblScore.Caption, nameOf(cabinet.phase()), cabinet.grid()};

@@ -105,7 +105,7 @@ bool Recorder::observe(const frmCavewing& f, std::int64_t grid) {
     savedThisGame_ = false;
     return false;
   }
-  if (savedThisGame_ || !f.lblTitle.Visible) return false;
+  if (savedThisGame_ || !gameListed(f)) return false;
   savedThisGame_ = true;
   save(grid);
   // The score the high-score list ranks is the one shown at the crash.

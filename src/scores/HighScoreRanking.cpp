@@ -23,6 +23,12 @@ std::int64_t frmCavewing::ScoreValue(std::string_view text) {
   return negative ? -value : value;
 }
 
+int frmCavewing::listRank(std::int64_t shown) const {
+  for (int row = 1; row <= highScoreCount; ++row)
+    if (lblName[row].Caption == userName && ScoreValue(lblScores[row].Caption) == shown) return row;
+  return 0;
+}
+
 void frmCavewing::CalculateHighScores() {
   const std::int64_t newScore = ScoreValue(lblScore.Caption);
   GetUsername();

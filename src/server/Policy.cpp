@@ -45,8 +45,7 @@ bool continuesText(const replay::Recording& now, const std::string& earlier) {
   return before.recording && continues(now, *before.recording);
 }
 
-// A game has finished when its crash has brought up the list, which is when the rules rank it;
-// the list shown again before the next game ranks nothing new. And when the first game began.
+// The games the rules have listed, each counted once, and when the first game began.
 class FinishedGames {
 public:
   void look(const frmCavewing& form) {
@@ -55,7 +54,7 @@ public:
       counted_ = false;
       return;
     }
-    if (counted_ || !form.lblTitle.Visible) return;
+    if (counted_ || !gameListed(form)) return;
     counted_ = true;
     scores.push_back(form.lblScore.Caption);
   }

@@ -3,7 +3,6 @@
 
 #include "app/frmCavewing.h"
 #include "cabinet/Headless.h"
-#include "cabinet/kit/Result.h"
 #include "form/QuotedRecords.h"
 #include "form/Utf8Text.h"
 
@@ -60,7 +59,7 @@ Ranked rankGame(const std::string& table, const std::string& player, const std::
   form.CalculateHighScores();
   Ranked out{*form.throwAwayTable, 0};
   if (out.table == table) return out;
-  out.rank = cabinet::kit::listRank(form, frmCavewing::ScoreValue(shown));
+  out.rank = form.listRank(frmCavewing::ScoreValue(shown));
   return out;
 }
 

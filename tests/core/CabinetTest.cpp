@@ -495,10 +495,13 @@ TEST(CabinetRecording, ThePlayersGamesAfterTheDemoAreRecordedAndListedAndReplayE
   TempFolder elsewhere;
   const std::string file = (elsewhere.path / "demo.replay").string();
   CabinetGame g(demo(file));
-  std::vector<std::pair<replay::Recording, std::int64_t>> listed;  // as a score server gets them
-  g.cabinet.onGameListed = [&](const replay::Recording& r, std::int64_t shown) {
-    listed.emplace_back(r, shown);
-  };
+  struct Listed : cabinet::Cabinet::Observer {  // as a score server gets them
+    std::vector<std::pair<replay::Recording, std::int64_t>> games;
+    void gameListed(const replay::Recording& r, std::int64_t shown) override {
+      games.emplace_back(r, shown);
+    }
+  } listed;
+  g.cabinet.addObserver(listed);
   while (!g.form.lblTitle.Visible && g.form.clock.now() < 600 * Second) g.advance(15625);
   ASSERT_TRUE(g.form.lblTitle.Visible) << "the demo did not crash";
   g.advance(Second);
@@ -520,9 +523,9 @@ TEST(CabinetRecording, ThePlayersGamesAfterTheDemoAreRecordedAndListedAndReplayE
   EXPECT_EQ(again.scoreCaption, g.form.lblScore.Caption);
   EXPECT_EQ(again.phase, nameOf(g.cabinet.phase()));
   EXPECT_TRUE(std::filesystem::exists(g.bestGame()));
-  ASSERT_EQ(listed.size(), 2u) << "the demo's game is nobody's; the player's two are";
-  EXPECT_EQ(listed[0].second, firstShown);
-  for (const auto& [recording, shown] : listed)
+  ASSERT_EQ(listed.games.size(), 2u) << "the demo's game is nobody's; the player's two are";
+  EXPECT_EQ(listed.games[0].second, firstShown);
+  for (const auto& [recording, shown] : listed.games)
     EXPECT_EQ(frmCavewing::ScoreValue(cabinet::replayHeadless(recording).scoreCaption), shown);
   // The demo's own recording ends where the demo did.
   const auto demoKept = replay::readFile(file);
@@ -553,11 +556,14 @@ TEST(CabinetReplay, ThePlayersInputStopsItAndLeavesTheGameReady) {
       1000);
   FakeHost host;
   cabinet::Cabinet c(host, r);
-  std::vector<Kind> shown;
-  c.onReplayed = [&](const Event& e) { shown.push_back(e.kind); };
+  struct Shown : cabinet::Cabinet::Observer {
+    std::vector<Kind> kinds;
+    void replayed(const Event& e) override { kinds.push_back(e.kind); }
+  } shown;
+  c.addObserver(shown);
   c.load();
   c.advanceTo(20 * c.clock().systemTick());
-  EXPECT_EQ(shown, (std::vector<Kind>{Kind::Start, Kind::Down}));
+  EXPECT_EQ(shown.kinds, (std::vector<Kind>{Kind::Start, Kind::Down}));
   EXPECT_EQ(c.phase(), Phase::Flying);
   EXPECT_TRUE(c.form().tmrUp.Enabled);
   // A key does not pause the replayed flight: it ends the replay.
@@ -566,7 +572,7 @@ TEST(CabinetReplay, ThePlayersInputStopsItAndLeavesTheGameReady) {
   EXPECT_EQ(c.phase(), Phase::Ready);
   EXPECT_EQ(c.form().pausesLeft, 6);
   c.advanceTo(2000 * c.clock().systemTick());
-  EXPECT_EQ(shown.size(), 2u) << "nothing more is replayed";
+  EXPECT_EQ(shown.kinds.size(), 2u) << "nothing more is replayed";
   // From here on the game is the player's.
   c.input(Event{.kind = Kind::Start});
   EXPECT_EQ(c.phase(), Phase::Flying);

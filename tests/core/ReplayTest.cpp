@@ -24,8 +24,11 @@ struct RecordedGame {
   cabinet::Cabinet cabinet{host, sitting()};
   const frmCavewing& form = cabinet.form();
   std::ostringstream trace;
-  std::string tableSeen;     // the high-score file as the rules last wrote it
-  std::vector<float> drawn;  // the random values drawn since the last traced grid point
+  std::string tableSeen;  // the high-score file as the rules last wrote it
+  struct Drawn : cabinet::Cabinet::Observer {
+    std::vector<float> values;  // the random values drawn since the last traced grid point
+    void drawn(float value) override { values.push_back(value); }
+  } drawn;
 
   static cabinet::Sitting sitting() {
     cabinet::Sitting s;
@@ -37,7 +40,7 @@ struct RecordedGame {
     host.appPath = host.userDataPath = temp.path.string();
     host.environment["USERNAME"] = "pilot";
     cabinet.load();
-    cabinet.watchRandom([this](float value) { drawn.push_back(value); });
+    cabinet.addObserver(drawn);
     trace.precision(9);
   }
   std::int64_t grid() const { return cabinet.grid(); }
@@ -48,8 +51,8 @@ struct RecordedGame {
     const std::string table = fileText(temp.path / "Cavewing.txt");
     const bool written = table != tableSeen;
     tableSeen = table;
-    cabinet::writeTrace(trace, form, grid(), drawn, written ? &table : nullptr);
-    drawn.clear();
+    cabinet::writeTrace(trace, form, grid(), drawn.values, written ? &table : nullptr);
+    drawn.values.clear();
   }
   // Ends the program, as the close box does: the sitting is kept as the last game.
   replay::Recording kept() {

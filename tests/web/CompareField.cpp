@@ -217,17 +217,6 @@ int main(int argc, char** argv) {
   GameWindow window(options, &*read.recording);
   window.pump().stop();  // the grid points are stepped here, not by real time
   cabinet::Cabinet& cabinet = window.cabinet();
-  // Where the recorded player holds a button down, the window shows a ring.
-  std::optional<QPointF> ring;
-  cabinet.onReplayed = [&, shown = cabinet.onReplayed](const replay::Event& e) {
-    using Kind = replay::Event::Kind;
-    const form::Image& copter = window.form().imgCopter;
-    if (e.kind == Kind::Down)
-      ring = e.onCopter ? QPointF(copter.Left + e.x, copter.Top + e.y) : QPointF(e.x, e.y);
-    else if (e.kind == Kind::Up || e.kind == Kind::Release)
-      ring.reset();
-    shown(e);
-  };
 
   bool same = true;
   for (int i = 2; i + 1 < argc; i += 2) {
@@ -245,6 +234,10 @@ int main(int argc, char** argv) {
       return 2;
     }
     QApplication::processEvents();
+    // Where the recorded player holds a button down, the window shows a ring.
+    const cabinet::kit::Overlays& overlays = window.kit().overlays();
+    std::optional<QPointF> ring;
+    if (overlays.ringX) ring = QPointF(*overlays.ringX, *overlays.ringY);
     Playfield* field = window.playfield();
     field->resize(field->sizeHint());  // the field at its own size, a pixel a logical pixel
     QImage desktop(field->size(), QImage::Format_RGB32);

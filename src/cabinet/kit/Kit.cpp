@@ -14,7 +14,7 @@ Kit::Kit(Cabinet& cabinet, Screen& screen)
     : cabinet_(cabinet),
       screen_(screen),
       pointer_(cabinet.form(), [this](const replay::Event& e) { input(e); }) {
-  cabinet_.onReplayed = [this](const replay::Event& e) { showReplayed(e); };
+  cabinet_.addObserver(*this);
 }
 
 void Kit::load() {
@@ -149,7 +149,7 @@ std::optional<std::int64_t> Kit::nextDueRealUs() const {
 }
 
 // A replay shows where its recorded player holds a button down.
-void Kit::showReplayed(const replay::Event& e) {
+void Kit::replayed(const replay::Event& e) {
   if (e.kind == replay::Event::Kind::Down) {
     const form::Image& copter = cabinet_.form().imgCopter;
     // A press on the helicopter was recorded where it lay on the helicopter.

@@ -34,7 +34,7 @@ struct KeyStroke {
   bool autoRepeat = false;
 };
 
-class Kit {
+class Kit : private Cabinet::Observer {
 public:
   // The front end's part: catches the game up with real time before input lands (so that it
   // lands at the grid point it would anyway), shows what changed, stops and starts real time.
@@ -51,6 +51,7 @@ public:
   Kit(Cabinet& cabinet, Screen& screen);
   Kit(const Kit&) = delete;
   Kit& operator=(const Kit&) = delete;
+  ~Kit() override { cabinet_.removeObserver(*this); }
 
   const Cabinet& cabinet() const { return cabinet_; }
   const Overlays& overlays() const { return overlays_; }
@@ -100,7 +101,8 @@ private:
   // Catches the game up before the player's input; returns false when that opened a box.
   bool caughtUp();
   void deliver(const replay::Event& event);
-  void showReplayed(const replay::Event& event);
+  // Cabinet::Observer
+  void replayed(const replay::Event& event) override;
   void lift();
   void stopDemo();
   int idleGridPoints() const;

@@ -5,23 +5,14 @@
 
 namespace cabinet::kit {
 
-int listRank(const frmCavewing& form, std::int64_t score) {
-  for (int row = 1; row <= form.highScoreCount; ++row)
-    if (form.lblName[row].Caption == form.userName &&
-        frmCavewing::ScoreValue(form.lblScores[row].Caption) == score)
-      return row;
-  return 0;
-}
-
 GameResult gameResult(const Cabinet& cabinet) {
   const frmCavewing& form = cabinet.form();
   GameResult result;
   if (cabinet.demoPlaying() || cabinet.phase() != Phase::Crashed) return result;
   result.crashed = true;
   result.score = form.lblScore.Caption;
-  // The ranking runs as the list comes up, after the crash's banner.
-  result.listed = form.lblTitle.Visible && !form.lblCRASH.Visible;
-  if (result.listed) result.rank = listRank(form, frmCavewing::ScoreValue(form.lblScore.Caption));
+  result.listed = gameListed(form);
+  if (result.listed) result.rank = form.listRank(frmCavewing::ScoreValue(form.lblScore.Caption));
   return result;
 }
 

@@ -21,10 +21,6 @@ struct GameResult {
 
 GameResult gameResult(const Cabinet& cabinet);
 
-// The row of the list that holds `score` under the player's name (as the ranking wrote it); 0
-// when no row does.
-int listRank(const frmCavewing& form, std::int64_t score);
-
 // As JSON, for the page: {"crashed":..,"listed":..,"score":"..","rank":N}.
 std::string resultAsJson(const GameResult& result);
 

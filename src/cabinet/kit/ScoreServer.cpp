@@ -154,6 +154,7 @@ void ScoreServer::openSitting(const std::string& player,
 }
 
 void ScoreServer::attach(Cabinet& cabinet, form::Host& host, std::function<void()> changed) {
+  detach();
   cabinet_ = &cabinet;
   host_ = &host;
   changed_ = std::move(changed);
@@ -163,18 +164,12 @@ void ScoreServer::attach(Cabinet& cabinet, form::Host& host, std::function<void(
   refusedFile_ = folder.empty() ? GamesFile()
                                 : GamesFile(folder + "/" + RefusedFile, RefusedHeader, KeptBytes);
   keepUnsent(nullptr, nullptr, UnsentGames);
-  cabinet.onGameListed = [this](const replay::Recording& r, std::int64_t shown) {
-    gameListed(r, shown);
-  };
-  cabinet.onListShown = [this] { listShown(); };
+  cabinet.addObserver(*this);
   if (hasSitting()) sendUnsent();
 }
 
 void ScoreServer::detach() {
-  if (cabinet_) {
-    cabinet_->onGameListed = nullptr;
-    cabinet_->onListShown = nullptr;
-  }
+  if (cabinet_) cabinet_->removeObserver(*this);
   cabinet_ = nullptr;
   host_ = nullptr;
 }

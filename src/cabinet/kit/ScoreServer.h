@@ -55,7 +55,7 @@ std::optional<std::vector<TableRow>> tableRows(std::string_view json);
 // The rows in the high-score file's form, as the list reads a table.
 std::string tableText(const std::vector<TableRow>& rows);
 
-class ScoreServer {
+class ScoreServer : private Cabinet::Observer {
 public:
   static constexpr int SittingWaitMs = 3000;  // a new sitting waits this long for its seed
   static constexpr int ListWaitMs = 3000;     // the list shows the server's table if this soon
@@ -74,6 +74,7 @@ public:
   explicit ScoreServer(Transport& transport) : transport_(transport) {}
   ScoreServer(const ScoreServer&) = delete;
   ScoreServer& operator=(const ScoreServer&) = delete;
+  ~ScoreServer() override { detach(); }
 
   // Asks for a sitting for `player`; `seeded` gets the server's seed, or nothing when no server
   // gave one (the sitting then plays from a seed of its own, and ranks only in its own table).
@@ -101,8 +102,9 @@ private:
     KeptGame game;
     bool kept = false;  // in the file: gone from it later, another copy has sent it
   };
-  void gameListed(const replay::Recording& recording, std::int64_t shown);
-  void listShown();
+  // Cabinet::Observer
+  void gameListed(const replay::Recording& recording, std::int64_t shown) override;
+  void listShown() override;
   void send(const KeptGame& game);
   void answered(const KeptGame& game, const Answer& answer);
   // Shows the server's rows if the list that asked for them is still up, soon enough.
