@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// The game's phase, read from the rules' four flags.
 #include "app/Phase.h"
 
 #include <tuple>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// The demo: the autopilot's presses, START in the ready phase, and the list's few seconds.
 #include "cabinet/Demo.h"
 
 #include "app/Phase.h"

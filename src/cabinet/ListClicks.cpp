@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// Which label of the high-score list lies under a point of the playfield.
 #include "cabinet/ListClicks.h"
 
 #include "replay/ControlNames.h"

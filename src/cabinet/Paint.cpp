@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// A frame's visible controls in the form's paint order.
 #include "cabinet/Paint.h"
 
 #include <functional>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// A recording's events handed to the form right after the timers of their grid points.
 #include "cabinet/Replayer.h"
 
 #include <utility>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// The player's data folder by the XDG base-directory rules.
 #include "form/DataFolder.h"
 
 #include <filesystem>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// The demo in the window, ended by the first real click or key.
 #include "qt/Demo.h"
 
 #include "qt/FirstInput.h"

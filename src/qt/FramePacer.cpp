@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// Frames on the display's beat, asked for only while the picture may change.
 #include "qt/FramePacer.h"
 
 #include <QEvent>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// The game's pictures, loaded from the program's own resources.
 #include "qt/Pictures.h"
 
 #include <array>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// Real time to the cabinet: a wake at each grid point due, fewer while nothing moves.
 #include "qt/RealTimePump.h"
 
 #include <QElapsedTimer>

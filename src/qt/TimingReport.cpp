@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// Timing lines for the measurement scripts, on standard error.
 #include "qt/TimingReport.h"
 
 #include <chrono>

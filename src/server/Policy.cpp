@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// What makes a recording rankable: the rules it was played by, its sitting and its time.
 #include "server/Policy.h"
 
 #include "app/Phase.h"

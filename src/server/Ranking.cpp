@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// The shared table ranked by the game's own rules.
 #include "server/Ranking.h"
 
 #include "app/frmCavewing.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// The score service without HTTP: sittings, submissions, the table and its games.
 #include "server/Service.h"
 
 #include <sys/random.h>

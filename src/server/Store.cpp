@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// Opening the store a --db names (SQLite or PostgreSQL), and what both stores share.
 #include "server/Store.h"
 
 #include <chrono>

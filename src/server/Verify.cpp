@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// Verifying a sitting's recording, replayed headless in a bounded child process.
 #include "server/Verify.h"
 
 #include <fcntl.h>

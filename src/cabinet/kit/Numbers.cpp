@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// The numbers the page's script takes from the game, as one JSON object.
 #include "cabinet/kit/Numbers.h"
 
 #include <sstream>

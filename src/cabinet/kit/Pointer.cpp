@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: MIT
+// The player's buttons routed as the window's controls take them: list labels, the helicopter,
+// the window, and the Up arrow as the left button.
 #include "cabinet/kit/Pointer.h"
 
 #include "cabinet/ListClicks.h"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// What the player's game came to, in words for a screen reader.
 #include "cabinet/kit/Result.h"
 
 #include <sstream>

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+// Time standing still while the window is not in front in flight.
 #include "cabinet/kit/StandStill.h"
 
 namespace cabinet::kit {
