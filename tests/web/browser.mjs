@@ -200,6 +200,14 @@ export class Browser {
     await this.send('Emulation.setFocusEmulationEnabled', {enabled: true});
   }
 
+  // Fills the page's storage to the last byte it takes.
+  async fillStorage() {
+    await this.evaluate(`(() => {
+      for (let size = 1 << 20, i = 0; size >= 1; size >>= 2)
+        try { for (;;) localStorage.setItem('filler:' + i++, 'x'.repeat(size)); } catch (err) {}
+    })()`);
+  }
+
   async screenshot() {
     return Buffer.from(await this.page.screenshot({type: 'png'}));
   }

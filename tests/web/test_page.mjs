@@ -165,10 +165,7 @@ try {
   await b.click(await b.centreOf('#start'));
   await b.waitFor('the new sitting kept', `/^player "filler"$/im.test(
     localStorage.getItem('cavewing:last-game') || '')`);
-  await b.evaluate(`(() => {
-    for (let size = 1 << 20, i = 0; size >= 1; size >>= 2)
-      try { for (;;) localStorage.setItem('filler:' + i++, 'x'.repeat(size)); } catch (err) {}
-  })()`);
+  await b.fillStorage();
   await b.evaluate('testClock.run()');
   await b.waitFor('the list after the fall', `${painted('HIGH SCORE LIST')} && ${painted('FILLER')}`,
                   30000);

@@ -105,10 +105,7 @@ try {
   await b.click(await b.centreOf('#start'));
   await b.waitFor('the new sitting kept', `/^player "full"$/im.test(
     localStorage.getItem('cavewing:last-game') || '')`);
-  await b.evaluate(`(() => {
-    for (let size = 1 << 20, i = 0; size >= 1; size >>= 2)
-      try { for (;;) localStorage.setItem('filler:' + i++, 'x'.repeat(size)); } catch (err) {}
-  })()`);
+  await b.fillStorage();
   await b.evaluate('testClock.run()');
   await b.waitFor('the crash', `cavewingProbe.phase() === ${Crashed}`, 30000);
   await b.waitFor('the high-score list', painted('HIGH SCORE LIST'), 30000);
