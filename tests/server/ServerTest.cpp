@@ -674,17 +674,34 @@ TEST(Refusals, KeepTheNewestWithinBoundsPerAddressAndInAll) {
   }
 }
 
+// A SQLite file and a PostgreSQL the test started, each with a folder of its own for what the
+// players' desktops write.
+struct BothDatabases {
+  TempFolder folder;
+  Postgres postgres{madeFolder(folder / "pg")};
+
+  static fs::path madeFolder(const fs::path& path) {
+    fs::create_directories(path);
+    return path;
+  }
+  std::vector<std::string> places() const {
+    return {(folder / "scores.sqlite").string(), postgres.url()};
+  }
+  fs::path folderOf(const std::string& where) const {
+    return folder / (server::postgresUrl(where) ? "on-pg" : "on-sqlite");
+  }
+};
+
 // The host takes a cheat's game off, on either database while the servers serve: the table is
 // then the one the rules make of the other games in their order, the file the players' own
 // desktops wrote without the cheat's, and the game and why it went are kept.
 TEST(Operator, RemovesAGameAndTheTableIsRankedAgain) {
-  TempFolder folder;
-  fs::create_directories(folder / "pg");
-  Postgres postgres(folder / "pg");
-  for (const std::string& where : {(folder / "scores.sqlite").string(), postgres.url()}) {
+  BothDatabases dbs;
+  auto& [folder, postgres] = dbs;
+  for (const std::string& where : dbs.places()) {
     ServerProcess server({"--db", where, "--time-slack", "3600"});
     auto client = server.client();
-    const fs::path place = folder / (server::postgresUrl(where) ? "on-pg" : "on-sqlite");
+    const fs::path place = dbs.folderOf(where);
     const fs::path honest = place / "honest.txt";
     std::string cheat;
     // Jane, the cheat, Bob with the cheat's name's neighbour's score, Jane again.
@@ -773,13 +790,11 @@ INSERT INTO refused VALUES (1, 's1', 'the shown score 9 is not the replay''s, 8'
 // sitting ranks on the day's own table as the file rules rank it (and not on the all-time one),
 // a sitting's later game is kept but not ranked, and a day past stays readable by its date.
 TEST(TodaysCave, OneSeedADayAndItsOwnTable) {
-  TempFolder folder;
-  fs::create_directories(folder / "pg");
-  Postgres postgres(folder / "pg");
-  for (const std::string& where : {(folder / "scores.sqlite").string(), postgres.url()}) {
+  BothDatabases dbs;
+  for (const std::string& where : dbs.places()) {
     ServerProcess server({"--db", where, "--time-slack", "3600"});
     auto client = server.client();
-    const fs::path place = folder / (server::postgresUrl(where) ? "on-pg" : "on-sqlite");
+    const fs::path place = dbs.folderOf(where);
     const fs::path dayFile = place / "today.txt";
     auto today = [&](const std::string& name) {
       const auto res =
