@@ -79,6 +79,7 @@ void Cabinet::freshForm() {
 }
 
 void Cabinet::load() {
+  gameBegun_ = false;
   if (!replayed_) usePlayersTable();
   run([this] { form_.Form_Load(); });
   if (replayed_) {
@@ -113,6 +114,8 @@ void Cabinet::input(replay::Event event) {
     return;
   }
   play(std::move(event));
+  if (everyGameAfresh_ && gameBegun_ && !demo_ && phase() == Phase::Ready)
+    startOver(seedStartingOver_.value_or(random_.Seed()));
 }
 
 void Cabinet::play(replay::Event event) {
@@ -171,6 +174,7 @@ void Cabinet::deliverReplayed() {
 
 void Cabinet::observe() {
   if (painted_) view_.follow();
+  gameBegun_ |= phase() == Phase::Flying;
   if (recorder_ && !ended_ && recorder_->observe(form_, grid()) && !sitting_.demo)
     for (Observer* o : observers_)
       o->gameListed(recorder_->recording(), frmCavewing::ScoreValue(form_.lblScore.Caption));
@@ -209,15 +213,21 @@ void Cabinet::startDemo() {
 void Cabinet::stopDemo() {
   if (!demo_) return;
   demo_.reset();
-  if (recorder_) recorder_->save(grid());
-  recorder_.reset();
   // The player's sitting: what a start-up without the demo would have been, from here on.
   sitting_.demo = false;
   sitting_.recordFile.clear();
-  if (seedAfterDemo_) sitting_.seed = seedAfterDemo_;
+  startOver(seedStartingOver_ ? seedStartingOver_ : sitting_.seed);
+}
+
+void Cabinet::startOver(std::optional<std::uint64_t> seed) {
+  // What was recorded so far ends here (the demo's, if one was asked for).
+  if (recorder_) recorder_->save(grid());
+  recorder_.reset();
+  sitting_.seed = seed;
   static_cast<form::Random&>(random_) = form::Random(sitting_.seed);
   freshForm();
   load();
+  for (Observer* o : observers_) o->sittingBegan(random_.Seed());
 }
 
 // The table is read from and saved to a text in memory: no file is touched.

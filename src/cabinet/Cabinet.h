@@ -105,10 +105,15 @@ public:
   // data folder (the demo's recording, if one was asked for, ends where the demo did), so that it
   // replays exactly. The clock starts again from 0.
   void stopDemo();
-  // The seed the player's sitting after the demo plays from (a score server's); without one it
-  // plays from the sitting's seed, or from the time of day.
-  void seedAfterDemo(std::uint64_t seed) { seedAfterDemo_ = seed; }
+  // The seed the player's sitting plays from when it starts over (a score server's): after the
+  // demo, and at every game flown afresh. Without one it plays after the demo from the sitting's
+  // seed, or from the time of day, and afresh the cave it flew.
+  void seedStartingOver(std::uint64_t seed) { seedStartingOver_ = seed; }
   bool demoPlaying() const { return demo_.has_value(); }
+  // Every game of the player's flies the cave from its start, as a sitting of its own (today's
+  // cave): once a game has begun, the player's way back to the ready phase (New Game, a press
+  // after the crash) starts the sitting over in place, as stopDemo does.
+  void everyGameAfresh() { everyGameAfresh_ = true; }
 
   bool replaying() const { return replayer_ != nullptr; }
   // Whether the recording has played to its end (or there is none).
@@ -128,6 +133,9 @@ public:
     virtual void listShown() {}
     // Every random value the game draws, in order (for a trace).
     virtual void drawn(float /*value*/) {}
+    // The player's sitting started over in place, on a fresh clock, recorded afresh from `seed`
+    // (the demo stopped, or a game flown afresh).
+    virtual void sittingBegan(std::uint64_t /*seed*/) {}
   };
   // Each observer is told in the order added; one removes itself before it goes.
   void addObserver(Observer& observer) { observers_.push_back(&observer); }
@@ -168,6 +176,8 @@ private:
   // The form and the picture start over, in place: what the front end holds of them stays valid.
   void freshForm();
   void stopReplay();
+  // The player's sitting starts over in place from `seed` (the time of day's if none).
+  void startOver(std::optional<std::uint64_t> seed);
   void useThrowAwayTable();
   // Back to the player's table, with the list as the player's own reads left it.
   void leaveThrowAwayTable();
@@ -182,7 +192,9 @@ private:
   std::unique_ptr<Recorder> recorder_;
   std::unique_ptr<Replayer> replayer_;
   std::optional<Demo> demo_;
-  std::optional<std::uint64_t> seedAfterDemo_;
+  std::optional<std::uint64_t> seedStartingOver_;
+  bool everyGameAfresh_ = false;
+  bool gameBegun_ = false;  // the sitting has flown
   // The list's captions as the player's table left them, kept aside while a throw-away table
   // fills the list: rows a table lacks keep their captions, and must not keep the throw-away's.
   std::vector<std::string> playersList_;

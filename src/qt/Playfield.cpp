@@ -139,7 +139,8 @@ void Playfield::paint(QPainter& p, const QRegion& damaged) {
   }
   // The badge and the overlay, in logical pixels.
   p.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * twipsToWidget());
-  if (!overlays_.badge.empty() || overlays_.ringX) paintBadge(p, damaged);
+  if (!overlays_.badge.empty() || !overlays_.startNote.empty() || overlays_.ringX)
+    paintBadge(p, damaged);
   if (overlays_.standStill) paintStandStill(p);
   if (!paintedOnce_ && timing_report::enabled()) timing_report::firstFrame();
   paintedOnce_ = true;
@@ -152,11 +153,12 @@ void Playfield::walk(cabinet::Painter& painter) const {
     cabinet::paint(form_, painter);
 }
 
-// Drawn in logical pixels over everything else: a badge in the corner with its hint, and a ring
-// where the recorded player holds a button down.
+// Drawn in logical pixels over everything else: a badge in the corner with its hint (or the start
+// screen's note), and a ring where the recorded player holds a button down.
 void Playfield::paintBadge(QPainter& p, [[maybe_unused]] const QRegion& damaged) {
   for (const auto& [look, text] :
-       {std::pair(&kit::Badge, &overlays_.badge), std::pair(&kit::BadgeHint, &overlays_.hint)}) {
+       {std::pair(&kit::Badge, &overlays_.badge), std::pair(&kit::BadgeHint, &overlays_.hint),
+        std::pair(&kit::StartNote, &overlays_.startNote)}) {
     const QRectF box = look::toQRect(look->box);
     const form::Font font{look->font, look->points, look->bold};
     p.setPen(look::toQColor(look->rgb));

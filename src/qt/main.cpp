@@ -46,6 +46,7 @@ void preferCheaperFrames() {
 // the kit's short while (a replay is nobody's sitting). Without the server's answer the sitting
 // plays from a seed of its own on the local table. The demo is nobody's either: its cave is its
 // own, and the server's seed (`afterDemo`) is for the player's sitting once it has been stopped.
+// With `--today` the sitting asks for today's cave.
 std::unique_ptr<cabinet::kit::ScoreServer> askScoreServer(
     CommandLine& options, bool replaying, std::unique_ptr<NetworkTransport>& transport,
     std::optional<std::uint64_t>& afterDemo) {
@@ -55,6 +56,7 @@ std::unique_ptr<cabinet::kit::ScoreServer> askScoreServer(
     return nullptr;
   transport = std::make_unique<NetworkTransport>(QString::fromStdString(options.scoresServer));
   auto server = std::make_unique<cabinet::kit::ScoreServer>(*transport);
+  server->flyTodaysCave(options.today);
   QEventLoop waiting;
   const std::string player = frmCavewing::UserNameFrom(
       [](const std::string& name) { return qEnvironmentVariable(name.c_str()).toStdString(); });
@@ -85,9 +87,14 @@ int main(int argc, char* argv[]) {
                   const auto server =
                       askScoreServer(sitting, recording != nullptr, transport, afterDemo);
                   GameWindow window(sitting, recording);
-                  if (afterDemo) window.cabinet().seedAfterDemo(*afterDemo);
-                  if (server)
+                  if (afterDemo) window.cabinet().seedStartingOver(*afterDemo);
+                  if (server) {
                     server->attach(window.cabinet(), window, [&window] { window.showChanges(); });
+                    // Today's cave: the start screen shows the day's best.
+                    server->onDaysBest([&window](const cabinet::kit::DaysBest& best) {
+                      window.kit().noteOnStartScreen(best.note());
+                    });
+                  }
                   if (options.demo) new Demo(window);  // owned by the window
                   // Ended from outside: the window keeps the recording and goes, as on Exit,
                   // even from within a message box (exit leaves every event loop).

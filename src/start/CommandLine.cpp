@@ -39,6 +39,7 @@ CommandLine CommandLine::checked(const Given& given) {
   result.mute = given.mute;
   result.headless = given.headless;
   result.trace = given.trace;
+  result.today = given.today;
   // A value that is no value is a mistake, even beside --help or --version.
   if (given.seed) {
     result.seed = parseSeed(*given.seed);
@@ -72,6 +73,9 @@ CommandLine CommandLine::checked(const Given& given) {
   // The server's table takes only games from the seeds it gives.
   if (result.seed && !result.scoresServer.empty())
     return refused("--seed does not go with --scores URL: the score server gives the seed");
+  // Only a score server knows the day's cave: without one the player would fly another unawares.
+  if (result.today && result.scoresServer.empty())
+    return refused("--today goes with --scores URL: the score server gives today's cave");
   if (result.headless && result.replayFile.empty())
     return refused("--headless goes with --replay FILE");
   if (result.trace && !result.headless)
@@ -92,6 +96,8 @@ std::string CommandLine::usage(const std::string& program) {
          "  --scores URL  play on the table of the score server at URL (http:// or https://):\n"
          "                the server gives each sitting its cave and verifies every game;\n"
          "                without an answer, the local table, and the games go later\n"
+         "  --today       with --scores URL: fly today's cave, the same for everyone, on the\n"
+         "                day's table; every game flies it from its start\n"
          "  --record FILE record the games played in FILE (instead of the usual last-game);\n"
          "                with --demo, the demo's games\n"
          "  --replay FILE play a recorded game back in the window; a key or click stops it\n"

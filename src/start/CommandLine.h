@@ -15,6 +15,7 @@ struct CommandLine {
   std::optional<std::uint64_t> seed;  // the same seed gives the same cave
   std::string scoresFile;             // the high-score file; empty for the usual place
   std::string scoresServer;           // the score server's address (http or https); empty: none
+  bool today = false;                 // today's cave, the same for everyone (the server's)
   std::string recordFile;             // where to record the games; empty for the usual place
   std::string replayFile;             // a recorded game to play back
   bool headless = false;              // play the recording back without a window
@@ -25,7 +26,7 @@ struct CommandLine {
   // readWords (src/start/words), or made by the page from its address.
   struct Given {
     std::optional<Action> asked;  // Help or Version: the first of them given
-    bool wide = false, demo = false, mute = false, headless = false, trace = false;
+    bool wide = false, demo = false, mute = false, headless = false, trace = false, today = false;
     std::optional<std::string> seed, scores, record, replay;  // each as given, when given
   };
   // What `given` asks for, or why it cannot be: the seed read as a number, and options that would

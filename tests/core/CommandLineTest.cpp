@@ -39,6 +39,14 @@ TEST(CommandLine, ScoresTakesAFileOrAScoreServersAddress) {
   c = readWords({"--seed", "5", "--scores", "http://host/"});
   EXPECT_EQ(c.action, CommandLine::Action::Error);
   EXPECT_NE(c.error.find("--seed"), std::string::npos) << c.error;
+  // Today's cave is the server's: without one it is refused, not flown as another cave.
+  EXPECT_TRUE(readWords({"--today", "--scores", "http://host/"}).today);
+  for (const auto& words :
+       {std::vector<std::string>{"--today"}, {"--today", "--scores", "s.txt"}}) {
+    c = readWords(words);
+    EXPECT_EQ(c.action, CommandLine::Action::Error) << words.back();
+    EXPECT_NE(c.error.find("--scores URL"), std::string::npos) << c.error;
+  }
 }
 
 TEST(CommandLine, HelpAndVersionWinOverGoodOptionsButNotOverAWrongOne) {
@@ -101,7 +109,7 @@ TEST(CommandLine, ReplayOptionsGoTogether) {
 TEST(CommandLine, UsageNamesEveryOption) {
   const auto usage = CommandLine::usage("cavewing");
   for (const char* option : {"--wide", "--demo", "--seed", "--scores", "--record", "--replay",
-                             "--headless", "--trace", "--help", "--version"})
+                             "--headless", "--trace", "--today", "--help", "--version"})
     EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

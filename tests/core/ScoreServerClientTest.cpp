@@ -5,6 +5,7 @@
 // player's data folder and sent by the next sitting, until the server has it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "cabinet/Cabinet.h"
 #include "cabinet/Headless.h"
 #include "cabinet/kit/Json.h"
+#include "cabinet/kit/Kit.h"
 #include "cabinet/kit/ScoreServer.h"
 
 namespace {
@@ -48,6 +50,15 @@ struct FakeServer : cabinet::kit::Transport {
     requests.pop_back();
     request.answered(time > request.deadline ? Answer{} : Answer{status, body});
   }
+  // Answers the first request to `path`.
+  void answerTo(const std::string& path, int status, const std::string& body) {
+    const auto it = std::find_if(requests.begin(), requests.end(),
+                                 [&](const Request& r) { return r.path == path; });
+    ASSERT_NE(it, requests.end()) << path;
+    Request request = std::move(*it);
+    requests.erase(it);
+    request.answered(Answer{status, body});
+  }
 };
 
 // A player's sitting with the server's client, in the data folder `folder`.
@@ -58,15 +69,17 @@ struct ServedSitting {
   std::optional<cabinet::Cabinet> cabinet;
   std::optional<std::uint64_t> seed;
 
-  // The server answers `late` after it was asked.
+  // The server answers `late` after it was asked; `today`: the sitting asks for today's cave.
   ServedSitting(const std::filesystem::path& folder, const std::string& sitting, int status,
-                std::chrono::milliseconds late = {}) {
+                std::chrono::milliseconds late = {}, bool today = false) {
     host.userDataPath = folder.string();
     host.appPath = folder.string();
     host.environment["USERNAME"] = "ann";
+    client.flyTodaysCave(today);
     client.openSitting("ANN", [this](std::optional<std::uint64_t> s) { seed = s; });
     EXPECT_EQ(server.requests.at(0).path, "api/sittings");
-    EXPECT_EQ(server.requests.at(0).body, R"({"player": "ANN"})");
+    EXPECT_EQ(server.requests.at(0).body,
+              today ? R"({"player": "ANN", "cave": "today"})" : R"({"player": "ANN"})");
     server.time += late;
     server.answer(status, R"({"sitting": ")" + sitting + R"(", "seed": 9007199254740991})");
     cabinet.emplace(host, cabinet::Sitting{.seed = seed,
@@ -94,6 +107,20 @@ std::string unsent(const std::filesystem::path& folder) {
 
 // The server's answer to a game it took, with its table.
 const std::string Taken = R"({"score": 1, "rank": null, "game": "g", "table": []})";
+
+// The cave as it stands: every block of the ceiling and the floor, and the obstacle.
+std::vector<float> caveOf(const frmCavewing& form) {
+  std::vector<float> cave;
+  for (const form::Shape& block : form.shptunnel)
+    cave.insert(cave.end(), {block.Left, block.Top, block.Height});
+  cave.insert(cave.end(), {form.shpTunnelM.Left, form.shpTunnelM.Top, form.shpTunnelM.Height});
+  return cave;
+}
+
+struct NoScreen : cabinet::kit::Kit::Screen {
+  void changed() override {}
+  void timeStands(bool) override {}
+};
 
 // Where `what` first stands in `text` (npos: nowhere).
 std::size_t at(const std::string& text, const std::string& what) { return text.find(what); }
@@ -452,4 +479,65 @@ TEST(ScoreServerClient, PlaysOnlyASeedTheServerCouldGiveAndSaysWhyNot) {
     EXPECT_TRUE(c.said.empty() ? said.empty() : said.find(c.said) != std::string::npos) << said;
     EXPECT_EQ(said.find("did not answer") != std::string::npos, c.status == 0) << said;
   }
+}
+
+TEST(ScoreServerClient, TodaysCaveFliesEachGameFromItsStartAsASittingOfItsOwnOnTheDaysTable) {
+  TempFolder temp;
+  ServedSitting s(temp.path, "day1", 200, {}, /*today=*/true);
+  ASSERT_EQ(s.seed, ServerSeed);
+  const frmCavewing& form = s.cabinet->form();
+  NoScreen screen;
+  cabinet::kit::Kit kit(*s.cabinet, screen);
+  std::optional<cabinet::kit::DaysBest> best;
+  s.client.onDaysBest([&](const cabinet::kit::DaysBest& b) {
+    best = b;
+    kit.noteOnStartScreen(b.note());
+  });
+  // The day's best is the day's table's first row, with its game's recording for the ghost.
+  const std::string dayTable = R"([{"name": "DAN", "score": 2000, "game": "g7"},
+                                   {"name": "EVE", "score": 100, "game": "g8"}])";
+  s.server.answerTo("api/table?cave=today", 200, dayTable);
+  s.server.answerTo("api/games/g7", 200, "DAN's recording");
+  ASSERT_TRUE(best);
+  EXPECT_EQ(best->recording, "DAN's recording");
+  EXPECT_EQ(kit.overlays().startNote, "Today's best: DAN 2000");
+  // The list shows the day's table.
+  kit.input(Event{.kind = Kind::Menu, .name = "mnuScores"});
+  s.server.answerTo("api/table?cave=today", 200, dayTable);
+  EXPECT_EQ(form.lblName[2].Caption, "EVE");
+  kit.input(Event{.kind = Kind::Label, .code = 0, .name = "lblTitle"});
+
+  // START, into the floor: the cave at every grid point, and the game sent with its sitting.
+  const auto fly = [&](const std::string& sitting) {
+    std::vector<std::vector<float>> caves;
+    kit.input(Event{.kind = Kind::Start});
+    EXPECT_EQ(kit.overlays().startNote, "") << "in flight";
+    while (!form.lblTitle.Visible && s.cabinet->clock().now() < 600'000'000) {
+      s.cabinet->advanceTo(s.cabinet->clock().now() + s.cabinet->clock().systemTick());
+      caves.push_back(caveOf(form));
+    }
+    const std::string path = "api/sittings/" + sitting + "/games?score=" + s.shown();
+    const auto sent = std::find_if(s.server.requests.begin(), s.server.requests.end(),
+                                   [&](const auto& r) { return r.path == path; });
+    EXPECT_NE(sent, s.server.requests.end()) << path;
+    const std::string recording = sent == s.server.requests.end() ? "" : sent->body;
+    s.server.answerTo(path, 200, Taken);
+    return std::pair(caves, recording);
+  };
+  const auto first = fly("day1");
+  // A press after the crash: the next game asks for a sitting of its own, and flies the day's
+  // cave from its start.
+  kit.input(Event{.kind = Kind::Down, .button = 1, .x = 3000, .y = 5000});
+  kit.input(Event{.kind = Kind::Up, .button = 1, .x = 3000, .y = 5000});
+  ASSERT_FALSE(s.server.requests.empty());
+  EXPECT_EQ(s.server.requests.front().body, R"({"player": "ANN", "cave": "today"})");
+  s.server.answerTo("api/sittings", 200, R"({"sitting": "day2", "seed": 9007199254740991})");
+  EXPECT_EQ(kit.overlays().startNote, "Today's best: DAN 2000");
+  const auto second = fly("day2");
+  EXPECT_EQ(second.first, first.first);
+  // The second game's recording is whole: it replays alone to the score shown.
+  const replay::ReadResult read = replay::read(second.second);
+  ASSERT_TRUE(read.recording) << read.error;
+  EXPECT_EQ(read.recording->seed, ServerSeed);
+  EXPECT_EQ(cabinet::replayHeadless(*read.recording).scoreCaption, s.shown());
 }

@@ -25,7 +25,20 @@ void Kit::load() {
     overlays_.badge = DemoBadge;
     overlays_.hint = DemoHint;
   }
+  showStartNote();
   screen_.changed();
+}
+
+void Kit::noteOnStartScreen(std::string text) {
+  startNote_ = std::move(text);
+  showStartNote();
+  screen_.changed();
+}
+
+void Kit::showStartNote() {
+  const bool startScreen =
+      cabinet_.phase() == Phase::Ready && !cabinet_.replaying() && !cabinet_.demoPlaying();
+  overlays_.startNote = startScreen ? startNote_ : std::string();
 }
 
 bool Kit::caughtUp() {
@@ -49,6 +62,7 @@ void Kit::deliver(const replay::Event& event) {
     overlays_.badge.clear();
     overlays_.hint.clear();
   }
+  showStartNote();
   screen_.changed();
 }
 
@@ -101,10 +115,12 @@ void Kit::stopDemo() {
   overlays_.badge.clear();
   overlays_.hint.clear();
   cabinet_.stopDemo();
-  // The player's game starts on a fresh clock: real time resumes where it stands.
-  realTime_.stop();
+  showStartNote();
   screen_.changed();
 }
+
+// The player's sitting starts on a fresh clock: real time resumes where it stands.
+void Kit::sittingBegan(std::uint64_t) { realTime_.stop(); }
 
 bool Kit::wentAway(bool timeRunning) {
   if (overlays_.standStill || !standsStillWhenAway(cabinet_, timeRunning)) return false;

@@ -2,7 +2,8 @@
 // The front-end kit: every rule a front end follows around the cabinet, written once for the
 // desktop and the page. A front end translates its toolkit's events into the kit's calls (a
 // press at a point of the field, a named key, the window going away, real time) and paints the
-// form and the overlays the kit keeps (the badge, the replay's ring, the stand-still's band).
+// form and the overlays the kit keeps (the badge, the replay's ring, the stand-still's band, the
+// start screen's note).
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,7 @@ struct Overlays {
   std::string badge, hint;            // "REPLAY", "DEMO" and its hint; empty: none
   std::optional<float> ringX, ringY;  // twips: where a replay's recorded player holds a button
   bool standStill = false;            // the "PAUSED" band
+  std::string startNote;              // on the player's start screen (today's cave's best)
   friend bool operator==(const Overlays&, const Overlays&) = default;
 };
 
@@ -58,6 +60,9 @@ public:
 
   // Loads the game (see Cabinet::load), with the badge of a replay or of the demo.
   void load();
+  // A note the player's start screen shows (the ready phase, neither a replay nor the demo): the
+  // day's best in today's cave. Empty: none.
+  void noteOnStartScreen(std::string text);
   // Input at the grid point reached. A replay it stops takes its ring and badge with it.
   void input(const replay::Event& event);
   // The player's mouse on the field (see Pointer.h).
@@ -103,6 +108,9 @@ private:
   void deliver(const replay::Event& event);
   // Cabinet::Observer
   void replayed(const replay::Event& event) override;
+  void sittingBegan(std::uint64_t seed) override;
+  // The start screen's note while the player's start screen is up.
+  void showStartNote();
   void lift();
   void stopDemo();
   int idleGridPoints() const;
@@ -113,6 +121,7 @@ private:
   Pointer pointer_;
   CaughtKey caughtKey_;
   RealTime realTime_;
+  std::string startNote_;
 };
 
 }  // namespace cabinet::kit

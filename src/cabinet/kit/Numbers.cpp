@@ -58,6 +58,8 @@ std::string numbersAsJson() {
   text(out, Badge);
   out << ",\"badgeHint\":";
   text(out, BadgeHint);
+  out << ",\"startNote\":";
+  text(out, StartNote);
   out << ",\"ring\":{\"radius\":" << ReplayRing.radius << ",\"pen\":" << ReplayRing.pen
       << ",\"rgb\":" << ReplayRing.rgb << "}";
   const StandStillLook& s = StandStillBand;

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // What a front end paints over the form, and where, one geometry for every front end: the badge
-// in the corner with its hint, the ring where a replay's recorded player holds a button down, and
-// the stand-still's dark band with "PAUSED" and how to go on. In logical pixels of the field,
-// where a pixel is `TwipsPerPixel` twips; text sits at the top of its box.
+// in the corner with its hint (or, on the player's start screen, its note), the ring where a
+// replay's recorded player holds a button down, and the stand-still's dark band with "PAUSED" and
+// how to go on. In logical pixels of the field, where a pixel is `TwipsPerPixel` twips; text sits
+// at the top of its box.
 #pragma once
 
 namespace cabinet::kit {
@@ -43,6 +44,8 @@ inline constexpr const char* StandStillHintTouch = "tap to go on";
 // Black on the green ceiling the badge stands on: 15:1.
 inline constexpr TextLook Badge{nullptr, {8, 4, 200, 24}, "Arial", 12, true, Black};
 inline constexpr TextLook BadgeHint{nullptr, {8, 26, 400, 20}, "Arial", 9, false, Black};
+// The start screen's note stands where a badge would: no badge is up on the player's start screen.
+inline constexpr TextLook StartNote{nullptr, {8, 4, 600, 24}, "Arial", 12, true, Black};
 
 struct RingLook {
   float radius, pen;

@@ -117,9 +117,18 @@ std::string tableText(const std::vector<TableRow>& rows) {
 
 void ScoreServer::openSitting(const std::string& player,
                               std::function<void(std::optional<std::uint64_t>)> seeded) {
+  player_ = player;
+  askSitting([this, seeded = std::move(seeded)](std::optional<Issued> issued) {
+    if (issued) sitting_ = issued->sitting;
+    if (issued && today_) daySeed_ = issued->seed;
+    seeded(issued ? std::optional(issued->seed) : std::nullopt);
+  });
+}
+
+void ScoreServer::askSitting(std::function<void(std::optional<Issued>)> issued) {
   std::string body = "{\"player\": \"";
   // The name as JSON text: quotes, backslashes and control characters escaped.
-  for (const char c : player) {
+  for (const char c : player_) {
     if (c == '"' || c == '\\') {
       body += '\\';
       body += c;
@@ -132,24 +141,21 @@ void ScoreServer::openSitting(const std::string& player,
       body += c;
     }
   }
-  body += "\"}";
+  body += today_ ? "\", \"cave\": \"today\"}" : "\"}";
   std::weak_ptr<char> alive = alive_;
   transport_.send("api/sittings", true, body, SittingWaitMs,
-                  [this, alive, seeded = std::move(seeded)](const Answer& answer) {
+                  [alive, issued = std::move(issued)](const Answer& answer) {
                     if (alive.expired()) return;
                     const auto v = answer.status == 200 ? json::parse(answer.body) : std::nullopt;
                     const json::Value* id = v ? (*v)["sitting"] : nullptr;
                     const json::Value* seed = v ? (*v)["seed"] : nullptr;
                     const auto value = seed ? seedOf(*seed) : std::nullopt;
-                    if (id && id->is(json::Value::Kind::String) && sittingId(id->text) && value) {
-                      sitting_ = id->text;
-                      seeded(value);
-                      return;
-                    }
+                    if (id && id->is(json::Value::Kind::String) && sittingId(id->text) && value)
+                      return issued(Issued{id->text, *value});
                     warn((answer.status == 0 ? "the server did not answer"
                                              : "no sitting (" + reasonOf(answer) + ")") +
                          "; this sitting ranks on the local table");
-                    seeded(std::nullopt);
+                    issued(std::nullopt);
                   });
 }
 
@@ -166,6 +172,30 @@ void ScoreServer::attach(Cabinet& cabinet, form::Host& host, std::function<void(
   keepUnsent(nullptr, nullptr, UnsentGames);
   cabinet.addObserver(*this);
   if (hasSitting()) sendUnsent();
+  if (!today_) return;
+  cabinet.everyGameAfresh();
+  if (daySeed_) cabinet.seedStartingOver(*daySeed_);
+  fetchDaysBest();
+}
+
+void ScoreServer::sittingBegan(std::uint64_t seed) {
+  if (!today_) return;
+  // The server ranks a today sitting's first game only: each game is a sitting of its own.
+  sitting_.clear();
+  askSitting([this, seed, asked = ++sittingsAsked_](std::optional<Issued> issued) {
+    if (!issued || asked != sittingsAsked_) return;
+    daySeed_ = issued->seed;
+    if (cabinet_) cabinet_->seedStartingOver(issued->seed);
+    if (issued->seed != seed) {
+      warn(
+          "today's cave is another now (a new day): this game ranks on the local table, the "
+          "next flies the new cave");
+      return;
+    }
+    sitting_ = issued->sitting;
+    sendUnsent();
+  });
+  fetchDaysBest();
 }
 
 void ScoreServer::detach() {
@@ -198,12 +228,9 @@ void ScoreServer::listShown() {
   ++listShown_;
   listSince_ = transport_.now();
   if (!hasSitting()) return;
-  std::weak_ptr<char> alive = alive_;
-  transport_.send("api/table", false, {}, ListWaitMs,
-                  [this, alive, asked = listShown_](const Answer& answer) {
-                    const auto rows = answer.status == 200 ? tableRows(answer.body) : std::nullopt;
-                    if (!alive.expired() && rows) showRows(*rows, asked);
-                  });
+  fetchTable([this, asked = listShown_](std::optional<std::vector<TableRow>> rows) {
+    if (rows) showRows(*rows, asked);
+  });
 }
 
 void ScoreServer::showRows(const std::vector<TableRow>& rows, int listAsked) {
@@ -250,25 +277,61 @@ void ScoreServer::answered(const KeptGame& game, const Answer& answer) {
   sendUnsent();
 }
 
-void ScoreServer::bestGame(
-    std::function<void(std::optional<std::string> recording, std::string why)> then) {
+void ScoreServer::fetchTable(std::function<void(std::optional<std::vector<TableRow>>)> then) {
   std::weak_ptr<char> alive = alive_;
-  transport_.send(
-      "api/table", false, {}, ListWaitMs,
-      [this, alive, then = std::move(then)](const Answer& answer) {
-        if (alive.expired()) return;
-        const auto rows = answer.status == 200 ? tableRows(answer.body) : std::nullopt;
-        if (!rows) return then(std::nullopt, "The score server could not be reached.");
-        if (rows->empty() || rows->front().game.empty() || !sittingId(rows->front().game))
-          return then(std::nullopt, "The score server's table has no game to play yet.");
-        transport_.send("api/games/" + rows->front().game, false, {}, SendWaitMs,
-                        [alive, then](const Answer& game) {
-                          if (alive.expired()) return;
-                          if (game.status == 200) return then(game.body, {});
-                          then(std::nullopt, "The score server did not give the best game (" +
-                                                 reasonOf(game) + ").");
-                        });
-      });
+  transport_.send(tablePath(), false, {}, ListWaitMs,
+                  [alive, then = std::move(then)](const Answer& answer) {
+                    if (!alive.expired())
+                      then(answer.status == 200 ? tableRows(answer.body) : std::nullopt);
+                  });
+}
+
+void ScoreServer::fetchGame(const std::string& id, GameFetched then) {
+  std::weak_ptr<char> alive = alive_;
+  transport_.send("api/games/" + id, false, {}, SendWaitMs,
+                  [alive, then = std::move(then)](const Answer& game) {
+                    if (alive.expired()) return;
+                    if (game.status == 200) return then(game.body, {});
+                    then(std::nullopt,
+                         "The score server did not give the best game (" + reasonOf(game) + ").");
+                  });
+}
+
+void ScoreServer::bestGame(GameFetched then) {
+  fetchTable([this, then = std::move(then)](std::optional<std::vector<TableRow>> rows) {
+    if (!rows) return then(std::nullopt, "The score server could not be reached.");
+    if (rows->empty() || !sittingId(rows->front().game))
+      return then(std::nullopt, "The score server's table has no game to play yet.");
+    fetchGame(rows->front().game, then);
+  });
+}
+
+std::string DaysBest::note() const {
+  return "Today's best: " + (name.empty() ? std::string("none yet") : name + " " + score);
+}
+
+void ScoreServer::onDaysBest(std::function<void(const DaysBest&)> fetched) {
+  daysBestFetched_ = std::move(fetched);
+  if (daysBest_ && daysBestFetched_) daysBestFetched_(*daysBest_);
+}
+
+// Offline nothing is known of the day's best: no note, no ghost.
+void ScoreServer::fetchDaysBest() {
+  fetchTable([this](std::optional<std::vector<TableRow>> rows) {
+    if (!rows) return;
+    const TableRow best = rows->empty() ? TableRow{} : rows->front();
+    if (daysBest_ && best == daysBestRow_) return;
+    daysBestRow_ = best;
+    const auto tell = [this, best](std::string recording) {
+      daysBest_ = DaysBest{best.name, best.score, std::move(recording)};
+      if (daysBestFetched_) daysBestFetched_(*daysBest_);
+    };
+    if (!sittingId(best.game)) return tell({});
+    fetchGame(best.game, [tell](std::optional<std::string> recording, const std::string& why) {
+      if (!recording) warn(why);
+      tell(recording.value_or(""));
+    });
+  });
 }
 
 void ScoreServer::keepUnsent(const KeptGame* played, const KeptGame* answered,

@@ -7,6 +7,13 @@
 // across restarts and reloads, until it has; when the list comes up, it shows the server's table
 // if the server answers within a short while, else it stays the player's own. A front end gives
 // only the transport: its toolkit's asynchronous requests.
+//
+// Today's cave, the same for every player on the day (UTC): the client asks for the day's seed,
+// and every game flies the cave from its start as a sitting of its own (the server ranks a today
+// sitting's first game only); the list shows the day's table; the day's best, its player, score
+// and recording, is fetched for the start screen and the ghost. Offline a game still flies, from
+// the last day's seed the server gave (the day's cave is what the player came for, and the local
+// table ranks it like any) or, when none came, from the sitting's own seed, and ranks locally.
 #pragma once
 
 #include <chrono>
@@ -49,11 +56,20 @@ public:
 // A row of the server's table.
 struct TableRow {
   std::string name, score, game;  // game: the ranked game's ID, empty when the server has none
+  bool operator==(const TableRow&) const = default;
 };
 // The rows of `GET /api/table`'s answer (or a submission's "table"), nothing when it is not one.
 std::optional<std::vector<TableRow>> tableRows(std::string_view json);
 // The rows in the high-score file's form, as the list reads a table.
 std::string tableText(const std::vector<TableRow>& rows);
+
+// The best game of today's cave, as the day's table has it: nobody's while the table is empty.
+struct DaysBest {
+  std::string name, score;
+  std::string recording;  // the game's recording; empty when the server gave none
+  // As the start screen of today's cave says it.
+  std::string note() const;
+};
 
 class ScoreServer : private Cabinet::Observer {
 public:
@@ -72,12 +88,16 @@ public:
   }
 
   explicit ScoreServer(Transport& transport) : transport_(transport) {}
+  // Today's cave from the next sitting asked for on (see above); the classic sitting otherwise.
+  void flyTodaysCave(bool today) { today_ = today; }
+  bool todaysCave() const { return today_; }
   ScoreServer(const ScoreServer&) = delete;
   ScoreServer& operator=(const ScoreServer&) = delete;
   ~ScoreServer() override { detach(); }
 
   // Asks for a sitting for `player`; `seeded` gets the server's seed, or nothing when no server
   // gave one (the sitting then plays from a seed of its own, and ranks only in its own table).
+  // In today's cave the seed is the day's.
   void openSitting(const std::string& player,
                    std::function<void(std::optional<std::uint64_t>)> seeded);
   bool hasSitting() const { return !sitting_.empty(); }
@@ -85,7 +105,8 @@ public:
   // Serves the player's sitting in `cabinet` (whose recording's seed is the server's when it has
   // a sitting): games go to the server, the list shows its table. Takes up what earlier
   // sittings left unsent in `host`'s data folder, and sends it if the server answered.
-  // `changed` repaints the list. Both must outlive this client, or be detached first.
+  // `changed` repaints the list. Both must outlive this client, or be detached first. In today's
+  // cave every game of the cabinet's flies afresh, and the day's best is fetched.
   void attach(Cabinet& cabinet, form::Host& host, std::function<void()> changed);
   void detach();
 
@@ -94,8 +115,16 @@ public:
   void sendUnsent();
   std::size_t unsentCount() const { return unsent_.size(); }
 
-  // The recording of the best game of the server's table, or why there is none.
-  void bestGame(std::function<void(std::optional<std::string> recording, std::string why)> then);
+  // The recording of the best game of the server's table (the day's in today's cave), or why
+  // there is none.
+  using GameFetched = std::function<void(std::optional<std::string> recording, std::string why)>;
+  void bestGame(GameFetched then);
+
+  // In today's cave: `fetched` runs with the day's best each time a new one has been fetched (as
+  // the sitting is attached, and as each game begins afresh), and at once with the one known.
+  // The start screen shows its note; the ghost flies its recording.
+  void onDaysBest(std::function<void(const DaysBest&)> fetched);
+  const std::optional<DaysBest>& daysBest() const { return daysBest_; }
 
 private:
   struct Unsent {
@@ -105,6 +134,20 @@ private:
   // Cabinet::Observer
   void gameListed(const replay::Recording& recording, std::int64_t shown) override;
   void listShown() override;
+  // A game flown afresh in today's cave asks for a sitting of its own.
+  void sittingBegan(std::uint64_t seed) override;
+  struct Issued {
+    std::string sitting;
+    std::uint64_t seed = 0;
+  };
+  // Asks the server for a sitting for the player: `issued` gets it, or nothing, said why.
+  void askSitting(std::function<void(std::optional<Issued>)> issued);
+  std::string tablePath() const { return today_ ? "api/table?cave=today" : "api/table"; }
+  // The table's rows, none when the server could not be reached.
+  void fetchTable(std::function<void(std::optional<std::vector<TableRow>>)> then);
+  // The recording of the game `id` (a table row's), or why there is none.
+  void fetchGame(const std::string& id, GameFetched then);
+  void fetchDaysBest();
   void send(const KeptGame& game);
   void answered(const KeptGame& game, const Answer& answer);
   // Shows the server's rows if the list that asked for them is still up, soon enough.
@@ -116,6 +159,13 @@ private:
   void keepRefused(KeptGame game);
 
   Transport& transport_;
+  bool today_ = false;
+  std::string player_;
+  std::optional<std::uint64_t> daySeed_;  // the last the server gave
+  int sittingsAsked_ = 0;                 // an answer binds only to the game that asked for it
+  std::optional<DaysBest> daysBest_;
+  TableRow daysBestRow_;  // the same game is not fetched again
+  std::function<void(const DaysBest&)> daysBestFetched_;
   std::string sitting_;
   Cabinet* cabinet_ = nullptr;
   form::Host* host_ = nullptr;

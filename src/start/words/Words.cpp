@@ -21,7 +21,7 @@ std::string take(const std::vector<std::string>& args, CommandLine::Given& given
   for (const auto& [name, flag] :
        {std::pair{"--wide", &given.wide}, std::pair{"--demo", &given.demo},
         std::pair{"--mute", &given.mute}, std::pair{"--headless", &given.headless},
-        std::pair{"--trace", &given.trace}})
+        std::pair{"--trace", &given.trace}, std::pair{"--today", &given.today}})
     app.add_flag(name, *flag)->disable_flag_override();
   for (const auto& [name, value] :
        {std::pair{"--seed", &given.seed}, std::pair{"--scores", &given.scores},
