@@ -529,6 +529,7 @@ TEST(ScoreServerClient, TodaysCaveFliesEachGameFromItsStartAsASittingOfItsOwnOnT
   // cave from its start.
   kit.input(Event{.kind = Kind::Down, .button = 1, .x = 3000, .y = 5000});
   kit.input(Event{.kind = Kind::Up, .button = 1, .x = 3000, .y = 5000});
+  EXPECT_FALSE(s.client.hasSitting()) << "the first game's sitting is spent";
   ASSERT_FALSE(s.server.requests.empty());
   EXPECT_EQ(s.server.requests.front().body, R"({"player": "ANN", "cave": "today"})");
   s.server.answerTo("api/sittings", 200, R"({"sitting": "day2", "seed": 9007199254740991})");
