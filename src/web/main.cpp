@@ -55,9 +55,13 @@ EM_JS(void, pageMenu, (const char* name, const char* caption, const char* shortc
 EM_JS(void, pageMenuEnabled, (const char* name, int enabled),
       { Module.cavewing.menuEnabled(UTF8ToString(name), enabled); });
 EM_JS(void, pageField, (float width, float height), { Module.cavewing.field(width, height); });
+// `note`: the start screen's (today's cave's best), drawn where the badge would be.
 EM_JS(void, pageOverlays,
-      (const char* badge, const char* hint, int ring, float x, float y, int standStill), {
-        Module.cavewing.overlays(UTF8ToString(badge), UTF8ToString(hint), ring, x, y, standStill);
+      (const char* badge, const char* hint, int ring, float x, float y, int standStill,
+       const char* note),
+      {
+        Module.cavewing.overlays(UTF8ToString(badge), UTF8ToString(hint), ring, x, y, standStill,
+                                 UTF8ToString(note));
       });
 EM_JS(void, pageBegin, (), { Module.cavewing.begin(); });
 EM_JS(void, pageFinish, (), { Module.cavewing.finish(); });
@@ -245,7 +249,7 @@ private:
     ++painted_;
     const cabinet::kit::Overlays& o = kit_->overlays();
     pageOverlays(o.badge.c_str(), o.hint.c_str(), o.ringX.has_value(), o.ringX.value_or(0),
-                 o.ringY.value_or(0), o.standStill);
+                 o.ringY.value_or(0), o.standStill, o.startNote.c_str());
     pageBegin();
     PagePainter painter;
     cabinet::paint(form(), cabinet_->view(), fraction_, painter);
@@ -265,6 +269,7 @@ private:
     const cabinet::kit::Overlays& o = kit_->overlays();
     key.text(o.badge);
     key.text(o.hint);
+    key.text(o.startNote);
     key.add('o', o.ringX.value_or(-1), o.ringY.value_or(-1), o.standStill);
     const form::CommandButton& b = form().cmdStart;
     key.add('b', b.Visible, b.Enabled, b.Left, b.Top, b.Width, b.Height);
@@ -372,6 +377,11 @@ EMSCRIPTEN_KEEPALIVE int cavewing_open(const char* name) {
           scoreServer.attach(sitting->served(), *sitting, [] {
             if (sitting) sitting->paint();
           });
+        // Today's cave: the start screen shows the day's best.
+        if (!r && scoreServer.todaysCave())
+          scoreServer.onDaysBest([](const cabinet::kit::DaysBest& best) {
+            if (sitting) sitting->kit().noteOnStartScreen(best.note());
+          });
         sitting->open();
         return -1;
       });
@@ -397,6 +407,20 @@ EMSCRIPTEN_KEEPALIVE int cavewing_ask_sitting(const char* name, int served) {
     pageSittingAsked();
   });
   return 1;
+}
+
+// Today's cave (`today` 1), the same for every player on the day, or the classic sitting (0), from
+// the next cavewing_ask_sitting on: the page then opens the sitting with cavewing_open as ever.
+// Every game of a today sitting flies the day's cave from its start, on the day's table.
+EMSCRIPTEN_KEEPALIVE void cavewing_today(int today) { scoreServer.flyTodaysCave(today); }
+
+// The day's best in today's cave, as its start screen says it ("Today's best: NAME 1234"); empty
+// before it is known, offline, and in the classic sitting.
+EMSCRIPTEN_KEEPALIVE const char* cavewing_days_best() {
+  static std::string note;
+  const auto& best = scoreServer.daysBest();
+  note = scoreServer.todaysCave() && best ? best->note() : std::string();
+  return note.c_str();
 }
 
 // Room for `bytes` of an answer, which cavewing_answer frees.

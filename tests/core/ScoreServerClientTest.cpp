@@ -117,6 +117,24 @@ std::vector<float> caveOf(const frmCavewing& form) {
   return cave;
 }
 
+// START through `input`, and into the floor: the cave at every grid point of the flight.
+std::vector<std::vector<float>> flyIntoTheFloor(cabinet::Cabinet& cabinet,
+                                                const std::function<void(const Event&)>& input) {
+  std::vector<std::vector<float>> caves;
+  input(Event{.kind = Kind::Start});
+  while (!cabinet.form().lblTitle.Visible && cabinet.clock().now() < 600'000'000) {
+    cabinet.advanceTo(cabinet.clock().now() + cabinet.clock().systemTick());
+    caves.push_back(caveOf(cabinet.form()));
+  }
+  return caves;
+}
+
+// The player's press after the crash, which the rules take for a new game.
+void pressAfterTheCrash(const std::function<void(const Event&)>& input) {
+  input(Event{.kind = Kind::Down, .button = 1, .x = 3000, .y = 5000});
+  input(Event{.kind = Kind::Up, .button = 1, .x = 3000, .y = 5000});
+}
+
 struct NoScreen : cabinet::kit::Kit::Screen {
   void changed() override {}
   void timeStands(bool) override {}
@@ -507,15 +525,13 @@ TEST(ScoreServerClient, TodaysCaveFliesEachGameFromItsStartAsASittingOfItsOwnOnT
   EXPECT_EQ(form.lblName[2].Caption, "EVE");
   kit.input(Event{.kind = Kind::Label, .code = 0, .name = "lblTitle"});
 
-  // START, into the floor: the cave at every grid point, and the game sent with its sitting.
+  // Each game's cave at every grid point, and the game sent with its sitting.
+  const auto input = [&](const Event& e) { kit.input(e); };
   const auto fly = [&](const std::string& sitting) {
-    std::vector<std::vector<float>> caves;
-    kit.input(Event{.kind = Kind::Start});
-    EXPECT_EQ(kit.overlays().startNote, "") << "in flight";
-    while (!form.lblTitle.Visible && s.cabinet->clock().now() < 600'000'000) {
-      s.cabinet->advanceTo(s.cabinet->clock().now() + s.cabinet->clock().systemTick());
-      caves.push_back(caveOf(form));
-    }
+    const auto caves = flyIntoTheFloor(*s.cabinet, [&](const Event& e) {
+      input(e);
+      EXPECT_EQ(kit.overlays().startNote, "") << "in flight";
+    });
     const std::string path = "api/sittings/" + sitting + "/games?score=" + s.shown();
     const auto sent = std::find_if(s.server.requests.begin(), s.server.requests.end(),
                                    [&](const auto& r) { return r.path == path; });
@@ -527,8 +543,7 @@ TEST(ScoreServerClient, TodaysCaveFliesEachGameFromItsStartAsASittingOfItsOwnOnT
   const auto first = fly("day1");
   // A press after the crash: the next game asks for a sitting of its own, and flies the day's
   // cave from its start.
-  kit.input(Event{.kind = Kind::Down, .button = 1, .x = 3000, .y = 5000});
-  kit.input(Event{.kind = Kind::Up, .button = 1, .x = 3000, .y = 5000});
+  pressAfterTheCrash(input);
   EXPECT_FALSE(s.client.hasSitting()) << "the first game's sitting is spent";
   ASSERT_FALSE(s.server.requests.empty());
   EXPECT_EQ(s.server.requests.front().body, R"({"player": "ANN", "cave": "today"})");
@@ -541,4 +556,18 @@ TEST(ScoreServerClient, TodaysCaveFliesEachGameFromItsStartAsASittingOfItsOwnOnT
   ASSERT_TRUE(read.recording) << read.error;
   EXPECT_EQ(read.recording->seed, ServerSeed);
   EXPECT_EQ(cabinet::replayHeadless(*read.recording).scoreCaption, s.shown());
+
+  // Offline a game still flies, each from the start of the sitting's own cave, and ranks locally.
+  TempFolder away;
+  ServedSitting o(away.path, "x", 0, {}, /*today=*/true);
+  EXPECT_FALSE(o.seed);
+  const auto offline = [&](const Event& e) { o.cabinet->input(e); };
+  const auto firstAway = flyIntoTheFloor(*o.cabinet, offline);
+  o.host.timeOfDay += 60;  // a cave of the time of day would be another now
+  pressAfterTheCrash(offline);
+  o.server.answerTo("api/sittings", 0, "");
+  EXPECT_TRUE(flyIntoTheFloor(*o.cabinet, offline) == firstAway);
+  EXPECT_EQ(o.cabinet->form().lblName[1].Caption, "ANN");
+  for (const FakeServer::Request& r : o.server.requests)
+    EXPECT_EQ(r.path.find("api/sittings/"), std::string::npos) << r.path;
 }
