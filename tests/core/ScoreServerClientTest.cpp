@@ -117,16 +117,29 @@ std::vector<float> caveOf(const frmCavewing& form) {
   return cave;
 }
 
-// START through `input`, and into the floor: the cave at every grid point of the flight.
-std::vector<std::vector<float>> flyIntoTheFloor(cabinet::Cabinet& cabinet,
-                                                const std::function<void(const Event&)>& input) {
+// A game's flight: the cave at every grid point, and the random values drawn (a game that falls
+// at once flies only the cave's first columns, which come out the same from any seed).
+struct Flight : cabinet::Cabinet::Observer {
   std::vector<std::vector<float>> caves;
+  std::vector<float> draws;
+  void drawn(float value) override { draws.push_back(value); }
+  bool operator==(const Flight& other) const {
+    return caves == other.caves && draws == other.draws;
+  }
+};
+
+// START through `input`, and into the floor.
+Flight flyIntoTheFloor(cabinet::Cabinet& cabinet, const std::function<void(const Event&)>& input) {
+  Flight flight;
+  cabinet.addObserver(flight);
   input(Event{.kind = Kind::Start});
   while (!cabinet.form().lblTitle.Visible && cabinet.clock().now() < 600'000'000) {
     cabinet.advanceTo(cabinet.clock().now() + cabinet.clock().systemTick());
-    caves.push_back(caveOf(cabinet.form()));
+    flight.caves.push_back(caveOf(cabinet.form()));
   }
-  return caves;
+  cabinet.removeObserver(flight);
+  EXPECT_FALSE(flight.draws.empty());
+  return flight;
 }
 
 // The player's press after the crash, which the rules take for a new game.
