@@ -42,13 +42,15 @@ endforeach()
 # The page's script is ES modules, one concern each (src/web/page, started by boot.js), sent as
 # one file: esbuild (Debian's package: one static binary, no npm tree to build with) bundles and
 # minifies them, so a first visit stays one script request, well within its budget. Its target is
-# what Debian's Chromium runs; the licence line leads the bundle, and no source map is made.
+# what Debian's Chromium runs; the licence line leads the bundle, strict as modules are, and no
+# source map is made.
 find_program(CAVEWING_ESBUILD esbuild REQUIRED)
 file(GLOB web_modules CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/web/page/*.js)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/page.js
   COMMAND ${CAVEWING_ESBUILD} ${CMAKE_SOURCE_DIR}/src/web/page/boot.js --bundle --format=iife
           --minify --target=es2020 --legal-comments=none --log-level=warning
-          "--banner:js=// SPDX-License-Identifier: MIT" --outfile=${CMAKE_BINARY_DIR}/page.js
+          "--banner:js=/* SPDX-License-Identifier: MIT */ 'use strict';"
+          --outfile=${CMAKE_BINARY_DIR}/page.js
   DEPENDS ${web_modules}
   VERBATIM)
 list(APPEND web_outputs ${CMAKE_BINARY_DIR}/page.js)

@@ -5,7 +5,7 @@
 // concern; this one wires them.
 // The sounds first: their wake-up on the first click or key comes before the game hears of it.
 import {sound} from './sound.js';
-import {takeNumbers, blocked, call, settings, store} from './game.js';
+import {N, takeNumbers, blocked, call, settings, store} from './game.js';
 import {ended, messageBox, say} from './boxes.js';
 import {askFrame} from './frames.js';
 import {openRecording} from './files.js';
@@ -19,7 +19,7 @@ import {send, sittingAsked} from './scores.js';
 import {openSitting} from './sitting.js';
 import {startButtonShown, focusStart, cursor} from './start.js';
 import {keep, persist, refresh, restore} from './storage.js';
-import {canvas, fieldFaces, layout} from './view.js';
+import {canvas, fieldFaces, layout, setField} from './view.js';
 
 // The sounds, for the game to play (through EM_JS, as cavewingSound).
 globalThis.cavewingSound = sound;
@@ -101,6 +101,7 @@ if ('serviceWorker' in navigator) {
 const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
 async function open() {
   takeNumbers();
+  setField(N.field.width, N.field.height);
   await nextTask();
   restore();
   let name;

@@ -7,9 +7,10 @@ export const canvas = document.getElementById('field');
 // The field's size in twips, once the game says it; how it is drawn in the stage.
 export const view = {field: null, dpr: 1, scale: 1, dx: 0, dy: 0};
 
-// The field's size, as the game says it.
+// The field's size, as the game's numbers give it at first and the game says it after.
+export function setField(width, height) { view.field = {width, height}; }
 export function placeField(width, height) {
-  view.field = {width, height};
+  setField(width, height);
   layout();
 }
 
