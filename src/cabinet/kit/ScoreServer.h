@@ -88,12 +88,13 @@ public:
   }
 
   explicit ScoreServer(Transport& transport) : transport_(transport) {}
-  // Today's cave from the next sitting asked for on (see above); the classic sitting otherwise.
-  void flyTodaysCave(bool today) { today_ = today; }
-  bool todaysCave() const { return today_; }
   ScoreServer(const ScoreServer&) = delete;
   ScoreServer& operator=(const ScoreServer&) = delete;
   ~ScoreServer() override { detach(); }
+
+  // Today's cave from the next sitting asked for on (see above); the classic sitting otherwise.
+  void flyTodaysCave(bool today) { today_ = today; }
+  bool todaysCave() const { return today_; }
 
   // Asks for a sitting for `player`; `seeded` gets the server's seed, or nothing when no server
   // gave one (the sitting then plays from a seed of its own, and ranks only in its own table).
