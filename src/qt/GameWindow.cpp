@@ -35,7 +35,7 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   setCentralWidget(playfield_);
   buildMenuBar();
   speaker_ = new Speaker(*this, options.mute);
-  input_ = std::make_unique<PlayerInput>(*this);
+  input_ = std::make_unique<PlayerInput>(*this, *playfield_, *kit_, [this] { timePress(); });
   playfield_->startButton()->installEventFilter(this);
   connect(playfield_->startButton(), &QPushButton::clicked, this,
           [this] { deliver(replay::Event{.kind = replay::Event::Kind::Start}); });
