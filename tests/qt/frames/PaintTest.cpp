@@ -187,9 +187,10 @@ TEST_F(PaintEquivalence, ScaledPicturesMatchAFullRepaint) {
 }
 
 // On an X server the frames of flight are put on the window by the machinery's own put, past
-// Qt's flush, which makes the X server handle every pixel twice (XcbSurface.h). Qt flushes what
-// it paints itself: none of the frames reaches the playfield as a paint event, and the window on
-// the X server shows what a full repaint paints. Run by ctest's qt_x11, on a display of its own.
+// Qt's flush, which makes the X server handle every pixel twice (XcbSurface.h). A frame that Qt
+// paints comes to the playfield as a paint event, and Qt flushes it: none of flight's frames
+// does, and the window on the X server shows what a full repaint paints. Run by ctest's qt_x11,
+// on a display of its own.
 class OnX11 : public PaintEquivalence {};
 
 // Counts the paint events a widget is sent.
