@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QBackingStore>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -63,11 +64,19 @@ protected:
     ASSERT_NE(store, nullptr) << "a raster window";
     const QRect onStore(field->mapTo(&window, QPoint(0, 0)) * ratio, field->size() * ratio);
     ASSERT_TRUE(store->rect().contains(onStore)) << when;
-    const QImage shown = store->copy(onStore).convertToFormat(QImage::Format_RGB32);
+    expectEqualsFullRepaint(store->copy(onStore), when);
+  }
+
+  // The playfield's pixels `shown`, at device pixels, against a full repaint of its state.
+  void expectEqualsFullRepaint(const QImage& shownAsIs, const char* when) {
+    Playfield* field = window.playfield();
+    const qreal ratio = window.devicePixelRatio();
+    const QImage shown = shownAsIs.convertToFormat(QImage::Format_RGB32);
     QImage full(field->size() * ratio, QImage::Format_RGB32);
     full.setDevicePixelRatio(ratio);
     full.fill(Qt::magenta);
     field->render(&full);
+    ASSERT_EQ(shown.size(), full.size()) << when;
     int differ = 0;
     QPoint first;
     for (int y = 0; y < full.height(); ++y)
@@ -175,6 +184,37 @@ TEST_F(PaintEquivalence, ScaledPicturesMatchAFullRepaint) {
     fly(frames);
     expectShownEqualsFullRepaint("a scaled helicopter");
   }
+}
+
+// On an X server the frames of flight are put on the window by the machinery's own put, past
+// Qt's flush, which makes the X server handle every pixel twice (XcbSurface.h). A frame that Qt
+// paints comes to the playfield as a paint event, and Qt flushes it: none of flight's frames
+// does, and the window on the X server shows what a full repaint paints. Run by ctest's qt_x11,
+// on a display of its own.
+class OnX11 : public PaintEquivalence {};
+
+// Counts the paint events a widget is sent.
+class PaintEvents : public QObject {
+public:
+  explicit PaintEvents(QWidget& widget) { widget.installEventFilter(this); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++count;
+    return QObject::eventFilter(watched, event);
+  }
+  int count = 0;
+};
+
+TEST_F(OnX11, FramesOfFlightArePutPastQtsFlush) {
+  ASSERT_EQ(QGuiApplication::platformName(), "xcb") << "on an X server's display";
+  fly(8);
+  Playfield* field = window.playfield();
+  const PaintEvents paints(*field);
+  fly(64);
+  EXPECT_EQ(paints.count, 0) << "frames of flight painted and flushed by Qt";
+  const QPoint at = field->mapTo(&window, QPoint(0, 0));
+  const QPixmap onServer =
+      window.screen()->grabWindow(window.winId(), at.x(), at.y(), field->width(), field->height());
+  expectEqualsFullRepaint(onServer.toImage(), "the window on the X server after flight");
 }
 
 }  // namespace
