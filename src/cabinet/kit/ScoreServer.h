@@ -97,6 +97,14 @@ public:
   // The recording of the best game of the server's table, or why there is none.
   void bestGame(std::function<void(std::optional<std::string> recording, std::string why)> then);
 
+  // The server's ID of the player's latest game, for a link to it: empty from the moment a game is
+  // listed until the server's answer for that very game names it.
+  const std::string& sharedGame() const { return sharedGame_; }
+  // The recording of the game `id` the server keeps, or why there is none (`id` may come from a
+  // link: only a well-formed one is asked for).
+  void game(const std::string& id,
+            std::function<void(std::optional<std::string> recording, std::string why)> then);
+
 private:
   struct Unsent {
     KeptGame game;
@@ -114,6 +122,8 @@ private:
   // be told when they could not be kept.
   void keepUnsent(const KeptGame* played, const KeptGame* answered, const std::string& what);
   void keepRefused(KeptGame game);
+  // The ID the server's `answer` gives `game`, kept for sharing when it is the latest listed.
+  void share(const KeptGame& game, const Answer& answer);
 
   Transport& transport_;
   std::string sitting_;
@@ -126,6 +136,8 @@ private:
   int listShown_ = 0;           // the lists shown so far: an answer shows on its own
   std::chrono::steady_clock::time_point listSince_;
   bool gameJustListed_ = false;
+  KeptGame latestListed_;
+  std::string sharedGame_;
   // Answers that come after the client has gone find nothing to do.
   std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
