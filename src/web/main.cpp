@@ -357,6 +357,14 @@ CommandLine pageOptions() {
                                                  .replay = pageOption("replay")});
 }
 
+// A game of the score server played back as a recording opened on the page, or why it cannot be.
+void playBack(std::optional<std::string> recording, const std::string& why) {
+  if (recording)
+    pageReplay(recording->c_str());
+  else
+    pageSay(why.c_str());
+}
+
 }  // namespace
 
 extern "C" {
@@ -435,15 +443,14 @@ EMSCRIPTEN_KEEPALIVE void cavewing_answer(int id, int status, char* body) {
   transport.answer(id, status, std::move(text));
 }
 
-// Plays the best game of the score server's table, as a recording opened on the page.
-EMSCRIPTEN_KEEPALIVE void cavewing_best_game() {
-  scoreServer.bestGame([](std::optional<std::string> recording, const std::string& why) {
-    if (recording)
-      pageReplay(recording->c_str());
-    else
-      pageSay(why.c_str());
-  });
-}
+// Plays the best game of the score server's table.
+EMSCRIPTEN_KEEPALIVE void cavewing_best_game() { scoreServer.bestGame(playBack); }
+
+// The server's ID of the player's latest game, once it has taken it ("" until then): the page's
+// link to share.
+EMSCRIPTEN_KEEPALIVE const char* cavewing_shared_game() { return scoreServer.sharedGame().c_str(); }
+// Plays the game `id` of the score server (a shared link's).
+EMSCRIPTEN_KEEPALIVE void cavewing_play_game(const char* id) { scoreServer.game(id, playBack); }
 
 // Every number the page needs, as JSON (see cabinet/kit/Numbers.h).
 EMSCRIPTEN_KEEPALIVE const char* cavewing_numbers() {

@@ -5,7 +5,9 @@
 // the crash, the page keeps the sitting and sends it once the server is back, at the next visit.
 // Another tab's game kept meanwhile stays beside the page's, and goes first; the server's refusal
 // of it stays in the browser with the reason. A storage too full to keep a game for the server
-// says which game was lost. Files > Play the best game plays the table's first row back.
+// says which game was lost. Files > Play the best game plays the table's first row back. After a
+// crash, Share copies the link to the game the server took (never an earlier game's while the
+// answer is on its way), and the link opened plays that game back; one to no game says why.
 //
 //   node test_server_page.mjs BUILD_WEB_FOLDER CAVEWING_SERVER DATABASE [ALSO...]
 import assert from 'node:assert/strict';
@@ -42,6 +44,7 @@ try {
   const held = new Promise((r) => b.session.once('Fetch.requestPaused', r));
   const score = await flyToTheList(b, Flying, Crashed);
   const {requestId} = await held;
+  const shareShown = `!document.getElementById('share').hidden`;
   await b.key('h', 'KeyH', 72, 2 /* Ctrl: How to Play */);
   await b.waitFor('a box', 'cavewingProbe.boxOpen()');
   await b.send('Fetch.continueRequest', {requestId});
@@ -63,13 +66,57 @@ try {
   for (const name of also)
     await b.waitFor(`the server's row of ${name} in the list`, painted(name), 10000);
 
+  // Share, once the server has the game: the link to it, copied (headless Chromium has no Web
+  // Share). A second game's crash offers no link until the server's answer names that game.
+  await b.send('Browser.grantPermissions', {origin: b.origin,
+    permissions: ['clipboardReadWrite', 'clipboardSanitizedWrite']});
+  const copiedLink = async () => {
+    await b.waitFor('Share', shareShown);
+    await b.click(await b.centreOf('#share'));
+    await b.waitFor('the link copied', `cavewingProbe.notice() === 'Link copied.'`);
+    return b.evaluate('navigator.clipboard.readText()');
+  };
+  const link = await copiedLink();
+  assert.equal(link, `${b.origin}/index.html#game=${ranked.game}`);
+  await b.send('Fetch.enable', {patterns: [{urlPattern: '*/games*', requestStage: 'Response'}]});
+  const heldAgain = new Promise((r) => b.session.once('Fetch.requestPaused', r));
+  await b.key('n', 'KeyN', 78, 2 /* Ctrl: New Game */);
+  await flyToTheList(b, Flying, Crashed);
+  const second = await heldAgain;
+  assert.ok(await b.evaluate(`!(${shareShown})`), 'no link before the server names the game');
+  const {body, base64Encoded} = await b.send('Fetch.getResponseBody',
+                                             {requestId: second.requestId});
+  const answered = JSON.parse(Buffer.from(body, base64Encoded ? 'base64' : 'utf8'));
+  await b.send('Fetch.continueRequest', {requestId: second.requestId});
+  await b.send('Fetch.disable');
+  assert.equal(await copiedLink(), `${b.origin}/index.html#game=${answered.game}`);
+
+  // The link opened: that game played back to the score shown at its crash.
+  await b.goto(link.slice(b.origin.length));
+  await b.waitFor('the shared game playing back', `location.search === '?replay' &&
+    cavewingProbe.ready() && cavewingProbe.badge() === 'REPLAY'`, 30000);
+  await b.waitFor('the replayed crash', `${painted('YOU CRASHED')} &&
+    cavewingProbe.score() === ${JSON.stringify(score)}`, 30000);
+  assert.ok(await b.evaluate(`!(${shareShown})`), 'a replay has no link to share');
+  // A link to no game the server has, or to no game at all: the page says so, and plays on.
+  for (const [id, why] of [['0123abc', 'The score server has no such game.'],
+                           ['..%2Ftable', 'This link names no game.']]) {
+    await b.goto(`/index.html?name=Linked#game=${id}`);
+    await b.waitFor(`why ${id} plays nothing`, `cavewingProbe.boxOpen() &&
+      document.getElementById('box-prompt').textContent === ${JSON.stringify(why)}`);
+    await b.click(await b.centreOf('#box-ok'));
+    await b.waitFor('START', `!cavewingProbe.boxOpen() && cavewingProbe.badge() !== 'REPLAY' &&
+      getComputedStyle(document.getElementById('start')).display === 'block'`);
+  }
+
   // Files > Play the best game: the table's first row, played back from the server's recording.
+  await b.goto('/index.html?name=PagePilot');
   await b.click(await b.centreOf('.menu[data-name="page:files"]'));
   await b.click(await b.centreOf('.item[data-name="page:files:6"]'));
   await b.waitFor('the best game playing back', `cavewingProbe.ready() &&
     cavewingProbe.badge() === 'REPLAY'`, 30000);
   const replayed = await b.evaluate(`sessionStorage.getItem('cavewing:replay') || ''`);
-  const best = await (await fetch(`${b.origin}/api/games/${rows[0].game}`)).text();
+  const best = await (await fetch(`${b.origin}/api/games/${(await table())[0].game}`)).text();
   assert.equal(replayed, best, 'the replay is the best game the server has');
 
   // The server goes away before the crash: the sitting is kept in the browser ...

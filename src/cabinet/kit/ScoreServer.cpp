@@ -205,8 +205,10 @@ void ScoreServer::detach() {
 }
 
 void ScoreServer::gameListed(const replay::Recording& recording, std::int64_t shown) {
-  // The list this game brought up shows the table the server answers it with.
+  // The list this game brought up shows the table the server answers it with; a link to share is
+  // this game's, once the server has taken it.
   gameJustListed_ = true;
+  sharedGame_.clear();
   ++listShown_;
   // A sitting whose seed is not the server's is the player's alone: the server would refuse it.
   if (!hasSitting()) return;
@@ -214,6 +216,7 @@ void ScoreServer::gameListed(const replay::Recording& recording, std::int64_t sh
   replay::write(text, recording);
   // The sitting's recording so far, with the score shown.
   const KeptGame game{sitting_, shown, text.str(), {}};
+  latestListed_ = game;
   keepUnsent(&game, nullptr,
              "the game that scored " + std::to_string(shown) + " for the score server");
   // The wait for the server's table starts as the game goes (keeping it may take a while on a
@@ -254,6 +257,7 @@ void ScoreServer::send(const KeptGame& game) {
                     const auto v = answer.status == 200 ? json::parse(answer.body) : std::nullopt;
                     const auto rows = v ? rowsOf((*v)["table"]) : std::nullopt;
                     if (rows) showRows(*rows, asked);
+                    share(game, answer);
                     answered(game, answer);
                   });
 }
@@ -286,23 +290,12 @@ void ScoreServer::fetchTable(std::function<void(std::optional<std::vector<TableR
                   });
 }
 
-void ScoreServer::fetchGame(const std::string& id, GameFetched then) {
-  std::weak_ptr<char> alive = alive_;
-  transport_.send("api/games/" + id, false, {}, SendWaitMs,
-                  [alive, then = std::move(then)](const Answer& game) {
-                    if (alive.expired()) return;
-                    if (game.status == 200) return then(game.body, {});
-                    then(std::nullopt,
-                         "The score server did not give the best game (" + reasonOf(game) + ").");
-                  });
-}
-
 void ScoreServer::bestGame(GameFetched then) {
   fetchTable([this, then = std::move(then)](std::optional<std::vector<TableRow>> rows) {
     if (!rows) return then(std::nullopt, "The score server could not be reached.");
     if (rows->empty() || !sittingId(rows->front().game))
       return then(std::nullopt, "The score server's table has no game to play yet.");
-    fetchGame(rows->front().game, then);
+    game(rows->front().game, then);
   });
 }
 
@@ -327,11 +320,34 @@ void ScoreServer::fetchDaysBest() {
       if (daysBestFetched_) daysBestFetched_(*daysBest_);
     };
     if (!sittingId(best.game)) return tell({});
-    fetchGame(best.game, [tell](std::optional<std::string> recording, const std::string& why) {
+    game(best.game, [tell](std::optional<std::string> recording, const std::string& why) {
       if (!recording) warn(why);
       tell(recording.value_or(""));
     });
   });
+}
+
+void ScoreServer::game(const std::string& id, GameFetched then) {
+  if (!sittingId(id)) return then(std::nullopt, "This link names no game.");
+  std::weak_ptr<char> alive = alive_;
+  transport_.send("api/games/" + id, false, {}, SendWaitMs,
+                  [alive, then = std::move(then)](const Answer& answer) {
+                    if (alive.expired()) return;
+                    if (answer.status == 200) return then(answer.body, {});
+                    if (answer.status == 0)
+                      return then(std::nullopt, "The score server could not be reached.");
+                    if (answer.status == 404)
+                      return then(std::nullopt, "The score server has no such game.");
+                    then(std::nullopt,
+                         "The score server did not give the game (" + reasonOf(answer) + ").");
+                  });
+}
+
+void ScoreServer::share(const KeptGame& game, const Answer& answer) {
+  if (answer.status != 200 || !(game == latestListed_)) return;
+  const auto v = json::parse(answer.body);
+  const json::Value* id = v ? (*v)["game"] : nullptr;
+  if (id && id->is(json::Value::Kind::String) && sittingId(id->text)) sharedGame_ = id->text;
 }
 
 void ScoreServer::keepUnsent(const KeptGame* played, const KeptGame* answered,

@@ -127,6 +127,13 @@ public:
   void onDaysBest(std::function<void(const DaysBest&)> fetched);
   const std::optional<DaysBest>& daysBest() const { return daysBest_; }
 
+  // The server's ID of the player's latest game, for a link to it: empty from the moment a game is
+  // listed until the server's answer for that very game names it.
+  const std::string& sharedGame() const { return sharedGame_; }
+  // The recording of the game `id` the server keeps, or why there is none (`id` may come from a
+  // link: only a well-formed one is asked for).
+  void game(const std::string& id, GameFetched then);
+
 private:
   struct Unsent {
     KeptGame game;
@@ -146,8 +153,6 @@ private:
   std::string tablePath() const { return today_ ? "api/table?cave=today" : "api/table"; }
   // The table's rows, none when the server could not be reached.
   void fetchTable(std::function<void(std::optional<std::vector<TableRow>>)> then);
-  // The recording of the game `id` (a table row's), or why there is none.
-  void fetchGame(const std::string& id, GameFetched then);
   void fetchDaysBest();
   void send(const KeptGame& game);
   void answered(const KeptGame& game, const Answer& answer);
@@ -158,6 +163,8 @@ private:
   // be told when they could not be kept.
   void keepUnsent(const KeptGame* played, const KeptGame* answered, const std::string& what);
   void keepRefused(KeptGame game);
+  // The ID the server's `answer` gives `game`, kept for sharing when it is the latest listed.
+  void share(const KeptGame& game, const Answer& answer);
 
   Transport& transport_;
   bool today_ = false;
@@ -177,6 +184,8 @@ private:
   int listShown_ = 0;           // the lists shown so far: an answer shows on its own
   std::chrono::steady_clock::time_point listSince_;
   bool gameJustListed_ = false;
+  KeptGame latestListed_;
+  std::string sharedGame_;
   // Answers that come after the client has gone find nothing to do.
   std::shared_ptr<char> alive_ = std::make_shared<char>();
 };

@@ -16,6 +16,7 @@ import {checkedPlayerName} from './name.js';
 import {painter, pictures} from './paint.js';
 import './probe.js';
 import {send, sittingAsked} from './scores.js';
+import {playLinkedGame} from './share.js';
 import {openSitting} from './sitting.js';
 import {startButtonShown, focusStart, cursor} from './start.js';
 import {keep, persist, refresh, restore} from './storage.js';
@@ -60,7 +61,8 @@ globalThis.Module = {
   cavewing: {
     ...painter, startButton: startButtonShown, focusStart, cursor, addMenu, menuEnabled,
     messageBox, keep, refresh, send, sittingAsked, say, ended,
-    // The best game of the server's table, played back as an opened recording is.
+    // A game of the score server (the best of its table, a shared link's), played back as an
+    // opened recording is.
     replay: openRecording,
   },
   // The program is fetched once the page has shown itself: on a slow line the page's first paint
@@ -113,5 +115,7 @@ async function open() {
     return;
   }
   await nextTask();
-  if (await openSitting(name)) askFrame();
+  if (!(await openSitting(name))) return;
+  askFrame();
+  playLinkedGame();
 }

@@ -5,6 +5,7 @@
 import {N, session, settings, blocked, call} from './game.js';
 import {persist} from './storage.js';
 import {announce, copyList, saidSomething} from './reader.js';
+import {showShare} from './share.js';
 
 // The game's time, as the page keeps it: whether a frame is asked for, the wake-up while asleep.
 const time = {frameAsked: false, timer: 0};
@@ -41,9 +42,10 @@ export function wake() {
 }
 
 // After a frame or the player's input: the player's files kept when the phase changes, and the
-// pause control and the live region brought up to date.
+// pause and share controls and the live region brought up to date.
 function follow() {
   if (session.phase !== call('cavewing_phase')) persist();
+  showShare();
   const {crashed, paused, flying} = N.phases;
   if (session.phase === crashed || session.phase === paused || saidSomething()) announce();
   if (session.phase !== flying) copyList();

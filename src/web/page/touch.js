@@ -68,7 +68,8 @@ document.addEventListener('fullscreenchange', () => {
   fullScreenButton.textContent = document.fullscreenElement ? 'Leave full screen' : 'Full screen';
 });
 
-for (const button of [pauseButton, fullScreenButton]) {
+// A control of the page's own beside the game's.
+export function pageControl(button) {
   // A tap or click leaves the keyboard where it was: on START or the field.
   button.addEventListener('mousedown', (e) => e.preventDefault());
   // Enter and Space on the focused control are the control's, not the game's as well.
@@ -76,3 +77,5 @@ for (const button of [pauseButton, fullScreenButton]) {
     if (e.key === 'Enter' || e.key === ' ') e.stopPropagation();
   });
 }
+pageControl(pauseButton);
+pageControl(fullScreenButton);
