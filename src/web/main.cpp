@@ -55,9 +55,13 @@ EM_JS(void, pageMenu, (const char* name, const char* caption, const char* shortc
 EM_JS(void, pageMenuEnabled, (const char* name, int enabled),
       { Module.cavewing.menuEnabled(UTF8ToString(name), enabled); });
 EM_JS(void, pageField, (float width, float height), { Module.cavewing.field(width, height); });
+// The ghost (`ghost` 0: none) comes last: a page that does not draw it yet takes the rest alike.
 EM_JS(void, pageOverlays,
-      (const char* badge, const char* hint, int ring, float x, float y, int standStill), {
-        Module.cavewing.overlays(UTF8ToString(badge), UTF8ToString(hint), ring, x, y, standStill);
+      (const char* badge, const char* hint, int ring, float x, float y, int standStill, int ghost,
+       float ghostLeft, float ghostTop, int ghostPicture),
+      {
+        Module.cavewing.overlays(UTF8ToString(badge), UTF8ToString(hint), ring, x, y, standStill,
+                                 ghost, ghostLeft, ghostTop, ghostPicture);
       });
 EM_JS(void, pageBegin, (), { Module.cavewing.begin(); });
 EM_JS(void, pageFinish, (), { Module.cavewing.finish(); });
@@ -244,8 +248,10 @@ private:
   void draw() {
     ++painted_;
     const cabinet::kit::Overlays& o = kit_->overlays();
+    const cabinet::kit::GhostAt ghost = o.ghost.value_or(cabinet::kit::GhostAt{});
     pageOverlays(o.badge.c_str(), o.hint.c_str(), o.ringX.has_value(), o.ringX.value_or(0),
-                 o.ringY.value_or(0), o.standStill);
+                 o.ringY.value_or(0), o.standStill, o.ghost.has_value(), ghost.left, ghost.top,
+                 int(ghost.picture));
     pageBegin();
     PagePainter painter;
     cabinet::paint(form(), cabinet_->view(), fraction_, painter);
@@ -266,6 +272,7 @@ private:
     key.text(o.badge);
     key.text(o.hint);
     key.add('o', o.ringX.value_or(-1), o.ringY.value_or(-1), o.standStill);
+    if (o.ghost) key.add('g', o.ghost->left, o.ghost->top, int(o.ghost->picture));
     const form::CommandButton& b = form().cmdStart;
     key.add('b', b.Visible, b.Enabled, b.Left, b.Top, b.Width, b.Height);
     key.text(b.Caption);

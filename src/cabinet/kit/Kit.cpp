@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The kit around one cabinet: delivery with the front end's catching up and showing, the badges
-// and the replay's ring, the first input, the stand-still and real time.
+// and the replay's ring, the first input, the stand-still and real time, and the ghost.
 #include "cabinet/kit/Kit.h"
 
 #include <algorithm>
 #include <limits>
 
+#include "app/Phase.h"
 #include "cabinet/kit/Overlay.h"
 
 namespace cabinet::kit {
@@ -25,6 +26,7 @@ void Kit::load() {
     overlays_.badge = DemoBadge;
     overlays_.hint = DemoHint;
   }
+  placeGhost(1);
   screen_.changed();
 }
 
@@ -49,7 +51,34 @@ void Kit::deliver(const replay::Event& event) {
     overlays_.badge.clear();
     overlays_.hint.clear();
   }
+  if (event.kind == replay::Event::Kind::Start) liveStart_ = cabinet_.grid();
+  placeGhost(1);
   screen_.changed();
+}
+
+void Kit::setGhost(std::optional<Ghost> ghost) {
+  ghost_ = std::move(ghost);
+  placeGhost(1);
+  screen_.changed();
+}
+
+void Kit::showGhost(bool shown) {
+  ghostShown_ = shown;
+  placeGhost(1);
+  screen_.changed();
+}
+
+// Both tries fly from their START: the player's k-th grid point beside the ghost's k-th, the ghost
+// between its places at the last two as the view draws what moves.
+void Kit::placeGhost(double fraction) {
+  overlays_.ghost.reset();
+  if (!ghost_ || !ghostShown_ || !liveStart_ || cabinet_.phase() != Phase::Flying) return;
+  const std::int64_t sinceStart = cabinet_.grid() - *liveStart_;
+  const std::optional<GhostPlace> now = ghost_->at(sinceStart);
+  if (!now) return;
+  const std::optional<GhostPlace> before = ghost_->at(sinceStart - 1);
+  const float top = before ? before->top + float(fraction) * (now->top - before->top) : now->top;
+  overlays_.ghost = GhostAt{cabinet_.form().imgCopter.Left, top, now->picture};
 }
 
 namespace {
@@ -101,6 +130,7 @@ void Kit::stopDemo() {
   overlays_.badge.clear();
   overlays_.hint.clear();
   cabinet_.stopDemo();
+  liveStart_.reset();
   // The player's game starts on a fresh clock: real time resumes where it stands.
   realTime_.stop();
   screen_.changed();
@@ -118,7 +148,9 @@ bool Kit::wentAway(bool timeRunning) {
 std::int64_t Kit::followRealTime(std::int64_t realUs, int allowedLag) {
   if (overlays_.standStill || cabinet_.ended()) return 0;
   if (!realTime_.started()) realTime_.resume(realUs, cabinet_.clock());
-  return cabinet_.followRealTime(realTime_.followed(realUs), allowedLag);
+  const std::int64_t dropped = cabinet_.followRealTime(realTime_.followed(realUs), allowedLag);
+  placeGhost(1);
+  return dropped;
 }
 
 double Kit::followFrame(std::int64_t realUs, int allowedLag) {
@@ -129,7 +161,10 @@ double Kit::followFrame(std::int64_t realUs, int allowedLag) {
   // grid point lies up to one ahead of real time, which is no stall.
   cabinet_.followRealTime(realTime_.followed(realUs) + clock.systemTick() - 1,
                           allowedLag + 1 + idleGridPoints());
-  return cabinet_.view().fractionAt(realTime_.followed(realUs) - clock.droppedUs());
+  const double fraction =
+      cabinet_.view().fractionAt(realTime_.followed(realUs) - clock.droppedUs());
+  placeGhost(fraction);
+  return fraction;
 }
 
 // The grid points before the next at which anything happens.
@@ -148,8 +183,9 @@ std::optional<std::int64_t> Kit::nextDueRealUs() const {
   return realTime_.realAt(*due + cabinet_.clock().droppedUs());
 }
 
-// A replay shows where its recorded player holds a button down.
+// A replay shows where its recorded player holds a button down; its START pairs with the ghost.
 void Kit::replayed(const replay::Event& e) {
+  if (e.kind == replay::Event::Kind::Start) liveStart_ = cabinet_.grid();
   if (e.kind == replay::Event::Kind::Down) {
     const form::Image& copter = cabinet_.form().imgCopter;
     // A press on the helicopter was recorded where it lay on the helicopter.

@@ -2,7 +2,8 @@
 // The front-end kit: every rule a front end follows around the cabinet, written once for the
 // desktop and the page. A front end translates its toolkit's events into the kit's calls (a
 // press at a point of the field, a named key, the window going away, real time) and paints the
-// form and the overlays the kit keeps (the badge, the replay's ring, the stand-still's band).
+// form and the overlays the kit keeps (the badge, the replay's ring, the stand-still's band, the
+// ghost).
 #pragma once
 
 #include <cstdint>
@@ -11,16 +12,26 @@
 #include <string_view>
 
 #include "cabinet/Cabinet.h"
+#include "cabinet/kit/Ghost.h"
 #include "cabinet/kit/Pointer.h"
 #include "cabinet/kit/StandStill.h"
 
 namespace cabinet::kit {
+
+// Where the ghost's helicopter is drawn, translucent (see Overlay.h): at the player's helicopter's
+// left, at the ghost's own height, in twips.
+struct GhostAt {
+  float left = 0, top = 0;
+  form::Picture picture = form::Picture::None;
+  friend bool operator==(const GhostAt&, const GhostAt&) = default;
+};
 
 // What a front end paints over the form (see Overlay.h for where).
 struct Overlays {
   std::string badge, hint;            // "REPLAY", "DEMO" and its hint; empty: none
   std::optional<float> ringX, ringY;  // twips: where a replay's recorded player holds a button
   bool standStill = false;            // the "PAUSED" band
+  std::optional<GhostAt> ghost;       // while the player's game flies beside a ghost
   friend bool operator==(const Overlays&, const Overlays&) = default;
 };
 
@@ -60,6 +71,13 @@ public:
   void load();
   // Input at the grid point reached. A replay it stops takes its ring and badge with it.
   void input(const replay::Event& event);
+
+  // The ghost the player's games fly against from their START (none: no ghost), and whether the
+  // player sees it (the player's kept choice: see GhostHiddenSetting). The ghost shows while a
+  // game flies that started with the ghost set, until the ghost's crash.
+  void setGhost(std::optional<Ghost> ghost);
+  void showGhost(bool shown);
+  bool ghostShown() const { return ghostShown_; }
   // The player's mouse on the field (see Pointer.h).
   Pointer& pointer() { return pointer_; }
   // A key goes down (or repeats) and up. The Up arrow is the left button on the window (see
@@ -106,6 +124,8 @@ private:
   void lift();
   void stopDemo();
   int idleGridPoints() const;
+  // The ghost's place in the frame `fraction` of the way along the current step.
+  void placeGhost(double fraction);
 
   Cabinet& cabinet_;
   Screen& screen_;
@@ -113,6 +133,9 @@ private:
   Pointer pointer_;
   CaughtKey caughtKey_;
   RealTime realTime_;
+  std::optional<Ghost> ghost_;
+  bool ghostShown_ = true;
+  std::optional<std::int64_t> liveStart_;  // the grid point of the START of the game flying
 };
 
 }  // namespace cabinet::kit
