@@ -26,7 +26,6 @@ void Kit::load() {
     overlays_.badge = DemoBadge;
     overlays_.hint = DemoHint;
   }
-  placeGhost(1);
   screen_.changed();
 }
 
@@ -52,33 +51,36 @@ void Kit::deliver(const replay::Event& event) {
     overlays_.hint.clear();
   }
   if (event.kind == replay::Event::Kind::Start) liveStart_ = cabinet_.grid();
-  placeGhost(1);
+  frameFraction_ = 1;
   screen_.changed();
 }
 
 void Kit::setGhost(std::optional<Ghost> ghost) {
   ghost_ = std::move(ghost);
-  placeGhost(1);
   screen_.changed();
 }
 
 void Kit::showGhost(bool shown) {
   ghostShown_ = shown;
-  placeGhost(1);
   screen_.changed();
+}
+
+const Overlays& Kit::overlays() {
+  overlays_.ghost = ghostAt();
+  return overlays_;
 }
 
 // Both tries fly from their START: the player's k-th grid point beside the ghost's k-th, the ghost
 // between its places at the last two as the view draws what moves.
-void Kit::placeGhost(double fraction) {
-  overlays_.ghost.reset();
-  if (!ghost_ || !ghostShown_ || !liveStart_ || cabinet_.phase() != Phase::Flying) return;
+std::optional<GhostAt> Kit::ghostAt() const {
+  if (!ghost_ || !ghostShown_ || !liveStart_ || cabinet_.phase() != Phase::Flying) return {};
   const std::int64_t sinceStart = cabinet_.grid() - *liveStart_;
   const std::optional<GhostPlace> now = ghost_->at(sinceStart);
-  if (!now) return;
+  if (!now) return {};
   const std::optional<GhostPlace> before = ghost_->at(sinceStart - 1);
-  const float top = before ? before->top + float(fraction) * (now->top - before->top) : now->top;
-  overlays_.ghost = GhostAt{cabinet_.form().imgCopter.Left, top, now->picture};
+  const float top =
+      before ? before->top + float(frameFraction_) * (now->top - before->top) : now->top;
+  return GhostAt{cabinet_.form().imgCopter.Left, top, now->picture};
 }
 
 namespace {
@@ -148,9 +150,8 @@ bool Kit::wentAway(bool timeRunning) {
 std::int64_t Kit::followRealTime(std::int64_t realUs, int allowedLag) {
   if (overlays_.standStill || cabinet_.ended()) return 0;
   if (!realTime_.started()) realTime_.resume(realUs, cabinet_.clock());
-  const std::int64_t dropped = cabinet_.followRealTime(realTime_.followed(realUs), allowedLag);
-  placeGhost(1);
-  return dropped;
+  frameFraction_ = 1;
+  return cabinet_.followRealTime(realTime_.followed(realUs), allowedLag);
 }
 
 double Kit::followFrame(std::int64_t realUs, int allowedLag) {
@@ -163,7 +164,7 @@ double Kit::followFrame(std::int64_t realUs, int allowedLag) {
                           allowedLag + 1 + idleGridPoints());
   const double fraction =
       cabinet_.view().fractionAt(realTime_.followed(realUs) - clock.droppedUs());
-  placeGhost(fraction);
+  frameFraction_ = fraction;
   return fraction;
 }
 

@@ -65,7 +65,9 @@ public:
   ~Kit() override { cabinet_.removeObserver(*this); }
 
   const Cabinet& cabinet() const { return cabinet_; }
-  const Overlays& overlays() const { return overlays_; }
+  // What to paint over the form now: the ghost placed beside the game as it stands, as far along
+  // its step as the last frame drew the game.
+  const Overlays& overlays();
 
   // Loads the game (see Cabinet::load), with the badge of a replay or of the demo.
   void load();
@@ -124,8 +126,8 @@ private:
   void lift();
   void stopDemo();
   int idleGridPoints() const;
-  // The ghost's place in the frame `fraction` of the way along the current step.
-  void placeGhost(double fraction);
+  // Where the ghost is drawn now, if anywhere.
+  std::optional<GhostAt> ghostAt() const;
 
   Cabinet& cabinet_;
   Screen& screen_;
@@ -136,6 +138,7 @@ private:
   std::optional<Ghost> ghost_;
   bool ghostShown_ = true;
   std::optional<std::int64_t> liveStart_;  // the grid point of the START of the game flying
+  double frameFraction_ = 1;               // how far along its step the last frame drew the game
 };
 
 }  // namespace cabinet::kit
