@@ -22,9 +22,10 @@ TEST(QtAlone, PaintsWhatTheFramesShow) {
   options.wide = read.recording->wide();
   GameWindow window(options, &*read.recording);
   window.pump().stop();  // the test moves the clock, frame by frame
-  // The same game, started a moment later: its ghost flies on the climb the game has left behind.
+  // Beside it, its ghost of a moment's delay: the same moves, each a little later after START.
   replay::Recording later = *read.recording;
-  for (replay::Event& e : later.events) e.grid += 20;
+  for (replay::Event& e : later.events)
+    if (e.kind != replay::Event::Kind::Start) e.grid += 8;
   window.kit().setGhost(cabinet::kit::Ghost(later));
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -43,7 +44,9 @@ TEST(QtAlone, PaintsWhatTheFramesShow) {
       QApplication::processEvents();
     }
     ASSERT_EQ(cabinet.phase(), Phase::Flying) << "grid point " << sample;
-    ASSERT_TRUE(window.kit().overlays().ghost) << "grid point " << sample;
+    // Early in flight the ghost flies well below the helicopter; it has crashed before the cave
+    // narrows.
+    EXPECT_EQ(window.kit().overlays().ghost.has_value(), sample == 40) << "grid point " << sample;
     // A frame of the state itself, as while real time stands: the view all the way along.
     window.frame(std::nullopt);
     QApplication::processEvents();
