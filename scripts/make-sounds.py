@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: MIT
 # Makes the desktop's sounds at build time, from nothing but arithmetic: 16-bit mono WAVs in the
 # folder given. The loops (rotor, climb) are whole numbers of their own periods long, so that they
-# repeat without a click. The page makes the same sounds with Web Audio (src/web/sound.js).
+# repeat without a click. The page makes the same sounds with Web Audio (src/web/page/sound.js).
 import math
 import random
 import struct

@@ -22,7 +22,7 @@ import urllib.parse
 
 # What `make web` puts in the folder for the page: its HTML, script and style, the game, the
 # pictures, the fonts with their licences, and what installs it as an app and keeps it offline.
-PAGE_FILES = re.compile(r"(index\.html|page\.js|sound\.js|page\.css|cavewing\.js|cavewing\.wasm|sw\.js"
+PAGE_FILES = re.compile(r"(index\.html|page\.js|page\.css|cavewing\.js|cavewing\.wasm|sw\.js"
                         r"|manifest\.webmanifest|assets/[\w.-]+\.png"
                         r"|fonts/[\w.-]+\.(woff2|copyright))")
 

@@ -41,7 +41,7 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   connect(hideGhost_, &QAction::toggled, this,
           [this](bool hidden) { drive([&] { kit_->showGhost(!hidden); }); });
   if (options.ghost) kit_->setGhost(cabinet::kit::Ghost(*options.ghost));
-  input_ = std::make_unique<PlayerInput>(*this);
+  input_ = std::make_unique<PlayerInput>(*this, *playfield_, *kit_, [this] { timePress(); });
   playfield_->startButton()->installEventFilter(this);
   connect(playfield_->startButton(), &QPushButton::clicked, this,
           [this] { deliver(replay::Event{.kind = replay::Event::Kind::Start}); });

@@ -49,8 +49,6 @@ public:
 
   // Hands the player's input to the cabinet at the grid point of real time.
   void deliver(const replay::Event& event);
-  // The left button was pressed on the field: the timing report times it to the climb's picture.
-  void timePress();
   // Lets `change` act on the cabinet at the grid point of real time, and catches up with it.
   void drive(const std::function<void()>& change);
   // Shows what changed in the form without moving time (the list the score server filled, even
@@ -78,6 +76,8 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  // The left button was pressed on the field: the timing report times it to the climb's picture.
+  void timePress();
   void buildMenuBar();
   // After a menu or a box, the keys go to the game again: to START while it shows, else the field.
   void returnKeyboard();

@@ -15,12 +15,14 @@
 
 #include "cabinet/kit/Menus.h"
 #include "qt/EventMapping.h"
-#include "qt/GameWindow.h"
+#include "qt/Playfield.h"
 
 using eventmapping::buttonCode;
 using eventmapping::shiftState;
 
-PlayerInput::PlayerInput(GameWindow& window) : window_(window) {
+PlayerInput::PlayerInput(QWidget& window, Playfield& playfield, cabinet::kit::Kit& kit,
+                         std::function<void()> pressTimed)
+    : window_(window), playfield_(playfield), kit_(kit), pressTimed_(std::move(pressTimed)) {
   retry_.setSingleShot(true);
   retry_.setInterval(10);
   connect(&retry_, &QTimer::timeout, this, &PlayerInput::releaseLostButtons);
@@ -28,7 +30,7 @@ PlayerInput::PlayerInput(GameWindow& window) : window_(window) {
   releaseWaits_.setInterval(20);
   connect(&releaseWaits_, &QTimer::timeout, this, &PlayerInput::deliverWaitingRelease);
   window.installEventFilter(this);
-  window.playfield()->installEventFilter(this);
+  playfield.installEventFilter(this);
 }
 
 bool PlayerInput::eventFilter(QObject* watched, QEvent* event) {
@@ -43,7 +45,7 @@ bool PlayerInput::eventFilter(QObject* watched, QEvent* event) {
     return false;
   }
   if (event->type() == QEvent::KeyPress) repeatedKey_ = repeats(static_cast<QKeyEvent&>(*event));
-  if (watched != window_.playfield()) return false;
+  if (watched != &playfield_) return false;
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
@@ -52,7 +54,7 @@ bool PlayerInput::eventFilter(QObject* watched, QEvent* event) {
       return true;
     case QEvent::KeyPress:
       // Keys that the focused START button passes on to its parent are not the window's.
-      if (!window_.playfield()->hasFocus()) return false;
+      if (!playfield_.hasFocus()) return false;
       key(static_cast<const QKeyEvent&>(*event));
       return true;
     case QEvent::FocusOut: {
@@ -71,11 +73,11 @@ void PlayerInput::mouse(const QMouseEvent& event) {
   const int shift = shiftState(event.modifiers());
   const QPointF at = twips(event.position());
   const float x = float(at.x()), y = float(at.y());
-  cabinet::kit::Pointer& pointer = window_.kit().pointer();
+  cabinet::kit::Pointer& pointer = kit_.pointer();
   if (event.type() == QEvent::MouseButtonRelease)
     pointer.release(button, shift, x, y);
   else {
-    if (button == frmCavewing::LeftButton) window_.timePress();
+    if (button == frmCavewing::LeftButton) pressTimed_();
     pointer.press(button, shift, x, y, event.type() == QEvent::MouseButtonDblClick);
   }
 }
@@ -87,17 +89,17 @@ void PlayerInput::mouse(const QMouseEvent& event) {
 // answers Alt as ever.
 bool PlayerInput::keepsFromMenuBar(QKeyEvent& event) const {
   const bool alt = event.key() == Qt::Key_Alt || (event.modifiers() & Qt::AltModifier);
-  if (!alt || !cabinet::kit::menusOff(window_.form())) return false;
+  if (!alt || !cabinet::kit::menusOff(kit_.cabinet().form())) return false;
   event.accept();
   return true;
 }
 
-bool PlayerInput::helicopterHolds() const { return window_.kit().pointer().helicopterHolds(); }
+bool PlayerInput::helicopterHolds() const { return kit_.pointer().helicopterHolds(); }
 
 void PlayerInput::key(const QKeyEvent& event) {
   Stroke s = stroke(event);
   s.autoRepeat = s.autoRepeat || repeatedKey_;
-  window_.kit().key(s.kit());
+  kit_.key(s.kit());
 }
 
 void PlayerInput::keyReleased(const QKeyEvent& event) {
@@ -127,12 +129,12 @@ void PlayerInput::deliverWaitingRelease() {
   releaseWaits_.stop();
   if (!waitingRelease_) return;
   // Not into a running handler (a box): once it has returned.
-  if (window_.kit().cabinet().form().clock.delivering()) {
+  if (kit_.cabinet().form().clock.delivering()) {
     releaseWaits_.start();
     return;
   }
   const Stroke s = *std::exchange(waitingRelease_, std::nullopt);
-  window_.kit().keyReleased(s.kit());
+  kit_.keyReleased(s.kit());
 }
 
 PlayerInput::Stroke PlayerInput::stroke(const QKeyEvent& event) {
@@ -146,9 +148,9 @@ PlayerInput::Stroke PlayerInput::stroke(const QKeyEvent& event) {
 
 void PlayerInput::releaseLostButtons() {
   // The focus can go while a handler waits in a message box; the release follows its return.
-  if (!window_.kit().pointer().releaseLost()) retry_.start();
+  if (!kit_.pointer().releaseLost()) retry_.start();
 }
 
 QPointF PlayerInput::twips(QPointF widgetPos) const {
-  return window_.playfield()->twipsToWidget().inverted().map(widgetPos);
+  return playfield_.twipsToWidget().inverted().map(widgetPos);
 }

@@ -8,20 +8,24 @@
 #include <QObject>
 #include <QPointF>
 #include <QTimer>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "cabinet/kit/Kit.h"
 
-class GameWindow;
+class Playfield;
 class QKeyEvent;
 class QMouseEvent;
+class QWidget;
 
 class PlayerInput : public QObject {
   Q_OBJECT
 public:
-  // Watches the window and its playfield from now on.
-  explicit PlayerInput(GameWindow& window);
+  // Watches the window and its playfield from now on, for the kit; `pressTimed` notes the
+  // instant of each press of the left button (for the timing report).
+  PlayerInput(QWidget& window, Playfield& playfield, cabinet::kit::Kit& kit,
+              std::function<void()> pressTimed);
   // Whether the buttons held now were pressed on the helicopter, which then gets their releases.
   bool helicopterHolds() const;
 
@@ -60,7 +64,10 @@ private:
   void releaseLostButtons();
   QPointF twips(QPointF widgetPos) const;
 
-  GameWindow& window_;
+  QWidget& window_;
+  Playfield& playfield_;
+  cabinet::kit::Kit& kit_;
+  std::function<void()> pressTimed_;
   QTimer retry_;  // a lost release waits until the running handler has returned
   QTimer releaseWaits_;
   std::optional<Stroke> waitingRelease_;

@@ -76,7 +76,7 @@ EM_JS(void, pageSittingAsked, (), { Module.cavewing.sittingAsked(); });
 EM_JS(void, pageReplay, (const char* recording),
       { Module.cavewing.replay(UTF8ToString(recording)); });
 EM_JS(void, pageSay, (const char* text), { Module.cavewing.say(UTF8ToString(text)); });
-// The page's sounds (src/web/sound.js), made by Web Audio; none before it has loaded.
+// The page's sounds (src/web/page/sound.js), made by Web Audio; none before it has loaded.
 EM_JS(void, pageLoop, (int sound, int on), {
   if (globalThis.cavewingSound) globalThis.cavewingSound.loop(sound, on);
 });

@@ -80,7 +80,7 @@ try {
   const count = (kind) => `(localStorage.getItem('cavewing:last-game')
     .match(/^\\d+ ${kind} form 1 0 0 0$/gm)?.length ?? 0)`;
   // Should it not come, the failure shows what was recorded: it failed once under load.
-  await b.waitFor('the last press and release recorded', `(persist(), ${count('down')} >= 3 &&
+  await b.waitFor('the last press and release recorded', `(cavewingProbe.persist(), ${count('down')} >= 3 &&
     ${count('up')} >= 3)`).catch(async (error) => {
     error.message += `\nrecorded:\n${await b.evaluate(`localStorage.getItem('cavewing:last-game')`)}`;
     throw error;
@@ -140,7 +140,7 @@ try {
   for (let menu = 0; menu < letters.length; ++menu) {
     for (let item = 0; item < letters[menu].length; ++item) {
       reached.add(await focused());
-      assert.ok(await b.evaluate('page.openMenu.element.contains(document.activeElement)'),
+      assert.ok(await b.evaluate('cavewingProbe.openMenu().element.contains(document.activeElement)'),
                 `the keyboard left the open menu for ${await focused()}`);
       await key('ArrowDown', 40);
     }
@@ -149,7 +149,7 @@ try {
   assert.equal(await focused(), 'mnuNew', 'Right goes round the bar, back to File');
   assert.deepEqual(everyItem.filter((name) => !reached.has(name)), [], 'items never reached');
   await key('Escape', 27);
-  assert.equal(await b.evaluate('page.openMenu'), null, 'Esc closes the menus');
+  assert.equal(await b.evaluate('cavewingProbe.openMenu()'), null, 'Esc closes the menus');
   assert.equal(await focused(), 'start', 'Esc gives the keyboard back');
   // Enter chooses: F10 opens File, Right opens Help on How to Play, and the page says beside it
   // how its keys play.
@@ -192,7 +192,7 @@ try {
   assert.equal(await focused(), 'mnuNew');
   // Shift+Tab, so that the keyboard stays on the page: from START, given it back, to the field.
   await key('Tab', 9, Shift);
-  assert.equal(await b.evaluate('page.openMenu'), null, 'Tab left a menu open behind it');
+  assert.equal(await b.evaluate('cavewingProbe.openMenu()'), null, 'Tab left a menu open behind it');
   assert.equal(await focused(), 'field', 'Tab went on from an item that is gone');
   assert.equal(await b.evaluate('cavewingProbe.phase()'), Ready);
 
@@ -200,7 +200,7 @@ try {
   // gives the keyboard back, Enter opens the menu it stands on; High Scores, with no items, shows
   // the list. In an open menu F10 or Alt alone shuts it, and Alt with another menu's letter goes
   // to that menu.
-  const openMenu = () => b.evaluate('page.openMenu?.name ?? null');
+  const openMenu = () => b.evaluate('cavewingProbe.openMenu()?.name ?? null');
   const toTheBar = async () => {
     await b.evaluate(`document.getElementById('field').focus()`);
     await key('Tab', 9, Shift);
@@ -247,7 +247,7 @@ try {
   assert.equal(await focused(), 'mnuFile', 'Z on the bar');
   await b.evaluate(`document.getElementById('field').focus()`);
   await b.key('q', 'KeyQ', 81);
-  await b.waitFor('the Q on the field recorded', `(persist(), (localStorage
+  await b.waitFor('the Q on the field recorded', `(cavewingProbe.persist(), (localStorage
     .getItem('cavewing:last-game').match(/ keydown 81 /g)?.length ?? 0) >= 2)`);
   const sitting = await b.evaluate(`localStorage.getItem('cavewing:last-game')`);
   assert.doesNotMatch(sitting, / keydown 90 /, 'a letter on the menu bar reached the game');
@@ -282,7 +282,8 @@ try {
   // Shift, Ctrl and Alt alone reach the game by their codes, as on the desktop.
   await b.key('Shift', 'ShiftLeft', 16, Shift);
   await b.key('Control', 'ControlLeft', 17, Ctrl);
-  const recorded = (pattern) => `(persist(), ${pattern}.test(localStorage.getItem('cavewing:last-game')))`;
+  const recorded = (pattern) =>
+    `(cavewingProbe.persist(), ${pattern}.test(localStorage.getItem('cavewing:last-game')))`;
   await stepUntil(b, 'the keys recorded', recorded(/keydown 72 4$[^]* keydown 16 1$[^]* keydown 17 2$/m));
   assert.ok(await b.evaluate(recorded(/ keydown 18 4$/m)), 'Alt alone did not reach the game');
   // And a modifier alone on the field stops a replay, as any key does.

@@ -195,7 +195,7 @@ try {
   assert.match(table[1], /tester/i);
   assert.deepEqual(lastGame, ['last-game', await keptAs('last-game')]);
   assert.match(lastGame[1], /^cavewing-replay /);
-  await b.evaluate(`window.before = true; loadTable('"LOADED",12345\\r\\n')`);
+  await b.evaluate(`window.before = true; cavewingProbe.loadTable('"LOADED",12345\\r\\n')`);
   await b.waitFor('the page again', `!window.before && cavewingProbe.ready()`);
   await b.click(await b.centreOf('.menu[data-name="mnuScores"]'));
   await b.waitFor('the loaded list', `${painted('HIGH SCORE LIST')} && ${painted('LOADED')} &&

@@ -73,7 +73,7 @@ try {
   assert.ok(!(await b.evaluate(`location.search.includes('replay')`)), 'no replay opened');
   await b.evaluate(`localStorage.setItem('cavewing:Cavewing.txt', 'the kept table')`);
   // As the Files menu's "Load a table..." hands over the chosen file's text.
-  await b.evaluate(`loadTable('x'.repeat(6e6))`);
+  await b.evaluate(`cavewingProbe.loadTable('x'.repeat(6e6))`);
   await answerBox(/does not fit/);
   assert.equal(await b.evaluate(`localStorage.getItem('cavewing:Cavewing.txt')`), 'the kept table');
   await b.evaluate(`localStorage.removeItem('cavewing:Cavewing.txt')`);

@@ -48,7 +48,7 @@ try {
   await b.send('Fetch.disable');
   await b.waitFor('the answer in', `performance.getEntriesByType('resource')
     .some((e) => e.name.includes('/games?'))`);
-  await b.waitFor('the answer held for the box', 'answersWaiting.length > 0');
+  await b.waitFor('the answer held for the box', 'cavewingProbe.answersHeld() > 0');
   await b.click(await b.centreOf('#box-ok'));
   await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
   const rows = await waitForRow('PAGEPILOT', score);
