@@ -35,6 +35,12 @@ GameWindow::GameWindow(const CommandLine& options, const replay::Recording* repl
   setCentralWidget(playfield_);
   buildMenuBar();
   speaker_ = new Speaker(*this, options.mute);
+  hideGhost_ = new KeptSwitch(*this, "Hide Ghost", cabinet::kit::GhostHiddenSetting, Qt::Key_F9,
+                              options.noGhost);
+  kit_->showGhost(!hideGhost_->isChecked());
+  connect(hideGhost_, &QAction::toggled, this,
+          [this](bool hidden) { drive([&] { kit_->showGhost(!hidden); }); });
+  if (options.ghost) kit_->setGhost(cabinet::kit::Ghost(*options.ghost));
   input_ = std::make_unique<PlayerInput>(*this, *playfield_, *kit_, [this] { timePress(); });
   playfield_->startButton()->installEventFilter(this);
   connect(playfield_->startButton(), &QPushButton::clicked, this,

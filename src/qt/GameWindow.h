@@ -18,6 +18,7 @@
 #include "cabinet/kit/Menus.h"
 #include "form/Host.h"
 #include "qt/FramePacer.h"
+#include "qt/KeptSwitch.h"
 #include "qt/Playfield.h"
 #include "qt/RealTimePump.h"
 #include "qt/Speaker.h"
@@ -42,6 +43,8 @@ public:
   PlayerInput& input() { return *input_; }
   StandStill& standStill() { return *standStill_; }
   Speaker& speaker() { return *speaker_; }
+  // F9: the player hides the ghost and shows it again; the choice is kept.
+  QAction* hideGhostAction() const { return hideGhost_; }
   QAction* actionFor(const form::MenuItem& item) const;
 
   // Hands the player's input to the cabinet at the grid point of real time.
@@ -103,6 +106,7 @@ private:
   QCursor customCursor_;
   StandStill* standStill_ = nullptr;
   Speaker* speaker_ = nullptr;
+  KeptSwitch* hideGhost_ = nullptr;
   float outerWidth_;  // what the rules read at load: the layout's width, whatever the frame
   bool ended_ = false;
   std::optional<std::string> userDataPath_;  // worked out once, when first asked for

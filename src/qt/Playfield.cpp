@@ -139,6 +139,7 @@ void Playfield::paint(QPainter& p, const QRegion& damaged) {
   }
   // The badge and the overlay, in logical pixels.
   p.setTransform(QTransform::fromScale(TwipsPerPixel, TwipsPerPixel) * twipsToWidget());
+  if (overlays_.ghost) paintGhost(p);
   if (!overlays_.badge.empty() || !overlays_.startNote.empty() || overlays_.ringX)
     paintBadge(p, damaged);
   if (overlays_.standStill) paintStandStill(p);
@@ -179,6 +180,26 @@ void Playfield::paintBadge(QPainter& p, [[maybe_unused]] const QRegion& damaged)
   p.setRenderHint(QPainter::Antialiasing, false);
 }
 
+// The ghost's helicopter, seen through, in one blit.
+void Playfield::paintGhost(QPainter& p) {
+  const QPixmap& pixmap = pixmapFor(overlays_.ghost->picture);
+  p.save();
+  p.setTransform(twipsToWidget());
+  p.setOpacity(kit::GhostOpacity);
+  p.drawPixmap(QRectF(overlays_.ghost->left, overlays_.ghost->top, pixmap.width() * look::OnePixel,
+                      pixmap.height() * look::OnePixel),
+               pixmap, QRectF(pixmap.rect()));
+  p.restore();
+}
+
+QRect Playfield::ghostRect(const std::optional<kit::GhostAt>& ghost) const {
+  if (!ghost) return {};
+  const QPixmap& pixmap = pixmapFor(ghost->picture);
+  const QRectF twips(ghost->left, ghost->top, pixmap.width() * look::OnePixel,
+                     pixmap.height() * look::OnePixel);
+  return twipsToWidget().mapRect(twips).toAlignedRect().adjusted(-1, -1, 1, 1);
+}
+
 // A dark band across the middle of the field, in logical pixels over everything else: what
 // happened, and how to go on.
 void Playfield::paintStandStill(QPainter& p) {
@@ -194,9 +215,16 @@ void Playfield::paintStandStill(QPainter& p) {
 }
 
 void Playfield::showOverlays(const kit::Overlays& overlays) {
+  // The ghost is repainted whole in every frame it shows in or leaves: the cave moving under a
+  // part of it would otherwise repaint a part of a scaled picture, which need not match.
+  const QRegion ghost = QRegion(ghostRect(overlays_.ghost)) + ghostRect(overlays.ghost);
+  if (!ghost.isEmpty()) damaged(ghost);
   if (overlays == overlays_) return;
+  kit::Overlays rest = overlays;
+  rest.ghost = overlays_.ghost;
+  const bool restChanged = rest != overlays_;
   overlays_ = overlays;
-  damaged(rect());
+  if (restChanged) damaged(rect());
 }
 
 void Playfield::paintFrames(const cabinet::View& view, std::function<void()> wantFrame) {

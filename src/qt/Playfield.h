@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/frmCavewing.h"
 #include "cabinet/View.h"
@@ -41,7 +42,7 @@ public:
   // Twips to widget pixels and back, for painting and for mapping the mouse.
   QTransform twipsToWidget() const;
   // What the kit paints over the form: the badge and its hint, the replay's ring, the
-  // stand-still's band.
+  // stand-still's band, the ghost.
   void showOverlays(const cabinet::kit::Overlays& overlays);
   // Brings the START button and the repaint in step with the form; cheap when nothing changed.
   // Returns whether anything visible changed.
@@ -70,6 +71,9 @@ private:
   void damaged(const QRegion& logical);
   void paintBadge(QPainter& p, const QRegion& damaged);
   void paintStandStill(QPainter& p);
+  void paintGhost(QPainter& p);
+  // Where the ghost is drawn, in widget pixels; empty without one.
+  QRect ghostRect(const std::optional<cabinet::kit::GhostAt>& ghost) const;
   void placeStartButton();
   std::size_t visibleStateHash() const;
 #ifdef CAVEWING_FRAMES

@@ -3,16 +3,15 @@
 // window: it plays short WAVs with little delay and loops them, and with no sound device it stays
 // silent). The sounds are made at build time (scripts/make-sounds.py) and built into the program.
 // The player's mute is the window's own, like full screen: F12 toggles it (no menu of the game's
-// gains an item), --mute starts muted, and the choice is kept between runs with the window's
-// remembered size, in the player's configuration (QSettings).
+// gains an item), --mute starts muted, and the choice is kept between runs (KeptSwitch).
 #pragma once
 
-#include <QAction>
 #include <QMainWindow>
 #include <QObject>
 #include <array>
 
 #include "cabinet/kit/Sounds.h"
+#include "qt/KeptSwitch.h"
 
 class QSoundEffect;
 
@@ -22,8 +21,6 @@ public:
 
   cabinet::kit::Sounds& sounds() { return sounds_; }
   QAction* muteAction() const { return mute_; }
-  // The mute the player chose last time.
-  static bool keptMute();
 
 private:
   void loop(cabinet::kit::Sound sound, bool on) override;
@@ -32,6 +29,6 @@ private:
   QSoundEffect& effect(cabinet::kit::Sound sound);
 
   std::array<QSoundEffect*, 6> effects_{};
+  KeptSwitch* mute_;
   cabinet::kit::Sounds sounds_;
-  QAction* mute_;
 };

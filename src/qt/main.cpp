@@ -90,9 +90,9 @@ int main(int argc, char* argv[]) {
                   if (afterDemo) window.cabinet().seedStartingOver(*afterDemo);
                   if (server) {
                     server->attach(window.cabinet(), window, [&window] { window.showChanges(); });
-                    // Today's cave: the start screen shows the day's best.
+                    // Today's cave: the day's best on the start screen, and as the ghost.
                     server->onDaysBest([&window](const cabinet::kit::DaysBest& best) {
-                      window.kit().noteOnStartScreen(best.note());
+                      window.kit().flyAgainst(best);
                     });
                   }
                   if (options.demo) new Demo(window);  // owned by the window

@@ -37,6 +37,7 @@ CommandLine CommandLine::checked(const Given& given) {
   result.wide = given.wide;
   result.demo = given.demo;
   result.mute = given.mute;
+  result.noGhost = given.noGhost;
   result.headless = given.headless;
   result.trace = given.trace;
   result.today = given.today;
@@ -48,13 +49,14 @@ CommandLine CommandLine::checked(const Given& given) {
   }
   for (const auto& [file, name] :
        {std::pair{&given.scores, "--scores"}, std::pair{&given.record, "--record"},
-        std::pair{&given.replay, "--replay"}})
+        std::pair{&given.replay, "--replay"}, std::pair{&given.ghost, "--ghost"}})
     if (*file && (*file)->empty())
       return refused("option " + std::string(name) + " needs a file name");
   const std::string scores = given.scores.value_or("");
   (serverAddress(scores) ? result.scoresServer : result.scoresFile) = scores;
   result.recordFile = given.record.value_or("");
   result.replayFile = given.replay.value_or("");
+  result.ghostFile = given.ghost.value_or("");
   // --help and --version win over other options, but not over a wrong one.
   if (given.asked) {
     result.action = *given.asked;
@@ -70,6 +72,13 @@ CommandLine CommandLine::checked(const Given& given) {
           std::pair{!result.recordFile.empty(), "--record"}})
       if (isGiven) return refused(std::string(name) + " does not go with --replay");
   }
+  // The ghost's game decides the cave and the layout.
+  if (!result.ghostFile.empty())
+    for (const auto& [isGiven, name] :
+         {std::pair{result.wide, "--wide"}, std::pair{result.seed.has_value(), "--seed"},
+          std::pair{!result.scoresServer.empty(), "--scores URL"},
+          std::pair{!result.replayFile.empty(), "--replay"}})
+      if (isGiven) return refused(std::string(name) + " does not go with --ghost");
   // The server's table takes only games from the seeds it gives.
   if (result.seed && !result.scoresServer.empty())
     return refused("--seed does not go with --scores URL: the score server gives the seed");
@@ -106,6 +115,9 @@ std::string CommandLine::usage(const std::string& program) {
          "  --demo        play by itself until a click or a key; the demo keeps no high scores\n"
          "                and no last game\n"
          "  --mute        start with the sounds muted\n"
+         "  --ghost FILE  fly against a recorded game: its cave, its helicopter drawn beside\n"
+         "                yours as a ghost from START to its crash\n"
+         "  --no-ghost    start with the ghost hidden\n"
          "  -h, --help    show this help and exit\n"
          "  --version     show the version and exit\n"
          "\n"
@@ -114,9 +126,9 @@ std::string CommandLine::usage(const std::string& program) {
          "(~/.local/share/Cavewing). Wherever the table is, the games are recorded in that data\n"
          "folder: the whole sitting as last-game, the one that set the best score as best-game.\n"
          "\n"
-         "F11 toggles full screen; F12 mutes the sounds and back (the choice is kept). In\n"
-         "flight, the game stands still while its window is not in front; a click or a key\n"
-         "goes on.\n"
+         "F11 toggles full screen; F12 mutes the sounds and back; F9 hides the ghost and\n"
+         "back (both choices are kept). In flight, the game stands still while its window is\n"
+         "not in front; a click or a key goes on.\n"
          "\n"
          "The player's name in the table is the first of NWUSERNAME, LOGIN, USERNAME, USER and\n"
          "LOGNAME that is set and not blank.\n";

@@ -103,6 +103,7 @@ int launch(const CommandLine& options, std::ostream& toReader, std::ostream& err
       break;
   }
 
+  CommandLine opened = options;
   std::optional<replay::Recording> recording;
   // A recording the reader accepts fits in little memory; a machine that has even less refuses
   // it as it refuses a damaged one.
@@ -115,6 +116,17 @@ int launch(const CommandLine& options, std::ostream& toReader, std::ostream& err
       }
       recording = std::move(read.recording);
     }
+    // The ghost's game flies its own cave, on its own layout.
+    if (!options.ghostFile.empty()) {
+      replay::ReadResult read = replay::readFile(options.ghostFile);
+      if (!read.recording) {
+        err << "cavewing: " << options.ghostFile << ": " << read.error << "\n";
+        return 2;
+      }
+      opened.seed = read.recording->seed;
+      opened.wide = read.recording->wide();
+      opened.ghost = std::move(read.recording);
+    }
     if (options.headless) {
       const cabinet::Outcome outcome =
           cabinet::replayHeadless(*recording, options.trace ? &out : nullptr);
@@ -123,10 +135,11 @@ int launch(const CommandLine& options, std::ostream& toReader, std::ostream& err
     }
   } catch (const std::bad_alloc&) {
     out.flush();
-    err << "cavewing: " << options.replayFile << ": not enough memory to replay it\n";
+    err << "cavewing: " << options.replayFile << options.ghostFile
+        << ": not enough memory to replay it\n";
     return 2;
   }
-  return openWindow(options, recording ? &*recording : nullptr);
+  return openWindow(opened, recording ? &*recording : nullptr);
 }
 
 cabinet::Sitting sittingFrom(const CommandLine& options) {

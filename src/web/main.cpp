@@ -55,13 +55,14 @@ EM_JS(void, pageMenu, (const char* name, const char* caption, const char* shortc
 EM_JS(void, pageMenuEnabled, (const char* name, int enabled),
       { Module.cavewing.menuEnabled(UTF8ToString(name), enabled); });
 EM_JS(void, pageField, (float width, float height), { Module.cavewing.field(width, height); });
-// `note`: the start screen's (today's cave's best), drawn where the badge would be.
+// `note`: the start screen's (today's cave's best), drawn where the badge would be. The ghost
+// (`ghost` 0: none) comes last: a page that does not draw it yet takes the rest alike.
 EM_JS(void, pageOverlays,
       (const char* badge, const char* hint, int ring, float x, float y, int standStill,
-       const char* note),
+       const char* note, int ghost, float ghostLeft, float ghostTop, int ghostPicture),
       {
         Module.cavewing.overlays(UTF8ToString(badge), UTF8ToString(hint), ring, x, y, standStill,
-                                 UTF8ToString(note));
+                                 UTF8ToString(note), ghost, ghostLeft, ghostTop, ghostPicture);
       });
 EM_JS(void, pageBegin, (), { Module.cavewing.begin(); });
 EM_JS(void, pageFinish, (), { Module.cavewing.finish(); });
@@ -248,8 +249,10 @@ private:
   void draw() {
     ++painted_;
     const cabinet::kit::Overlays& o = kit_->overlays();
+    const cabinet::kit::GhostAt ghost = o.ghost.value_or(cabinet::kit::GhostAt{});
     pageOverlays(o.badge.c_str(), o.hint.c_str(), o.ringX.has_value(), o.ringX.value_or(0),
-                 o.ringY.value_or(0), o.standStill, o.startNote.c_str());
+                 o.ringY.value_or(0), o.standStill, o.startNote.c_str(), o.ghost.has_value(),
+                 ghost.left, ghost.top, int(ghost.picture));
     pageBegin();
     PagePainter painter;
     cabinet::paint(form(), cabinet_->view(), fraction_, painter);
@@ -271,6 +274,7 @@ private:
     key.text(o.hint);
     key.text(o.startNote);
     key.add('o', o.ringX.value_or(-1), o.ringY.value_or(-1), o.standStill);
+    if (o.ghost) key.add('g', o.ghost->left, o.ghost->top, int(o.ghost->picture));
     const form::CommandButton& b = form().cmdStart;
     key.add('b', b.Visible, b.Enabled, b.Left, b.Top, b.Width, b.Height);
     key.text(b.Caption);
@@ -385,10 +389,10 @@ EMSCRIPTEN_KEEPALIVE int cavewing_open(const char* name) {
           scoreServer.attach(sitting->served(), *sitting, [] {
             if (sitting) sitting->paint();
           });
-        // Today's cave: the start screen shows the day's best.
+        // Today's cave: the day's best on the start screen, and as the ghost.
         if (!r && scoreServer.todaysCave())
           scoreServer.onDaysBest([](const cabinet::kit::DaysBest& best) {
-            if (sitting) sitting->kit().noteOnStartScreen(best.note());
+            if (sitting) sitting->kit().flyAgainst(best);
           });
         sitting->open();
         return -1;

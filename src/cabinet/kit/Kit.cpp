@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: MIT
 // The kit around one cabinet: delivery with the front end's catching up and showing, the badges
-// and the replay's ring, the first input, the stand-still and real time.
+// and the replay's ring, the first input, the stand-still and real time, and the ghost.
 #include "cabinet/kit/Kit.h"
 
 #include <algorithm>
 #include <limits>
 
+#include "app/Phase.h"
 #include "cabinet/kit/Overlay.h"
+#include "cabinet/kit/ScoreServer.h"
 
 namespace cabinet::kit {
 
@@ -63,7 +65,42 @@ void Kit::deliver(const replay::Event& event) {
     overlays_.hint.clear();
   }
   showStartNote();
+  if (event.kind == replay::Event::Kind::Start) liveStart_ = cabinet_.grid();
+  frameFraction_ = 1;
   screen_.changed();
+}
+
+void Kit::setGhost(std::optional<Ghost> ghost) {
+  ghost_ = std::move(ghost);
+  screen_.changed();
+}
+
+void Kit::flyAgainst(const DaysBest& best) {
+  noteOnStartScreen(best.note());
+  setGhost(Ghost::fromText(best.recording));
+}
+
+void Kit::showGhost(bool shown) {
+  ghostShown_ = shown;
+  screen_.changed();
+}
+
+const Overlays& Kit::overlays() {
+  overlays_.ghost = ghostAt();
+  return overlays_;
+}
+
+// Both tries fly from their START: the player's k-th grid point beside the ghost's k-th, the ghost
+// between its places at the last two as the view draws what moves.
+std::optional<GhostAt> Kit::ghostAt() const {
+  if (!ghost_ || !ghostShown_ || !liveStart_ || cabinet_.phase() != Phase::Flying) return {};
+  const std::int64_t sinceStart = cabinet_.grid() - *liveStart_;
+  const std::optional<GhostPlace> now = ghost_->at(sinceStart);
+  if (!now) return {};
+  const std::optional<GhostPlace> before = ghost_->at(sinceStart - 1);
+  const float top =
+      before ? before->top + float(frameFraction_) * (now->top - before->top) : now->top;
+  return GhostAt{cabinet_.form().imgCopter.Left, top, now->picture};
 }
 
 namespace {
@@ -116,6 +153,7 @@ void Kit::stopDemo() {
   overlays_.hint.clear();
   cabinet_.stopDemo();
   showStartNote();
+  liveStart_.reset();
   screen_.changed();
 }
 
@@ -134,6 +172,7 @@ bool Kit::wentAway(bool timeRunning) {
 std::int64_t Kit::followRealTime(std::int64_t realUs, int allowedLag) {
   if (overlays_.standStill || cabinet_.ended()) return 0;
   if (!realTime_.started()) realTime_.resume(realUs, cabinet_.clock());
+  frameFraction_ = 1;
   return cabinet_.followRealTime(realTime_.followed(realUs), allowedLag);
 }
 
@@ -145,7 +184,10 @@ double Kit::followFrame(std::int64_t realUs, int allowedLag) {
   // grid point lies up to one ahead of real time, which is no stall.
   cabinet_.followRealTime(realTime_.followed(realUs) + clock.systemTick() - 1,
                           allowedLag + 1 + idleGridPoints());
-  return cabinet_.view().fractionAt(realTime_.followed(realUs) - clock.droppedUs());
+  const double fraction =
+      cabinet_.view().fractionAt(realTime_.followed(realUs) - clock.droppedUs());
+  frameFraction_ = fraction;
+  return fraction;
 }
 
 // The grid points before the next at which anything happens.
@@ -164,8 +206,9 @@ std::optional<std::int64_t> Kit::nextDueRealUs() const {
   return realTime_.realAt(*due + cabinet_.clock().droppedUs());
 }
 
-// A replay shows where its recorded player holds a button down.
+// A replay shows where its recorded player holds a button down; its START pairs with the ghost.
 void Kit::replayed(const replay::Event& e) {
+  if (e.kind == replay::Event::Kind::Start) liveStart_ = cabinet_.grid();
   if (e.kind == replay::Event::Kind::Down) {
     const form::Image& copter = cabinet_.form().imgCopter;
     // A press on the helicopter was recorded where it lay on the helicopter.

@@ -3,7 +3,7 @@
 // desktop and the page. A front end translates its toolkit's events into the kit's calls (a
 // press at a point of the field, a named key, the window going away, real time) and paints the
 // form and the overlays the kit keeps (the badge, the replay's ring, the stand-still's band, the
-// start screen's note).
+// start screen's note, the ghost).
 #pragma once
 
 #include <cstdint>
@@ -12,10 +12,21 @@
 #include <string_view>
 
 #include "cabinet/Cabinet.h"
+#include "cabinet/kit/Ghost.h"
 #include "cabinet/kit/Pointer.h"
 #include "cabinet/kit/StandStill.h"
 
 namespace cabinet::kit {
+
+struct DaysBest;
+
+// Where the ghost's helicopter is drawn, translucent (see Overlay.h): at the player's helicopter's
+// left, at the ghost's own height, in twips.
+struct GhostAt {
+  float left = 0, top = 0;
+  form::Picture picture = form::Picture::None;
+  friend bool operator==(const GhostAt&, const GhostAt&) = default;
+};
 
 // What a front end paints over the form (see Overlay.h for where).
 struct Overlays {
@@ -23,6 +34,7 @@ struct Overlays {
   std::optional<float> ringX, ringY;  // twips: where a replay's recorded player holds a button
   bool standStill = false;            // the "PAUSED" band
   std::string startNote;              // on the player's start screen (today's cave's best)
+  std::optional<GhostAt> ghost;       // while the player's game flies beside a ghost
   friend bool operator==(const Overlays&, const Overlays&) = default;
 };
 
@@ -56,7 +68,9 @@ public:
   ~Kit() override { cabinet_.removeObserver(*this); }
 
   const Cabinet& cabinet() const { return cabinet_; }
-  const Overlays& overlays() const { return overlays_; }
+  // What to paint over the form now: the ghost placed beside the game as it stands, as far along
+  // its step as the last frame drew the game.
+  const Overlays& overlays();
 
   // Loads the game (see Cabinet::load), with the badge of a replay or of the demo.
   void load();
@@ -65,6 +79,16 @@ public:
   void noteOnStartScreen(std::string text);
   // Input at the grid point reached. A replay it stops takes its ring and badge with it.
   void input(const replay::Event& event);
+
+  // The ghost the player's games fly against from their START (none: no ghost), and whether the
+  // player sees it (the player's kept choice: see GhostHiddenSetting). The ghost shows while a
+  // game flies that started with the ghost set, until the ghost's crash.
+  void setGhost(std::optional<Ghost> ghost);
+  // Today's cave: the start screen names the day's best, and its game is the ghost (none when
+  // the server gave no recording).
+  void flyAgainst(const DaysBest& best);
+  void showGhost(bool shown);
+  bool ghostShown() const { return ghostShown_; }
   // The player's mouse on the field (see Pointer.h).
   Pointer& pointer() { return pointer_; }
   // A key goes down (or repeats) and up. The Up arrow is the left button on the window (see
@@ -114,6 +138,8 @@ private:
   void lift();
   void stopDemo();
   int idleGridPoints() const;
+  // Where the ghost is drawn now, if anywhere.
+  std::optional<GhostAt> ghostAt() const;
 
   Cabinet& cabinet_;
   Screen& screen_;
@@ -122,6 +148,10 @@ private:
   CaughtKey caughtKey_;
   RealTime realTime_;
   std::string startNote_;
+  std::optional<Ghost> ghost_;
+  bool ghostShown_ = true;
+  std::optional<std::int64_t> liveStart_;  // the grid point of the START of the game flying
+  double frameFraction_ = 1;               // how far along its step the last frame drew the game
 };
 
 }  // namespace cabinet::kit

@@ -7,6 +7,7 @@
 
 #include "app/Phase.h"
 #include "app/frmCavewing.h"
+#include "cabinet/kit/Ghost.h"
 #include "cabinet/kit/Overlay.h"
 
 namespace cabinet::kit {
@@ -62,6 +63,8 @@ std::string numbersAsJson() {
   text(out, StartNote);
   out << ",\"ring\":{\"radius\":" << ReplayRing.radius << ",\"pen\":" << ReplayRing.pen
       << ",\"rgb\":" << ReplayRing.rgb << "}";
+  out << ",\"ghost\":{\"opacity\":" << GhostOpacity << ",\"hiddenSetting\":\"" << GhostHiddenSetting
+      << "\"}";
   const StandStillLook& s = StandStillBand;
   out << ",\"standStill\":{\"bandAlpha\":" << s.bandAlpha << ",\"title\":";
   text(out, s.title);

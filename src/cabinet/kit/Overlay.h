@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // What a front end paints over the form, and where, one geometry for every front end: the badge
 // in the corner with its hint (or, on the player's start screen, its note), the ring where a
-// replay's recorded player holds a button down, and the stand-still's dark band with "PAUSED" and
-// how to go on. In logical pixels of the field, where a pixel is `TwipsPerPixel` twips; text sits
-// at the top of its box.
+// replay's recorded player holds a button down, the stand-still's dark band with "PAUSED" and how
+// to go on, and how the ghost's helicopter is seen. In logical pixels of the field, where a pixel
+// is `TwipsPerPixel` twips; text sits at the top of its box.
 #pragma once
 
 namespace cabinet::kit {
@@ -52,6 +52,10 @@ struct RingLook {
   int rgb;
 };
 inline constexpr RingLook ReplayRing{14, 3, Yellow};
+
+// The ghost's helicopter: its picture, at its own size, seen through, over the cave and under the
+// badge; one translucent picture a frame.
+inline constexpr float GhostOpacity = 0.4f;
 
 // The stand-still's band across the whole field, then "PAUSED", then how to go on, on it.
 struct StandStillLook {

@@ -20,12 +20,14 @@ std::string take(const std::vector<std::string>& args, CommandLine::Given& given
   const CLI::Option* version = app.add_flag("--version");
   for (const auto& [name, flag] :
        {std::pair{"--wide", &given.wide}, std::pair{"--demo", &given.demo},
-        std::pair{"--mute", &given.mute}, std::pair{"--headless", &given.headless},
-        std::pair{"--trace", &given.trace}, std::pair{"--today", &given.today}})
+        std::pair{"--mute", &given.mute}, std::pair{"--no-ghost", &given.noGhost},
+        std::pair{"--headless", &given.headless}, std::pair{"--trace", &given.trace},
+        std::pair{"--today", &given.today}})
     app.add_flag(name, *flag)->disable_flag_override();
   for (const auto& [name, value] :
        {std::pair{"--seed", &given.seed}, std::pair{"--scores", &given.scores},
-        std::pair{"--record", &given.record}, std::pair{"--replay", &given.replay}})
+        std::pair{"--record", &given.record}, std::pair{"--replay", &given.replay},
+        std::pair{"--ghost", &given.ghost}})
     app.add_option(name, *value);
   // CLI11 takes the words from the back of the list.
   std::vector<std::string> words(args.rbegin(), args.rend());

@@ -2,7 +2,8 @@
 // The frame machinery shows what Qt alone paints: a recorded game replayed in the window, its
 // frames shown as the running game shows them (only what changed, between grid points and at
 // them), gives at sampled grid points the same pixels as a playfield that paints the whole field
-// through Qt alone. `make test` runs this at device pixel ratio 1 and again at 2.
+// through Qt alone, a ghost beside the game too. `make test` runs this at device pixel ratio 1 and
+// again at 2.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -21,6 +22,11 @@ TEST(QtAlone, PaintsWhatTheFramesShow) {
   options.wide = read.recording->wide();
   GameWindow window(options, &*read.recording);
   window.pump().stop();  // the test moves the clock, frame by frame
+  // Beside it, its ghost of a moment's delay: the same moves, each a little later after START.
+  replay::Recording later = *read.recording;
+  for (replay::Event& e : later.events)
+    if (e.kind != replay::Event::Kind::Start) e.grid += 8;
+  window.kit().setGhost(cabinet::kit::Ghost(later));
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   const Playfield& field = *window.playfield();
@@ -38,6 +44,9 @@ TEST(QtAlone, PaintsWhatTheFramesShow) {
       QApplication::processEvents();
     }
     ASSERT_EQ(cabinet.phase(), Phase::Flying) << "grid point " << sample;
+    // Early in flight the ghost flies well below the helicopter; it has crashed before the cave
+    // narrows.
+    EXPECT_EQ(window.kit().overlays().ghost.has_value(), sample == 40) << "grid point " << sample;
     // A frame of the state itself, as while real time stands: the view all the way along.
     window.frame(std::nullopt);
     QApplication::processEvents();
