@@ -576,6 +576,10 @@ EMSCRIPTEN_KEEPALIVE int cavewing_key_up(const char* name, int shift, int repeat
 EMSCRIPTEN_KEEPALIVE void cavewing_mute(int muted) {
   if (sitting) sitting->sounds().mute(muted);
 }
+// The player's choice to see the ghost, from the page's settings (kept under GhostHiddenSetting).
+EMSCRIPTEN_KEEPALIVE void cavewing_show_ghost(int shown) {
+  if (sitting) sitting->kit().showGhost(shown);
+}
 EMSCRIPTEN_KEEPALIVE void cavewing_start() {
   if (sitting) sitting->deliver(replay::Event{.kind = replay::Event::Kind::Start});
 }

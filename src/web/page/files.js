@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The page's own menu, Files, after the game's: the player's files in and out of the browser
-// (downloads, a table loaded, a recording opened or dropped on the page), and the settings.
-import {N, store, call} from './game.js';
+// (downloads, a table loaded, a recording opened or dropped on the page), today's cave or the
+// classic one, and the settings.
+import {N, settings, store, call} from './game.js';
 import {messageBox} from './boxes.js';
 import {addMenu, menuEnabled, menuNamed} from './menus.js';
 import {openSettings} from './name.js';
@@ -18,6 +19,9 @@ const pageFiles = [
   ['Download &best game', () => download('best-game')],
   ['&Open a recording...', () => choose('', openRecording)],
   ['&Play the best game', () => call('cavewing_best_game'), 'served'],
+  // Today's cave, and back to the classic one: the page opens again in the other.
+  settings.has('today') ? ['&Classic Cave', () => reopenInCave(false), 'served']
+                        : ["&Today's Cave", () => reopenInCave(true), 'served'],
   ['-'],
   ['&Settings...', openSettings],
 ];
@@ -30,6 +34,17 @@ export function addPageMenu() {
     addMenu(caption === '-' ? '' : `page:files:${i}`, caption, '', 1);
     if (action) menuNamed(`page:files:${i}`).action = action;
   });
+}
+
+// The page again, in today's cave or the classic one: a cave chosen by the address (?seed=), the
+// demo and a replay are neither.
+function reopenInCave(today) {
+  persist();
+  const address = new URLSearchParams(location.search);
+  for (const other of ['seed', 'demo', 'replay']) address.delete(other);
+  if (today) address.set('today', '');
+  else address.delete('today');
+  location.search = address.toString();
 }
 
 function download(name) {

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The player's name: from the address (?name=) or the settings, asked once at the first START
-// when none is set, and changed in Files > Settings... (which holds the mute too: sound.js).
+// when none is set, and changed in Files > Settings... (which holds the kept check boxes too:
+// kept-checks.js).
 import {settings, blocked, call} from './game.js';
 import {afterInput} from './frames.js';
+import {showKeptChecks} from './kept-checks.js';
 import {reopenAs} from './sitting.js';
 import {returnKeyboard} from './start.js';
 import {persist} from './storage.js';
@@ -32,6 +34,7 @@ export function openSettings() {
   input.value = playerName();
   document.getElementById('settings-hint').textContent = settings.has('name')
     ? 'The address (?name=) gives the name now; a new one here takes its place.' : '';
+  showKeptChecks();
   box.returnValue = '';
   box.addEventListener('close', () => {
     const name = input.value.trim(), was = playerName();

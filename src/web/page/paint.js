@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Painting the field: the game calls these for each visible control in its paint order, then the
-// page lays its own overlays on top (the badge, the recorded press's ring, the stand-still band).
+// page lays its own overlays on top (the ghost's helicopter, the badge or the start screen's note,
+// the recorded press's ring, the stand-still band).
 import {N, TwipsPerPixel} from './game.js';
 import {canvas, view, placeField, deviceX, deviceY, fontOf, fontOfPx} from './view.js';
 import {touchScreen} from './touch.js';
@@ -16,9 +17,9 @@ export const pictures = pictureNames.map((name) => {
 });
 
 // What the last frame showed, for the page's tests: its texts, and how high each stood.
-const drawn = {painted: [], textSizes: [], firstFrameMs: null};
+const drawn = {painted: [], textSizes: [], firstFrameMs: null, ghost: null};
 // The page's overlays, as the game last set them.
-const overlay = {badge: '', hint: '', replayPress: null, standing: false};
+const overlay = {badge: '', hint: '', replayPress: null, standing: false, note: '', ghost: null};
 
 function colour(rgb) { return '#' + rgb.toString(16).padStart(6, '0'); }
 
@@ -78,12 +79,14 @@ function drawText(text, x, y, width, align, underline) {
 
 export const painter = {
   field: placeField,
-  overlays(badge, hint, ring, x, y, standing) {
-    Object.assign(overlay, {badge, hint, replayPress: ring ? [x, y] : null, standing: !!standing});
+  overlays(badge, hint, ring, x, y, standing, note, ghost, ghostLeft, ghostTop, ghostPicture) {
+    Object.assign(overlay, {badge, hint, replayPress: ring ? [x, y] : null, standing: !!standing,
+                            note, ghost: ghost ? [ghostLeft, ghostTop, ghostPicture] : null});
   },
   begin() {
     drawn.painted = [];
     drawn.textSizes = [];
+    drawn.ghost = null;
     ctx.setTransform(1, 0, 0, 1, 0, 0);
     ctx.fillStyle = 'black';
     ctx.fillRect(0, 0, canvas.width, canvas.height);
@@ -107,12 +110,13 @@ export const painter = {
   },
   picture(l, t, which) {
     const img = pictures[which];
-    if (!img || !img.complete) return;
+    if (!img || !img.complete) return false;
     // The picture keeps its own size, as an unstretched image does; pixel art stays crisp.
     ctx.setTransform(1, 0, 0, 1, 0, 0);
     const x0 = deviceX(l), y0 = deviceY(t);
     ctx.drawImage(img, x0, y0, deviceX(l + img.width * TwipsPerPixel) - x0,
                   deviceY(t + img.height * TwipsPerPixel) - y0);
+    return true;
   },
   label(l, t, w, h, text, font, size, bold, underline, rgb, align, boxed) {
     drawn.painted.push(text);
@@ -136,9 +140,10 @@ export const painter = {
     drawText(text, x, y, width, ['left', 'right', 'center'][align], underline);
   },
   finish() {
+    if (overlay.ghost) paintGhost();
     ctx.restore();
     logicalPixels();
-    if (overlay.badge || overlay.replayPress) paintBadge();
+    if (overlay.badge || overlay.note || overlay.replayPress) paintBadge();
     if (overlay.standing) paintStandStill();
     // The line that says the page is coming stays until the field stands in its place.
     if (drawn.firstFrameMs === null) {
@@ -159,9 +164,19 @@ function drawLook(look, text, box, align) {
   drawText(text, box.left, box.top, box.width, align, false);
 }
 
-// A badge in the corner, and a ring where the recorded player holds a button down.
+// The ghost's helicopter, seen through, over the cave (and within the field) and under the badge.
+function paintGhost() {
+  const [left, top, picture] = overlay.ghost;
+  ctx.globalAlpha = N.ghost.opacity;
+  if (painter.picture(left, top, picture)) drawn.ghost = [...overlay.ghost];
+  ctx.globalAlpha = 1;
+}
+
+// A badge in the corner (or the start screen's note where it would be), and a ring where the
+// recorded player holds a button down.
 function paintBadge() {
   if (overlay.badge) drawLook(N.badge, overlay.badge, N.badge.box, 'left');
+  if (overlay.note) drawLook(N.startNote, overlay.note, N.startNote.box, 'left');
   if (overlay.hint)
     drawLook(N.badgeHint, touchScreen() ? N.touch.badgeHint : overlay.hint, N.badgeHint.box,
              'left');
@@ -189,4 +204,6 @@ export const paintProbe = {
   textSizes: () => drawn.textSizes,
   firstFrameMs: () => drawn.firstFrameMs,
   badge: () => overlay.badge,
+  // Where the last frame drew the ghost's helicopter ([left, top, picture], twips), or null.
+  ghostDrawn: () => drawn.ghost,
 };

@@ -5,7 +5,8 @@
 // only plays them. Browsers let a page sound only after the player's first click or key: the
 // sounds wait for it. The mute is the page's own setting (Files > Settings...), kept in the
 // browser.
-const mutedSetting = 'cavewing.muted';
+import {keptCheck} from './kept-checks.js';
+
 const rate = 22050;
 let context = null, output = null;
 const buffers = [], loops = [];
@@ -60,7 +61,8 @@ function start(sound, loop) {
   return source;
 }
 
-let muted = localStorage.getItem(mutedSetting) === '1';
+const muted = keptCheck('settings-mute', () => 'cavewing.muted',
+                        (on) => globalThis.Module?._cavewing_mute?.(on ? 1 : 0));
 // The first click or key lets the page sound; until then nothing is heard, and nothing waits.
 function wake() {
   if (context) return;
@@ -71,25 +73,9 @@ function wake() {
 }
 for (const type of ['pointerdown', 'keydown']) addEventListener(type, wake, {capture: true});
 
-// The Settings box holds the mute; its OK keeps it, and the game hears of it at once.
-addEventListener('DOMContentLoaded', () => {
-  const box = document.getElementById('settings');
-  const check = document.getElementById('settings-mute');
-  check.checked = muted;
-  box.addEventListener('close', () => {
-    if (box.returnValue === 'ok' && check.checked !== muted) {
-      muted = check.checked;
-      if (muted) localStorage.setItem(mutedSetting, '1');
-      else localStorage.removeItem(mutedSetting);
-      globalThis.Module?._cavewing_mute?.(muted ? 1 : 0);
-    }
-    check.checked = muted;
-  });
-});
-
 // What the game plays, by its sounds' numbers.
 export const sound = {
-  muted: () => muted,
+  muted,
   loop(which, on) {
     if (loops[which]) loops[which].stop();
     loops[which] = on && context ? start(which, true) : null;

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: MIT
+// The check boxes of Files > Settings... the browser keeps (the mute, the ghost hidden): each is
+// shown as kept when the box opens, its OK keeps a change, and the game hears of it at once.
+const checks = [];
+
+// The check box `id`, kept under the name `key()` gives ('1' while checked): `told(checked)`
+// tells the game of a change. Returns whether it is checked now.
+export function keptCheck(id, key, told) {
+  const kept = () => {
+    try {
+      return localStorage.getItem(key()) === '1';
+    } catch {
+      return false;  // no storage: nothing was kept
+    }
+  };
+  checks.push({id, kept});
+  addEventListener('DOMContentLoaded', () => {
+    const box = document.getElementById('settings'), check = document.getElementById(id);
+    box.addEventListener('close', () => {
+      if (box.returnValue !== 'ok' || check.checked === kept()) return;
+      if (check.checked) localStorage.setItem(key(), '1');
+      else localStorage.removeItem(key());
+      told(check.checked);
+    });
+  });
+  return kept;
+}
+
+// The Settings box opens with each check box as the browser keeps it.
+export function showKeptChecks() {
+  for (const {id, kept} of checks) document.getElementById(id).checked = kept();
+}
