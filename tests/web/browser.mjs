@@ -260,6 +260,10 @@ export const painted = (text) => `cavewingProbe.painted().includes(${JSON.string
 // One flight to a crash and the list after it, its box (if any) answered: the score it made.
 export async function flyToTheList(b, flying, crashed) {
   await climbAndLetGo(b, flying);
+  return onToTheList(b, crashed);
+}
+// A flight on to its crash and the list after it, its box (if any) answered: the score it made.
+export async function onToTheList(b, crashed) {
   await b.waitFor('the crash', `cavewingProbe.phase() === ${crashed}`, 30000);
   await b.waitFor('the high-score list', painted('HIGH SCORE LIST'), 30000);
   if (await b.evaluate('cavewingProbe.boxOpen()')) {

@@ -8,10 +8,14 @@
 // says which game was lost. Files > Play the best game plays the table's first row back. After a
 // crash, Share copies the link to the game the server took (never an earlier game's while the
 // answer is on its way), and the link opened plays that game back; one to no game says why.
+// Files > Today's Cave opens the day's cave: its first try ranks on the day's table, the next
+// flies the same cave from the same seed with the day's best on its start screen and its ghost
+// beside it, unless Settings hides the ghost, which stays hidden after a reload.
 //
 //   node test_server_page.mjs BUILD_WEB_FOLDER CAVEWING_SERVER DATABASE [ALSO...]
 import assert from 'node:assert/strict';
-import {Browser, flyToTheList, painted, startServer, stopChild} from './browser.mjs';
+import {Browser, flyToTheList, onToTheList, painted, startServer, stopChild, stepUntil}
+  from './browser.mjs';
 
 const Flying = 1, Crashed = 3;
 const [folder, serverProgram, database, ...also] = process.argv.slice(2);
@@ -19,14 +23,15 @@ const serve = (port) => [serverProgram, '--listen', '127.0.0.1', '--port', Strin
                          '--db', database, '--web', folder];
 const b = await Browser.open(folder, {command: serve(0)});
 
-async function table() {
-  const response = await fetch(`${b.origin}/api/table`);
+// The all-time table, or the day's (cave '?cave=today').
+async function table(cave = '') {
+  const response = await fetch(`${b.origin}/api/table${cave}`);
   return response.ok ? response.json() : [];
 }
-async function waitForRow(name, score, ms = 30000) {
+async function waitForRow(name, score, ms = 30000, cave = '') {
   const deadline = Date.now() + ms;
   for (;;) {
-    const rows = await table().catch(() => []);
+    const rows = await table(cave).catch(() => []);
     if (rows.some((r) => r.name === name && (score === undefined || String(r.score) === score)))
       return rows;
     if (Date.now() > deadline)
@@ -34,6 +39,8 @@ async function waitForRow(name, score, ms = 30000) {
     await new Promise((r) => setTimeout(r, 50));
   }
 }
+// A recording's seed, as its generator line gives it.
+const generator = (recording) => recording.match(/^generator .*$/m)[0];
 const unsent = () => b.evaluate(`localStorage.getItem('cavewing:unsent-games') || ''`);
 
 try {
@@ -61,7 +68,7 @@ try {
   const ranked = rows.find((r) => r.name === 'PAGEPILOT');
   const kept = await (await fetch(`${b.origin}/api/games/${ranked.game}`)).text();
   const lastGame = await b.evaluate(`localStorage.getItem('cavewing:last-game')`);
-  assert.equal(kept.match(/^generator .*$/m)[0], lastGame.match(/^generator .*$/m)[0]);
+  assert.equal(generator(kept), generator(lastGame));
   // The list shows the server's table: the other players' rows, which this browser never had.
   for (const name of also)
     await b.waitFor(`the server's row of ${name} in the list`, painted(name), 10000);
@@ -118,6 +125,45 @@ try {
   const replayed = await b.evaluate(`sessionStorage.getItem('cavewing:replay') || ''`);
   const best = await (await fetch(`${b.origin}/api/games/${(await table())[0].game}`)).text();
   assert.equal(replayed, best, 'the replay is the best game the server has');
+
+  // Files > Today's Cave: the page again, in the day's cave, its start screen naming the day's
+  // best (nobody's yet).
+  await b.goto('/index.html?name=Daily');
+  await b.click(await b.centreOf('.menu[data-name="page:files"]'));
+  await b.click(await b.centreOf(`.item[aria-label="Today's Cave"]`));
+  await b.waitFor("today's cave", `location.search === '?name=Daily&today=' &&
+    cavewingProbe.ready() && ${painted("Today's best: none yet")}`, 30000);
+  // The first try ranks on the day's table, not the all-time one.
+  const daily = await flyToTheList(b, Flying, Crashed);
+  const [dayBest] = await waitForRow('DAILY', daily, 30000, '?cave=today');
+  assert.ok(!(await table()).some((r) => r.name === 'DAILY'), 'not on the all-time table');
+  const dayGame = await (await fetch(`${b.origin}/api/games/${dayBest.game}`)).text();
+  // The next try: the same cave from its start, beside the first try's ghost, the day's best on
+  // its start screen.
+  const ghostFlies = async (shown) => {
+    await b.key('n', 'KeyN', 78, 2 /* Ctrl: New Game */);
+    await b.waitFor("the day's best", painted(`Today's best: DAILY ${daily}`), 30000);
+    await b.evaluate('testClock.hold()');
+    const from = await b.evaluate('cavewingProbe.grid()');
+    await b.click(await b.centreOf('#start'));
+    await stepUntil(b, 'flight', `cavewingProbe.phase() === ${Flying} &&
+      cavewingProbe.grid() > ${from} + 20`);
+    const drawn = await b.evaluate('cavewingProbe.ghostDrawn()');
+    assert.equal(!!drawn, shown, `the ghost drawn: ${drawn}`);
+    await b.evaluate('testClock.run()');
+    await onToTheList(b, Crashed);
+  };
+  await ghostFlies(true);
+  const nextTry = await b.evaluate(`localStorage.getItem('cavewing:last-game')`);
+  assert.equal(generator(nextTry), generator(dayGame), 'both tries fly one seed');
+  // Hidden in Settings, the ghost is not drawn, also after a reload.
+  await b.click(await b.centreOf('.menu[data-name="page:files"]'));
+  await b.click(await b.centreOf(`.item[aria-label="Settings..."]`));
+  await b.click(await b.centreOf('#settings-ghost'));
+  await b.click(await b.centreOf('#settings-ok'));
+  await ghostFlies(false);
+  await b.goto('/index.html?name=Daily&today');
+  await ghostFlies(false);
 
   // The server goes away before the crash: the sitting is kept in the browser ...
   await b.goto('/index.html?name=Later');
