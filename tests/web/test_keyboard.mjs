@@ -166,7 +166,7 @@ try {
   await key('ArrowLeft', 37);
   assert.equal(await focused(), 'page:files:0');
   await key('ArrowUp', 38);
-  assert.equal(await focused(), 'page:files:8');
+  assert.equal(await focused(), 'page:files:9');
   await key('Enter', 13);
   await b.waitFor('the settings', `document.getElementById('settings').open`);
   await key('Escape', 27);

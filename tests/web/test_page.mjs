@@ -32,7 +32,7 @@ try {
   // The player's name from the page's settings: the page starts again with it.
   await b.goto('/index.html?seed=7');
   await b.click(await b.centreOf('.menu[data-name="page:files"]'));
-  await b.click(await b.centreOf('.item[data-name="page:files:8"]'));
+  await b.click(await b.centreOf('.item[data-name="page:files:9"]'));
   await b.waitFor('the settings', `document.getElementById('settings').open`);
   await b.evaluate(`window.before = true`);
   await b.send('Input.insertText', {text: 'Tester'});

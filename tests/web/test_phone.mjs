@@ -78,7 +78,7 @@ try {
     await tap(`.menu[data-name="${menu}"]`);
   }
   await open('page:files');
-  await tap('.item[data-name="page:files:8"]');
+  await tap('.item[data-name="page:files:9"]');
   await b.waitFor('the settings', `document.getElementById('settings').open`);
   await checkFingerSized('the settings', ['#settings-ok', '#settings button[value=cancel]']);
   await tap('#settings button[value=cancel]');

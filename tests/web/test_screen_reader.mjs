@@ -79,7 +79,7 @@ try {
             `the help's description: ${help.description}`);
   await b.click(await b.centreOf('#box-ok'));
   await b.waitFor('the help to close', '!cavewingProbe.boxOpen()');
-  await openBox('page:files', 'page:files:8');
+  await openBox('page:files', 'page:files:9');
   await b.waitFor('the settings', `document.getElementById('settings').open`);
   assert.deepEqual(await named('dialog')(), ['Settings']);
   await b.key('Escape', 'Escape', 27);

@@ -51,7 +51,7 @@ try {
   await b.waitFor('the box to close', '!cavewingProbe.boxOpen()');
 
   await b.click(await b.centreOf('.menu[data-name="page:files"]'));
-  await b.click(await b.centreOf('.item[data-name="page:files:8"]'));
+  await b.click(await b.centreOf('.item[data-name="page:files:9"]'));
   await b.waitFor('the settings', `document.getElementById('settings').open`);
   await b.click(await b.centreOf('#settings-mute'));
   await b.click(await b.centreOf('#settings-ok'));

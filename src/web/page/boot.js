@@ -9,6 +9,7 @@ import {N, takeNumbers, blocked, call, settings, store} from './game.js';
 import {ended, messageBox, say} from './boxes.js';
 import {askFrame} from './frames.js';
 import {openRecording} from './files.js';
+import {showKeptChecks} from './kept-checks.js';
 import {standStill} from './input.js';
 import './keys.js';
 import {addMenu, menuEnabled} from './menus.js';
@@ -103,6 +104,7 @@ if ('serviceWorker' in navigator) {
 const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
 async function open() {
   takeNumbers();
+  showKeptChecks();
   setField(N.field.width, N.field.height);
   await nextTask();
   restore();

@@ -4,7 +4,6 @@
 // kept-checks.js).
 import {settings, blocked, call} from './game.js';
 import {afterInput} from './frames.js';
-import {showKeptChecks} from './kept-checks.js';
 import {reopenAs} from './sitting.js';
 import {returnKeyboard} from './start.js';
 import {persist} from './storage.js';
@@ -34,7 +33,6 @@ export function openSettings() {
   input.value = playerName();
   document.getElementById('settings-hint').textContent = settings.has('name')
     ? 'The address (?name=) gives the name now; a new one here takes its place.' : '';
-  showKeptChecks();
   box.returnValue = '';
   box.addEventListener('close', () => {
     const name = input.value.trim(), was = playerName();
