@@ -129,13 +129,15 @@ struct Flight : cabinet::Cabinet::Observer {
 };
 
 // START through `input`, and into the floor.
-Flight flyIntoTheFloor(cabinet::Cabinet& cabinet, const std::function<void(const Event&)>& input) {
+Flight flyIntoTheFloor(cabinet::Cabinet& cabinet, const std::function<void(const Event&)>& input,
+                       const std::function<void()>& eachGridPoint = {}) {
   Flight flight;
   cabinet.addObserver(flight);
   input(Event{.kind = Kind::Start});
   while (!cabinet.form().lblTitle.Visible && cabinet.clock().now() < 600'000'000) {
     cabinet.advanceTo(cabinet.clock().now() + cabinet.clock().systemTick());
     flight.caves.push_back(caveOf(cabinet.form()));
+    if (eachGridPoint) eachGridPoint();
   }
   cabinet.removeObserver(flight);
   EXPECT_FALSE(flight.draws.empty());
@@ -522,7 +524,7 @@ TEST(ScoreServerClient, TodaysCaveFliesEachGameFromItsStartAsASittingOfItsOwnOnT
   std::optional<cabinet::kit::DaysBest> best;
   s.client.onDaysBest([&](const cabinet::kit::DaysBest& b) {
     best = b;
-    kit.noteOnStartScreen(b.note());
+    kit.flyAgainst(b);
   });
   // The day's best is the day's table's first row, with its game's recording for the ghost.
   const std::string dayTable = R"([{"name": "DAN", "score": 2000, "game": "g7"},
@@ -540,11 +542,22 @@ TEST(ScoreServerClient, TodaysCaveFliesEachGameFromItsStartAsASittingOfItsOwnOnT
 
   // Each game's cave at every grid point, and the game sent with its sitting.
   const auto input = [&](const Event& e) { kit.input(e); };
+  // The ghost, where there is one, falls beside the live try as it falls, grid point for grid
+  // point since START.
+  int ghostBeside = 0;
   const auto fly = [&](const std::string& sitting) {
-    const auto caves = flyIntoTheFloor(*s.cabinet, [&](const Event& e) {
-      input(e);
-      EXPECT_EQ(kit.overlays().startNote, "") << "in flight";
-    });
+    const auto caves = flyIntoTheFloor(
+        *s.cabinet,
+        [&](const Event& e) {
+          input(e);
+          EXPECT_EQ(kit.overlays().startNote, "") << "in flight";
+        },
+        [&] {
+          const auto ghost = kit.overlays().ghost;
+          if (!ghost || s.cabinet->phase() != Phase::Flying) return;
+          EXPECT_EQ(ghost->top, form.imgCopter.Top) << "at grid point " << s.cabinet->grid();
+          ++ghostBeside;
+        });
     const std::string path = "api/sittings/" + sitting + "/games?score=" + s.shown();
     const auto sent = std::find_if(s.server.requests.begin(), s.server.requests.end(),
                                    [&](const auto& r) { return r.path == path; });
@@ -554,6 +567,7 @@ TEST(ScoreServerClient, TodaysCaveFliesEachGameFromItsStartAsASittingOfItsOwnOnT
     return std::pair(caves, recording);
   };
   const auto first = fly("day1");
+  EXPECT_EQ(ghostBeside, 0) << "DAN's recording reads as none: no ghost";
   // A press after the crash: the next game asks for a sitting of its own, and flies the day's
   // cave from its start.
   pressAfterTheCrash(input);
@@ -561,8 +575,12 @@ TEST(ScoreServerClient, TodaysCaveFliesEachGameFromItsStartAsASittingOfItsOwnOnT
   ASSERT_FALSE(s.server.requests.empty());
   EXPECT_EQ(s.server.requests.front().body, R"({"player": "ANN", "cave": "today"})");
   s.server.answerTo("api/sittings", 200, R"({"sitting": "day2", "seed": 9007199254740991})");
-  EXPECT_EQ(kit.overlays().startNote, "Today's best: DAN 2000");
+  // The first game leads the day now: the second flies against it.
+  s.server.answerTo("api/table?cave=today", 200, R"([{"name": "ANN", "score": 9, "game": "g9"}])");
+  s.server.answerTo("api/games/g9", 200, first.second);
+  EXPECT_EQ(kit.overlays().startNote, "Today's best: ANN 9");
   const auto second = fly("day2");
+  EXPECT_GT(ghostBeside, 20) << "the first game flies beside the second";
   EXPECT_TRUE(second.first == first.first) << "the second game flies the first one's cave";
   // The second game's recording is whole: it replays alone to the score shown.
   const replay::ReadResult read = replay::read(second.second);

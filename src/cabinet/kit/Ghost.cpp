@@ -3,6 +3,8 @@
 // grid point from the game's START until its crash ends it.
 #include "cabinet/kit/Ghost.h"
 
+#include <algorithm>
+
 #include "app/Phase.h"
 #include "app/frmCavewing.h"
 #include "cabinet/Headless.h"
@@ -10,25 +12,31 @@
 namespace cabinet::kit {
 
 Ghost::Ghost(const replay::Recording& recording) {
-  std::optional<std::int64_t> start;
+  const auto start =
+      std::ranges::find(recording.events, replay::Event::Kind::Start, &replay::Event::kind);
+  if (start == recording.events.end()) return;
   bool over = false;
-  // The replay looks after every grid point, and before each replayed event: the last look at a
-  // grid point is the state the grid point left.
+  // The replay looks after every grid point, and before each replayed event: the look before
+  // START's own is the place the game starts from (START moves nothing), and the last look at a
+  // grid point after it is the state that grid point left.
   replayHeadless(recording, nullptr, {}, [&](const frmCavewing& form) {
-    if (over) return;
+    const std::int64_t sinceStart = form.clock.now() / form.clock.systemTick() - start->grid;
+    if (over || sinceStart < 0) return;
     const Phase phase = phaseOf(form);
-    const std::int64_t grid = form.clock.now() / form.clock.systemTick();
-    if (!start) {
-      if (phase != Phase::Flying) return;
-      start = grid;
+    const GhostPlace place{form.imgCopter.Top, form.imgCopter.Picture};
+    if (sinceStart == 0 && phase == Phase::Ready) {
+      places_ = {place};
+      return;
     }
-    // A New Game in a pause ends the game as surely as a crash does.
-    if (phase != Phase::Flying && phase != Phase::Paused && phase != Phase::Crashed) {
+    // A New Game in a pause ends the game as surely as a crash does; a START that did not fly
+    // leaves no ghost.
+    if (places_.empty() ||
+        (phase != Phase::Flying && phase != Phase::Paused && phase != Phase::Crashed)) {
       over = true;
       return;
     }
-    places_.resize(std::size_t(grid - *start + 1));
-    places_.back() = {form.imgCopter.Top, form.imgCopter.Picture};
+    places_.resize(std::size_t(sinceStart + 1), place);
+    places_.back() = place;
     over = phase == Phase::Crashed;
   });
 }
