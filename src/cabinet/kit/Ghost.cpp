@@ -12,8 +12,10 @@
 namespace cabinet::kit {
 
 Ghost::Ghost(const replay::Recording& recording) {
+  // std::find_if, not std::ranges: the page's compiler (Debian's emscripten) has no ranges::find.
   const auto start =
-      std::ranges::find(recording.events, replay::Event::Kind::Start, &replay::Event::kind);
+      std::find_if(recording.events.begin(), recording.events.end(),
+                   [](const replay::Event& e) { return e.kind == replay::Event::Kind::Start; });
   if (start == recording.events.end()) return;
   bool over = false;
   // The replay looks after every grid point, and before each replayed event: the look before
