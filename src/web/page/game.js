@@ -2,7 +2,8 @@
 // The page's line to the game (cavewing.js and its .wasm, through the global `Module`): its calls,
 // the numbers it gives, the page's address, and whether the game may be spoken to now.
 
-// The page's address as the player's settings: ?seed=, ?name=, ?wide, ?demo, ?replay, ?bench.
+// The page's address as the player's settings: ?seed=, ?name=, ?wide, ?demo, ?replay, ?today,
+// ?bench.
 export const settings = new URLSearchParams(location.search);
 export const store = 'cavewing:';  // the player's files, kept in the browser under this prefix
 
