@@ -83,8 +83,9 @@ void addNumber(CLI::App& app, const std::string& name, T& to, double lo, double 
       });
 }
 
-// 0 to serve, 1 when the program is done (help, version), 2 for a mistake.
-int parse(int argc, char* argv[], Options& o) {
+// The program's exit status when it is done before it serves: 0 after --help or --version, 2
+// for a mistake; none to serve.
+std::optional<int> parse(int argc, char* argv[], Options& o) {
   CLI::App app;
   // An option given twice counts as its last; --help is our own text, and a wrong option beside
   // it is still a mistake.
@@ -126,9 +127,9 @@ int parse(int argc, char* argv[], Options& o) {
   for (const CLI::Option* option : app.parse_order()) {
     if (option == help) std::cout << Usage;
     if (option == version) std::cout << "cavewing-server " CAVEWING_VERSION "\n";
-    if (option == help || option == version) return 1;
+    if (option == help || option == version) return 0;
   }
-  return 0;
+  return std::nullopt;
 }
 
 // Started as root, the server becomes `user` for good before it opens anything but the page's
@@ -184,7 +185,7 @@ int main(int argc, char* argv[]) {
   if (argc >= 2 && std::string(argv[1]) == "--verifier")
     return server::runVerifier({argv + 2, argv + argc});
   Options options;
-  if (const int done = parse(argc, argv, options)) return done == 1 ? 0 : 2;
+  if (const std::optional<int> done = parse(argc, argv, options)) return *done;
   // The page's folder is opened while the server may still be root: the user it then becomes
   // may not pass the folders above it (a clone in root's home).
   const int web = options.web.empty() ? -1 : server::openWebFolder(options.web);

@@ -736,6 +736,20 @@ TEST(Operator, RemovesAGameAndTheTableIsRankedAgain) {
   EXPECT_EQ(tableFile(client), fileText(folder / "on-pg" / "honest.txt"));
 }
 
+// The operator's mistakes on the command line end the server with status 2 before it serves (a
+// value out of bounds, a value missing, an unknown option); --help and --version are none.
+TEST(Operator, MistakesOnTheCommandLineEndItWithTwo) {
+  const std::string server = CAVEWING_SERVER;
+  for (const std::vector<std::string>& mistake : std::vector<std::vector<std::string>>{
+           {"--port", "70000"}, {"--workers", "0"}, {"--port"}, {"--bogus"}}) {
+    std::vector<std::string> words{server};
+    words.insert(words.end(), mistake.begin(), mistake.end());
+    EXPECT_EQ(run(words), 2) << mistake.front();
+  }
+  EXPECT_EQ(run({server, "--help"}), 0);
+  EXPECT_EQ(run({server, "--version"}), 0);
+}
+
 // A database of the first version is brought up to this one and loses nothing: its table, its
 // games each with its own recording, its refusals; and it is copied while a server serves, the
 // copy serving the same.
