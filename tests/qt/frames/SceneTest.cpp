@@ -90,8 +90,8 @@ namespace {
 
 // Keeps out: a caption that changes repainting too little of its old ink or its new one (the
 // score back to one digit at a new game, a digit that counts up), a change of its look taken
-// for a change of its text, or a caption too long for its box drawn past it: the field shows
-// exactly what a full repaint paints.
+// for a change of its text, or a caption too long for its box drawn past it, or its cut reaching
+// the captions after it: the field shows exactly what a full repaint paints.
 TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
   Game game;
   form::Label& score = game.form.lblScore;
@@ -110,6 +110,13 @@ TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
       {"more than its box holds, cut off there", [&] { score.Caption = std::string(40, '8'); }},
       {"0", [&] { score.Caption = "0"; }},
       {"nothing", [&] { score.Caption = ""; }},
+      // A cut caption's clip ends with it: the captions painted after it in the frame are whole.
+      {"a name cut off on the list, and the scores after it",
+       [&] {
+         for (form::Label* l : {&game.form.lblName[1], &game.form.lblScores[1]}) l->Visible = true;
+         game.form.lblName[1].Caption = std::string(40, 'W');
+         game.form.lblScores[1].Caption = "12345";
+       }},
   };
   for (const auto& [what, change] : changes) {
     change();
