@@ -7,7 +7,7 @@
 import {sound} from './sound.js';
 import {N, takeNumbers, blocked, call, settings, store} from './game.js';
 import {ended, messageBox, say} from './boxes.js';
-import {askFrame} from './frames.js';
+import {askFrame, frameHooks} from './frames.js';
 import {openRecording} from './files.js';
 import {showKeptChecks} from './kept-checks.js';
 import {standStill} from './input.js';
@@ -17,11 +17,14 @@ import {checkedPlayerName} from './name.js';
 import {painter, pictures} from './paint.js';
 import './probe.js';
 import {send, sittingAsked} from './scores.js';
-import {playLinkedGame} from './share.js';
+import {playLinkedGame, showShare} from './share.js';
 import {openSitting} from './sitting.js';
 import {startButtonShown, focusStart, cursor} from './start.js';
 import {keep, persist, refresh, restore} from './storage.js';
 import {canvas, fieldFaces, layout, setField} from './view.js';
+
+// Share follows the game after every frame and input.
+frameHooks.followed = showShare;
 
 // The sounds, for the game to play (through EM_JS, as cavewingSound).
 globalThis.cavewingSound = sound;

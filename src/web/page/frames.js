@@ -5,7 +5,6 @@
 import {N, session, settings, blocked, call} from './game.js';
 import {persist} from './storage.js';
 import {announce, copyList, saidSomething} from './reader.js';
-import {showShare} from './share.js';
 
 // The game's time, as the page keeps it: whether a frame is asked for, the wake-up while asleep.
 const time = {frameAsked: false, timer: 0};
@@ -41,11 +40,15 @@ export function wake() {
   askFrame();
 }
 
+// Controls above this module that follow the game after every frame and input (Share): boot.js
+// wires them in, so that time does not reach up to them.
+export const frameHooks = {followed: () => {}};
+
 // After a frame or the player's input: the player's files kept when the phase changes, and the
 // pause and share controls and the live region brought up to date.
 function follow() {
   if (session.phase !== call('cavewing_phase')) persist();
-  showShare();
+  frameHooks.followed();
   const {crashed, paused, flying} = N.phases;
   if (session.phase === crashed || session.phase === paused || saidSomething()) announce();
   if (session.phase !== flying) copyList();
