@@ -8,12 +8,12 @@ import {sound} from './sound.js';
 import {N, takeNumbers, blocked, call, settings, store} from './game.js';
 import {ended, messageBox, say} from './boxes.js';
 import {askFrame, frameHooks} from './frames.js';
-import {openRecording} from './files.js';
+import {fileHooks, openRecording} from './files.js';
 import {showKeptChecks} from './kept-checks.js';
 import {standStill} from './input.js';
 import './keys.js';
 import {addMenu, menuEnabled} from './menus.js';
-import {checkedPlayerName} from './name.js';
+import {checkedPlayerName, openSettings} from './name.js';
 import {painter, pictures} from './paint.js';
 import './probe.js';
 import {send, sittingAsked} from './scores.js';
@@ -25,6 +25,7 @@ import {canvas, fieldFaces, layout, setField} from './view.js';
 
 // Share follows the game after every frame and input.
 frameHooks.followed = showShare;
+fileHooks.openSettings = openSettings;
 
 // The sounds, for the game to play (through EM_JS, as cavewingSound).
 globalThis.cavewingSound = sound;

@@ -5,9 +5,11 @@
 import {N, settings, store, call} from './game.js';
 import {messageBox} from './boxes.js';
 import {addMenu, menuEnabled, menuNamed} from './menus.js';
-import {openSettings} from './name.js';
 import {servedByScoreServer} from './scores.js';
 import {keptText, persist} from './storage.js';
+
+// The settings box sits above the files (it reopens the sitting): boot.js wires it in.
+export const fileHooks = {openSettings: () => {}};
 
 // It is off whenever the game's File menu is (in flight). The best game of the table is there
 // only where a score server serves the page: no other has one to play.
@@ -23,7 +25,7 @@ const pageFiles = [
   settings.has('today') ? ['&Classic Cave', () => reopenInCave(false), 'served']
                         : ["&Today's Cave", () => reopenInCave(true), 'served'],
   ['-'],
-  ['&Settings...', openSettings],
+  ['&Settings...', () => fileHooks.openSettings()],
 ];
 export function addPageMenu() {
   addMenu('page:files', 'Fi&les', '', 0);
