@@ -5,6 +5,7 @@
 #include "cabinet/Recorder.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -20,6 +21,8 @@ using replay::Recording;
 namespace {
 
 constexpr const char* ScoreNote = "score ";
+// The last game on disk is brought up to date (or its failed save tried again) this often.
+constexpr std::int64_t SaveEveryUs = std::chrono::microseconds(std::chrono::seconds(1)).count();
 // An event line is far shorter than this, so that the most events a recording may hold stay
 // within the file bound.
 constexpr std::size_t LongestEventLine = 128;
@@ -100,7 +103,7 @@ void Recorder::record(const replay::Event& event) {
 }
 
 bool Recorder::observe(const frmCavewing& f, std::int64_t grid) {
-  if (grid - gridTried_ >= 1'000'000 / recording_.systemTickUs) save(grid);
+  if (grid >= saveDue()) save(grid);
   if (phaseOf(f) != Phase::Crashed) {
     savedThisGame_ = false;
     return false;
@@ -123,7 +126,11 @@ bool Recorder::observe(const frmCavewing& f, std::int64_t grid) {
 std::optional<std::int64_t> Recorder::nextSave() const {
   const bool behind = eventsOnDisk_ < recording_.events.size() || lastFailing_ || bestFailing_;
   if (!started_ || lastGamePath_.empty() || closed_ || !behind) return std::nullopt;
-  return gridTried_ + 1'000'000 / recording_.systemTickUs;
+  return saveDue();
+}
+
+std::int64_t Recorder::saveDue() const {
+  return gridTried_ + SaveEveryUs / recording_.systemTickUs;
 }
 
 void Recorder::save(std::int64_t grid) {

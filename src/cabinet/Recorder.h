@@ -47,6 +47,7 @@ private:
   // returns `ok`.
   bool kept(bool ok, const std::string& path, const std::string& error, bool& failing);
   void keepBest();
+  std::int64_t saveDue() const;
 
   replay::Recording recording_;
   std::string lastGamePath_, bestGamePath_;

@@ -50,9 +50,7 @@ void Clock::fireDueTimers() {
     // An interval of 0 keeps a timer from running, as on the classic desktop.
     if (t->enabled_ && t->intervalMs_ > 0 && t->due_ <= now_) due_.push_back(t);
   // By due time, ties in creation order.
-  std::sort(due_.begin(), due_.end(), [](const Timer* a, const Timer* b) {
-    return std::tie(a->due_, a->order_) < std::tie(b->due_, b->order_);
-  });
+  std::ranges::sort(due_, {}, [](const Timer* t) { return std::tie(t->due_, t->order_); });
   for (Timer* t : due_) {
     // An earlier handler at this grid point may have switched it off or re-timed it.
     if (!t->enabled_ || t->due_ > now_) continue;

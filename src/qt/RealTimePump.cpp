@@ -2,7 +2,7 @@
 // Real time to the cabinet: a wake at each grid point due, fewer while nothing moves.
 #include "qt/RealTimePump.h"
 
-#include <QElapsedTimer>
+#include <chrono>
 
 #include "qt/TimingReport.h"
 
@@ -11,9 +11,9 @@ constexpr int QuietWakesBeforeSleeping = 8;
 }
 
 RealTimePump::RealTime RealTimePump::steadyFromNow() {
-  QElapsedTimer elapsed;
-  elapsed.start();
-  return [elapsed] { return elapsed.nsecsElapsed() / 1000; };
+  using namespace std::chrono;
+  const steady_clock::time_point start = steady_clock::now();
+  return [start] { return duration_cast<microseconds>(steady_clock::now() - start).count(); };
 }
 
 RealTimePump::RealTimePump(cabinet::kit::Kit& kit, AfterAdvance afterAdvance, RealTime realTime,

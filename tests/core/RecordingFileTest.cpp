@@ -168,6 +168,19 @@ TEST(Recorder, KeepsAPlayableRecordingOnDiskAsTheSittingGoes) {
   kept = r.onDisk();
   EXPECT_EQ(kept, r.recorder.recording());
   EXPECT_EQ(kept.endGrid, 131);
+
+  // A save the disk refuses (no folder yet) is tried again a second of game time (64 grid
+  // points) later: not sooner, not later, and then nothing is due until something changes.
+  const fs::path later = r.temp.path / "later", lastLater = later / "last-game";
+  cabinet::Recorder refused{RecorderInFolder::header(), lastLater.string(), {}};
+  refused.record(Event{.grid = 5, .kind = Kind::Start});
+  fs::create_directory(later);
+  EXPECT_EQ(refused.nextSave(), 5 + 64);
+  refused.observe(game.form, 5 + 63);
+  EXPECT_FALSE(fs::exists(lastLater));
+  refused.observe(game.form, 5 + 64);
+  EXPECT_TRUE(fs::exists(lastLater));
+  EXPECT_EQ(refused.nextSave(), std::nullopt);
 }
 
 TEST(Recorder, StopsAtTheBoundsTheReaderAccepts) {

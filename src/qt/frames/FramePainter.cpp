@@ -94,13 +94,13 @@ FramePainter::FramePainter(QPainter& p, const QRegion& damaged, const QRect& wid
   if (clipped) p.setClipRect(shown);
   p.setTransform(toWidget_);
   toDevice_ = p.deviceTransform();
-  if (pixels_) return;
-  // Each damaged rectangle and a pixel around it, in twips: the pixels a rectangle of the form
-  // fills inside the damage are those its part around these fills, and the painter's clip
-  // keeps the rest as it was.
+  // Through the painter, each damaged rectangle and a pixel around it, in twips: the pixels a
+  // rectangle of the form fills inside the damage are those its part around these fills, and the
+  // painter's clip keeps the rest as it was.
   const QTransform toTwips = toWidget_.inverted();
-  for (const QRect& r : damaged)
-    damagedTwips_.push_back(toTwips.mapRect(QRectF(r.adjusted(-1, -1, 1, 1))));
+  if (!pixels_)
+    for (const QRect& r : damaged)
+      damagedTwips_.push_back(toTwips.mapRect(QRectF(r.adjusted(-1, -1, 1, 1))));
 }
 
 void FramePainter::rectangle(const form::Shape& s) {
