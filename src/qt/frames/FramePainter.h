@@ -31,6 +31,9 @@ public:
   void rectangle(const form::Shape& s) override;
   void picture(const form::Image& i) override;
   void label(const form::Label& l) override;
+  // Whether the form's rectangles are filled straight into the picture's pixels: on a picture in
+  // memory of 32 bits a pixel, at a whole number of device pixels to a widget pixel, unclipped.
+  bool inMemory() const { return pixels_ != nullptr; }
 
 private:
   void box(const QRectF& r);

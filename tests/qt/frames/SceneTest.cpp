@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: MIT
 // The playfield repaints what changed and nothing else: a control whose colour, box or font alone
-// changes is seen to change, not left painted as it was.
+// changes is seen to change, not left painted as it was; the frame painter fills straight in memory
+// where it can.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QBackingStore>
 #include <QImage>
+#include <QPaintEvent>
 #include <QTest>
+#include <map>
 
 #include "../../core/FakeHost.h"
+#include "qt/Pictures.h"
 #include "qt/Playfield.h"
+#include "qt/frames/FramePainter.h"
 
 namespace {
 
@@ -84,6 +89,46 @@ TEST(Playfield, BoxesALabelInOnePixelOfBlack) {
   }
 }
 
+// Keeps out: the form's rectangles painted through Qt's painter where they can be filled straight
+// in memory (a picture of 32 bits a pixel, at a whole scale, unclipped), or filled in memory
+// where they cannot: either shows the same pixels, but the first loses flight's saving.
+TEST(FramePainter, FillsInMemoryOnlyWhereAPixelIsWholePixelsOfA32BitPicture) {
+  Game game;
+  frames::Captions captions;
+  const int height = 80;
+  const struct {
+    QImage::Format format;
+    qreal ratio;
+    QTransform placed;  // the painter's, before the field's
+    int width;          // of the widget
+    bool inMemory;
+  } cases[] = {{QImage::Format_RGB32, 1, {}, 100, true},
+               {QImage::Format_ARGB32, 2, {}, 100, true},
+               {QImage::Format_ARGB32_Premultiplied, 3, {}, 100, true},
+               {QImage::Format_RGB16, 1, {}, 100, false},
+               {QImage::Format_RGB32, 1.5, {}, 100, false},
+               {QImage::Format_RGB32, 1, QTransform::fromTranslate(0.5, 0), 100, false},
+               {QImage::Format_RGB32, 1, QTransform::fromTranslate(0, 0.5), 100, false},
+               {QImage::Format_RGB32, 1, QTransform::fromScale(1, 2), 100, false},
+               {QImage::Format_RGB32, 1, QTransform().rotate(90), 100, false},
+               {QImage::Format_RGB32, 1, {}, 2000, false}};
+  for (const auto& c : cases) {
+    QImage image(QSize(c.width, height) * c.ratio, c.format);
+    image.setDevicePixelRatio(c.ratio);
+    QPainter p(&image);
+    p.setTransform(c.placed);
+    const QRect whole(0, 0, c.width, height);
+    const frames::Field field{
+        game.form, nullptr, 0, frmCavewing::ScaleWidth, QTransform::fromScale(1.0 / 15, 1.0 / 15),
+        c.ratio};
+    const QRegion damaged(whole);
+    EXPECT_EQ(frames::FramePainter(p, damaged, whole, field, captions, pixmapFor).inMemory(),
+              c.inMemory)
+        << "format " << c.format << " at " << c.ratio << ", " << c.width << " wide, placed "
+        << c.placed.dx() << "," << c.placed.dy() << " " << c.placed.m22();
+  }
+}
+
 }  // namespace
 
 namespace {
@@ -91,7 +136,8 @@ namespace {
 // Keeps out: a caption that changes repainting too little of its old ink or its new one (the
 // score back to one digit at a new game, a digit that counts up), a change of its look taken
 // for a change of its text, or a caption too long for its box drawn past it, or its cut reaching
-// the captions after it: the field shows exactly what a full repaint paints.
+// the captions after it: the field shows exactly what a full repaint paints; nor a digit that
+// counts up repainting the whole score.
 TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
   Game game;
   form::Label& score = game.form.lblScore;
@@ -118,10 +164,23 @@ TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
          game.form.lblScores[1].Caption = "12345";
        }},
   };
+  // The width Qt was asked to repaint at each change.
+  struct Repainted : QObject {
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint)
+        width = std::max(width, static_cast<QPaintEvent*>(event)->region().boundingRect().width());
+      return false;
+    }
+    int width = 0;
+  } repainted;
+  field.installEventFilter(&repainted);
+  std::map<std::string, int> widths;
   for (const auto& [what, change] : changes) {
     change();
+    repainted.width = 0;
     ASSERT_TRUE(field.syncWithForm()) << what;
     QApplication::processEvents();
+    widths[what] = repainted.width;
     const auto* shown = dynamic_cast<const QImage*>(field.backingStore()->paintDevice());
     ASSERT_NE(shown, nullptr) << "a raster window";
     QImage full(field.size(), QImage::Format_RGB32);
@@ -129,6 +188,8 @@ TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
     EXPECT_EQ(shown->copy(field.rect()).convertToFormat(QImage::Format_RGB32), full)
         << "after the score showed " << what;
   }
+  // A digit that counts up repaints around that digit, not the whole score.
+  EXPECT_LT(widths["889"] * 2, widths["888"]);
 }
 
 }  // namespace
