@@ -195,7 +195,7 @@ int main(int argc, char* argv[]) {
     return 1;
   }
   if (!dropRoot(options.user)) return 1;
-  if (web >= 0 && !server::pageReadable(web)) {
+  if (!options.web.empty() && !server::pageReadable(web)) {
     std::cerr << "cavewing-server: cannot read " << options.web << "/index.html as the user it "
               << "serves as (uid " << ::getuid() << ")\n";
     return 1;
