@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The playfield repaints what changed and nothing else: a control whose colour, box or font alone
 // changes is seen to change, not left painted as it was; the frame painter fills straight in memory
-// where it can.
+// where it can, and draws a caption's glyphs only where the damage reaches.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -127,6 +127,35 @@ TEST(FramePainter, FillsInMemoryOnlyWhereAPixelIsWholePixelsOfA32BitPicture) {
         << "format " << c.format << " at " << c.ratio << ", " << c.width << " wide, placed "
         << c.placed.dx() << "," << c.placed.dy() << " " << c.placed.m22();
   }
+}
+
+// Keeps out: a caption drawn whole where the damage reaches only some of its glyphs (the painter
+// would draw each glyph through the damage's many pieces only to clip most of them away).
+TEST(Captions, DrawOnlyTheGlyphsThatReachIntoTheDamage) {
+  frames::Captions captions;
+  form::Font font;
+  font.Size = 24;
+  const QRectF box(0, 0, 300, 60);
+  const int owner = 0;
+  const auto& boxes = captions.laidOut(&owner, box, Qt::AlignLeft, "8888", font).glyphBoxes;
+  ASSERT_EQ(boxes.size(), 1u);
+  ASSERT_EQ(boxes[0].size(), 4u);
+  QImage image(box.size().toSize(), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter p(&image);  // with no clip of its own
+  p.setPen(Qt::black);
+  const QRect first = boxes[0][0].toAlignedRect();
+  captions.draw(p, &owner, box, Qt::AlignLeft, "8888", font, first);
+  p.end();
+  const auto inked = [&](const QRectF& where) {
+    int dark = 0;
+    const QRect r = where.toAlignedRect() & image.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x) dark += qGray(image.pixel(x, y)) < 128;
+    return dark;
+  };
+  EXPECT_GT(inked(first), 0) << "the glyph in the damage";
+  EXPECT_EQ(inked(boxes[0][2]) + inked(boxes[0][3]), 0) << "glyphs far from the damage";
 }
 
 }  // namespace
