@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QBackingStore>
 #include <QImage>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QTest>
 #include <map>
@@ -130,8 +131,9 @@ TEST(FramePainter, FillsInMemoryOnlyWhereAPixelIsWholePixelsOfA32BitPicture) {
 }
 
 // Keeps out: a caption drawn whole where the damage reaches only some of its glyphs (the painter
-// would draw each glyph through the damage's many pieces only to clip most of them away).
-TEST(Captions, DrawOnlyTheGlyphsThatReachIntoTheDamage) {
+// would draw each glyph through the damage's many pieces only to clip most of them away), or cut
+// at its box, a clip of its own, where no glyph drawn reaches past it.
+TEST(Captions, DrawOnlyTheGlyphsInTheDamageAndCutOnlyWhereOneReachesPastTheBox) {
   frames::Captions captions;
   form::Font font;
   font.Size = 24;
@@ -156,6 +158,33 @@ TEST(Captions, DrawOnlyTheGlyphsThatReachIntoTheDamage) {
   };
   EXPECT_GT(inked(first), 0) << "the glyph in the damage";
   EXPECT_EQ(inked(boxes[0][2]) + inked(boxes[0][3]), 0) << "glyphs far from the damage";
+
+  // A caption longer than its box is cut there only where a glyph drawn reaches past it; the clips
+  // are counted on a device that draws nothing.
+  struct Clips : QPaintDevice, QPaintEngine {
+    Clips() : QPaintEngine(AllFeatures) {}
+    QPaintEngine* paintEngine() const override { return const_cast<Clips*>(this); }
+    int metric(PaintDeviceMetric m) const override {
+      if (m == PdmDevicePixelRatioScaled) return int(devicePixelRatioFScale());
+      return m == PdmDepth ? 32 : m == PdmDevicePixelRatio ? 1 : 300;
+    }
+    bool begin(QPaintDevice*) override { return true; }
+    bool end() override { return true; }
+    void updateState(const QPaintEngineState& s) override {
+      clips += (s.state() & (DirtyClipPath | DirtyClipRegion)) != 0;
+    }
+    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+    Type type() const override { return User; }
+    int clips = 0;
+  };
+  const QRectF narrow(0, 0, 100, 60);
+  const auto clipsDrawing = [&](const QRect& damaged) {
+    Clips device;
+    QPainter on(&device);
+    captions.draw(on, &owner, narrow, Qt::AlignLeft, std::string(40, '8'), font, damaged);
+    return device.clips;
+  };
+  EXPECT_LT(clipsDrawing(boxes[0][2].toAlignedRect()), clipsDrawing(QRect(95, 0, 10, 60)));
 }
 
 }  // namespace
