@@ -53,6 +53,7 @@ TEST(CommandLine, HelpAndVersionWinOverGoodOptionsButNotOverAWrongOne) {
   EXPECT_EQ(readWords({"--help", "--wide"}).action, CommandLine::Action::Help);
   EXPECT_EQ(readWords({"--seed", "3", "-h"}).action, CommandLine::Action::Help);
   EXPECT_EQ(readWords({"--version"}).action, CommandLine::Action::Version);
+  EXPECT_EQ(readWords({"--version", "--help"}).action, CommandLine::Action::Version);
   // Regression: "--help --bogus" succeeded while "--bogus --help" failed.
   EXPECT_EQ(readWords({"--help", "--bogus"}).action, CommandLine::Action::Error);
   EXPECT_EQ(readWords({"--bogus", "--help"}).action, CommandLine::Action::Error);
@@ -78,19 +79,28 @@ TEST(CommandLine, OptionsThatWouldDoNothingAreRefused) {
 }
 
 TEST(CommandLine, BadInputIsAnErrorWithAClearMessage) {
-  for (const auto& args :
-       std::vector<std::vector<std::string>>{{"--bogus"},
-                                             {"--seed"},
-                                             {"--seed", "x"},
-                                             {"--seed", "-1"},
-                                             {"--seed=12abc"},
-                                             {"--seed", "99999999999999999999999"},
-                                             {"wide"}}) {
+  for (const auto& [args, said] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--bogus"}, "unknown option '--bogus'"},
+           {{"--seed"}, "option --seed needs a number"},
+           {{"--replay"}, "option --replay needs a file name"},
+           {{"--wide=1"}, "option --wide takes no value"},
+           {{"--seed", "x"}, "--seed takes a whole number"},
+           {{"--seed", "-1"}, "--seed takes a whole number"},
+           {{"--seed=12abc"}, "--seed takes a whole number"},
+           {{"--seed", "99999999999999999999999"}, "--seed takes a whole number"},
+           {{"wide"}, "wide"},
+           {{"--demo", "--replay", "F"}, "--demo and --replay do not go together"},
+           {{"--ghost", "G", "--wide"}, "--wide does not go with --ghost"},
+           {{"--ghost", "G", "--scores", "http://h/"}, "--scores URL does not go with --ghost"},
+           {{"--ghost", "G", "--replay", "F"}, "--replay does not go with --ghost"}}) {
     const auto c = readWords(args);
     EXPECT_EQ(c.action, CommandLine::Action::Error) << args[0];
-    EXPECT_FALSE(c.error.empty());
+    EXPECT_NE(c.error.find(said), std::string::npos) << c.error;
   }
-  EXPECT_NE(readWords({"--bogus"}).error.find("--bogus"), std::string::npos);
+  // A table of the player's own goes with a ghost, and the sounds and the ghost start as asked.
+  const auto c = readWords({"--ghost", "G", "--scores", "s.txt", "--mute", "--no-ghost"});
+  EXPECT_EQ(c.action, CommandLine::Action::Play) << c.error;
+  EXPECT_TRUE(c.mute && c.noGhost);
 }
 
 TEST(CommandLine, ReplayOptionsGoTogether) {
