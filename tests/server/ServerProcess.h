@@ -126,17 +126,22 @@ public:
   // Kills the server's verifying processes, as an administrator's mistake or the system's
   // out-of-memory killer would, and waits until each has died. How many there were.
   int killVerifiers() {
-    std::vector<pid_t> killed;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-      const pid_t pid = std::atoi(entry.path().filename().c_str());
-      if (pid > 0 && parentOf(pid) == pid_ && ::kill(pid, SIGKILL) == 0) killed.push_back(pid);
-    }
+    const std::vector<pid_t> killed = signalVerifiers(SIGKILL);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     for (const pid_t pid : killed)
       while (stateOf(pid) != 'Z' && stateOf(pid) != 0 &&
              std::chrono::steady_clock::now() < deadline)
         std::this_thread::yield();
     return static_cast<int>(killed.size());
+  }
+  // Sends `signal` to the server's verifying processes; those it reached.
+  std::vector<pid_t> signalVerifiers(int signal) {
+    std::vector<pid_t> reached;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+      const pid_t pid = std::atoi(entry.path().filename().c_str());
+      if (pid > 0 && parentOf(pid) == pid_ && ::kill(pid, signal) == 0) reached.push_back(pid);
+    }
+    return reached;
   }
   int port() const { return port_; }
   httplib::Client client() const {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <fstream>
+#include <future>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <thread>
@@ -200,6 +201,27 @@ TEST_F(SqliteServer, RefusesForgedSubmissionsWithTheirReasons) {
     }
     auto last = few.client();
     EXPECT_EQ(submit(last, sitting, shown, damaged).status, 400);
+    // With its one verifier held up, of two games at once one is verified in time, the other
+    // finds no place in line: the server says it is busy at once.
+    ASSERT_FALSE(few.signalVerifiers(SIGSTOP).empty());
+    const auto submitted = [&] {
+      auto c = few.client();
+      return submit(c, sitting, shown, damaged);
+    };
+    std::future<Reply> both[] = {std::async(std::launch::async, submitted),
+                                 std::async(std::launch::async, submitted)};
+    std::future<Reply>* busy = nullptr;
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         !busy && std::chrono::steady_clock::now() < deadline;)
+      for (auto& answer : both)
+        if (!busy && answer.wait_for(std::chrono::milliseconds(5)) == std::future_status::ready)
+          busy = &answer;
+    few.signalVerifiers(SIGCONT);
+    ASSERT_NE(busy, nullptr) << "neither was answered while the verifier was held up";
+    const Reply refusedBusy = busy->get();
+    EXPECT_EQ(refusedBusy.status, 503);
+    EXPECT_NE(refusedBusy.body.find("the server is busy"), std::string::npos) << refusedBusy.body;
+    EXPECT_EQ(both[busy == &both[0] ? 1 : 0].get().status, 400);
   }
   // One larger than any recording is not read.
   while (notes.size() <= (32u << 20)) notes += notes;
