@@ -45,6 +45,21 @@ TEST(Clock, FiresOnlyOnGridPoints) {
   for (const auto& f : r.fired) EXPECT_EQ(f.first % Tick, 0);
   // 50 ms does not divide the grid: the first tick lands on the grid point after 50 ms.
   EXPECT_EQ(r.fired.front().first, 4 * Tick);
+
+  // The clock says so beforehand: the grid point at or after the first due time of the timers
+  // that act, never before the next one; none while none runs.
+  form::Clock clock;
+  form::Timer slow(clock, 50, true), exact(clock, 125, true), fast(clock, 1, false);
+  const auto only = [](const form::Timer& timer) {
+    return [&timer](const form::Timer& other) { return &other == &timer; };
+  };
+  EXPECT_EQ(clock.nextDue(only(slow)), 4 * Tick);
+  EXPECT_EQ(clock.nextDue(only(exact)), 8 * Tick);
+  EXPECT_EQ(clock.nextDue(only(fast)), std::nullopt);
+  fast.Enabled = true;
+  EXPECT_EQ(clock.nextDue([](const form::Timer&) { return true; }), Tick);
+  slow.Enabled = exact.Enabled = fast.Enabled = false;
+  EXPECT_EQ(clock.nextDue([](const form::Timer&) { return true; }), std::nullopt);
 }
 
 TEST(Clock, FiresInDueOrderThenCreationOrder) {

@@ -92,7 +92,8 @@ protected:
 
 // Hundreds of connections that send nothing, a head a byte at a time, or announce 30 MiB and
 // stall: an honest player is answered at once, the server's memory follows the bytes it was
-// sent, one address gets only so many connections, and a slow head is cut off at its deadline.
+// sent, one address gets only so many connections (32 unless told), and a slow head is cut off
+// at its deadline.
 TEST_F(Http, SlowClientsCannotSilenceIt) {
   raiseOpenFiles();
   start({"--connections-per-address", "30"});
@@ -118,6 +119,12 @@ TEST_F(Http, SlowClientsCannotSilenceIt) {
   EXPECT_NE(refused.find("Retry-After:"), std::string::npos);
   // A head still unfinished after its deadline is answered 408 and closed.
   EXPECT_EQ(Raw::status(slow[1]->answer(12)), "HTTP/1.1 408");
+  // Unless told otherwise, the server lets an address have 32.
+  slow.clear();
+  start();
+  for (int i = 0; i < 32; ++i) slow.push_back(std::make_unique<Raw>(server->port(), "127.0.0.2"));
+  EXPECT_EQ(slow.back()->answer(0.3), "") << "the 32nd is kept open";
+  EXPECT_EQ(Raw::status(Raw(server->port(), "127.0.0.2").answer()), "HTTP/1.1 429");
 }
 
 // Bodies held at once are bounded for all connections together: past the bound, 503 with
