@@ -252,9 +252,10 @@ TEST(CabinetRecording, KeepsTheSittingWhenAGameEndsAndWhenTheProgramEnds) {
   ASSERT_TRUE(kept.recording) << kept.error;
   EXPECT_EQ(kept.recording->events.size(), 5u);
   EXPECT_EQ(kept.recording->endGrid, g.cabinet.grid());
-  // Nothing reaches the form once the program has ended.
+  // Nothing reaches the form once the program has ended, and nothing is due.
   g.cabinet.input(Event{.kind = Kind::Start});
   EXPECT_EQ(g.cabinet.phase(), Phase::Ready);
+  EXPECT_EQ(g.cabinet.nextDue(), std::nullopt);
 }
 
 // Keeps out: only the first game of a sitting was kept at its crash and as the best game.
