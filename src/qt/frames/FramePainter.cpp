@@ -211,9 +211,9 @@ void FramePainter::fillDevice(const QRect& device, QRgb rgb) {
   for (; d != deviceDamage_.end() && d->top() <= bottom; ++d) {
     const int l = std::max(left, d->left()), r = std::min(right, d->right());
     const int t = std::max(top, d->top()), b = std::min(bottom, d->bottom());
-    if (l > r) continue;
-    fillRows(pixels_ + t * bytesPerLine_ + l * qsizetype(sizeof(QRgb)), bytesPerLine_, r - l + 1,
-             b - t + 1, rgb);
+    if (l <= r)
+      fillRows(pixels_ + t * bytesPerLine_ + l * qsizetype(sizeof(QRgb)), bytesPerLine_, r - l + 1,
+               b - t + 1, rgb);
   }
 }
 
