@@ -83,6 +83,18 @@ void addNumber(CLI::App& app, const std::string& name, T& to, double lo, double 
       });
 }
 
+// A mistake on the command line, in the program's own words.
+std::string mistake(const CLI::ParseError& e, const CLI::App& app) {
+  const std::string said = e.what();
+  if (dynamic_cast<const CLI::ExtrasError*>(&e))
+    return "unknown option: " + app.remaining().front();
+  // CLI11 names the option first: "--port: 1 required TEXT missing".
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&e))
+    return "option " + said.substr(0, said.find(':')) + " needs a value";
+  if (dynamic_cast<const CLI::ValidationError*>(&e)) return "bad value for " + said;
+  return said;
+}
+
 // The program's exit status when it is done before it serves: 0 after --help or --version, 2
 // for a mistake; none to serve.
 std::optional<int> parse(int argc, char* argv[], Options& o) {
@@ -108,19 +120,8 @@ std::optional<int> parse(int argc, char* argv[], Options& o) {
   addNumber(app, "--connections-per-address", o.connectionsPerAddress, 1, 1e6);
   try {
     app.parse(argc, argv);
-  } catch (const CLI::ExtrasError&) {
-    std::cerr << "cavewing-server: unknown option: " << app.remaining().front() << "\n";
-    return 2;
-  } catch (const CLI::ArgumentMismatch& e) {
-    // CLI11 names the option first: "--port: 1 required TEXT missing".
-    const std::string said = e.what();
-    std::cerr << "cavewing-server: option " << said.substr(0, said.find(':')) << " needs a value\n";
-    return 2;
-  } catch (const CLI::ValidationError& e) {
-    std::cerr << "cavewing-server: bad value for " << e.what() << "\n";
-    return 2;
   } catch (const CLI::ParseError& e) {
-    std::cerr << "cavewing-server: " << e.what() << "\n";
+    std::cerr << "cavewing-server: " << mistake(e, app) << "\n";
     return 2;
   }
   // The first of --help and --version given is answered.
