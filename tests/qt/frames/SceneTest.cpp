@@ -90,9 +90,29 @@ TEST(Playfield, BoxesALabelInOnePixelOfBlack) {
   }
 }
 
+// A device that draws nothing: it counts the clips set on it and the rectangles filled.
+struct Counting : QPaintDevice, QPaintEngine {
+  Counting() : QPaintEngine(AllFeatures) {}
+  QPaintEngine* paintEngine() const override { return const_cast<Counting*>(this); }
+  int metric(PaintDeviceMetric m) const override {
+    if (m == PdmDevicePixelRatioScaled) return int(devicePixelRatioFScale());
+    return m == PdmDepth ? 32 : m == PdmDevicePixelRatio ? 1 : 300;
+  }
+  bool begin(QPaintDevice*) override { return true; }
+  bool end() override { return true; }
+  void updateState(const QPaintEngineState& s) override {
+    clips += (s.state() & (DirtyClipPath | DirtyClipRegion)) != 0;
+  }
+  void drawRects(const QRectF*, int count) override { rects += count; }
+  void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+  Type type() const override { return User; }
+  int clips = 0, rects = 0;
+};
+
 // Keeps out: the form's rectangles painted through Qt's painter where they can be filled straight
 // in memory (a picture of 32 bits a pixel, at a whole scale, unclipped), or filled in memory
-// where they cannot: either shows the same pixels, but the first loses flight's saving.
+// where they cannot, or filled through the painter where the damage does not meet them: each
+// shows the same pixels, at a cost.
 TEST(FramePainter, FillsInMemoryOnlyWhereAPixelIsWholePixelsOfA32BitPicture) {
   Game game;
   frames::Captions captions;
@@ -128,6 +148,22 @@ TEST(FramePainter, FillsInMemoryOnlyWhereAPixelIsWholePixelsOfA32BitPicture) {
         << "format " << c.format << " at " << c.ratio << ", " << c.width << " wide, placed "
         << c.placed.dx() << "," << c.placed.dy() << " " << c.placed.m22();
   }
+  // Through the painter, a rectangle is filled only around the damage it meets: none elsewhere.
+  Counting device;
+  QPainter p(&device);
+  const frames::Field field{
+      game.form, nullptr, 0, frmCavewing::ScaleWidth, QTransform::fromScale(1.0 / 15, 1.0 / 15), 1};
+  const QRegion damaged(0, 0, 10, 10);
+  frames::FramePainter painter(p, damaged, QRect(0, 0, 100, height), field, captions, pixmapFor);
+  const int black = device.rects;
+  form::Shape away;
+  away.Left = away.Top = 600;
+  away.Width = away.Height = 300;
+  painter.rectangle(away);
+  EXPECT_EQ(device.rects, black) << "a rectangle the damage does not meet";
+  away.Left = away.Top = 0;
+  painter.rectangle(away);
+  EXPECT_GT(device.rects, black) << "one it meets";
 }
 
 // Keeps out: a caption drawn whole where the damage reaches only some of its glyphs (the painter
@@ -159,27 +195,10 @@ TEST(Captions, DrawOnlyTheGlyphsInTheDamageAndCutOnlyWhereOneReachesPastTheBox) 
   EXPECT_GT(inked(first), 0) << "the glyph in the damage";
   EXPECT_EQ(inked(boxes[0][2]) + inked(boxes[0][3]), 0) << "glyphs far from the damage";
 
-  // A caption longer than its box is cut there only where a glyph drawn reaches past it; the clips
-  // are counted on a device that draws nothing.
-  struct Clips : QPaintDevice, QPaintEngine {
-    Clips() : QPaintEngine(AllFeatures) {}
-    QPaintEngine* paintEngine() const override { return const_cast<Clips*>(this); }
-    int metric(PaintDeviceMetric m) const override {
-      if (m == PdmDevicePixelRatioScaled) return int(devicePixelRatioFScale());
-      return m == PdmDepth ? 32 : m == PdmDevicePixelRatio ? 1 : 300;
-    }
-    bool begin(QPaintDevice*) override { return true; }
-    bool end() override { return true; }
-    void updateState(const QPaintEngineState& s) override {
-      clips += (s.state() & (DirtyClipPath | DirtyClipRegion)) != 0;
-    }
-    void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
-    Type type() const override { return User; }
-    int clips = 0;
-  };
+  // A caption longer than its box is cut there only where a glyph drawn reaches past it.
   const QRectF narrow(0, 0, 100, 60);
   const auto clipsDrawing = [&](const QRect& damaged) {
-    Clips device;
+    Counting device;
     QPainter on(&device);
     captions.draw(on, &owner, narrow, Qt::AlignLeft, std::string(40, '8'), font, damaged);
     return device.clips;
