@@ -46,12 +46,19 @@ endforeach()
 # source map is made.
 find_program(CAVEWING_ESBUILD esbuild REQUIRED)
 file(GLOB web_modules CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/web/page/*.js)
+# First, as the layers are checked, no module may import another that imports it back.
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/page-modules.checked
+  COMMAND ${CMAKE_COMMAND} "-DMODULES=${web_modules}"
+          -DSTAMP=${CMAKE_BINARY_DIR}/page-modules.checked
+          -P ${CMAKE_SOURCE_DIR}/cmake/CheckPageModules.cmake
+  DEPENDS ${web_modules} ${CMAKE_SOURCE_DIR}/cmake/CheckPageModules.cmake
+  VERBATIM)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/page.js
   COMMAND ${CAVEWING_ESBUILD} ${CMAKE_SOURCE_DIR}/src/web/page/boot.js --bundle --format=iife
           --minify --target=es2020 --legal-comments=none --log-level=warning
           "--banner:js=/* SPDX-License-Identifier: MIT */ 'use strict';"
           --outfile=${CMAKE_BINARY_DIR}/page.js
-  DEPENDS ${web_modules}
+  DEPENDS ${web_modules} ${CMAKE_BINARY_DIR}/page-modules.checked
   VERBATIM)
 list(APPEND web_outputs ${CMAKE_BINARY_DIR}/page.js)
 file(GLOB web_pictures CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/assets/*.png)

@@ -7,10 +7,12 @@
 import {sound} from './sound.js';
 import {N, takeNumbers, blocked, call, settings, store} from './game.js';
 import {ended, messageBox, say} from './boxes.js';
+import {showPhase} from './controls.js';
 import {askFrame, frameHooks} from './frames.js';
 import {fileHooks, openRecording} from './files.js';
+import {standStill} from './held.js';
 import {showKeptChecks} from './kept-checks.js';
-import {standStill} from './input.js';
+import './input.js';
 import './keys.js';
 import {addMenu, menuEnabled} from './menus.js';
 import {checkedPlayerName, openSettings} from './name.js';
@@ -19,11 +21,13 @@ import './probe.js';
 import {send, sittingAsked} from './scores.js';
 import {playLinkedGame, showShare} from './share.js';
 import {openSitting} from './sitting.js';
-import {startButtonShown, focusStart, cursor} from './start.js';
+import {focusStart} from './keyboard.js';
+import {startButtonShown, cursor} from './start.js';
 import {keep, persist, refresh, restore} from './storage.js';
 import {canvas, fieldFaces, layout, setField} from './view.js';
 
-// Share follows the game after every frame and input.
+// Pause follows the game's phase, Share the game after every frame and input.
+frameHooks.phaseChanged = showPhase;
 frameHooks.followed = showShare;
 fileHooks.openSettings = openSettings;
 

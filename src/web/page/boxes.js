@@ -1,20 +1,19 @@
 // SPDX-License-Identifier: MIT
-// The game's message boxes (the game waits in its handler while one is open), the page's own
-// short notice over the field, and the end of the program, asked for or on a fault.
-import {session} from './game.js';
+// The game's message boxes (the game waits in its handler while one is open), and the end of the
+// program, asked for or on a fault.
+import {N, session} from './game.js';
 import {askFrame} from './frames.js';
-import {releaseHeld} from './input.js';
+import {releaseHeld} from './held.js';
+import {keyboardBackUnlessMoved} from './keyboard.js';
 import {keysLetGoInBox} from './keys.js';
+import {commandUnderway} from './menus.js';
 import {answerWaiting} from './scores.js';
-import {keyboardBackUnlessMoved} from './start.js';
 import {persist} from './storage.js';
 import {touchScreen, TouchNote} from './touch.js';
 
 // Beside How to Play: the page's keys.
 const keysNote = 'On the keyboard: hold the Up arrow to climb and let go to fall, as with the ' +
                  'left mouse button. Alt or F10 opens the menus, and Tab leaves the field.';
-let helpNext = false;  // the next box is How to Play's: the page's words go beside it
-export function helpBoxNext(help) { helpNext = help; }
 
 // A modal box: the game's handler waits for it, and time stands still while it is open.
 export function messageBox(prompt, title) {
@@ -24,10 +23,10 @@ export function messageBox(prompt, title) {
   // The page's word beside the box: its keys beside How to Play, and on a touch screen a note for
   // fingers (the rules' help speaks of mouse buttons and keys).
   const note = document.getElementById('box-note');
-  const notes = helpNext ? [keysNote, touchScreen() ? TouchNote : ''] : [];
+  const help = commandUnderway() === N.helpMenu;
+  const notes = help ? [keysNote, touchScreen() ? TouchNote : ''] : [];
   note.textContent = notes.filter(Boolean).join(' ');
   note.hidden = !note.textContent;
-  helpNext = false;
   session.modal = true;
   return new Promise((resolve) => {
     box.addEventListener('close', () => {
@@ -51,15 +50,6 @@ export function messageBox(prompt, title) {
 }
 // The game's word outside any handler of its own (the score server's, say).
 export function say(text) { setTimeout(() => messageBox(text, 'Cavewing'), 0); }
-
-// A short word from the page itself, over the field, until the next click.
-const noticeLine = document.getElementById('notice');
-export function notice(text) {
-  noticeLine.textContent = text;
-  noticeLine.hidden = false;
-}
-export function noticeShown() { return noticeLine.hidden ? '' : noticeLine.textContent; }
-document.addEventListener('mousedown', () => { noticeLine.hidden = true; });
 
 // The program has ended (or refused the page's settings, and says why).
 export function ended(why) {

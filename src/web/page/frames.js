@@ -40,14 +40,19 @@ export function wake() {
   askFrame();
 }
 
-// Controls above this module that follow the game after every frame and input (Share): boot.js
-// wires them in, so that time does not reach up to them.
-export const frameHooks = {followed: () => {}};
+// The page's controls that follow the game (Pause at each change of phase, Share after every frame
+// and input): boot.js wires them in, so that time does not reach up to them.
+export const frameHooks = {phaseChanged: () => {}, followed: () => {}};
 
 // After a frame or the player's input: the player's files kept when the phase changes, and the
-// pause and share controls and the live region brought up to date.
+// page's controls and the live region brought up to date.
 function follow() {
-  if (session.phase !== call('cavewing_phase')) persist();
+  const phase = call('cavewing_phase');
+  if (session.phase !== phase) {
+    session.phase = phase;
+    persist();
+    frameHooks.phaseChanged();
+  }
   frameHooks.followed();
   const {crashed, paused, flying} = N.phases;
   if (session.phase === crashed || session.phase === paused || saidSomething()) announce();

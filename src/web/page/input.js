@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The player's mouse and fingers on the field, handed to the game as its buttons; the buttons
-// held, let go when the page or a menu takes them; the click that only ends the demo or a
-// stand-still. (Keys are keys.js's.)
-import {N, session, blocked, call} from './game.js';
+// The player's mouse and fingers on the field, handed to the game as its buttons (held.js keeps
+// those held); the click that only ends the demo or a stand-still. (Keys are keys.js's.)
+import {N, blocked, call} from './game.js';
 import {canvas, toTwips} from './view.js';
 import {wake, afterInput} from './frames.js';
+import {held} from './held.js';
+import {returnKeyboard} from './keyboard.js';
 import {closeMenus, openMenu} from './menus.js';
-import {returnKeyboard} from './start.js';
 import {noteTouchScreen} from './touch.js';
 
 // Input wakes the page first (frames.js), before the listeners below hear of it.
@@ -33,19 +33,6 @@ function release(button, e) {
 // The first click (no key) or key lifts a stand-still, or ends the demo, and goes no further.
 export function firstInputTaken(key = '') {
   return Module.ccall('cavewing_first_input', 'number', ['string'], [key]) === 1;
-}
-
-const held = new Map();  // pointer id (or mouse button) -> the game's button
-// The page went away: the game lets go of what is held and stands flight still.
-export function standStill() {
-  if (blocked()) return;
-  held.clear();
-  Module.ccall('cavewing_went_away', null, ['number'], [1]);
-}
-export function releaseHeld() {
-  if (!session.ready || session.modal) return;
-  held.clear();
-  call('cavewing_release_lost');
 }
 
 // The game's code of a mouse button, by the browser's number of it.

@@ -8,7 +8,7 @@ import {allMenus, barEntry, command, openMenu} from './menus.js';
 import {enabledMenus, menuByLetter, menuKey, openByLetter, toggleMenusByKeyboard}
   from './menu-keys.js';
 import {shiftOf, firstInputTaken} from './input.js';
-import {startButton} from './start.js';
+import {startButton} from './keyboard.js';
 
 // The game's name of a key (it codes it): letters as the layout gives them, digits and the
 // rest by their keys; any other key by the browser's name of its place.

@@ -4,7 +4,7 @@
 // a menu's letter opens that menu, and in an open menu an item's letter chooses it.
 import {activate, activeItem, allMenus, chooseMenu, closeMenus, command, menuNamed, openMenu,
         showOpen} from './menus.js';
-import {returnKeyboard} from './start.js';
+import {returnKeyboard} from './keyboard.js';
 
 export function enabledMenus() { return allMenus().filter((m) => m.items && m.enabled); }
 // The next of `list` from `from` (-1 or 1 away, round the end), or the first or last.

@@ -2,11 +2,10 @@
 // The menu bar: the game announces its menus and items (and the page adds its own), the page
 // builds them for the mouse and for screen readers, opens and closes them, and hands a chosen item
 // to the game. Their keyboard is menu-keys.js's.
-import {N, blocked, callWithText} from './game.js';
+import {blocked, callWithText} from './game.js';
 import {afterInput} from './frames.js';
-import {helpBoxNext} from './boxes.js';
-import {releaseHeld} from './input.js';
-import {returnKeyboard, keyboardBackUnlessMoved} from './start.js';
+import {releaseHeld} from './held.js';
+import {returnKeyboard, keyboardBackUnlessMoved} from './keyboard.js';
 import {barEntriesSized} from './touch.js';
 
 const menubar = document.getElementById('menubar');
@@ -15,12 +14,14 @@ const bar = {
   last: null,          // the menu bar entry that the next item goes in, as they are announced
   open: null,
   active: null,        // the open menu's item that the keyboard is on
+  underway: '',        // the game's item whose command runs now (the boxes it opens know it)
 };
 // The open menu, the item the keyboard is on in it, an entry by name, and every entry.
 export function openMenu() { return bar.open; }
 export function activeItem() { return bar.active; }
 export function menuNamed(name) { return bar.entries.get(name); }
 export function allMenus() { return [...bar.entries.values()]; }
+export function commandUnderway() { return bar.underway; }
 
 // A menu's entry on the bar, as the keyboard stands on it.
 export const barEntry = '.menu > [role=menuitem]';
@@ -162,8 +163,8 @@ export function closeMenus() {
     returnKeyboard();
 }
 
-// An item chosen: the page's own does its action, the game's goes to the game (How to Play with
-// the page's word on its keys beside it).
+// An item chosen: the page's own does its action, the game's goes to the game (How to Play's box
+// with the page's word on its keys beside it).
 export function command(entry) {
   closeMenus();
   if (!entry.enabled || blocked()) return;
@@ -172,9 +173,9 @@ export function command(entry) {
     entry.action();
     return;
   }
-  helpBoxNext(entry.name === N.helpMenu);
+  bar.underway = entry.name;
   callWithText('cavewing_menu', entry.name);
-  helpBoxNext(false);
+  bar.underway = '';
   afterInput();
   const at = document.activeElement;
   setTimeout(() => keyboardBackUnlessMoved(at), 0);

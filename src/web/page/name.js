@@ -5,7 +5,7 @@
 import {settings, blocked, call} from './game.js';
 import {afterInput} from './frames.js';
 import {reopenAs} from './sitting.js';
-import {returnKeyboard} from './start.js';
+import {returnKeyboard} from './keyboard.js';
 import {persist} from './storage.js';
 
 const nameSetting = 'cavewing.name';  // the player's name from the settings: not one of the files

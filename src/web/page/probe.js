@@ -2,10 +2,10 @@
 // What the page's tests and its benchmark look at: `cavewingProbe`, the page's one window on its
 // insides, given to the window on purpose.
 import {N, session, call} from './game.js';
-import {noticeShown} from './boxes.js';
 import {frameMs} from './frames.js';
 import {loadTable} from './files.js';
 import {openMenu} from './menus.js';
+import {noticeShown} from './notice.js';
 import {paintProbe} from './paint.js';
 import {answersHeld} from './scores.js';
 import {persist} from './storage.js';

@@ -3,9 +3,10 @@
 // game the server took, through the browser's own sharing where it has it, else copied. A link to
 // a game (`#game=ID`) opened on the page plays that game back.
 import {N, session, call} from './game.js';
-import {notice, say} from './boxes.js';
+import {say} from './boxes.js';
+import {pageControl} from './controls.js';
+import {notice} from './notice.js';
 import {servedByScoreServer} from './scores.js';
-import {pageControl} from './touch.js';
 
 const shareButton = document.getElementById('share');
 

@@ -8,7 +8,7 @@ import {addPageMenu} from './files.js';
 import {keptCheck} from './kept-checks.js';
 import {clearMenus} from './menus.js';
 import {askSitting} from './scores.js';
-import {returnKeyboard} from './start.js';
+import {returnKeyboard} from './keyboard.js';
 
 const ghostHidden = keptCheck('settings-ghost', () => N.ghost.hiddenSetting,
                               (hidden) => call('cavewing_show_ghost', hidden ? 0 : 1));

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The player's files (the high-score table, the recordings, the games for the score server): the
 // game keeps them in its data folder, and the page keeps that folder in the browser's storage.
-import {session, store, call, callForJson} from './game.js';
-import {notice} from './boxes.js';
-import {showPhase} from './touch.js';
+import {session, store, callForJson} from './game.js';
+import {notice} from './notice.js';
 
 export const dataFolder = '/data';
 // Each file's text as this tab last kept it (or found it) in the browser.
@@ -33,11 +32,9 @@ export function restore() {
   if (skipped.length)
     console.warn(`cavewing: skipped ${skipped.join(', ')} in the browser's storage: not a file`);
 }
-// Every file of the data folder kept; the game's phase followed on the way (the pause control).
+// Every file of the data folder kept.
 export function persist() {
   if (!session.ready) return;
-  session.phase = call('cavewing_phase');
-  showPhase();
   for (const name of Module.FS.readdir(dataFolder)) {
     const path = `${dataFolder}/${name}`;
     if (name === '.' || name === '..' || !Module.FS.isFile(Module.FS.stat(path).mode)) continue;
