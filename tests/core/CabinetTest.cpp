@@ -143,6 +143,8 @@ TEST(CabinetDemo, PlaysRanksInATableOfItsOwnAndStartsTheNextGameAfterTheList) {
     while (!g.form.lblTitle.Visible && g.form.clock.now() < until) g.advance(15625);
     ASSERT_TRUE(g.form.lblTitle.Visible);
     const std::int64_t listUp = g.form.clock.now();
+    // The demo's hand may move at any grid point: the next one is always due.
+    EXPECT_EQ(g.cabinet.nextDue(), listUp + g.form.clock.systemTick());
     // The ranking congratulated no one: no box waits for a player who is not there.
     EXPECT_TRUE(g.host.boxes.empty());
     EXPECT_NE(g.form.lblScores[1].Caption, "") << "the demo's game was ranked";
