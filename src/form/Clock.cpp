@@ -3,6 +3,7 @@
 #include "form/Clock.h"
 
 #include <algorithm>
+#include <functional>
 #include <tuple>
 
 namespace form {
@@ -50,7 +51,10 @@ void Clock::fireDueTimers() {
     // An interval of 0 keeps a timer from running, as on the classic desktop.
     if (t->enabled_ && t->intervalMs_ > 0 && t->due_ <= now_) due_.push_back(t);
   // By due time, ties in creation order.
-  std::ranges::sort(due_, {}, [](const Timer* t) { return std::tie(t->due_, t->order_); });
+  // (std::sort: the browser's standard library has no ranges::sort.)
+  const auto key = [](const Timer* t) { return std::tie(t->due_, t->order_); };
+  std::sort(due_.begin(), due_.end(),
+            [&key](const Timer* a, const Timer* b) { return std::less<>()(key(a), key(b)); });
   for (Timer* t : due_) {
     // An earlier handler at this grid point may have switched it off or re-timed it.
     if (!t->enabled_ || t->due_ > now_) continue;
