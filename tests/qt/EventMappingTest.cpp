@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -178,6 +179,31 @@ TEST_F(PlayerInputTest, ExactShiftStatesEndTheProgram) {
   EXPECT_FALSE(window.isVisible());
   press(Qt::RightButton);  // the program has ended: nothing reaches the form any more
   EXPECT_TRUE(flying());
+}
+
+// In flight the menus are off and Alt is the game's: Alt alone and Alt+H reach the rules as keys
+// and light no menu. Paused, the menus are on again and Alt+H opens Help.
+TEST_F(PlayerInputTest, AltIsTheGamesWhileTheMenusAreOff) {
+  start();
+  key(Qt::Key_Alt, Qt::AltModifier);
+  key(Qt::Key_H, Qt::AltModifier);
+  EXPECT_EQ(window.menuBar()->activeAction(), nullptr);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  press(Qt::RightButton);
+  ASSERT_TRUE(paused());
+  key(Qt::Key_H, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }));
+  ASSERT_NE(window.menuBar()->activeAction(), nullptr);
+  EXPECT_EQ(window.menuBar()->activeAction()->text(), "&Help");
+  QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+  QTest::keyClick(window.menuBar(), Qt::Key_Escape);
+  key(Qt::Key_X, Qt::ControlModifier);  // ends the program, which keeps the recording
+  const replay::ReadResult kept = replay::readFile(recordFile);
+  std::string reached;
+  for (const replay::Event& e : kept.recording.value().events)
+    if (e.kind == replay::Event::Kind::KeyDown && e.code == 'H')
+      reached += " " + std::to_string(e.code) + "/" + std::to_string(e.shift);
+  EXPECT_EQ(reached, " 72/4");  // in flight; paused, Help took it
 }
 
 TEST_F(PlayerInputTest, AltF4EndsTheProgramDuringFlight) {

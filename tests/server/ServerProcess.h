@@ -45,26 +45,40 @@ private:
 
 inline bool runningAsRoot() { return ::geteuid() == 0; }
 
-// Runs `args` to its end, killed if it runs past two minutes; its exit status.
-inline int run(const std::vector<std::string>& args) {
+// Runs `args` to its end, killed if it runs past two minutes; its exit status. What it says on
+// either stream is kept in `said` when one is given; otherwise only what goes wrong is shown.
+inline int run(const std::vector<std::string>& args, std::string* said = nullptr) {
+  int fds[2];
+  if (::pipe(fds) != 0) throw std::runtime_error("pipe");
   const pid_t pid = ::fork();
   if (pid == 0) {
-    // Only what goes wrong is worth reading.
-    const int quiet = ::open("/dev/null", O_WRONLY);
-    ::dup2(quiet, 1);
+    ::dup2(said ? fds[1] : ::open("/dev/null", O_WRONLY), 1);
+    if (said) ::dup2(fds[1], 2);
+    ::close(fds[0]);
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     ::execvp(argv[0], argv.data());
     ::_exit(127);
   }
+  ::close(fds[1]);
+  ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+  const auto listen = [&] {
+    char c[4096];
+    for (ssize_t n; (n = ::read(fds[0], c, sizeof c)) > 0;)
+      if (said) said->append(c, static_cast<std::size_t>(n));
+  };
   int status = 0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
-  while (::waitpid(pid, &status, WNOHANG) == 0)
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    listen();
     if (std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     else
       ::kill(pid, SIGKILL);
+  }
+  listen();
+  ::close(fds[0]);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 

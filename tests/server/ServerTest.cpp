@@ -10,6 +10,7 @@
 #include <future>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
 #include <thread>
 
 #include "Player.h"
@@ -759,17 +760,63 @@ TEST(Operator, RemovesAGameAndTheTableIsRankedAgain) {
 }
 
 // The operator's mistakes on the command line end the server with status 2 before it serves (a
-// value out of bounds, a value missing, an unknown option); --help and --version are none.
-TEST(Operator, MistakesOnTheCommandLineEndItWithTwo) {
+// value out of bounds, a value missing, an unknown option), a page folder it cannot open with 1;
+// each says what was wrong. --help and --version are none.
+TEST(Operator, MistakesOnTheCommandLineEndItSayingWhy) {
   const std::string server = CAVEWING_SERVER;
-  for (const std::vector<std::string>& mistake : std::vector<std::vector<std::string>>{
-           {"--port", "70000"}, {"--workers", "0"}, {"--port"}, {"--bogus"}}) {
-    std::vector<std::string> words{server};
-    words.insert(words.end(), mistake.begin(), mistake.end());
-    EXPECT_EQ(run(words), 2) << mistake.front();
+  const auto ran = [&](std::vector<std::string> words, int status) {
+    words.insert(words.begin(), server);
+    std::string said;
+    EXPECT_EQ(run(words, &said), status) << words[1];
+    return said;
+  };
+  EXPECT_NE(ran({"--port", "70000"}, 2).find("--port"), std::string::npos);
+  EXPECT_NE(ran({"--workers", "0"}, 2).find("--workers"), std::string::npos);
+  EXPECT_NE(ran({"--port"}, 2).find("--port"), std::string::npos);
+  EXPECT_NE(ran({"--bogus"}, 2).find("--bogus"), std::string::npos);
+  TempFolder folder;
+  const std::string missing = (folder / "no-such-page").string();
+  EXPECT_EQ(ran({"--web", missing}, 1), "cavewing-server: cannot open the page's folder " +
+                                            missing + ": No such file or directory\n");
+  EXPECT_EQ(ran({"--help"}, 0).rfind("Usage: cavewing-server [OPTION]...\n", 0), 0u);
+  EXPECT_EQ(ran({"--version"}, 0), "cavewing-server " CAVEWING_VERSION "\n");
+}
+
+// A request that waits for a replay holds a thread of its own: with the one verifier held up and
+// its line full, the server still answers everything else (here, its counts).
+TEST(Operator, RepliesWaitingInLineLeaveThreadsForTheRest) {
+  TempFolder folder;
+  ServerProcess server(
+      {"--db", (folder / "scores.sqlite").string(), "--workers", "1", "--queue", "20"});
+  auto client = server.client();
+  const Issued sitting = issue(client, "JANE");
+  fs::create_directories(folder / "jane");
+  Player player(sitting.seed, "JANE", folder / "jane", folder / "Cavewing.txt");
+  const std::string shown = player.playGame(100);
+  const std::string recording = player.recording();
+  ASSERT_FALSE(server.signalVerifiers(SIGSTOP).empty());
+  std::vector<std::future<Reply>> waiting;
+  httplib::Client counts("127.0.0.1", server.port());
+  counts.set_read_timeout(2, 0);
+  const auto inLine = [&](std::size_t n) {
+    const auto res = counts.Get("/metrics");
+    return res &&
+           res->body.find("cavewing_queue_length " + std::to_string(n) + "\n") != std::string::npos;
+  };
+  bool answered = true;
+  for (std::size_t n = 1; n <= 21 && answered; ++n) {
+    waiting.push_back(std::async(std::launch::async, [&] {
+      auto c = server.client();
+      return submit(c, sitting, shown, recording);
+    }));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!(answered = inLine(n)) && std::chrono::steady_clock::now() < deadline) continue;
+    EXPECT_TRUE(answered) << "no answer with " << n << " waiting";
   }
-  EXPECT_EQ(run({server, "--help"}), 0);
-  EXPECT_EQ(run({server, "--version"}), 0);
+  server.signalVerifiers(SIGCONT);
+  std::set<int> statuses;
+  for (auto& reply : waiting) statuses.insert(reply.get().status);
+  EXPECT_EQ(statuses, (std::set<int>{200, 409})) << "one ranked, the same game again refused";
 }
 
 // A database of the first version is brought up to this one and loses nothing: its table, its

@@ -158,7 +158,7 @@ void Captions::drawNearInk(QPainter& p, const void* owner, const QRectF& box,
                            Qt::Alignment alignment, const std::string& text, const form::Font& font,
                            const QRegion& damaged) {
   const QRectF ink = laidOut(owner, box, alignment, text, font).ink.translated(box.topLeft());
-  if (!ink.isEmpty() && damaged.intersects(aroundText(p.transform().mapRect(ink).toAlignedRect())))
+  if (damaged.intersects(aroundText(p.transform().mapRect(ink).toAlignedRect())))
     draw(p, owner, box, alignment, text, font, damaged);
 }
 

@@ -42,7 +42,7 @@ Frames::~Frames() = default;
 void Frames::watchExposures(QWidget& field, std::function<void()> exposed) {
   QWindow* window = field.window()->windowHandle();
   if (!surface_ || !window) return;
-  if (exposures_) window->removeEventFilter(exposures_.get());
+  // A filter that is replaced leaves its window's list as it is destroyed.
   exposures_ = std::make_unique<Exposures>(field, std::move(exposed));
   window->installEventFilter(exposures_.get());
 }

@@ -16,12 +16,15 @@ export function keptCheck(id, key, told) {
   checks.push({id, kept});
   addEventListener('DOMContentLoaded', () => {
     const box = document.getElementById('settings'), check = document.getElementById(id);
+    // Taken at OK itself: Chromium fires the box's close only at its next frame, after a click
+    // on START that may follow at once (a rotor heard under a mute just set).
+    box.querySelector('form').addEventListener('submit', (event) => {
+      if (event.submitter?.value !== 'ok' || check.checked === kept()) return;
+      if (check.checked) localStorage.setItem(key(), '1');
+      else localStorage.removeItem(key());
+      told(check.checked);
+    });
     box.addEventListener('close', () => {
-      if (box.returnValue === 'ok' && check.checked !== kept()) {
-        if (check.checked) localStorage.setItem(key(), '1');
-        else localStorage.removeItem(key());
-        told(check.checked);
-      }
       check.checked = kept();
     });
   });
