@@ -41,7 +41,8 @@ std::optional<std::int64_t> Clock::nextDue(const std::function<bool(const Timer&
       due = std::min(due.value_or(t->due_), t->due_);
   if (!due) return std::nullopt;
   // A timer fires at the first grid point at or after its due time, and never before the next.
-  const std::int64_t points = (*due - now_ + systemTick_ - 1) / systemTick_;
+  std::int64_t points = (*due - now_) / systemTick_;
+  if (now_ + points * systemTick_ < *due) ++points;
   return now_ + std::max<std::int64_t>(1, points) * systemTick_;
 }
 
