@@ -151,7 +151,8 @@ std::optional<std::int64_t> Cabinet::nextDue() const {
   for (const auto grid : {replayer_ ? replayer_->nextGrid() : std::nullopt,
                           recorder_ ? recorder_->nextSave() : std::nullopt}) {
     if (!grid) continue;
-    const std::int64_t at = std::max(*grid * clock.systemTick(), clock.now() + clock.systemTick());
+    const std::int64_t at =
+        std::max(grid.value() * clock.systemTick(), clock.now() + clock.systemTick());
     due = std::min(due.value_or(at), at);
   }
   return due;

@@ -28,6 +28,17 @@ const focused = () => b.evaluate(`(() => { const e = document.activeElement;
   return e.dataset.name || e.id || e.tagName; })()`);
 const key = (name, keyCode, modifiers = 0) => b.key(name, name, keyCode, modifiers);
 
+// The keyboard's last moves and who moved it, for a failure to tell.
+await b.page.evaluateOnNewDocument(() => {
+  globalThis.focusMoves = [];
+  addEventListener('focusin', (e) => {
+    const stack = new Error().stack.split('\n').slice(2, 6).map((l) => l.trim()).join(' < ');
+    focusMoves.push(`${e.target.dataset?.name || e.target.id || e.target.tagName}: ${stack}`);
+    focusMoves.splice(0, focusMoves.length - 6);
+  }, true);
+});
+const focusMoves = () => b.evaluate(`focusMoves.join('\\n')`);
+
 try {
   await b.goto('/index.html?seed=7&name=Keys');
   // The page gives START the keyboard as it opens, just after it says it is ready.
@@ -193,7 +204,8 @@ try {
   // Shift+Tab, so that the keyboard stays on the page: from START, given it back, to the field.
   await key('Tab', 9, Shift);
   assert.equal(await b.evaluate('cavewingProbe.openMenu()'), null, 'Tab left a menu open behind it');
-  assert.equal(await focused(), 'field', 'Tab went on from an item that is gone');
+  assert.equal(await focused(), 'field',
+               `Tab went on from an item that is gone; the last moves:\n${await focusMoves()}`);
   assert.equal(await b.evaluate('cavewingProbe.phase()'), Ready);
 
   // On the bar, its menus shut: Left and Right go along it (round its ends) and open nothing, Esc

@@ -21,7 +21,6 @@ class Builder {
 public:
   explicit Builder(std::vector<QRect>& out) : rects_(out) { rects_.clear(); }
   void band(int top, int bottom, const std::vector<Span>& spans) {
-    if (spans.empty()) return;
     if (!rects_.empty() && lastBottom_ + 1 == top && sameAsLast(spans)) {
       for (auto r = rects_.begin() + std::ptrdiff_t(lastBand_); r != rects_.end(); ++r)
         r->setBottom(bottom);

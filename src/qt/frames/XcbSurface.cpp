@@ -39,9 +39,9 @@ bool takesRgb32(xcb_connection_t* c, xcb_window_t window) {
       xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr),
       &std::free);
   if (!bits32 || !geometry || !attributes || geometry->depth != Depth) return false;
-  for (auto screen = xcb_setup_roots_iterator(setup); screen.rem > 0; xcb_screen_next(&screen))
-    for (auto d = xcb_screen_allowed_depths_iterator(screen.data); d.rem > 0; xcb_depth_next(&d))
-      for (auto v = xcb_depth_visuals_iterator(d.data); v.rem > 0; xcb_visualtype_next(&v))
+  for (auto screen = xcb_setup_roots_iterator(setup); screen.rem; xcb_screen_next(&screen))
+    for (auto d = xcb_screen_allowed_depths_iterator(screen.data); d.rem; xcb_depth_next(&d))
+      for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
         if (v.data->visual_id == attributes->visual)
           return v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR && v.data->red_mask == 0xff0000 &&
                  v.data->green_mask == 0xff00 && v.data->blue_mask == 0xff;
