@@ -68,6 +68,21 @@ protected:
   void key(Qt::Key k, Qt::KeyboardModifiers modifiers = {}) {
     QTest::keyClick(field, k, modifiers);
   }
+  // Ends the program with Ctrl+X, which keeps the recording, and reads what it holds.
+  std::string endAndReadWhatReachedTheRules() {
+    key(Qt::Key_X, Qt::ControlModifier);
+    const replay::ReadResult kept = replay::readFile(recordFile);
+    std::string reached;
+    using enum replay::Event::Kind;
+    for (const replay::Event& e : kept.recording.value().events)
+      reached += e.kind == KeyDown
+                     ? " key " + std::to_string(e.code) + "/" + std::to_string(e.shift)
+                 : e.kind == KeyPress ? " char " + std::to_string(e.code)
+                 : e.kind == Down     ? " down " + std::to_string(e.button)
+                 : e.kind == Up       ? " up " + std::to_string(e.button)
+                                      : std::string(" start");
+    return reached;
+  }
   bool flying() const { return phaseOf(form) == Phase::Flying; }
   bool paused() const { return phaseOf(form) == Phase::Paused; }
 
@@ -92,17 +107,7 @@ TEST_F(PlayerInputTest, KeysReachTheRulesAsTheirCodes) {
   QTest::keyPress(field, Qt::Key_Up);
   QTest::keyRelease(field, Qt::Key_Up);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !form.tmrUp.Enabled; }));
-  key(Qt::Key_X, Qt::ControlModifier);  // ends the program, which keeps the recording
-  const replay::ReadResult kept = replay::readFile(recordFile);
-  std::string reached;
-  using enum replay::Event::Kind;
-  for (const replay::Event& e : kept.recording.value().events)
-    reached += e.kind == KeyDown ? " key " + std::to_string(e.code) + "/" + std::to_string(e.shift)
-               : e.kind == KeyPress ? " char " + std::to_string(e.code)
-               : e.kind == Down     ? " down " + std::to_string(e.button)
-               : e.kind == Up       ? " up " + std::to_string(e.button)
-                                    : std::string(" start");
-  EXPECT_EQ(reached,
+  EXPECT_EQ(endAndReadWhatReachedTheRules(),
             " start key 27/0 char 27 key 13/0 char 13 key 13/0 char 13 key 32/0 char 32 key 112/0"
             " key 65/0 char 97 key 55/0 char 55 key 81/0 char 113 down 1 up 1 key 17/2 key 88/2");
 }
@@ -228,6 +233,8 @@ TEST_F(PlayerInputTest, StartKeepsItsKeysAndAClickOnTheFieldLeavesItTheFocus) {
   EXPECT_TRUE(field->startButton()->hasFocus());
   QTest::keyClick(field->startButton(), Qt::Key_Space);
   EXPECT_TRUE(flying());
+  // The click on the field reaches the rules; the keys START passed on do not.
+  EXPECT_EQ(endAndReadWhatReachedTheRules(), " down 1 up 1 start key 17/2 key 88/2");
 }
 
 TEST_F(PlayerInputTest, ADoubleClickIsTheWindowsDoubleClick) {
