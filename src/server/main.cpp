@@ -189,11 +189,14 @@ int main(int argc, char* argv[]) {
   if (const std::optional<int> done = parse(argc, argv, options)) return *done;
   // The page's folder is opened while the server may still be root: the user it then becomes
   // may not pass the folders above it (a clone in root's home).
-  const int web = options.web.empty() ? -1 : server::openWebFolder(options.web);
-  if (!options.web.empty() && web < 0) {
-    std::cerr << "cavewing-server: cannot open the page's folder " << options.web << ": "
-              << std::strerror(errno) << "\n";
-    return 1;
+  int web = -1;  // none: no page served
+  if (!options.web.empty()) {
+    web = server::openWebFolder(options.web);
+    if (web == -1) {
+      std::cerr << "cavewing-server: cannot open the page's folder " << options.web << ": "
+                << std::strerror(errno) << "\n";
+      return 1;
+    }
   }
   if (!dropRoot(options.user)) return 1;
   if (!options.web.empty() && !server::pageReadable(web)) {

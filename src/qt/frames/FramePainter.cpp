@@ -141,16 +141,16 @@ void FramePainter::label(const form::Label& l) {
   const bool boxDamaged =
       l.Boxed && damaged_.intersects(pixelsOf(toWidget_, look::rectOf(l)).adjusted(-1, -1, 1, 1));
   const QRectF caption = captions_.inkOf(l);
-  const bool captionDamaged =
-      !caption.isEmpty() && damaged_.intersects(aroundText(pixelsOf(toWidget_, caption)));
-  if (!boxDamaged && !captionDamaged) return;
+  const bool captionDamaged = damaged_.intersects(aroundText(pixelsOf(toWidget_, caption)));
   // Text is laid out in logical pixels so that fonts keep their pixel sizes.
-  p_.setTransform(QTransform::fromScale(look::TwipsPerPixel, look::TwipsPerPixel) * toWidget_);
+  if (boxDamaged || captionDamaged)
+    p_.setTransform(QTransform::fromScale(look::TwipsPerPixel, look::TwipsPerPixel) * toWidget_);
   if (boxDamaged) box(look::boxOf(l));
-  if (!captionDamaged) return;
-  p_.setPen(look::toQColor(l.ForeColor));
-  captions_.draw(p_, &l, look::captionBoxOf(l), look::toQt(l.Alignment), l.Caption, l.Font,
-                 damaged_);
+  if (captionDamaged) {
+    p_.setPen(look::toQColor(l.ForeColor));
+    captions_.draw(p_, &l, look::captionBoxOf(l), look::toQt(l.Alignment), l.Caption, l.Font,
+                   damaged_);
+  }
 }
 
 // A white box with a black border one logical pixel wide. Where a logical pixel is a device

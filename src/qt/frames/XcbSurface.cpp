@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -94,16 +95,13 @@ void XcbSurface::put(const QWidget& shown, const QImage& picture, const QRegion&
     for (int top = d.top(); top <= d.bottom(); top += rowsPerRequest) {
       const int rows = std::min(rowsPerRequest, d.bottom() + 1 - top);
       const std::size_t pixels = width * std::size_t(rows);
-      if (pixels > rowsCapacity_) {
-        rows_ = std::make_unique_for_overwrite<std::uint32_t[]>(pixels);
-        rowsCapacity_ = pixels;
-      }
+      rows_.resize(std::max(rows_.size(), pixels));
       const uchar* from = bits + std::size_t(top) * bytesPerLine + std::size_t(d.left()) * 4;
       for (int y = 0; y < rows; ++y, from += bytesPerLine)
         std::memcpy(&rows_[std::size_t(y) * width], from, width * 4);
       xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, gc_, std::uint16_t(width),
                     std::uint16_t(rows), std::int16_t(d.left()), std::int16_t(top), 0, Depth,
-                    std::uint32_t(pixels * 4), reinterpret_cast<const uint8_t*>(rows_.get()));
+                    std::uint32_t(pixels * 4), reinterpret_cast<const uint8_t*>(rows_.data()));
     }
   }
   xcb_flush(c);

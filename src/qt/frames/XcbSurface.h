@@ -10,7 +10,7 @@
 
 #include <QRegion>
 #include <cstdint>
-#include <memory>
+#include <vector>
 
 class QImage;
 class QWidget;
@@ -33,8 +33,7 @@ public:
   void put(const QWidget& window, const QImage& picture, const QRegion& device);
 
 private:
-  std::unique_ptr<std::uint32_t[]> rows_;  // one request's rows, side by side
-  std::size_t rowsCapacity_ = 0;
+  std::vector<std::uint32_t> rows_;  // one request's rows, side by side
   std::uint32_t gc_ = 0;
   std::uint32_t checked_ = 0;  // the window last asked whether it takes the picture's pixels
   bool takesPicture_ = false;

@@ -34,33 +34,30 @@ std::vector<QRect> cave(std::mt19937& random, int shift) {
   return blocks;
 }
 
-// One sweep for every case, as the playfield keeps one: what a call leaves in its working lists
-// must not reach the next.
+// One sweep and one list for the answers, as the playfield keeps them: what a call leaves in its
+// working lists must not reach the next.
 class Bands : public ::testing::Test {
 protected:
   std::vector<QRect> unite(std::span<const QRect> rects) {
-    std::vector<QRect> out;
-    sweep_.unite(rects, out);
-    return out;
+    sweep_.unite(rects, out_);
+    return out_;
   }
   std::vector<QRect> exclusive(std::span<const QRect> a, std::span<const QRect> b) {
-    std::vector<QRect> out;
-    sweep_.exclusive(a, b, out);
-    return out;
+    sweep_.exclusive(a, b, out_);
+    return out_;
   }
   std::vector<QRect> join(std::span<const QRect> a, std::span<const QRect> b) {
-    std::vector<QRect> out;
-    sweep_.join(a, b, out);
-    return out;
+    sweep_.join(a, b, out_);
+    return out_;
   }
   std::vector<QRect> coarsen(std::span<const QRect> bands, int rectCost) {
-    std::vector<QRect> out;
-    sweep_.coarsen(bands, rectCost, out);
-    return out;
+    sweep_.coarsen(bands, rectCost, out_);
+    return out_;
   }
 
 private:
   bands::Sweep sweep_;
+  std::vector<QRect> out_;  // and one list for every answer, as the playfield keeps its lists
 };
 
 // Keeps out: a damage (the pixels that left or joined the rectangles of each colour, and the

@@ -13,6 +13,8 @@
 #include <map>
 
 #include "../../core/FakeHost.h"
+#include "cabinet/kit/Overlay.h"
+#include "qt/FieldLook.h"
 #include "qt/Pictures.h"
 #include "qt/Playfield.h"
 #include "qt/frames/FramePainter.h"
@@ -126,6 +128,7 @@ TEST(FramePainter, FillsInMemoryOnlyWhereAPixelIsWholePixelsOfA32BitPicture) {
   } cases[] = {{QImage::Format_RGB32, 1, {}, 100, true},
                {QImage::Format_ARGB32, 2, {}, 100, true},
                {QImage::Format_ARGB32_Premultiplied, 3, {}, 100, true},
+               {QImage::Format_RGB32, 1, QTransform::fromTranslate(3, 7), 100, true},
                {QImage::Format_RGB16, 1, {}, 100, false},
                {QImage::Format_RGB32, 1.5, {}, 100, false},
                {QImage::Format_RGB32, 1, QTransform::fromTranslate(0.5, 0), 100, false},
@@ -134,8 +137,9 @@ TEST(FramePainter, FillsInMemoryOnlyWhereAPixelIsWholePixelsOfA32BitPicture) {
                {QImage::Format_RGB32, 1, QTransform().rotate(90), 100, false},
                {QImage::Format_RGB32, 1, {}, 2000, false}};
   for (const auto& c : cases) {
-    QImage image(QSize(c.width, height) * c.ratio, c.format);
+    QImage image(QSize(c.width + 8, height + 8) * c.ratio, c.format);
     image.setDevicePixelRatio(c.ratio);
+    image.fill(Qt::magenta);
     QPainter p(&image);
     p.setTransform(c.placed);
     const QRect whole(0, 0, c.width, height);
@@ -147,6 +151,15 @@ TEST(FramePainter, FillsInMemoryOnlyWhereAPixelIsWholePixelsOfA32BitPicture) {
               c.inMemory)
         << "format " << c.format << " at " << c.ratio << ", " << c.width << " wide, placed "
         << c.placed.dx() << "," << c.placed.dy() << " " << c.placed.m22();
+    p.end();
+    // The widget black where it is placed, before anything of the form is painted on it.
+    if (c.inMemory) {
+      const QRect device(c.placed.map(QPoint(0, 0)) * c.ratio, whole.size() * c.ratio);
+      const QImage placed = image.copy(device).convertToFormat(QImage::Format_RGB32);
+      EXPECT_EQ(placed.pixel(0, 0), qRgb(0, 0, 0)) << "at " << c.ratio;
+      EXPECT_EQ(placed.pixel(device.width() - 1, device.height() - 1), qRgb(0, 0, 0))
+          << "at " << c.ratio;
+    }
   }
   // Through the painter, a rectangle is filled only around the damage it meets: none elsewhere.
   Counting device;
@@ -230,6 +243,8 @@ TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
       {"WWW in red", [&] { score.ForeColor = form::RGB(200, 0, 0); }},
       {"WWW in bold", [&] { score.Font.Bold = !score.Font.Bold; }},
       {"WWW to the right", [&] { score.Alignment = form::Alignment::RightJustify; }},
+      {"WWW without its box", [&] { score.Boxed = false; }},
+      {"WWW boxed again", [&] { score.Boxed = true; }},
       {"more than its box holds, cut off there", [&] { score.Caption = std::string(40, '8'); }},
       {"0", [&] { score.Caption = "0"; }},
       {"nothing", [&] { score.Caption = ""; }},
@@ -267,6 +282,35 @@ TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
   }
   // A digit that counts up repaints around that digit, not the whole score.
   EXPECT_LT(widths["889"] * 2, widths["888"]);
+}
+
+}  // namespace
+
+namespace {
+
+// Keeps out: a jagged replay ring. Where it crosses a pixel only in part, the pixel is a blend of
+// the ring's colour and what lies under it.
+TEST(Playfield, DrawsTheReplayRingSmooth) {
+  Game game;
+  Playfield field(game.form, frmCavewing::ScaleWidth);
+  field.resize(field.sizeHint());
+  QImage without(field.size(), QImage::Format_RGB32), with(field.size(), QImage::Format_RGB32);
+  field.render(&without);
+  cabinet::kit::Overlays overlays;
+  overlays.ringX = 7000;
+  overlays.ringY = 3000;
+  field.showOverlays(overlays);
+  field.render(&with);
+  const QRgb ring = look::toQColor(cabinet::kit::ReplayRing.rgb).rgb();
+  int changed = 0, blended = 0;
+  for (int y = 0; y < with.height(); ++y)
+    for (int x = 0; x < with.width(); ++x)
+      if (with.pixel(x, y) != without.pixel(x, y)) {
+        ++changed;
+        blended += with.pixel(x, y) != ring;
+      }
+  EXPECT_GT(changed, 100) << "the ring drawn";
+  EXPECT_GT(blended, changed / 4) << "its edges blended";
 }
 
 }  // namespace
