@@ -16,7 +16,6 @@
 
 namespace {
 
-
 struct Figures {
   std::int64_t games = 0, ticks = 0, events = 0, crashes = 0, pauses = 0, newGames = 0;
   std::int64_t longestFlightTicks = 0;

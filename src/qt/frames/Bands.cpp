@@ -43,8 +43,8 @@ private:
   }
 
   std::vector<QRect>& rects_;
-  std::size_t lastBand_ = 0;
-  int lastBottom_ = 0;
+  std::size_t lastBand_{};  // both set by the first band
+  int lastBottom_{};
 };
 
 // Every top and every row under a bottom, in order, each once.
@@ -211,7 +211,7 @@ void Sweep::coarsen(std::span<const QRect> bands, int rectCost, std::vector<QRec
     for (const auto& [left, right] : spans) sum += right - left + 1;
     return sum;
   };
-  std::size_t lastBand = 0;
+  std::size_t lastBand{};  // set by the first band
   for (std::size_t at = 0, end = 0; at < bands.size(); at = end) {
     for (end = at + 1; end < bands.size() && bands[end].top() == bands[at].top();) ++end;
     const std::span<const QRect> next = bands.subspan(at, end - at);

@@ -52,9 +52,12 @@ ShapedCaption shape(const QString& caption, const QFont& font, const QTextOption
       if (!ink.isEmpty()) shaped.ink.push_back({indexes[i], positions[i], ink});
     }
   }
+  // Qt draws an underline from the start of its line's box, whatever the alignment: its ink is
+  // the line across the whole box.
   if (font.underline())
     for (const QRectF& line : lines)
-      if (const QRectF ink = line & inBox; !ink.isEmpty())
+      if (const QRectF ink = QRectF(0, line.top(), box.width(), line.height()) & inBox;
+          !ink.isEmpty())
         shaped.ink.push_back({GlyphInk::Underline, line.topLeft(), ink});
   return shaped;
 }

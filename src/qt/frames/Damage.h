@@ -70,7 +70,7 @@ private:
     };
     std::vector<Label> labels;
     QTransform toDevice;
-    int textMargin = 0;  // device pixels around a glyph's ink
+    int textMargin{};  // device pixels around a glyph's ink
     bool operator==(const Scene&) const = default;
   };
   // Works out what a frame shows, over the lists `scene` holds.

@@ -129,7 +129,9 @@ void FramePainter::picture(const form::Image& i) {
   QImage scaled = scaledPicture(pixmap.toImage(), device);
   scaled.setDevicePixelRatio(ratio);
   p_.save();
-  p_.resetTransform();
+  // In the field's own pixels: where the field is put on its window, the painter's viewport
+  // places it there, and stays.
+  p_.setWorldTransform(QTransform());
   p_.drawImage(QPointF(device.toAlignedRect().topLeft()) / ratio, scaled);
   p_.restore();
 }

@@ -48,7 +48,7 @@ private:
   PixmapOf pixmapOf_;
   std::vector<QRectF> damagedTwips_;
   uchar* pixels_ = nullptr;
-  qsizetype bytesPerLine_ = 0;
+  qsizetype bytesPerLine_{};  // with pixels_
   QTransform toDevice_, widgetToDevice_;
   std::vector<QRect> deviceDamage_;
 };

@@ -21,7 +21,7 @@ public:
       : field_(field), exposed_(std::move(exposed)) {}
 
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Expose && watched == field_.window()->windowHandle())
+    if (event->type() == QEvent::Expose)
       QMetaObject::invokeMethod(&field_, exposed_, Qt::QueuedConnection);
     return QObject::eventFilter(watched, event);
   }

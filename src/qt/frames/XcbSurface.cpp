@@ -87,9 +87,7 @@ void XcbSurface::put(const QWidget& shown, const QImage& picture, const QRegion&
   const std::uint32_t maxPixels = std::min(xcb_get_maximum_request_length(c) - 8, MostPixels);
   const uchar* bits = picture.constBits();
   const auto bytesPerLine = std::size_t(picture.bytesPerLine());
-  for (const QRect& r : device) {
-    const QRect d = r & picture.rect();
-    if (d.isEmpty()) continue;
+  for (const QRect& d : device.intersected(picture.rect())) {
     const auto width = std::size_t(d.width());
     const int rowsPerRequest = int(std::max<std::size_t>(1, maxPixels / width));
     for (int top = d.top(); top <= d.bottom(); top += rowsPerRequest) {

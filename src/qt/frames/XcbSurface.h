@@ -35,6 +35,6 @@ public:
 private:
   std::vector<std::uint32_t> rows_;  // one request's rows, side by side
   std::uint32_t gc_ = 0;
-  std::uint32_t checked_ = 0;  // the window last asked whether it takes the picture's pixels
+  std::uint32_t checked_{};  // the window last asked whether it takes the picture's pixels
   bool takesPicture_ = false;
 };

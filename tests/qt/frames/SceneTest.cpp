@@ -13,6 +13,7 @@
 #include <map>
 
 #include "../../core/FakeHost.h"
+#include "Counting.h"
 #include "cabinet/kit/Overlay.h"
 #include "qt/FieldLook.h"
 #include "qt/Pictures.h"
@@ -91,25 +92,6 @@ TEST(Playfield, BoxesALabelInOnePixelOfBlack) {
     ring(px, qRgb(255, 255, 255), "the inside along the border");
   }
 }
-
-// A device that draws nothing: it counts the clips set on it and the rectangles filled.
-struct Counting : QPaintDevice, QPaintEngine {
-  Counting() : QPaintEngine(AllFeatures) {}
-  QPaintEngine* paintEngine() const override { return const_cast<Counting*>(this); }
-  int metric(PaintDeviceMetric m) const override {
-    if (m == PdmDevicePixelRatioScaled) return int(devicePixelRatioFScale());
-    return m == PdmDepth ? 32 : m == PdmDevicePixelRatio ? 1 : 300;
-  }
-  bool begin(QPaintDevice*) override { return true; }
-  bool end() override { return true; }
-  void updateState(const QPaintEngineState& s) override {
-    clips += (s.state() & (DirtyClipPath | DirtyClipRegion)) != 0;
-  }
-  void drawRects(const QRectF*, int count) override { rects += count; }
-  void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
-  Type type() const override { return User; }
-  int clips = 0, rects = 0;
-};
 
 // Keeps out: the form's rectangles painted through Qt's painter where they can be filled straight
 // in memory (a picture of 32 bits a pixel, at a whole scale, unclipped), or filled in memory
@@ -245,6 +227,8 @@ TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
       {"WWW to the right", [&] { score.Alignment = form::Alignment::RightJustify; }},
       {"WWW without its box", [&] { score.Boxed = false; }},
       {"WWW boxed again", [&] { score.Boxed = true; }},
+      {"WWW underlined", [&] { score.Font.Underline = true; }},
+      {"WW underlined", [&] { score.Caption = "WW"; }},
       {"more than its box holds, cut off there", [&] { score.Caption = std::string(40, '8'); }},
       {"0", [&] { score.Caption = "0"; }},
       {"nothing", [&] { score.Caption = ""; }},
