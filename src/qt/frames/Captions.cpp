@@ -41,7 +41,7 @@ ShapedCaption shape(const QString& caption, const QFont& font, const QTextOption
   }
   layout.endLayout();
   ShapedCaption shaped{layout.glyphRuns(), {}, layout.boundingRect().size(), {}};
-  const QRectF inBox(QPointF(0, 0), box);
+  const QRectF inBox(QPointF(), box);
   for (const QGlyphRun& run : shaped.glyphs) {
     const QList<quint32> indexes = run.glyphIndexes();
     const QList<QPointF> positions = run.positions();
@@ -116,9 +116,9 @@ const Captions::Laid& Captions::laidOut(const void* owner, const QRectF& box,
   if (laid.text == text && laid.font == font && laid.box == box.size() &&
       laid.alignment == alignment)
     return laid;
-  // Wrapped at the box's width, as the painter's drawText wraps a caption.
-  QTextOption option(alignment);
-  option.setWrapMode(QTextOption::WordWrap);
+  // Wrapped at the box's width between words (an option's own wrap), as the painter's drawText
+  // wraps a caption.
+  const QTextOption option(alignment);
   ShapedCaption shaped = shape(QString::fromStdString(text), this->font(font), option, box.size());
   QRectF ink;
   for (const GlyphInk& glyph : shaped.ink) ink |= glyph.ink;

@@ -8,6 +8,7 @@
 #include <QGlyphRun>
 #include <QRect>
 #include <QRegion>
+#include <limits>
 #include <map>
 #include <memory>
 #include <string>
@@ -29,7 +30,7 @@ inline QRect aroundText(const QRect& box) {
 // Where a glyph of a caption may leave ink, in logical pixels from its box's corner: which glyph,
 // at which point of its line (or an underline, along the line at that point).
 struct GlyphInk {
-  static constexpr quint32 Underline = ~quint32{0};
+  static constexpr quint32 Underline = std::numeric_limits<quint32>::max();
   quint32 glyph;
   QPointF at;
   QRectF ink;

@@ -59,7 +59,8 @@ void Damage::sceneInto(const Field& field, Scene& scene) {
     return pixelsOf(toDevice, twips).adjusted(-m, -m, m, m);
   };
   // The cave's blocks reach far past the field, where nothing shows: only what shows counts.
-  const QRect shownField = pixelsOf(toDevice, QRectF(0, 0, field.width, frmCavewing::ScaleHeight));
+  const QRect shownField =
+      pixelsOf(toDevice, QRectF(QPointF(), QSizeF(field.width, frmCavewing::ScaleHeight)));
   // The lists of the last frame but one are filled again: a frame allocates next to nothing.
   auto& shapes = shapesByColour_;
   for (auto& [colours, rects] : shapes) rects.clear();

@@ -183,9 +183,8 @@ void FramePainter::box(const QRectF& r) {
 // the painter would fill each through a clip of many pieces, row by row, at several times the
 // cost. Elsewhere (a clip around a scaled field, a printer) the painter fills them.
 void FramePainter::fillsInMemory() {
-  QPaintDevice* device = p_.paintEngine()->paintDevice();
-  if (device->devType() != QInternal::Image) return;
-  auto* image = static_cast<QImage*>(device);
+  auto* image = dynamic_cast<QImage*>(p_.paintEngine()->paintDevice());
+  if (!image) return;
   const QImage::Format format = image->format();
   if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32 &&
       format != QImage::Format_ARGB32_Premultiplied)
@@ -226,21 +225,11 @@ void FramePainter::fill(const QRectF& twips, QRgb rgb) {
   }
   // Filled through a clip of many pieces, a tall block of the cave costs the painter every row
   // it spans: only the part of it around the pieces that the frame repaints is filled.
-  const qreal left = twips.left(), top = twips.top(), right = twips.right(),
-              bottom = twips.bottom();
-  qreal aroundLeft = right, aroundTop = bottom, aroundRight = left, aroundBottom = top;
-  for (const QRectF& d : damagedTwips_) {
-    const qreal l = d.left(), t = d.top(), r = d.right(), b = d.bottom();
-    if (l >= right || r <= left || t >= bottom || b <= top) continue;
-    aroundLeft = std::min(aroundLeft, l);
-    aroundTop = std::min(aroundTop, t);
-    aroundRight = std::max(aroundRight, r);
-    aroundBottom = std::max(aroundBottom, b);
-  }
-  if (aroundLeft >= aroundRight) return;  // nothing of it is repainted
-  p_.fillRect(QRectF(QPointF(std::max(left, aroundLeft), std::max(top, aroundTop)),
-                     QPointF(std::min(right, aroundRight), std::min(bottom, aroundBottom))),
-              QColor(rgb));
+  QRectF around;
+  for (const QRectF& d : damagedTwips_)
+    if (d.intersects(twips)) around |= d;
+  if (around.isEmpty()) return;  // nothing of it is repainted
+  p_.fillRect(twips & around, QColor(rgb));
 }
 
 }  // namespace frames

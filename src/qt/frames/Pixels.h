@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Rectangles in twips to the pixels the painter fills, for the many rectangles of every frame:
-// as QTransform::mapRect and QRect's operator& give them, to the bit, without the calls.
+// as QTransform::mapRect and QRect's operator& give them (where rectangles meet), to the bit,
+// without the calls.
 #pragma once
 
 #include <QRect>
@@ -16,13 +17,10 @@ inline QRectF mapped(const QTransform& t, const QRectF& r) {
                 t.m22() * r.height());
 }
 
-// The pixels in both.
+// The pixels in both: an empty rectangle where they do not meet.
 inline QRect meet(const QRect& a, const QRect& b) {
-  if (!a.isValid() || !b.isValid()) return a & b;
-  const int left = std::max(a.left(), b.left()), right = std::min(a.right(), b.right());
-  const int top = std::max(a.top(), b.top()), bottom = std::min(a.bottom(), b.bottom());
-  if (left > right || top > bottom) return QRect();
-  return QRect(QPoint(left, top), QPoint(right, bottom));
+  return QRect(QPoint(std::max(a.left(), b.left()), std::max(a.top(), b.top())),
+               QPoint(std::min(a.right(), b.right()), std::min(a.bottom(), b.bottom())));
 }
 
 // The pixels a rectangle fills: the painter rounds each edge to a pixel boundary as qRound does.

@@ -36,5 +36,5 @@ private:
   std::vector<std::uint32_t> rows_;  // one request's rows, side by side
   std::uint32_t gc_ = 0;
   std::uint32_t checked_{};  // the window last asked whether it takes the picture's pixels
-  bool takesPicture_ = false;
+  bool takesPicture_{};      // set with checked_
 };

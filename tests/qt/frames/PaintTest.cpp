@@ -110,6 +110,7 @@ TEST_F(PaintEquivalence, FlightShowsWhatAFullRepaintPaints) {
   }
   fly(5);  // between the steps of the cave's narrowing and of the rotor
   expectShownEqualsFullRepaint("a few grid points on");
+  EXPECT_FALSE(window.playfield()->syncWithForm()) << "a change seen where nothing moved";
 }
 
 // Keeps out: work that no picture shows and every frame pays for. A damage wider than what

@@ -22,7 +22,8 @@
 
 namespace {
 
-// Keeps out: a change of a border colour, a text colour, a box or a font alone not repainted.
+// Keeps out: a change of a border colour, a text colour, a box or a font alone not repainted, and
+// START left where the form's button was.
 TEST(Playfield, SeesEveryChangeOfWhatAControlIsPaintedWith) {
   Game game;
   frmCavewing& form = game.form;
@@ -50,6 +51,11 @@ TEST(Playfield, SeesEveryChangeOfWhatAControlIsPaintedWith) {
     change();
     EXPECT_TRUE(field.syncWithForm()) << what << " was not repainted";
   }
+  // The real START button stands where the form's button stands.
+  const QRect start = field.startButton()->geometry();
+  form.cmdStart.Left += 1500;
+  field.syncWithForm();
+  EXPECT_EQ(field.startButton()->geometry(), start.translated(100, 0));
 }
 
 }  // namespace
@@ -295,6 +301,29 @@ TEST(Playfield, DrawsTheReplayRingSmooth) {
       }
   EXPECT_GT(changed, 100) << "the ring drawn";
   EXPECT_GT(blended, changed / 4) << "its edges blended";
+}
+
+}  // namespace
+
+namespace {
+
+// Keeps out: a caption laid out otherwise than Qt lays it out: wrapped at its box's width, its
+// lines spaced as Qt spaces them.
+TEST(Playfield, WrapsACaptionAsQtAloneDoes) {
+  Game game;
+  form::Label& score = game.form.lblScore;
+  score.Caption = "WW WW W WW";
+  score.Height *= 4;
+  Playfield frames(game.form, frmCavewing::ScaleWidth);
+  Playfield qtAlone(game.form, frmCavewing::ScaleWidth, nullptr, Playfield::Painting::QtAlone);
+  QImage painted[2];
+  for (int i = 0; i < 2; ++i) {
+    Playfield& field = i == 0 ? frames : qtAlone;
+    field.resize(field.sizeHint());
+    painted[i] = QImage(field.size(), QImage::Format_RGB32);
+    field.render(&painted[i]);
+  }
+  EXPECT_EQ(painted[0], painted[1]);
 }
 
 }  // namespace
