@@ -13,6 +13,7 @@
 
 #include "qt/EventMapping.h"
 #include "qt/GameWindow.h"
+#include "qt/PlayerInput.h"
 #include "replay/Recording.h"
 #include "start/words/Words.h"
 
@@ -235,6 +236,19 @@ TEST_F(PlayerInputTest, StartKeepsItsKeysAndAClickOnTheFieldLeavesItTheFocus) {
   EXPECT_TRUE(flying());
   // The click on the field reaches the rules; the keys START passed on do not.
   EXPECT_EQ(endAndReadWhatReachedTheRules(), " down 1 up 1 start key 17/2 key 88/2");
+}
+
+// The press-to-picture measure times the left button's press, and no other button's.
+TEST_F(PlayerInputTest, TheLeftButtonsPressIsTimed) {
+  int timed = 0;
+  const PlayerInput timing(window, *field, window.kit(), [&timed] { ++timed; });
+  start();
+  press(Qt::RightButton);
+  release(Qt::RightButton);
+  press(Qt::LeftButton);
+  release(Qt::LeftButton);
+  EXPECT_EQ(timed, 1);
+  EXPECT_TRUE(flying()) << "the press reached the rules";
 }
 
 TEST_F(PlayerInputTest, ADoubleClickIsTheWindowsDoubleClick) {

@@ -327,3 +327,41 @@ TEST(Playfield, WrapsACaptionAsQtAloneDoes) {
 }
 
 }  // namespace
+
+namespace {
+
+// An opaque picture of 8 by 8 pixels.
+const QPixmap& opaqueSquare(form::Picture) {
+  static const QPixmap* square = [] {
+    auto* p = new QPixmap(8, 8);
+    p->fill(Qt::red);
+    return p;
+  }();
+  return *square;
+}
+
+// Keeps out: a picture scaled by hand that leaves out a row or a column of the device pixels it
+// covers (its edges are where a helicopter's outline would be cut).
+TEST(FramePainter, ScalesAPictureOverEveryDevicePixelItCovers) {
+  Game game;
+  frames::Captions captions;
+  const QRect widget(0, 0, 100, 80);
+  QImage image(widget.size() * 2, QImage::Format_RGB32);
+  image.setDevicePixelRatio(2);
+  image.fill(Qt::black);
+  QPainter p(&image);
+  const frames::Field field{
+      game.form, nullptr, 0, frmCavewing::ScaleWidth, QTransform::fromScale(1.0 / 15, 1.0 / 15), 2};
+  frames::FramePainter painter(p, QRegion(widget), widget, field, captions, opaqueSquare);
+  form::Image picture;
+  picture.Left = picture.Top = 150;  // 10 logical pixels in, 20 device pixels
+  painter.picture(picture);
+  p.end();
+  QRect red;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (image.pixel(x, y) == qRgb(255, 0, 0)) red |= QRect(x, y, 1, 1);
+  EXPECT_EQ(red, QRect(20, 20, 16, 16));
+}
+
+}  // namespace
