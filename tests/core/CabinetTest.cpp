@@ -103,16 +103,24 @@ struct CabinetGame {
   std::filesystem::path bestGame() const { return userFolder / "best-game"; }
 };
 
+// In each phase, what is next due: the real-time pump sleeps until then.
 TEST(CabinetPhase, NamesTheFourRowsOfTheGameStateTableAndNothingElse) {
   CabinetGame g;
+  const auto nextGridPoint = [&g] { return g.form.clock.now() + g.form.clock.systemTick(); };
   EXPECT_EQ(g.cabinet.phase(), Phase::Ready);
+  EXPECT_EQ(g.cabinet.nextDue(), std::nullopt) << "nothing moves before START";
   g.cabinet.input(Event{.kind = Kind::Start});
   EXPECT_EQ(g.cabinet.phase(), Phase::Flying);
+  EXPECT_EQ(g.cabinet.nextDue(), nextGridPoint()) << "the flight, with the pause meter full";
   g.press(frmCavewing::RightButton);
   EXPECT_EQ(g.cabinet.phase(), Phase::Paused);
+  g.advance(2 * Second);  // the recording of the presses so far is saved
+  EXPECT_EQ(g.cabinet.nextDue(), std::nullopt) << "a pause freezes every timer";
   g.press();
+  EXPECT_EQ(g.cabinet.nextDue(), nextGridPoint());
   g.crash();
   EXPECT_EQ(g.cabinet.phase(), Phase::Crashed);
+  EXPECT_EQ(g.cabinet.nextDue(), std::nullopt) << "the list waits for the player";
   EXPECT_STREQ(nameOf(g.cabinet.phase()), "crashed");
   // The collision clears gameRunning as the crash begins; the game-state table's row has it set.
   FakeHost host;

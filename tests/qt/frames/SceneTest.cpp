@@ -278,9 +278,9 @@ TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
 
 namespace {
 
-// Keeps out: a jagged replay ring. Where it crosses a pixel only in part, the pixel is a blend of
-// the ring's colour and what lies under it.
-TEST(Playfield, DrawsTheReplayRingSmooth) {
+// Keeps out: a jagged replay ring, and a badge in the colour of a caption painted before it. Where
+// the ring crosses a pixel only in part, the pixel is a blend of its colour and what lies under it.
+TEST(Playfield, DrawsTheReplayRingSmoothAndTheBadgeInBlack) {
   Game game;
   Playfield field(game.form, frmCavewing::ScaleWidth);
   field.resize(field.sizeHint());
@@ -301,6 +301,23 @@ TEST(Playfield, DrawsTheReplayRingSmooth) {
       }
   EXPECT_GT(changed, 100) << "the ring drawn";
   EXPECT_GT(blended, changed / 4) << "its edges blended";
+
+  // The badge repainted in the same frame as the red "YOU CRASHED", and nothing else.
+  overlays.badge = cabinet::kit::ReplayBadge;
+  field.showOverlays(overlays);
+  game.form.lblCRASH.Visible = true;
+  const QRect badge = look::toQRect(cabinet::kit::Badge.box).toRect();
+  const QRect crash = field.rect().adjusted(0, 200, 0, -200);
+  field.render(&with, {}, QRegion(badge) + crash);
+  const QRgb black = qRgb(0, 0, 0), red = look::toQColor(game.form.lblCRASH.ForeColor).rgb();
+  int inBlack = 0, inRed = 0;
+  for (int y = badge.top(); y <= badge.bottom(); ++y)
+    for (int x = badge.left(); x <= badge.right(); ++x) {
+      inBlack += with.pixel(x, y) == black;
+      inRed += with.pixel(x, y) == red;
+    }
+  EXPECT_GT(inBlack, 100) << "REPLAY in black";
+  EXPECT_EQ(inRed, 0);
 }
 
 }  // namespace
