@@ -278,9 +278,18 @@ TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
 
 namespace {
 
-// Keeps out: a jagged replay ring, and a badge in the colour of a caption painted before it. Where
-// the ring crosses a pixel only in part, the pixel is a blend of its colour and what lies under it.
-TEST(Playfield, DrawsTheReplayRingSmoothAndTheBadgeInBlack) {
+// Pixels of exactly `rgb` in `box` of `picture`.
+int pixelsOf(const QImage& picture, const QRect& box, QRgb rgb) {
+  int count = 0;
+  for (int y = box.top(); y <= box.bottom(); ++y)
+    for (int x = box.left(); x <= box.right(); ++x) count += picture.pixel(x, y) == rgb;
+  return count;
+}
+
+// Keeps out: a jagged replay ring, and a badge or the stand-still's words in the colour of what
+// was painted before them. Where the ring crosses a pixel only in part, the pixel is a blend of
+// its colour and what lies under it.
+TEST(Playfield, DrawsItsOverlaysInTheirOwnColoursAndTheRingSmooth) {
   Game game;
   Playfield field(game.form, frmCavewing::ScaleWidth);
   field.resize(field.sizeHint());
@@ -309,15 +318,19 @@ TEST(Playfield, DrawsTheReplayRingSmoothAndTheBadgeInBlack) {
   const QRect badge = look::toQRect(cabinet::kit::Badge.box).toRect();
   const QRect crash = field.rect().adjusted(0, 200, 0, -200);
   field.render(&with, {}, QRegion(badge) + crash);
-  const QRgb black = qRgb(0, 0, 0), red = look::toQColor(game.form.lblCRASH.ForeColor).rgb();
-  int inBlack = 0, inRed = 0;
-  for (int y = badge.top(); y <= badge.bottom(); ++y)
-    for (int x = badge.left(); x <= badge.right(); ++x) {
-      inBlack += with.pixel(x, y) == black;
-      inRed += with.pixel(x, y) == red;
-    }
-  EXPECT_GT(inBlack, 100) << "REPLAY in black";
-  EXPECT_EQ(inRed, 0);
+  const QRgb red = look::toQColor(game.form.lblCRASH.ForeColor).rgb();
+  EXPECT_GT(pixelsOf(with, badge, qRgb(0, 0, 0)), 100) << "REPLAY in black";
+  EXPECT_EQ(pixelsOf(with, badge, red), 0);
+
+  // The stand-still's title and hint, each in its colour.
+  overlays.standStill = true;
+  field.showOverlays(overlays);
+  field.render(&with);
+  const auto at = cabinet::kit::standStillAcross(frmCavewing::ScaleWidth, frmCavewing::ScaleHeight);
+  for (const auto& [text, box] : {std::pair(&cabinet::kit::StandStillBand.title, at.title),
+                                  std::pair(&cabinet::kit::StandStillBand.hint, at.hint)})
+    EXPECT_GT(pixelsOf(with, look::toQRect(box).toRect(), look::toQColor(text->rgb).rgb()), 50)
+        << text->text;
 }
 
 }  // namespace
