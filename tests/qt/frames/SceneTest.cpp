@@ -211,6 +211,16 @@ TEST(Captions, DrawOnlyTheGlyphsInTheDamageAndCutOnlyWhereOneReachesPastTheBox) 
 
 namespace {
 
+// The widest repaint Qt was asked for, of a widget this filters.
+struct Repainted : QObject {
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint)
+      width = std::max(width, static_cast<QPaintEvent*>(event)->region().boundingRect().width());
+    return false;
+  }
+  int width = 0;
+};
+
 // Keeps out: a caption that changes repainting too little of its old ink or its new one (the
 // score back to one digit at a new game, a digit that counts up), a change of its look taken
 // for a change of its text, or a caption too long for its box drawn past it, or its cut reaching
@@ -247,14 +257,7 @@ TEST(Playfield, RepaintsWhereACaptionsGlyphsChanged) {
        }},
   };
   // The width Qt was asked to repaint at each change.
-  struct Repainted : QObject {
-    bool eventFilter(QObject*, QEvent* event) override {
-      if (event->type() == QEvent::Paint)
-        width = std::max(width, static_cast<QPaintEvent*>(event)->region().boundingRect().width());
-      return false;
-    }
-    int width = 0;
-  } repainted;
+  Repainted repainted;
   field.installEventFilter(&repainted);
   std::map<std::string, int> widths;
   for (const auto& [what, change] : changes) {
@@ -331,6 +334,19 @@ TEST(Playfield, DrawsItsOverlaysInTheirOwnColoursAndTheRingSmooth) {
                                   std::pair(&cabinet::kit::StandStillBand.hint, at.hint)})
     EXPECT_GT(pixelsOf(with, look::toQRect(box).toRect(), look::toQColor(text->rgb).rgb()), 50)
         << text->text;
+
+  // A ghost that moves repaints where it was and where it is, not the field.
+  overlays.ghost = cabinet::kit::GhostAt{3000, 3000, form::Picture::Heli0};
+  field.showOverlays(overlays);
+  field.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&field));
+  Repainted repainted;
+  field.installEventFilter(&repainted);
+  overlays.ghost->left += 150;
+  field.showOverlays(overlays);
+  QApplication::processEvents();
+  // Its picture's width, the ten pixels it moved and a pixel each side for a scaled edge.
+  EXPECT_EQ(repainted.width, pixmapFor(form::Picture::Heli0).width() + 10 + 2);
 }
 
 }  // namespace
