@@ -24,29 +24,35 @@ xcb_connection_t* connection() {
 
 constexpr std::uint8_t Depth = 24;  // a window's opaque red, green and blue, 8 bits each
 
-// Whether a window holds a pixel as QImage::Format_RGB32 does in memory: asked of the X server
-// once per window.
-bool takesRgb32(xcb_connection_t* c, xcb_window_t window) {
+// The bits a pixel of `depth` takes in the server's images; none for a depth it has no format for.
+int bitsPerPixel(const xcb_setup_t* setup, std::uint8_t depth) {
+  for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem > 0; xcb_format_next(&f))
+    if (f.data->depth == depth) return f.data->bits_per_pixel;
+  return {};
+}
+
+// What the X server says of a window's pixels: asked once per window.
+XcbSurface::ServerPixels serverPixels(xcb_connection_t* c, xcb_window_t window) {
   const xcb_setup_t* setup = xcb_get_setup(c);
   const auto hostOrder = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? XCB_IMAGE_ORDER_LSB_FIRST
                                                                        : XCB_IMAGE_ORDER_MSB_FIRST;
-  if (setup->image_byte_order != hostOrder) return false;
-  bool bits32 = false;
-  for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem > 0; xcb_format_next(&f))
-    if (f.data->depth == Depth) bits32 = f.data->bits_per_pixel == 32;
-  const std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
-      xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr), &std::free);
+  XcbSurface::ServerPixels pixels;
+  pixels.hostByteOrder = setup->image_byte_order == hostOrder;
   const std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
       xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr),
       &std::free);
-  if (!bits32 || !geometry || !attributes || geometry->depth != Depth) return false;
+  const xcb_visualid_t visual = attributes ? attributes->visual : XCB_NONE;
+  // The window's visual, and the depth it is listed under.
   for (auto screen = xcb_setup_roots_iterator(setup); screen.rem; xcb_screen_next(&screen))
     for (auto d = xcb_screen_allowed_depths_iterator(screen.data); d.rem; xcb_depth_next(&d))
       for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
-        if (v.data->visual_id == attributes->visual)
-          return v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR && v.data->red_mask == 0xff0000 &&
-                 v.data->green_mask == 0xff00 && v.data->blue_mask == 0xff;
-  return false;
+        if (v.data->visual_id == visual) {
+          pixels.depth = d.data->depth;
+          pixels.bitsPerPixel = bitsPerPixel(setup, d.data->depth);
+          pixels.visual = {v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR, v.data->red_mask,
+                           v.data->green_mask, v.data->blue_mask};
+        }
+  return pixels;
 }
 
 }  // namespace
@@ -57,20 +63,26 @@ XcbSurface::~XcbSurface() {
   if (xcb_connection_t* c = connection(); c && gc_) xcb_free_gc(c, gc_);
 }
 
+bool XcbSurface::takesRgb32(const ServerPixels& server, QImage::Format picture) {
+  // Qt keeps an opaque window's pixels with their alpha at its full: the bytes of RGB32.
+  const bool rgb32 =
+      picture == QImage::Format_RGB32 || picture == QImage::Format_ARGB32_Premultiplied;
+  const Visual redGreenBlue{true, 0xff0000, 0xff00, 0xff};
+  return rgb32 && server.hostByteOrder && server.depth == Depth && server.bitsPerPixel == 32 &&
+         server.visual == redGreenBlue;
+}
+
 QImage* XcbSurface::pictureFor(const QWidget& shown) {
   xcb_connection_t* c = connection();
   const auto window = xcb_window_t(shown.internalWinId());
   if (c == nullptr || window == 0) return nullptr;
   if (window != checked_) {
     checked_ = window;
-    takesPicture_ = takesRgb32(c, window);
+    server_ = serverPixels(c, window);
   }
   QBackingStore* store = shown.backingStore();
   auto* picture = store ? dynamic_cast<QImage*>(store->paintDevice()) : nullptr;
-  // Qt keeps an opaque window's pixels with their alpha at its full: the bytes of RGB32.
-  const bool rgb32 = picture && (picture->format() == QImage::Format_RGB32 ||
-                                 picture->format() == QImage::Format_ARGB32_Premultiplied);
-  return takesPicture_ && rgb32 ? picture : nullptr;
+  return picture && takesRgb32(server_, picture->format()) ? picture : nullptr;
 }
 
 void XcbSurface::put(const QWidget& shown, const QImage& picture, const QRegion& device) {

@@ -8,11 +8,11 @@
 // again.
 #pragma once
 
+#include <QImage>
 #include <QRegion>
 #include <cstdint>
 #include <vector>
 
-class QImage;
 class QWidget;
 
 class XcbSurface {
@@ -25,6 +25,22 @@ public:
   XcbSurface(const XcbSurface&) = delete;
   XcbSurface& operator=(const XcbSurface&) = delete;
 
+  // What the X server says of a window's pixels, as far as a put of them depends on it.
+  struct Visual {
+    bool trueColor = false;
+    std::uint32_t red = 0, green = 0, blue = 0;  // each colour's bits in a pixel
+    friend bool operator==(const Visual&, const Visual&) = default;
+  };
+  struct ServerPixels {
+    bool hostByteOrder = false;  // the server's images hold a pixel's bytes as this machine does
+    int depth = 0;               // the window's
+    int bitsPerPixel = 0;        // of a pixel of that depth in the server's images
+    Visual visual;               // the window's
+  };
+  // Whether a window takes the bytes of a picture in this format as they are: a true-colour
+  // window of 24 bits held in 32, red in the high byte, in this machine's byte order.
+  static bool takesRgb32(const ServerPixels& server, QImage::Format picture);
+
   // A window's backing store's picture, where its frame is painted; none where it is not one or
   // the window cannot take its pixels.
   QImage* pictureFor(const QWidget& window);
@@ -35,6 +51,6 @@ public:
 private:
   std::vector<std::uint32_t> rows_;  // one request's rows, side by side
   std::uint32_t gc_ = 0;
-  std::uint32_t checked_{};  // the window last asked whether it takes the picture's pixels
-  bool takesPicture_{};      // set with checked_
+  std::uint32_t checked_{};  // the window last asked of the X server
+  ServerPixels server_;      // its answer
 };

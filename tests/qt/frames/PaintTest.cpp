@@ -13,12 +13,14 @@
 #include <QTest>
 #include <QTimer>
 #include <cmath>
+#include <functional>
 #include <utility>
 #include <vector>
 
 #include "Counting.h"
 #include "autopilot/Autopilot.h"
 #include "qt/GameWindow.h"
+#include "qt/frames/XcbSurface.h"
 
 namespace {
 
@@ -239,6 +241,31 @@ TEST_F(PaintEquivalence, ScaledPicturesMatchAFullRepaint) {
   for (int frames : {72, 8, 8, 8}) {
     fly(frames);
     expectShownEqualsFullRepaint("a scaled helicopter");
+  }
+}
+
+// Keeps out: a picture put as it is on a window whose server holds pixels otherwise (another byte
+// order, another depth or size of pixel, colours in other bits, a visual of colour maps), where it
+// would show wrong colours or be refused. Only the X servers here can be run, all alike in most of
+// these: each is told apart from the window that takes the picture.
+TEST(XcbSurface, TakesAPictureAsItIsOnlyWhereTheServerHoldsPixelsAsItDoes) {
+  using Server = XcbSurface::ServerPixels;
+  const Server takes{true, 24, 32, {true, 0xff0000, 0xff00, 0xff}};
+  for (const QImage::Format format : {QImage::Format_RGB32, QImage::Format_ARGB32_Premultiplied})
+    EXPECT_TRUE(XcbSurface::takesRgb32(takes, format)) << format;
+  EXPECT_FALSE(XcbSurface::takesRgb32(takes, QImage::Format_RGB16));
+  const std::pair<const char*, std::function<void(Server&)>> otherwise[] = {
+      {"other byte order", [](Server& s) { s.hostByteOrder = false; }},
+      {"16 bits deep", [](Server& s) { s.depth = 16; }},
+      {"24 bits a pixel", [](Server& s) { s.bitsPerPixel = 24; }},
+      {"a colour map's visual", [](Server& s) { s.visual.trueColor = false; }},
+      {"blue in the high byte", [](Server& s) { std::swap(s.visual.red, s.visual.blue); }},
+      {"green elsewhere", [](Server& s) { s.visual.green = 0xff000000; }},
+  };
+  for (const auto& [what, change] : otherwise) {
+    Server server = takes;
+    change(server);
+    EXPECT_FALSE(XcbSurface::takesRgb32(server, QImage::Format_RGB32)) << what;
   }
 }
 
