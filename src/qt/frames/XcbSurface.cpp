@@ -26,7 +26,7 @@ constexpr std::uint8_t Depth = 24;  // a window's opaque red, green and blue, 8 
 
 // The bits a pixel of `depth` takes in the server's images; none for a depth it has no format for.
 int bitsPerPixel(const xcb_setup_t* setup, std::uint8_t depth) {
-  for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem > 0; xcb_format_next(&f))
+  for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
     if (f.data->depth == depth) return f.data->bits_per_pixel;
   return {};
 }

@@ -27,15 +27,15 @@ public:
 
   // What the X server says of a window's pixels, as far as a put of them depends on it.
   struct Visual {
-    bool trueColor = false;
-    std::uint32_t red = 0, green = 0, blue = 0;  // each colour's bits in a pixel
+    bool trueColor{};
+    std::uint32_t red{}, green{}, blue{};  // each colour's bits in a pixel
     friend bool operator==(const Visual&, const Visual&) = default;
   };
   struct ServerPixels {
-    bool hostByteOrder = false;  // the server's images hold a pixel's bytes as this machine does
-    int depth = 0;               // the window's
-    int bitsPerPixel = 0;        // of a pixel of that depth in the server's images
-    Visual visual;               // the window's
+    bool hostByteOrder{};  // the server's images hold a pixel's bytes as this machine does
+    int depth{};           // the window's
+    int bitsPerPixel{};    // of a pixel of that depth in the server's images
+    Visual visual;         // the window's
   };
   // Whether a window takes the bytes of a picture in this format as they are: a true-colour
   // window of 24 bits held in 32, red in the high byte, in this machine's byte order.
