@@ -73,12 +73,9 @@ bool XcbSurface::takesRgb32(const ServerPixels& server, QImage::Format picture) 
 }
 
 QImage* XcbSurface::pictureFor(const QWidget& shown) {
-  xcb_connection_t* c = connection();
-  const auto window = xcb_window_t(shown.internalWinId());
-  if (c == nullptr || window == 0) return nullptr;
-  if (window != checked_) {
+  if (const auto window = xcb_window_t(shown.internalWinId()); window != checked_) {
     checked_ = window;
-    server_ = serverPixels(c, window);
+    server_ = serverPixels(connection(), window);
   }
   QBackingStore* store = shown.backingStore();
   auto* picture = store ? dynamic_cast<QImage*>(store->paintDevice()) : nullptr;

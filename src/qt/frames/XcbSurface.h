@@ -42,7 +42,7 @@ public:
   static bool takesRgb32(const ServerPixels& server, QImage::Format picture);
 
   // A window's backing store's picture, where its frame is painted; none where it is not one or
-  // the window cannot take its pixels.
+  // the window cannot take its pixels. The window is shown on this X server's display.
   QImage* pictureFor(const QWidget& window);
   // Puts the pixels in `device` (its own pixels) of the window's picture, as `pictureFor` gave it,
   // on the window.
