@@ -7,6 +7,7 @@
 #include <QTextLayout>
 #include <QTextOption>
 #include <QVarLengthArray>
+#include <algorithm>
 #include <cmath>
 
 #include "qt/FieldLook.h"
@@ -35,8 +36,8 @@ ShapedCaption shape(const QString& caption, const QFont& font, const QTextOption
     line.setLeadingIncluded(true);
     line.setLineWidth(box.width());
     line.setPosition(QPointF(0, height));
-    height += line.height();
-    if (line.leading() < 0) height += std::ceil(line.leading());
+    // A line's height leaves out a negative leading, which draws the next line closer.
+    height += line.height() + std::min(std::ceil(line.leading()), qreal{});
     lines.push_back(line.naturalTextRect());
   }
   layout.endLayout();
