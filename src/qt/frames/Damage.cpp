@@ -150,7 +150,8 @@ void Damage::labelDamage(const Scene& was, const Scene& is, std::vector<QRect>& 
             pixelsOf(is.toDevice, inTwips(glyph.ink, in.look.box))
                 .adjusted(-is.textMargin, -is.textMargin, is.textMargin, is.textMargin));
   };
-  const bool sameField = was.toDevice == is.toDevice && was.textMargin == is.textMargin;
+  // The same field at the same density: the margin around a glyph follows from the density.
+  const bool sameField = was.toDevice == is.toDevice;
   for (const Scene::Label& before : was.labels) {
     const auto after = find(is, before);
     if (after == is.labels.end()) {
