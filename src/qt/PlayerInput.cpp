@@ -54,18 +54,19 @@ bool PlayerInput::eventFilter(QObject* watched, QEvent* event) {
       return true;
     case QEvent::KeyPress:
       // Keys that the focused START button passes on to its parent are not the window's.
-      if (!playfield_.hasFocus()) return false;
+      if (!playfield_.hasFocus()) break;
       key(static_cast<const QKeyEvent&>(*event));
       return true;
     case QEvent::FocusOut: {
       const Qt::FocusReason reason = static_cast<const QFocusEvent&>(*event).reason();
       if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
         releaseLostButtons();
-      return false;
+      break;
     }
     default:
-      return false;
+      break;
   }
+  return false;
 }
 
 void PlayerInput::mouse(const QMouseEvent& event) {
