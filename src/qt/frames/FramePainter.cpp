@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QPaintEngine>
 #include <cmath>
-#include <cstring>
+#include <algorithm>
 
 #include "qt/FieldLook.h"
 #include "qt/frames/Pixels.h"
@@ -48,30 +48,10 @@ QImage scaledPicture(const QImage& picture, const QRectF& device) {
   return scaled;
 }
 
-// Rows of pixels of one colour, `count` pixels from `first` on and `rows` rows down. The damage
-// is mostly narrow strips, a few pixels across, where a plain loop spends more on each row's
-// start and end than on its pixels: four pixels at a time, the last four overlapping what is
-// already filled, and a strip up to sixteen across in four such stores a row, with no loop.
+// Rows of pixels of one colour, `count` pixels from `first` on and `rows` rows down.
 void fillRows(uchar* first, qsizetype bytesPerLine, int count, int rows, QRgb rgb) {
-  const QRgb four[4] = {rgb, rgb, rgb, rgb};
-  const auto store = [&four](QRgb* to) { std::memcpy(to, four, sizeof four); };
-  for (int y = 0; y < rows; ++y, first += bytesPerLine) {
-    auto* to = reinterpret_cast<QRgb*>(first);
-    if (count < 4) {
-      for (int i = 0; i < count; ++i) to[i] = rgb;
-    } else if (count <= 8) {
-      store(to);
-      store(to + count - 4);
-    } else if (count <= 16) {
-      store(to);
-      store(to + 4);
-      store(to + count - 8);
-      store(to + count - 4);
-    } else {
-      for (int i = 0; i < count - 4; i += 4) store(to + i);
-      store(to + count - 4);
-    }
-  }
+  for (int y = 0; y < rows; ++y, first += bytesPerLine)
+    std::fill_n(reinterpret_cast<QRgb*>(first), count, rgb);
 }
 
 }  // namespace
