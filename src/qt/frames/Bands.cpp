@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <utility>
 
 namespace bands {
@@ -58,6 +59,16 @@ void edgesOf(std::span<const QRect> rects, std::vector<int>& edges) {
   edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
 }
 
+// Each band between an edge and the next, as its top and bottom row.
+template <class Band>
+void betweenEdges(const std::vector<int>& edges, Band band) {
+  std::optional<int> top;
+  for (const int edge : edges) {
+    if (top) band(*top, edge - 1);
+    top = edge;
+  }
+}
+
 // The band of a list of bands over row `y`, empty where there is none; `at` walks down the list
 // as `y` grows.
 std::span<const QRect> bandAt(std::span<const QRect> bands, std::size_t& at, int y) {
@@ -85,8 +96,7 @@ void Sweep::unite(std::span<const QRect> rects, std::vector<QRect>& out) {
   // The rectangles over the current band, from the left.
   over_.clear();
   std::size_t next = 0;
-  for (std::size_t e = 0; e + 1 < edges_.size(); ++e) {
-    const int top = edges_[e], bottom = edges_[e + 1] - 1;
+  betweenEdges(edges_, [&](int top, int bottom) {
     std::erase_if(over_, [top](const QRect& r) { return r.bottom() < top; });
     for (; next < byTop_.size() && byTop_[next].top() == top; ++next) {
       const auto at = std::upper_bound(over_.begin(), over_.end(), byTop_[next].left(),
@@ -101,7 +111,7 @@ void Sweep::unite(std::span<const QRect> rects, std::vector<QRect>& out) {
         spans_.emplace_back(r.left(), r.right());
     }
     builder.band(top, bottom, spans_);
-  }
+  });
 }
 
 namespace {
@@ -173,11 +183,10 @@ void Sweep::sweepBoth(std::span<const QRect> a, std::span<const QRect> b, std::v
              std::back_inserter(edges_));
   edges_.erase(std::unique(edges_.begin(), edges_.end()), edges_.end());
   std::size_t atA = 0, atB = 0;
-  for (std::size_t e = 0; e + 1 < edges_.size(); ++e) {
-    const int top = edges_[e], bottom = edges_[e + 1] - 1;
+  betweenEdges(edges_, [&](int top, int bottom) {
     combine(bandAt(a, atA, top), bandAt(b, atB, top));
     builder.band(top, bottom, spans_);
-  }
+  });
 }
 
 void Sweep::exclusive(std::span<const QRect> a, std::span<const QRect> b, std::vector<QRect>& out) {
