@@ -5,8 +5,8 @@
 
 #include <QImage>
 #include <QPaintEngine>
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 
 #include "qt/FieldLook.h"
 #include "qt/frames/Pixels.h"
