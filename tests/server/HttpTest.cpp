@@ -208,9 +208,10 @@ TEST_F(Http, ShowsItsLogHealthAndCounts) {
 }
 
 // Debian's nginx in front, with the shipped site: each player behind it keeps a limit of their
-// own, which a forged X-Forwarded-For neither escapes through the proxy nor reaches around it.
+// own, which a forged X-Forwarded-For neither escapes through the proxy nor reaches around it;
+// games sent have a limit apart from sittings begun.
 TEST_F(Http, TakesThePlayerFromTheTrustedProxyOnly) {
-  start({"--sittings-per-minute", "2", "--trusted-proxy", "127.0.0.1"});
+  start({"--sittings-per-minute", "2", "--games-per-minute", "1", "--trusted-proxy", "127.0.0.1"});
   const int port = freePort();
   std::string site = fileText(CAVEWING_NGINX_SITE);
   site = std::regex_replace(site, std::regex("listen 80;"),
@@ -255,6 +256,12 @@ TEST_F(Http, TakesThePlayerFromTheTrustedProxyOnly) {
     EXPECT_EQ(sitting(server->port(), "127.0.0.4", "10.0.1." + std::to_string(i)),
               i < 2 ? "200" : "429")
         << i;
+  // Games sent keep a limit of their own.
+  for (int i = 0; i < 2; ++i) {
+    Raw game(server->port(), "127.0.0.5");
+    game.send(Post + "Connection: close\r\nContent-Length: 1\r\n\r\nx");
+    EXPECT_EQ(Raw::status(game.answer()) == "HTTP/1.1 429", i == 1) << i;
+  }
 }
 
 }  // namespace
