@@ -200,7 +200,7 @@ private:
   std::vector<std::string> playersList_;
   std::vector<Observer*> observers_;
   bool listWasUp_ = false;
-  int boxesShown_ = 0;
+  int boxesShown_{};  // counted from any start: only its changes are read
   bool ended_ = false;
   bool painted_ = true;
 };

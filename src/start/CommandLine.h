@@ -11,28 +11,27 @@
 struct CommandLine {
   enum class Action { Play, Help, Version, Error };
   Action action = Action::Play;
-  bool wide = false;                  // open the window at the wide layout's outer width
-  bool demo = false;                  // play by itself until a player clicks or presses a key
-  bool mute = false;                  // start with the sounds muted
-  bool noGhost = false;               // start with the ghost hidden
+  bool wide{};                        // open the window at the wide layout's outer width
+  bool demo{};                        // play by itself until a player clicks or presses a key
+  bool mute{};                        // start with the sounds muted
+  bool noGhost{};                     // start with the ghost hidden
   std::optional<std::uint64_t> seed;  // the same seed gives the same cave
   std::string scoresFile;             // the high-score file; empty for the usual place
   std::string scoresServer;           // the score server's address (http or https); empty: none
-  bool today = false;                 // today's cave, the same for everyone (the server's)
+  bool today{};                       // today's cave, the same for everyone (the server's)
   std::string recordFile;             // where to record the games; empty for the usual place
   std::string replayFile;             // a recorded game to play back
   std::string ghostFile;              // a recorded game to fly against, on its cave
   std::optional<replay::Recording> ghost;  // that game, once read (by launch)
-  bool headless = false;                   // play the recording back without a window
-  bool trace = false;                      // and print the state at every grid point
+  bool headless{};                         // play the recording back without a window
+  bool trace{};                            // and print the state at every grid point
   std::string error;                       // what was wrong, for Action::Error
 
   // The options as they were given, not yet checked: read from the program's words by
   // readWords (src/start/words), or made by the page from its address.
   struct Given {
     std::optional<Action> asked;  // Help or Version: the first of them given
-    bool wide = false, demo = false, mute = false, noGhost = false, headless = false, trace = false,
-         today = false;
+    bool wide{}, demo{}, mute{}, noGhost{}, headless{}, trace{}, today{};
     std::optional<std::string> seed, scores, record, replay, ghost;  // each as given, when given
   };
   // What `given` asks for, or why it cannot be: the seed read as a number, and options that would
