@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
+#include <sys/ioctl.h>
 
 #include <array>
 #include <fstream>
@@ -224,6 +225,31 @@ TEST_F(SqliteServer, RefusesForgedSubmissionsWithTheirReasons) {
     EXPECT_EQ(refusedBusy.status, 503);
     EXPECT_NE(refusedBusy.body.find("the server is busy"), std::string::npos) << refusedBusy.body;
     EXPECT_EQ(both[busy == &both[0] ? 1 : 0].get().status, 400);
+    // One that dies at its work, as one past a limit does, costs that game alone: held up, it is
+    // handed a game, and killed.
+    const std::vector<pid_t> held = few.signalVerifiers(SIGSTOP);
+    std::future<Reply> dying = std::async(std::launch::async, submitted);
+    const auto handed = [&held]() -> pid_t {
+      for (const pid_t pid : held) {
+        const int in = ::open(("/proc/" + std::to_string(pid) + "/fd/0").c_str(), O_RDONLY);
+        int waiting = 0;
+        ::ioctl(in, FIONREAD, &waiting);
+        ::close(in);
+        if (waiting > 0) return pid;
+      }
+      return 0;
+    };
+    pid_t victim = 0;
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+         !victim && std::chrono::steady_clock::now() < deadline;)
+      victim = handed();
+    ASSERT_NE(victim, 0) << "no verifier was handed the game";
+    ::kill(victim, SIGKILL);
+    few.signalVerifiers(SIGCONT);
+    const Reply died = dying.get();
+    EXPECT_EQ(died.status, 422);
+    EXPECT_NE(died.body.find("within the server's limits"), std::string::npos) << died.body;
+    EXPECT_EQ(submitted().status, 400) << "a fresh verifier took its place";
   }
   // One larger than any recording is not read.
   while (notes.size() <= (32u << 20)) notes += notes;
