@@ -244,12 +244,17 @@ TEST_F(SqliteServer, RefusesForgedSubmissionsWithTheirReasons) {
          !victim && std::chrono::steady_clock::now() < deadline;)
       victim = handed();
     ASSERT_NE(victim, 0) << "no verifier was handed the game";
+    // Meanwhile no verifying process answers: the server is not healthy.
+    const auto health = [&few] { return few.client().Get("/api/health"); };
+    EXPECT_EQ(health()->status, 503);
+    EXPECT_EQ(health()->body, R"({"database":true,"verifiers":false,"queue":1})");
     ::kill(victim, SIGKILL);
     few.signalVerifiers(SIGCONT);
     const Reply died = dying.get();
     EXPECT_EQ(died.status, 422);
     EXPECT_NE(died.body.find("within the server's limits"), std::string::npos) << died.body;
     EXPECT_EQ(submitted().status, 400) << "a fresh verifier took its place";
+    EXPECT_EQ(health()->status, 200);
   }
   // One larger than any recording is not read.
   while (notes.size() <= (32u << 20)) notes += notes;
