@@ -826,7 +826,24 @@ TEST(Operator, MistakesOnTheCommandLineEndItSayingWhy) {
             .rfind("cavewing-server: cannot read " + web.string() + "/index.html as the user", 0),
         0u);
   }
-  EXPECT_EQ(ran({"--help"}, 0).rfind("Usage: cavewing-server [OPTION]...\n", 0), 0u);
+  const std::string help = ran({"--help"}, 0);
+  EXPECT_EQ(help.rfind("Usage: cavewing-server [OPTION]...\n", 0), 0u);
+  // Every option it lists has its entry in the man page, which states the same default.
+  const std::string man =
+      std::regex_replace(fileText(CAVEWING_SERVER_MAN), std::regex(R"(\\-)"), "-");
+  const std::regex option(R"(\n  (--[a-z-]+)([^\n]*))"), stated(R"(\(default (\d+))");
+  int listed = 0;
+  for (std::sregex_iterator o(help.begin(), help.end(), option), end; o != end; ++o, ++listed) {
+    const std::string name = (*o)[1], line = (*o)[2];
+    const auto at = man.find("\\fB" + name + "\\fR", man.find(".SH OPTIONS"));
+    ASSERT_NE(at, std::string::npos) << name << " has no entry in the man page";
+    const std::string described = man.substr(at, man.find("\n.", man.find('\n', at) + 1) - at);
+    if (std::smatch value; std::regex_search(line, value, stated)) {
+      EXPECT_TRUE(std::regex_search(described, std::regex("\\(([^)]* )?" + value[1].str() + "\\b")))
+          << name << " (default " << value[1] << ") in the man page: " << described;
+    }
+  }
+  EXPECT_GE(listed, 15);
   EXPECT_EQ(ran({"--version"}, 0), "cavewing-server " CAVEWING_VERSION "\n");
   // Each bound is a value of its own.
   EXPECT_EQ(ran({"--port", "65535", "--workers", "1024", "--queue", "0", "--time-slack", "0",
