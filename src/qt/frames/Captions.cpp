@@ -85,7 +85,6 @@ QGlyphRun glyphsIn(const QGlyphRun& run, const std::vector<QRectF>& boxes, const
     pastBox =
         pastBox || !box.contains(glyph.adjusted(-TextMargin, -TextMargin, TextMargin, TextMargin));
   }
-  if (keptIndexes.size() == indexes.size()) return run;
   QGlyphRun kept(run);
   kept.setGlyphIndexes(keptIndexes);
   kept.setPositions(keptPositions);

@@ -56,6 +56,13 @@ TEST(Playfield, SeesEveryChangeOfWhatAControlIsPaintedWith) {
   form.cmdStart.Left += 1500;
   field.syncWithForm();
   EXPECT_EQ(field.startButton()->geometry(), start.translated(100, 0));
+  // In flight, where every frame looks for what changed: a shape that is not shown moves unseen.
+  game.start();
+  field.syncWithForm();
+  form.shpPause[1].Visible = false;
+  EXPECT_TRUE(field.syncWithForm()) << "a pause box hidden";
+  form.shpPause[1].Left += 1500;
+  EXPECT_FALSE(field.syncWithForm()) << "a hidden shape's move repainted";
 }
 
 }  // namespace
