@@ -354,6 +354,22 @@ TEST(Playfield, DrawsItsOverlaysInTheirOwnColoursAndTheRingSmooth) {
   QApplication::processEvents();
   // Its picture's width, the ten pixels it moved and a pixel each side for a scaled edge.
   EXPECT_EQ(repainted.width, pixmapFor(form::Picture::Heli0).width() + 10 + 2);
+  // It is seen through: where its picture is opaque, the field still shows under it.
+  cabinet::kit::Overlays ghostAlone;
+  ghostAlone.ghost = overlays.ghost;
+  field.showOverlays(ghostAlone);
+  field.render(&with);
+  const QImage picture = pixmapFor(form::Picture::Heli0).toImage();
+  const QPoint ghostAt(210, 200);
+  int opaque = 0, asItIs = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x)
+      if (qAlpha(picture.pixel(x, y)) == 255) {
+        ++opaque;
+        asItIs += with.pixel(ghostAt + QPoint(x, y)) == picture.pixel(x, y);
+      }
+  EXPECT_GT(opaque, 100);
+  EXPECT_LT(asItIs, opaque / 10);
 }
 
 }  // namespace
@@ -369,18 +385,21 @@ TEST(Playfield, WrapsACaptionAsQtAloneDoes) {
   score.Height *= 4;
   Playfield frames(game.form, frmCavewing::ScaleWidth);
   Playfield qtAlone(game.form, frmCavewing::ScaleWidth, nullptr, Playfield::Painting::QtAlone);
-  // Verdana's face here has no leading between lines; Arial's has.
-  for (const char* face : {"Verdana", "Arial"}) {
-    score.Font.Name = face;
-    QImage painted[2];
-    for (int i = 0; i < 2; ++i) {
-      Playfield& field = i == 0 ? frames : qtAlone;
-      field.resize(field.sizeHint());
-      painted[i] = QImage(field.size(), QImage::Format_RGB32);
-      field.render(&painted[i]);
+  // Verdana's face here has no leading between lines; Arial's has. The same caption aligned
+  // otherwise is laid out anew.
+  for (const char* face : {"Verdana", "Arial"})
+    for (const auto alignment : {form::Alignment::Center, form::Alignment::RightJustify}) {
+      score.Font.Name = face;
+      score.Alignment = alignment;
+      QImage painted[2];
+      for (int i = 0; i < 2; ++i) {
+        Playfield& field = i == 0 ? frames : qtAlone;
+        field.resize(field.sizeHint());
+        painted[i] = QImage(field.size(), QImage::Format_RGB32);
+        field.render(&painted[i]);
+      }
+      EXPECT_EQ(painted[0], painted[1]) << face << " aligned " << int(alignment);
     }
-    EXPECT_EQ(painted[0], painted[1]) << face;
-  }
 }
 
 }  // namespace
