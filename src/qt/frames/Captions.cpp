@@ -57,7 +57,7 @@ ShapedCaption shape(const QString& caption, const QFont& font, const QTextOption
   // the line across the whole box.
   if (font.underline())
     for (const QRectF& line : lines)
-      if (const QRectF ink = QRectF(0, line.top(), box.width(), line.height()) & inBox;
+      if (const QRectF ink = QRectF(inBox.left(), line.top(), inBox.width(), line.height()) & inBox;
           !ink.isEmpty())
         shaped.ink.push_back({GlyphInk::Underline, line.topLeft(), ink});
   return shaped;
