@@ -230,7 +230,6 @@ void Playfield::showOverlays(const kit::Overlays& overlays) {
 void Playfield::paintFrames(const cabinet::View& view, std::function<void()> wantFrame) {
   view_ = &view;
   wantFrame_ = std::move(wantFrame);
-  syncWithForm();
 }
 
 bool Playfield::showFrame(double fraction) {

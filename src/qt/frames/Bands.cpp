@@ -99,9 +99,8 @@ void Sweep::unite(std::span<const QRect> rects, std::vector<QRect>& out) {
   betweenEdges(edges_, [&](int top, int bottom) {
     std::erase_if(over_, [top](const QRect& r) { return r.bottom() < top; });
     for (; next < byTop_.size() && byTop_[next].top() == top; ++next) {
-      const auto at = std::upper_bound(over_.begin(), over_.end(), byTop_[next].left(),
-                                       [](int left, const QRect& r) { return left < r.left(); });
-      over_.insert(at, byTop_[next]);
+      over_.insert(std::ranges::upper_bound(over_, byTop_[next].left(), {}, &QRect::left),
+                   byTop_[next]);
     }
     spans_.clear();
     for (const QRect& r : over_) {

@@ -141,13 +141,15 @@ void FramePainter::label(const form::Label& l) {
 // scales the stroke rounds its edges otherwise than a fill: it is stroked there.
 void FramePainter::box(const QRectF& r) {
   const QTransform toDevice = p_.deviceTransform();
-  if (toDevice.type() <= QTransform::TxTranslate && pixels_) {
+  // A logical pixel is a device pixel where the field is only moved to its place.
+  const bool moved = toDevice == QTransform::fromTranslate(toDevice.dx(), toDevice.dy());
+  if (moved && pixels_) {
     // In memory, as the form's rectangles are.
     fillDevice(pixelsOf(toDevice, r), qRgb(0, 0, 0));
     fillDevice(pixelsOf(toDevice, r.adjusted(1, 1, -1, -1)), qRgb(255, 255, 255));
     return;
   }
-  if (toDevice.type() <= QTransform::TxTranslate) {
+  if (moved) {
     p_.fillRect(r, Qt::black);
     p_.fillRect(r.adjusted(1, 1, -1, -1), Qt::white);
     return;
