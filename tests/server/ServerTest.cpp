@@ -241,8 +241,8 @@ TEST_F(SqliteServer, RefusesForgedSubmissionsWithTheirReasons) {
     };
     pid_t victim = 0;
     for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-         !victim && std::chrono::steady_clock::now() < deadline;)
-      victim = handed();
+         !(victim = handed()) && std::chrono::steady_clock::now() < deadline;)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     // Meanwhile no verifying process answers: the server is not healthy.
     const auto health = [&few] { return few.client().Get("/api/health"); };
     EXPECT_EQ(health()->status, 503);
